@@ -1,0 +1,21 @@
+#pragma once
+// The platform layer for the ANSI code page (GBK, code page 936): conversions between ANSI
+// bytes and UTF-16. Invalid input bytes become U+003F, characters the code page lacks become
+// '?'; zero bytes are kept and nothing throws except OutOfMemory.
+
+#include "ByteString.h"
+
+#include <string>
+#include <string_view>
+
+namespace cl {
+
+std::u16string AnsiToUtf16(const ByteString& ansi);
+ByteString Utf16ToAnsi(std::u16string_view units);
+
+// Standard UTF-8 <-> ANSI, for the terminal and for program texts written in the source as
+// UTF-8 (not the lenient class-file decoding of Utf8.h).
+ByteString AnsiFromUtf8(std::string_view utf8);
+std::string Utf8FromAnsi(const ByteString& ansi);
+
+}  // namespace cl

@@ -1,0 +1,76 @@
+#pragma once
+// Moving bytes between files and the engine: whole-file loading in two steps, the ".bak"
+// copy, saving a patched image without ever risking the original, and the text export.
+// Every operation goes through a FileSystem so that tests can make any step fail.
+
+#include "ByteString.h"
+#include "FileImage.h"
+#include "StringList.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace cl {
+
+class FileSystem;
+class FileHandle;
+FileSystem& NativeFileSystem();
+
+// Why a file operation failed. `message` is a sentence for the user (UTF-8) naming the file
+// and the reason.
+struct FileError {
+    enum class Kind {
+        CannotOpen,  // the file cannot be opened for reading and writing
+        TooLarge,    // 2 GiB or more: lengths are 32-bit
+        Io,          // read, copy, create, write, flush or rename failed
+    };
+    Kind kind = Kind::Io;
+    std::string message;
+};
+
+// The first step of LoadWholeFile: an existing file opened for reading and writing, held
+// until ReadWholeFile reads it and closes it.
+class OpenedFile {
+public:
+    OpenedFile(std::string path, std::unique_ptr<FileHandle> handle);
+    OpenedFile(OpenedFile&&) noexcept;
+    OpenedFile& operator=(OpenedFile&&) noexcept;
+    ~OpenedFile();
+    const std::string& Path() const { return path_; }
+
+private:
+    friend std::optional<FileError> ReadWholeFile(OpenedFile&, ByteString&, int32_t&);
+    std::string path_;
+    std::unique_ptr<FileHandle> handle_;
+};
+
+// Step 1. Empty when the file cannot be opened for reading and writing (missing, a folder,
+// read-only, no permission) or is 2 GiB or larger; `why` then says which.
+std::optional<OpenedFile> OpenWholeFile(const std::string& path, FileError* why = nullptr,
+                                        FileSystem& fs = NativeFileSystem());
+
+// Step 2. Reads the file whole into `bytes` (its size into `loadedSize`) and closes it.
+// A short read is an error; on error `bytes` and `loadedSize` are unchanged.
+std::optional<FileError> ReadWholeFile(OpenedFile& file, ByteString& bytes, int32_t& loadedSize);
+
+// Copies `path` to `path` + ".bak", replacing an older backup only once the new copy is
+// complete on disk.
+std::optional<FileError> MakeBackup(const std::string& path, FileSystem& fs = NativeFileSystem());
+
+// Replaces the file at `path` (or creates it) with `bytes` through a temporary file in the
+// same folder: flushed, renamed over, folder flushed; permission bits kept, a symbolic link's
+// target replaced rather than the link. On failure the file is left exactly as it was.
+std::optional<FileError> WriteFileSafely(const std::string& path, const ByteString& bytes,
+                                         FileSystem& fs = NativeFileSystem());
+
+// Makes the backup, then replaces the file at image.path with image.bytes through a
+// temporary file in the same folder (flushed, renamed over, folder flushed). On failure the
+// original is left byte for byte as it was.
+std::optional<FileError> SaveImage(const FileImage& image, FileSystem& fs = NativeFileSystem());
+
+// Writes one caption per line (ANSI, CR LF), suspicious rows prefixed with "[可疑的]".
+std::optional<FileError> ExportRows(const StringList& list, const std::string& path,
+                                    FileSystem& fs = NativeFileSystem());
+
+}  // namespace cl

@@ -1,0 +1,25 @@
+#pragma once
+// The two scans that find length-prefixed UTF-8 strings in raw bytes: the class-file scan
+// (tag byte 0x01, zero high length byte, low length byte) and the language-pack scan (zero
+// byte, length byte). Both run in time linear in the image size.
+
+#include "ByteString.h"
+#include "FileImage.h"
+#include "FilterList.h"
+#include "StringList.h"
+
+namespace cl {
+
+// 1-based position of the first zero byte, 0 when there is none.
+int32_t FindZeroByte(const ByteString& bytes) noexcept;
+
+// Fill `list` (cleared first): plain strings in file order, then suspicious ones in file order.
+// A pattern cut short by the end of the image throws RangeError; the rows found before it
+// stay in the list.
+void ScanClassImage(const FileImage& image, const FilterList& filter, StringList& list);
+
+// Every listed string is plain and kept in file order; a zero byte that is the last byte of
+// the image throws RangeError with the rows found before it kept.
+void ScanPackImage(const FileImage& image, const FilterList& filter, StringList& list);
+
+}  // namespace cl

@@ -1,0 +1,18 @@
+#pragma once
+// The two conversions between ANSI text and the UTF-8 strings stored in class files,
+// language packs and manifests. Both go through UTF-16 and never report an error.
+
+#include "ByteString.h"
+
+namespace cl {
+
+// Each UTF-16 unit of the ANSI text becomes 1 to 3 bytes (surrogates stay separate, as in
+// CESU-8). Empty text gives the empty value.
+ByteString EncodeUtf8FromAnsi(const ByteString& ansiText);
+
+// Lenient decoding as class files need it (overlong forms such as C0 80 accepted, the
+// sequence length decided by bit 0x20 of the lead byte); any malformed or cut sequence
+// makes the whole result empty.
+ByteString DecodeUtf8ToAnsi(const ByteString& utf8);
+
+}  // namespace cl
