@@ -1,0 +1,216 @@
+#include "CodePage.h"
+
+#include "EngineErrors.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <new>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <iconv.h>
+#endif
+
+namespace cl {
+
+namespace {
+
+bool IsAscii(const uint8_t* bytes, size_t count)
+{
+    return std::all_of(bytes, bytes + count, [](uint8_t b) { return b < 0x80; });
+}
+
+bool IsAscii(std::u16string_view units)
+{
+    return std::all_of(units.begin(), units.end(), [](char16_t u) { return u < 0x80; });
+}
+
+#ifdef _WIN32
+
+std::u16string PlatformAnsiToUtf16(const ByteString& ansi)
+{
+    // One UTF-16 unit per ANSI byte is always enough.
+    std::wstring wide(static_cast<size_t>(ansi.ByteLength()), L'\0');
+    const int n = MultiByteToWideChar(CP_ACP, 0, reinterpret_cast<const char*>(ansi.Bytes()), ansi.ByteLength(),
+                                      wide.data(), static_cast<int>(wide.size()));
+    return std::u16string(reinterpret_cast<const char16_t*>(wide.data()), n > 0 ? static_cast<size_t>(n) : 0);
+}
+
+ByteString PlatformUtf16ToAnsi(std::u16string_view units)
+{
+    std::string out(units.size() * 2 + 2, '\0');
+    const int n = WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<const wchar_t*>(units.data()), static_cast<int>(units.size()),
+                                      out.data(), static_cast<int>(out.size()), nullptr, nullptr);
+    return n > 0 ? ByteString(out.data(), n) : ByteString();
+}
+
+#else
+
+// The GBK tables of glibc. Conversion descriptors are opened once per thread and reset before
+// every use, since opening one loads a module.
+class Converter {
+public:
+    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+    ~Converter()
+    {
+        if (cd_ != reinterpret_cast<iconv_t>(-1))
+            iconv_close(cd_);
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    // Converts `in` whole. Input the table rejects is skipped `badStep` bytes at a time, each
+    // time writing `replacement` to the output. `outBound` bytes of output always suffice.
+    std::string Run(const char* in, size_t inLeft, size_t badStep, std::string_view replacement, size_t outBound)
+    {
+        std::string out;
+        try {
+            out.resize(outBound);
+        } catch (const std::bad_alloc&) {
+            throw OutOfMemory();
+        }
+        if (cd_ == reinterpret_cast<iconv_t>(-1)) {
+            out.clear();
+            return out;
+        }
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        char* src = const_cast<char*>(in);
+        char* dst = out.data();
+        size_t outLeft = out.size();
+        while (inLeft > 0) {
+            if (iconv(cd_, &src, &inLeft, &dst, &outLeft) != static_cast<size_t>(-1))
+                break;
+            if (errno == E2BIG || outLeft < replacement.size())
+                break;  // cannot happen with the bounds the callers give
+            const size_t step = std::min(badStep, inLeft);
+            src += step;
+            inLeft -= step;
+            std::copy(replacement.begin(), replacement.end(), dst);
+            dst += replacement.size();
+            outLeft -= replacement.size();
+            iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        }
+        out.resize(out.size() - outLeft);
+        return out;
+    }
+
+private:
+    iconv_t cd_;
+};
+
+constexpr std::string_view kUtf16QuestionMark("\x3F\x00", 2);
+
+std::u16string PlatformAnsiToUtf16(const ByteString& ansi)
+{
+    thread_local Converter toUtf16("UTF-16LE", "CP936");
+    const std::string le = toUtf16.Run(reinterpret_cast<const char*>(ansi.Bytes()), static_cast<size_t>(ansi.ByteLength()),
+                                       1, kUtf16QuestionMark, static_cast<size_t>(ansi.ByteLength()) * 2);
+    std::u16string units(le.size() / 2, u'\0');
+    for (size_t i = 0; i < units.size(); ++i)
+        units[i] = static_cast<char16_t>(static_cast<uint8_t>(le[2 * i]) | (static_cast<uint8_t>(le[2 * i + 1]) << 8));
+    return units;
+}
+
+ByteString PlatformUtf16ToAnsi(std::u16string_view units)
+{
+    thread_local Converter fromUtf16("CP936", "UTF-16LE");
+    std::string le(units.size() * 2, '\0');
+    for (size_t i = 0; i < units.size(); ++i) {
+        le[2 * i] = static_cast<char>(units[i] & 0xFF);
+        le[2 * i + 1] = static_cast<char>(units[i] >> 8);
+    }
+    const std::string out = fromUtf16.Run(le.data(), le.size(), 2, "?", units.size() * 2 + 2);
+    return ByteString(std::string_view(out));
+}
+
+#endif
+
+}  // namespace
+
+std::u16string AnsiToUtf16(const ByteString& ansi)
+{
+    if (ansi.IsEmpty())
+        return {};
+    const uint8_t* bytes = ansi.Bytes();
+    if (IsAscii(bytes, static_cast<size_t>(ansi.ByteLength())))
+        return std::u16string(bytes, bytes + ansi.ByteLength());
+    return PlatformAnsiToUtf16(ansi);
+}
+
+ByteString Utf16ToAnsi(std::u16string_view units)
+{
+    if (units.empty())
+        return {};
+    if (IsAscii(units)) {
+        ByteString out;
+        out.SetByteLength(static_cast<int32_t>(units.size()));
+        std::copy(units.begin(), units.end(), out.Bytes());
+        return out;
+    }
+    return PlatformUtf16ToAnsi(units);
+}
+
+ByteString AnsiFromUtf8(std::string_view utf8)
+{
+    std::u16string units;
+    units.reserve(utf8.size());
+    size_t i = 0;
+    while (i < utf8.size()) {
+        const auto b = static_cast<uint8_t>(utf8[i]);
+        int extra = b < 0x80 ? 0 : (b & 0xE0) == 0xC0 ? 1 : (b & 0xF0) == 0xE0 ? 2 : (b & 0xF8) == 0xF0 ? 3 : -1;
+        uint32_t cp = extra == 0 ? b : extra == 1 ? (b & 0x1Fu) : extra == 2 ? (b & 0x0Fu) : (b & 0x07u);
+        bool ok = extra >= 0 && i + static_cast<size_t>(extra) < utf8.size();
+        for (int k = 1; ok && k <= extra; ++k) {
+            const auto c = static_cast<uint8_t>(utf8[i + static_cast<size_t>(k)]);
+            ok = (c & 0xC0) == 0x80;
+            cp = (cp << 6) | (c & 0x3Fu);
+        }
+        if (!ok) {
+            units.push_back(u'?');
+            ++i;
+            continue;
+        }
+        i += static_cast<size_t>(extra) + 1;
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            units.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+            units.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        } else {
+            units.push_back(static_cast<char16_t>(cp));
+        }
+    }
+    return Utf16ToAnsi(units);
+}
+
+std::string Utf8FromAnsi(const ByteString& ansi)
+{
+    const std::u16string units = AnsiToUtf16(ansi);
+    std::string out;
+    out.reserve(units.size() * 3);
+    for (size_t i = 0; i < units.size(); ++i) {
+        uint32_t cp = units[i];
+        if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] < 0xE000) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (units[i + 1] - 0xDC00u);
+            ++i;
+        }
+        if (cp < 0x80) {
+            out += static_cast<char>(cp);
+        } else if (cp < 0x800) {
+            out += static_cast<char>(0xC0 | (cp >> 6));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            out += static_cast<char>(0xE0 | (cp >> 12));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (cp >> 18));
+            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        }
+    }
+    return out;
+}
+
+}  // namespace cl

@@ -1,0 +1,343 @@
+#include "Classifier.h"
+#include "EngineErrors.h"
+#include "FilterList.h"
+#include "Scanner.h"
+#include "Utf8.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <unistd.h>
+
+using namespace cl;
+
+namespace {
+
+ByteString B(std::string_view s)
+{
+    return ByteString(s);
+}
+
+FileImage Image(std::string_view bytes)
+{
+    FileImage image;
+    image.bytes = B(bytes);
+    image.loadedSize = image.bytes.ByteLength();
+    return image;
+}
+
+// A class-file constant: tag 0x01, two length bytes, the string.
+std::string Utf8Constant(std::string_view s)
+{
+    std::string out("\x01\x00", 2);
+    out += static_cast<char>(s.size());
+    out += s;
+    return out;
+}
+
+// The scans transcribed step by step with the clamping operations of ByteString, cutting
+// scanned bytes off the front of a working copy. The linear scans must match them exactly.
+void ReferenceClassScan(const FileImage& image, const FilterList& filter, StringList& list)
+{
+    list.Clear();
+    std::vector<StringRow> suspicious;
+    int32_t consumed = 0;
+    ByteString w = image.bytes;
+    const ByteString tag("\x01");
+    for (int32_t pass = 0; pass < image.loadedSize; ++pass) {
+            const int32_t p = w.Locate(tag);
+            if (p == 0)
+                continue;
+            if (std::as_const(w).ByteAt(p + 1) != 0) {
+                w.Erase(1, p);
+                consumed += p;
+                continue;
+            }
+            const int32_t length = std::as_const(w).ByteAt(p + 2);
+            const ByteString s = w.Slice(p + 3, length);
+            const int32_t m = s.ByteLength();
+            const Classification c = ClassifyString(s, filter);
+            if (m > 0 && c != Classification::NotListed) {
+                StringRow row{DecodeUtf8ToAnsi(s), m, c == Classification::Plain ? RowStatus::Plain : RowStatus::Suspicious,
+                              consumed + p};
+                if (c == Classification::Plain)
+                    list.rows.insert(list.rows.begin() + list.PlainRowCount++, row);
+                else
+                    list.rows.push_back(row);
+                w.Erase(1, p + m + 2);
+                consumed += p + m + 2;
+            } else {
+                w.Erase(1, p);
+                consumed += p;
+            }
+    }
+}
+
+void ReferencePackScan(const FileImage& image, const FilterList& filter, StringList& list)
+{
+    list.Clear();
+    int32_t consumed = 0;
+    ByteString w = image.bytes;
+    for (int32_t pass = 0; pass < image.loadedSize; ++pass) {
+        const int32_t z = FindZeroByte(w);
+        if (z == 0)
+            continue;
+        const int32_t length = std::as_const(w).ByteAt(z + 1);
+        const ByteString s = w.Slice(z + 2, length);
+        const int32_t m = s.ByteLength();
+        if (m > 0 && ClassifyString(s, filter) != Classification::NotListed) {
+            list.rows.push_back(StringRow{DecodeUtf8ToAnsi(s), m, RowStatus::Plain, consumed + z - 1});
+            ++list.PlainRowCount;
+            w.Erase(1, z + m + 1);
+            consumed += z + m + 1;
+        } else {
+            w.Erase(1, z);
+            consumed += z;
+        }
+    }
+}
+
+struct ScanResult {
+    StringList list;
+    bool rangeError = false;
+};
+
+template <typename Scan>
+ScanResult RunScan(Scan scan, const FileImage& image, const FilterList& filter)
+{
+    ScanResult result;
+    try {
+        scan(image, filter, result.list);
+    } catch (const RangeError&) {
+        result.rangeError = true;
+    }
+    return result;
+}
+
+void ExpectSameRows(const ScanResult& actual, const ScanResult& expected)
+{
+    EXPECT_EQ(actual.rangeError, expected.rangeError);
+    EXPECT_EQ(actual.list.PlainRowCount, expected.list.PlainRowCount);
+    ASSERT_EQ(actual.list.rows.size(), expected.list.rows.size());
+    for (size_t i = 0; i < actual.list.rows.size(); ++i) {
+        const StringRow& a = actual.list.rows[i];
+        const StringRow& e = expected.list.rows[i];
+        EXPECT_EQ(a.caption, e.caption) << "row " << i;
+        EXPECT_EQ(a.byteLength, e.byteLength) << "row " << i;
+        EXPECT_EQ(a.status, e.status) << "row " << i;
+        EXPECT_EQ(a.offset, e.offset) << "row " << i;
+    }
+}
+
+}  // namespace
+
+TEST(ClassifyStringTest, RejectsNamesAndDescriptors)
+{
+    const FilterList none;
+    for (const char* rejected : {"<init>", "<clinit>", "java/lang/Object", "javax/swing/JFrame", "(Ljava/lang/String;)V",
+                                 "LA;", "[I", "StackMap", "x", "", "B/s", "abB/sc"})
+        EXPECT_EQ(ClassifyString(B(rejected), none), Classification::NotListed) << rejected;
+    EXPECT_EQ(ClassifyString(B("Code"), none), Classification::Plain);
+    EXPECT_EQ(ClassifyString(B("LA;x"), none), Classification::Plain);
+    EXPECT_EQ(ClassifyString(B("[II"), none), Classification::Plain);
+    EXPECT_EQ(ClassifyString(B("StackMapTable"), none), Classification::Plain);
+    EXPECT_EQ(ClassifyString(B("a("), none), Classification::Plain);
+}
+
+TEST(ClassifyStringTest, ControlBytesRejectHighBytesPass)
+{
+    const FilterList none;
+    EXPECT_EQ(ClassifyString(B("a\tb"), none), Classification::Plain);
+    EXPECT_EQ(ClassifyString(B("\xE4\xB8\xAD\xFF\x80"), none), Classification::Plain);
+    for (char control = 0; control <= 8; ++control) {
+        std::string s = "ab";
+        s += control;
+        EXPECT_EQ(ClassifyString(B(s), none), Classification::NotListed) << int(control);
+    }
+}
+
+TEST(ClassifyStringTest, WordListMarksExactMatchesSuspicious)
+{
+    const FilterList filter{B(""), B("Code"), B("\xE4\xB8\xAD\xE6\x96\x87")};
+    EXPECT_EQ(ClassifyString(B("Code"), filter), Classification::Suspicious);
+    EXPECT_EQ(ClassifyString(B("code"), filter), Classification::Plain);
+    EXPECT_EQ(ClassifyString(B("Codes"), filter), Classification::Plain);
+    EXPECT_EQ(ClassifyString(B("\xE4\xB8\xAD\xE6\x96\x87"), filter), Classification::Suspicious);
+    // A listed word that the byte rules reject is still not listed.
+    EXPECT_EQ(ClassifyString(B("<init>"), FilterList{B("<init>")}), Classification::NotListed);
+}
+
+TEST(ScanClassImageTest, ListsHelloWithTagOffset)
+{
+    StringList list;
+    ScanClassImage(Image(std::string("\xCA\xFE\xBA\xBE", 4) + Utf8Constant("Hello")), {}, list);
+    ASSERT_EQ(list.rows.size(), 1u);
+    EXPECT_EQ(list.rows[0].caption, B("Hello"));
+    EXPECT_EQ(list.rows[0].byteLength, 5);
+    EXPECT_EQ(list.rows[0].ByteLengthText(), B("5"));
+    EXPECT_EQ(list.rows[0].offset, 5);
+    EXPECT_EQ(list.rows[0].StatusText(), B("2"));
+    EXPECT_EQ(list.PlainRowCount, 1);
+}
+
+TEST(ScanClassImageTest, OnlyTranslatableCandidatesAreListed)
+{
+    std::string bytes;
+    for (const char* s : {"<init>", "java/lang/Object", "(Ljava/lang/String;)V", "LA;", "[I", "StackMap", "Code", "x"})
+        bytes += Utf8Constant(s);
+    StringList list;
+    ScanClassImage(Image(bytes), {}, list);
+    ASSERT_EQ(list.rows.size(), 1u);
+    EXPECT_EQ(list.rows[0].caption, B("Code"));
+}
+
+TEST(ScanClassImageTest, SuspiciousRowsFollowPlainRows)
+{
+    const std::string bytes = Utf8Constant("Warn") + Utf8Constant("First") + Utf8Constant("Second");
+    StringList list;
+    ScanClassImage(Image(bytes), FilterList{B("Warn")}, list);
+    ASSERT_EQ(list.rows.size(), 3u);
+    EXPECT_EQ(list.rows[0].caption, B("First"));
+    EXPECT_EQ(list.rows[1].caption, B("Second"));
+    EXPECT_EQ(list.rows[2].caption, B("Warn"));
+    EXPECT_EQ(list.rows[2].StatusText(), B("1"));
+    EXPECT_EQ(list.rows[2].offset, 1);
+    EXPECT_EQ(list.rows[0].offset, 8);
+    EXPECT_EQ(list.PlainRowCount, 2);
+}
+
+TEST(ScanClassImageTest, PatternsThatListNothing)
+{
+    StringList list;
+    ScanClassImage(Image(std::string("\x01\x00\x00zz", 5)), {}, list);
+    EXPECT_TRUE(list.rows.empty()) << "length 0";
+    // 01 with a non-zero high byte is skipped and the scan goes on after the 01 byte.
+    ScanClassImage(Image(std::string("\x01\x05", 2) + Utf8Constant("Hi")), {}, list);
+    ASSERT_EQ(list.rows.size(), 1u);
+    EXPECT_EQ(list.rows[0].offset, 3);
+    ScanClassImage(Image(""), {}, list);
+    EXPECT_TRUE(list.rows.empty());
+    EXPECT_EQ(list.PlainRowCount, 0);
+}
+
+TEST(ScanClassImageTest, CutStringIsTakenUpToTheEnd)
+{
+    StringList list;
+    ScanClassImage(Image(std::string("\x01\x00\x09" "abc", 6)), {}, list);
+    ASSERT_EQ(list.rows.size(), 1u);
+    EXPECT_EQ(list.rows[0].caption, B("abc"));
+    EXPECT_EQ(list.rows[0].byteLength, 3);
+}
+
+TEST(ScanClassImageTest, CutPatternRaisesRangeErrorKeepingEarlierRows)
+{
+    for (const std::string& tail : {std::string("\x01", 1), std::string("\x01\x00", 2)}) {
+        StringList list;
+        const FileImage image = Image(Utf8Constant("Bad") + Utf8Constant("One") + Utf8Constant("Two") + tail);
+        EXPECT_THROW(ScanClassImage(image, FilterList{B("Bad")}, list), RangeError);
+        ASSERT_EQ(list.rows.size(), 3u);
+        EXPECT_EQ(list.rows[0].caption, B("One"));
+        EXPECT_EQ(list.rows[1].caption, B("Two"));
+        EXPECT_EQ(list.rows[2].caption, B("Bad"));
+        EXPECT_EQ(list.PlainRowCount, 2);
+    }
+}
+
+TEST(ScanClassImageTest, InvalidUtf8IsListedWithEmptyCaption)
+{
+    StringList list;
+    ScanClassImage(Image(Utf8Constant("ab\xE4\xB8") + Utf8Constant("\xC0\x80xy")), {}, list);
+    ASSERT_EQ(list.rows.size(), 2u);
+    EXPECT_EQ(list.rows[0].caption, ByteString());
+    EXPECT_EQ(list.rows[0].byteLength, 4);
+    EXPECT_EQ(list.rows[1].caption, B(std::string_view("\0xy", 3)));
+}
+
+TEST(ScanPackImageTest, StringsAfterZeroBytesAllPlainInFileOrder)
+{
+    const std::string bytes = std::string("\xFF\x00\x04Warn\x00\x05Hello\x00\x01x", 17);
+    StringList list;
+    ScanPackImage(Image(bytes), FilterList{B("Warn")}, list);
+    ASSERT_EQ(list.rows.size(), 2u);
+    EXPECT_EQ(list.rows[0].caption, B("Warn"));
+    EXPECT_EQ(list.rows[0].StatusText(), B("2"));
+    EXPECT_EQ(list.rows[0].offset, 1) << "the byte before the zero byte";
+    EXPECT_EQ(list.rows[1].caption, B("Hello"));
+    EXPECT_EQ(list.rows[1].offset, 7);
+    EXPECT_EQ(list.PlainRowCount, 2);
+    // The layout matches a class file: zero high byte at offset + 1, length at offset + 2.
+    EXPECT_EQ(bytes[list.rows[1].offset], '\0');
+    EXPECT_EQ(static_cast<uint8_t>(bytes[list.rows[1].offset + 1]), 5);
+}
+
+TEST(ScanPackImageTest, ZeroByteAtTheEndRaisesRangeError)
+{
+    StringList list;
+    EXPECT_THROW(ScanPackImage(Image(std::string("\x00\x02hi\x00", 5)), {}, list), RangeError);
+    ASSERT_EQ(list.rows.size(), 1u);
+    EXPECT_EQ(list.rows[0].caption, B("hi"));
+    EXPECT_EQ(list.rows[0].offset, 0);
+    ScanPackImage(Image(""), {}, list);
+    EXPECT_TRUE(list.rows.empty());
+}
+
+TEST(ScannerTest, LinearScansMatchTheStepByStepAlgorithm)
+{
+    // Random images dense in the bytes the scans look for.
+    std::mt19937 random(20261207);
+    const FilterList filter{B("ab"), B("Hi"), B("\x01\x00")};
+    const char alphabet[] = {'\x00', '\x01', '\x02', '\x09', 'a', 'b', 'H', 'i', '(', 'L', ';', '[', '\xC0', '\x80', '\xE4'};
+    for (int round = 0; round < 3000; ++round) {
+        std::string bytes(random() % 64, '\0');
+        for (char& ch : bytes)
+            ch = (random() % 4 == 0) ? static_cast<char>(random() % 8) : alphabet[random() % sizeof(alphabet)];
+        const FileImage image = Image(bytes);
+        SCOPED_TRACE("round " + std::to_string(round));
+        ExpectSameRows(RunScan(ScanClassImage, image, filter), RunScan(ReferenceClassScan, image, filter));
+        ExpectSameRows(RunScan(ScanPackImage, image, filter), RunScan(ReferencePackScan, image, filter));
+    }
+}
+
+TEST(FilterListTest, SplitsAtEveryKindOfLineEnd)
+{
+    auto lines = [](std::string_view text) { return SplitFilterLines(B(text)); };
+    EXPECT_EQ(lines("a\r\nb\rc\nd"), (FilterList{B("a"), B("b"), B("c"), B("d")}));
+    EXPECT_EQ(lines("a\n\rb"), (FilterList{B("a"), B(""), B("b")}));
+    EXPECT_EQ(lines("a\n"), (FilterList{B("a")}));
+    EXPECT_EQ(lines("a\r\n\r\n"), (FilterList{B("a"), B("")}));
+    EXPECT_EQ(lines(""), FilterList{});
+    EXPECT_EQ(lines("\n"), (FilterList{B("")}));
+    EXPECT_EQ(lines(std::string_view("ab\ncd\0ef\ngh", 11)), (FilterList{B("ab"), B("cd")}));
+}
+
+TEST(FilterListTest, LoadsFromFolder)
+{
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::temp_directory_path() / ("classlingo-filter-" + std::to_string(::getpid()));
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    EXPECT_TRUE(LoadFilterList(folder.string()).empty()) << "missing file";
+
+    fs::create_directory(folder / "Filter.ini");
+    EXPECT_TRUE(LoadFilterList(folder.string()).empty()) << "a folder of that name";
+    fs::remove(folder / "Filter.ini");
+
+    std::ofstream(folder / "Filter.ini", std::ios::binary) << "Warn\r\n\xE4\xB8\xAD\n";
+    EXPECT_EQ(LoadFilterList(folder.string()), (FilterList{B("Warn"), B("\xE4\xB8\xAD")}));
+
+    if (::geteuid() != 0) {  // root reads anything
+        fs::permissions(folder / "Filter.ini", fs::perms::none);
+        try {
+            LoadFilterList(folder.string());
+            ADD_FAILURE() << "no error for an unreadable Filter.ini";
+        } catch (const CannotOpenFile& e) {
+            EXPECT_EQ(std::string(e.what()), "Cannot open file " + (folder / "Filter.ini").string());
+        }
+        fs::permissions(folder / "Filter.ini", fs::perms::owner_all);
+    }
+    fs::remove_all(folder);
+}
