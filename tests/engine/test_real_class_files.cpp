@@ -1,0 +1,126 @@
+// Class files compiled by javac: the scan must find ordinary string literals at their
+// constant-pool entries, and a replacement must keep every later row pointing at its string.
+
+#include "Replace.h"
+#include "Scanner.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using namespace cl;
+
+namespace {
+
+class RealClassFileTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (std::string(CLASSLINGO_JAVAC).empty())
+            GTEST_SKIP() << "no javac";
+        folder_ = fs::temp_directory_path() / ("classlingo-javac-" + std::to_string(::getpid()));
+        fs::remove_all(folder_);
+        fs::create_directories(folder_);
+    }
+    void TearDown() override
+    {
+        if (!folder_.empty())
+            fs::remove_all(folder_);
+    }
+
+    FileImage Compile(const std::string& className, const std::string& source)
+    {
+        std::ofstream(folder_ / (className + ".java")) << source;
+        const std::string command = std::string(CLASSLINGO_JAVAC) + " -encoding UTF-8 -d '" + folder_.string() + "' '" +
+            (folder_ / (className + ".java")).string() + "'";
+        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+        std::ifstream in(folder_ / (className + ".class"), std::ios::binary);
+        const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        FileImage image;
+        image.bytes = ByteString(std::string_view(bytes));
+        image.loadedSize = image.bytes.ByteLength();
+        return image;
+    }
+
+    fs::path folder_;
+};
+
+const StringRow* FindRow(const StringList& list, std::string_view caption)
+{
+    for (const StringRow& row : list.rows) {
+        if (row.caption.View() == caption)
+            return &row;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+TEST_F(RealClassFileTest, StringLiteralsAreListedAtTheirTagByte)
+{
+    const FileImage image = Compile("Greeter", R"(
+public class Greeter {
+    public static void main(String[] args) {
+        System.out.println("Hello, world");
+        System.out.println("File not found");
+        String title = "Settings";
+        System.out.println(title);
+        System.out.println("Goodbye");
+    }
+}
+)");
+    StringList list;
+    ScanClassImage(image, FilterList{ByteString("Settings")}, list);
+    for (const char* literal : {"Hello, world", "File not found", "Goodbye"}) {
+        const StringRow* row = FindRow(list, literal);
+        ASSERT_NE(row, nullptr) << literal;
+        EXPECT_EQ(row->status, RowStatus::Plain);
+        EXPECT_EQ(image.bytes.ByteAt(row->offset), 0x01) << "the CONSTANT_Utf8 tag";
+        EXPECT_EQ(image.bytes.ByteAt(row->offset + 1), 0x00);
+        EXPECT_EQ(image.bytes.ByteAt(row->offset + 2), std::string_view(literal).size());
+        EXPECT_EQ(image.bytes.Slice(row->offset + 3, row->byteLength).View(), literal);
+    }
+    const StringRow* settings = FindRow(list, "Settings");
+    ASSERT_NE(settings, nullptr);
+    EXPECT_EQ(settings->status, RowStatus::Suspicious);
+    EXPECT_EQ(&list.rows.back(), settings);
+    // JDK names and descriptors are not offered for translation.
+    EXPECT_EQ(FindRow(list, "java/lang/Object"), nullptr);
+    EXPECT_EQ(FindRow(list, "<init>"), nullptr);
+    EXPECT_EQ(FindRow(list, "([Ljava/lang/String;)V"), nullptr);
+}
+
+TEST_F(RealClassFileTest, ReplacingKeepsLaterRowsAligned)
+{
+    FileImage image = Compile("Messages", R"(
+public class Messages {
+    static final String A = "first message";
+    static final String B = "second message";
+    public static void main(String[] args) { System.out.println(A + B + "third message"); }
+}
+)");
+    StringList list;
+    ScanClassImage(image, {}, list);
+    const StringRow* first = FindRow(list, "first message");
+    ASSERT_NE(first, nullptr);
+    const int index = static_cast<int>(first - list.rows.data());
+    ASSERT_EQ(ReplaceSelectedString(image, list, index, ByteString("\xB5\xDA\xD2\xBB")), ReplaceOutcome::Replaced);  // 第一
+    for (const StringRow& row : list.rows) {
+        EXPECT_EQ(image.bytes.ByteAt(row.offset), 0x01);
+        EXPECT_EQ(image.bytes.ByteAt(row.offset + 2), row.byteLength);
+    }
+    // A fresh scan of the patched image finds the new text at the same place.
+    image.loadedSize = image.bytes.ByteLength();
+    StringList rescanned;
+    ScanClassImage(image, {}, rescanned);
+    const StringRow* replaced = FindRow(rescanned, "\xB5\xDA\xD2\xBB");
+    ASSERT_NE(replaced, nullptr);
+    EXPECT_EQ(replaced->byteLength, 6);
+    EXPECT_EQ(replaced->offset, list.rows[static_cast<size_t>(index)].offset);
+}
