@@ -1,12 +1,236 @@
 #include "Modmanifest.h"
 
+#include "AnsiText.h"
+#include "FileOps.h"
+#include "ManifestGlyphs.h"
+#include "Utf8.h"
+
+#include <QFile>
+#include <QFont>
+#include <QPlainTextEdit>
+#include <QShowEvent>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <optional>
+#include <string>
+
+namespace {
+
+const QString kErrorCaption = QStringLiteral("错误");
+
+std::string NativePath(const QString& path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+QString Reason(const cl::FileError& error)
+{
+    if (error.kind == cl::FileError::Kind::CannotOpen)
+        return QStringLiteral("无法打开此文件!");
+    return QString::fromStdString(error.message);
+}
+
+QToolButton* MakeGlyphButton(const QIcon& glyph, const QString& name, QWidget* parent)
+{
+    auto* button = new QToolButton(parent);
+    button->setObjectName(name);
+    button->setIcon(glyph);
+    button->setIconSize(QSize(16, 16));
+    button->setAutoRaise(true);  // flat: the border shows only under the mouse
+    button->setFixedSize(23, 22);
+    button->setFocusPolicy(Qt::NoFocus);  // the text box keeps the keyboard
+    return button;
+}
+
+}  // namespace
+
 TForm2::TForm2(Dialogs& dialogs, FileDialogSpec& dlgOpen3, QWidget* parent)
     : QDialog(parent), dialogs_(dialogs), dlgOpen3_(dlgOpen3)
 {
+    setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("MANIFEST.MF"));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                      QStringLiteral("SimSun"), QStringLiteral("WenQuanYi Micro Hei")});
+    font.setPixelSize(11);
+    setFont(font);
+
+    tlb1 = new QToolBar(this);
+    tlb1->setObjectName(QStringLiteral("tlb1"));
+    tlb1->setMovable(false);
+    tlb1->setFloatable(false);
+    tlb1->setIconSize(QSize(16, 16));
+    tlb1->setFixedHeight(25);  // after setIconSize, which resets the toolbar's size limits
+    // Placed by hand rather than by the toolbar's layout, which would add the style's margins.
+    btn1 = MakeGlyphButton(OpenFolderGlyph(), QStringLiteral("btn1"), tlb1);
+    btn1->move(0, 2);
+    btn2 = MakeGlyphButton(FloppyDiskGlyph(), QStringLiteral("btn2"), tlb1);
+    btn2->move(23, 2);
+
+    mmo1 = new QPlainTextEdit(this);
+    mmo1->setObjectName(QStringLiteral("mmo1"));
+    mmo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    mmo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    mmo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(tlb1);
+    layout->addWidget(mmo1);
+
+    // The client area of a 395 x 319 window with the classic 4-pixel border and caption; the
+    // window manager adds its own frame around it.
+    move(362, 225);
+    resize(387, 285);
+
+    connect(btn1, &QToolButton::clicked, this, &TForm2::btn1Click);
+    connect(btn2, &QToolButton::clicked, this, &TForm2::btn2Click);
 }
 
-bool TForm2::OpenManifest(const QString&, QWidget*)
+bool TForm2::OpenManifest(const QString& path, QWidget* owner)
 {
-    return false;  // the editor is being built; until then nothing opens
+    const std::string nativePath = NativePath(path);
+    cl::FileError openFailed;
+    std::optional<cl::OpenedFile> file = cl::OpenWholeFile(nativePath, &openFailed);
+    if (!file) {
+        dialogs_.ShowError(owner, Reason(openFailed), kErrorCaption);
+        return false;
+    }
+
+    // Taken while the file is held, so the backup is the very content about to be read.
+    const std::optional<cl::FileError> backupFailed = cl::MakeBackup(nativePath);
+
+    cl::ByteString bytes;
+    int32_t size = 0;
+    if (const std::optional<cl::FileError> readFailed = cl::ReadWholeFile(*file, bytes, size)) {
+        // The previous manifest stays the one being edited: nothing half-opened to save over.
+        dialogs_.ShowError(owner, Reason(*readFailed), kErrorCaption);
+        return false;
+    }
+    ManifestPath = path;
+    ManifestBytes = bytes;
+
+    // The file itself is untouched and saving replaces it atomically, so the user still gets
+    // it, but learns that there is no copy of it as opened.
+    if (backupFailed)
+        dialogs_.ShowError(owner, Reason(*backupFailed), kErrorCaption);
+    return true;
+}
+
+bool TForm2::IsModified() const
+{
+    return BoxText() != ShownText;
+}
+
+void TForm2::RefreshMemo()
+{
+    const QString text = FromAnsi(cl::DecodeUtf8ToAnsi(ManifestBytes));
+    if (text.contains(QStringLiteral("\r\n")))
+        lineBreak_ = QStringLiteral("\r\n");
+    else if (text.contains(u'\n'))
+        lineBreak_ = QStringLiteral("\n");
+    else if (text.contains(u'\r'))
+        lineBreak_ = QStringLiteral("\r");
+    else
+        lineBreak_ = QStringLiteral("\r\n");  // as jar writes manifests
+    mmo1->setPlainText(text);
+    ShownText = BoxText();
+}
+
+cl::ByteString TForm2::BoxText() const
+{
+    QString text = mmo1->toPlainText();
+    if (lineBreak_ != QStringLiteral("\n"))
+        text.replace(u'\n', lineBreak_);
+    return ToAnsi(text);
+}
+
+bool TForm2::WriteManifest()
+{
+    const cl::ByteString bytes = cl::EncodeUtf8FromAnsi(BoxText());
+    if (const std::optional<cl::FileError> failed =
+            cl::WriteFileSafely(NativePath(ManifestPath), bytes)) {
+        dialogs_.ShowError(this, Reason(*failed), kErrorCaption);
+        return false;
+    }
+    ManifestBytes = bytes;
+    return true;
+}
+
+Dialogs::Answer TForm2::AskToSave()
+{
+    return dialogs_.Ask(this, QStringLiteral("数据已经被修改，是否保存文件？"),
+                        QStringLiteral("是否保存文件"), Dialogs::Answer::Yes);
+}
+
+void TForm2::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!event->spontaneous())  // not when the window is merely restored
+        FormShow();
+}
+
+void TForm2::FormShow()
+{
+    RefreshMemo();
+}
+
+void TForm2::reject()
+{
+    bool CanClose = true;
+    FormCloseQuery(CanClose);
+    if (CanClose)
+        QDialog::reject();
+}
+
+void TForm2::FormCloseQuery(bool& CanClose)
+{
+    if (!IsModified())
+        return;
+    switch (AskToSave()) {
+    case Dialogs::Answer::Yes:
+        // A failed save keeps the window open so that the text is not lost.
+        CanClose = WriteManifest();
+        break;
+    case Dialogs::Answer::No:
+        break;
+    default:
+        CanClose = false;
+        break;
+    }
+}
+
+void TForm2::btn1Click()
+{
+    const std::optional<QString> path = dialogs_.OpenFile(this, dlgOpen3_);
+    if (!path)
+        return;
+    if (IsModified()) {
+        switch (AskToSave()) {
+        case Dialogs::Answer::Yes:
+            if (!WriteManifest())
+                return;
+            break;
+        case Dialogs::Answer::No:
+            RefreshMemo();
+            break;
+        default:
+            return;
+        }
+    }
+    if (!OpenManifest(*path, this))
+        return;
+    RefreshMemo();
+}
+
+void TForm2::btn2Click()
+{
+    if (WriteManifest())
+        ShownText = BoxText();
 }

@@ -6,6 +6,13 @@
 #include "Dialogs.h"
 
 #include <QDialog>
+#include <QString>
+
+class QCloseEvent;
+class QPlainTextEdit;
+class QShowEvent;
+class QToolBar;
+class QToolButton;
 
 class TForm2 : public QDialog {
     Q_OBJECT
@@ -13,11 +20,53 @@ public:
     // `dlgOpen3` is the main window's manifest open dialog, shared with it.
     TForm2(Dialogs& dialogs, FileDialogSpec& dlgOpen3, QWidget* parent = nullptr);
 
-    // Opens `path` (backup, read whole); on failure shows "无法打开此文件!" owned by `owner`
-    // and returns false with nothing changed.
+    // Opens `path` (backup, read whole); on failure shows "无法打开此文件!" (or the reason the
+    // file could not be read) owned by `owner` and returns false with nothing changed.
     bool OpenManifest(const QString& path, QWidget* owner);
 
+    QPlainTextEdit* mmo1 = nullptr;
+    QToolBar* tlb1 = nullptr;
+    QToolButton* btn1 = nullptr;  // open another manifest
+    QToolButton* btn2 = nullptr;  // save
+
+    // The manifest's UTF-8 bytes as last read from the file or last written to it.
+    const cl::ByteString& manifestBytes() const { return ManifestBytes; }
+    // The file being edited, as the open dialog returned it.
+    const QString& manifestPath() const { return ManifestPath; }
+    // The box's text as read back after the last fill or save; edits are measured against it.
+    const cl::ByteString& shownText() const { return ShownText; }
+    // True when the box's text differs from shownText() in any byte.
+    bool IsModified() const;
+
+public slots:
+    void btn1Click();
+    void btn2Click();
+    // Every way of closing (close box, Alt+F4, Esc) ends here.
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
+    void FormShow();
+    void FormCloseQuery(bool& CanClose);
+
+    void RefreshMemo();
+    // Saves the box's text; on failure reports why and returns false with the file untouched.
+    bool WriteManifest();
+    // The box's text as ANSI bytes, line breaks written as the file writes them.
+    cl::ByteString BoxText() const;
+    // Asks whether to save the changed text; the answer to the one question both the close and
+    // the open-another paths put.
+    Dialogs::Answer AskToSave();
+
     Dialogs& dialogs_;
     FileDialogSpec& dlgOpen3_;
+
+    cl::ByteString ManifestBytes;
+    QString ManifestPath;
+    cl::ByteString ShownText;
+    // The line break of the file last shown. The box keeps line breaks only as bare line feeds,
+    // so every one read back from it is written as the file wrote its own.
+    QString lineBreak_ = QStringLiteral("\r\n");
 };
