@@ -2,9 +2,8 @@
 
 #include <QImage>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPixmap>
-#include <QPolygonF>
+#include <QPolygon>
 
 namespace {
 
@@ -35,17 +34,13 @@ QIcon OpenFolderGlyph()
     p.setBrush(QColor(255, 224, 96));
     p.drawPolygon(QPolygon({{3, 8}, {15, 8}, {11, 14}, {0, 14}}));
 
-    // Black arrow curving up from the folder and down over its right side.
-    p.setRenderHint(QPainter::Antialiasing, true);
-    QPainterPath arc;
-    arc.moveTo(7.5, 5.5);
-    arc.cubicTo(8.0, 0.5, 13.0, 0.5, 13.5, 4.0);
-    p.setPen(QPen(Qt::black, 1.2));
-    p.setBrush(Qt::NoBrush);
-    p.drawPath(arc);
-    p.setPen(Qt::NoPen);
-    p.setBrush(Qt::black);
-    p.drawPolygon(QPolygonF({{11.0, 4.0}, {16.0, 4.0}, {13.5, 7.0}}));
+    // Black arrow rising from the folder and curving down over its right side, pixel by pixel
+    // so that it stays crisp at this size.
+    p.setPen(Qt::black);
+    p.drawPoints(QPolygon({{7, 3}, {8, 2}, {9, 1}, {10, 1}, {11, 1}, {12, 2}, {13, 3}}));
+    p.drawLine(11, 4, 15, 4);
+    p.drawLine(12, 5, 14, 5);
+    p.drawPoint(13, 6);
     p.end();
     return QIcon(QPixmap::fromImage(image));
 }
