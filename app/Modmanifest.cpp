@@ -47,7 +47,7 @@ QToolButton* MakeGlyphButton(const QIcon& glyph, const QString& name, QWidget* p
 }  // namespace
 
 TForm2::TForm2(Dialogs& dialogs, FileDialogSpec& dlgOpen3, QWidget* parent)
-    : QDialog(parent), dialogs_(dialogs), dlgOpen3_(dlgOpen3)
+    : QDialog(parent), dialogs_(dialogs), dlgOpen3_(dlgOpen3), fs_(&cl::NativeFileSystem())
 {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("MANIFEST.MF"));
@@ -97,14 +97,14 @@ bool TForm2::OpenManifest(const QString& path, QWidget* owner)
 {
     const std::string nativePath = NativePath(path);
     cl::FileError openFailed;
-    std::optional<cl::OpenedFile> file = cl::OpenWholeFile(nativePath, &openFailed);
+    std::optional<cl::OpenedFile> file = cl::OpenWholeFile(nativePath, &openFailed, *fs_);
     if (!file) {
         dialogs_.ShowError(owner, Reason(openFailed), kErrorCaption);
         return false;
     }
 
     // Taken while the file is held, so the backup is the very content about to be read.
-    const std::optional<cl::FileError> backupFailed = cl::MakeBackup(nativePath);
+    const std::optional<cl::FileError> backupFailed = cl::MakeBackup(nativePath, *fs_);
 
     cl::ByteString bytes;
     int32_t size = 0;
@@ -155,7 +155,7 @@ bool TForm2::WriteManifest()
 {
     const cl::ByteString bytes = cl::EncodeUtf8FromAnsi(BoxText());
     if (const std::optional<cl::FileError> failed =
-            cl::WriteFileSafely(NativePath(ManifestPath), bytes)) {
+            cl::WriteFileSafely(NativePath(ManifestPath), bytes, *fs_)) {
         dialogs_.ShowError(this, Reason(*failed), kErrorCaption);
         return false;
     }

@@ -14,6 +14,10 @@ class QShowEvent;
 class QToolBar;
 class QToolButton;
 
+namespace cl {
+class FileSystem;
+}
+
 class TForm2 : public QDialog {
     Q_OBJECT
 public:
@@ -37,6 +41,10 @@ public:
     const cl::ByteString& shownText() const { return ShownText; }
     // True when the box's text differs from shownText() in any byte.
     bool IsModified() const;
+
+    // The file system the editor's reads, backups and saves go through (the native one unless
+    // a test puts one that fails here).
+    void SetFileSystem(cl::FileSystem& fs) { fs_ = &fs; }
 
 public slots:
     void btn1Click();
@@ -62,6 +70,7 @@ private:
 
     Dialogs& dialogs_;
     FileDialogSpec& dlgOpen3_;
+    cl::FileSystem* fs_;
 
     cl::ByteString ManifestBytes;
     QString ManifestPath;
