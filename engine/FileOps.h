@@ -54,19 +54,25 @@ std::optional<OpenedFile> OpenWholeFile(const std::string& path, FileError* why 
 // A short read is an error; on error `bytes` and `loadedSize` are unchanged.
 std::optional<FileError> ReadWholeFile(OpenedFile& file, ByteString& bytes, int32_t& loadedSize);
 
+// Reads a whole file opened for reading only (other openers allowed), such as a word list.
+std::optional<FileError> ReadFileContents(const std::string& path, ByteString& bytes,
+                                          FileSystem& fs = NativeFileSystem());
+
 // Copies `path` to `path` + ".bak", replacing an older backup only once the new copy is
-// complete on disk.
+// complete on disk. A copy that reads fewer bytes than the file holds is an error.
 std::optional<FileError> MakeBackup(const std::string& path, FileSystem& fs = NativeFileSystem());
 
 // Replaces the file at `path` (or creates it) with `bytes` through a temporary file in the
 // same folder: flushed, renamed over, folder flushed; permission bits kept, a symbolic link's
-// target replaced rather than the link. On failure the file is left exactly as it was.
+// target replaced rather than the link. On failure the file is left exactly as it was, except
+// when only the final folder flush fails: the new bytes are then in place, and the error says so.
 std::optional<FileError> WriteFileSafely(const std::string& path, const ByteString& bytes,
                                          FileSystem& fs = NativeFileSystem());
 
 // Makes the backup, then replaces the file at image.path with image.bytes through a
 // temporary file in the same folder (flushed, renamed over, folder flushed). On failure the
-// original is left byte for byte as it was.
+// original is left byte for byte as it was; a failed backup stops the save. A file that has
+// gone since it was opened is written anew without a backup.
 std::optional<FileError> SaveImage(const FileImage& image, FileSystem& fs = NativeFileSystem());
 
 // Writes one caption per line (ANSI, CR LF), suspicious rows prefixed with "[可疑的]".
