@@ -1,0 +1,297 @@
+// Argument handling and the three commands of classlingo-cli. Each command loads and scans
+// the file exactly as the window does, so the list printed here is the window's list.
+
+#include "Cli.h"
+
+#include "ByteString.h"
+#include "CodePage.h"
+#include "EngineErrors.h"
+#include "ExecutableFolder.h"
+#include "FileImage.h"
+#include "FileOps.h"
+#include "FileSystem.h"
+#include "FilterList.h"
+#include "Replace.h"
+#include "Scanner.h"
+#include "StringList.h"
+#include "Utf8.h"
+
+#include <charconv>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char* kUsage =
+    "用法：\n"
+    "  classlingo-cli list [--pack] [--filter PATH] FILE\n"
+    "  classlingo-cli export [--pack] [--filter PATH] FILE OUT\n"
+    "  classlingo-cli replace [--pack] [--filter PATH] FILE INDEX TEXT [INDEX TEXT ...]\n"
+    "  classlingo-cli --help\n"
+    "\n"
+    "  list      每个字符串一行：偏移<TAB>字节长度<TAB>状态<TAB>文本\n"
+    "            （状态 1 为可疑，2 为普通；文本中的 \\ 制表符 回车 换行 零字节写作 \\\\ \\t \\r \\n \\0）\n"
+    "  export    把字符串列表导出为 ANSI 文本文件 OUT，每行以 CR LF 结束\n"
+    "  replace   把第 INDEX 行（从 0 开始，按 list 列出的顺序）替换为 TEXT（UTF-8），\n"
+    "            然后保存；保存前原文件复制为 FILE.bak\n"
+    "  --pack    按语言包文件扫描（默认按 class 文件扫描）；replace 时打开文件就先备份\n"
+    "  --filter  从 PATH 读取词表（默认为程序所在文件夹中的 Filter.ini）\n"
+    "\n"
+    "退出状态：0 完成；1 文件无法打开、读取或写入，或替换文本不能使用；2 用法错误；\n"
+    "          3 扫描时出现 Range check error（之前找到的字符串照常列出或导出）\n";
+
+constexpr const char* kCannotOpenText = "无法打开此文件!";
+constexpr const char* kRangeErrorText = "Range check error.";
+
+enum class Command { List, Export, Replace };
+
+struct Options {
+    Command command = Command::List;
+    bool pack = false;
+    std::optional<std::string> filterPath;
+    std::vector<std::string> positional;
+};
+
+struct Replacement {
+    std::size_t index = 0;
+    cl::ByteString text;  // ANSI
+};
+
+int UsageError(std::ostream& err, const std::string& why) {
+    if (!why.empty()) err << why << "\n";
+    err << kUsage;
+    return kCliUsage;
+}
+
+// Backslash, tab, CR, LF and zero written out, so that one row stays one line.
+std::string Escaped(const std::string& text) {
+    std::string result;
+    result.reserve(text.size());
+    for (const char c : text) {
+        switch (c) {
+        case '\\': result += "\\\\"; break;
+        case '\t': result += "\\t"; break;
+        case '\r': result += "\\r"; break;
+        case '\n': result += "\\n"; break;
+        case '\0': result += "\\0"; break;
+        default: result += c; break;
+        }
+    }
+    return result;
+}
+
+// Decimal digits only: no sign, no spaces, no hexadecimal.
+std::optional<std::size_t> ParseIndex(const std::string& text) {
+    if (text.empty()) return std::nullopt;
+    std::size_t value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || text.front() == '+' || text.front() == '-') {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// Reports a failed open the way the window does, followed by the reason.
+int ReportFileError(std::ostream& err, const cl::FileError& error) {
+    if (error.kind == cl::FileError::Kind::CannotOpen) err << kCannotOpenText << "\n";
+    err << error.message << "\n";
+    return kCliFileError;
+}
+
+struct Loaded {
+    cl::FileImage image;
+    cl::StringList list;
+    bool rangeError = false;
+};
+
+// Loads the word list and the file, and scans it. Returns an exit status on failure.
+std::optional<int> LoadAndScan(const Options& options, const char* argv0, bool backupAtOpening, cl::FileSystem& fs,
+                               std::ostream& err, Loaded& loaded) {
+    cl::FilterList filter;
+    if (options.filterPath) {
+        cl::ByteString text;
+        if (auto error = cl::ReadFileContents(*options.filterPath, text, fs)) {
+            err << "无法读取词表：" << error->message << "\n";
+            return kCliFileError;
+        }
+        filter = cl::SplitFilterLines(text);
+    } else {
+        try {
+            filter = cl::LoadFilterList(clcli::ExecutableFolder(argv0));
+        } catch (const cl::CannotOpenFile& e) {
+            err << e.what() << "\n";
+            return kCliFileError;
+        }
+    }
+
+    const std::string& path = options.positional.front();
+    cl::FileError why;
+    std::optional<cl::OpenedFile> opened = cl::OpenWholeFile(path, &why, fs);
+    if (!opened) return ReportFileError(err, why);
+    loaded.image.path = path;
+    // A language pack is backed up as soon as it is opened, as in the window.
+    if (backupAtOpening) {
+        if (auto error = cl::MakeBackup(path, fs)) return ReportFileError(err, *error);
+    }
+    if (auto error = cl::ReadWholeFile(*opened, loaded.image.bytes, loaded.image.loadedSize)) {
+        return ReportFileError(err, *error);
+    }
+
+    try {
+        if (options.pack) {
+            cl::ScanPackImage(loaded.image, filter, loaded.list);
+        } else {
+            cl::ScanClassImage(loaded.image, filter, loaded.list);
+        }
+    } catch (const cl::RangeError&) {
+        loaded.rangeError = true;
+    }
+    return std::nullopt;
+}
+
+int RunList(const Options& options, const char* argv0, cl::FileSystem& fs, std::ostream& out, std::ostream& err) {
+    Loaded loaded;
+    if (auto status = LoadAndScan(options, argv0, false, fs, err, loaded)) return *status;
+    for (const cl::StringRow& row : loaded.list.rows) {
+        out << row.offset << '\t' << row.byteLength << '\t' << row.StatusText().View() << '\t'
+            << Escaped(cl::Utf8FromAnsi(row.caption)) << '\n';
+    }
+    out.flush();
+    if (loaded.rangeError) {
+        err << kRangeErrorText << "\n";
+        return kCliRangeError;
+    }
+    return kCliDone;
+}
+
+int RunExport(const Options& options, const char* argv0, cl::FileSystem& fs, std::ostream& err) {
+    Loaded loaded;
+    if (auto status = LoadAndScan(options, argv0, false, fs, err, loaded)) return *status;
+    // As in the window, the rows found before a range error can still be exported.
+    if (auto error = cl::ExportRows(loaded.list, options.positional[1], fs)) {
+        err << error->message << "\n";
+        return kCliFileError;
+    }
+    if (loaded.rangeError) {
+        err << kRangeErrorText << "\n";
+        return kCliRangeError;
+    }
+    return kCliDone;
+}
+
+int RunReplace(const Options& options, const char* argv0, cl::FileSystem& fs, std::ostream& err) {
+    // Everything that can be checked without the file is checked before it is opened, since
+    // opening a language pack already writes its backup.
+    std::vector<Replacement> replacements;
+    for (std::size_t i = 1; i + 1 < options.positional.size(); i += 2) {
+        const std::string& indexText = options.positional[i];
+        const std::string& utf8 = options.positional[i + 1];
+        const std::optional<std::size_t> index = ParseIndex(indexText);
+        if (!index) return UsageError(err, "INDEX 不是行号：" + indexText);
+        if (utf8.empty()) return UsageError(err, "第 " + indexText + " 行的替换文本为空");
+        cl::ByteString ansi = cl::AnsiFromUtf8(utf8);
+        // A character the ANSI code page lacks would be written as '?' without notice.
+        if (cl::Utf8FromAnsi(ansi) != utf8) {
+            err << "替换文本“" << utf8 << "”不是有效的 UTF-8，或含有 ANSI 代码页无法表示的字符，不能替换。\n";
+            return kCliFileError;
+        }
+        if (cl::EncodeUtf8FromAnsi(ansi).ByteLength() > 255) {
+            err << cl::kReplacementTooLongText << "\n";
+            return kCliFileError;
+        }
+        replacements.push_back({*index, std::move(ansi)});
+    }
+
+    Loaded loaded;
+    if (auto status = LoadAndScan(options, argv0, options.pack, fs, err, loaded)) return *status;
+    if (loaded.rangeError) {
+        err << kRangeErrorText << "\n";
+        return kCliRangeError;
+    }
+    for (const Replacement& r : replacements) {
+        if (r.index >= loaded.list.rows.size()) {
+            return UsageError(err, "INDEX " + std::to_string(r.index) + " 超出范围：列表共有 " +
+                                       std::to_string(loaded.list.rows.size()) + " 行");
+        }
+    }
+
+    for (const Replacement& r : replacements) {
+        const cl::ReplaceOutcome outcome =
+            cl::ReplaceSelectedString(loaded.image, loaded.list, static_cast<int>(r.index), r.text);
+        if (outcome == cl::ReplaceOutcome::TooLong) {
+            err << cl::kReplacementTooLongText << "\n";
+            return kCliFileError;
+        }
+    }
+    if (auto error = cl::SaveImage(loaded.image, fs)) {
+        err << error->message << "\n";
+        return kCliFileError;
+    }
+    return kCliDone;
+}
+
+}  // namespace
+
+int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
+    return RunCli(argc, argv, out, err, cl::NativeFileSystem());
+}
+
+int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, cl::FileSystem& fs) {
+    const char* argv0 = argc > 0 ? argv[0] : nullptr;
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+    if (args.empty()) return UsageError(err, "");
+    if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        out << kUsage;
+        return kCliDone;
+    }
+
+    Options options;
+    if (args[0] == "list") {
+        options.command = Command::List;
+    } else if (args[0] == "export") {
+        options.command = Command::Export;
+    } else if (args[0] == "replace") {
+        options.command = Command::Replace;
+    } else {
+        return UsageError(err, "未知的命令：" + args[0]);
+    }
+
+    // Options come before the first FILE; "--" ends them, so that a file may start with "--".
+    std::size_t i = 1;
+    for (; i < args.size() && args[i].rfind("--", 0) == 0; ++i) {
+        if (args[i] == "--") {
+            ++i;
+            break;
+        }
+        if (args[i] == "--pack") {
+            options.pack = true;
+        } else if (args[i] == "--filter") {
+            if (i + 1 >= args.size()) return UsageError(err, "--filter 后面缺少 PATH");
+            options.filterPath = args[++i];
+        } else if (args[i] == "--help") {
+            out << kUsage;
+            return kCliDone;
+        } else {
+            return UsageError(err, "未知的选项：" + args[i]);
+        }
+    }
+    options.positional.assign(args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
+
+    switch (options.command) {
+    case Command::List:
+        if (options.positional.size() != 1) return UsageError(err, "list 需要一个 FILE");
+        return RunList(options, argv0, fs, out, err);
+    case Command::Export:
+        if (options.positional.size() != 2) return UsageError(err, "export 需要 FILE 和 OUT");
+        return RunExport(options, argv0, fs, err);
+    case Command::Replace:
+        if (options.positional.size() < 3 || options.positional.size() % 2 == 0) {
+            return UsageError(err, "replace 需要 FILE 以及成对的 INDEX TEXT");
+        }
+        return RunReplace(options, argv0, fs, err);
+    }
+    return UsageError(err, "");
+}

@@ -1,0 +1,358 @@
+// classlingo-cli run in-process on hand-made class files and language packs: the printed
+// list, the export bytes, the replacements and every exit status.
+
+#include "CliFixture.h"
+
+#include "../engine/FailingFileSystem.h"
+
+#include "Replace.h"
+
+#include <string>
+
+using cltest::CliFixture;
+using cltest::CliRun;
+
+namespace {
+
+// A class-file-like image: World at offset 5, Hello at 13, Code at 21 (1-based, the tag byte).
+const std::string kClass = std::string("\xCA\xFE\xBA\xBE", 4) + std::string("\x01\x00\x05World", 8) +
+                           std::string("\x01\x00\x05Hello", 8) + std::string("\x01\x00\x04" "Code", 7) +
+                           std::string("\x00\x00", 2);
+
+std::string Repeat(const std::string& unit, int times) {
+    std::string s;
+    for (int i = 0; i < times; ++i) s += unit;
+    return s;
+}
+
+const std::string kZhong = "\xE4\xB8\xAD";  // 中 in UTF-8
+
+// A class-file string entry: tag 01, zero high length byte, length byte, the bytes.
+std::string Entry(const std::string& text) { return std::string("\x01\x00", 2) + char(text.size()) + text; }
+
+// A language-pack string: zero byte, length byte, the bytes.
+std::string PackEntry(const std::string& text) { return std::string(1, '\0') + char(text.size()) + text; }
+
+const std::string kPack = PackEntry("Hello") + PackEntry("abc") + "x";
+
+class List : public CliFixture {};
+
+TEST_F(List, PrintsOffsetLengthStatusAndCaptionPlainRowsFirst) {
+    Write(Path("A.class"), kClass);
+    Write(Path("words.ini"), "World\r\nnothing\r\n");
+    CliRun run = Run({"list", "--filter", Path("words.ini"), Path("A.class")});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "13\t5\t2\tHello\n21\t4\t2\tCode\n5\t5\t1\tWorld\n");
+    EXPECT_EQ(run.err, "");
+
+    run = Run({"list", "--filter", Path("empty.ini"), Path("A.class")});
+    EXPECT_EQ(run.status, 1) << "an unreadable word list is an error";
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find(Path("empty.ini")), std::string::npos) << run.err;
+
+    Write(Path("empty.ini"), "");
+    run = Run({"list", "--filter", Path("empty.ini"), Path("A.class")});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "5\t5\t2\tWorld\n13\t5\t2\tHello\n21\t4\t2\tCode\n");
+}
+
+TEST_F(List, EscapesControlCharactersAndShowsChineseAsUtf8) {
+    const std::string odd = "a\\b\tc\rd\ne";
+    const std::string zero = "x\xC0\x80y";  // the class-file form of the zero character
+    const std::string chinese = "\xE4\xB8\xAD\xE6\x96\x87";
+    std::string image = "\xCA\xFE";
+    for (const std::string& s : {odd, zero, chinese}) image += std::string("\x01\x00", 2) + char(s.size()) + s;
+    Write(Path("A.class"), image);
+    Write(Path("none.ini"), "");
+    CliRun run = Run({"list", "--filter", Path("none.ini"), Path("A.class")});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "3\t9\t2\ta\\\\b\\tc\\rd\\ne\n15\t4\t2\tx\\0y\n22\t6\t2\t" + chinese + "\n");
+}
+
+TEST_F(List, LanguagePackKeepsFileOrderAndMarksNothingSuspicious) {
+    Write(Path("pack.lng"), kPack);
+    Write(Path("words.ini"), "abc\n");
+    CliRun run = Run({"list", "--pack", "--filter", Path("words.ini"), Path("pack.lng")});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "0\t5\t2\tHello\n7\t3\t2\tabc\n");
+    EXPECT_EQ((Entries()), (std::set<std::string>{"pack.lng", "words.ini"})) << "listing writes no backup";
+}
+
+TEST_F(List, FileThatCannotBeOpenedExitsWithOne) {
+    Write(Path("none.ini"), "");
+    for (const std::string& path : {Path("missing.class"), dir_.string()}) {
+        CliRun run = Run({"list", "--filter", Path("none.ini"), path});
+        EXPECT_EQ(run.status, 1) << path;
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err.rfind("无法打开此文件!\n", 0), 0u) << run.err;
+    }
+}
+
+TEST_F(List, ShortReadPrintsTheReasonAndExitsWithOne) {
+    Write(Path("A.class"), kClass);
+    Write(Path("none.ini"), "");
+    cltest::FailingFileSystem failing;
+    failing.FailAt(cltest::FailStep::ShortRead, 1);  // the empty word list needs no read
+    CliRun run = Run({"list", "--filter", Path("none.ini"), Path("A.class")}, failing);
+    ASSERT_TRUE(failing.Injected());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find(Path("A.class")), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("无法打开此文件!"), std::string::npos) << run.err;
+}
+
+TEST_F(List, RangeErrorPrintsTheRowsFoundBeforeItAndExitsWithThree) {
+    Write(Path("none.ini"), "");
+    Write(Path("A.class"), std::string("\xCA\xFE\x01\x00\x05Hello\x01", 11));
+    CliRun run = Run({"list", "--filter", Path("none.ini"), Path("A.class")});
+    EXPECT_EQ(run.status, 3);
+    EXPECT_EQ(run.out, "3\t5\t2\tHello\n");
+    EXPECT_EQ(run.err, "Range check error.\n");
+
+    Write(Path("pack.lng"), std::string("\x00\x02hi\x00", 5));
+    run = Run({"list", "--pack", "--filter", Path("none.ini"), Path("pack.lng")});
+    EXPECT_EQ(run.status, 3);
+    EXPECT_EQ(run.out, "0\t2\t2\thi\n");
+    EXPECT_EQ(run.err, "Range check error.\n");
+}
+
+class Usage : public CliFixture {};
+
+TEST_F(Usage, WrongUsageExitsWithTwoAndShowsTheUsage) {
+    Write(Path("A.class"), kClass);
+    const std::vector<std::vector<std::string>> wrong = {
+        {},
+        {"translate", Path("A.class")},
+        {"list"},
+        {"list", Path("A.class"), Path("B.class")},
+        {"list", "--verbose", Path("A.class")},
+        {"list", "--filter"},
+        {"export", Path("A.class")},
+        {"replace", Path("A.class")},
+        {"replace", Path("A.class"), "0"},
+        {"replace", Path("A.class"), "0", "Hi", "1"},
+    };
+    for (const auto& args : wrong) {
+        CliRun run = Run(args);
+        EXPECT_EQ(run.status, 2) << ::testing::PrintToString(args);
+        EXPECT_NE(run.err.find("classlingo-cli list"), std::string::npos) << run.err;
+        EXPECT_EQ(run.out, "");
+    }
+    EXPECT_EQ(Read(Path("A.class")), kClass);
+    EXPECT_EQ((Entries()), (std::set<std::string>{"A.class"}));
+}
+
+TEST_F(Usage, HelpGoesToStandardOutput) {
+    for (const char* flag : {"--help", "-h"}) {
+        CliRun run = Run({flag});
+        EXPECT_EQ(run.status, 0);
+        EXPECT_NE(run.out.find("classlingo-cli replace"), std::string::npos) << run.out;
+        EXPECT_EQ(run.err, "");
+    }
+}
+
+TEST_F(Usage, DoubleDashEndsTheOptions) {
+    Write(Path("none.ini"), "");
+    // After "--" an argument that looks like an option is a FILE: opening it fails.
+    CliRun run = Run({"list", "--filter", Path("none.ini"), "--", "--pack"});
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_EQ(run.err.rfind("无法打开此文件!\n", 0), 0u) << run.err;
+    EXPECT_NE(run.err.find("--pack"), std::string::npos) << run.err;
+}
+
+class Export : public CliFixture {};
+
+TEST_F(Export, WritesTheListAsAnsiTextWithSuspiciousRowsMarked) {
+    const std::string image = kClass.substr(0, kClass.size() - 2) + std::string("\x01\x00\x06", 3) + "\xE4\xB8\xAD\xE6\x96\x87";
+    Write(Path("A.class"), image);
+    Write(Path("words.ini"), "World\n");
+    CliRun run = Run({"export", "--filter", Path("words.ini"), Path("A.class"), Path("A.txt")});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "");
+    // 中文 in GBK is D6 D0 CE C4; [可疑的] is [ BF C9 D2 C9 B5 C4 ].
+    EXPECT_EQ(Read(Path("A.txt")), "Hello\r\nCode\r\n\xD6\xD0\xCE\xC4\r\n[\xBF\xC9\xD2\xC9\xB5\xC4]World\r\n");
+    EXPECT_EQ(Read(Path("A.class")), image);
+}
+
+TEST_F(Export, EmptyListGivesEmptyFileAndPackRowsHaveNoPrefix) {
+    Write(Path("words.ini"), "abc\n");
+    Write(Path("A.class"), "no strings here");
+    CliRun run = Run({"export", "--filter", Path("words.ini"), Path("A.class"), Path("A.txt")});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(Read(Path("A.txt")), "");
+
+    Write(Path("pack.lng"), PackEntry("abc") + PackEntry("hi") + "!");
+    run = Run({"export", "--pack", "--filter", Path("words.ini"), Path("pack.lng"), Path("pack.txt")});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(Read(Path("pack.txt")), "abc\r\nhi\r\n");
+}
+
+TEST_F(Export, FileThatCannotBeWrittenExitsWithOne) {
+    Write(Path("none.ini"), "");
+    Write(Path("A.class"), kClass);
+    CliRun run = Run({"export", "--filter", Path("none.ini"), Path("A.class"), Path("missing/A.txt")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find(Path("missing/A.txt")), std::string::npos) << run.err;
+
+    Write(Path("A.txt"), "earlier export");
+    cltest::FailingFileSystem failing;
+    failing.FailAt(cltest::FailStep::HalfWrite, 1);
+    run = Run({"export", "--filter", Path("none.ini"), Path("A.class"), Path("A.txt")}, failing);
+    ASSERT_TRUE(failing.Injected());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(Read(Path("A.txt")), "earlier export");
+    EXPECT_EQ((Entries()), (std::set<std::string>{"A.class", "A.txt", "none.ini"}));
+}
+
+TEST_F(Export, RangeErrorExportsTheRowsFoundAndExitsWithThree) {
+    Write(Path("none.ini"), "");
+    Write(Path("A.class"), std::string("\xCA\xFE\x01\x00\x05Hello\x01\x00", 12));
+    CliRun run = Run({"export", "--filter", Path("none.ini"), Path("A.class"), Path("A.txt")});
+    EXPECT_EQ(run.status, 3);
+    EXPECT_EQ(run.err, "Range check error.\n");
+    EXPECT_EQ(Read(Path("A.txt")), "Hello\r\n");
+}
+
+class Replace : public CliFixture {
+protected:
+    void SetUp() override {
+        CliFixture::SetUp();
+        Write(Path("none.ini"), "");
+        Write(Path("A.class"), kClass);
+    }
+    CliRun Replace_(std::vector<std::string> pairs) {
+        std::vector<std::string> args{"replace", "--filter", Path("none.ini"), Path("A.class")};
+        args.insert(args.end(), pairs.begin(), pairs.end());
+        return Run(args);
+    }
+    std::string Listed() {
+        CliRun run = Run({"list", "--filter", Path("none.ini"), Path("A.class")});
+        EXPECT_EQ(run.status, 0) << run.err;
+        return run.out;
+    }
+    void ExpectUntouched() {
+        EXPECT_EQ(Read(Path("A.class")), kClass);
+        EXPECT_EQ((Entries()), (std::set<std::string>{"A.class", "none.ini"}));
+    }
+};
+
+TEST_F(Replace, ShorterTextShrinksTheStringAndKeepsTheOriginalAsBackup) {
+    CliRun run = Replace_({"1", "Hi"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(Read(Path("A.class")), "\xCA\xFE\xBA\xBE" + Entry("World") + Entry("Hi") + Entry("Code") + std::string(2, '\0'));
+    EXPECT_EQ(Read(Path("A.class.bak")), kClass);
+    EXPECT_EQ(Listed(), "5\t5\t2\tWorld\n13\t2\t2\tHi\n18\t4\t2\tCode\n");
+}
+
+TEST_F(Replace, SeveralPairsInTheGivenOrderWithLongerAndChineseText) {
+    const std::string chinese = "\xE4\xB8\xAD\xE6\x96\x87\xE6\xB6\x88\xE6\x81\xAF";  // 中文消息
+    CliRun run = Replace_({"0", "Hello, world!", "2", chinese, "0", "Welt"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(Read(Path("A.class")),
+              "\xCA\xFE\xBA\xBE" + Entry("Welt") + Entry("Hello") + Entry(chinese) + std::string(2, '\0'));
+    EXPECT_EQ(Listed(), "5\t4\t2\tWelt\n12\t5\t2\tHello\n20\t12\t2\t" + chinese + "\n");
+    EXPECT_EQ(Read(Path("A.class.bak")), kClass);
+}
+
+TEST_F(Replace, TwoHundredFiftyFiveBytesFitTwoHundredFiftySixDoNot) {
+    CliRun run = Replace_({"0", "a" + Repeat(kZhong, 86)});  // 259 bytes
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, std::string(cl::kReplacementTooLongText) + "\n");
+    ExpectUntouched();
+
+    run = Replace_({"1", "x", "0", "a" + Repeat(kZhong, 85)});  // 256 bytes, after a valid pair
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, std::string(cl::kReplacementTooLongText) + "\n");
+    ExpectUntouched();
+
+    run = Replace_({"0", Repeat(kZhong, 85)});  // 255 bytes
+    EXPECT_EQ(run.status, 0) << run.err;
+    const std::string saved = Read(Path("A.class"));
+    ASSERT_EQ(saved.size(), kClass.size() - 5 + 255);
+    EXPECT_EQ(saved.substr(4, 3), std::string("\x01\x00\xFF", 3));
+    EXPECT_EQ(saved.substr(7, 255), Repeat(kZhong, 85));
+}
+
+TEST_F(Replace, BadIndexExitsWithTwoAndTouchesNothing) {
+    for (const char* index : {"x", "-1", "+1", "1.0", "", "3", "99999999999999999999999"}) {
+        CliRun run = Replace_({"0", "ok", index, "Hi"});
+        EXPECT_EQ(run.status, 2) << index;
+        EXPECT_FALSE(run.err.empty());
+        ExpectUntouched();
+    }
+}
+
+TEST_F(Replace, TextThatCannotBeStoredIsRefused) {
+    CliRun run = Replace_({"0", ""});
+    EXPECT_EQ(run.status, 2);
+    ExpectUntouched();
+
+    run = Replace_({"0", "smile \xF0\x9F\x98\x80"});  // no GBK character for it
+    EXPECT_EQ(run.status, 1);
+    ExpectUntouched();
+
+    run = Replace_({"0", "bad \xFF utf-8"});
+    EXPECT_EQ(run.status, 1);
+    ExpectUntouched();
+}
+
+TEST_F(Replace, FileThatCannotBeOpenedExitsWithOne) {
+    CliRun run = Run({"replace", "--filter", Path("none.ini"), Path("missing.class"), "0", "Hi"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err.rfind("无法打开此文件!\n", 0), 0u) << run.err;
+    ExpectUntouched();
+}
+
+TEST_F(Replace, RangeErrorExitsWithThreeAndWritesNothing) {
+    const std::string cut = kClass + "\x01";
+    Write(Path("A.class"), cut);
+    CliRun run = Replace_({"0", "Hi"});
+    EXPECT_EQ(run.status, 3);
+    EXPECT_EQ(run.err, "Range check error.\n");
+    EXPECT_EQ(Read(Path("A.class")), cut);
+    EXPECT_EQ((Entries()), (std::set<std::string>{"A.class", "none.ini"}));
+}
+
+TEST_F(Replace, SaveFailureExitsWithOneAndLeavesTheFile) {
+    for (cltest::FailStep step : {cltest::FailStep::Rename, cltest::FailStep::HalfWrite, cltest::FailStep::Flush}) {
+        cltest::FailingFileSystem failing;
+        failing.FailAt(step, 2);  // the first is the backup's
+        CliRun run = Run({"replace", "--filter", Path("none.ini"), Path("A.class"), "0", "Hi"}, failing);
+        ASSERT_TRUE(failing.Injected());
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.err.find(Path("A.class")), std::string::npos) << run.err;
+        EXPECT_EQ(Read(Path("A.class")), kClass);
+        EXPECT_EQ(Read(Path("A.class.bak")), kClass);
+        EXPECT_EQ((Entries()), (std::set<std::string>{"A.class", "A.class.bak", "none.ini"}));
+    }
+}
+
+TEST_F(Replace, LanguagePackIsBackedUpAtOpening) {
+    const std::string pack = kPack;
+    Write(Path("pack.lng"), pack);
+    CliRun run = Run({"replace", "--pack", "--filter", Path("none.ini"), Path("pack.lng"), "1", "abcdef"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(Read(Path("pack.lng")), PackEntry("Hello") + PackEntry("abcdef") + "x");
+    EXPECT_EQ(Read(Path("pack.lng.bak")), pack);
+
+    // Even when nothing is replaced, opening made the backup, as the window's opening does.
+    Write(Path("other.lng"), pack);
+    run = Run({"replace", "--pack", "--filter", Path("none.ini"), Path("other.lng"), "2", "no such row"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(Read(Path("other.lng")), pack);
+    EXPECT_EQ(Read(Path("other.lng.bak")), pack);
+}
+
+TEST_F(Replace, FailedBackupAtOpeningStopsBeforeReading) {
+    Write(Path("pack.lng"), std::string("\x00\x05Hello", 7));
+    cltest::FailingFileSystem failing;
+    failing.FailAt(cltest::FailStep::Create, 1);
+    CliRun run = Run({"replace", "--pack", "--filter", Path("none.ini"), Path("pack.lng"), "0", "Hi"}, failing);
+    ASSERT_TRUE(failing.Injected());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find(".bak"), std::string::npos) << run.err;
+    EXPECT_EQ(Read(Path("pack.lng")), std::string("\x00\x05Hello", 7));
+    EXPECT_EQ((Entries()), (std::set<std::string>{"A.class", "none.ini", "pack.lng"}));
+}
+
+}  // namespace
