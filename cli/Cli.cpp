@@ -17,6 +17,7 @@
 #include "Utf8.h"
 
 #include <charconv>
+#include <new>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -232,6 +233,23 @@ int RunReplace(const Options& options, const char* argv0, cl::FileSystem& fs, st
     return kCliDone;
 }
 
+int RunCommand(const Options& options, const char* argv0, cl::FileSystem& fs, std::ostream& out, std::ostream& err) {
+    switch (options.command) {
+    case Command::List:
+        if (options.positional.size() != 1) return UsageError(err, "list 需要一个 FILE");
+        return RunList(options, argv0, fs, out, err);
+    case Command::Export:
+        if (options.positional.size() != 2) return UsageError(err, "export 需要 FILE 和 OUT");
+        return RunExport(options, argv0, fs, err);
+    case Command::Replace:
+        if (options.positional.size() < 3 || options.positional.size() % 2 == 0) {
+            return UsageError(err, "replace 需要 FILE 以及成对的 INDEX TEXT");
+        }
+        return RunReplace(options, argv0, fs, err);
+    }
+    return UsageError(err, "");
+}
+
 }  // namespace
 
 int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
@@ -280,18 +298,14 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, cl::File
     }
     options.positional.assign(args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
 
-    switch (options.command) {
-    case Command::List:
-        if (options.positional.size() != 1) return UsageError(err, "list 需要一个 FILE");
-        return RunList(options, argv0, fs, out, err);
-    case Command::Export:
-        if (options.positional.size() != 2) return UsageError(err, "export 需要 FILE 和 OUT");
-        return RunExport(options, argv0, fs, err);
-    case Command::Replace:
-        if (options.positional.size() < 3 || options.positional.size() % 2 == 0) {
-            return UsageError(err, "replace 需要 FILE 以及成对的 INDEX TEXT");
-        }
-        return RunReplace(options, argv0, fs, err);
+    try {
+        return RunCommand(options, argv0, fs, out, err);
+    } catch (const cl::OutOfMemory& e) {
+        // Files are only ever replaced whole, so running out of memory loses nothing on disk.
+        err << e.what() << "\n";
+        return kCliFileError;
+    } catch (const std::bad_alloc&) {
+        err << cl::OutOfMemory().what() << "\n";
+        return kCliFileError;
     }
-    return UsageError(err, "");
 }
