@@ -1,0 +1,65 @@
+#pragma once
+// StringListModel: shows the engine's string list in lv1, one row per found string, with the
+// columns caption, byte length and status. It owns the list; captions become QStrings only
+// when a row is drawn, so a list of a million rows costs nothing until it is looked at.
+
+#include "StringList.h"
+
+#include <QAbstractTableModel>
+#include <QColor>
+
+#include <utility>
+
+class StringListModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum Column { CaptionColumn = 0, ByteLengthColumn = 1, StatusColumn = 2, ColumnCount = 3 };
+
+    explicit StringListModel(QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    const cl::StringList& List() const { return list_; }
+
+    // Runs `fill` on the list between beginResetModel and endResetModel. The reset is ended
+    // also when `fill` throws (a scan that stops half way keeps the rows found so far).
+    template <class Fill>
+    void Refill(Fill&& fill)
+    {
+        ResetGuard guard(*this);
+        std::forward<Fill>(fill)(list_);
+    }
+
+    // Runs `change` on the list, which may alter captions and byte lengths but not the number
+    // of rows, then tells the views that `row` changed (any row when -1).
+    template <class Change>
+    auto Patch(int row, Change&& change)
+    {
+        struct Notify {
+            StringListModel& model;
+            int row;
+            ~Notify() { model.RowChanged(row); }
+        } notify{*this, row};
+        return std::forward<Change>(change)(list_);
+    }
+
+    // The colour of a suspicious row's text.
+    static QColor SuspiciousColor() { return QColor(255, 0, 0); }
+
+private:
+    struct ResetGuard {
+        explicit ResetGuard(StringListModel& m) : model(m) { model.beginResetModel(); }
+        ~ResetGuard() { model.endResetModel(); }
+        ResetGuard(const ResetGuard&) = delete;
+        ResetGuard& operator=(const ResetGuard&) = delete;
+        StringListModel& model;
+    };
+
+    void RowChanged(int row);
+
+    cl::StringList list_;
+};
