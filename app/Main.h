@@ -1,0 +1,111 @@
+#pragma once
+// TForm1: the main window. It owns the opened file image, the word list and the string list;
+// its handlers open class files and language packs, list their strings, replace the selected
+// one, save, export, convert between ANSI and UTF-8 and open the manifest editor.
+
+#include "Dialogs.h"
+#include "FileImage.h"
+#include "FilterList.h"
+#include "StringList.h"
+
+#include <QWidget>
+
+class QFrame;
+class QGroupBox;
+class QItemSelection;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QTableView;
+class StringListModel;
+class TForm2;
+
+namespace cl {
+struct FileError;
+}
+
+class TForm1 : public QWidget {
+    Q_OBJECT
+public:
+    // Loads Filter.ini from `filterFolder` (native path); throws cl::CannotOpenFile when the file
+    // exists but cannot be read. Runs FormCreate once the window is built.
+    TForm1(Dialogs& dialogs, const QString& filterFolder, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // The manifest editor that btn7Click opens; created after this window.
+    void SetManifestEditor(TForm2* form2) { form2_ = form2; }
+
+    static QString BaseTitle();
+
+    const cl::FileImage& Image() const { return image_; }
+    const cl::FilterList& Filter() const { return filter_; }
+    const cl::StringList& List() const;
+    StringListModel* Model() const { return model_; }
+    // 0-based index of the selected row of lv1, or -1 when no row is selected.
+    int SelectedRow() const;
+
+    // Controls, by their names.
+    QFrame* pnl1 = nullptr;
+    QTableView* lv1 = nullptr;
+    QFrame* pnl2 = nullptr;
+    QPlainTextEdit* mmo1 = nullptr;
+    QLabel* lbl2 = nullptr;
+    QPushButton* btn1 = nullptr;
+    QLabel* lbl1 = nullptr;
+    QGroupBox* grp1 = nullptr;
+    QLabel* lbl3 = nullptr;
+    QLineEdit* edt2 = nullptr;
+    QPushButton* btn5 = nullptr;
+    QPushButton* btn6 = nullptr;
+    QLabel* lbl4 = nullptr;
+    QLineEdit* edt3 = nullptr;
+    QGroupBox* grp2 = nullptr;
+    QPushButton* btn2 = nullptr;
+    QPushButton* btn4 = nullptr;
+    QPushButton* btn7 = nullptr;
+    QPushButton* btn8 = nullptr;
+    QPushButton* btn3 = nullptr;
+
+    // The window's file dialogs; each remembers the file and filter chosen last.
+    FileDialogSpec dlgOpen1;  // class files
+    FileDialogSpec dlgOpen2;  // language packs
+    FileDialogSpec dlgOpen3;  // manifests, shared with the manifest editor
+    FileDialogSpec dlgSave1;  // text export
+
+public slots:
+    void FormCreate();
+    void btn2Click();  // open class file
+    void btn4Click();  // open language pack
+    void btn7Click();  // open manifest
+    void btn1Click();  // replace
+    void btn3Click();  // save
+    void btn8Click();  // export text
+    void btn5Click();  // ANSI -> UTF-8
+    void btn6Click();  // UTF-8 -> ANSI
+    void lv1SelectItem(const QItemSelection& selected, const QItemSelection& deselected);
+    void mmo1Change();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    enum class FileKind { Class, LanguagePack };
+
+    void BuildControls();
+    void PlaceControls();
+    void SetTabOrder();
+    void OpenImage(FileDialogSpec& dialog, FileKind kind);
+    // The unsaved-changes prompt; false when the user cancels or the save fails.
+    bool SaveChangesFirst();
+    // Saves the image; on failure shows why and leaves Save enabled.
+    bool SaveImageNow();
+    void ShowFileError(const cl::FileError& error);
+
+    Dialogs& dialogs_;
+    cl::FileImage image_;
+    cl::FilterList filter_;
+    StringListModel* model_ = nullptr;
+    TForm2* form2_ = nullptr;
+};

@@ -1,0 +1,38 @@
+// classlingo: start-up. Builds the main window (which loads Filter.ini from the executable's
+// folder) and the hidden manifest editor, then runs the event loop until the main window is
+// closed. An error while the windows are built is shown and the program ends.
+
+#include "ErrorDisplay.h"
+#include "Main.h"
+#include "Modmanifest.h"
+#include "QtDialogs.h"
+#include "WindowFont.h"
+
+#include <QApplication>
+#include <QDir>
+
+#include <memory>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    RegisterSongTiSubstitutes();
+    QtDialogs dialogs;
+
+    std::unique_ptr<TForm1> form1;
+    std::unique_ptr<TForm2> form2;
+    try {
+        form1 = std::make_unique<TForm1>(dialogs, QDir::toNativeSeparators(QCoreApplication::applicationDirPath()));
+        form2 = std::make_unique<TForm2>(dialogs, form1->dlgOpen3);
+        form1->SetManifestEditor(form2.get());
+    } catch (...) {
+        ShowTopLevelError(dialogs, nullptr, ErrorText(std::current_exception()));
+        return 1;
+    }
+    form1->show();
+    const int status = QApplication::exec();
+    // The editor refers to the main window's dialog settings, so it goes first.
+    form2.reset();
+    form1.reset();
+    return status;
+}
