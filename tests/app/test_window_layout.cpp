@@ -1,0 +1,249 @@
+// How the main window looks: places and sizes, what follows the window's edges when it is
+// resized, the list's columns, texts that must fit their controls, the row colours as drawn,
+// and the tab order. With CLASSLINGO_SCREENSHOT_DIR set it also saves pictures of the window
+// (run it under a real display, e.g. xvfb, to look at them).
+
+#include "Main.h"
+#include "ScriptedDialogs.h"
+#include "StringListModel.h"
+#include "TestFiles.h"
+
+#include <QDir>
+#include <QFontInfo>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using testfiles::Utf8Entry;
+
+class WindowLayoutTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<ScriptedDialogs> dialogs_;
+    std::unique_ptr<TForm1> form_;
+
+    void OpenFixture()
+    {
+        QByteArray bytes("\xCA\xFE\xBA\xBE\x00\x00\x00\x34", 8);
+        for (const char* text : {"Hello", "Open the file", "Suspicious", "Save", "\xE6\x96\x87\xE5\xAD\x97"})
+            bytes += Utf8Entry(text);
+        bytes += QByteArray("\x00\x00", 2);
+        const QString path = dir_->filePath(QStringLiteral("Look.class"));
+        QVERIFY(testfiles::WriteFile(path, bytes));
+        dialogs_->ExpectOpen(path);
+        form_->btn2Click();
+        QCOMPARE(form_->Model()->rowCount(), 5);
+    }
+
+    static int ColumnSum(const QTableView* view)
+    {
+        const QHeaderView* header = view->horizontalHeader();
+        return header->sectionSize(0) + header->sectionSize(1) + header->sectionSize(2);
+    }
+
+    void SaveShot(const QString& name, QWidget* widget)
+    {
+        const QString folder = qEnvironmentVariable("CLASSLINGO_SCREENSHOT_DIR");
+        if (folder.isEmpty())
+            return;
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(widget->grab().save(QDir(folder).filePath(name)));
+    }
+
+private slots:
+    void init()
+    {
+        dir_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(testfiles::WriteFile(dir_->filePath(QStringLiteral("Filter.ini")), "Suspicious\n"));
+        dialogs_ = std::make_unique<ScriptedDialogs>();
+        form_ = std::make_unique<TForm1>(*dialogs_, dir_->path());
+        form_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+    }
+
+    void cleanup()
+    {
+        const QStringList problems = dialogs_->Problems();
+        form_.reset();
+        dialogs_.reset();
+        dir_.reset();
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
+    }
+
+    void controlsSitWhereTheyWereDesigned()
+    {
+        QCOMPARE(form_->size(), QSize(582, 506));
+        QCOMPARE(form_->minimumHeight(), 506);
+        QVERIFY(!(form_->windowFlags() & Qt::WindowMaximizeButtonHint));
+        QVERIFY(form_->windowFlags() & Qt::WindowMinimizeButtonHint);
+
+        QCOMPARE(form_->pnl1->geometry(), QRect(0, 0, 428, 451));
+        QVERIFY(form_->pnl1->geometry().contains(form_->lv1->geometry().translated(form_->pnl1->pos())));
+        QCOMPARE(form_->pnl2->geometry(), QRect(0, 451, 582, 55));
+        QCOMPARE(form_->mmo1->geometry(), QRect(0, 2, 429, 49));
+        QCOMPARE(form_->lbl2->pos(), QPoint(432, 18));
+        QCOMPARE(form_->btn1->geometry(), QRect(462, 11, 89, 25));
+        QCOMPARE(form_->lbl1->pos(), QPoint(440, 24));
+        QCOMPARE(form_->grp1->geometry(), QRect(440, 203, 129, 89));
+        QCOMPARE(form_->grp2->geometry(), QRect(440, 299, 129, 150));
+        QCOMPARE(form_->edt2->geometry(), QRect(40, 16, 73, 20));
+        QCOMPARE(form_->btn5->geometry(), QRect(40, 40, 38, 17));
+        QCOMPARE(form_->btn6->geometry(), QRect(78, 40, 35, 17));
+        QCOMPARE(form_->edt3->geometry(), QRect(40, 64, 73, 20));
+        int y = 16;
+        for (QPushButton* button : {form_->btn2, form_->btn4, form_->btn7, form_->btn8, form_->btn3}) {
+            QCOMPARE(button->geometry(), QRect(22, y, 89, 25));
+            y += 26;
+        }
+        QCOMPARE(form_->font().pixelSize(), 12);
+    }
+
+    void resizingWidensTheListAndKeepsTheRightHandSide()
+    {
+        form_->resize(800, 650);
+        QTRY_COMPARE(form_->size(), QSize(800, 650));
+        QCOMPARE(form_->pnl1->geometry(), QRect(0, 0, 646, 595));
+        QCOMPARE(form_->pnl2->geometry(), QRect(0, 595, 800, 55));
+        QCOMPARE(form_->mmo1->geometry(), QRect(0, 2, 647, 49));
+        QCOMPARE(form_->lbl2->pos(), QPoint(650, 18));
+        QCOMPARE(form_->btn1->geometry(), QRect(680, 11, 89, 25));
+        QCOMPARE(form_->lbl1->pos(), QPoint(658, 24));  // keeps to the top
+        QCOMPARE(form_->grp1->geometry(), QRect(658, 347, 129, 89));
+        QCOMPARE(form_->grp2->geometry(), QRect(658, 443, 129, 150));
+    }
+
+    void firstColumnTakesWhatTheOthersLeave()
+    {
+        const QHeaderView* header = form_->lv1->horizontalHeader();
+        const int viewport = form_->lv1->viewport()->width();
+        QCOMPARE(header->sectionSize(1), 90);
+        QCOMPARE(header->sectionSize(2), 0);
+        QCOMPARE(ColumnSum(form_->lv1), viewport);
+
+        form_->resize(900, 600);
+        QTRY_COMPARE(form_->lv1->viewport()->width(), viewport + 318);
+        QCOMPARE(ColumnSum(form_->lv1), viewport + 318);
+        QCOMPARE(header->sectionSize(1), 90);
+
+        // The status column can be opened like any other column, and it shows the status.
+        form_->lv1->horizontalHeader()->resizeSection(2, 40);
+        QCOMPARE(header->sectionSize(2), 40);
+        QCOMPARE(ColumnSum(form_->lv1), viewport + 318);
+        QCOMPARE(header->sectionResizeMode(2), QHeaderView::Interactive);
+    }
+
+    void textsFitTheirControls()
+    {
+        // The window font must have Chinese glyphs, or every Chinese text shows as boxes.
+        QVERIFY(QFontMetrics(form_->font()).inFont(QChar(0x6C49)));
+        for (QPushButton* button : form_->findChildren<QPushButton*>()) {
+            const int needed = button->fontMetrics().horizontalAdvance(button->text()) + 4;
+            QVERIFY2(needed <= button->width(), qPrintable(button->objectName()));
+        }
+        for (QGroupBox* group : {form_->grp1, form_->grp2})
+            QVERIFY2(group->fontMetrics().horizontalAdvance(group->title()) + 16 <= group->width(),
+                     qPrintable(group->objectName()));
+        // The about text stays inside the window and above the converter.
+        const QRect about = form_->lbl1->geometry();
+        QVERIFY2(about.right() < form_->width(), qPrintable(QString::number(about.right())));
+        QVERIFY(about.bottom() < form_->grp1->y());
+        // Labels inside the converter end before the edit boxes.
+        QVERIFY(form_->lbl3->geometry().right() < form_->edt2->x());
+        QVERIFY(form_->lbl4->geometry().right() < form_->edt3->x());
+        // A three-digit byte count fits between the replacement box and Replace.
+        form_->mmo1->setPlainText(QString(85, QChar(0x4E2D)));
+        QCOMPARE(form_->lbl2->text(), QStringLiteral("255"));
+        QVERIFY(form_->lbl2->geometry().right() < form_->btn1->x());
+        // The header's texts fit their columns.
+        const QHeaderView* header = form_->lv1->horizontalHeader();
+        QVERIFY(header->fontMetrics().horizontalAdvance(QStringLiteral("长度（字节）")) + 8 <= header->sectionSize(1));
+    }
+
+    void rowsAreDrawnInTheirColours()
+    {
+        OpenFixture();
+        QTableView* lv1 = form_->lv1;
+        lv1->selectRow(0);
+        form_->mmo1->setFocus();
+        QApplication::processEvents();
+        QVERIFY(!lv1->hasFocus());
+        const QImage image = lv1->viewport()->grab().toImage();
+        const qreal ratio = image.devicePixelRatio();
+        auto count = [&](int row, auto&& predicate) {
+            const QRect rect = lv1->visualRect(form_->Model()->index(row, 0));
+            int hits = 0;
+            for (int y = rect.top(); y <= rect.bottom(); ++y)
+                for (int x = rect.left(); x <= rect.right(); ++x)
+                    if (predicate(image.pixelColor(QPoint(int(x * ratio), int(y * ratio)))))
+                        ++hits;
+            return hits;
+        };
+        const QColor highlight = lv1->palette().color(QPalette::Active, QPalette::Highlight);
+        auto isRed = [](const QColor& c) { return c.red() > 200 && c.green() < 80 && c.blue() < 80; };
+        auto isHighlight = [&](const QColor& c) { return c == highlight; };
+        auto isWhite = [](const QColor& c) { return c.red() > 240 && c.green() > 240 && c.blue() > 240; };
+        const int suspicious = 4;  // listed after the plain rows
+        QCOMPARE(form_->Model()->index(suspicious, 0).data().toString(), QStringLiteral("Suspicious"));
+        QVERIFY(count(suspicious, isRed) > 10);
+        QCOMPARE(count(1, isRed), 0);
+        // The selected row: highlight background with white text, also without the focus.
+        QVERIFY(count(0, isHighlight) > 100);
+        QVERIFY(count(0, isWhite) > 5);
+
+        // A selected suspicious row is white on the highlight, not red.
+        lv1->selectRow(suspicious);
+        QApplication::processEvents();
+        const QImage selected = lv1->viewport()->grab().toImage();
+        const QRect rect = lv1->visualRect(form_->Model()->index(suspicious, 0));
+        int red = 0;
+        for (int y = rect.top(); y <= rect.bottom(); ++y)
+            for (int x = rect.left(); x <= rect.right(); ++x)
+                if (isRed(selected.pixelColor(QPoint(int(x * ratio), int(y * ratio)))))
+                    ++red;
+        QCOMPARE(red, 0);
+    }
+
+    void tabOrderFollowsTheGroups()
+    {
+        QList<QWidget*> chain;
+        QWidget* widget = form_->lv1;
+        for (int i = 0; i < 300 && chain.size() < 12; ++i) {
+            if (widget->focusPolicy() & Qt::TabFocus)
+                chain << widget;
+            widget = widget->nextInFocusChain();
+        }
+        const QList<QWidget*> expected{form_->lv1, form_->mmo1, form_->btn1, form_->edt2, form_->btn5, form_->btn6,
+                                       form_->edt3, form_->btn2, form_->btn4, form_->btn3, form_->btn7, form_->btn8};
+        QCOMPARE(chain, expected);
+    }
+
+    void screenshots()
+    {
+        if (qEnvironmentVariableIsEmpty("CLASSLINGO_SCREENSHOT_DIR"))
+            QSKIP("set CLASSLINGO_SCREENSHOT_DIR to save pictures of the window");
+        SaveShot(QStringLiteral("main-empty.png"), form_.get());
+        OpenFixture();
+        form_->lv1->selectRow(1);
+        form_->lv1->horizontalHeader()->resizeSection(2, 30);
+        form_->edt2->setText(QStringLiteral("文字"));
+        form_->btn5Click();
+        QApplication::processEvents();
+        SaveShot(QStringLiteral("main-open.png"), form_.get());
+        form_->resize(760, 600);
+        QApplication::processEvents();
+        SaveShot(QStringLiteral("main-wide.png"), form_.get());
+    }
+};
+
+QTEST_MAIN(WindowLayoutTest)
+#include "test_window_layout.moc"
