@@ -10,6 +10,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 #include <memory>
 
@@ -17,6 +19,10 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     RegisterSongTiSubstitutes();
+    // The program speaks Chinese, so Qt's own texts (message box buttons, file dialogs) do too.
+    QTranslator qtTexts;
+    if (qtTexts.load(QStringLiteral("qt_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&qtTexts);
     QtDialogs dialogs;
 
     std::unique_ptr<TForm1> form1;
