@@ -3,6 +3,7 @@
 #include "AnsiText.h"
 #include "ErrorDisplay.h"
 #include "FileOps.h"
+#include "ListHeader.h"
 #include "Modmanifest.h"
 #include "Replace.h"
 #include "Scanner.h"
@@ -110,6 +111,7 @@ void TForm1::BuildControls()
     model_ = new StringListModel(this);
     lv1 = new QTableView(pnl1);
     lv1->setObjectName(QStringLiteral("lv1"));
+    lv1->setHorizontalHeader(new ListHeader(lv1));
     lv1->setModel(model_);
     lv1->setShowGrid(true);
     lv1->setSelectionBehavior(QAbstractItemView::SelectRows);

@@ -142,6 +142,30 @@ private slots:
         QCOMPARE(header->sectionResizeMode(2), QHeaderView::Interactive);
     }
 
+    void statusColumnIsDraggedOpenByItsDivider()
+    {
+        QHeaderView* header = form_->lv1->horizontalHeader();
+        const int total = ColumnSum(form_->lv1);
+        const int right = header->sectionViewportPosition(2);  // where the closed column sits
+        QCOMPARE(right, header->viewport()->width());
+        const int y = header->height() / 2;
+        QTest::mousePress(header->viewport(), Qt::LeftButton, {}, QPoint(right - 1, y));
+        QTest::mouseMove(header->viewport(), QPoint(right - 21, y));
+        QTest::mouseMove(header->viewport(), QPoint(right - 41, y));
+        QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, QPoint(right - 41, y));
+        QVERIFY2(std::abs(header->sectionSize(2) - 40) <= 1, qPrintable(QString::number(header->sectionSize(2))));
+        QCOMPARE(header->sectionSize(1), 90);
+        QCOMPARE(ColumnSum(form_->lv1), total);
+
+        // Once open it is an ordinary column: its left divider (the length column's) narrows the
+        // length column, and it can be dragged shut again.
+        const int open = header->sectionViewportPosition(2);
+        QTest::mousePress(header->viewport(), Qt::LeftButton, {}, QPoint(open - 1, y));
+        QTest::mouseMove(header->viewport(), QPoint(open - 11, y));
+        QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, QPoint(open - 11, y));
+        QCOMPARE(header->sectionSize(1), 80);
+    }
+
     void textsFitTheirControls()
     {
         // The window font must have Chinese glyphs, or every Chinese text shows as boxes.
