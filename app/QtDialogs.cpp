@@ -24,6 +24,17 @@ void ShowOk(QWidget* owner, QMessageBox::Icon icon, const QString& text, const Q
     box.exec();
 }
 
+// The entry of `filters` that the dialog shows as `shown` (with HideNameFilterDetails the dialog
+// names "*.class (*.class)" just "*.class").
+QString FullFilter(const QStringList& filters, const QString& shown)
+{
+    for (const QString& filter : filters) {
+        if (filter == shown || filter.startsWith(shown + QStringLiteral(" (")))
+            return filter;
+    }
+    return shown;
+}
+
 std::optional<QString> RunFileDialog(QWidget* owner, FileDialogSpec& spec, QFileDialog::AcceptMode mode)
 {
     QFileDialog dialog(owner);
@@ -38,7 +49,8 @@ std::optional<QString> RunFileDialog(QWidget* owner, FileDialogSpec& spec, QFile
     } else {
         dialog.setOption(QFileDialog::DontConfirmOverwrite);
     }
-    dialog.setNameFilters(spec.filter.split(QStringLiteral(";;"), Qt::SkipEmptyParts));
+    const QStringList filters = spec.filter.split(QStringLiteral(";;"), Qt::SkipEmptyParts);
+    dialog.setNameFilters(filters);
     if (!spec.selectedFilter.isEmpty())
         dialog.selectNameFilter(spec.selectedFilter);
     dialog.setDefaultSuffix(spec.defaultSuffix);
@@ -54,7 +66,7 @@ std::optional<QString> RunFileDialog(QWidget* owner, FileDialogSpec& spec, QFile
     if (chosen.isEmpty())
         return std::nullopt;
     spec.fileName = chosen.first();
-    spec.selectedFilter = dialog.selectedNameFilter();
+    spec.selectedFilter = FullFilter(filters, dialog.selectedNameFilter());
     return spec.fileName;
 }
 
