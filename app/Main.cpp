@@ -13,6 +13,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QCloseEvent>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -264,6 +265,24 @@ void TForm1::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     PlaceControls();
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    bool canClose = true;
+    FormCloseQuery(canClose);
+    if (canClose)
+        event->accept();
+    else
+        event->ignore();
+}
+
+void TForm1::FormCloseQuery(bool& CanClose)
+{
+    // Stays open when the question or the save goes wrong.
+    bool answered = false;
+    Guarded(dialogs_, this, [&] { answered = SaveChangesFirst(); });
+    CanClose = answered;
 }
 
 void TForm1::FormCreate()

@@ -88,6 +88,7 @@ public slots:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -97,6 +98,8 @@ private:
     void PlaceControls();
     void SetTabOrder();
     void OpenImage(FileDialogSpec& dialog, FileKind kind);
+    // Unsaved replacements are not thrown away without a question when the window closes.
+    void FormCloseQuery(bool& CanClose);
     // The unsaved-changes prompt; false when the user cancels or the save fails.
     bool SaveChangesFirst();
     // Saves the image; on failure shows why and leaves Save enabled.

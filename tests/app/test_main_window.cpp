@@ -306,6 +306,42 @@ private slots:
         QCOMPARE(States(), (QList<bool>{true, true, true}));
     }
 
+    void closingWithUnsavedChangesAsksFirst()
+    {
+        const QString path = Write(QStringLiteral("Fixture.class"), FixtureClass());
+        OpenClass(path);
+        QVERIFY(form_->close());  // nothing unsaved: no question
+        form_->show();
+
+        Replace(1, QStringLiteral("Hi"));
+        dialogs_->ExpectAsk(Dialogs::Answer::Cancel);
+        QVERIFY(!form_->close());
+        QVERIFY(form_->isVisible());
+        QCOMPARE(dialogs_->LastCall().text, QStringLiteral("数据已修改，是否保存?"));
+        QCOMPARE(dialogs_->LastCall().caption, QStringLiteral("保存？"));
+
+        // Yes with a save that fails keeps the window open with the changes.
+        QVERIFY(QFile::rename(path, path + ".moved"));
+        QVERIFY(QDir(dir_->path()).mkdir(QStringLiteral("Fixture.class")));  // a folder in the file's place
+        dialogs_->ExpectAsk(Dialogs::Answer::Yes).ExpectError();
+        QVERIFY(!form_->close());
+        QVERIFY(form_->btn3->isEnabled());
+        QVERIFY(QDir(dir_->path()).rmdir(QStringLiteral("Fixture.class")));
+        QVERIFY(QFile::rename(path + ".moved", path));
+
+        dialogs_->ExpectAsk(Dialogs::Answer::Yes);
+        QVERIFY(form_->close());
+        QByteArray expected = FixtureClass();
+        expected.replace(Utf8Entry("World"), Utf8Entry("Hi"));
+        QCOMPARE(Read(path), expected);
+
+        form_->show();
+        Replace(1, QStringLiteral("Dropped"));
+        dialogs_->ExpectAsk(Dialogs::Answer::No);
+        QVERIFY(form_->close());
+        QCOMPARE(Read(path), expected);
+    }
+
     void selectingAndDeselectingFillsTheReplacementBox()
     {
         OpenClass(Write(QStringLiteral("Fixture.class"), FixtureClass()));
