@@ -1,6 +1,7 @@
 #include "Modmanifest.h"
 
 #include "AnsiText.h"
+#include "ErrorDisplay.h"
 #include "FileOps.h"
 #include "ManifestGlyphs.h"
 #include "Utf8.h"
@@ -173,7 +174,7 @@ void TForm2::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     if (!event->spontaneous())  // not when the window is merely restored
-        FormShow();
+        Guarded(dialogs_, this, [this] { FormShow(); });
 }
 
 void TForm2::FormShow()
@@ -184,8 +185,13 @@ void TForm2::FormShow()
 void TForm2::reject()
 {
     bool CanClose = true;
-    FormCloseQuery(CanClose);
-    if (CanClose)
+    bool asked = false;
+    // An error inside the question keeps the window open, with the text as it stands.
+    Guarded(dialogs_, this, [&] {
+        FormCloseQuery(CanClose);
+        asked = true;
+    });
+    if (asked && CanClose)
         QDialog::reject();
 }
 
@@ -208,29 +214,33 @@ void TForm2::FormCloseQuery(bool& CanClose)
 
 void TForm2::btn1Click()
 {
-    const std::optional<QString> path = dialogs_.OpenFile(this, dlgOpen3_);
-    if (!path)
-        return;
-    if (IsModified()) {
-        switch (AskToSave()) {
-        case Dialogs::Answer::Yes:
-            if (!WriteManifest())
-                return;
-            break;
-        case Dialogs::Answer::No:
-            RefreshMemo();
-            break;
-        default:
+    Guarded(dialogs_, this, [this] {
+        const std::optional<QString> path = dialogs_.OpenFile(this, dlgOpen3_);
+        if (!path)
             return;
+        if (IsModified()) {
+            switch (AskToSave()) {
+            case Dialogs::Answer::Yes:
+                if (!WriteManifest())
+                    return;
+                break;
+            case Dialogs::Answer::No:
+                RefreshMemo();
+                break;
+            default:
+                return;
+            }
         }
-    }
-    if (!OpenManifest(*path, this))
-        return;
-    RefreshMemo();
+        if (!OpenManifest(*path, this))
+            return;
+        RefreshMemo();
+    });
 }
 
 void TForm2::btn2Click()
 {
-    if (WriteManifest())
-        ShownText = BoxText();
+    Guarded(dialogs_, this, [this] {
+        if (WriteManifest())
+            ShownText = BoxText();
+    });
 }
