@@ -2,6 +2,9 @@
 // buttons and closed through its close box or Esc, with every question and error answered by
 // ScriptedDialogs and the files on disk checked byte for byte.
 
+#include "../engine/FailingFileSystem.h"
+#include "EngineErrors.h"
+#include "Main.h"
 #include "Modmanifest.h"
 #include "ScriptedDialogs.h"
 
@@ -10,6 +13,7 @@
 #include <QInputMethodEvent>
 #include <QFile>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -90,6 +94,12 @@ void TypeAtEnd(QPlainTextEdit* box, const QString& text)
     Type(box, text);
 }
 
+// A file system that runs out of memory as a file is renamed into place.
+class ExhaustedFileSystem : public cltest::FailingFileSystem {
+public:
+    std::error_code Rename(const std::string&, const std::string&) override { throw cl::OutOfMemory(); }
+};
+
 #ifdef Q_OS_UNIX
 // Makes every file write beyond `limit` bytes fail (EFBIG) while it lives; root is no exception.
 class FileSizeLimit {
@@ -123,8 +133,11 @@ private slots:
     void cleanup();
 
     void windowLayout();
+    void mainWindowShowsTheEditorModally();
     void openingShowsTheTextAndBacksUp();
     void unopenableFileChangesNothing();
+    void tooLargeFileIsRefusedWithItsReason();
+    void failedReadChangesNothing();
     void closingUnmodifiedAsksNothing();
     void closingYesSavesTheText();
     void closingNoDropsTheEdits();
@@ -144,6 +157,7 @@ private slots:
     void lineFeedManifestKeepsItsLineBreaks();
     void failedSaveLeavesTheManifestIntact();
     void failedBackupIsReportedAndTheFileOpens();
+    void errorEscapingAHandlerIsShownAndKeepsTheText();
 
 private:
     QString PathOf(const QString& name) const { return dir_->filePath(name); }
@@ -242,6 +256,56 @@ void ManifestEditorTest::windowLayout()
     QVERIFY(!form_->isVisible());
 }
 
+void ManifestEditorTest::mainWindowShowsTheEditorModally()
+{
+    TForm1 main(*dialogs_, dir_->path());
+    TForm2 editor(*dialogs_, main.dlgOpen3);
+    main.SetManifestEditor(&editor);
+    const QString path = PathOf(QStringLiteral("MANIFEST.MF"));
+    WriteFile(path, kManifest);
+
+    // Cancelled dialog, then a file that cannot be opened: the editor is not shown.
+    dialogs_->ExpectOpenCancelled();
+    QTest::mouseClick(main.btn7, Qt::LeftButton);
+    dialogs_->ExpectOpen(PathOf(QStringLiteral("missing.MF"))).ExpectError();
+    QTest::mouseClick(main.btn7, Qt::LeftButton);
+    QCOMPARE(dialogs_->LastCall().text, kCannotOpen);
+    QCOMPARE(dialogs_->LastCall().owner, &main);
+    QVERIFY(editor.manifestPath().isEmpty());
+    QVERIFY(!QFile::exists(path + ".bak"));
+
+    // Opened: shown modally with the file's text; edited and closed with Yes.
+    bool shownWithText = false;
+    dialogs_->ExpectOpen(path)
+        .ExpectModal([&](QDialog& window) {
+            shownWithText = window.isVisible() && editor.shownText() == cl::ByteString(kManifestAnsi.constData());
+            TypeAtEnd(editor.mmo1, QStringLiteral("X-Note: 中"));
+            QTest::keyClick(editor.mmo1, Qt::Key_Return);
+            QTest::keyClicks(editor.mmo1, QStringLiteral("B"));
+            window.close();
+        })
+        .ExpectAsk(Answer::Yes);
+    QTest::mouseClick(main.btn7, Qt::LeftButton);
+    QVERIFY(shownWithText);
+    QVERIFY(!editor.isVisible());
+    QCOMPARE(Contents(path), kEditedUtf8);
+    QCOMPARE(Contents(path + ".bak"), kManifest);
+
+    // Opened again: the backup now holds the saved version, and the editor's open dialog is the
+    // main window's, starting from the file chosen there.
+    dialogs_->ExpectOpen(path).ExpectModal([&](QDialog& window) {
+        dialogs_->ExpectOpenCancelled();
+        QTest::mouseClick(editor.btn1, Qt::LeftButton);
+        window.close();
+    });
+    QTest::mouseClick(main.btn7, Qt::LeftButton);
+    QCOMPARE(Contents(path + ".bak"), kEditedUtf8);
+    QCOMPARE(dialogs_->LastCall().kind, ScriptedDialogs::Kind::OpenFile);
+    QCOMPARE(dialogs_->LastCall().dialog.fileName, path);
+    QCOMPARE(dialogs_->LastCall().dialog.filter, main.dlgOpen3.filter);
+    QCOMPARE(Bytes(editor.shownText()), kEditedAnsi);
+}
+
 void ManifestEditorTest::openingShowsTheTextAndBacksUp()
 {
     // A folder with a Chinese name: the path must reach the file system intact.
@@ -284,6 +348,62 @@ void ManifestEditorTest::unopenableFileChangesNothing()
         QCOMPARE(Bytes(form_->shownText()), kManifestAnsi);
     }
     QCOMPARE(Entries(dir_->path()), QStringList({QStringLiteral("MANIFEST.MF"), QStringLiteral("MANIFEST.MF.bak")}));
+}
+
+void ManifestEditorTest::tooLargeFileIsRefusedWithItsReason()
+{
+    const QString huge = PathOf(QStringLiteral("huge.MF"));
+    {
+        QFile file(huge);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.resize(qint64(1) << 31));  // sparse: costs no disk space
+    }
+    dialogs_->ExpectError();
+    QVERIFY(!form_->OpenManifest(huge, mainWindow_.get()));
+    const ScriptedDialogs::Call& error = dialogs_->LastCall();
+    QCOMPARE(error.caption, kErrorCaption);
+    QVERIFY2(error.text.contains(huge) && error.text != kCannotOpen, qPrintable(error.text));
+    QVERIFY(form_->manifestPath().isEmpty());
+    QVERIFY(form_->manifestBytes().IsEmpty());
+    QVERIFY(!QFile::exists(huge + ".bak"));
+}
+
+void ManifestEditorTest::failedReadChangesNothing()
+{
+    const QString first = PathOf(QStringLiteral("MANIFEST.MF"));
+    const QString second = PathOf(QStringLiteral("second.mf"));
+    WriteFile(first, kManifest);
+    WriteFile(second, kOther);
+
+    // Count the reads one opening takes (the backup's, then the file's own), so that the
+    // last of them, the file's own, can be cut short.
+    cltest::FailingFileSystem counting;
+    form_->SetFileSystem(counting);
+    QVERIFY(OpenAndShow(first));
+    const int readsPerOpening = counting.Calls(cltest::FailStep::Read);
+    QVERIFY(readsPerOpening >= 2);
+    AddHeader();
+
+    cltest::FailingFileSystem failing;
+    failing.FailAt(cltest::FailStep::ShortRead, readsPerOpening);
+    form_->SetFileSystem(failing);
+    dialogs_->ExpectOpen(second).ExpectAsk(Answer::No).ExpectError();
+    QTest::mouseClick(form_->btn1, Qt::LeftButton);
+    QVERIFY(failing.Injected());
+    const ScriptedDialogs::Call& error = dialogs_->LastCall();
+    QCOMPARE(error.caption, kErrorCaption);
+    QCOMPARE(error.owner, form_.get());
+    QVERIFY2(error.text.contains(second) && error.text != kCannotOpen, qPrintable(error.text));
+
+    // Still editing the first file, as the question's No left it; nothing to save over.
+    QCOMPARE(form_->manifestPath(), first);
+    QCOMPARE(Bytes(form_->manifestBytes()), kManifest);
+    QCOMPARE(Bytes(form_->shownText()), kManifestAnsi);
+    QVERIFY(!form_->IsModified());
+    QCOMPARE(Contents(first), kManifest);
+    QCOMPARE(Contents(second), kOther);
+    form_->SetFileSystem(cl::NativeFileSystem());
+    form_->close();
 }
 
 void ManifestEditorTest::closingUnmodifiedAsksNothing()
@@ -758,6 +878,36 @@ void ManifestEditorTest::failedBackupIsReportedAndTheFileOpens()
     QCOMPARE(Bytes(form_->shownText()), kManifestAnsi);
     QVERIFY(QFileInfo(path + ".bak").isDir());
     form_->close();
+}
+
+void ManifestEditorTest::errorEscapingAHandlerIsShownAndKeepsTheText()
+{
+    const QString path = PathOf(QStringLiteral("MANIFEST.MF"));
+    WriteFile(path, kManifest);
+    QVERIFY(OpenAndShow(path));
+    AddHeader();
+    const QString edited = form_->mmo1->toPlainText();
+
+    ExhaustedFileSystem exhausted;
+    form_->SetFileSystem(exhausted);
+    dialogs_->ExpectStop();
+    QTest::mouseClick(form_->btn2, Qt::LeftButton);
+    QCOMPARE(dialogs_->LastCall().text, QStringLiteral("Out of memory."));
+    QCOMPARE(dialogs_->LastCall().owner, form_.get());
+
+    // The same error while closing with Yes: the window stays open rather than losing the text.
+    dialogs_->ExpectAsk(Answer::Yes).ExpectStop();
+    form_->close();
+    QVERIFY(form_->isVisible());
+    QCOMPARE(form_->mmo1->toPlainText(), edited);
+    QCOMPARE(Contents(path), kManifest);
+    QVERIFY(form_->IsModified());
+
+    form_->SetFileSystem(cl::NativeFileSystem());
+    dialogs_->ExpectAsk(Answer::Yes);
+    form_->close();
+    QVERIFY(!form_->isVisible());
+    QCOMPARE(Contents(path), kEditedUtf8);
 }
 
 QTEST_MAIN(ManifestEditorTest)
