@@ -1,0 +1,309 @@
+// The engine on bad input: paths that cannot be loaded, files of 2 GiB and more, class files
+// cut at every length, word lists with every kind of line end, and saves that fail half way.
+// A failure must come back as a FileError (or, in a scan, a RangeError) and must leave the
+// file on disk exactly as it was: bytes, modification time and inode.
+
+#include "FailingFileSystem.h"
+#include "FileState.h"
+#include "OrdinaryUser.h"
+
+#include "ByteString.h"
+#include "EngineErrors.h"
+#include "FileImage.h"
+#include "FileOps.h"
+#include "FilterList.h"
+#include "Replace.h"
+#include "Scanner.h"
+#include "StringList.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <set>
+#include <string>
+
+namespace fs = std::filesystem;
+using cltest::FailingFileSystem;
+using cltest::FailStep;
+using cltest::FileState;
+using cltest::OrdinaryUser;
+
+namespace {
+
+class EngineBadInput : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "classlingo-badinput-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+    static void Write(const std::string& path, const std::string& bytes) {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        ASSERT_TRUE(out.good()) << path;
+    }
+    static std::string Read(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    std::set<std::string> Entries() const {
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir_)) names.insert(entry.path().filename().string());
+        return names;
+    }
+
+    fs::path dir_;
+};
+
+// Expects OpenWholeFile to refuse `path` with `kind`, naming the file, and to leave it as it was.
+void ExpectRefused(const std::string& path, cl::FileError::Kind kind, const std::string& reason, bool readBytes = true) {
+    const FileState before = FileState::Of(path, readBytes);
+    cl::FileError why;
+    why.kind = kind == cl::FileError::Kind::Io ? cl::FileError::Kind::CannotOpen : cl::FileError::Kind::Io;
+    EXPECT_FALSE(cl::OpenWholeFile(path, &why).has_value()) << path;
+    EXPECT_EQ(why.kind, kind) << path;
+    EXPECT_NE(why.message.find("“" + path + "”"), std::string::npos) << why.message;
+    EXPECT_NE(why.message.find(reason), std::string::npos) << why.message;
+    EXPECT_EQ(FileState::Of(path, readBytes), before) << path;
+}
+
+TEST_F(EngineBadInput, PathsThatAreNoReadableFileAreRefusedAtOpening) {
+    using Kind = cl::FileError::Kind;
+    fs::create_directory(Path("folder.class"));
+    ASSERT_EQ(::mkfifo(Path("fifo.class").c_str(), 0644), 0);
+    ExpectRefused(Path("missing.class"), Kind::CannotOpen, std::make_error_code(std::errc::no_such_file_or_directory).message());
+    ExpectRefused(Path("folder.class"), Kind::CannotOpen, std::make_error_code(std::errc::is_a_directory).message());
+    ExpectRefused(Path("fifo.class"), Kind::CannotOpen, std::make_error_code(std::errc::no_such_device).message());
+
+    // 2^32 and 2^32 + 10 bytes would pass for 0 and 10 if the size were cut to 32 bits.
+    for (const uint64_t size : {uint64_t{1} << 31, uint64_t{1} << 32, (uint64_t{1} << 32) + 10}) {
+        Write(Path("huge.class"), "");
+        ASSERT_EQ(::truncate(Path("huge.class").c_str(), static_cast<off_t>(size)), 0);  // sparse
+        ExpectRefused(Path("huge.class"), Kind::TooLarge, std::to_string(size) + " 字节", false);
+        cl::ByteString bytes("keep");
+        EXPECT_TRUE(cl::ReadFileContents(Path("huge.class"), bytes).has_value()) << "a word list that large too";
+        EXPECT_EQ(bytes.View(), "keep");
+        ASSERT_EQ(::unlink(Path("huge.class").c_str()), 0);
+    }
+    EXPECT_EQ((Entries()), (std::set<std::string>{"fifo.class", "folder.class"}));
+}
+
+TEST_F(EngineBadInput, FilesWithoutReadOrWritePermissionAreRefusedAtOpening) {
+    OrdinaryUser user;
+    if (!user.Available()) GTEST_SKIP() << "no ordinary user to run as";
+    ASSERT_EQ(::chmod(dir_.c_str(), 0755), 0);
+    const std::string denied = std::make_error_code(std::errc::permission_denied).message();
+    for (const mode_t mode : {0444, 0222, 0000}) {
+        const std::string path = Path("A.class");
+        Write(path, std::string("\x01\x00\x05Hello", 8));
+        user.Own(path);
+        ASSERT_EQ(::chmod(path.c_str(), mode), 0);
+        ASSERT_TRUE(FileState::Age(path));
+        user.Run([&] { ExpectRefused(path, cl::FileError::Kind::CannotOpen, denied); });
+        ASSERT_EQ(::unlink(path.c_str()), 0);
+    }
+}
+
+TEST_F(EngineBadInput, EmptyFileLoadsAsEmptyImageWithNoRows) {
+    Write(Path("E.class"), "");
+    auto opened = cl::OpenWholeFile(Path("E.class"));
+    ASSERT_TRUE(opened.has_value());
+    cl::FileImage image;
+    image.path = Path("E.class");
+    image.bytes = cl::ByteString("old");
+    image.loadedSize = 3;
+    ASSERT_FALSE(cl::ReadWholeFile(*opened, image.bytes, image.loadedSize).has_value());
+    EXPECT_TRUE(image.bytes.IsEmpty());
+    EXPECT_EQ(image.loadedSize, 0);
+    cl::StringList list;
+    list.rows.resize(2);
+    cl::ScanClassImage(image, {}, list);
+    EXPECT_TRUE(list.rows.empty());
+    cl::ScanPackImage(image, {}, list);
+    EXPECT_TRUE(list.rows.empty());
+    EXPECT_EQ(list.PlainRowCount, 0);
+}
+
+// ---------------------------------------------------------------------------------------
+// Cut and random images
+
+// Every row's offset names its length bytes; a row whose length byte claims more than the
+// image holds ends exactly at the end of the image.
+void ExpectRowsAtTheirLengthBytes(const cl::FileImage& image, const cl::StringList& list, bool pack) {
+    const int64_t size = image.bytes.ByteLength();
+    for (const cl::StringRow& row : list.rows) {
+        ASSERT_GE(row.offset, pack ? 0 : 1);
+        ASSERT_LE(int64_t{row.offset} + 2, size);
+        if (!pack) {
+            EXPECT_EQ(image.bytes.ByteAt(row.offset), 0x01);
+        }
+        EXPECT_EQ(image.bytes.ByteAt(row.offset + 1), 0x00);
+        const int declared = image.bytes.ByteAt(row.offset + 2);
+        if (declared == row.byteLength) {
+            EXPECT_LE(int64_t{row.offset} + 2 + declared, size);
+        } else {
+            EXPECT_GT(declared, row.byteLength);
+            EXPECT_EQ(int64_t{row.offset} + 2 + row.byteLength, size);
+        }
+    }
+}
+
+// Scans `bytes` and replaces every row; only a RangeError may leave the scan, exactly when
+// the image ends in a cut pattern, and the rows found before it can all be replaced.
+void ScanAndReplaceAll(const std::string& bytes, bool pack) {
+    SCOPED_TRACE(std::string(pack ? "pack" : "class") + ", " + std::to_string(bytes.size()) + " bytes");
+    cl::FileImage image;
+    image.bytes = cl::ByteString(std::string_view(bytes));
+    image.loadedSize = image.bytes.ByteLength();
+    cl::StringList list;
+    bool rangeError = false;
+    try {
+        if (pack) {
+            cl::ScanPackImage(image, {}, list);
+        } else {
+            cl::ScanClassImage(image, {}, list);
+        }
+    } catch (const cl::RangeError&) {
+        rangeError = true;
+    }
+    const size_t n = bytes.size();
+    const bool cutPattern = pack ? (n >= 1 && bytes[n - 1] == '\0')
+                                 : ((n >= 1 && bytes[n - 1] == '\x01') || (n >= 2 && bytes.compare(n - 2, 2, std::string("\x01\x00", 2)) == 0));
+    EXPECT_EQ(rangeError, cutPattern);
+    ExpectRowsAtTheirLengthBytes(image, list, pack);
+
+    int64_t expectedSize = image.bytes.ByteLength();
+    for (size_t i = 0; i < list.rows.size(); ++i) {
+        const int32_t old = list.rows[i].byteLength;
+        ASSERT_EQ(cl::ReplaceSelectedString(image, list, static_cast<int>(i), "Hi"), cl::ReplaceOutcome::Replaced);
+        expectedSize += 2 - old;
+        EXPECT_EQ(image.bytes.ByteLength(), expectedSize);
+        EXPECT_EQ(image.bytes.Slice(list.rows[i].offset + 2, 3).View(), "\x02" "Hi");
+    }
+    ExpectRowsAtTheirLengthBytes(image, list, pack);
+}
+
+TEST_F(EngineBadInput, ClassFileCutAtEveryLengthScansAndReplaces) {
+    std::string whole;
+    const std::string javac = CLASSLINGO_JAVAC;
+    if (!javac.empty() && javac.find("NOTFOUND") == std::string::npos) {
+        Write(Path("Notice.java"), "public class Notice {\n"
+                                   "    static final String TITLE = \"\xE6\x8F\x90\xE7\xA4\xBA\";\n"  // 提示
+                                   "    public static void main(String[] args) {\n"
+                                   "        System.out.println(TITLE + \": file saved\" + args.length);\n"
+                                   "    }\n"
+                                   "}\n");
+        const std::string command = "'" + javac + "' -encoding UTF-8 -d '" + dir_.string() + "' '" + Path("Notice.java") + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        whole = Read(Path("Notice.class"));
+    } else {
+        // Without a JDK: a hand-made constant pool with the same kinds of entries.
+        whole = std::string("\xCA\xFE\xBA\xBE\x00\x00\x00\x3D\x00\x05\x01\x00\x06Notice\x07\x00\x01"
+                            "\x01\x00\x06\xE6\x8F\x90\xE7\xA4\xBA\x08\x00\x03\x00\x21\x00\x02",
+                            38);
+    }
+    ASSERT_GT(whole.size(), 30u);
+    for (size_t length = 0; length <= whole.size(); ++length) {
+        ScanAndReplaceAll(whole.substr(0, length), false);
+        ScanAndReplaceAll(whole.substr(0, length), true);
+        if (HasFatalFailure()) return;
+    }
+}
+
+TEST_F(EngineBadInput, RandomBytesScanAndReplace) {
+    std::mt19937 random(7);
+    for (const size_t size : {size_t{1}, size_t{2}, size_t{3}, size_t{100}, size_t{4096}, size_t{65536}}) {
+        std::string bytes(size, '\0');
+        for (char& b : bytes) b = static_cast<char>(random() & 0xFF);
+        ScanAndReplaceAll(bytes, false);
+        ScanAndReplaceAll(bytes, true);
+        if (HasFatalFailure()) return;
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Filter.ini
+
+TEST_F(EngineBadInput, FilterIniWithEveryLineEndAndAZeroByte) {
+    Write(Path("Filter.ini"), std::string("Alpha\rBeta\nGamma\r\nDelta\n\rEpsilon\0Zeta\n", 38));
+    EXPECT_EQ(cl::LoadFilterList(dir_.string()),
+              (cl::FilterList{"Alpha", "Beta", "Gamma", "Delta", "", "Epsilon"}));
+
+    OrdinaryUser user;
+    if (!user.Available()) GTEST_SKIP() << "no ordinary user to run as";
+    ASSERT_EQ(::chmod(dir_.c_str(), 0755), 0);
+    ASSERT_EQ(::chmod(Path("Filter.ini").c_str(), 0000), 0);
+    std::string message;
+    user.Run([&] {
+        try {
+            cl::LoadFilterList(dir_.string());
+        } catch (const cl::CannotOpenFile& e) {
+            message = e.what();
+        }
+    });
+    EXPECT_EQ(message, "Cannot open file " + Path("Filter.ini"));
+}
+
+// ---------------------------------------------------------------------------------------
+// Saving
+
+TEST_F(EngineBadInput, SaveThatFailsHalfWayKeepsFileTimeAndInode) {
+    // 200 000 bytes: the backup copies them in 64 KiB pieces (writes 1 to 4), the save
+    // writes the new image in one piece (write 5).
+    const std::string path = Path("A.class");
+    std::string original(200000, 'o');
+    original.replace(100, 8, std::string("\x01\x00\x05Hello", 8));
+    cl::FileImage image;
+    image.path = path;
+    image.bytes = cl::ByteString(std::string(150000, 'n'));
+    image.loadedSize = static_cast<int32_t>(original.size());
+
+    for (int failing = 1; failing <= 5; ++failing) {
+        SCOPED_TRACE("write " + std::to_string(failing) + " fails half way");
+        Write(path, original);
+        Write(path + ".bak", "older backup");
+        ASSERT_TRUE(FileState::Age(path));
+        ASSERT_TRUE(FileState::Age(path + ".bak"));
+        const FileState before = FileState::Of(path);
+        const FileState backupBefore = FileState::Of(path + ".bak");
+
+        FailingFileSystem failingFs;
+        failingFs.FailAt(FailStep::HalfWrite, failing, std::errc::no_space_on_device);
+        const auto error = cl::SaveImage(image, failingFs);
+        ASSERT_TRUE(failingFs.Injected());
+        ASSERT_TRUE(error.has_value());
+        EXPECT_EQ(error->kind, cl::FileError::Kind::Io);
+        EXPECT_NE(error->message.find(std::make_error_code(std::errc::no_space_on_device).message()), std::string::npos)
+            << error->message;
+        EXPECT_EQ(FileState::Of(path), before);
+        if (failing < 5) {
+            EXPECT_EQ(FileState::Of(path + ".bak"), backupBefore) << "a failed copy keeps the older backup";
+        } else {
+            EXPECT_EQ(Read(path + ".bak"), original);
+        }
+        EXPECT_EQ((Entries()), (std::set<std::string>{"A.class", "A.class.bak"})) << "no temporary file is left";
+    }
+
+    // Without the fault the same save replaces the file with a new one.
+    const FileState before = FileState::Of(path);
+    ASSERT_FALSE(cl::SaveImage(image).has_value());
+    const FileState after = FileState::Of(path);
+    EXPECT_EQ(after.bytes, std::string(150000, 'n'));
+    EXPECT_NE(after.inode, before.inode);
+    EXPECT_NE(after.mtimeNs, before.mtimeNs);
+    EXPECT_EQ(Read(path + ".bak"), original);
+}
+
+}  // namespace
