@@ -473,7 +473,12 @@ TEST_F(BadInput, WordListLineEndsAndZeroByte) {
     run = Run({"list", "--filter", Path("missing.ini"), Path("A.class")});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err.rfind("无法读取词表：无法打开文件“" + Path("missing.ini") + "”", 0), 0u) << run.err;
+    EXPECT_EQ(run.err, "无法读取词表：无法打开文件“" + Path("missing.ini") + "”（" +
+                           std::make_error_code(std::errc::no_such_file_or_directory).message() + "）。\n");
+    run = Run({"list", "--filter", Path("bin"), Path("A.class")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "无法读取词表：无法打开文件“" + Path("bin") + "”（" +
+                           std::make_error_code(std::errc::is_a_directory).message() + "）。\n");
 }
 
 TEST_F(BadInput, UnreadableFilterIniBesideTheProgramIsAnError) {
@@ -528,9 +533,19 @@ TEST_F(BadInput, SaveThatFailsHalfWayLeavesTheFileAsItWas) {
             CliRun run = Run(args, fs);
             ASSERT_TRUE(fs.Injected()) << c.name << " write " << failing;
             EXPECT_EQ(run.status, 1) << c.name << " write " << failing;
-            EXPECT_NE(run.err.find(std::make_error_code(std::errc::no_space_on_device).message()), std::string::npos)
-                << run.err;
-            EXPECT_NE(run.err.find("保持不变"), std::string::npos) << run.err;
+            // The write that fails is the backup's, the one at opening of a pack included, or
+            // the new file's; the backup at saving also says that the file was not saved.
+            const std::string reason = "写入临时文件失败（" + std::make_error_code(std::errc::no_space_on_device).message() + "）。";
+            const std::string quoted = "“" + path + "”";
+            std::string expected;
+            if (failing == c.writes) {
+                expected = "无法保存文件" + quoted + "：" + reason + "原文件保持不变。\n";
+            } else {
+                expected = "无法把文件" + quoted + "备份到“" + path + ".bak”：" + reason + "原有的备份文件保持不变。";
+                if (!(c.pack && failing == 1)) expected += "文件" + quoted + "因此没有保存，保持不变。";
+                expected += "\n";
+            }
+            EXPECT_EQ(run.err, expected) << c.name << " write " << failing;
             EXPECT_EQ(State(path), before) << c.name << " write " << failing;
             EXPECT_EQ(Entries(), entries) << "no temporary file is left: " << c.name << " write " << failing;
             // A failed backup keeps the older one; a failed save keeps the new one.
