@@ -463,7 +463,11 @@ void TForm1::btn8Click()
         const std::optional<QString> chosen = dialogs_.SaveFile(this, dlgSave1);
         if (!chosen)
             return;
-        if (const auto error = cl::ExportRows(model_->List(), NativePath(*chosen)))
+        const std::string target = NativePath(*chosen);
+        std::optional<cl::FileError> error = cl::CheckExportTarget(target, image_.path);
+        if (!error)
+            error = cl::ExportRows(model_->List(), target);
+        if (error)
             ShowFileError(*error);
     });
 }

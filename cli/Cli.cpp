@@ -171,7 +171,9 @@ int RunExport(const Options& options, const char* argv0, cl::FileSystem& fs, std
     Loaded loaded;
     if (auto status = LoadAndScan(options, argv0, false, fs, err, loaded)) return *status;
     // As in the window, the rows found before a range error can still be exported.
-    if (auto error = cl::ExportRows(loaded.list, options.positional[1], fs)) {
+    std::optional<cl::FileError> error = cl::CheckExportTarget(options.positional[1], options.positional[0], fs);
+    if (!error) error = cl::ExportRows(loaded.list, options.positional[1], fs);
+    if (error) {
         err << error->message << "\n";
         return kCliFileError;
     }

@@ -263,6 +263,24 @@ std::optional<FileError> SaveImage(const FileImage& image, FileSystem& fs) {
     return WriteFileSafely(image.path, image.bytes, fs);
 }
 
+std::optional<FileError> CheckExportTarget(const std::string& exportPath, const std::string& openedPath,
+                                           FileSystem& fs) {
+    FileInfo target;
+    if (fs.Stat(exportPath, target) || !target.exists) return std::nullopt;  // a new file endangers nothing
+    for (const std::string& guarded : {openedPath, openedPath + ".bak"}) {
+        FileInfo info;
+        if (openedPath.empty() || fs.Stat(guarded, info) || !info.exists) continue;
+        const bool same = (target.inode != 0 || target.device != 0)
+                              ? (target.device == info.device && target.inode == info.inode)
+                              : exportPath == guarded;
+        if (same) {
+            return MakeError(FileError::Kind::Io, "不能导出到" + Quoted(exportPath) +
+                                                      "：它就是正在翻译的文件或其备份，导出会覆盖它。请选择其他文件名。");
+        }
+    }
+    return std::nullopt;
+}
+
 std::optional<FileError> ExportRows(const StringList& list, const std::string& path, FileSystem& fs) {
     static const ByteString suspiciousPrefix = AnsiFromUtf8("[可疑的]");
     std::string text;

@@ -75,6 +75,11 @@ std::optional<FileError> WriteFileSafely(const std::string& path, const ByteStri
 // gone since it was opened is written anew without a backup.
 std::optional<FileError> SaveImage(const FileImage& image, FileSystem& fs = NativeFileSystem());
 
+// Refuses an export target that is the opened file itself or its ".bak" (by any path or link
+// to them): exporting there would destroy the file being translated or its only copy.
+std::optional<FileError> CheckExportTarget(const std::string& exportPath, const std::string& openedPath,
+                                           FileSystem& fs = NativeFileSystem());
+
 // Writes one caption per line (ANSI, CR LF), suspicious rows prefixed with "[可疑的]".
 std::optional<FileError> ExportRows(const StringList& list, const std::string& path,
                                     FileSystem& fs = NativeFileSystem());

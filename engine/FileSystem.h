@@ -22,6 +22,9 @@ struct FileInfo {
     uint32_t mode = 0;  // permission bits (07777 on POSIX)
     uint32_t owner = 0;
     uint32_t group = 0;
+    // Identity of the file itself, whatever path leads to it; 0 where the platform gives none.
+    uint64_t device = 0;
+    uint64_t inode = 0;
 };
 
 // An open file. Destroying a handle closes it and ignores any error; call Close() to see one.

@@ -228,6 +228,8 @@ public:
         info.mode = static_cast<uint32_t>(st.st_mode & 07777);
         info.owner = static_cast<uint32_t>(st.st_uid);
         info.group = static_cast<uint32_t>(st.st_gid);
+        info.device = static_cast<uint64_t>(st.st_dev);
+        info.inode = static_cast<uint64_t>(st.st_ino);
         return {};
     }
 

@@ -503,6 +503,18 @@ private slots:
         QCOMPARE(States(), (QList<bool>{true, true, false}));
     }
 
+    void exportOverTheOpenedFileIsRefused()
+    {
+        const QString path = Write(QStringLiteral("Fixture.class"), FixtureClass());
+        OpenClass(path);
+        dialogs_->ExpectSave(path).ExpectError();
+        form_->btn8Click();
+        QCOMPARE(dialogs_->LastCall().caption, kErrorCaption);
+        QVERIFY(dialogs_->LastCall().text.contains(QStringLiteral("不能导出到")));
+        QCOMPARE(Read(path), FixtureClass());
+        QCOMPARE(States(), (QList<bool>{true, true, false}));
+    }
+
     void overLongReplacementIsRefused()
     {
         const QString path = Write(QStringLiteral("Fixture.class"), FixtureClass());

@@ -583,3 +583,26 @@ TEST_F(BadInput, BackupPathTakenByAFolderStopsTheSave) {
 }
 
 }  // namespace
+
+TEST_F(BadInput, ExportOverTheInputFileOrItsBackupIsRefused) {
+    const std::string path = Path("A.class");
+    const std::string bytes = MinimalClass();
+    Write(path, bytes);
+    Write(path + ".bak", "older copy");
+    Age(path);
+    const FileState before = State(path);
+    std::filesystem::create_symlink(path, Path("link.class"));
+
+    for (const std::string& out : {path, path + ".bak", Path("link.class"), Path("./A.class")}) {
+        CliRun run = Run({"export", "--filter", Path("none.ini"), path, out});
+        EXPECT_EQ(run.status, 1) << out;
+        EXPECT_NE(run.err.find("不能导出到"), std::string::npos) << run.err;
+    }
+    EXPECT_EQ(State(path), before);
+    EXPECT_EQ(Read(path + ".bak"), "older copy");
+
+    // Any other existing file is overwritten, as the window's export does.
+    Write(Path("old.txt"), "stale");
+    EXPECT_EQ(Run({"export", "--filter", Path("none.ini"), path, Path("old.txt")}).status, 0);
+    EXPECT_EQ(Read(Path("old.txt")).substr(0, 10), "Greeting\r\n");
+}
