@@ -35,7 +35,7 @@ QString FullFilter(const QStringList& filters, const QString& shown)
     return shown;
 }
 
-std::optional<QString> RunFileDialog(QWidget* owner, FileDialogSpec& spec, QFileDialog::AcceptMode mode)
+std::optional<QString> RunFileDialog(QWidget* owner, FileDialogSpec& options, QFileDialog::AcceptMode mode)
 {
     QFileDialog dialog(owner);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
@@ -49,14 +49,14 @@ std::optional<QString> RunFileDialog(QWidget* owner, FileDialogSpec& spec, QFile
     } else {
         dialog.setOption(QFileDialog::DontConfirmOverwrite);
     }
-    const QStringList filters = spec.filter.split(QStringLiteral(";;"), Qt::SkipEmptyParts);
+    const QStringList filters = options.filter.split(QStringLiteral(";;"), Qt::SkipEmptyParts);
     dialog.setNameFilters(filters);
-    if (!spec.selectedFilter.isEmpty())
-        dialog.selectNameFilter(spec.selectedFilter);
-    dialog.setDefaultSuffix(spec.defaultSuffix);
-    if (!spec.fileName.isEmpty()) {
-        const QFileInfo preset(spec.fileName);
-        if (preset.isAbsolute() || spec.fileName.contains(u'/'))
+    if (!options.selectedFilter.isEmpty())
+        dialog.selectNameFilter(options.selectedFilter);
+    dialog.setDefaultSuffix(options.defaultSuffix);
+    if (!options.fileName.isEmpty()) {
+        const QFileInfo preset(options.fileName);
+        if (preset.isAbsolute() || options.fileName.contains(u'/'))
             dialog.setDirectory(preset.absolutePath());
         dialog.selectFile(preset.fileName());
     }
@@ -65,9 +65,9 @@ std::optional<QString> RunFileDialog(QWidget* owner, FileDialogSpec& spec, QFile
     const QStringList chosen = dialog.selectedFiles();
     if (chosen.isEmpty())
         return std::nullopt;
-    spec.fileName = chosen.first();
-    spec.selectedFilter = FullFilter(filters, dialog.selectedNameFilter());
-    return spec.fileName;
+    options.fileName = chosen.first();
+    options.selectedFilter = FullFilter(filters, dialog.selectedNameFilter());
+    return options.fileName;
 }
 
 }  // namespace

@@ -122,10 +122,10 @@ private slots:
     void openDialogAcceptsAMissingFileAndRemembersIt()
     {
         QTemporaryDir dir;
-        FileDialogSpec spec;
-        spec.filter = QStringLiteral("*.class (*.class);;*.* (*)");
-        spec.defaultSuffix = QStringLiteral("class");
-        spec.fileName = dir.filePath(QStringLiteral("Start.class"));
+        FileDialogSpec options;
+        options.filter = QStringLiteral("*.class (*.class);;*.* (*)");
+        options.defaultSuffix = QStringLiteral("class");
+        options.fileName = dir.filePath(QStringLiteral("Start.class"));
 
         QStringList filters;
         QString startFolder;
@@ -140,27 +140,27 @@ private slots:
             mode = dialog->fileMode();
             TypeAndAccept(modal, QStringLiteral("Missing"));
         });
-        const auto chosen = dialogs_.OpenFile(nullptr, spec);
+        const auto chosen = dialogs_.OpenFile(nullptr, options);
         QVERIFY(!native);
         QCOMPARE(mode, QFileDialog::AnyFile);
         QCOMPARE(filters, (QStringList{"*.class (*.class)", "*.* (*)"}));
         QCOMPARE(startFolder, QDir(dir.path()).absolutePath());
         QVERIFY(chosen.has_value());
         QCOMPARE(*chosen, QDir(dir.path()).absoluteFilePath(QStringLiteral("Missing.class")));
-        QCOMPARE(spec.fileName, *chosen);
-        QCOMPARE(spec.selectedFilter, QStringLiteral("*.class (*.class)"));
+        QCOMPARE(options.fileName, *chosen);
+        QCOMPARE(options.selectedFilter, QStringLiteral("*.class (*.class)"));
 
         // The next showing starts with the filter chosen last; cancelling changes nothing.
-        spec.selectedFilter = QStringLiteral("*.* (*)");
+        options.selectedFilter = QStringLiteral("*.* (*)");
         QString shownFilter;
         WhenModal([&](QWidget* modal) {
             shownFilter = qobject_cast<QFileDialog*>(modal)->selectedNameFilter();
             qobject_cast<QDialog*>(modal)->reject();
         });
-        QVERIFY(!dialogs_.OpenFile(nullptr, spec).has_value());
+        QVERIFY(!dialogs_.OpenFile(nullptr, options).has_value());
         QCOMPARE(shownFilter, QStringLiteral("*.*"));
-        QCOMPARE(spec.fileName, *chosen);
-        QCOMPARE(spec.selectedFilter, QStringLiteral("*.* (*)"));
+        QCOMPARE(options.fileName, *chosen);
+        QCOMPARE(options.selectedFilter, QStringLiteral("*.* (*)"));
     }
 
     void saveDialogOverwritesWithoutAskingAndAddsTheSuffix()
@@ -168,10 +168,10 @@ private slots:
         QTemporaryDir dir;
         const QString existing = dir.filePath(QStringLiteral("list.txt"));
         QVERIFY(testfiles::WriteFile(existing, "old"));
-        FileDialogSpec spec;
-        spec.filter = QStringLiteral("*.txt (*.txt);;*.* (*)");
-        spec.defaultSuffix = QStringLiteral("txt");
-        spec.fileName = dir.filePath(QStringLiteral("A.class.txt"));
+        FileDialogSpec options;
+        options.filter = QStringLiteral("*.txt (*.txt);;*.* (*)");
+        options.defaultSuffix = QStringLiteral("txt");
+        options.fileName = dir.filePath(QStringLiteral("A.class.txt"));
 
         bool confirms = true;
         QString preset;
@@ -182,13 +182,13 @@ private slots:
             preset = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
             TypeAndAccept(modal, QStringLiteral("list.txt"));  // an existing file: no question comes
         });
-        const auto chosen = dialogs_.SaveFile(nullptr, spec);
+        const auto chosen = dialogs_.SaveFile(nullptr, options);
         QVERIFY(!confirms);
         QCOMPARE(preset, QStringLiteral("A.class.txt"));
         QCOMPARE(chosen.value_or(QString()), QDir(dir.path()).absoluteFilePath(QStringLiteral("list.txt")));
 
         WhenModal([](QWidget* modal) { TypeAndAccept(modal, QStringLiteral("export")); });
-        QCOMPARE(dialogs_.SaveFile(nullptr, spec).value_or(QString()),
+        QCOMPARE(dialogs_.SaveFile(nullptr, options).value_or(QString()),
                  QDir(dir.path()).absoluteFilePath(QStringLiteral("export.txt")));
     }
 
