@@ -6,6 +6,8 @@
 #include "ByteString.h"
 #include "EngineErrors.h"
 
+#include "FuzzCheck.h"
+
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -23,16 +25,6 @@ constexpr int kSlots = 4;
 // Keeps every run fast; the clamping rules do not depend on size.
 constexpr int64_t kMaxLength = 4096;
 
-[[noreturn]] void Fail(const char* what, int line)
-{
-    std::fprintf(stderr, "fuzz_bytestring: check failed at line %d: %s\n", line, what);
-    std::abort();
-}
-#define CHECK(cond)                   \
-    do {                              \
-        if (!(cond))                  \
-            Fail(#cond, __LINE__);    \
-    } while (0)
 
 // ---- The model: plain std::string operations following the rules for 1-based positions.
 

@@ -7,6 +7,8 @@
 #include "CodePage.h"
 #include "Utf8.h"
 
+#include "FuzzCheck.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -14,17 +16,6 @@
 #include <string>
 
 namespace {
-
-[[noreturn]] void Fail(const char* what, int line)
-{
-    std::fprintf(stderr, "fuzz_conversions: check failed at line %d: %s\n", line, what);
-    std::abort();
-}
-#define CHECK(cond)                \
-    do {                           \
-        if (!(cond))               \
-            Fail(#cond, __LINE__); \
-    } while (0)
 
 // Reference decoder: bit 0x20 of a lead byte (0x80 and above) alone picks two or three bytes,
 // every following byte must be 10xxxxxx, a cut sequence fails, only 16 bits are kept.

@@ -16,6 +16,8 @@
 #include "StringList.h"
 #include "Utf8.h"
 
+#include "FuzzCheck.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -23,17 +25,6 @@
 #include <vector>
 
 namespace {
-
-[[noreturn]] void Fail(const char* what, int line)
-{
-    std::fprintf(stderr, "fuzz_scan_replace: check failed at line %d: %s\n", line, what);
-    std::abort();
-}
-#define CHECK(cond)                \
-    do {                           \
-        if (!(cond))               \
-            Fail(#cond, __LINE__); \
-    } while (0)
 
 // Deterministic choices seeded from the input, so that every crash reproduces.
 class Choices {

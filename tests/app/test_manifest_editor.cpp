@@ -2,7 +2,7 @@
 // buttons and closed through its close box or Esc, with every question and error answered by
 // ScriptedDialogs and the files on disk checked byte for byte.
 
-#include "../engine/FailingFileSystem.h"
+#include "FailingFileSystem.h"
 #include "EngineErrors.h"
 #include "Main.h"
 #include "Modmanifest.h"

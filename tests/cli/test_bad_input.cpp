@@ -5,9 +5,9 @@
 
 #include "CliFixture.h"
 
-#include "../engine/FailingFileSystem.h"
-#include "../engine/FileState.h"
-#include "../engine/OrdinaryUser.h"
+#include "FailingFileSystem.h"
+#include "FileState.h"
+#include "OrdinaryUser.h"
 
 #include <grp.h>
 #include <sys/stat.h>

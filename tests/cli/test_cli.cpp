@@ -3,7 +3,7 @@
 
 #include "CliFixture.h"
 
-#include "../engine/FailingFileSystem.h"
+#include "FailingFileSystem.h"
 
 #include "Replace.h"
 

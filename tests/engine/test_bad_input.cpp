@@ -4,6 +4,7 @@
 // file on disk exactly as it was: bytes, modification time and inode.
 
 #include "FailingFileSystem.h"
+#include "ScratchFolder.h"
 #include "FileState.h"
 #include "OrdinaryUser.h"
 
@@ -37,35 +38,8 @@ using cltest::OrdinaryUser;
 
 namespace {
 
-class EngineBadInput : public ::testing::Test {
-protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "classlingo-badinput-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-    static void Write(const std::string& path, const std::string& bytes) {
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        ASSERT_TRUE(out.good()) << path;
-    }
-    static std::string Read(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-    std::set<std::string> Entries() const {
-        std::set<std::string> names;
-        for (const auto& entry : fs::directory_iterator(dir_)) names.insert(entry.path().filename().string());
-        return names;
-    }
+using EngineBadInput = cltest::ScratchFolder;
 
-    fs::path dir_;
-};
 
 // Expects OpenWholeFile to refuse `path` with `kind`, naming the file, and to leave it as it was.
 void ExpectRefused(const std::string& path, cl::FileError::Kind kind, const std::string& reason, bool readBytes = true) {

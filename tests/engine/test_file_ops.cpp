@@ -2,6 +2,7 @@
 // with single steps made to fail.
 
 #include "FailingFileSystem.h"
+#include "ScratchFolder.h"
 
 #include "ByteString.h"
 #include "FileImage.h"
@@ -26,35 +27,8 @@ using cltest::FailStep;
 
 namespace {
 
-class ScratchFolder : public ::testing::Test {
+class ScratchFolder : public cltest::ScratchFolder {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "classlingo-fileops-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-
-    static void Write(const std::string& path, const std::string& bytes) {
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        ASSERT_TRUE(out.good()) << path;
-    }
-    static std::string Read(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        EXPECT_TRUE(in.good()) << path;
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-    std::set<std::string> Entries() const {
-        std::set<std::string> names;
-        for (const auto& entry : fs::directory_iterator(dir_)) names.insert(entry.path().filename().string());
-        return names;
-    }
     static unsigned Mode(const std::string& path) {
         struct stat st {};
         EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
@@ -68,8 +42,6 @@ protected:
         image.loadedSize = static_cast<int32_t>(bytes.size());
         return image;
     }
-
-    fs::path dir_;
 };
 
 const std::string kOriginal("\xCA\xFE\xBA\xBE\x00\x01\x00\x05Hello\x00 tail", 19);
