@@ -19,6 +19,6 @@ QString FromAnsi(const cl::ByteString& ansi)
 
 cl::ByteString ToAnsi(const QString& text)
 {
-    return cl::Utf16ToAnsi(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
-                                               static_cast<size_t>(text.size())));
+    return cl::Utf16ToAnsi(
+        std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<size_t>(text.size())));
 }

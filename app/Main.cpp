@@ -287,12 +287,13 @@ void TForm1::FormCloseQuery(bool& CanClose)
 
 void TForm1::FormCreate()
 {
-    lbl1->setText(QStringLiteral("Java Class 汉化程序\n"
-                                 "\n"
-                                 "版本:0.02\n"
-                                 "作者:classlingo 开发组\n"
-                                 "鸣谢:试用并指正的译者\n"
-                                 "版权所有,保留一切权利"));
+    lbl1->setText(
+        QStringLiteral("Java Class 汉化程序\n"
+                       "\n"
+                       "版本:0.02\n"
+                       "作者:classlingo 开发组\n"
+                       "鸣谢:试用并指正的译者\n"
+                       "版权所有,保留一切权利"));
     lbl1->adjustSize();
 }
 
@@ -349,14 +350,13 @@ bool TForm1::SaveChangesFirst()
 {
     if (!btn3->isEnabled())
         return true;
-    switch (dialogs_.Ask(this, QStringLiteral("数据已修改，是否保存?"), QStringLiteral("保存？"), Dialogs::Answer::Yes)) {
-    case Dialogs::Answer::Yes:
-        // A failed save stops the open, so the changes are not thrown away with the old file.
-        return SaveImageNow();
-    case Dialogs::Answer::No:
-        return true;
-    default:
-        return false;
+    switch (
+        dialogs_.Ask(this, QStringLiteral("数据已修改，是否保存?"), QStringLiteral("保存？"), Dialogs::Answer::Yes)) {
+        case Dialogs::Answer::Yes:
+            // A failed save stops the open, so the changes are not thrown away with the old file.
+            return SaveImageNow();
+        case Dialogs::Answer::No: return true;
+        default: return false;
     }
 }
 
@@ -435,18 +435,14 @@ void TForm1::btn1Click()
     Guarded(dialogs_, this, [&] {
         const int row = SelectedRow();
         const cl::ByteString text = ToAnsi(mmo1->toPlainText());
-        const cl::ReplaceOutcome outcome = model_->Patch(row, [&](cl::StringList& list) {
-            return cl::ReplaceSelectedString(image_, list, row, text);
-        });
+        const cl::ReplaceOutcome outcome = model_->Patch(
+            row, [&](cl::StringList& list) { return cl::ReplaceSelectedString(image_, list, row, text); });
         switch (outcome) {
-        case cl::ReplaceOutcome::TooLong:
-            dialogs_.ShowError(this, QString::fromUtf8(cl::kReplacementTooLongText), kErrorCaption);
-            break;
-        case cl::ReplaceOutcome::Replaced:
-            btn3->setEnabled(true);
-            break;
-        case cl::ReplaceOutcome::NothingToDo:
-            break;
+            case cl::ReplaceOutcome::TooLong:
+                dialogs_.ShowError(this, QString::fromUtf8(cl::kReplacementTooLongText), kErrorCaption);
+                break;
+            case cl::ReplaceOutcome::Replaced: btn3->setEnabled(true); break;
+            case cl::ReplaceOutcome::NothingToDo: break;
         }
     });
 }

@@ -52,12 +52,12 @@ TForm2::TForm2(Dialogs& dialogs, FileDialogSpec& dlgOpen3, QWidget* parent)
 {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("MANIFEST.MF"));
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
+                   Qt::WindowCloseButtonHint);
 
     QFont font;
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                      QStringLiteral("SimSun"), QStringLiteral("WenQuanYi Micro Hei")});
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"), QStringLiteral("SimSun"),
+                      QStringLiteral("WenQuanYi Micro Hei")});
     font.setPixelSize(11);
     setFont(font);
 
@@ -155,8 +155,7 @@ cl::ByteString TForm2::BoxText() const
 bool TForm2::WriteManifest()
 {
     const cl::ByteString bytes = cl::EncodeUtf8FromAnsi(BoxText());
-    if (const std::optional<cl::FileError> failed =
-            cl::WriteFileSafely(NativePath(ManifestPath), bytes, *fs_)) {
+    if (const std::optional<cl::FileError> failed = cl::WriteFileSafely(NativePath(ManifestPath), bytes, *fs_)) {
         dialogs_.ShowError(this, Reason(*failed), kErrorCaption);
         return false;
     }
@@ -166,8 +165,8 @@ bool TForm2::WriteManifest()
 
 Dialogs::Answer TForm2::AskToSave()
 {
-    return dialogs_.Ask(this, QStringLiteral("数据已经被修改，是否保存文件？"),
-                        QStringLiteral("是否保存文件"), Dialogs::Answer::Yes);
+    return dialogs_.Ask(this, QStringLiteral("数据已经被修改，是否保存文件？"), QStringLiteral("是否保存文件"),
+                        Dialogs::Answer::Yes);
 }
 
 void TForm2::showEvent(QShowEvent* event)
@@ -200,15 +199,12 @@ void TForm2::FormCloseQuery(bool& CanClose)
     if (!IsModified())
         return;
     switch (AskToSave()) {
-    case Dialogs::Answer::Yes:
-        // A failed save keeps the window open so that the text is not lost.
-        CanClose = WriteManifest();
-        break;
-    case Dialogs::Answer::No:
-        break;
-    default:
-        CanClose = false;
-        break;
+        case Dialogs::Answer::Yes:
+            // A failed save keeps the window open so that the text is not lost.
+            CanClose = WriteManifest();
+            break;
+        case Dialogs::Answer::No: break;
+        default: CanClose = false; break;
     }
 }
 
@@ -220,15 +216,12 @@ void TForm2::btn1Click()
             return;
         if (IsModified()) {
             switch (AskToSave()) {
-            case Dialogs::Answer::Yes:
-                if (!WriteManifest())
-                    return;
-                break;
-            case Dialogs::Answer::No:
-                RefreshMemo();
-                break;
-            default:
-                return;
+                case Dialogs::Answer::Yes:
+                    if (!WriteManifest())
+                        return;
+                    break;
+                case Dialogs::Answer::No: RefreshMemo(); break;
+                default: return;
             }
         }
         if (!OpenManifest(*path, this))

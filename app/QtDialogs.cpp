@@ -9,10 +9,10 @@ namespace {
 QMessageBox::StandardButton ToButton(Dialogs::Answer answer)
 {
     switch (answer) {
-    case Dialogs::Answer::Yes: return QMessageBox::Yes;
-    case Dialogs::Answer::No: return QMessageBox::No;
-    case Dialogs::Answer::Cancel: return QMessageBox::Cancel;
-    case Dialogs::Answer::Ok: return QMessageBox::Ok;
+        case Dialogs::Answer::Yes: return QMessageBox::Yes;
+        case Dialogs::Answer::No: return QMessageBox::No;
+        case Dialogs::Answer::Cancel: return QMessageBox::Cancel;
+        case Dialogs::Answer::Ok: return QMessageBox::Ok;
     }
     return QMessageBox::NoButton;
 }
@@ -80,9 +80,9 @@ Dialogs::Answer QtDialogs::Ask(QWidget* owner, const QString& text, const QStrin
     box.setDefaultButton(ToButton(defaultButton));
     box.setEscapeButton(QMessageBox::Cancel);
     switch (box.exec()) {
-    case QMessageBox::Yes: return Answer::Yes;
-    case QMessageBox::No: return Answer::No;
-    default: return Answer::Cancel;
+        case QMessageBox::Yes: return Answer::Yes;
+        case QMessageBox::No: return Answer::No;
+        default: return Answer::Cancel;
     }
 }
 

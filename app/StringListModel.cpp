@@ -22,21 +22,20 @@ QVariant StringListModel::data(const QModelIndex& index, int role) const
         return {};
     const cl::StringRow& row = list_.rows[static_cast<size_t>(index.row())];
     switch (role) {
-    case Qt::DisplayRole:
-        switch (index.column()) {
-        case CaptionColumn: return FromAnsi(row.caption);
-        case ByteLengthColumn: return FromAnsi(row.ByteLengthText());
-        case StatusColumn: return FromAnsi(row.StatusText());
-        }
-        return {};
-    case Qt::ForegroundRole:
-        // Selected rows are drawn white on the highlight by the view's palette, which takes
-        // precedence over this colour.
-        if (row.status == cl::RowStatus::Suspicious)
-            return QBrush(SuspiciousColor());
-        return {};
-    default:
-        return {};
+        case Qt::DisplayRole:
+            switch (index.column()) {
+                case CaptionColumn: return FromAnsi(row.caption);
+                case ByteLengthColumn: return FromAnsi(row.ByteLengthText());
+                case StatusColumn: return FromAnsi(row.StatusText());
+            }
+            return {};
+        case Qt::ForegroundRole:
+            // Selected rows are drawn white on the highlight by the view's palette, which takes
+            // precedence over this colour.
+            if (row.status == cl::RowStatus::Suspicious)
+                return QBrush(SuspiciousColor());
+            return {};
+        default: return {};
     }
 }
 
@@ -45,9 +44,9 @@ QVariant StringListModel::headerData(int section, Qt::Orientation orientation, i
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
     switch (section) {
-    case CaptionColumn: return QStringLiteral("字符串");
-    case ByteLengthColumn: return QStringLiteral("长度（字节）");
-    case StatusColumn: return QStringLiteral("状态");
+        case CaptionColumn: return QStringLiteral("字符串");
+        case ByteLengthColumn: return QStringLiteral("长度（字节）");
+        case StatusColumn: return QStringLiteral("状态");
     }
     return {};
 }

@@ -8,9 +8,13 @@ const QString kSongTi = QStringLiteral("宋体");
 
 QStringList Fallbacks()
 {
-    return {QStringLiteral("SimSun"), QStringLiteral("NSimSun"), QStringLiteral("WenQuanYi Micro Hei"),
-            QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Noto Sans SC"),
-            QStringLiteral("Source Han Sans SC"), QStringLiteral("Droid Sans Fallback")};
+    return {QStringLiteral("SimSun"),
+            QStringLiteral("NSimSun"),
+            QStringLiteral("WenQuanYi Micro Hei"),
+            QStringLiteral("Noto Sans CJK SC"),
+            QStringLiteral("Noto Sans SC"),
+            QStringLiteral("Source Han Sans SC"),
+            QStringLiteral("Droid Sans Fallback")};
 }
 
 }  // namespace

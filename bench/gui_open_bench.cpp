@@ -46,8 +46,9 @@ public:
 // Strings of 20 to 40 bytes, ASCII and Chinese mixed, each after a zero byte and a length.
 QByteArray MakePack(qsizetype targetSize, int* strings)
 {
-    static const QByteArray words[] = {"Open file", "Save changes", "\xE6\x96\x87\xE5\xAD\x97",
-                                       "\xE4\xBD\xA0\xE5\xA5\xBD", "Cancel", "Settings", "Help"};
+    static const QByteArray words[] = {
+        "Open file", "Save changes", "\xE6\x96\x87\xE5\xAD\x97", "\xE4\xBD\xA0\xE5\xA5\xBD", "Cancel",
+        "Settings",  "Help"};
     QByteArray pack;
     pack.reserve(targetSize + 64);
     int count = 0;

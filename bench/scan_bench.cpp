@@ -86,10 +86,22 @@ void BM_MemchrPass(benchmark::State& state)
 
 }  // namespace
 
-BENCHMARK(BM_Scan<false, true>)->Name("ClassScan/dense")->RangeMultiplier(4)->Range(1, 64)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Scan<false, false>)->Name("ClassScan/sparse")->RangeMultiplier(4)->Range(1, 64)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Scan<false, true>)
+    ->Name("ClassScan/dense")
+    ->RangeMultiplier(4)
+    ->Range(1, 64)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Scan<false, false>)
+    ->Name("ClassScan/sparse")
+    ->RangeMultiplier(4)
+    ->Range(1, 64)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Scan<true, true>)->Name("PackScan/dense")->RangeMultiplier(4)->Range(1, 64)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Scan<true, false>)->Name("PackScan/sparse")->RangeMultiplier(4)->Range(1, 64)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Scan<true, false>)
+    ->Name("PackScan/sparse")
+    ->RangeMultiplier(4)
+    ->Range(1, 64)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Memchr)->Name("MemchrEveryTag/dense")->RangeMultiplier(4)->Range(1, 64)->Unit(benchmark::kMillisecond);
 
 BENCHMARK(BM_MemchrPass)->Name("MemchrPass")->RangeMultiplier(4)->Range(1, 64)->Unit(benchmark::kMillisecond);

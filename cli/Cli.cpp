@@ -60,32 +60,37 @@ struct Replacement {
     cl::ByteString text;  // ANSI
 };
 
-int UsageError(std::ostream& err, const std::string& why) {
-    if (!why.empty()) err << why << "\n";
+int UsageError(std::ostream& err, const std::string& why)
+{
+    if (!why.empty())
+        err << why << "\n";
     err << kUsage;
     return kCliUsage;
 }
 
 // Backslash, tab, CR, LF and zero written out, so that one row stays one line.
-std::string Escaped(const std::string& text) {
+std::string Escaped(const std::string& text)
+{
     std::string result;
     result.reserve(text.size());
     for (const char c : text) {
         switch (c) {
-        case '\\': result += "\\\\"; break;
-        case '\t': result += "\\t"; break;
-        case '\r': result += "\\r"; break;
-        case '\n': result += "\\n"; break;
-        case '\0': result += "\\0"; break;
-        default: result += c; break;
+            case '\\': result += "\\\\"; break;
+            case '\t': result += "\\t"; break;
+            case '\r': result += "\\r"; break;
+            case '\n': result += "\\n"; break;
+            case '\0': result += "\\0"; break;
+            default: result += c; break;
         }
     }
     return result;
 }
 
 // Decimal digits only: no sign, no spaces, no hexadecimal.
-std::optional<std::size_t> ParseIndex(const std::string& text) {
-    if (text.empty()) return std::nullopt;
+std::optional<std::size_t> ParseIndex(const std::string& text)
+{
+    if (text.empty())
+        return std::nullopt;
     std::size_t value = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (ec != std::errc() || end != text.data() + text.size() || text.front() == '+' || text.front() == '-') {
@@ -95,8 +100,10 @@ std::optional<std::size_t> ParseIndex(const std::string& text) {
 }
 
 // Reports a failed open the way the window does, followed by the reason.
-int ReportFileError(std::ostream& err, const cl::FileError& error) {
-    if (error.kind == cl::FileError::Kind::CannotOpen) err << kCannotOpenText << "\n";
+int ReportFileError(std::ostream& err, const cl::FileError& error)
+{
+    if (error.kind == cl::FileError::Kind::CannotOpen)
+        err << kCannotOpenText << "\n";
     err << error.message << "\n";
     return kCliFileError;
 }
@@ -109,7 +116,8 @@ struct Loaded {
 
 // Loads the word list and the file, and scans it. Returns an exit status on failure.
 std::optional<int> LoadAndScan(const Options& options, const char* argv0, bool backupAtOpening, cl::FileSystem& fs,
-                               std::ostream& err, Loaded& loaded) {
+                               std::ostream& err, Loaded& loaded)
+{
     cl::FilterList filter;
     if (options.filterPath) {
         cl::ByteString text;
@@ -130,11 +138,13 @@ std::optional<int> LoadAndScan(const Options& options, const char* argv0, bool b
     const std::string& path = options.positional.front();
     cl::FileError why;
     std::optional<cl::OpenedFile> opened = cl::OpenWholeFile(path, &why, fs);
-    if (!opened) return ReportFileError(err, why);
+    if (!opened)
+        return ReportFileError(err, why);
     loaded.image.path = path;
     // A language pack is backed up as soon as it is opened, as in the window.
     if (backupAtOpening) {
-        if (auto error = cl::MakeBackup(path, fs)) return ReportFileError(err, *error);
+        if (auto error = cl::MakeBackup(path, fs))
+            return ReportFileError(err, *error);
     }
     if (auto error = cl::ReadWholeFile(*opened, loaded.image.bytes, loaded.image.loadedSize)) {
         return ReportFileError(err, *error);
@@ -152,9 +162,11 @@ std::optional<int> LoadAndScan(const Options& options, const char* argv0, bool b
     return std::nullopt;
 }
 
-int RunList(const Options& options, const char* argv0, cl::FileSystem& fs, std::ostream& out, std::ostream& err) {
+int RunList(const Options& options, const char* argv0, cl::FileSystem& fs, std::ostream& out, std::ostream& err)
+{
     Loaded loaded;
-    if (auto status = LoadAndScan(options, argv0, false, fs, err, loaded)) return *status;
+    if (auto status = LoadAndScan(options, argv0, false, fs, err, loaded))
+        return *status;
     for (const cl::StringRow& row : loaded.list.rows) {
         out << row.offset << '\t' << row.byteLength << '\t' << row.StatusText().View() << '\t'
             << Escaped(cl::Utf8FromAnsi(row.caption)) << '\n';
@@ -167,12 +179,15 @@ int RunList(const Options& options, const char* argv0, cl::FileSystem& fs, std::
     return kCliDone;
 }
 
-int RunExport(const Options& options, const char* argv0, cl::FileSystem& fs, std::ostream& err) {
+int RunExport(const Options& options, const char* argv0, cl::FileSystem& fs, std::ostream& err)
+{
     Loaded loaded;
-    if (auto status = LoadAndScan(options, argv0, false, fs, err, loaded)) return *status;
+    if (auto status = LoadAndScan(options, argv0, false, fs, err, loaded))
+        return *status;
     // As in the window, the rows found before a range error can still be exported.
     std::optional<cl::FileError> error = cl::CheckExportTarget(options.positional[1], options.positional[0], fs);
-    if (!error) error = cl::ExportRows(loaded.list, options.positional[1], fs);
+    if (!error)
+        error = cl::ExportRows(loaded.list, options.positional[1], fs);
     if (error) {
         err << error->message << "\n";
         return kCliFileError;
@@ -184,7 +199,8 @@ int RunExport(const Options& options, const char* argv0, cl::FileSystem& fs, std
     return kCliDone;
 }
 
-int RunReplace(const Options& options, const char* argv0, cl::FileSystem& fs, std::ostream& err) {
+int RunReplace(const Options& options, const char* argv0, cl::FileSystem& fs, std::ostream& err)
+{
     // Everything that can be checked without the file is checked before it is opened, since
     // opening a language pack already writes its backup.
     std::vector<Replacement> replacements;
@@ -192,8 +208,10 @@ int RunReplace(const Options& options, const char* argv0, cl::FileSystem& fs, st
         const std::string& indexText = options.positional[i];
         const std::string& utf8 = options.positional[i + 1];
         const std::optional<std::size_t> index = ParseIndex(indexText);
-        if (!index) return UsageError(err, "INDEX 不是行号：" + indexText);
-        if (utf8.empty()) return UsageError(err, "第 " + indexText + " 行的替换文本为空");
+        if (!index)
+            return UsageError(err, "INDEX 不是行号：" + indexText);
+        if (utf8.empty())
+            return UsageError(err, "第 " + indexText + " 行的替换文本为空");
         cl::ByteString ansi = cl::AnsiFromUtf8(utf8);
         // A character the ANSI code page lacks would be written as '?' without notice.
         if (cl::Utf8FromAnsi(ansi) != utf8) {
@@ -208,7 +226,8 @@ int RunReplace(const Options& options, const char* argv0, cl::FileSystem& fs, st
     }
 
     Loaded loaded;
-    if (auto status = LoadAndScan(options, argv0, options.pack, fs, err, loaded)) return *status;
+    if (auto status = LoadAndScan(options, argv0, options.pack, fs, err, loaded))
+        return *status;
     if (loaded.rangeError) {
         err << kRangeErrorText << "\n";
         return kCliRangeError;
@@ -235,34 +254,41 @@ int RunReplace(const Options& options, const char* argv0, cl::FileSystem& fs, st
     return kCliDone;
 }
 
-int RunCommand(const Options& options, const char* argv0, cl::FileSystem& fs, std::ostream& out, std::ostream& err) {
+int RunCommand(const Options& options, const char* argv0, cl::FileSystem& fs, std::ostream& out, std::ostream& err)
+{
     switch (options.command) {
-    case Command::List:
-        if (options.positional.size() != 1) return UsageError(err, "list 需要一个 FILE");
-        return RunList(options, argv0, fs, out, err);
-    case Command::Export:
-        if (options.positional.size() != 2) return UsageError(err, "export 需要 FILE 和 OUT");
-        return RunExport(options, argv0, fs, err);
-    case Command::Replace:
-        if (options.positional.size() < 3 || options.positional.size() % 2 == 0) {
-            return UsageError(err, "replace 需要 FILE 以及成对的 INDEX TEXT");
-        }
-        return RunReplace(options, argv0, fs, err);
+        case Command::List:
+            if (options.positional.size() != 1)
+                return UsageError(err, "list 需要一个 FILE");
+            return RunList(options, argv0, fs, out, err);
+        case Command::Export:
+            if (options.positional.size() != 2)
+                return UsageError(err, "export 需要 FILE 和 OUT");
+            return RunExport(options, argv0, fs, err);
+        case Command::Replace:
+            if (options.positional.size() < 3 || options.positional.size() % 2 == 0) {
+                return UsageError(err, "replace 需要 FILE 以及成对的 INDEX TEXT");
+            }
+            return RunReplace(options, argv0, fs, err);
     }
     return UsageError(err, "");
 }
 
 }  // namespace
 
-int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
+int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err)
+{
     return RunCli(argc, argv, out, err, cl::NativeFileSystem());
 }
 
-int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, cl::FileSystem& fs) {
+int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, cl::FileSystem& fs)
+{
     const char* argv0 = argc > 0 ? argv[0] : nullptr;
     std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
-    if (args.empty()) return UsageError(err, "");
+    for (int i = 1; i < argc; ++i)
+        args.emplace_back(argv[i]);
+    if (args.empty())
+        return UsageError(err, "");
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         out << kUsage;
         return kCliDone;
@@ -289,7 +315,8 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, cl::File
         if (args[i] == "--pack") {
             options.pack = true;
         } else if (args[i] == "--filter") {
-            if (i + 1 >= args.size()) return UsageError(err, "--filter 后面缺少 PATH");
+            if (i + 1 >= args.size())
+                return UsageError(err, "--filter 后面缺少 PATH");
             options.filterPath = args[++i];
         } else if (args[i] == "--help") {
             out << kUsage;

@@ -12,12 +12,14 @@
 
 namespace clcli {
 
-std::string ExecutableFolder(const char* argv0) {
+std::string ExecutableFolder(const char* argv0)
+{
 #ifdef _WIN32
     std::wstring wide(32768, L'\0');
     const DWORD n = ::GetModuleFileNameW(nullptr, wide.data(), static_cast<DWORD>(wide.size()));
     if (n > 0 && n < wide.size()) {
-        const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(n), nullptr, 0, nullptr, nullptr);
+        const int bytes =
+            ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(n), nullptr, 0, nullptr, nullptr);
         std::string path(static_cast<std::size_t>(bytes), '\0');
         ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(n), path.data(), bytes, nullptr, nullptr);
         return cl::FolderOf(path);

@@ -4,6 +4,7 @@
 
 #include <iostream>
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     return RunCli(argc, argv, std::cout, std::cerr);
 }

@@ -44,7 +44,8 @@ struct ByteString::Block {
 };
 
 ByteString::ByteString(const char* zeroTerminated)
-    : ByteString(zeroTerminated, zeroTerminated == nullptr ? 0 : CheckedLength(static_cast<int64_t>(std::strlen(zeroTerminated))))
+    : ByteString(zeroTerminated,
+                 zeroTerminated == nullptr ? 0 : CheckedLength(static_cast<int64_t>(std::strlen(zeroTerminated))))
 {
 }
 
@@ -206,8 +207,9 @@ void ByteString::InsertAt(const ByteString& source, int32_t p)
     const ByteString keepAlive = source;  // inserting a value into itself must still see the old bytes
     const int32_t newLength = CheckedLength(int64_t{length_} + source.length_);
     const int32_t capacity = (block_ != nullptr && block_->refs == 1 && newLength <= block_->capacity)
-        ? block_->capacity
-        : static_cast<int32_t>(std::min<int64_t>(kMaxLength, std::max<int64_t>(newLength, int64_t{length_} + length_ / 2)));
+                                 ? block_->capacity
+                                 : static_cast<int32_t>(std::min<int64_t>(
+                                       kMaxLength, std::max<int64_t>(newLength, int64_t{length_} + length_ / 2)));
     MakeOwn(capacity, length_);
     uint8_t* data = block_->Data();
     std::memmove(data + (p - 1) + source.length_, data + (p - 1), static_cast<size_t>(length_ - (p - 1)));
@@ -234,7 +236,8 @@ void ByteString::Append(const ByteString& tail)
 
 bool operator==(const ByteString& a, const ByteString& b) noexcept
 {
-    return a.length_ == b.length_ && (a.length_ == 0 || std::memcmp(a.Bytes(), b.Bytes(), static_cast<size_t>(a.length_)) == 0);
+    return a.length_ == b.length_ &&
+           (a.length_ == 0 || std::memcmp(a.Bytes(), b.Bytes(), static_cast<size_t>(a.length_)) == 0);
 }
 
 ByteString operator+(const ByteString& a, const ByteString& b)

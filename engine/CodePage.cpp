@@ -40,8 +40,9 @@ std::u16string PlatformAnsiToUtf16(const ByteString& ansi)
 ByteString PlatformUtf16ToAnsi(std::u16string_view units)
 {
     std::string out(units.size() * 2 + 2, '\0');
-    const int n = WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<const wchar_t*>(units.data()), static_cast<int>(units.size()),
-                                      out.data(), static_cast<int>(out.size()), nullptr, nullptr);
+    const int n =
+        WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<const wchar_t*>(units.data()), static_cast<int>(units.size()),
+                            out.data(), static_cast<int>(out.size()), nullptr, nullptr);
     return n > 0 ? ByteString(out.data(), n) : ByteString();
 }
 
@@ -104,8 +105,9 @@ constexpr std::string_view kUtf16QuestionMark("\x3F\x00", 2);
 std::u16string PlatformAnsiToUtf16(const ByteString& ansi)
 {
     thread_local Converter toUtf16("UTF-16LE", "CP936");
-    const std::string le = toUtf16.Run(reinterpret_cast<const char*>(ansi.Bytes()), static_cast<size_t>(ansi.ByteLength()),
-                                       1, kUtf16QuestionMark, static_cast<size_t>(ansi.ByteLength()) * 2);
+    const std::string le =
+        toUtf16.Run(reinterpret_cast<const char*>(ansi.Bytes()), static_cast<size_t>(ansi.ByteLength()), 1,
+                    kUtf16QuestionMark, static_cast<size_t>(ansi.ByteLength()) * 2);
     std::u16string units(le.size() / 2, u'\0');
     for (size_t i = 0; i < units.size(); ++i)
         units[i] = static_cast<char16_t>(static_cast<uint8_t>(le[2 * i]) | (static_cast<uint8_t>(le[2 * i + 1]) << 8));

@@ -6,7 +6,8 @@ namespace cl {
 
 namespace {
 
-bool IsSeparator(char c) {
+bool IsSeparator(char c)
+{
 #ifdef _WIN32
     return c == '/' || c == '\\';
 #else
@@ -15,29 +16,37 @@ bool IsSeparator(char c) {
 }
 
 // Index of the separator before the last component, or npos when there is none.
-std::string::size_type LastSeparator(const std::string& path) {
+std::string::size_type LastSeparator(const std::string& path)
+{
     for (std::string::size_type i = path.size(); i > 0; --i) {
-        if (IsSeparator(path[i - 1])) return i - 1;
+        if (IsSeparator(path[i - 1]))
+            return i - 1;
     }
     return std::string::npos;
 }
 
 }  // namespace
 
-std::string FolderOf(const std::string& path) {
+std::string FolderOf(const std::string& path)
+{
     const auto sep = LastSeparator(path);
-    if (sep == std::string::npos) return ".";
+    if (sep == std::string::npos)
+        return ".";
     // Keep the root itself ("/" or "C:\") rather than an empty folder name.
     auto end = sep;
-    while (end > 0 && IsSeparator(path[end - 1])) --end;
-    if (end == 0) return path.substr(0, 1);
+    while (end > 0 && IsSeparator(path[end - 1]))
+        --end;
+    if (end == 0)
+        return path.substr(0, 1);
 #ifdef _WIN32
-    if (end == 2 && path[1] == ':') return path.substr(0, 3);
+    if (end == 2 && path[1] == ':')
+        return path.substr(0, 3);
 #endif
     return path.substr(0, end);
 }
 
-std::string NameOf(const std::string& path) {
+std::string NameOf(const std::string& path)
+{
     const auto sep = LastSeparator(path);
     return sep == std::string::npos ? path : path.substr(sep + 1);
 }

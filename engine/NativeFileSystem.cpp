@@ -20,7 +20,8 @@ namespace cl {
 namespace {
 
 // A short random tag for temporary names; unique enough together with O_EXCL / CREATE_NEW.
-std::string RandomTag() {
+std::string RandomTag()
+{
     static std::atomic<uint64_t> counter{0};
     static const uint64_t seed = [] {
         std::random_device rd;
@@ -42,41 +43,54 @@ std::string RandomTag() {
 
 // Temporary names start with a dot (hidden on POSIX) and keep the name short enough for any
 // file system even when the file's own name is long.
-std::string TempName(const std::string& nameHint) {
+std::string TempName(const std::string& nameHint)
+{
     return "." + nameHint.substr(0, 180) + "." + RandomTag() + ".tmp";
 }
 
-std::string JoinPath(const std::string& folder, const std::string& name) {
-    if (folder.empty()) return name;
+std::string JoinPath(const std::string& folder, const std::string& name)
+{
+    if (folder.empty())
+        return name;
     const char last = folder.back();
 #ifdef _WIN32
-    if (last == '\\' || last == '/') return folder + name;
+    if (last == '\\' || last == '/')
+        return folder + name;
     return folder + "\\" + name;
 #else
-    if (last == '/') return folder + name;
+    if (last == '/')
+        return folder + name;
     return folder + "/" + name;
 #endif
 }
 
 #ifndef _WIN32
 
-std::error_code LastError() { return {errno, std::generic_category()}; }
+std::error_code LastError()
+{
+    return {errno, std::generic_category()};
+}
 
 class PosixHandle final : public FileHandle {
 public:
     explicit PosixHandle(int fd) : fd_(fd) {}
-    ~PosixHandle() override {
-        if (fd_ >= 0) ::close(fd_);
+    ~PosixHandle() override
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
     }
 
-    std::error_code Size(uint64_t& size) override {
+    std::error_code Size(uint64_t& size) override
+    {
         struct stat st {};
-        if (::fstat(fd_, &st) != 0) return LastError();
+        if (::fstat(fd_, &st) != 0)
+            return LastError();
         size = static_cast<uint64_t>(st.st_size);
         return {};
     }
 
-    std::error_code Read(void* buffer, std::size_t count, std::size_t& done) override {
+    std::error_code Read(void* buffer, std::size_t count, std::size_t& done) override
+    {
         done = 0;
         for (;;) {
             const ssize_t n = ::read(fd_, buffer, count);
@@ -84,11 +98,13 @@ public:
                 done = static_cast<std::size_t>(n);
                 return {};
             }
-            if (errno != EINTR) return LastError();
+            if (errno != EINTR)
+                return LastError();
         }
     }
 
-    std::error_code Write(const void* data, std::size_t count, std::size_t& done) override {
+    std::error_code Write(const void* data, std::size_t count, std::size_t& done) override
+    {
         done = 0;
         for (;;) {
             const ssize_t n = ::write(fd_, data, count);
@@ -96,32 +112,40 @@ public:
                 done = static_cast<std::size_t>(n);
                 return {};
             }
-            if (errno != EINTR) return LastError();
+            if (errno != EINTR)
+                return LastError();
         }
     }
 
-    std::error_code Flush() override {
-        if (::fsync(fd_) != 0) return LastError();
+    std::error_code Flush() override
+    {
+        if (::fsync(fd_) != 0)
+            return LastError();
         return {};
     }
 
-    std::error_code CopyPermissions(const FileInfo& like) override {
+    std::error_code CopyPermissions(const FileInfo& like) override
+    {
         struct stat st {};
-        if (::fstat(fd_, &st) != 0) return LastError();
+        if (::fstat(fd_, &st) != 0)
+            return LastError();
         // The owner can only be handed on with the right privileges; a file owned by the one
         // who saves it is the ordinary outcome, so a refusal here is not an error. It comes
         // first because changing the owner clears set-user-ID bits.
         if (st.st_uid != like.owner || st.st_gid != like.group) {
             (void)::fchown(fd_, like.owner, like.group);
         }
-        if (::fchmod(fd_, static_cast<mode_t>(like.mode & 07777)) != 0) return LastError();
+        if (::fchmod(fd_, static_cast<mode_t>(like.mode & 07777)) != 0)
+            return LastError();
         return {};
     }
 
-    std::error_code Close() override {
+    std::error_code Close() override
+    {
         const int fd = fd_;
         fd_ = -1;
-        if (fd >= 0 && ::close(fd) != 0) return LastError();
+        if (fd >= 0 && ::close(fd) != 0)
+            return LastError();
         return {};
     }
 
@@ -130,7 +154,8 @@ private:
 };
 
 // Opens without blocking on FIFOs and the like, then insists on a regular file.
-std::unique_ptr<FileHandle> OpenRegular(const std::string& path, int flags, std::error_code& ec) {
+std::unique_ptr<FileHandle> OpenRegular(const std::string& path, int flags, std::error_code& ec)
+{
     ec.clear();
     int fd;
     do {
@@ -164,16 +189,19 @@ std::unique_ptr<FileHandle> OpenRegular(const std::string& path, int flags, std:
 
 class PosixFileSystem final : public FileSystem {
 public:
-    std::unique_ptr<FileHandle> OpenReadWrite(const std::string& path, std::error_code& ec) override {
+    std::unique_ptr<FileHandle> OpenReadWrite(const std::string& path, std::error_code& ec) override
+    {
         return OpenRegular(path, O_RDWR, ec);
     }
 
-    std::unique_ptr<FileHandle> OpenRead(const std::string& path, std::error_code& ec) override {
+    std::unique_ptr<FileHandle> OpenRead(const std::string& path, std::error_code& ec) override
+    {
         return OpenRegular(path, O_RDONLY, ec);
     }
 
     std::unique_ptr<FileHandle> CreateTemp(const std::string& folder, const std::string& nameHint,
-                                           std::string& tempPath, std::error_code& ec) override {
+                                           std::string& tempPath, std::error_code& ec) override
+    {
         ec.clear();
         for (int attempt = 0; attempt < 100; ++attempt) {
             const std::string candidate = JoinPath(folder, TempName(nameHint));
@@ -192,19 +220,25 @@ public:
         return nullptr;
     }
 
-    std::error_code Rename(const std::string& from, const std::string& to) override {
-        if (::rename(from.c_str(), to.c_str()) != 0) return LastError();
+    std::error_code Rename(const std::string& from, const std::string& to) override
+    {
+        if (::rename(from.c_str(), to.c_str()) != 0)
+            return LastError();
         return {};
     }
 
-    std::error_code Remove(const std::string& path) override {
-        if (::unlink(path.c_str()) != 0) return LastError();
+    std::error_code Remove(const std::string& path) override
+    {
+        if (::unlink(path.c_str()) != 0)
+            return LastError();
         return {};
     }
 
-    std::error_code FlushFolder(const std::string& folder) override {
+    std::error_code FlushFolder(const std::string& folder) override
+    {
         const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0) return LastError();
+        if (fd < 0)
+            return LastError();
         std::error_code ec;
         if (::fsync(fd) != 0 && errno != EINVAL && errno != ENOTSUP) {
             // Some file systems cannot sync a folder at all (EINVAL); that is not a failure.
@@ -214,11 +248,13 @@ public:
         return ec;
     }
 
-    std::error_code Stat(const std::string& path, FileInfo& info) override {
+    std::error_code Stat(const std::string& path, FileInfo& info) override
+    {
         info = FileInfo{};
         struct stat st {};
         if (::stat(path.c_str(), &st) != 0) {
-            if (errno == ENOENT || errno == ENOTDIR) return {};
+            if (errno == ENOENT || errno == ENOTDIR)
+                return {};
             return LastError();
         }
         info.exists = true;
@@ -233,7 +269,8 @@ public:
         return {};
     }
 
-    std::error_code ResolveLink(const std::string& path, std::string& target) override {
+    std::error_code ResolveLink(const std::string& path, std::string& target) override
+    {
         std::string current = path;
         // The same bound as the kernel's, so that a loop of links fails the same way.
         for (int hop = 0; hop < 40; ++hop) {
@@ -252,7 +289,8 @@ public:
             std::string link(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
             for (;;) {
                 const ssize_t n = ::readlink(current.c_str(), link.data(), link.size());
-                if (n < 0) return LastError();
+                if (n < 0)
+                    return LastError();
                 if (static_cast<std::size_t>(n) < link.size()) {
                     link.resize(static_cast<std::size_t>(n));
                     break;
@@ -267,10 +305,15 @@ public:
 
 #else  // _WIN32
 
-std::error_code LastError() { return {static_cast<int>(::GetLastError()), std::system_category()}; }
+std::error_code LastError()
+{
+    return {static_cast<int>(::GetLastError()), std::system_category()};
+}
 
-std::wstring Widen(const std::string& utf8) {
-    if (utf8.empty()) return {};
+std::wstring Widen(const std::string& utf8)
+{
+    if (utf8.empty())
+        return {};
     const int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
     std::wstring wide(static_cast<std::size_t>(n), L'\0');
     ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
@@ -280,48 +323,60 @@ std::wstring Widen(const std::string& utf8) {
 class WinHandle final : public FileHandle {
 public:
     explicit WinHandle(HANDLE h) : h_(h) {}
-    ~WinHandle() override {
-        if (h_ != INVALID_HANDLE_VALUE) ::CloseHandle(h_);
+    ~WinHandle() override
+    {
+        if (h_ != INVALID_HANDLE_VALUE)
+            ::CloseHandle(h_);
     }
 
-    std::error_code Size(uint64_t& size) override {
+    std::error_code Size(uint64_t& size) override
+    {
         LARGE_INTEGER li{};
-        if (!::GetFileSizeEx(h_, &li)) return LastError();
+        if (!::GetFileSizeEx(h_, &li))
+            return LastError();
         size = static_cast<uint64_t>(li.QuadPart);
         return {};
     }
 
-    std::error_code Read(void* buffer, std::size_t count, std::size_t& done) override {
+    std::error_code Read(void* buffer, std::size_t count, std::size_t& done) override
+    {
         DWORD n = 0;
         const DWORD want = count > (1u << 30) ? (1u << 30) : static_cast<DWORD>(count);
         done = 0;
-        if (!::ReadFile(h_, buffer, want, &n, nullptr)) return LastError();
+        if (!::ReadFile(h_, buffer, want, &n, nullptr))
+            return LastError();
         done = n;
         return {};
     }
 
-    std::error_code Write(const void* data, std::size_t count, std::size_t& done) override {
+    std::error_code Write(const void* data, std::size_t count, std::size_t& done) override
+    {
         DWORD n = 0;
         const DWORD want = count > (1u << 30) ? (1u << 30) : static_cast<DWORD>(count);
         done = 0;
         const BOOL ok = ::WriteFile(h_, data, want, &n, nullptr);
         done = n;
-        if (!ok) return LastError();
+        if (!ok)
+            return LastError();
         return {};
     }
 
-    std::error_code Flush() override {
-        if (!::FlushFileBuffers(h_)) return LastError();
+    std::error_code Flush() override
+    {
+        if (!::FlushFileBuffers(h_))
+            return LastError();
         return {};
     }
 
     // ReplaceFileW hands the replaced file's attributes and security on to the new one.
     std::error_code CopyPermissions(const FileInfo&) override { return {}; }
 
-    std::error_code Close() override {
+    std::error_code Close() override
+    {
         HANDLE h = h_;
         h_ = INVALID_HANDLE_VALUE;
-        if (h != INVALID_HANDLE_VALUE && !::CloseHandle(h)) return LastError();
+        if (h != INVALID_HANDLE_VALUE && !::CloseHandle(h))
+            return LastError();
         return {};
     }
 
@@ -330,10 +385,10 @@ private:
 };
 
 std::unique_ptr<FileHandle> OpenWith(const std::string& path, DWORD access, DWORD share, DWORD creation,
-                                     std::error_code& ec) {
+                                     std::error_code& ec)
+{
     ec.clear();
-    HANDLE h = ::CreateFileW(Widen(path).c_str(), access, share, nullptr, creation, FILE_ATTRIBUTE_NORMAL,
-                             nullptr);
+    HANDLE h = ::CreateFileW(Widen(path).c_str(), access, share, nullptr, creation, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         ec = LastError();
         return nullptr;
@@ -343,17 +398,20 @@ std::unique_ptr<FileHandle> OpenWith(const std::string& path, DWORD access, DWOR
 
 class WinFileSystem final : public FileSystem {
 public:
-    std::unique_ptr<FileHandle> OpenReadWrite(const std::string& path, std::error_code& ec) override {
+    std::unique_ptr<FileHandle> OpenReadWrite(const std::string& path, std::error_code& ec) override
+    {
         // Other readers stay allowed so that the backup copy can read the file meanwhile.
         return OpenWith(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING, ec);
     }
 
-    std::unique_ptr<FileHandle> OpenRead(const std::string& path, std::error_code& ec) override {
+    std::unique_ptr<FileHandle> OpenRead(const std::string& path, std::error_code& ec) override
+    {
         return OpenWith(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, ec);
     }
 
     std::unique_ptr<FileHandle> CreateTemp(const std::string& folder, const std::string& nameHint,
-                                           std::string& tempPath, std::error_code& ec) override {
+                                           std::string& tempPath, std::error_code& ec) override
+    {
         for (int attempt = 0; attempt < 100; ++attempt) {
             const std::string candidate = JoinPath(folder, TempName(nameHint));
             auto handle = OpenWith(candidate, GENERIC_READ | GENERIC_WRITE, 0, CREATE_NEW, ec);
@@ -361,17 +419,19 @@ public:
                 tempPath = candidate;
                 return handle;
             }
-            if (ec.value() != ERROR_FILE_EXISTS && ec.value() != ERROR_ALREADY_EXISTS) return nullptr;
+            if (ec.value() != ERROR_FILE_EXISTS && ec.value() != ERROR_ALREADY_EXISTS)
+                return nullptr;
         }
         return nullptr;
     }
 
-    std::error_code Rename(const std::string& from, const std::string& to) override {
+    std::error_code Rename(const std::string& from, const std::string& to) override
+    {
         const std::wstring wideFrom = Widen(from);
         const std::wstring wideTo = Widen(to);
         if (::GetFileAttributesW(wideTo.c_str()) != INVALID_FILE_ATTRIBUTES) {
-            if (!::ReplaceFileW(wideTo.c_str(), wideFrom.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
-                                nullptr, nullptr)) {
+            if (!::ReplaceFileW(wideTo.c_str(), wideFrom.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                                nullptr)) {
                 return LastError();
             }
             return {};
@@ -382,19 +442,23 @@ public:
         return {};
     }
 
-    std::error_code Remove(const std::string& path) override {
-        if (!::DeleteFileW(Widen(path).c_str())) return LastError();
+    std::error_code Remove(const std::string& path) override
+    {
+        if (!::DeleteFileW(Widen(path).c_str()))
+            return LastError();
         return {};
     }
 
     std::error_code FlushFolder(const std::string&) override { return {}; }
 
-    std::error_code Stat(const std::string& path, FileInfo& info) override {
+    std::error_code Stat(const std::string& path, FileInfo& info) override
+    {
         info = FileInfo{};
         WIN32_FILE_ATTRIBUTE_DATA data{};
         if (!::GetFileAttributesExW(Widen(path).c_str(), GetFileExInfoStandard, &data)) {
             const DWORD err = ::GetLastError();
-            if (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND) return {};
+            if (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND)
+                return {};
             return {static_cast<int>(err), std::system_category()};
         }
         info.exists = true;
@@ -406,7 +470,8 @@ public:
     }
 
     // Links are left to ReplaceFileW, which works on the path it is given.
-    std::error_code ResolveLink(const std::string& path, std::string& target) override {
+    std::error_code ResolveLink(const std::string& path, std::string& target) override
+    {
         target = path;
         return {};
     }
@@ -416,7 +481,8 @@ public:
 
 }  // namespace
 
-FileSystem& NativeFileSystem() {
+FileSystem& NativeFileSystem()
+{
 #ifdef _WIN32
     static WinFileSystem fs;
 #else

@@ -19,7 +19,6 @@ enum class ReplaceOutcome {
 };
 
 // `selected` is the 0-based list index of the selected row, or -1 for none. `newText` is ANSI.
-ReplaceOutcome ReplaceSelectedString(FileImage& image, StringList& list, int selected,
-                                     const ByteString& newText);
+ReplaceOutcome ReplaceSelectedString(FileImage& image, StringList& list, int selected, const ByteString& newText);
 
 }  // namespace cl

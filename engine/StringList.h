@@ -31,7 +31,8 @@ struct StringList {
     // Rows [0, PlainRowCount) are plain, the rest suspicious; the export relies on it.
     int32_t PlainRowCount = 0;
 
-    void Clear() {
+    void Clear()
+    {
         rows.clear();
         PlainRowCount = 0;
     }

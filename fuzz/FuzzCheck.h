@@ -15,8 +15,8 @@ namespace fuzzcheck {
 
 }  // namespace fuzzcheck
 
-#define CHECK(cond)                                         \
-    do {                                                    \
-        if (!(cond))                                        \
-            fuzzcheck::Fail(#cond, __FILE__, __LINE__);     \
+#define CHECK(cond)                                     \
+    do {                                                \
+        if (!(cond))                                    \
+            fuzzcheck::Fail(#cond, __FILE__, __LINE__); \
     } while (0)

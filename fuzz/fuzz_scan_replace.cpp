@@ -55,18 +55,14 @@ cl::ByteString Repeat(const cl::ByteString& piece, int32_t times)
 cl::ByteString PickText(Choices& choose, const cl::ByteString& pool)
 {
     switch (choose.Below(10)) {
-    case 0:
-        return {};  // nothing to do
-    case 1:
-        return Repeat("\xD6\xD0", 85);  // 85 characters of 3 UTF-8 bytes: exactly 255
-    case 2:
-        return Repeat("\xD6\xD0", 86);  // 258 UTF-8 bytes: too long
-    case 3:
-        return Repeat("x", 256 + choose.Below(40));  // too long
-    default: {
-        const int32_t length = choose.Below(5) == 0 ? 200 + choose.Below(120) : 1 + choose.Below(40);
-        return pool.Slice(1 + choose.Below(pool.ByteLength()), length);
-    }
+        case 0: return {};                                   // nothing to do
+        case 1: return Repeat("\xD6\xD0", 85);               // 85 characters of 3 UTF-8 bytes: exactly 255
+        case 2: return Repeat("\xD6\xD0", 86);               // 258 UTF-8 bytes: too long
+        case 3: return Repeat("x", 256 + choose.Below(40));  // too long
+        default: {
+            const int32_t length = choose.Below(5) == 0 ? 200 + choose.Below(120) : 1 + choose.Below(40);
+            return pool.Slice(1 + choose.Below(pool.ByteLength()), length);
+        }
     }
 }
 
@@ -172,7 +168,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     int64_t lengthChange = 0;
     const size_t rounds = list.rows.size() + list.rows.size() / 4;
     for (size_t step = 0; step < rounds; ++step) {
-        const size_t index = step < list.rows.size() ? step : static_cast<size_t>(choose.Below(static_cast<int32_t>(list.rows.size())));
+        const size_t index =
+            step < list.rows.size() ? step : static_cast<size_t>(choose.Below(static_cast<int32_t>(list.rows.size())));
         const cl::ByteString text = PickText(choose, original);
         const int32_t encodedLength = cl::EncodeUtf8FromAnsi(text).ByteLength();
         const int32_t oldLength = list.rows[index].byteLength;

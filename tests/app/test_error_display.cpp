@@ -29,17 +29,27 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("shown");
         QTest::newRow("empty") << QString() << QString();
-        QTest::newRow("letter") << "Range check error" << "Range check error.";
-        QTest::newRow("digit") << "Error 42" << "Error 42.";
-        QTest::newRow("full stop") << "Done." << "Done.";
-        QTest::newRow("exclamation") << "Stop!" << "Stop!";
-        QTest::newRow("comma") << "a," << "a,";
-        QTest::newRow("space") << "a " << "a ";
-        QTest::newRow("line break") << "a\n" << "a\n";
-        QTest::newRow("hyphen, just below") << "a-" << "a-";
-        QTest::newRow("slash, just above") << "a/" << "a/.";
+        QTest::newRow("letter") << "Range check error"
+                                << "Range check error.";
+        QTest::newRow("digit") << "Error 42"
+                               << "Error 42.";
+        QTest::newRow("full stop") << "Done."
+                                   << "Done.";
+        QTest::newRow("exclamation") << "Stop!"
+                                     << "Stop!";
+        QTest::newRow("comma") << "a,"
+                               << "a,";
+        QTest::newRow("space") << "a "
+                               << "a ";
+        QTest::newRow("line break") << "a\n"
+                                    << "a\n";
+        QTest::newRow("hyphen, just below") << "a-"
+                                            << "a-";
+        QTest::newRow("slash, just above") << "a/"
+                                           << "a/.";
         QTest::newRow("double-byte character") << QStringLiteral("无法打开") << QStringLiteral("无法打开.");
-        QTest::newRow("path") << "Cannot open file /opt/x/Filter.ini" << "Cannot open file /opt/x/Filter.ini.";
+        QTest::newRow("path") << "Cannot open file /opt/x/Filter.ini"
+                              << "Cannot open file /opt/x/Filter.ini.";
     }
 
     void fullStopIsAppendedAfterCharactersAboveIt()
@@ -80,12 +90,12 @@ private slots:
         Guarded(dialogs, &owner, [&] {
             reached = 1;
             switch (kind) {
-            case 0: throw cl::RangeError();
-            case 1: throw cl::OutOfMemory();
-            case 2: throw std::bad_alloc();
-            case 3: throw std::runtime_error("坏了!");
-            case 4: throw 42;
-            default: throw cl::CannotOpenFile("/a/Filter.ini");
+                case 0: throw cl::RangeError();
+                case 1: throw cl::OutOfMemory();
+                case 2: throw std::bad_alloc();
+                case 3: throw std::runtime_error("坏了!");
+                case 4: throw 42;
+                default: throw cl::CannotOpenFile("/a/Filter.ini");
             }
             reached = 2;
         });

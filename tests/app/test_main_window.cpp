@@ -40,8 +40,8 @@ const QString kErrorCaption = QStringLiteral("错误");
 // Plain strings Hello, World and 文字 around the filtered word Suspicious.
 QByteArray FixtureClass()
 {
-    return kHeader + Utf8Entry("Hello") + QByteArray("\x07\x00\x02", 3) + Utf8Entry("Suspicious") +
-           Utf8Entry("World") + Utf8Entry(kWenZiUtf8) + QByteArray("\x0C\x00\x00", 3);
+    return kHeader + Utf8Entry("Hello") + QByteArray("\x07\x00\x02", 3) + Utf8Entry("Suspicious") + Utf8Entry("World") +
+           Utf8Entry(kWenZiUtf8) + QByteArray("\x0C\x00\x00", 3);
 }
 
 QByteArray OtherClass()
@@ -216,9 +216,9 @@ private slots:
         QCOMPARE(States(), (QList<bool>{true, true, true}));
         QCOMPARE(form_->windowTitle(), title);
         QCOMPARE(QString::fromStdString(form_->Image().path), path);
-        QCOMPARE(QByteArray(reinterpret_cast<const char*>(form_->Image().bytes.Bytes()),
-                            form_->Image().bytes.ByteLength()),
-                 patched);
+        QCOMPARE(
+            QByteArray(reinterpret_cast<const char*>(form_->Image().bytes.Bytes()), form_->Image().bytes.ByteLength()),
+            patched);
         QCOMPARE(Read(path), FixtureClass());
     }
 
@@ -449,9 +449,9 @@ private slots:
         Replace(1, QStringLiteral("Hi"));  // World (5 bytes) -> Hi (2 bytes)
         QByteArray expected = FixtureClass();
         expected.replace(Utf8Entry("World"), Utf8Entry("Hi"));
-        QCOMPARE(QByteArray(reinterpret_cast<const char*>(form_->Image().bytes.Bytes()),
-                            form_->Image().bytes.ByteLength()),
-                 expected);
+        QCOMPARE(
+            QByteArray(reinterpret_cast<const char*>(form_->Image().bytes.Bytes()), form_->Image().bytes.ByteLength()),
+            expected);
         QCOMPARE(form_->List().rows[2].offset, wenZiOffset - 3);
         QCOMPARE(form_->List().rows[3].offset, suspiciousOffset);  // found before World in the file
         QCOMPARE(form_->Model()->index(1, StringListModel::ByteLengthColumn).data().toString(), QStringLiteral("2"));
@@ -472,8 +472,8 @@ private slots:
         form_->btn8Click();
         QCOMPARE(dialogs_->LastCall().dialog.fileName, path + ".txt");
         QCOMPARE(dialogs_->LastCall().dialog.filter, form_->dlgSave1.filter);
-        QCOMPARE(Read(Path(QStringLiteral("list.txt"))),
-                 QByteArray("\xC4\xE3\xBA\xC3\r\nHi\r\n") + kWenZiGbk + "\r\n" + kSuspiciousPrefixGbk + "Suspicious\r\n");
+        QCOMPARE(Read(Path(QStringLiteral("list.txt"))), QByteArray("\xC4\xE3\xBA\xC3\r\nHi\r\n") + kWenZiGbk + "\r\n" +
+                                                             kSuspiciousPrefixGbk + "Suspicious\r\n");
 
         // An existing file is overwritten without a question.
         dialogs_->ExpectSave(Path(QStringLiteral("list.txt")));
@@ -666,11 +666,12 @@ private slots:
         const QString javac = QString::fromUtf8(CLASSLINGO_JAVAC);
         if (javac.isEmpty())
             QSKIP("no javac");
-        const auto bytes = testfiles::CompileJava(javac, dir_->path(), QStringLiteral("Greeting"),
-                                                  QStringLiteral("public class Greeting {\n"
-                                                                 "  public static String hello() { return \"Hello, translator\"; }\n"
-                                                                 "  public static String zh() { return \"你好，世界\"; }\n"
-                                                                 "}\n"));
+        const auto bytes =
+            testfiles::CompileJava(javac, dir_->path(), QStringLiteral("Greeting"),
+                                   QStringLiteral("public class Greeting {\n"
+                                                  "  public static String hello() { return \"Hello, translator\"; }\n"
+                                                  "  public static String zh() { return \"你好，世界\"; }\n"
+                                                  "}\n"));
         QVERIFY(bytes.has_value());
         const QString path = Path(QStringLiteral("Greeting.class"));
         OpenClass(path);

@@ -33,13 +33,15 @@ namespace {
 using Answer = Dialogs::Answer;
 
 // A manifest as jar writes it (CR LF), with a Chinese value.
-const QByteArray kManifest = QByteArray("Manifest-Version: 1.0\r\n"
-                                        "Created-By: 17 (\xE4\xB8\xAD\xE6\x96\x87)\r\n"
-                                        "Main-Class: Main\r\n\r\n");
+const QByteArray kManifest = QByteArray(
+    "Manifest-Version: 1.0\r\n"
+    "Created-By: 17 (\xE4\xB8\xAD\xE6\x96\x87)\r\n"
+    "Main-Class: Main\r\n\r\n");
 // The same text as the ANSI (GBK) bytes the editor holds.
-const QByteArray kManifestAnsi = QByteArray("Manifest-Version: 1.0\r\n"
-                                            "Created-By: 17 (\xD6\xD0\xCE\xC4)\r\n"
-                                            "Main-Class: Main\r\n\r\n");
+const QByteArray kManifestAnsi = QByteArray(
+    "Manifest-Version: 1.0\r\n"
+    "Created-By: 17 (\xD6\xD0\xCE\xC4)\r\n"
+    "Main-Class: Main\r\n\r\n");
 const QByteArray kOther = QByteArray("Manifest-Version: 1.0\r\nClass-Path: lib/a.jar\r\n\r\n");
 
 const QString kSaveQuestion = QStringLiteral("数据已经被修改，是否保存文件？");
@@ -70,8 +72,7 @@ QByteArray Contents(const QString& path)
 
 QStringList Entries(const QString& folder)
 {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                  QDir::Name);
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 // Types Latin-1 text as key presses and anything else as an input method would commit it.
@@ -190,9 +191,9 @@ void ManifestEditorTest::init()
 void ManifestEditorTest::cleanup()
 {
     form_.reset();
-    QVERIFY2(dialogs_->AllMet(), qPrintable(dialogs_->Problems().join(u'\n')
-                                            + QStringLiteral("; %1 expected dialogs not shown")
-                                                  .arg(dialogs_->Pending())));
+    QVERIFY2(dialogs_->AllMet(),
+             qPrintable(dialogs_->Problems().join(u'\n') +
+                        QStringLiteral("; %1 expected dialogs not shown").arg(dialogs_->Pending())));
 }
 
 bool ManifestEditorTest::OpenAndShow(const QString& path)
@@ -324,7 +325,8 @@ void ManifestEditorTest::openingShowsTheTextAndBacksUp()
     QVERIFY(form_->mmo1->toPlainText().isEmpty());
 
     form_->show();
-    QCOMPARE(form_->mmo1->toPlainText(), QString::fromUtf8(kManifest).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    QCOMPARE(form_->mmo1->toPlainText(),
+             QString::fromUtf8(kManifest).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     QCOMPARE(Bytes(form_->shownText()), kManifestAnsi);
     QVERIFY(!form_->IsModified());
 }

@@ -246,7 +246,7 @@ private slots:
                 chain << widget;
             widget = widget->nextInFocusChain();
         }
-        const QList<QWidget*> expected{form_->lv1, form_->mmo1, form_->btn1, form_->edt2, form_->btn5, form_->btn6,
+        const QList<QWidget*> expected{form_->lv1,  form_->mmo1, form_->btn1, form_->edt2, form_->btn5, form_->btn6,
                                        form_->edt3, form_->btn2, form_->btn4, form_->btn3, form_->btn7, form_->btn8};
         QCOMPARE(chain, expected);
     }

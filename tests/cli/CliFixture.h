@@ -29,11 +29,13 @@ struct CliRun {
 class CliFixture : public ScratchFolder {
 protected:
     template <typename... FileSystem>
-    static CliRun Run(const std::vector<std::string>& args, FileSystem&... fs) {
+    static CliRun Run(const std::vector<std::string>& args, FileSystem&... fs)
+    {
         std::vector<std::string> storage{"classlingo-cli"};
         storage.insert(storage.end(), args.begin(), args.end());
         std::vector<char*> argv;
-        for (std::string& arg : storage) argv.push_back(arg.data());
+        for (std::string& arg : storage)
+            argv.push_back(arg.data());
         argv.push_back(nullptr);
         std::ostringstream out;
         std::ostringstream err;

@@ -31,12 +31,19 @@ namespace {
 const std::string kCannotOpen = "无法打开此文件!\n";
 const std::string kRangeError = "Range check error.\n";
 
-std::string Entry(const std::string& text) { return std::string("\x01\x00", 2) + char(text.size()) + text; }
-std::string PackEntry(const std::string& text) { return std::string(1, '\0') + char(text.size()) + text; }
+std::string Entry(const std::string& text)
+{
+    return std::string("\x01\x00", 2) + char(text.size()) + text;
+}
+std::string PackEntry(const std::string& text)
+{
+    return std::string(1, '\0') + char(text.size()) + text;
+}
 
 // A small but complete class file: constant pool with the class names, two string literals
 // (one Chinese) and no members.
-std::string MinimalClass() {
+std::string MinimalClass()
+{
     std::string c("\xCA\xFE\xBA\xBE\x00\x00\x00\x3D\x00\x09", 10);
     c += Entry("Greeting") + std::string("\x07\x00\x01", 3);
     c += Entry("java/lang/Object") + std::string("\x07\x00\x03", 3);
@@ -53,7 +60,8 @@ struct ListedRow {
     std::string caption;
 };
 
-std::vector<ListedRow> ParseList(const std::string& out) {
+std::vector<ListedRow> ParseList(const std::string& out)
+{
     std::vector<ListedRow> rows;
     std::istringstream lines(out);
     std::string line;
@@ -73,7 +81,8 @@ std::vector<ListedRow> ParseList(const std::string& out) {
 }
 
 // True when the last UTF-8 sequence of `s` misses bytes (lead bytes 0xE0 and up start three).
-bool EndsInsideACharacter(const std::string& s) {
+bool EndsInsideACharacter(const std::string& s)
+{
     size_t i = 0;
     while (i < s.size()) {
         const auto b = static_cast<uint8_t>(s[i]);
@@ -84,7 +93,8 @@ bool EndsInsideACharacter(const std::string& s) {
 
 class BadInput : public CliFixture {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         CliFixture::SetUp();
         Write(Path("none.ini"), "");
     }
@@ -94,11 +104,13 @@ protected:
 
     // Runs a copy of the program (so that a Filter.ini can lie beside it), as `user` when
     // given; without a shell, which could give up or keep privileges on its own.
-    CliRun Spawn(const std::vector<std::string>& args, const OrdinaryUser* user = nullptr) {
+    CliRun Spawn(const std::vector<std::string>& args, const OrdinaryUser* user = nullptr)
+    {
         std::vector<std::string> storage{Installed()};
         storage.insert(storage.end(), args.begin(), args.end());
         std::vector<char*> argv;
-        for (std::string& arg : storage) argv.push_back(arg.data());
+        for (std::string& arg : storage)
+            argv.push_back(arg.data());
         argv.push_back(nullptr);
         FILE* out = std::tmpfile();
         FILE* err = std::tmpfile();
@@ -112,7 +124,8 @@ protected:
             ::dup2(::fileno(out), 1);
             ::dup2(::fileno(err), 2);
             if (user && user->IsSwitch()) {
-                if (::setgroups(0, nullptr) != 0 || ::setgid(user->Gid()) != 0 || ::setuid(user->Uid()) != 0) ::_exit(126);
+                if (::setgroups(0, nullptr) != 0 || ::setgid(user->Gid()) != 0 || ::setuid(user->Uid()) != 0)
+                    ::_exit(126);
             }
             ::execv(argv[0], argv.data());
             ::_exit(127);
@@ -128,12 +141,14 @@ protected:
             std::rewind(file);
             char buffer[4096];
             size_t n = 0;
-            while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text->append(buffer, n);
+            while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+                text->append(buffer, n);
             std::fclose(file);
         }
         return run;
     }
-    std::string Installed() {
+    std::string Installed()
+    {
         const auto exe = dir_ / "bin" / "classlingo-cli";
         if (!std::filesystem::exists(exe)) {
             std::filesystem::create_directory(dir_ / "bin");
@@ -143,7 +158,8 @@ protected:
     }
 
     // The four commands that read FILE, each writing its export to OUT.
-    std::vector<std::vector<std::string>> Commands(const std::string& file) const {
+    std::vector<std::vector<std::string>> Commands(const std::string& file) const
+    {
         const std::string filter = Path("none.ini");
         return {
             {"list", "--filter", filter, file},
@@ -156,7 +172,8 @@ protected:
 
 // ---------------------------------------------------------------------------------------
 
-TEST_F(BadInput, MissingPathFolderOrPipeCannotBeOpened) {
+TEST_F(BadInput, MissingPathFolderOrPipeCannotBeOpened)
+{
     std::filesystem::create_directory(Path("folder.class"));
     ASSERT_EQ(::mkfifo(Path("fifo.class").c_str(), 0644), 0);
     Age(Path("folder.class"));
@@ -183,7 +200,8 @@ TEST_F(BadInput, MissingPathFolderOrPipeCannotBeOpened) {
     }
 }
 
-TEST_F(BadInput, EmptyFileHasNoRowsAndIsNeverWritten) {
+TEST_F(BadInput, EmptyFileHasNoRowsAndIsNeverWritten)
+{
     Write(Path("E.class"), "");
     Age(Path("E.class"));
     const FileState before = State(Path("E.class"));
@@ -211,9 +229,11 @@ TEST_F(BadInput, EmptyFileHasNoRowsAndIsNeverWritten) {
     EXPECT_EQ(State(Path("E.class")), before);
 }
 
-TEST_F(BadInput, FileWithoutReadOrWritePermissionCannotBeOpened) {
+TEST_F(BadInput, FileWithoutReadOrWritePermissionCannotBeOpened)
+{
     OrdinaryUser user;
-    if (!user.Available()) GTEST_SKIP() << "no ordinary user to run as";
+    if (!user.Available())
+        GTEST_SKIP() << "no ordinary user to run as";
     ASSERT_EQ(::chmod(dir_.c_str(), 0755), 0);
     user.Own(Path("none.ini"));
     const std::string denied = std::make_error_code(std::errc::permission_denied).message();
@@ -241,9 +261,11 @@ TEST_F(BadInput, FileWithoutReadOrWritePermissionCannotBeOpened) {
     }
 }
 
-TEST_F(BadInput, UnwritableFolderStopsTheSaveBeforeAnythingChanges) {
+TEST_F(BadInput, UnwritableFolderStopsTheSaveBeforeAnythingChanges)
+{
     OrdinaryUser user;
-    if (!user.Available()) GTEST_SKIP() << "no ordinary user to run as";
+    if (!user.Available())
+        GTEST_SKIP() << "no ordinary user to run as";
     const std::string path = Path("A.class");
     Write(path, MinimalClass());
     user.Own(path);
@@ -263,7 +285,8 @@ TEST_F(BadInput, UnwritableFolderStopsTheSaveBeforeAnythingChanges) {
     EXPECT_EQ((Entries()), (std::set<std::string>{"A.class", "none.ini"}));
 }
 
-TEST_F(BadInput, FilesOfTwoGibibytesOrMoreAreRefusedUnread) {
+TEST_F(BadInput, FilesOfTwoGibibytesOrMoreAreRefusedUnread)
+{
     // 2^32 and 2^32 + 10 would look like 0 and 10 bytes if the size were cut to 32 bits.
     for (const uint64_t size : {uint64_t{1} << 31, uint64_t{1} << 32, (uint64_t{1} << 32) + 10}) {
         const std::string path = Path("huge.class");
@@ -276,7 +299,8 @@ TEST_F(BadInput, FilesOfTwoGibibytesOrMoreAreRefusedUnread) {
             CliRun run = Run(args);
             EXPECT_EQ(run.status, 1) << args[0] << " " << size;
             EXPECT_EQ(run.out, "");
-            EXPECT_EQ(run.err, "文件“" + path + "”有 " + std::to_string(size) + " 字节，达到或超过 2 GiB，无法打开。\n");
+            EXPECT_EQ(run.err,
+                      "文件“" + path + "”有 " + std::to_string(size) + " 字节，达到或超过 2 GiB，无法打开。\n");
             EXPECT_EQ(State(path, false), before);
             EXPECT_EQ(Entries(), entries) << "nothing copied or exported: " << args[0];
         }
@@ -284,10 +308,12 @@ TEST_F(BadInput, FilesOfTwoGibibytesOrMoreAreRefusedUnread) {
     }
 }
 
-TEST_F(BadInput, RandomBytesAreListedReplacedAndSavedWithABackup) {
+TEST_F(BadInput, RandomBytesAreListedReplacedAndSavedWithABackup)
+{
     std::mt19937 random(20240611);
     std::string bytes(64 * 1024, '\0');
-    for (char& b : bytes) b = static_cast<char>(random() & 0xFF);
+    for (char& b : bytes)
+        b = static_cast<char>(random() & 0xFF);
     // A last byte that is neither 01 nor 00 cannot cut a pattern short, in either kind of file.
     bytes.back() = 'y';
 
@@ -297,7 +323,8 @@ TEST_F(BadInput, RandomBytesAreListedReplacedAndSavedWithABackup) {
         Age(path);
         const FileState before = State(path);
         std::vector<std::string> list{"list", "--filter", Path("none.ini"), path};
-        if (pack) list.insert(list.begin() + 1, "--pack");
+        if (pack)
+            list.insert(list.begin() + 1, "--pack");
         CliRun run = Run(list);
         ASSERT_EQ(run.status, 0) << run.err;
         EXPECT_EQ(run.err, "");
@@ -313,15 +340,19 @@ TEST_F(BadInput, RandomBytesAreListedReplacedAndSavedWithABackup) {
             EXPECT_GE(static_cast<uint8_t>(bytes[static_cast<size_t>(row.offset + 1)]), row.length);
         }
         EXPECT_EQ(State(path), before) << "listing changes nothing";
-        if (rows.empty()) continue;
+        if (rows.empty())
+            continue;
 
         // Replacing the first row rewrites exactly its length byte and its bytes.
         std::vector<std::string> replace{"replace", "--filter", Path("none.ini"), path, "0", "Hi"};
-        if (pack) replace.insert(replace.begin() + 1, "--pack");
+        if (pack)
+            replace.insert(replace.begin() + 1, "--pack");
         run = Run(replace);
         ASSERT_EQ(run.status, 0) << run.err;
         const ListedRow& first = rows.front();
-        const std::string expected = bytes.substr(0, static_cast<size_t>(first.offset + 1)) + "\x02" "Hi" +
+        const std::string expected = bytes.substr(0, static_cast<size_t>(first.offset + 1)) +
+                                     "\x02"
+                                     "Hi" +
                                      bytes.substr(static_cast<size_t>(first.offset + 2 + first.length));
         EXPECT_EQ(Read(path), expected);
         EXPECT_EQ(Read(path + ".bak"), bytes);
@@ -331,7 +362,8 @@ TEST_F(BadInput, RandomBytesAreListedReplacedAndSavedWithABackup) {
     EXPECT_TRUE(std::filesystem::exists(Path("random.lng.bak")));
 }
 
-TEST_F(BadInput, CutClassFileListsWhatIsLeftAndFailsOnlyOnACutPattern) {
+TEST_F(BadInput, CutClassFileListsWhatIsLeftAndFailsOnlyOnACutPattern)
+{
     const std::string whole = MinimalClass();
     std::vector<std::string> seenErrors;
     for (size_t length = 0; length <= whole.size(); ++length) {
@@ -366,17 +398,21 @@ TEST_F(BadInput, CutClassFileListsWhatIsLeftAndFailsOnlyOnACutPattern) {
     EXPECT_EQ(run.out, "11\t8\t2\tGreeting\n" + std::to_string(hello - 2) + "\t5\t2\tHello\n");
     run = Run({"replace", "--filter", Path("none.ini"), Path("cut.class"), "1", "Hi"});
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(Read(Path("cut.class")), whole.substr(0, hello - 1) + "\x02" "Hi");
+    EXPECT_EQ(Read(Path("cut.class")), whole.substr(0, hello - 1) +
+                                           "\x02"
+                                           "Hi");
     EXPECT_EQ(Read(Path("cut.class.bak")), cut);
 }
 
-TEST_F(BadInput, ClassFileEndingInTagByteStopsWithRangeError) {
+TEST_F(BadInput, ClassFileEndingInTagByteStopsWithRangeError)
+{
     const std::string path = Path("A.class");
     const std::string bytes = MinimalClass() + "\x01";
     Write(path, bytes);
     Age(path);
     const FileState before = State(path);
-    const std::string rows = "11\t8\t2\tGreeting\n47\t12\t2\tHello, world\n65\t12\t2\t\xE6\x89\x93\xE5\xBC\x80\xE6\x96\x87\xE4\xBB\xB6\n";
+    const std::string rows =
+        "11\t8\t2\tGreeting\n47\t12\t2\tHello, world\n65\t12\t2\t\xE6\x89\x93\xE5\xBC\x80\xE6\x96\x87\xE4\xBB\xB6\n";
 
     CliRun run = Run({"list", "--filter", Path("none.ini"), path});
     EXPECT_EQ(run.status, 3);
@@ -386,7 +422,8 @@ TEST_F(BadInput, ClassFileEndingInTagByteStopsWithRangeError) {
     run = Run({"export", "--filter", Path("none.ini"), path, Path("OUT.txt")});
     EXPECT_EQ(run.status, 3);
     EXPECT_EQ(run.err, kRangeError);
-    EXPECT_EQ(Read(Path("OUT.txt")), "Greeting\r\nHello, world\r\n\xB4\xF2\xBF\xAA\xCE\xC4\xBC\xFE\r\n");  // 打开文件 in GBK
+    EXPECT_EQ(Read(Path("OUT.txt")),
+              "Greeting\r\nHello, world\r\n\xB4\xF2\xBF\xAA\xCE\xC4\xBC\xFE\r\n");  // 打开文件 in GBK
 
     run = Run({"replace", "--filter", Path("none.ini"), path, "0", "Hi"});
     EXPECT_EQ(run.status, 3);
@@ -406,7 +443,8 @@ TEST_F(BadInput, ClassFileEndingInTagByteStopsWithRangeError) {
     EXPECT_EQ(Read(Path("P.lng.bak")), pack) << "opening a language pack backs it up";
 }
 
-TEST_F(BadInput, LengthBytePastTheEndIsCutAndReplaceable) {
+TEST_F(BadInput, LengthBytePastTheEndIsCutAndReplaceable)
+{
     const std::string cls = std::string("\xCA\xFE\xBA\xBE", 4) + std::string("\x01\x00\xFF", 3) + "abc";
     const std::string pack = std::string("\x00\xFF", 2) + "abc";
     const struct {
@@ -438,12 +476,14 @@ TEST_F(BadInput, LengthBytePastTheEndIsCutAndReplaceable) {
     }
 }
 
-TEST_F(BadInput, WordListLineEndsAndZeroByte) {
+TEST_F(BadInput, WordListLineEndsAndZeroByte)
+{
     // CR, LF, CR LF and LF CR end lines (LF CR is two line ends, with an empty line between);
     // a zero byte ends the list, so Zeta is not in it.
     const std::string words = std::string("Alpha\rBeta\nGamma\r\nDelta\n\rEpsilon\0Zeta\n", 38);
     std::string image = "\xCA\xFE\xBA\xBE";
-    for (const char* s : {"Alpha", "Beta", "Gamma", "Delta", "Epsilon", "Zeta", "Gamma\r", "Alpha\rBeta"}) image += Entry(s);
+    for (const char* s : {"Alpha", "Beta", "Gamma", "Delta", "Epsilon", "Zeta", "Gamma\r", "Alpha\rBeta"})
+        image += Entry(s);
     Write(Path("A.class"), image);
     const std::string expected =
         "46\t4\t2\tZeta\n53\t6\t2\tGamma\\r\n62\t10\t2\tAlpha\\rBeta\n"
@@ -481,9 +521,11 @@ TEST_F(BadInput, WordListLineEndsAndZeroByte) {
                            std::make_error_code(std::errc::is_a_directory).message() + "）。\n");
 }
 
-TEST_F(BadInput, UnreadableFilterIniBesideTheProgramIsAnError) {
+TEST_F(BadInput, UnreadableFilterIniBesideTheProgramIsAnError)
+{
     OrdinaryUser user;
-    if (!user.Available()) GTEST_SKIP() << "no ordinary user to run as";
+    if (!user.Available())
+        GTEST_SKIP() << "no ordinary user to run as";
     ASSERT_EQ(::chmod(dir_.c_str(), 0755), 0);
     Installed();
     Write(Path("bin/Filter.ini"), "Hello\n");
@@ -494,7 +536,8 @@ TEST_F(BadInput, UnreadableFilterIniBesideTheProgramIsAnError) {
     const FileState before = State(Path("A.class"));
     for (const char* command : {"list", "replace"}) {
         std::vector<std::string> args{command, Path("A.class")};
-        if (args[0] == "replace") args.insert(args.end(), {"0", "Hi"});
+        if (args[0] == "replace")
+            args.insert(args.end(), {"0", "Hi"});
         CliRun run = Spawn(args, &user);
         EXPECT_EQ(run.status, 1) << command;
         EXPECT_EQ(run.out, "");
@@ -504,7 +547,8 @@ TEST_F(BadInput, UnreadableFilterIniBesideTheProgramIsAnError) {
     }
 }
 
-TEST_F(BadInput, SaveThatFailsHalfWayLeavesTheFileAsItWas) {
+TEST_F(BadInput, SaveThatFailsHalfWayLeavesTheFileAsItWas)
+{
     const std::string cls = MinimalClass();
     const std::string pack = PackEntry("Hello") + PackEntry("World") + "x";
     // Writes in order: a class file's backup at saving, then the file; a language pack's
@@ -529,20 +573,23 @@ TEST_F(BadInput, SaveThatFailsHalfWayLeavesTheFileAsItWas) {
             cltest::FailingFileSystem fs;
             fs.FailAt(cltest::FailStep::HalfWrite, failing, std::errc::no_space_on_device);
             std::vector<std::string> args{"replace", "--filter", Path("none.ini"), path, "0", "Hi"};
-            if (c.pack) args.insert(args.begin() + 1, "--pack");
+            if (c.pack)
+                args.insert(args.begin() + 1, "--pack");
             CliRun run = Run(args, fs);
             ASSERT_TRUE(fs.Injected()) << c.name << " write " << failing;
             EXPECT_EQ(run.status, 1) << c.name << " write " << failing;
             // The write that fails is the backup's, the one at opening of a pack included, or
             // the new file's; the backup at saving also says that the file was not saved.
-            const std::string reason = "写入临时文件失败（" + std::make_error_code(std::errc::no_space_on_device).message() + "）。";
+            const std::string reason =
+                "写入临时文件失败（" + std::make_error_code(std::errc::no_space_on_device).message() + "）。";
             const std::string quoted = "“" + path + "”";
             std::string expected;
             if (failing == c.writes) {
                 expected = "无法保存文件" + quoted + "：" + reason + "原文件保持不变。\n";
             } else {
                 expected = "无法把文件" + quoted + "备份到“" + path + ".bak”：" + reason + "原有的备份文件保持不变。";
-                if (!(c.pack && failing == 1)) expected += "文件" + quoted + "因此没有保存，保持不变。";
+                if (!(c.pack && failing == 1))
+                    expected += "文件" + quoted + "因此没有保存，保持不变。";
                 expected += "\n";
             }
             EXPECT_EQ(run.err, expected) << c.name << " write " << failing;
@@ -559,7 +606,8 @@ TEST_F(BadInput, SaveThatFailsHalfWayLeavesTheFileAsItWas) {
         // The same save without the fault succeeds and does change the file.
         const FileState before = State(path);
         std::vector<std::string> args{"replace", "--filter", Path("none.ini"), path, "0", "Hi"};
-        if (c.pack) args.insert(args.begin() + 1, "--pack");
+        if (c.pack)
+            args.insert(args.begin() + 1, "--pack");
         CliRun run = Run(args);
         EXPECT_EQ(run.status, 0) << run.err;
         EXPECT_NE(State(path), before);
@@ -567,7 +615,8 @@ TEST_F(BadInput, SaveThatFailsHalfWayLeavesTheFileAsItWas) {
     }
 }
 
-TEST_F(BadInput, BackupPathTakenByAFolderStopsTheSave) {
+TEST_F(BadInput, BackupPathTakenByAFolderStopsTheSave)
+{
     const std::string path = Path("A.class");
     Write(path, MinimalClass());
     std::filesystem::create_directory(path + ".bak");
@@ -584,7 +633,8 @@ TEST_F(BadInput, BackupPathTakenByAFolderStopsTheSave) {
 
 }  // namespace
 
-TEST_F(BadInput, ExportOverTheInputFileOrItsBackupIsRefused) {
+TEST_F(BadInput, ExportOverTheInputFileOrItsBackupIsRefused)
+{
     const std::string path = Path("A.class");
     const std::string bytes = MinimalClass();
     Write(path, bytes);

@@ -16,28 +16,41 @@ namespace {
 
 // A class-file-like image: World at offset 5, Hello at 13, Code at 21 (1-based, the tag byte).
 const std::string kClass = std::string("\xCA\xFE\xBA\xBE", 4) + std::string("\x01\x00\x05World", 8) +
-                           std::string("\x01\x00\x05Hello", 8) + std::string("\x01\x00\x04" "Code", 7) +
+                           std::string("\x01\x00\x05Hello", 8) +
+                           std::string(
+                               "\x01\x00\x04"
+                               "Code",
+                               7) +
                            std::string("\x00\x00", 2);
 
-std::string Repeat(const std::string& unit, int times) {
+std::string Repeat(const std::string& unit, int times)
+{
     std::string s;
-    for (int i = 0; i < times; ++i) s += unit;
+    for (int i = 0; i < times; ++i)
+        s += unit;
     return s;
 }
 
 const std::string kZhong = "\xE4\xB8\xAD";  // 中 in UTF-8
 
 // A class-file string entry: tag 01, zero high length byte, length byte, the bytes.
-std::string Entry(const std::string& text) { return std::string("\x01\x00", 2) + char(text.size()) + text; }
+std::string Entry(const std::string& text)
+{
+    return std::string("\x01\x00", 2) + char(text.size()) + text;
+}
 
 // A language-pack string: zero byte, length byte, the bytes.
-std::string PackEntry(const std::string& text) { return std::string(1, '\0') + char(text.size()) + text; }
+std::string PackEntry(const std::string& text)
+{
+    return std::string(1, '\0') + char(text.size()) + text;
+}
 
 const std::string kPack = PackEntry("Hello") + PackEntry("abc") + "x";
 
 class List : public CliFixture {};
 
-TEST_F(List, PrintsOffsetLengthStatusAndCaptionPlainRowsFirst) {
+TEST_F(List, PrintsOffsetLengthStatusAndCaptionPlainRowsFirst)
+{
     Write(Path("A.class"), kClass);
     Write(Path("words.ini"), "World\r\nnothing\r\n");
     CliRun run = Run({"list", "--filter", Path("words.ini"), Path("A.class")});
@@ -56,12 +69,14 @@ TEST_F(List, PrintsOffsetLengthStatusAndCaptionPlainRowsFirst) {
     EXPECT_EQ(run.out, "5\t5\t2\tWorld\n13\t5\t2\tHello\n21\t4\t2\tCode\n");
 }
 
-TEST_F(List, EscapesControlCharactersAndShowsChineseAsUtf8) {
+TEST_F(List, EscapesControlCharactersAndShowsChineseAsUtf8)
+{
     const std::string odd = "a\\b\tc\rd\ne";
     const std::string zero = "x\xC0\x80y";  // the class-file form of the zero character
     const std::string chinese = "\xE4\xB8\xAD\xE6\x96\x87";
     std::string image = "\xCA\xFE";
-    for (const std::string& s : {odd, zero, chinese}) image += std::string("\x01\x00", 2) + char(s.size()) + s;
+    for (const std::string& s : {odd, zero, chinese})
+        image += std::string("\x01\x00", 2) + char(s.size()) + s;
     Write(Path("A.class"), image);
     Write(Path("none.ini"), "");
     CliRun run = Run({"list", "--filter", Path("none.ini"), Path("A.class")});
@@ -69,7 +84,8 @@ TEST_F(List, EscapesControlCharactersAndShowsChineseAsUtf8) {
     EXPECT_EQ(run.out, "3\t9\t2\ta\\\\b\\tc\\rd\\ne\n15\t4\t2\tx\\0y\n22\t6\t2\t" + chinese + "\n");
 }
 
-TEST_F(List, LanguagePackKeepsFileOrderAndMarksNothingSuspicious) {
+TEST_F(List, LanguagePackKeepsFileOrderAndMarksNothingSuspicious)
+{
     Write(Path("pack.lng"), kPack);
     Write(Path("words.ini"), "abc\n");
     CliRun run = Run({"list", "--pack", "--filter", Path("words.ini"), Path("pack.lng")});
@@ -78,7 +94,8 @@ TEST_F(List, LanguagePackKeepsFileOrderAndMarksNothingSuspicious) {
     EXPECT_EQ((Entries()), (std::set<std::string>{"pack.lng", "words.ini"})) << "listing writes no backup";
 }
 
-TEST_F(List, FileThatCannotBeOpenedExitsWithOne) {
+TEST_F(List, FileThatCannotBeOpenedExitsWithOne)
+{
     Write(Path("none.ini"), "");
     for (const std::string& path : {Path("missing.class"), dir_.string()}) {
         CliRun run = Run({"list", "--filter", Path("none.ini"), path});
@@ -88,7 +105,8 @@ TEST_F(List, FileThatCannotBeOpenedExitsWithOne) {
     }
 }
 
-TEST_F(List, ShortReadPrintsTheReasonAndExitsWithOne) {
+TEST_F(List, ShortReadPrintsTheReasonAndExitsWithOne)
+{
     Write(Path("A.class"), kClass);
     Write(Path("none.ini"), "");
     cltest::FailingFileSystem failing;
@@ -101,7 +119,8 @@ TEST_F(List, ShortReadPrintsTheReasonAndExitsWithOne) {
     EXPECT_EQ(run.err.find("无法打开此文件!"), std::string::npos) << run.err;
 }
 
-TEST_F(List, RangeErrorPrintsTheRowsFoundBeforeItAndExitsWithThree) {
+TEST_F(List, RangeErrorPrintsTheRowsFoundBeforeItAndExitsWithThree)
+{
     Write(Path("none.ini"), "");
     Write(Path("A.class"), std::string("\xCA\xFE\x01\x00\x05Hello\x01", 11));
     CliRun run = Run({"list", "--filter", Path("none.ini"), Path("A.class")});
@@ -118,7 +137,8 @@ TEST_F(List, RangeErrorPrintsTheRowsFoundBeforeItAndExitsWithThree) {
 
 class Usage : public CliFixture {};
 
-TEST_F(Usage, WrongUsageExitsWithTwoAndShowsTheUsage) {
+TEST_F(Usage, WrongUsageExitsWithTwoAndShowsTheUsage)
+{
     Write(Path("A.class"), kClass);
     const std::vector<std::vector<std::string>> wrong = {
         {},
@@ -142,7 +162,8 @@ TEST_F(Usage, WrongUsageExitsWithTwoAndShowsTheUsage) {
     EXPECT_EQ((Entries()), (std::set<std::string>{"A.class"}));
 }
 
-TEST_F(Usage, HelpGoesToStandardOutput) {
+TEST_F(Usage, HelpGoesToStandardOutput)
+{
     for (const char* flag : {"--help", "-h"}) {
         CliRun run = Run({flag});
         EXPECT_EQ(run.status, 0);
@@ -151,7 +172,8 @@ TEST_F(Usage, HelpGoesToStandardOutput) {
     }
 }
 
-TEST_F(Usage, DoubleDashEndsTheOptions) {
+TEST_F(Usage, DoubleDashEndsTheOptions)
+{
     Write(Path("none.ini"), "");
     // After "--" an argument that looks like an option is a FILE: opening it fails.
     CliRun run = Run({"list", "--filter", Path("none.ini"), "--", "--pack"});
@@ -162,8 +184,10 @@ TEST_F(Usage, DoubleDashEndsTheOptions) {
 
 class Export : public CliFixture {};
 
-TEST_F(Export, WritesTheListAsAnsiTextWithSuspiciousRowsMarked) {
-    const std::string image = kClass.substr(0, kClass.size() - 2) + std::string("\x01\x00\x06", 3) + "\xE4\xB8\xAD\xE6\x96\x87";
+TEST_F(Export, WritesTheListAsAnsiTextWithSuspiciousRowsMarked)
+{
+    const std::string image =
+        kClass.substr(0, kClass.size() - 2) + std::string("\x01\x00\x06", 3) + "\xE4\xB8\xAD\xE6\x96\x87";
     Write(Path("A.class"), image);
     Write(Path("words.ini"), "World\n");
     CliRun run = Run({"export", "--filter", Path("words.ini"), Path("A.class"), Path("A.txt")});
@@ -174,7 +198,8 @@ TEST_F(Export, WritesTheListAsAnsiTextWithSuspiciousRowsMarked) {
     EXPECT_EQ(Read(Path("A.class")), image);
 }
 
-TEST_F(Export, EmptyListGivesEmptyFileAndPackRowsHaveNoPrefix) {
+TEST_F(Export, EmptyListGivesEmptyFileAndPackRowsHaveNoPrefix)
+{
     Write(Path("words.ini"), "abc\n");
     Write(Path("A.class"), "no strings here");
     CliRun run = Run({"export", "--filter", Path("words.ini"), Path("A.class"), Path("A.txt")});
@@ -187,7 +212,8 @@ TEST_F(Export, EmptyListGivesEmptyFileAndPackRowsHaveNoPrefix) {
     EXPECT_EQ(Read(Path("pack.txt")), "abc\r\nhi\r\n");
 }
 
-TEST_F(Export, FileThatCannotBeWrittenExitsWithOne) {
+TEST_F(Export, FileThatCannotBeWrittenExitsWithOne)
+{
     Write(Path("none.ini"), "");
     Write(Path("A.class"), kClass);
     CliRun run = Run({"export", "--filter", Path("none.ini"), Path("A.class"), Path("missing/A.txt")});
@@ -204,7 +230,8 @@ TEST_F(Export, FileThatCannotBeWrittenExitsWithOne) {
     EXPECT_EQ((Entries()), (std::set<std::string>{"A.class", "A.txt", "none.ini"}));
 }
 
-TEST_F(Export, RangeErrorExportsTheRowsFoundAndExitsWithThree) {
+TEST_F(Export, RangeErrorExportsTheRowsFoundAndExitsWithThree)
+{
     Write(Path("none.ini"), "");
     Write(Path("A.class"), std::string("\xCA\xFE\x01\x00\x05Hello\x01\x00", 12));
     CliRun run = Run({"export", "--filter", Path("none.ini"), Path("A.class"), Path("A.txt")});
@@ -215,36 +242,43 @@ TEST_F(Export, RangeErrorExportsTheRowsFoundAndExitsWithThree) {
 
 class Replace : public CliFixture {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         CliFixture::SetUp();
         Write(Path("none.ini"), "");
         Write(Path("A.class"), kClass);
     }
-    CliRun Replace_(std::vector<std::string> pairs) {
+    CliRun Replace_(std::vector<std::string> pairs)
+    {
         std::vector<std::string> args{"replace", "--filter", Path("none.ini"), Path("A.class")};
         args.insert(args.end(), pairs.begin(), pairs.end());
         return Run(args);
     }
-    std::string Listed() {
+    std::string Listed()
+    {
         CliRun run = Run({"list", "--filter", Path("none.ini"), Path("A.class")});
         EXPECT_EQ(run.status, 0) << run.err;
         return run.out;
     }
-    void ExpectUntouched() {
+    void ExpectUntouched()
+    {
         EXPECT_EQ(Read(Path("A.class")), kClass);
         EXPECT_EQ((Entries()), (std::set<std::string>{"A.class", "none.ini"}));
     }
 };
 
-TEST_F(Replace, ShorterTextShrinksTheStringAndKeepsTheOriginalAsBackup) {
+TEST_F(Replace, ShorterTextShrinksTheStringAndKeepsTheOriginalAsBackup)
+{
     CliRun run = Replace_({"1", "Hi"});
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(Read(Path("A.class")), "\xCA\xFE\xBA\xBE" + Entry("World") + Entry("Hi") + Entry("Code") + std::string(2, '\0'));
+    EXPECT_EQ(Read(Path("A.class")),
+              "\xCA\xFE\xBA\xBE" + Entry("World") + Entry("Hi") + Entry("Code") + std::string(2, '\0'));
     EXPECT_EQ(Read(Path("A.class.bak")), kClass);
     EXPECT_EQ(Listed(), "5\t5\t2\tWorld\n13\t2\t2\tHi\n18\t4\t2\tCode\n");
 }
 
-TEST_F(Replace, SeveralPairsInTheGivenOrderWithLongerAndChineseText) {
+TEST_F(Replace, SeveralPairsInTheGivenOrderWithLongerAndChineseText)
+{
     const std::string chinese = "\xE4\xB8\xAD\xE6\x96\x87\xE6\xB6\x88\xE6\x81\xAF";  // 中文消息
     CliRun run = Replace_({"0", "Hello, world!", "2", chinese, "0", "Welt"});
     EXPECT_EQ(run.status, 0) << run.err;
@@ -254,7 +288,8 @@ TEST_F(Replace, SeveralPairsInTheGivenOrderWithLongerAndChineseText) {
     EXPECT_EQ(Read(Path("A.class.bak")), kClass);
 }
 
-TEST_F(Replace, TwoHundredFiftyFiveBytesFitTwoHundredFiftySixDoNot) {
+TEST_F(Replace, TwoHundredFiftyFiveBytesFitTwoHundredFiftySixDoNot)
+{
     CliRun run = Replace_({"0", "a" + Repeat(kZhong, 86)});  // 259 bytes
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, std::string(cl::kReplacementTooLongText) + "\n");
@@ -273,7 +308,8 @@ TEST_F(Replace, TwoHundredFiftyFiveBytesFitTwoHundredFiftySixDoNot) {
     EXPECT_EQ(saved.substr(7, 255), Repeat(kZhong, 85));
 }
 
-TEST_F(Replace, BadIndexExitsWithTwoAndTouchesNothing) {
+TEST_F(Replace, BadIndexExitsWithTwoAndTouchesNothing)
+{
     for (const char* index : {"x", "-1", "+1", "1.0", "", "3", "99999999999999999999999"}) {
         CliRun run = Replace_({"0", "ok", index, "Hi"});
         EXPECT_EQ(run.status, 2) << index;
@@ -282,7 +318,8 @@ TEST_F(Replace, BadIndexExitsWithTwoAndTouchesNothing) {
     }
 }
 
-TEST_F(Replace, TextThatCannotBeStoredIsRefused) {
+TEST_F(Replace, TextThatCannotBeStoredIsRefused)
+{
     CliRun run = Replace_({"0", ""});
     EXPECT_EQ(run.status, 2);
     ExpectUntouched();
@@ -296,14 +333,16 @@ TEST_F(Replace, TextThatCannotBeStoredIsRefused) {
     ExpectUntouched();
 }
 
-TEST_F(Replace, FileThatCannotBeOpenedExitsWithOne) {
+TEST_F(Replace, FileThatCannotBeOpenedExitsWithOne)
+{
     CliRun run = Run({"replace", "--filter", Path("none.ini"), Path("missing.class"), "0", "Hi"});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err.rfind("无法打开此文件!\n", 0), 0u) << run.err;
     ExpectUntouched();
 }
 
-TEST_F(Replace, RangeErrorExitsWithThreeAndWritesNothing) {
+TEST_F(Replace, RangeErrorExitsWithThreeAndWritesNothing)
+{
     const std::string cut = kClass + "\x01";
     Write(Path("A.class"), cut);
     CliRun run = Replace_({"0", "Hi"});
@@ -313,7 +352,8 @@ TEST_F(Replace, RangeErrorExitsWithThreeAndWritesNothing) {
     EXPECT_EQ((Entries()), (std::set<std::string>{"A.class", "none.ini"}));
 }
 
-TEST_F(Replace, SaveFailureExitsWithOneAndLeavesTheFile) {
+TEST_F(Replace, SaveFailureExitsWithOneAndLeavesTheFile)
+{
     for (cltest::FailStep step : {cltest::FailStep::Rename, cltest::FailStep::HalfWrite, cltest::FailStep::Flush}) {
         cltest::FailingFileSystem failing;
         failing.FailAt(step, 2);  // the first is the backup's
@@ -327,7 +367,8 @@ TEST_F(Replace, SaveFailureExitsWithOneAndLeavesTheFile) {
     }
 }
 
-TEST_F(Replace, LanguagePackIsBackedUpAtOpening) {
+TEST_F(Replace, LanguagePackIsBackedUpAtOpening)
+{
     const std::string pack = kPack;
     Write(Path("pack.lng"), pack);
     CliRun run = Run({"replace", "--pack", "--filter", Path("none.ini"), Path("pack.lng"), "1", "abcdef"});
@@ -343,7 +384,8 @@ TEST_F(Replace, LanguagePackIsBackedUpAtOpening) {
     EXPECT_EQ(Read(Path("other.lng.bak")), pack);
 }
 
-TEST_F(Replace, FailedBackupAtOpeningStopsBeforeReading) {
+TEST_F(Replace, FailedBackupAtOpeningStopsBeforeReading)
+{
     Write(Path("pack.lng"), std::string("\x00\x05Hello", 7));
     cltest::FailingFileSystem failing;
     failing.FailAt(cltest::FailStep::Create, 1);

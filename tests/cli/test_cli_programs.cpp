@@ -14,13 +14,18 @@ using cltest::CliRun;
 
 namespace {
 
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
+std::string Quote(const std::string& s)
+{
+    return "'" + s + "'";
+}
 
 class Program : public CliFixture {
 protected:
-    CliRun Spawn(const std::string& exe, const std::vector<std::string>& args) {
+    CliRun Spawn(const std::string& exe, const std::vector<std::string>& args)
+    {
         std::string command = Quote(exe);
-        for (const std::string& arg : args) command += " " + Quote(arg);
+        for (const std::string& arg : args)
+            command += " " + Quote(arg);
         command += " >" + Quote(Path("stdout.txt")) + " 2>" + Quote(Path("stderr.txt"));
         CliRun run;
         const int raw = std::system(command.c_str());
@@ -30,7 +35,8 @@ protected:
         return run;
     }
     // A copy of the program in a folder of its own, so that a Filter.ini can lie beside it.
-    std::string InstalledCopy() {
+    std::string InstalledCopy()
+    {
         std::filesystem::create_directory(dir_ / "bin");
         const auto exe = dir_ / "bin" / "classlingo-cli";
         std::filesystem::copy_file(CLASSLINGO_CLI_EXE, exe);
@@ -38,10 +44,11 @@ protected:
     }
 };
 
-const std::string kClass = std::string("\xCA\xFE\xBA\xBE", 4) + std::string("\x01\x00\x05World", 8) +
-                           std::string("\x01\x00\x05Hello", 8);
+const std::string kClass =
+    std::string("\xCA\xFE\xBA\xBE", 4) + std::string("\x01\x00\x05World", 8) + std::string("\x01\x00\x05Hello", 8);
 
-TEST_F(Program, UsesTheFilterIniBesideTheExecutable) {
+TEST_F(Program, UsesTheFilterIniBesideTheExecutable)
+{
     const std::string exe = InstalledCopy();
     Write(Path("A.class"), kClass);
 
@@ -61,7 +68,8 @@ TEST_F(Program, UsesTheFilterIniBesideTheExecutable) {
     EXPECT_EQ(run.out, "5\t5\t2\tWorld\n13\t5\t1\tHello\n");
 }
 
-TEST_F(Program, ExitStatusesReachTheShell) {
+TEST_F(Program, ExitStatusesReachTheShell)
+{
     Write(Path("A.class"), kClass + "\x01");
     EXPECT_EQ(Spawn(CLASSLINGO_CLI_EXE, {}).status, 2);
     EXPECT_EQ(Spawn(CLASSLINGO_CLI_EXE, {"--help"}).status, 0);
@@ -76,12 +84,15 @@ TEST_F(Program, ExitStatusesReachTheShell) {
 // the position of their tag byte.
 class JavacClasses : public CliFixture {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         CliFixture::SetUp();
         const std::string javac = CLASSLINGO_JAVAC;
-        if (javac.empty() || javac.find("NOTFOUND") != std::string::npos) GTEST_SKIP() << "no javac";
+        if (javac.empty() || javac.find("NOTFOUND") != std::string::npos)
+            GTEST_SKIP() << "no javac";
     }
-    std::string Compile(const std::string& className, const std::string& source) {
+    std::string Compile(const std::string& className, const std::string& source)
+    {
         Write(Path(className + ".java"), source);
         const std::string command = Quote(CLASSLINGO_JAVAC) + " -encoding UTF-8 -d " + Quote(dir_.string()) + " " +
                                     Quote(Path(className + ".java")) + " 2>" + Quote(Path("javac.txt"));
@@ -96,7 +107,8 @@ struct ListedRow {
     std::string status;
 };
 
-std::map<std::string, ListedRow> ParseList(const std::string& out) {
+std::map<std::string, ListedRow> ParseList(const std::string& out)
+{
     std::map<std::string, ListedRow> rows;
     std::istringstream lines(out);
     std::string line;
@@ -115,15 +127,19 @@ std::map<std::string, ListedRow> ParseList(const std::string& out) {
     return rows;
 }
 
-TEST_F(JavacClasses, StringLiteralsAreListedAtTheirTagByte) {
+TEST_F(JavacClasses, StringLiteralsAreListedAtTheirTagByte)
+{
     const std::string chinese = "\xE4\xB8\xAD\xE6\x96\x87\xE6\xB6\x88\xE6\x81\xAF";  // 中文消息
-    const std::string path = Compile("Messages", "public class Messages {\n"
-                                                 "    public static void main(String[] args) {\n"
-                                                 "        System.out.println(\"Hello, translator\");\n"
-                                                 "        System.out.println(\"Second message\");\n"
-                                                 "        System.out.println(\"" + chinese + "\");\n"
-                                                 "    }\n"
-                                                 "}\n");
+    const std::string path = Compile("Messages",
+                                     "public class Messages {\n"
+                                     "    public static void main(String[] args) {\n"
+                                     "        System.out.println(\"Hello, translator\");\n"
+                                     "        System.out.println(\"Second message\");\n"
+                                     "        System.out.println(\"" +
+                                         chinese +
+                                         "\");\n"
+                                         "    }\n"
+                                         "}\n");
     const std::string bytes = Read(path);
     Write(Path("words.ini"), "Second message\n");
     CliRun run = Run({"list", "--filter", Path("words.ini"), path});
@@ -151,13 +167,15 @@ TEST_F(JavacClasses, StringLiteralsAreListedAtTheirTagByte) {
               std::to_string(rows.at("Second message").offset) + "\t14\t1\tSecond message\n");
 }
 
-TEST_F(JavacClasses, ReplacedLiteralLandsInTheClassFile) {
-    const std::string path = Compile("Greeting", "public class Greeting {\n"
-                                                 "    static final String WHO = \"world\";\n"
-                                                 "    public static void main(String[] args) {\n"
-                                                 "        System.out.println(\"Good morning, \" + args.length);\n"
-                                                 "    }\n"
-                                                 "}\n");
+TEST_F(JavacClasses, ReplacedLiteralLandsInTheClassFile)
+{
+    const std::string path = Compile("Greeting",
+                                     "public class Greeting {\n"
+                                     "    static final String WHO = \"world\";\n"
+                                     "    public static void main(String[] args) {\n"
+                                     "        System.out.println(\"Good morning, \" + args.length);\n"
+                                     "    }\n"
+                                     "}\n");
     const std::string original = Read(path);
     Write(Path("none.ini"), "");
     CliRun run = Run({"list", "--filter", Path("none.ini"), path});
@@ -168,7 +186,8 @@ TEST_F(JavacClasses, ReplacedLiteralLandsInTheClassFile) {
     {
         std::istringstream lines(run.out);
         std::string line;
-        while (std::getline(lines, line) && line.substr(line.rfind('\t') + 1) != "world") ++index;
+        while (std::getline(lines, line) && line.substr(line.rfind('\t') + 1) != "world")
+            ++index;
     }
     const std::string chinese = "\xE4\xB8\x96\xE7\x95\x8C";  // 世界
     run = Run({"replace", "--filter", Path("none.ini"), path, std::to_string(index), chinese});

@@ -16,16 +16,16 @@ namespace cltest {
 enum class FailStep {
     OpenReadWrite,
     OpenRead,
-    Create,           // creating the temporary file
-    Write,            // the write fails and writes nothing
-    HalfWrite,        // half of the data is written, then the write fails (disk full)
-    Flush,            // fsync of the file
+    Create,     // creating the temporary file
+    Write,      // the write fails and writes nothing
+    HalfWrite,  // half of the data is written, then the write fails (disk full)
+    Flush,      // fsync of the file
     CopyPermissions,
     Close,
     Rename,
     FlushFolder,
-    Read,             // the read fails
-    ShortRead,        // the read gives half the data, then the file seems to end
+    Read,       // the read fails
+    ShortRead,  // the read gives half the data, then the file seems to end
     Stat,
     ResolveLink,
     kCount
@@ -37,7 +37,8 @@ public:
 
     // The `occurrence`-th call (1-based) of `step` fails with `error`. Write and HalfWrite
     // count the same calls, as do Read and ShortRead.
-    void FailAt(FailStep step, int occurrence = 1, std::errc error = std::errc::io_error) {
+    void FailAt(FailStep step, int occurrence = 1, std::errc error = std::errc::io_error)
+    {
         step_ = step;
         occurrence_ = occurrence;
         error_ = std::make_error_code(error);
@@ -45,34 +46,48 @@ public:
     bool Injected() const { return injected_; }
     int Calls(FailStep step) const { return calls_[static_cast<std::size_t>(Counter(step))]; }
 
-    std::unique_ptr<cl::FileHandle> OpenReadWrite(const std::string& path, std::error_code& ec) override {
-        if (Hit(FailStep::OpenReadWrite)) return Refuse(ec);
+    std::unique_ptr<cl::FileHandle> OpenReadWrite(const std::string& path, std::error_code& ec) override
+    {
+        if (Hit(FailStep::OpenReadWrite))
+            return Refuse(ec);
         return Wrap(inner_.OpenReadWrite(path, ec));
     }
-    std::unique_ptr<cl::FileHandle> OpenRead(const std::string& path, std::error_code& ec) override {
-        if (Hit(FailStep::OpenRead)) return Refuse(ec);
+    std::unique_ptr<cl::FileHandle> OpenRead(const std::string& path, std::error_code& ec) override
+    {
+        if (Hit(FailStep::OpenRead))
+            return Refuse(ec);
         return Wrap(inner_.OpenRead(path, ec));
     }
     std::unique_ptr<cl::FileHandle> CreateTemp(const std::string& folder, const std::string& nameHint,
-                                               std::string& tempPath, std::error_code& ec) override {
-        if (Hit(FailStep::Create)) return Refuse(ec);
+                                               std::string& tempPath, std::error_code& ec) override
+    {
+        if (Hit(FailStep::Create))
+            return Refuse(ec);
         return Wrap(inner_.CreateTemp(folder, nameHint, tempPath, ec));
     }
-    std::error_code Rename(const std::string& from, const std::string& to) override {
-        if (Hit(FailStep::Rename)) return error_;
+    std::error_code Rename(const std::string& from, const std::string& to) override
+    {
+        if (Hit(FailStep::Rename))
+            return error_;
         return inner_.Rename(from, to);
     }
     std::error_code Remove(const std::string& path) override { return inner_.Remove(path); }
-    std::error_code FlushFolder(const std::string& folder) override {
-        if (Hit(FailStep::FlushFolder)) return error_;
+    std::error_code FlushFolder(const std::string& folder) override
+    {
+        if (Hit(FailStep::FlushFolder))
+            return error_;
         return inner_.FlushFolder(folder);
     }
-    std::error_code Stat(const std::string& path, cl::FileInfo& info) override {
-        if (Hit(FailStep::Stat)) return error_;
+    std::error_code Stat(const std::string& path, cl::FileInfo& info) override
+    {
+        if (Hit(FailStep::Stat))
+            return error_;
         return inner_.Stat(path, info);
     }
-    std::error_code ResolveLink(const std::string& path, std::string& target) override {
-        if (Hit(FailStep::ResolveLink)) return error_;
+    std::error_code ResolveLink(const std::string& path, std::string& target) override
+    {
+        if (Hit(FailStep::ResolveLink))
+            return error_;
         return inner_.ResolveLink(path, target);
     }
 
@@ -80,15 +95,20 @@ private:
     class Handle final : public cl::FileHandle {
     public:
         Handle(FailingFileSystem& owner, std::unique_ptr<cl::FileHandle> inner)
-            : owner_(owner), inner_(std::move(inner)) {}
+            : owner_(owner), inner_(std::move(inner))
+        {
+        }
 
         std::error_code Size(uint64_t& size) override { return inner_->Size(size); }
 
-        std::error_code Read(void* buffer, std::size_t count, std::size_t& done) override {
+        std::error_code Read(void* buffer, std::size_t count, std::size_t& done) override
+        {
             done = 0;
-            if (ended_) return {};
+            if (ended_)
+                return {};
             const bool hit = owner_.Hit(FailStep::Read) || owner_.Hit(FailStep::ShortRead);
-            if (hit && owner_.step_ == FailStep::Read) return owner_.error_;
+            if (hit && owner_.step_ == FailStep::Read)
+                return owner_.error_;
             if (hit) {
                 ended_ = true;
                 return inner_->Read(buffer, count / 2, done);
@@ -96,28 +116,37 @@ private:
             return inner_->Read(buffer, count, done);
         }
 
-        std::error_code Write(const void* data, std::size_t count, std::size_t& done) override {
+        std::error_code Write(const void* data, std::size_t count, std::size_t& done) override
+        {
             done = 0;
             const bool hit = owner_.Hit(FailStep::Write) || owner_.Hit(FailStep::HalfWrite);
             if (hit && owner_.step_ == FailStep::HalfWrite && count / 2 > 0) {
-                if (auto ec = inner_->Write(data, count / 2, done)) return ec;
+                if (auto ec = inner_->Write(data, count / 2, done))
+                    return ec;
             }
-            if (hit) return owner_.error_;
+            if (hit)
+                return owner_.error_;
             return inner_->Write(data, count, done);
         }
 
-        std::error_code Flush() override {
-            if (owner_.Hit(FailStep::Flush)) return owner_.error_;
+        std::error_code Flush() override
+        {
+            if (owner_.Hit(FailStep::Flush))
+                return owner_.error_;
             return inner_->Flush();
         }
-        std::error_code CopyPermissions(const cl::FileInfo& like) override {
-            if (owner_.Hit(FailStep::CopyPermissions)) return owner_.error_;
+        std::error_code CopyPermissions(const cl::FileInfo& like) override
+        {
+            if (owner_.Hit(FailStep::CopyPermissions))
+                return owner_.error_;
             return inner_->CopyPermissions(like);
         }
-        std::error_code Close() override {
+        std::error_code Close() override
+        {
             // The file is closed either way; only the report differs.
             const std::error_code ec = inner_->Close();
-            if (owner_.Hit(FailStep::Close)) return owner_.error_;
+            if (owner_.Hit(FailStep::Close))
+                return owner_.error_;
             return ec;
         }
 
@@ -127,29 +156,39 @@ private:
         bool ended_ = false;
     };
 
-    static FailStep Counter(FailStep step) {
-        if (step == FailStep::HalfWrite) return FailStep::Write;
-        if (step == FailStep::ShortRead) return FailStep::Read;
+    static FailStep Counter(FailStep step)
+    {
+        if (step == FailStep::HalfWrite)
+            return FailStep::Write;
+        if (step == FailStep::ShortRead)
+            return FailStep::Read;
         return step;
     }
 
     // Counts a call of `step`; true when this is the call chosen to fail. A Write (or Read)
     // call is counted once although it asks about both of its variants.
-    bool Hit(FailStep step) {
+    bool Hit(FailStep step)
+    {
         const FailStep counter = Counter(step);
-        if (step == counter) ++calls_[static_cast<std::size_t>(counter)];
-        if (step_ != step) return false;
-        if (calls_[static_cast<std::size_t>(counter)] != occurrence_) return false;
+        if (step == counter)
+            ++calls_[static_cast<std::size_t>(counter)];
+        if (step_ != step)
+            return false;
+        if (calls_[static_cast<std::size_t>(counter)] != occurrence_)
+            return false;
         injected_ = true;
         return true;
     }
 
-    std::unique_ptr<cl::FileHandle> Refuse(std::error_code& ec) {
+    std::unique_ptr<cl::FileHandle> Refuse(std::error_code& ec)
+    {
         ec = error_;
         return nullptr;
     }
-    std::unique_ptr<cl::FileHandle> Wrap(std::unique_ptr<cl::FileHandle> handle) {
-        if (!handle) return nullptr;
+    std::unique_ptr<cl::FileHandle> Wrap(std::unique_ptr<cl::FileHandle> handle)
+    {
+        if (!handle)
+            return nullptr;
         return std::make_unique<Handle>(*this, std::move(handle));
     }
 

@@ -23,10 +23,12 @@ struct FileState {
 
     bool operator==(const FileState&) const = default;
 
-    static FileState Of(const std::string& path, bool readBytes = true) {
+    static FileState Of(const std::string& path, bool readBytes = true)
+    {
         FileState s;
         struct stat st {};
-        if (::lstat(path.c_str(), &st) != 0) return s;
+        if (::lstat(path.c_str(), &st) != 0)
+            return s;
         s.exists = true;
         s.size = static_cast<uint64_t>(st.st_size);
         s.mtimeNs = int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
@@ -40,13 +42,15 @@ struct FileState {
     }
 
     // Sets the modification time far into the past, so that any rewrite shows in it.
-    static bool Age(const std::string& path) {
+    static bool Age(const std::string& path)
+    {
         const timespec times[2] = {{1000000000, 0}, {1000000000, 0}};
         return ::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
     }
 };
 
-inline std::ostream& operator<<(std::ostream& os, const FileState& s) {
+inline std::ostream& operator<<(std::ostream& os, const FileState& s)
+{
     return os << "{exists " << s.exists << ", size " << s.size << ", mtime " << s.mtimeNs << " ns, inode " << s.inode
               << ", mode " << std::oct << s.mode << std::dec << ", " << s.bytes.size() << " bytes read}";
 }

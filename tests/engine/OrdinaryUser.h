@@ -15,7 +15,8 @@ namespace cltest {
 
 class OrdinaryUser {
 public:
-    OrdinaryUser() {
+    OrdinaryUser()
+    {
         if (::getuid() != 0) {
             available_ = true;
             uid_ = ::geteuid();
@@ -36,14 +37,16 @@ public:
     gid_t Gid() const { return gid_; }
 
     // Gives `path` to the ordinary user, so that its permission bits are the owner's.
-    void Own(const std::string& path) const {
+    void Own(const std::string& path) const
+    {
         if (IsSwitch()) {
             ASSERT_EQ(::chown(path.c_str(), uid_, gid_), 0) << path;
         }
     }
 
     template <typename Body>
-    void Run(Body body) const {
+    void Run(Body body) const
+    {
         if (IsSwitch()) {
             ASSERT_EQ(::setegid(gid_), 0);
             ASSERT_EQ(::seteuid(uid_), 0);

@@ -40,9 +40,9 @@ namespace {
 
 using EngineBadInput = cltest::ScratchFolder;
 
-
 // Expects OpenWholeFile to refuse `path` with `kind`, naming the file, and to leave it as it was.
-void ExpectRefused(const std::string& path, cl::FileError::Kind kind, const std::string& reason, bool readBytes = true) {
+void ExpectRefused(const std::string& path, cl::FileError::Kind kind, const std::string& reason, bool readBytes = true)
+{
     const FileState before = FileState::Of(path, readBytes);
     cl::FileError why;
     why.kind = kind == cl::FileError::Kind::Io ? cl::FileError::Kind::CannotOpen : cl::FileError::Kind::Io;
@@ -53,11 +53,13 @@ void ExpectRefused(const std::string& path, cl::FileError::Kind kind, const std:
     EXPECT_EQ(FileState::Of(path, readBytes), before) << path;
 }
 
-TEST_F(EngineBadInput, PathsThatAreNoReadableFileAreRefusedAtOpening) {
+TEST_F(EngineBadInput, PathsThatAreNoReadableFileAreRefusedAtOpening)
+{
     using Kind = cl::FileError::Kind;
     fs::create_directory(Path("folder.class"));
     ASSERT_EQ(::mkfifo(Path("fifo.class").c_str(), 0644), 0);
-    ExpectRefused(Path("missing.class"), Kind::CannotOpen, std::make_error_code(std::errc::no_such_file_or_directory).message());
+    ExpectRefused(Path("missing.class"), Kind::CannotOpen,
+                  std::make_error_code(std::errc::no_such_file_or_directory).message());
     ExpectRefused(Path("folder.class"), Kind::CannotOpen, std::make_error_code(std::errc::is_a_directory).message());
     ExpectRefused(Path("fifo.class"), Kind::CannotOpen, std::make_error_code(std::errc::no_such_device).message());
 
@@ -74,9 +76,11 @@ TEST_F(EngineBadInput, PathsThatAreNoReadableFileAreRefusedAtOpening) {
     EXPECT_EQ((Entries()), (std::set<std::string>{"fifo.class", "folder.class"}));
 }
 
-TEST_F(EngineBadInput, FilesWithoutReadOrWritePermissionAreRefusedAtOpening) {
+TEST_F(EngineBadInput, FilesWithoutReadOrWritePermissionAreRefusedAtOpening)
+{
     OrdinaryUser user;
-    if (!user.Available()) GTEST_SKIP() << "no ordinary user to run as";
+    if (!user.Available())
+        GTEST_SKIP() << "no ordinary user to run as";
     ASSERT_EQ(::chmod(dir_.c_str(), 0755), 0);
     const std::string denied = std::make_error_code(std::errc::permission_denied).message();
     for (const mode_t mode : {0444, 0222, 0000}) {
@@ -90,7 +94,8 @@ TEST_F(EngineBadInput, FilesWithoutReadOrWritePermissionAreRefusedAtOpening) {
     }
 }
 
-TEST_F(EngineBadInput, EmptyFileLoadsAsEmptyImageWithNoRows) {
+TEST_F(EngineBadInput, EmptyFileLoadsAsEmptyImageWithNoRows)
+{
     Write(Path("E.class"), "");
     auto opened = cl::OpenWholeFile(Path("E.class"));
     ASSERT_TRUE(opened.has_value());
@@ -115,7 +120,8 @@ TEST_F(EngineBadInput, EmptyFileLoadsAsEmptyImageWithNoRows) {
 
 // Every row's offset names its length bytes; a row whose length byte claims more than the
 // image holds ends exactly at the end of the image.
-void ExpectRowsAtTheirLengthBytes(const cl::FileImage& image, const cl::StringList& list, bool pack) {
+void ExpectRowsAtTheirLengthBytes(const cl::FileImage& image, const cl::StringList& list, bool pack)
+{
     const int64_t size = image.bytes.ByteLength();
     for (const cl::StringRow& row : list.rows) {
         ASSERT_GE(row.offset, pack ? 0 : 1);
@@ -136,7 +142,8 @@ void ExpectRowsAtTheirLengthBytes(const cl::FileImage& image, const cl::StringLi
 
 // Scans `bytes` and replaces every row; only a RangeError may leave the scan, exactly when
 // the image ends in a cut pattern, and the rows found before it can all be replaced.
-void ScanAndReplaceAll(const std::string& bytes, bool pack) {
+void ScanAndReplaceAll(const std::string& bytes, bool pack)
+{
     SCOPED_TRACE(std::string(pack ? "pack" : "class") + ", " + std::to_string(bytes.size()) + " bytes");
     cl::FileImage image;
     image.bytes = cl::ByteString(std::string_view(bytes));
@@ -154,7 +161,8 @@ void ScanAndReplaceAll(const std::string& bytes, bool pack) {
     }
     const size_t n = bytes.size();
     const bool cutPattern = pack ? (n >= 1 && bytes[n - 1] == '\0')
-                                 : ((n >= 1 && bytes[n - 1] == '\x01') || (n >= 2 && bytes.compare(n - 2, 2, std::string("\x01\x00", 2)) == 0));
+                                 : ((n >= 1 && bytes[n - 1] == '\x01') ||
+                                    (n >= 2 && bytes.compare(n - 2, 2, std::string("\x01\x00", 2)) == 0));
     EXPECT_EQ(rangeError, cutPattern);
     ExpectRowsAtTheirLengthBytes(image, list, pack);
 
@@ -164,59 +172,70 @@ void ScanAndReplaceAll(const std::string& bytes, bool pack) {
         ASSERT_EQ(cl::ReplaceSelectedString(image, list, static_cast<int>(i), "Hi"), cl::ReplaceOutcome::Replaced);
         expectedSize += 2 - old;
         EXPECT_EQ(image.bytes.ByteLength(), expectedSize);
-        EXPECT_EQ(image.bytes.Slice(list.rows[i].offset + 2, 3).View(), "\x02" "Hi");
+        EXPECT_EQ(image.bytes.Slice(list.rows[i].offset + 2, 3).View(),
+                  "\x02"
+                  "Hi");
     }
     ExpectRowsAtTheirLengthBytes(image, list, pack);
 }
 
-TEST_F(EngineBadInput, ClassFileCutAtEveryLengthScansAndReplaces) {
+TEST_F(EngineBadInput, ClassFileCutAtEveryLengthScansAndReplaces)
+{
     std::string whole;
     const std::string javac = CLASSLINGO_JAVAC;
     if (!javac.empty() && javac.find("NOTFOUND") == std::string::npos) {
-        Write(Path("Notice.java"), "public class Notice {\n"
-                                   "    static final String TITLE = \"\xE6\x8F\x90\xE7\xA4\xBA\";\n"  // 提示
-                                   "    public static void main(String[] args) {\n"
-                                   "        System.out.println(TITLE + \": file saved\" + args.length);\n"
-                                   "    }\n"
-                                   "}\n");
-        const std::string command = "'" + javac + "' -encoding UTF-8 -d '" + dir_.string() + "' '" + Path("Notice.java") + "'";
+        Write(Path("Notice.java"),
+              "public class Notice {\n"
+              "    static final String TITLE = \"\xE6\x8F\x90\xE7\xA4\xBA\";\n"  // 提示
+              "    public static void main(String[] args) {\n"
+              "        System.out.println(TITLE + \": file saved\" + args.length);\n"
+              "    }\n"
+              "}\n");
+        const std::string command =
+            "'" + javac + "' -encoding UTF-8 -d '" + dir_.string() + "' '" + Path("Notice.java") + "'";
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
         whole = Read(Path("Notice.class"));
     } else {
         // Without a JDK: a hand-made constant pool with the same kinds of entries.
-        whole = std::string("\xCA\xFE\xBA\xBE\x00\x00\x00\x3D\x00\x05\x01\x00\x06Notice\x07\x00\x01"
-                            "\x01\x00\x06\xE6\x8F\x90\xE7\xA4\xBA\x08\x00\x03\x00\x21\x00\x02",
-                            38);
+        whole = std::string(
+            "\xCA\xFE\xBA\xBE\x00\x00\x00\x3D\x00\x05\x01\x00\x06Notice\x07\x00\x01"
+            "\x01\x00\x06\xE6\x8F\x90\xE7\xA4\xBA\x08\x00\x03\x00\x21\x00\x02",
+            38);
     }
     ASSERT_GT(whole.size(), 30u);
     for (size_t length = 0; length <= whole.size(); ++length) {
         ScanAndReplaceAll(whole.substr(0, length), false);
         ScanAndReplaceAll(whole.substr(0, length), true);
-        if (HasFatalFailure()) return;
+        if (HasFatalFailure())
+            return;
     }
 }
 
-TEST_F(EngineBadInput, RandomBytesScanAndReplace) {
+TEST_F(EngineBadInput, RandomBytesScanAndReplace)
+{
     std::mt19937 random(7);
     for (const size_t size : {size_t{1}, size_t{2}, size_t{3}, size_t{100}, size_t{4096}, size_t{65536}}) {
         std::string bytes(size, '\0');
-        for (char& b : bytes) b = static_cast<char>(random() & 0xFF);
+        for (char& b : bytes)
+            b = static_cast<char>(random() & 0xFF);
         ScanAndReplaceAll(bytes, false);
         ScanAndReplaceAll(bytes, true);
-        if (HasFatalFailure()) return;
+        if (HasFatalFailure())
+            return;
     }
 }
 
 // ---------------------------------------------------------------------------------------
 // Filter.ini
 
-TEST_F(EngineBadInput, FilterIniWithEveryLineEndAndAZeroByte) {
+TEST_F(EngineBadInput, FilterIniWithEveryLineEndAndAZeroByte)
+{
     Write(Path("Filter.ini"), std::string("Alpha\rBeta\nGamma\r\nDelta\n\rEpsilon\0Zeta\n", 38));
-    EXPECT_EQ(cl::LoadFilterList(dir_.string()),
-              (cl::FilterList{"Alpha", "Beta", "Gamma", "Delta", "", "Epsilon"}));
+    EXPECT_EQ(cl::LoadFilterList(dir_.string()), (cl::FilterList{"Alpha", "Beta", "Gamma", "Delta", "", "Epsilon"}));
 
     OrdinaryUser user;
-    if (!user.Available()) GTEST_SKIP() << "no ordinary user to run as";
+    if (!user.Available())
+        GTEST_SKIP() << "no ordinary user to run as";
     ASSERT_EQ(::chmod(dir_.c_str(), 0755), 0);
     ASSERT_EQ(::chmod(Path("Filter.ini").c_str(), 0000), 0);
     std::string message;
@@ -233,7 +252,8 @@ TEST_F(EngineBadInput, FilterIniWithEveryLineEndAndAZeroByte) {
 // ---------------------------------------------------------------------------------------
 // Saving
 
-TEST_F(EngineBadInput, SaveThatFailsHalfWayKeepsFileTimeAndInode) {
+TEST_F(EngineBadInput, SaveThatFailsHalfWayKeepsFileTimeAndInode)
+{
     // 200 000 bytes: the backup copies them in 64 KiB pieces (writes 1 to 4), the save
     // writes the new image in one piece (write 5).
     const std::string path = Path("A.class");

@@ -16,8 +16,8 @@ ByteString B(std::string_view s)
     return ByteString(s);
 }
 
-const ByteString kZhongGbk = B("\xD6\xD0");          // 中 in code page 936
-const ByteString kZhongUtf8 = B("\xE4\xB8\xAD");     // 中 in UTF-8
+const ByteString kZhongGbk = B("\xD6\xD0");       // 中 in code page 936
+const ByteString kZhongUtf8 = B("\xE4\xB8\xAD");  // 中 in UTF-8
 
 ByteString Repeat(const ByteString& unit, int times)
 {
@@ -47,7 +47,9 @@ TEST(EncodeUtf8FromAnsiTest, ZeroBytesAndInvalidBytesAreKept)
     EXPECT_EQ(EncodeUtf8FromAnsi(B(std::string_view("a\0b", 3))), B(std::string_view("a\0b", 3)));
     EXPECT_EQ(EncodeUtf8FromAnsi(B(std::string_view("\xD6\xD0\0", 3))), B(std::string_view("\xE4\xB8\xAD\0", 4)));
     // 0xFF is not valid in code page 936: it becomes U+003F, not an error.
-    EXPECT_EQ(EncodeUtf8FromAnsi(B("\xFF" "a")), B("?a"));
+    EXPECT_EQ(EncodeUtf8FromAnsi(B("\xFF"
+                                   "a")),
+              B("?a"));
     // A lead byte cut off at the end.
     EXPECT_EQ(EncodeUtf8FromAnsi(B("a\xD6")), B("a?"));
 }
@@ -72,11 +74,11 @@ TEST(DecodeUtf8ToAnsiTest, MalformedInputGivesEmptyText)
 TEST(DecodeUtf8ToAnsiTest, LenientLeadBytes)
 {
     // Only bit 0x20 decides the length: 0x9F starts a two-byte sequence, 0xBF a three-byte one.
-    EXPECT_EQ(DecodeUtf8ToAnsi(B("\x81\x81")), B("A"));           // ((0x01)<<6)|0x01 = U+0041
-    EXPECT_EQ(DecodeUtf8ToAnsi(B("\xF4\xB8\xAD")), kZhongGbk);     // bit 0x10 of a three-byte lead is ignored
-    EXPECT_EQ(DecodeUtf8ToAnsi(B("\xC1\x81")), B("A"));            // overlong A
+    EXPECT_EQ(DecodeUtf8ToAnsi(B("\x81\x81")), B("A"));         // ((0x01)<<6)|0x01 = U+0041
+    EXPECT_EQ(DecodeUtf8ToAnsi(B("\xF4\xB8\xAD")), kZhongGbk);  // bit 0x10 of a three-byte lead is ignored
+    EXPECT_EQ(DecodeUtf8ToAnsi(B("\xC1\x81")), B("A"));         // overlong A
     // Characters that code page 936 lacks become '?'.
-    EXPECT_EQ(DecodeUtf8ToAnsi(B("\xE0\xB8\x81")), B("?"));        // Thai ko kai
+    EXPECT_EQ(DecodeUtf8ToAnsi(B("\xE0\xB8\x81")), B("?"));  // Thai ko kai
 }
 
 TEST(DecodeUtf8ToAnsiTest, SurrogatesEncodeOneUnitAtATime)
@@ -91,10 +93,10 @@ TEST(DecodeUtf8ToAnsiTest, SurrogatesEncodeOneUnitAtATime)
 TEST(DecodeUtf8ToAnsiTest, GbkRoundTrips)
 {
     const ByteString texts[] = {
-        B("\xD6\xD0\xCE\xC4"),                       // 中文
+        B("\xD6\xD0\xCE\xC4"),                          // 中文
         B("\xC4\xE3\xBA\xC3\xA3\xAC\xCA\xC0\xBD\xE7"),  // 你好，世界
-        B("Save \xB1\xA3\xB4\xE6 100%"),               // mixed
-        B(std::string_view("a\0\xD6\xD0", 4)),         // zero byte kept
+        B("Save \xB1\xA3\xB4\xE6 100%"),                // mixed
+        B(std::string_view("a\0\xD6\xD0", 4)),          // zero byte kept
     };
     for (const ByteString& text : texts)
         EXPECT_EQ(DecodeUtf8ToAnsi(EncodeUtf8FromAnsi(text)), text) << text.View();
@@ -105,7 +107,9 @@ TEST(CodePageTest, TerminalConversions)
     EXPECT_EQ(cl::AnsiFromUtf8("中文"), B("\xD6\xD0\xCE\xC4"));
     EXPECT_EQ(cl::Utf8FromAnsi(B("\xD6\xD0\xCE\xC4")), "中文");
     EXPECT_EQ(cl::AnsiFromUtf8("[可疑的]"), B("[\xBF\xC9\xD2\xC9\xB5\xC4]"));
-    EXPECT_EQ(cl::AnsiFromUtf8("\xFF" "x"), B("?x"));
+    EXPECT_EQ(cl::AnsiFromUtf8("\xFF"
+                               "x"),
+              B("?x"));
     EXPECT_EQ(cl::Utf8FromAnsi(B(std::string_view("a\0", 2))), std::string("a\0", 2));
     EXPECT_EQ(cl::AnsiToUtf16(B("\xD6\xD0")), u"中");
     EXPECT_EQ(cl::Utf16ToAnsi(u"中\u0E01"), B("\xD6\xD0?"));

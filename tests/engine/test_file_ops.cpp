@@ -29,13 +29,15 @@ namespace {
 
 class ScratchFolder : public cltest::ScratchFolder {
 protected:
-    static unsigned Mode(const std::string& path) {
+    static unsigned Mode(const std::string& path)
+    {
         struct stat st {};
         EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
         return st.st_mode & 07777;
     }
 
-    cl::FileImage ImageOf(const std::string& path, const std::string& bytes) {
+    cl::FileImage ImageOf(const std::string& path, const std::string& bytes)
+    {
         cl::FileImage image;
         image.path = path;
         image.bytes = cl::ByteString(std::string_view(bytes));
@@ -51,7 +53,8 @@ const std::string kOriginal("\xCA\xFE\xBA\xBE\x00\x01\x00\x05Hello\x00 tail", 19
 
 using LoadWholeFile = ScratchFolder;
 
-TEST_F(LoadWholeFile, ReadsEveryByteAndTheSize) {
+TEST_F(LoadWholeFile, ReadsEveryByteAndTheSize)
+{
     const std::string path = Path("A.class");
     Write(path, kOriginal);
     cl::FileError why;
@@ -65,7 +68,8 @@ TEST_F(LoadWholeFile, ReadsEveryByteAndTheSize) {
     EXPECT_EQ(size, static_cast<int32_t>(kOriginal.size()));
 }
 
-TEST_F(LoadWholeFile, EmptyFileGivesEmptyValue) {
+TEST_F(LoadWholeFile, EmptyFileGivesEmptyValue)
+{
     const std::string path = Path("empty.class");
     Write(path, "");
     auto opened = cl::OpenWholeFile(path);
@@ -77,7 +81,8 @@ TEST_F(LoadWholeFile, EmptyFileGivesEmptyValue) {
     EXPECT_EQ(size, 0);
 }
 
-TEST_F(LoadWholeFile, MissingFileOrFolderCannotBeOpened) {
+TEST_F(LoadWholeFile, MissingFileOrFolderCannotBeOpened)
+{
     for (const std::string& path : {Path("missing.class"), dir_.string(), Path("no/such/folder/A.class")}) {
         cl::FileError why;
         why.kind = cl::FileError::Kind::Io;
@@ -87,7 +92,8 @@ TEST_F(LoadWholeFile, MissingFileOrFolderCannotBeOpened) {
     }
 }
 
-TEST_F(LoadWholeFile, ReadOnlyFileCannotBeOpened) {
+TEST_F(LoadWholeFile, ReadOnlyFileCannotBeOpened)
+{
     const std::string path = Path("ro.class");
     Write(path, kOriginal);
     ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
@@ -107,7 +113,8 @@ TEST_F(LoadWholeFile, ReadOnlyFileCannotBeOpened) {
     }
 }
 
-TEST_F(LoadWholeFile, TwoGibibytesAreRefusedNotTruncated) {
+TEST_F(LoadWholeFile, TwoGibibytesAreRefusedNotTruncated)
+{
     const std::string path = Path("huge.class");
     Write(path, "");
     ASSERT_EQ(::truncate(path.c_str(), off_t{1} << 31), 0);  // sparse: no real disk space used
@@ -118,7 +125,8 @@ TEST_F(LoadWholeFile, TwoGibibytesAreRefusedNotTruncated) {
     EXPECT_NE(why.message.find("2147483648"), std::string::npos) << why.message;
 }
 
-TEST_F(LoadWholeFile, FileThatGrowsPastTheLimitAfterOpeningIsRefusedAtReading) {
+TEST_F(LoadWholeFile, FileThatGrowsPastTheLimitAfterOpeningIsRefusedAtReading)
+{
     const std::string path = Path("growing.class");
     Write(path, kOriginal);
     auto opened = cl::OpenWholeFile(path);
@@ -133,7 +141,8 @@ TEST_F(LoadWholeFile, FileThatGrowsPastTheLimitAfterOpeningIsRefusedAtReading) {
     EXPECT_EQ(size, 7);
 }
 
-TEST_F(LoadWholeFile, ShortOrFailedReadIsReportedAndChangesNothing) {
+TEST_F(LoadWholeFile, ShortOrFailedReadIsReportedAndChangesNothing)
+{
     const std::string path = Path("A.class");
     Write(path, kOriginal);
     for (FailStep step : {FailStep::ShortRead, FailStep::Read}) {
@@ -153,7 +162,8 @@ TEST_F(LoadWholeFile, ShortOrFailedReadIsReportedAndChangesNothing) {
     }
 }
 
-TEST_F(LoadWholeFile, BackupBetweenTheStepsCopiesTheFileHeldOpen) {
+TEST_F(LoadWholeFile, BackupBetweenTheStepsCopiesTheFileHeldOpen)
+{
     const std::string path = Path("pack.lng");
     Write(path, kOriginal);
     auto opened = cl::OpenWholeFile(path);
@@ -166,7 +176,8 @@ TEST_F(LoadWholeFile, BackupBetweenTheStepsCopiesTheFileHeldOpen) {
     EXPECT_EQ(Read(path + ".bak"), kOriginal);
 }
 
-TEST_F(LoadWholeFile, ReadFileContentsReadsAReadOnlyFile) {
+TEST_F(LoadWholeFile, ReadFileContentsReadsAReadOnlyFile)
+{
     const std::string path = Path("Filter.ini");
     Write(path, "one\r\ntwo");
     ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
@@ -185,7 +196,8 @@ TEST_F(LoadWholeFile, ReadFileContentsReadsAReadOnlyFile) {
 
 using MakeBackup = ScratchFolder;
 
-TEST_F(MakeBackup, CopiesExactlyAndReplacesAnOlderBackup) {
+TEST_F(MakeBackup, CopiesExactlyAndReplacesAnOlderBackup)
+{
     const std::string path = Path("A.class");
     Write(path, kOriginal);
     Write(path + ".bak", "an older backup, longer than the file it will be replaced by");
@@ -196,7 +208,8 @@ TEST_F(MakeBackup, CopiesExactlyAndReplacesAnOlderBackup) {
     EXPECT_EQ((Entries()), (std::set<std::string>{"A.class", "A.class.bak"}));
 }
 
-TEST_F(MakeBackup, MissingFileIsReported) {
+TEST_F(MakeBackup, MissingFileIsReported)
+{
     auto error = cl::MakeBackup(Path("missing.class"));
     ASSERT_TRUE(error.has_value());
     EXPECT_NE(error->message.find(Path("missing.class")), std::string::npos) << error->message;
@@ -209,11 +222,15 @@ struct Fault {
     int occurrence;
 };
 
-void PrintTo(const Fault& fault, std::ostream* os) { *os << fault.name << " #" << fault.occurrence; }
+void PrintTo(const Fault& fault, std::ostream* os)
+{
+    *os << fault.name << " #" << fault.occurrence;
+}
 
 class BackupFault : public ScratchFolder, public ::testing::WithParamInterface<Fault> {};
 
-TEST_P(BackupFault, LeavesTheOlderBackupAndNoTemporaryFile) {
+TEST_P(BackupFault, LeavesTheOlderBackupAndNoTemporaryFile)
+{
     const std::string path = Path("A.class");
     Write(path, std::string(200000, 'x'));  // more than one copy buffer
     Write(path + ".bak", "older backup");
@@ -236,8 +253,7 @@ INSTANTIATE_TEST_SUITE_P(EachStep, BackupFault,
                                            Fault{"ShortRead", FailStep::ShortRead, 2},
                                            Fault{"Write", FailStep::Write, 1},
                                            Fault{"HalfWrite", FailStep::HalfWrite, 2},
-                                           Fault{"Flush", FailStep::Flush, 1},
-                                           Fault{"Rename", FailStep::Rename, 1}),
+                                           Fault{"Flush", FailStep::Flush, 1}, Fault{"Rename", FailStep::Rename, 1}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------------------------------
@@ -245,7 +261,8 @@ INSTANTIATE_TEST_SUITE_P(EachStep, BackupFault,
 
 using SaveImage = ScratchFolder;
 
-TEST_F(SaveImage, WritesTheImageAndKeepsThePreviousFileAsBackup) {
+TEST_F(SaveImage, WritesTheImageAndKeepsThePreviousFileAsBackup)
+{
     const std::string path = Path("A.class");
     Write(path, kOriginal);
     ASSERT_FALSE(cl::SaveImage(ImageOf(path, "first save")).has_value());
@@ -259,7 +276,8 @@ TEST_F(SaveImage, WritesTheImageAndKeepsThePreviousFileAsBackup) {
     EXPECT_EQ((Entries()), (std::set<std::string>{"A.class", "A.class.bak"}));
 }
 
-TEST_F(SaveImage, EmptyImageGivesEmptyFile) {
+TEST_F(SaveImage, EmptyImageGivesEmptyFile)
+{
     const std::string path = Path("A.class");
     Write(path, kOriginal);
     ASSERT_FALSE(cl::SaveImage(ImageOf(path, "")).has_value());
@@ -267,7 +285,8 @@ TEST_F(SaveImage, EmptyImageGivesEmptyFile) {
     EXPECT_EQ(Read(path + ".bak"), kOriginal);
 }
 
-TEST_F(SaveImage, KeepsPermissionBits) {
+TEST_F(SaveImage, KeepsPermissionBits)
+{
     for (unsigned mode : {0640u, 0755u, 0600u, 0444u}) {
         const std::string path = Path("A.class");
         Write(path, kOriginal);
@@ -281,7 +300,8 @@ TEST_F(SaveImage, KeepsPermissionBits) {
     }
 }
 
-TEST_F(SaveImage, ThroughASymbolicLinkReplacesTheTargetAndKeepsTheLink) {
+TEST_F(SaveImage, ThroughASymbolicLinkReplacesTheTargetAndKeepsTheLink)
+{
     fs::create_directory(dir_ / "real");
     const std::string target = Path("real/A.class");
     Write(target, kOriginal);
@@ -297,18 +317,21 @@ TEST_F(SaveImage, ThroughASymbolicLinkReplacesTheTargetAndKeepsTheLink) {
     EXPECT_EQ(Read(link + ".bak"), kOriginal);
     EXPECT_EQ((Entries()), (std::set<std::string>{"A.class", "A.class.bak", "real"}));
     std::set<std::string> real;
-    for (const auto& entry : fs::directory_iterator(dir_ / "real")) real.insert(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(dir_ / "real"))
+        real.insert(entry.path().filename().string());
     EXPECT_EQ(real, (std::set<std::string>{"A.class"}));
 }
 
-TEST_F(SaveImage, FileGoneSinceOpeningIsWrittenAnew) {
+TEST_F(SaveImage, FileGoneSinceOpeningIsWrittenAnew)
+{
     const std::string path = Path("A.class");
     ASSERT_FALSE(cl::SaveImage(ImageOf(path, "patched")).has_value());
     EXPECT_EQ(Read(path), "patched");
     EXPECT_EQ((Entries()), (std::set<std::string>{"A.class"}));
 }
 
-TEST_F(SaveImage, FolderInPlaceOfTheFileIsRefused) {
+TEST_F(SaveImage, FolderInPlaceOfTheFileIsRefused)
+{
     const std::string path = Path("A.class");
     fs::create_directory(path);
     auto error = cl::SaveImage(ImageOf(path, "patched"));
@@ -320,7 +343,8 @@ TEST_F(SaveImage, FolderInPlaceOfTheFileIsRefused) {
 class SaveFault : public ScratchFolder, public ::testing::WithParamInterface<Fault> {};
 
 // Every step of a save that fails leaves the file and its older backup as they were.
-TEST_P(SaveFault, LeavesTheOriginalByteForByte) {
+TEST_P(SaveFault, LeavesTheOriginalByteForByte)
+{
     const std::string path = Path("A.class");
     Write(path, kOriginal);
     Write(path + ".bak", "older backup");
@@ -352,7 +376,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Fault{"Stat", FailStep::Stat, 1}, Fault{"ResolveLink", FailStep::ResolveLink, 2}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(SaveImage, BackupCopyFailureKeepsTheOlderBackup) {
+TEST_F(SaveImage, BackupCopyFailureKeepsTheOlderBackup)
+{
     const std::string path = Path("A.class");
     Write(path, kOriginal);
     Write(path + ".bak", "older backup");
@@ -363,7 +388,8 @@ TEST_F(SaveImage, BackupCopyFailureKeepsTheOlderBackup) {
     EXPECT_EQ(Read(path), kOriginal);
 }
 
-TEST_F(SaveImage, FailedFolderFlushIsReportedWithTheNewBytesInPlace) {
+TEST_F(SaveImage, FailedFolderFlushIsReportedWithTheNewBytesInPlace)
+{
     const std::string path = Path("A.class");
     Write(path, kOriginal);
     FailingFileSystem failing;
@@ -376,7 +402,8 @@ TEST_F(SaveImage, FailedFolderFlushIsReportedWithTheNewBytesInPlace) {
     EXPECT_EQ((Entries()), (std::set<std::string>{"A.class", "A.class.bak"}));
 }
 
-TEST_F(SaveImage, WriteFileSafelyCreatesAMissingFileAndReplacesAnExistingOne) {
+TEST_F(SaveImage, WriteFileSafelyCreatesAMissingFileAndReplacesAnExistingOne)
+{
     const std::string path = Path("MANIFEST.MF");
     ASSERT_FALSE(cl::WriteFileSafely(path, cl::ByteString("Manifest-Version: 1.0\r\n")).has_value());
     EXPECT_EQ(Read(path), "Manifest-Version: 1.0\r\n");
@@ -396,7 +423,8 @@ TEST_F(SaveImage, WriteFileSafelyCreatesAMissingFileAndReplacesAnExistingOne) {
 
 using ExportRows = ScratchFolder;
 
-cl::StringRow Row(const cl::ByteString& caption, cl::RowStatus status = cl::RowStatus::Plain) {
+cl::StringRow Row(const cl::ByteString& caption, cl::RowStatus status = cl::RowStatus::Plain)
+{
     cl::StringRow row;
     row.caption = caption;
     row.byteLength = caption.ByteLength();
@@ -404,14 +432,16 @@ cl::StringRow Row(const cl::ByteString& caption, cl::RowStatus status = cl::RowS
     return row;
 }
 
-TEST_F(ExportRows, EmptyListGivesEmptyFile) {
+TEST_F(ExportRows, EmptyListGivesEmptyFile)
+{
     const std::string path = Path("A.txt");
     ASSERT_FALSE(cl::ExportRows(cl::StringList{}, path).has_value());
     EXPECT_TRUE(fs::exists(path));
     EXPECT_EQ(Read(path), "");
 }
 
-TEST_F(ExportRows, SuspiciousRowsCarryThePrefixInTheAnsiCodePage) {
+TEST_F(ExportRows, SuspiciousRowsCarryThePrefixInTheAnsiCodePage)
+{
     cl::StringList list;
     list.rows = {Row("A"), Row("B"), Row("C", cl::RowStatus::Suspicious)};
     list.PlainRowCount = 2;
@@ -422,7 +452,8 @@ TEST_F(ExportRows, SuspiciousRowsCarryThePrefixInTheAnsiCodePage) {
     EXPECT_EQ(Read(path), "A\r\nB\r\n[\xBF\xC9\xD2\xC9\xB5\xC4]C\r\n");
 }
 
-TEST_F(ExportRows, CaptionsAreWrittenAsHeldZeroBytesIncluded) {
+TEST_F(ExportRows, CaptionsAreWrittenAsHeldZeroBytesIncluded)
+{
     cl::StringList list;
     list.rows = {Row(cl::ByteString("\xD6\xD0\x00z", 4)), Row("")};
     list.PlainRowCount = 2;
@@ -431,7 +462,8 @@ TEST_F(ExportRows, CaptionsAreWrittenAsHeldZeroBytesIncluded) {
     EXPECT_EQ(Read(path), std::string("\xD6\xD0\x00z\r\n\r\n", 8));
 }
 
-TEST_F(ExportRows, LanguagePackRowsCarryNoPrefix) {
+TEST_F(ExportRows, LanguagePackRowsCarryNoPrefix)
+{
     cl::StringList list;
     list.rows = {Row("one"), Row("two"), Row("three")};
     list.PlainRowCount = 3;
@@ -440,7 +472,8 @@ TEST_F(ExportRows, LanguagePackRowsCarryNoPrefix) {
     EXPECT_EQ(Read(path), "one\r\ntwo\r\nthree\r\n");
 }
 
-TEST_F(ExportRows, FailureIsReportedAndKeepsAnExistingFile) {
+TEST_F(ExportRows, FailureIsReportedAndKeepsAnExistingFile)
+{
     cl::StringList list;
     list.rows = {Row("A")};
     list.PlainRowCount = 1;
@@ -458,7 +491,8 @@ TEST_F(ExportRows, FailureIsReportedAndKeepsAnExistingFile) {
     }
 }
 
-TEST_F(ExportRows, FolderThatDoesNotExistIsReported) {
+TEST_F(ExportRows, FolderThatDoesNotExistIsReported)
+{
     cl::StringList list;
     auto error = cl::ExportRows(list, Path("missing/A.txt"));
     ASSERT_TRUE(error.has_value());
@@ -468,7 +502,8 @@ TEST_F(ExportRows, FolderThatDoesNotExistIsReported) {
 
 // ---------------------------------------------------------------------------------------
 
-TEST(PathParts, FolderAndName) {
+TEST(PathParts, FolderAndName)
+{
     EXPECT_EQ(cl::FolderOf("/a/b/A.class"), "/a/b");
     EXPECT_EQ(cl::NameOf("/a/b/A.class"), "A.class");
     EXPECT_EQ(cl::FolderOf("A.class"), ".");

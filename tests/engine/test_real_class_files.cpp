@@ -38,7 +38,7 @@ protected:
     {
         std::ofstream(folder_ / (className + ".java")) << source;
         const std::string command = std::string(CLASSLINGO_JAVAC) + " -encoding UTF-8 -d '" + folder_.string() + "' '" +
-            (folder_ / (className + ".java")).string() + "'";
+                                    (folder_ / (className + ".java")).string() + "'";
         EXPECT_EQ(std::system(command.c_str()), 0) << command;
         std::ifstream in(folder_ / (className + ".class"), std::ios::binary);
         const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -110,7 +110,8 @@ public class Messages {
     const StringRow* first = FindRow(list, "first message");
     ASSERT_NE(first, nullptr);
     const int index = static_cast<int>(first - list.rows.data());
-    ASSERT_EQ(ReplaceSelectedString(image, list, index, ByteString("\xB5\xDA\xD2\xBB")), ReplaceOutcome::Replaced);  // 第一
+    ASSERT_EQ(ReplaceSelectedString(image, list, index, ByteString("\xB5\xDA\xD2\xBB")),
+              ReplaceOutcome::Replaced);  // 第一
     for (const StringRow& row : list.rows) {
         EXPECT_EQ(image.bytes.ByteAt(row.offset), 0x01);
         EXPECT_EQ(image.bytes.ByteAt(row.offset + 2), row.byteLength);

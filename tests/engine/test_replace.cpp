@@ -49,7 +49,8 @@ void ExpectRowsPointAtTheirStrings(const Opened& o)
 TEST(ReplaceSelectedStringTest, ShorterTextShiftsLaterRows)
 {
     // Suspicious "Warn" is listed last but lies after "Hello" in the file.
-    Opened o = Open("ab" + Constant("Front") + Constant("Hello") + Constant("Warn") + Constant("Tail"), FilterList{B("Warn")});
+    Opened o =
+        Open("ab" + Constant("Front") + Constant("Hello") + Constant("Warn") + Constant("Tail"), FilterList{B("Warn")});
     ASSERT_EQ(o.list.rows.size(), 4u);
     const int32_t frontOffset = o.list.rows[0].offset;
     const int32_t warnOffset = o.list.rows[3].offset;
@@ -118,7 +119,9 @@ TEST(ReplaceSelectedStringTest, NothingHappensWithoutTextOrSelection)
 
 TEST(ReplaceSelectedStringTest, CutStringAtTheEndOfTheFile)
 {
-    Opened o = Open(Constant("Keep") + std::string("\x01\x00\x09" "cut", 6));
+    Opened o = Open(Constant("Keep") + std::string("\x01\x00\x09"
+                                                   "cut",
+                                                   6));
     ASSERT_EQ(o.list.rows.size(), 2u);
     EXPECT_EQ(o.list.rows[1].byteLength, 3);
     EXPECT_EQ(ReplaceSelectedString(o.image, o.list, 1, B("whole")), ReplaceOutcome::Replaced);
@@ -128,13 +131,18 @@ TEST(ReplaceSelectedStringTest, CutStringAtTheEndOfTheFile)
 TEST(ReplaceSelectedStringTest, PackRowsPatchLikeClassRows)
 {
     FileImage image;
-    image.bytes = B(std::string("\xAA\x00\x05Hello\x00\x03" "Bye", 13));
+    image.bytes =
+        B(std::string("\xAA\x00\x05Hello\x00\x03"
+                      "Bye",
+                      13));
     image.loadedSize = image.bytes.ByteLength();
     StringList list;
     ScanPackImage(image, {}, list);
     ASSERT_EQ(list.rows.size(), 2u);
     EXPECT_EQ(ReplaceSelectedString(image, list, 0, B("Hi")), ReplaceOutcome::Replaced);
-    EXPECT_EQ(image.bytes.View(), std::string_view("\xAA\x00\x02Hi\x00\x03" "Bye", 10));
+    EXPECT_EQ(image.bytes.View(), std::string_view("\xAA\x00\x02Hi\x00\x03"
+                                                   "Bye",
+                                                   10));
     EXPECT_EQ(list.rows[1].offset, 5);
     EXPECT_EQ(image.bytes.ByteAt(list.rows[1].offset + 2), 3);
 }
@@ -143,7 +151,11 @@ TEST(ReplaceSelectedStringTest, TypedCaptionIsKeptEvenWhenBytesDecodeDifferently
 {
     Opened o = Open(Constant("Hello"));
     // 0xFF is not valid in code page 936: the bytes written are "?", the caption stays as typed.
-    EXPECT_EQ(ReplaceSelectedString(o.image, o.list, 0, B("\xFF" "A")), ReplaceOutcome::Replaced);
-    EXPECT_EQ(o.list.rows[0].caption, B("\xFF" "A"));
+    EXPECT_EQ(ReplaceSelectedString(o.image, o.list, 0,
+                                    B("\xFF"
+                                      "A")),
+              ReplaceOutcome::Replaced);
+    EXPECT_EQ(o.list.rows[0].caption, B("\xFF"
+                                        "A"));
     EXPECT_EQ(o.image.bytes.View(), Constant("?A"));
 }

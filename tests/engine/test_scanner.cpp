@@ -49,31 +49,31 @@ void ReferenceClassScan(const FileImage& image, const FilterList& filter, String
     ByteString w = image.bytes;
     const ByteString tag("\x01");
     for (int32_t pass = 0; pass < image.loadedSize; ++pass) {
-            const int32_t p = w.Locate(tag);
-            if (p == 0)
-                continue;
-            if (std::as_const(w).ByteAt(p + 1) != 0) {
-                w.Erase(1, p);
-                consumed += p;
-                continue;
-            }
-            const int32_t length = std::as_const(w).ByteAt(p + 2);
-            const ByteString s = w.Slice(p + 3, length);
-            const int32_t m = s.ByteLength();
-            const Classification c = ClassifyString(s, filter);
-            if (m > 0 && c != Classification::NotListed) {
-                StringRow row{DecodeUtf8ToAnsi(s), m, c == Classification::Plain ? RowStatus::Plain : RowStatus::Suspicious,
-                              consumed + p};
-                if (c == Classification::Plain)
-                    list.rows.insert(list.rows.begin() + list.PlainRowCount++, row);
-                else
-                    list.rows.push_back(row);
-                w.Erase(1, p + m + 2);
-                consumed += p + m + 2;
-            } else {
-                w.Erase(1, p);
-                consumed += p;
-            }
+        const int32_t p = w.Locate(tag);
+        if (p == 0)
+            continue;
+        if (std::as_const(w).ByteAt(p + 1) != 0) {
+            w.Erase(1, p);
+            consumed += p;
+            continue;
+        }
+        const int32_t length = std::as_const(w).ByteAt(p + 2);
+        const ByteString s = w.Slice(p + 3, length);
+        const int32_t m = s.ByteLength();
+        const Classification c = ClassifyString(s, filter);
+        if (m > 0 && c != Classification::NotListed) {
+            StringRow row{DecodeUtf8ToAnsi(s), m, c == Classification::Plain ? RowStatus::Plain : RowStatus::Suspicious,
+                          consumed + p};
+            if (c == Classification::Plain)
+                list.rows.insert(list.rows.begin() + list.PlainRowCount++, row);
+            else
+                list.rows.push_back(row);
+            w.Erase(1, p + m + 2);
+            consumed += p + m + 2;
+        } else {
+            w.Erase(1, p);
+            consumed += p;
+        }
     }
 }
 
@@ -138,8 +138,8 @@ void ExpectSameRows(const ScanResult& actual, const ScanResult& expected)
 TEST(ClassifyStringTest, RejectsNamesAndDescriptors)
 {
     const FilterList none;
-    for (const char* rejected : {"<init>", "<clinit>", "java/lang/Object", "javax/swing/JFrame", "(Ljava/lang/String;)V",
-                                 "LA;", "[I", "StackMap", "x", "", "B/s", "abB/sc"})
+    for (const char* rejected : {"<init>", "<clinit>", "java/lang/Object", "javax/swing/JFrame",
+                                 "(Ljava/lang/String;)V", "LA;", "[I", "StackMap", "x", "", "B/s", "abB/sc"})
         EXPECT_EQ(ClassifyString(B(rejected), none), Classification::NotListed) << rejected;
     EXPECT_EQ(ClassifyString(B("Code"), none), Classification::Plain);
     EXPECT_EQ(ClassifyString(B("LA;x"), none), Classification::Plain);
@@ -227,7 +227,10 @@ TEST(ScanClassImageTest, PatternsThatListNothing)
 TEST(ScanClassImageTest, CutStringIsTakenUpToTheEnd)
 {
     StringList list;
-    ScanClassImage(Image(std::string("\x01\x00\x09" "abc", 6)), {}, list);
+    ScanClassImage(Image(std::string("\x01\x00\x09"
+                                     "abc",
+                                     6)),
+                   {}, list);
     ASSERT_EQ(list.rows.size(), 1u);
     EXPECT_EQ(list.rows[0].caption, B("abc"));
     EXPECT_EQ(list.rows[0].byteLength, 3);
@@ -290,7 +293,8 @@ TEST(ScannerTest, LinearScansMatchTheStepByStepAlgorithm)
     // Random images dense in the bytes the scans look for.
     std::mt19937 random(20261207);
     const FilterList filter{B("ab"), B("Hi"), B("\x01\x00")};
-    const char alphabet[] = {'\x00', '\x01', '\x02', '\x09', 'a', 'b', 'H', 'i', '(', 'L', ';', '[', '\xC0', '\x80', '\xE4'};
+    const char alphabet[] = {'\x00', '\x01', '\x02', '\x09', 'a',    'b',    'H',   'i',
+                             '(',    'L',    ';',    '[',    '\xC0', '\x80', '\xE4'};
     for (int round = 0; round < 3000; ++round) {
         std::string bytes(random() % 64, '\0');
         for (char& ch : bytes)

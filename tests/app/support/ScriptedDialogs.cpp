@@ -6,12 +6,12 @@
 QString ScriptedDialogs::KindName(Kind kind)
 {
     switch (kind) {
-    case Kind::Ask: return QStringLiteral("question");
-    case Kind::Error: return QStringLiteral("error box");
-    case Kind::Stop: return QStringLiteral("stop box");
-    case Kind::OpenFile: return QStringLiteral("open dialog");
-    case Kind::SaveFile: return QStringLiteral("save dialog");
-    case Kind::Modal: return QStringLiteral("modal window");
+        case Kind::Ask: return QStringLiteral("question");
+        case Kind::Error: return QStringLiteral("error box");
+        case Kind::Stop: return QStringLiteral("stop box");
+        case Kind::OpenFile: return QStringLiteral("open dialog");
+        case Kind::SaveFile: return QStringLiteral("save dialog");
+        case Kind::Modal: return QStringLiteral("modal window");
     }
     return QStringLiteral("?");
 }
@@ -96,8 +96,7 @@ std::optional<ScriptedDialogs::Expectation> ScriptedDialogs::Take(const Call& ca
     return std::nullopt;
 }
 
-Dialogs::Answer ScriptedDialogs::Ask(QWidget* owner, const QString& text, const QString& caption,
-                                     Answer defaultButton)
+Dialogs::Answer ScriptedDialogs::Ask(QWidget* owner, const QString& text, const QString& caption, Answer defaultButton)
 {
     Call call;
     call.kind = Kind::Ask;

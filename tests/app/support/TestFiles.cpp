@@ -45,7 +45,8 @@ std::optional<QByteArray> CompileJava(const QString& javac, const QString& folde
     if (!WriteFile(javaPath, source.toUtf8()))
         return std::nullopt;
     QProcess process;
-    process.start(javac, {QStringLiteral("-encoding"), QStringLiteral("UTF-8"), QStringLiteral("-d"), folder, javaPath});
+    process.start(javac,
+                  {QStringLiteral("-encoding"), QStringLiteral("UTF-8"), QStringLiteral("-d"), folder, javaPath});
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
         return std::nullopt;
     return ReadFile(QDir(folder).filePath(className + QStringLiteral(".class")));
