@@ -1,11 +1,8 @@
 #include "FilterList.h"
 
-#include "EngineErrors.h"
+#include "FileOps.h"
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <new>
 #include <string>
 
 namespace cl {
@@ -45,18 +42,11 @@ FilterList LoadFilterList(const std::string& folder)
     const auto status = std::filesystem::status(path, ec);
     if (ec || !std::filesystem::exists(status) || std::filesystem::is_directory(status))
         return {};
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    // Read through the same checked whole-file read as every other file of the engine.
+    ByteString bytes;
+    if (ReadFileContents(path, bytes))
         throw CannotOpenFile(path);
-    std::string bytes;
-    try {
-        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    } catch (const std::bad_alloc&) {
-        throw OutOfMemory();
-    }
-    if (in.bad())
-        throw CannotOpenFile(path);
-    return SplitFilterLines(ByteString(std::string_view(bytes)));
+    return SplitFilterLines(bytes);
 }
 
 }  // namespace cl
