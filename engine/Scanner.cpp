@@ -38,6 +38,17 @@ int64_t FindByte(const uint8_t* rest, int64_t remaining, uint8_t marker)
     return hit == nullptr ? 0 : static_cast<const uint8_t*>(hit) - rest + 1;
 }
 
+// The string whose length byte stands at 1-based position `lengthAt` of `rest`: the bytes after
+// it, as many as it declares or fewer where the data ends. A length byte past the end is a
+// range error, as reading it would be.
+std::string_view LengthPrefixed(const uint8_t* rest, int64_t remaining, int64_t lengthAt)
+{
+    if (lengthAt > remaining)
+        throw RangeError();
+    const int64_t count = std::min<int64_t>(rest[lengthAt - 1], remaining - lengthAt);
+    return {reinterpret_cast<const char*>(rest + lengthAt), static_cast<size_t>(count)};
+}
+
 }  // namespace
 
 void ScanClassImage(const FileImage& image, const FilterList& filter, StringList& list)
@@ -67,11 +78,8 @@ void ScanClassImage(const FileImage& image, const FilterList& filter, StringList
                 consumed += p;
                 continue;
             }
-            if (p + 2 > remaining)
-                throw RangeError();
-            const int64_t declared = rest[p + 1];
-            const int64_t m = std::min(declared, remaining - (p + 2));
-            const std::string_view found(reinterpret_cast<const char*>(rest + p + 2), static_cast<size_t>(m));
+            const std::string_view found = LengthPrefixed(rest, remaining, p + 2);
+            const auto m = static_cast<int64_t>(found.size());
             if (m > 0 && detail::IsListable(found)) {
                 if (detail::IsInFilter(found, filter)) {
                     suspicious.push_back(MakeRow(found, RowStatus::Suspicious, consumed + p));
@@ -106,11 +114,8 @@ void ScanPackImage(const FileImage& image, const FilterList& /*filter*/, StringL
         const int64_t z = FindByte(rest, remaining, 0x00);
         if (z == 0)
             break;
-        if (z + 1 > remaining)
-            throw RangeError();
-        const int64_t declared = rest[z];
-        const int64_t m = std::min(declared, remaining - (z + 1));
-        const std::string_view found(reinterpret_cast<const char*>(rest + z + 1), static_cast<size_t>(m));
+        const std::string_view found = LengthPrefixed(rest, remaining, z + 1);
+        const auto m = static_cast<int64_t>(found.size());
         if (m > 0 && detail::IsListable(found)) {
             list.rows.push_back(MakeRow(found, RowStatus::Plain, consumed + z - 1));
             ++list.PlainRowCount;
