@@ -1,0 +1,27 @@
+# The engine's sources, listed once: the engine library and the instrumented copy the fuzz
+# targets build both take them from here. Each subsystem folder lists its own files.
+set(CLASSLINGO_ENGINE_DIR ${CMAKE_CURRENT_LIST_DIR})
+set(CLASSLINGO_ENGINE_SOURCES
+  ${CLASSLINGO_ENGINE_DIR}/ByteString.cpp
+  ${CLASSLINGO_ENGINE_DIR}/Classifier.cpp
+  ${CLASSLINGO_ENGINE_DIR}/CodePage.cpp
+  ${CLASSLINGO_ENGINE_DIR}/FileOps.cpp
+  ${CLASSLINGO_ENGINE_DIR}/FileSystem.cpp
+  ${CLASSLINGO_ENGINE_DIR}/FilterList.cpp
+  ${CLASSLINGO_ENGINE_DIR}/NativeFileSystem.cpp
+  ${CLASSLINGO_ENGINE_DIR}/Replace.cpp
+  ${CLASSLINGO_ENGINE_DIR}/Scanner.cpp
+  ${CLASSLINGO_ENGINE_DIR}/Utf8.cpp
+)
+include(${CLASSLINGO_ENGINE_DIR}/classfile/Sources.cmake)
+include(${CLASSLINGO_ENGINE_DIR}/catalogue/Sources.cmake)
+
+# The libraries the engine links: libzip for JARs, libgettextpo for PO catalogues.
+function(classlingo_link_engine_dependencies target)
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(CLASSLINGO_LIBZIP REQUIRED IMPORTED_TARGET libzip)
+  find_path(CLASSLINGO_GETTEXTPO_INCLUDE gettext-po.h REQUIRED)
+  find_library(CLASSLINGO_GETTEXTPO_LIBRARY gettextpo REQUIRED)
+  target_include_directories(${target} PRIVATE ${CLASSLINGO_GETTEXTPO_INCLUDE})
+  target_link_libraries(${target} PUBLIC PkgConfig::CLASSLINGO_LIBZIP ${CLASSLINGO_GETTEXTPO_LIBRARY})
+endfunction()

@@ -1,0 +1,3 @@
+# Whole programs: JAR archives and gettext PO catalogues.
+list(APPEND CLASSLINGO_ENGINE_SOURCES
+)
