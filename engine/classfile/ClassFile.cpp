@@ -1,0 +1,966 @@
+#include "classfile/ClassFile.h"
+
+#include <cstring>
+#include <utility>
+
+namespace cl::classfile {
+
+const char* ReasonWord(ParseError reason) noexcept
+{
+    switch (reason) {
+        case ParseError::None: return "ok";
+        case ParseError::Truncated: return "truncated";
+        case ParseError::BadMagic: return "bad-magic";
+        case ParseError::BadConstantTag: return "bad-constant-tag";
+        case ParseError::BadIndex: return "bad-index";
+        case ParseError::BadReferenceKind: return "bad-reference-kind";
+        case ParseError::BadBootstrapIndex: return "bad-bootstrap-index";
+        case ParseError::BadCodeLength: return "bad-code-length";
+        case ParseError::BadOpcode: return "bad-opcode";
+        case ParseError::InstructionPastEnd: return "instruction-past-end";
+        case ParseError::BadSwitch: return "bad-switch";
+        case ParseError::AttributeOverrun: return "attribute-overrun";
+        case ParseError::AttributeUnderrun: return "attribute-underrun";
+        case ParseError::BadStackMapFrame: return "bad-stack-map-frame";
+        case ParseError::BadAnnotation: return "bad-annotation";
+        case ParseError::NestingTooDeep: return "nesting-too-deep";
+        case ParseError::TrailingBytes: return "trailing-bytes";
+        case ParseError::TooLarge: return "too-large";
+    }
+    return "unknown";
+}
+
+const Constant* ClassFile::At(uint16_t index) const noexcept
+{
+    if (index == 0 || index >= pool.size() || pool[index].tag == Tag::Unusable)
+        return nullptr;
+    return &pool[index];
+}
+
+const Constant* ClassFile::At(uint16_t index, Tag tag) const noexcept
+{
+    const Constant* c = At(index);
+    return c != nullptr && c->tag == tag ? c : nullptr;
+}
+
+std::string_view ClassFile::Utf8Bytes(uint16_t index) const noexcept
+{
+    const Constant* c = At(index, Tag::Utf8);
+    if (c == nullptr || size_t{c->Utf8Offset()} + c->Utf8Length() > bytes.size())
+        return {};
+    return {reinterpret_cast<const char*>(bytes.data()) + c->Utf8Offset(), c->Utf8Length()};
+}
+
+std::string_view ClassFile::ClassName(uint16_t classIndex) const noexcept
+{
+    const Constant* c = At(classIndex, Tag::Class);
+    return c == nullptr ? std::string_view{} : Utf8Bytes(c->NameIndex());
+}
+
+std::optional<MemberRef> ClassFile::MemberOf(uint16_t refIndex) const noexcept
+{
+    const Constant* ref = At(refIndex);
+    if (ref == nullptr ||
+        (ref->tag != Tag::Fieldref && ref->tag != Tag::Methodref && ref->tag != Tag::InterfaceMethodref))
+        return std::nullopt;
+    const Constant* nat = At(ref->NameAndTypeIndex(), Tag::NameAndType);
+    if (nat == nullptr)
+        return std::nullopt;
+    return MemberRef{ClassName(ref->ClassIndex()), Utf8Bytes(nat->NameIndex()), Utf8Bytes(nat->DescriptorIndex())};
+}
+
+std::optional<MemberRef> ClassFile::MethodHandleMember(uint16_t handleIndex) const noexcept
+{
+    const Constant* handle = At(handleIndex, Tag::MethodHandle);
+    return handle == nullptr ? std::nullopt : MemberOf(handle->ReferenceIndex());
+}
+
+std::span<const uint16_t> ClassFile::Arguments(const BootstrapMethod& method) const noexcept
+{
+    if (size_t{method.firstArgument} + method.argumentCount > bootstrapArguments.size())
+        return {};
+    return {bootstrapArguments.data() + method.firstArgument, method.argumentCount};
+}
+
+namespace {
+
+using TagMask = uint32_t;
+constexpr TagMask Bit(Tag t) { return TagMask{1} << static_cast<unsigned>(t); }
+constexpr TagMask kUtf8 = Bit(Tag::Utf8);
+constexpr TagMask kClass = Bit(Tag::Class);
+constexpr TagMask kNameAndType = Bit(Tag::NameAndType);
+constexpr TagMask kFieldref = Bit(Tag::Fieldref);
+constexpr TagMask kMethodref = Bit(Tag::Methodref);
+constexpr TagMask kInterfaceMethodref = Bit(Tag::InterfaceMethodref);
+constexpr TagMask kAnyMethodref = kMethodref | kInterfaceMethodref;
+constexpr TagMask kInteger = Bit(Tag::Integer);
+constexpr TagMask kWide = Bit(Tag::Long) | Bit(Tag::Double);
+constexpr TagMask kConstantValue = kInteger | Bit(Tag::Float) | kWide | Bit(Tag::String);
+// What ldc, ldc_w and a bootstrap method's static arguments may name.
+constexpr TagMask kLoadable = kInteger | Bit(Tag::Float) | Bit(Tag::String) | kClass | Bit(Tag::MethodHandle) |
+                              Bit(Tag::MethodType) | Bit(Tag::Dynamic);
+
+// javac never nests annotation values more than a few levels; the limit keeps a hostile file
+// from exhausting the stack.
+constexpr int kMaxNesting = 256;
+
+enum class Where : uint8_t { Class = 1, Field = 2, Method = 4, Code = 8, RecordComponent = 16 };
+constexpr uint8_t operator|(Where a, Where b) { return static_cast<uint8_t>(a) | static_cast<uint8_t>(b); }
+constexpr uint8_t operator|(uint8_t a, Where b) { return a | static_cast<uint8_t>(b); }
+
+enum class Attr : uint8_t {
+    Unknown,
+    ConstantValue,
+    Code,
+    StackMapTable,
+    Exceptions,
+    InnerClasses,
+    EnclosingMethod,
+    Empty,  // Synthetic, Deprecated
+    Signature,
+    SourceFile,
+    LineNumberTable,
+    LocalVariableTable,
+    LocalVariableTypeTable,
+    Annotations,
+    ParameterAnnotations,
+    TypeAnnotations,
+    AnnotationDefault,
+    BootstrapMethods,
+    MethodParameters,
+    Module,
+    ModulePackages,
+    ClassIndex,      // NestHost, ModuleMainClass
+    ClassIndexList,  // NestMembers, PermittedSubclasses
+    Record,
+};
+
+struct KnownAttribute {
+    std::string_view name;
+    Attr kind;
+    uint8_t where;
+};
+
+constexpr uint8_t kAnnotatable = Where::Class | Where::Field | Where::Method | Where::RecordComponent;
+
+// An attribute is only recognised where the JVM defines it; anywhere else it is skipped by
+// its length like any attribute the JVM does not know.
+constexpr KnownAttribute kKnownAttributes[] = {
+    {"Code", Attr::Code, static_cast<uint8_t>(Where::Method)},
+    {"LineNumberTable", Attr::LineNumberTable, static_cast<uint8_t>(Where::Code)},
+    {"StackMapTable", Attr::StackMapTable, static_cast<uint8_t>(Where::Code)},
+    {"LocalVariableTable", Attr::LocalVariableTable, static_cast<uint8_t>(Where::Code)},
+    {"LocalVariableTypeTable", Attr::LocalVariableTypeTable, static_cast<uint8_t>(Where::Code)},
+    {"Signature", Attr::Signature, kAnnotatable},
+    {"Exceptions", Attr::Exceptions, static_cast<uint8_t>(Where::Method)},
+    {"ConstantValue", Attr::ConstantValue, static_cast<uint8_t>(Where::Field)},
+    {"SourceFile", Attr::SourceFile, static_cast<uint8_t>(Where::Class)},
+    {"InnerClasses", Attr::InnerClasses, static_cast<uint8_t>(Where::Class)},
+    {"EnclosingMethod", Attr::EnclosingMethod, static_cast<uint8_t>(Where::Class)},
+    {"Synthetic", Attr::Empty, Where::Class | Where::Field | Where::Method},
+    {"Deprecated", Attr::Empty, Where::Class | Where::Field | Where::Method},
+    {"RuntimeVisibleAnnotations", Attr::Annotations, kAnnotatable},
+    {"RuntimeInvisibleAnnotations", Attr::Annotations, kAnnotatable},
+    {"RuntimeVisibleParameterAnnotations", Attr::ParameterAnnotations, static_cast<uint8_t>(Where::Method)},
+    {"RuntimeInvisibleParameterAnnotations", Attr::ParameterAnnotations, static_cast<uint8_t>(Where::Method)},
+    {"RuntimeVisibleTypeAnnotations", Attr::TypeAnnotations, kAnnotatable | Where::Code},
+    {"RuntimeInvisibleTypeAnnotations", Attr::TypeAnnotations, kAnnotatable | Where::Code},
+    {"AnnotationDefault", Attr::AnnotationDefault, static_cast<uint8_t>(Where::Method)},
+    {"BootstrapMethods", Attr::BootstrapMethods, static_cast<uint8_t>(Where::Class)},
+    {"MethodParameters", Attr::MethodParameters, static_cast<uint8_t>(Where::Method)},
+    {"Module", Attr::Module, static_cast<uint8_t>(Where::Class)},
+    {"ModulePackages", Attr::ModulePackages, static_cast<uint8_t>(Where::Class)},
+    {"ModuleMainClass", Attr::ClassIndex, static_cast<uint8_t>(Where::Class)},
+    {"NestHost", Attr::ClassIndex, static_cast<uint8_t>(Where::Class)},
+    {"NestMembers", Attr::ClassIndexList, static_cast<uint8_t>(Where::Class)},
+    {"PermittedSubclasses", Attr::ClassIndexList, static_cast<uint8_t>(Where::Class)},
+    {"Record", Attr::Record, static_cast<uint8_t>(Where::Class)},
+};
+
+Attr Recognise(std::string_view name, Where where)
+{
+    for (const KnownAttribute& known : kKnownAttributes) {
+        if (known.name.size() == name.size() && (known.where & static_cast<uint8_t>(where)) != 0 &&
+            known.name == name)
+            return known.kind;
+    }
+    return Attr::Unknown;
+}
+
+// Total length of each opcode's instruction; 0 for opcodes the JVM does not define, 0xFF for
+// tableswitch, lookupswitch and wide, whose length depends on their operands.
+constexpr uint8_t kVariable = 0xFF;
+struct OpcodeLengths {
+    uint8_t length[256] = {};
+    constexpr OpcodeLengths()
+    {
+        for (int op = 0x00; op <= 0xC9; ++op)
+            length[op] = 1;
+        length[0x10] = 2;  // bipush
+        length[0x11] = 3;  // sipush
+        length[0x12] = 2;  // ldc
+        length[0x13] = 3;  // ldc_w
+        length[0x14] = 3;  // ldc2_w
+        for (int op = 0x15; op <= 0x19; ++op)
+            length[op] = 2;  // iload..aload
+        for (int op = 0x36; op <= 0x3A; ++op)
+            length[op] = 2;  // istore..astore
+        length[0x84] = 3;    // iinc
+        for (int op = 0x99; op <= 0xA8; ++op)
+            length[op] = 3;  // if*, goto, jsr
+        length[0xA9] = 2;    // ret
+        length[0xAA] = kVariable;
+        length[0xAB] = kVariable;
+        for (int op = 0xB2; op <= 0xB8; ++op)
+            length[op] = 3;  // field access, invokevirtual/special/static
+        length[0xB9] = 5;    // invokeinterface
+        length[0xBA] = 5;    // invokedynamic
+        length[0xBB] = 3;    // new
+        length[0xBC] = 2;    // newarray
+        length[0xBD] = 3;    // anewarray
+        length[0xC0] = 3;    // checkcast
+        length[0xC1] = 3;    // instanceof
+        length[0xC4] = kVariable;
+        length[0xC5] = 4;  // multianewarray
+        length[0xC6] = 3;  // ifnull
+        length[0xC7] = 3;  // ifnonnull
+        length[0xC8] = 5;  // goto_w
+        length[0xC9] = 5;  // jsr_w
+    }
+};
+constexpr OpcodeLengths kOpcodes;
+
+int32_t ReadS4(const uint8_t* p)
+{
+    return static_cast<int32_t>((uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3]);
+}
+
+class Parser {
+public:
+    explicit Parser(ClassFile& cf) : cf_(cf), r_(cf.bytes.data(), cf.bytes.size()) {}
+
+    void Run()
+    {
+        if (r_.U4() != 0xCAFEBABE) {
+            r_.Fail(r_.Ok() ? ParseError::BadMagic : ParseError::Truncated, 0);
+            return Finish();
+        }
+        cf_.minorVersion = r_.U2();
+        cf_.majorVersion = r_.U2();
+        ReadPool();
+        if (r_.Ok())
+            CheckPool();
+        if (r_.Ok())
+            ReadClassBody();
+        if (r_.Ok() && r_.Position() != cf_.bytes.size())
+            r_.Fail(ParseError::TrailingBytes, r_.Position());
+        if (r_.Ok())
+            CheckBootstrapIndices();
+        Finish();
+    }
+
+private:
+    void Finish()
+    {
+        cf_.parsed = r_.Ok();
+        cf_.error = r_.Error();
+        cf_.errorOffset = r_.ErrorOffset();
+    }
+
+    bool HasTag(uint16_t index, TagMask allowed) const
+    {
+        return index != 0 && index < cf_.pool.size() && (Bit(cf_.pool[index].tag) & allowed) != 0;
+    }
+
+    // Checks an index read from 0-based offset `at` against the tags allowed there.
+    bool Check(uint16_t index, size_t at, TagMask allowed)
+    {
+        return HasTag(index, allowed) || r_.Fail(ParseError::BadIndex, at);
+    }
+
+    uint16_t Index(TagMask allowed)
+    {
+        const size_t at = r_.Position();
+        const uint16_t index = r_.U2();
+        return r_.Ok() && Check(index, at, allowed) ? index : 0;
+    }
+
+    // An index that may be zero for "none".
+    uint16_t OptionalIndex(TagMask allowed)
+    {
+        const size_t at = r_.Position();
+        const uint16_t index = r_.U2();
+        return r_.Ok() && index != 0 && Check(index, at, allowed) ? index : 0;
+    }
+
+    void MarkUse(uint16_t utf8Index, uint8_t bits)
+    {
+        if (utf8Index != 0)
+            cf_.utf8Uses[utf8Index] |= bits;
+    }
+
+    uint16_t Utf8(uint8_t bits)
+    {
+        const uint16_t index = Index(kUtf8);
+        MarkUse(index, bits);
+        return index;
+    }
+
+    uint16_t OptionalUtf8(uint8_t bits)
+    {
+        const uint16_t index = OptionalIndex(kUtf8);
+        MarkUse(index, bits);
+        return index;
+    }
+
+    void IndexList(TagMask allowed)
+    {
+        const uint16_t count = r_.U2();
+        for (uint32_t i = 0; i < count && r_.Ok(); ++i)
+            Index(allowed);
+    }
+
+    // ---- Constant pool
+
+    void ReadPool()
+    {
+        const uint16_t count = r_.U2();
+        if (!r_.Ok())
+            return;
+        cf_.constantPoolCount = count;
+        cf_.pool.reserve(count == 0 ? 1 : count);
+        cf_.pool.emplace_back();
+        for (uint32_t i = 1; i < count && r_.Ok(); ++i) {
+            Constant c;
+            const size_t at = r_.Position();
+            c.offset = static_cast<uint32_t>(at);
+            const uint8_t tag = r_.U1();
+            switch (tag) {
+                case 1:
+                    c.first = r_.U2();
+                    r_.Skip(c.first);
+                    break;
+                case 3:
+                case 4: r_.Skip(4); break;
+                case 5:
+                case 6: r_.Skip(8); break;
+                case 7:
+                case 8:
+                case 16:
+                case 19:
+                case 20: c.first = r_.U2(); break;
+                case 9:
+                case 10:
+                case 11:
+                case 12:
+                case 17:
+                case 18:
+                    c.first = r_.U2();
+                    c.second = r_.U2();
+                    break;
+                case 15:
+                    c.referenceKind = r_.U1();
+                    c.first = r_.U2();
+                    break;
+                default: r_.Fail(ParseError::BadConstantTag, at); return;
+            }
+            if (!r_.Ok())
+                return;
+            c.tag = static_cast<Tag>(tag);
+            c.size = static_cast<uint32_t>(r_.Position() - at);
+            cf_.pool.push_back(c);
+            if (tag == 5 || tag == 6) {
+                // A Long or Double takes two slots, and the second must exist.
+                if (i + 1 >= count) {
+                    r_.Fail(ParseError::BadIndex, at);
+                    return;
+                }
+                cf_.pool.emplace_back();
+                ++i;
+            }
+        }
+        cf_.poolEnd = r_.Position();
+    }
+
+    // References inside the pool may point forwards, so they are checked once it is read.
+    void CheckPool()
+    {
+        cf_.utf8Uses.assign(cf_.pool.size(), 0);
+        for (size_t i = 1; i < cf_.pool.size() && r_.Ok(); ++i) {
+            const Constant& c = cf_.pool[i];
+            const size_t first = c.offset + 1;
+            const size_t second = c.offset + 3;
+            switch (c.tag) {
+                case Tag::Class:
+                    if (Check(c.NameIndex(), first, kUtf8)) {
+                        const Constant& name = cf_.pool[c.NameIndex()];
+                        const bool array = name.Utf8Length() > 0 && cf_.bytes[name.Utf8Offset()] == '[';
+                        MarkUse(c.NameIndex(), array ? use::kDescriptor : use::kName);
+                    }
+                    break;
+                case Tag::String:
+                    if (Check(c.StringIndex(), first, kUtf8))
+                        MarkUse(c.StringIndex(), use::kString);
+                    break;
+                case Tag::Fieldref:
+                case Tag::Methodref:
+                case Tag::InterfaceMethodref:
+                    Check(c.ClassIndex(), first, kClass) && Check(c.NameAndTypeIndex(), second, kNameAndType);
+                    break;
+                case Tag::NameAndType:
+                    if (Check(c.NameIndex(), first, kUtf8) && Check(c.DescriptorIndex(), second, kUtf8)) {
+                        MarkUse(c.NameIndex(), use::kName);
+                        MarkUse(c.DescriptorIndex(), use::kDescriptor);
+                    }
+                    break;
+                case Tag::MethodHandle: CheckMethodHandle(c); break;
+                case Tag::MethodType:
+                    if (Check(c.DescriptorIndex(), first, kUtf8))
+                        MarkUse(c.DescriptorIndex(), use::kDescriptor);
+                    break;
+                case Tag::Dynamic:
+                case Tag::InvokeDynamic: Check(c.NameAndTypeIndex(), second, kNameAndType); break;
+                case Tag::Module:
+                case Tag::Package:
+                    if (Check(c.NameIndex(), first, kUtf8))
+                        MarkUse(c.NameIndex(), use::kName);
+                    break;
+                default: break;
+            }
+        }
+    }
+
+    void CheckMethodHandle(const Constant& c)
+    {
+        TagMask allowed = 0;
+        switch (c.referenceKind) {
+            case 1:  // getField
+            case 2:  // getStatic
+            case 3:  // putField
+            case 4:  // putStatic
+                allowed = kFieldref;
+                break;
+            case 5:  // invokeVirtual
+            case 8:  // newInvokeSpecial
+                allowed = kMethodref;
+                break;
+            case 6:  // invokeStatic
+            case 7:  // invokeSpecial
+                allowed = kAnyMethodref;
+                break;
+            case 9: allowed = kInterfaceMethodref; break;  // invokeInterface
+            default: r_.Fail(ParseError::BadReferenceKind, c.offset + 1); return;
+        }
+        Check(c.ReferenceIndex(), c.offset + 2, allowed);
+    }
+
+    void CheckBootstrapIndices()
+    {
+        for (const Constant& c : cf_.pool) {
+            if ((c.tag == Tag::Dynamic || c.tag == Tag::InvokeDynamic) &&
+                c.BootstrapIndex() >= cf_.bootstrapMethods.size()) {
+                r_.Fail(ParseError::BadBootstrapIndex, c.offset + 1);
+                return;
+            }
+        }
+    }
+
+    // ---- Class, fields, methods
+
+    void ReadClassBody()
+    {
+        cf_.accessFlags = r_.U2();
+        cf_.thisClass = Index(kClass);
+        cf_.superClass = OptionalIndex(kClass);
+        const uint16_t interfaces = r_.U2();
+        cf_.interfaces.reserve(interfaces);
+        for (uint32_t i = 0; i < interfaces && r_.Ok(); ++i)
+            cf_.interfaces.push_back(Index(kClass));
+        ReadMembers(cf_.fields, Where::Field);
+        ReadMembers(cf_.methods, Where::Method);
+        Attributes(Where::Class, 0);
+    }
+
+    void ReadMembers(std::vector<Member>& members, Where where)
+    {
+        const uint16_t count = r_.U2();
+        members.reserve(count);
+        for (uint32_t i = 0; i < count && r_.Ok(); ++i) {
+            Member m;
+            m.accessFlags = r_.U2();
+            m.nameIndex = Utf8(use::kName);
+            m.descriptorIndex = Utf8(use::kDescriptor);
+            if (!r_.Ok())
+                return;
+            members.push_back(m);
+            Attributes(where, static_cast<uint16_t>(i));
+        }
+    }
+
+    // ---- Attributes
+
+    void Attributes(Where where, uint16_t method)
+    {
+        const uint16_t count = r_.U2();
+        for (uint32_t i = 0; i < count && r_.Ok(); ++i) {
+            const uint16_t name = Utf8(use::kAttribute);
+            const uint32_t length = r_.U4();
+            if (!r_.Ok())
+                return;
+            const size_t start = r_.Position();
+            if (length > r_.Remaining()) {
+                r_.Fail(r_.OverrunReason(), start);
+                return;
+            }
+            const Attr kind = Recognise(cf_.Utf8Bytes(name), where);
+            if (kind == Attr::Unknown) {
+                r_.Skip(length);
+                continue;
+            }
+            const ByteReader::Window outer = r_.Narrow(start + length, ParseError::AttributeOverrun);
+            Attribute(kind, method);
+            if (r_.Ok() && r_.Position() != start + length)
+                r_.Fail(ParseError::AttributeUnderrun, r_.Position());
+            r_.Restore(outer);
+        }
+    }
+
+    void Attribute(Attr kind, uint16_t method)
+    {
+        switch (kind) {
+            case Attr::Unknown:
+            case Attr::Empty: break;
+            case Attr::ConstantValue: Index(kConstantValue); break;
+            case Attr::Code: Code(method); break;
+            case Attr::StackMapTable: StackMapTable(); break;
+            case Attr::Exceptions:
+            case Attr::ClassIndexList: IndexList(kClass); break;
+            case Attr::ClassIndex: Index(kClass); break;
+            case Attr::ModulePackages: IndexList(Bit(Tag::Package)); break;
+            case Attr::InnerClasses: {
+                const uint16_t count = r_.U2();
+                for (uint32_t i = 0; i < count && r_.Ok(); ++i) {
+                    Index(kClass);
+                    OptionalIndex(kClass);
+                    OptionalUtf8(use::kName);
+                    r_.U2();
+                }
+                break;
+            }
+            case Attr::EnclosingMethod:
+                Index(kClass);
+                OptionalIndex(kNameAndType);
+                break;
+            case Attr::Signature: Utf8(use::kSignature); break;
+            case Attr::SourceFile: Utf8(use::kOther); break;
+            case Attr::LineNumberTable: r_.Skip(size_t{r_.U2()} * 4); break;
+            case Attr::LocalVariableTable:
+            case Attr::LocalVariableTypeTable: {
+                const uint8_t typeUse = kind == Attr::LocalVariableTable ? use::kDescriptor : use::kSignature;
+                const uint16_t count = r_.U2();
+                for (uint32_t i = 0; i < count && r_.Ok(); ++i) {
+                    r_.Skip(4);  // start_pc, length
+                    Utf8(use::kName);
+                    Utf8(typeUse);
+                    r_.Skip(2);  // slot
+                }
+                break;
+            }
+            case Attr::Annotations: {
+                const uint16_t count = r_.U2();
+                for (uint32_t i = 0; i < count && r_.Ok(); ++i)
+                    Annotation(0);
+                break;
+            }
+            case Attr::ParameterAnnotations: {
+                const uint8_t parameters = r_.U1();
+                for (uint32_t p = 0; p < parameters && r_.Ok(); ++p) {
+                    const uint16_t count = r_.U2();
+                    for (uint32_t i = 0; i < count && r_.Ok(); ++i)
+                        Annotation(0);
+                }
+                break;
+            }
+            case Attr::TypeAnnotations: {
+                const uint16_t count = r_.U2();
+                for (uint32_t i = 0; i < count && r_.Ok(); ++i)
+                    TypeAnnotation();
+                break;
+            }
+            case Attr::AnnotationDefault: ElementValue(0); break;
+            case Attr::BootstrapMethods: BootstrapMethods(); break;
+            case Attr::MethodParameters: {
+                const uint8_t count = r_.U1();
+                for (uint32_t i = 0; i < count && r_.Ok(); ++i) {
+                    OptionalUtf8(use::kName);
+                    r_.U2();
+                }
+                break;
+            }
+            case Attr::Module: Module(); break;
+            case Attr::Record: {
+                const uint16_t count = r_.U2();
+                for (uint32_t i = 0; i < count && r_.Ok(); ++i) {
+                    Utf8(use::kName);
+                    Utf8(use::kDescriptor);
+                    Attributes(Where::RecordComponent, 0);
+                }
+                break;
+            }
+        }
+    }
+
+    void BootstrapMethods()
+    {
+        const uint16_t count = r_.U2();
+        for (uint32_t i = 0; i < count && r_.Ok(); ++i) {
+            BootstrapMethod m;
+            m.methodHandleIndex = Index(Bit(Tag::MethodHandle));
+            m.argumentCount = r_.U2();
+            m.firstArgument = static_cast<uint32_t>(cf_.bootstrapArguments.size());
+            for (uint32_t a = 0; a < m.argumentCount && r_.Ok(); ++a)
+                cf_.bootstrapArguments.push_back(Index(kLoadable));
+            if (!r_.Ok())
+                return;
+            cf_.bootstrapMethods.push_back(m);
+        }
+    }
+
+    void Module()
+    {
+        const TagMask module = Bit(Tag::Module);
+        const TagMask package = Bit(Tag::Package);
+        Index(module);
+        r_.U2();  // flags
+        OptionalUtf8(use::kOther);
+        const uint16_t requiresCount = r_.U2();
+        for (uint32_t i = 0; i < requiresCount && r_.Ok(); ++i) {
+            Index(module);
+            r_.U2();
+            OptionalUtf8(use::kOther);
+        }
+        for (int table = 0; table < 2 && r_.Ok(); ++table) {  // exports, then opens
+            const uint16_t count = r_.U2();
+            for (uint32_t i = 0; i < count && r_.Ok(); ++i) {
+                Index(package);
+                r_.U2();
+                IndexList(module);
+            }
+        }
+        IndexList(kClass);  // uses
+        const uint16_t provides = r_.U2();
+        for (uint32_t i = 0; i < provides && r_.Ok(); ++i) {
+            Index(kClass);
+            IndexList(kClass);
+        }
+    }
+
+    // ---- Annotations
+
+    void Annotation(int depth)
+    {
+        Utf8(use::kDescriptor);
+        ElementValuePairs(depth);
+    }
+
+    void ElementValuePairs(int depth)
+    {
+        const uint16_t pairs = r_.U2();
+        for (uint32_t i = 0; i < pairs && r_.Ok(); ++i) {
+            Utf8(use::kName);
+            ElementValue(depth + 1);
+        }
+    }
+
+    void ElementValue(int depth)
+    {
+        const size_t at = r_.Position();
+        if (depth > kMaxNesting) {
+            r_.Fail(ParseError::NestingTooDeep, at);
+            return;
+        }
+        const uint8_t tag = r_.U1();
+        switch (tag) {
+            case 'B':
+            case 'C':
+            case 'I':
+            case 'S':
+            case 'Z': Index(kInteger); break;
+            case 'D': Index(Bit(Tag::Double)); break;
+            case 'F': Index(Bit(Tag::Float)); break;
+            case 'J': Index(Bit(Tag::Long)); break;
+            case 's': {
+                const uint16_t text = Utf8(use::kAnnotation);
+                if (text != 0)
+                    cf_.annotationStrings.push_back(text);
+                break;
+            }
+            case 'e':
+                Utf8(use::kDescriptor);
+                Utf8(use::kName);
+                break;
+            case 'c': Utf8(use::kDescriptor); break;
+            case '@': Annotation(depth + 1); break;
+            case '[': {
+                const uint16_t count = r_.U2();
+                for (uint32_t i = 0; i < count && r_.Ok(); ++i)
+                    ElementValue(depth + 1);
+                break;
+            }
+            default:
+                if (r_.Ok())
+                    r_.Fail(ParseError::BadAnnotation, at);
+                break;
+        }
+    }
+
+    void TypeAnnotation()
+    {
+        const size_t at = r_.Position();
+        const uint8_t target = r_.U1();
+        switch (target) {
+            case 0x00:
+            case 0x01:
+            case 0x16: r_.Skip(1); break;  // type parameter, formal parameter
+            case 0x10:
+            case 0x17:
+            case 0x42:
+            case 0x43:
+            case 0x44:
+            case 0x45:
+            case 0x46: r_.Skip(2); break;  // supertype, throws, catch, offset
+            case 0x11:
+            case 0x12: r_.Skip(2); break;  // type parameter bound
+            case 0x13:
+            case 0x14:
+            case 0x15: break;  // field, return, receiver
+            case 0x40:
+            case 0x41: r_.Skip(size_t{r_.U2()} * 6); break;  // local variable ranges
+            case 0x47:
+            case 0x48:
+            case 0x49:
+            case 0x4A:
+            case 0x4B: r_.Skip(3); break;  // type argument
+            default:
+                if (r_.Ok())
+                    r_.Fail(ParseError::BadAnnotation, at);
+                return;
+        }
+        r_.Skip(size_t{r_.U1()} * 2);  // type_path
+        Annotation(0);
+    }
+
+    // ---- Code
+
+    void StackMapTable()
+    {
+        const uint16_t count = r_.U2();
+        for (uint32_t i = 0; i < count && r_.Ok(); ++i) {
+            const size_t at = r_.Position();
+            const uint8_t frame = r_.U1();
+            if (frame < 64)
+                continue;  // same
+            if (frame < 128) {
+                VerificationType();
+            } else if (frame < 247) {
+                if (r_.Ok())
+                    r_.Fail(ParseError::BadStackMapFrame, at);
+            } else if (frame == 247) {
+                r_.U2();
+                VerificationType();
+            } else if (frame <= 251) {
+                r_.U2();  // chop, same extended
+            } else if (frame <= 254) {
+                r_.U2();
+                for (int k = 251; k < frame && r_.Ok(); ++k)
+                    VerificationType();
+            } else {
+                r_.U2();
+                for (int list = 0; list < 2 && r_.Ok(); ++list) {  // locals, then stack
+                    const uint16_t n = r_.U2();
+                    for (uint32_t k = 0; k < n && r_.Ok(); ++k)
+                        VerificationType();
+                }
+            }
+        }
+    }
+
+    void VerificationType()
+    {
+        const size_t at = r_.Position();
+        const uint8_t tag = r_.U1();
+        if (tag == 7)
+            Index(kClass);
+        else if (tag == 8)
+            r_.U2();  // offset of the `new`
+        else if (tag > 8 && r_.Ok())
+            r_.Fail(ParseError::BadStackMapFrame, at);
+    }
+
+    void Code(uint16_t method)
+    {
+        r_.Skip(4);  // max_stack, max_locals
+        const size_t lengthAt = r_.Position();
+        const uint32_t length = r_.U4();
+        if (!r_.Ok())
+            return;
+        if (length == 0 || length > 65535) {
+            r_.Fail(ParseError::BadCodeLength, lengthAt);
+            return;
+        }
+        if (length > r_.Remaining()) {
+            r_.Fail(r_.OverrunReason(), r_.Position());
+            return;
+        }
+        CodeInfo info;
+        info.method = method;
+        info.codeOffset = static_cast<uint32_t>(r_.Position());
+        info.codeLength = length;
+        if (!WalkBytecode(info))
+            return;
+        r_.Skip(length);
+        cf_.codes.push_back(std::move(info));
+        const uint16_t handlers = r_.U2();
+        for (uint32_t i = 0; i < handlers && r_.Ok(); ++i) {
+            r_.Skip(6);  // start_pc, end_pc, handler_pc
+            OptionalIndex(kClass);
+        }
+        Attributes(Where::Code, method);
+    }
+
+    // The constant-pool operand at code[pc + 1] (`wide` for a 2-byte index).
+    uint16_t Operand(const uint8_t* code, uint32_t pc, bool wide) const
+    {
+        return wide ? static_cast<uint16_t>((code[pc + 1] << 8) | code[pc + 2]) : code[pc + 1];
+    }
+
+    bool IsStringHashCode(uint16_t methodref) const
+    {
+        const Constant& ref = cf_.pool[methodref];
+        const Constant& nat = cf_.pool[ref.NameAndTypeIndex()];
+        return cf_.Utf8Bytes(nat.NameIndex()) == "hashCode" && cf_.Utf8Bytes(nat.DescriptorIndex()) == "()I" &&
+               cf_.ClassName(ref.ClassIndex()) == "java/lang/String";
+    }
+
+    bool WalkBytecode(CodeInfo& info)
+    {
+        const uint8_t* code = cf_.bytes.data() + info.codeOffset;
+        const uint32_t end = info.codeLength;
+        const size_t base = info.codeOffset;
+        uint32_t pc = 0;
+        while (pc < end) {
+            const uint8_t op = code[pc];
+            uint32_t length = kOpcodes.length[op];
+            if (length == 0)
+                return r_.Fail(ParseError::BadOpcode, base + pc);
+            if (length == kVariable) {
+                if (op == 0xC4) {  // wide
+                    if (pc + 1 >= end)
+                        return r_.Fail(ParseError::InstructionPastEnd, base + pc);
+                    const uint8_t widened = code[pc + 1];
+                    if (widened == 0x84)
+                        length = 6;  // iinc
+                    else if ((widened >= 0x15 && widened <= 0x19) || (widened >= 0x36 && widened <= 0x3A) ||
+                             widened == 0xA9)
+                        length = 4;
+                    else
+                        return r_.Fail(ParseError::BadOpcode, base + pc + 1);
+                } else {
+                    const uint32_t operands = (pc + 4) & ~3u;  // padded to a multiple of four from the code start
+                    const uint32_t fixed = op == 0xAA ? 12 : 8;
+                    if (uint64_t{operands} + fixed > end)
+                        return r_.Fail(ParseError::InstructionPastEnd, base + pc);
+                    const uint8_t* p = code + operands;
+                    int64_t entries = 0;
+                    if (op == 0xAA) {
+                        const int32_t low = ReadS4(p + 4);
+                        const int32_t high = ReadS4(p + 8);
+                        if (high < low)
+                            return r_.Fail(ParseError::BadSwitch, base + pc);
+                        entries = int64_t{high} - low + 1;
+                        if (operands + fixed + uint64_t(entries) * 4 > end)
+                            return r_.Fail(ParseError::InstructionPastEnd, base + pc);
+                        for (int64_t v = low; v <= high; ++v)
+                            info.switchKeys.push_back(static_cast<int32_t>(v));
+                        length = static_cast<uint32_t>(operands + fixed + entries * 4 - pc);
+                    } else {
+                        const int32_t pairs = ReadS4(p + 4);
+                        if (pairs < 0)
+                            return r_.Fail(ParseError::BadSwitch, base + pc);
+                        if (operands + fixed + uint64_t(pairs) * 8 > end)
+                            return r_.Fail(ParseError::InstructionPastEnd, base + pc);
+                        for (int32_t k = 0; k < pairs; ++k)
+                            info.switchKeys.push_back(ReadS4(p + 8 + size_t(k) * 8));
+                        length = static_cast<uint32_t>(operands + fixed + uint64_t(pairs) * 8 - pc);
+                    }
+                }
+            }
+            if (uint64_t{pc} + length > end)
+                return r_.Fail(ParseError::InstructionPastEnd, base + pc);
+            if (!CodeOperand(code, pc, op, info))
+                return false;
+            pc += length;
+        }
+        return true;
+    }
+
+    bool CodeOperand(const uint8_t* code, uint32_t pc, uint8_t op, CodeInfo& info)
+    {
+        TagMask allowed = 0;
+        switch (op) {
+            case 0x12:  // ldc
+            case 0x13:  // ldc_w
+            {
+                const uint16_t index = Operand(code, pc, op == 0x13);
+                if (!Check(index, info.codeOffset + pc + 1, kLoadable))
+                    return false;
+                if (cf_.pool[index].tag == Tag::String)
+                    info.strings.push_back({pc, index});
+                return true;
+            }
+            case 0x14: allowed = kWide | Bit(Tag::Dynamic); break;                  // ldc2_w
+            case 0xB2: case 0xB3: case 0xB4: case 0xB5: allowed = kFieldref; break;  // field access
+            case 0xB6: {                                                             // invokevirtual
+                const uint16_t index = Operand(code, pc, true);
+                if (!Check(index, info.codeOffset + pc + 1, kMethodref))
+                    return false;
+                if (!info.callsStringHashCode && IsStringHashCode(index))
+                    info.callsStringHashCode = true;
+                return true;
+            }
+            case 0xB7: case 0xB8: allowed = kAnyMethodref; break;  // invokespecial, invokestatic
+            case 0xB9: allowed = kInterfaceMethodref; break;
+            case 0xBA: {  // invokedynamic
+                const uint16_t index = Operand(code, pc, true);
+                if (!Check(index, info.codeOffset + pc + 1, Bit(Tag::InvokeDynamic)))
+                    return false;
+                info.invokeDynamics.push_back({pc, index});
+                return true;
+            }
+            case 0xBB: case 0xBD: case 0xC0: case 0xC1: case 0xC5: allowed = kClass; break;
+            default: return true;
+        }
+        return Check(Operand(code, pc, true), info.codeOffset + pc + 1, allowed);
+    }
+
+    ClassFile& cf_;
+    ByteReader r_;
+};
+
+}  // namespace
+
+ClassFile ParseClassFile(const uint8_t* data, size_t size)
+{
+    ClassFile cf;
+    if (size >= (size_t{1} << 32)) {
+        // Every offset in the model is 32-bit; a class file is never this large.
+        cf.error = ParseError::TooLarge;
+        return cf;
+    }
+    if (size > 0)
+        cf.bytes.assign(data, data + size);
+    Parser(cf).Run();
+    return cf;
+}
+
+}  // namespace cl::classfile
