@@ -1,0 +1,296 @@
+#include "catalogue/Translation.h"
+
+#include "catalogue/ClassRewriter.h"
+#include "catalogue/Recipe.h"
+#include "classfile/ModifiedUtf8.h"
+
+#include <algorithm>
+#include <set>
+#include <unordered_set>
+
+namespace cl::catalogue {
+
+namespace {
+
+using classfile::ClassFile;
+using classfile::Role;
+using classfile::Tag;
+
+// The CONSTANT_String indices that are string-concatenation recipes, and of those the ones
+// holding a constant slot (U+0002), which a catalogue cannot show.
+std::set<uint16_t> RecipeStrings(const ClassFile& cf)
+{
+    std::set<uint16_t> recipes;
+    for (const classfile::BootstrapMethod& method : cf.bootstrapMethods) {
+        const auto member = cf.MethodHandleMember(method.methodHandleIndex);
+        if (!member || member->className != "java/lang/invoke/StringConcatFactory" ||
+            member->name != "makeConcatWithConstants")
+            continue;
+        const auto arguments = cf.Arguments(method);
+        if (!arguments.empty() && cf.At(arguments[0], Tag::String))
+            recipes.insert(arguments[0]);
+    }
+    return recipes;
+}
+
+// A text a PO entry can carry: not empty, no U+0000 (C strings) and no U+0004 (gettext's
+// context separator). Unpaired surrogates already failed the conversion to UTF-8.
+bool Offerable(const std::string& utf8)
+{
+    return !utf8.empty() && utf8.find('\0') == std::string::npos && utf8.find('\x04') == std::string::npos;
+}
+
+bool IsLiteralRole(Role role)
+{
+    return role == Role::Literal || role == Role::Shared;
+}
+
+std::string EntryOf(const Program& program, const Place& place)
+{
+    return program.classes[place.classIndex].entry;
+}
+
+}  // namespace
+
+Extraction Extract(const Program& program, const ExtractOptions& options)
+{
+    Extraction ex;
+    ex.classFiles.reserve(program.classes.size());
+    auto add = [&](std::string msgid, const Place& place) {
+        auto [it, fresh] = ex.byMsgid.emplace(msgid, ex.entries.size());
+        if (fresh)
+            ex.entries.push_back({std::move(msgid), {}});
+        ex.entries[it->second].places.push_back(place);
+    };
+
+    for (std::size_t ci = 0; ci < program.classes.size(); ++ci) {
+        const std::string& bytes = program.classes[ci].bytes;
+        ex.classFiles.push_back(
+            classfile::ParseClassFile(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+        const ClassFile& cf = ex.classFiles.back();
+        ex.roles.push_back(classfile::ComputeRoles(cf));
+        const std::vector<Role>& roles = ex.roles.back();
+        if (!cf.parsed) {
+            ex.unparsable.push_back(program.classes[ci].entry);
+            continue;
+        }
+        // A text that is a key anywhere in the class is left alone everywhere in it.
+        std::unordered_set<std::string_view> keys;
+        for (std::size_t i = 1; i < cf.pool.size(); ++i) {
+            if (roles[i] == Role::Key)
+                keys.insert(cf.Utf8Bytes(static_cast<uint16_t>(i)));
+        }
+        const std::set<uint16_t> recipes = RecipeStrings(cf);
+        std::set<uint16_t> annotationValues;
+        if (options.annotations)
+            annotationValues.insert(cf.annotationStrings.begin(), cf.annotationStrings.end());
+
+        for (std::size_t i = 1; i < cf.pool.size(); ++i) {
+            const auto index = static_cast<uint16_t>(i);
+            const classfile::Constant& c = cf.pool[i];
+            uint16_t utf8Index = 0;
+            PlaceKind kind = PlaceKind::Literal;
+            if (c.tag == Tag::String && c.StringIndex() < roles.size() && IsLiteralRole(roles[c.StringIndex()])) {
+                utf8Index = c.StringIndex();
+                kind = recipes.count(index) ? PlaceKind::Recipe : PlaceKind::Literal;
+            } else if (c.tag == Tag::Utf8 && roles[i] == Role::Annotation && annotationValues.count(index)) {
+                utf8Index = index;
+                kind = PlaceKind::Annotation;
+            } else {
+                continue;
+            }
+            const std::string_view modified = cf.Utf8Bytes(utf8Index);
+            if (keys.count(modified))
+                continue;
+            std::string utf8;
+            if (!classfile::Utf8FromModifiedUtf8(modified, utf8).Ok() || !Offerable(utf8)) {
+                ++ex.notOfferable;
+                continue;
+            }
+            Place place{ci, index, kind, 0};
+            if (kind == PlaceKind::Recipe) {
+                if (utf8.find(kRecipeConstant) != std::string::npos) {
+                    ++ex.notOfferable;
+                    continue;
+                }
+                place.slots = CountRecipeSlots(utf8);
+                utf8 = RecipeToMessage(utf8);
+            }
+            add(std::move(utf8), place);
+        }
+    }
+    return ex;
+}
+
+std::vector<PoEntry> CatalogueEntries(const Program& program, const Extraction& extraction)
+{
+    std::vector<PoEntry> out;
+    out.reserve(extraction.entries.size());
+    for (const CatalogueEntry& entry : extraction.entries) {
+        PoEntry po;
+        po.msgid = entry.msgid;
+        std::size_t slots = 0;
+        for (const Place& place : entry.places) {
+            po.references.push_back({EntryOf(program, place), place.index});
+            if (place.kind == PlaceKind::Recipe)
+                slots = std::max(slots, place.slots);
+        }
+        if (slots > 0) {
+            std::string names;
+            for (std::size_t k = 0; k < slots && k < 10; ++k)
+                names += (k ? ", {" : "{") + std::to_string(k) + "}";
+            if (slots > 10)
+                names += ", ...";
+            po.extractedComments.push_back(names + " stand for values the program fills in: keep every one of them,");
+            po.extractedComments.push_back("in this order. Write a brace of the text itself doubled: {{ or }}.");
+        }
+        out.push_back(std::move(po));
+    }
+    return out;
+}
+
+namespace {
+
+ApplyProblem::Kind FromRecipe(RecipeProblem problem)
+{
+    switch (problem) {
+        case RecipeProblem::MissingSlot: return ApplyProblem::Kind::MissingSlot;
+        case RecipeProblem::ExtraSlot: return ApplyProblem::Kind::ExtraSlot;
+        case RecipeProblem::SlotOutOfOrder: return ApplyProblem::Kind::SlotOutOfOrder;
+        case RecipeProblem::StrayBrace: return ApplyProblem::Kind::StrayBrace;
+        case RecipeProblem::ControlChar: return ApplyProblem::Kind::ControlChar;
+        case RecipeProblem::None: break;
+    }
+    return ApplyProblem::Kind::BadText;
+}
+
+}  // namespace
+
+ApplyPlan PlanApply(const Program& program, const Extraction& ex, const std::vector<PoMessage>& messages)
+{
+    ApplyPlan plan;
+    std::vector<PoolEdits> edits(program.classes.size());
+    std::vector<std::size_t> placesPerClass(program.classes.size(), 0);
+    // Which msgid an in-place Utf8 edit came from, so that a second, different text for the
+    // same entry gets a Utf8 of its own instead of overwriting the first.
+    for (const PoMessage& message : messages) {
+        if (message.obsolete)
+            continue;
+        if (message.plural) {
+            ++plan.summary.plural;
+            continue;
+        }
+        if (message.msgstr.empty()) {
+            ++plan.summary.untranslated;
+            continue;
+        }
+        if (message.fuzzy) {
+            ++plan.summary.fuzzy;
+            continue;
+        }
+        const auto found = ex.byMsgid.find(message.msgid);
+        if (found == ex.byMsgid.end()) {
+            ++plan.summary.notFound;
+            continue;
+        }
+        bool applied = false;
+        for (const Place& place : ex.entries[found->second].places) {
+            auto problem = [&](ApplyProblem::Kind kind) {
+                plan.problems.push_back({kind, message.msgid, EntryOf(program, place), place.index});
+            };
+            std::string text = message.msgstr;
+            if (place.kind == PlaceKind::Recipe) {
+                RecipeResult recipe = MessageToRecipe(text, place.slots);
+                if (recipe.problem != RecipeProblem::None) {
+                    problem(FromRecipe(recipe.problem));
+                    break;  // one report per entry is enough
+                }
+                text = std::move(recipe.recipe);
+            }
+            std::string modified;
+            if (!classfile::ModifiedUtf8FromUtf8(text, modified).Ok()) {
+                problem(ApplyProblem::Kind::BadText);
+                break;
+            }
+            if (modified.size() > 65535) {
+                problem(ApplyProblem::Kind::TextTooLong);
+                break;
+            }
+            const ClassFile& cf = ex.classFiles[place.classIndex];
+            const std::vector<Role>& roles = ex.roles[place.classIndex];
+            PoolEdits& edit = edits[place.classIndex];
+            const uint16_t utf8Index = place.kind == PlaceKind::Annotation ? place.index : cf.pool[place.index].StringIndex();
+            applied = true;
+            if (cf.Utf8Bytes(utf8Index) == modified && edit.utf8.count(utf8Index) == 0)
+                continue;  // translated as itself
+            if (place.kind == PlaceKind::Annotation ||
+                (roles[utf8Index] == Role::Literal &&
+                 (edit.utf8.count(utf8Index) == 0 || edit.utf8[utf8Index] == modified))) {
+                edit.utf8[utf8Index] = modified;
+            } else {
+                edit.detached[place.index] = modified;
+            }
+            ++placesPerClass[place.classIndex];
+        }
+        if (applied)
+            ++plan.summary.textsApplied;
+    }
+    if (!plan.problems.empty())
+        return plan;
+
+    for (std::size_t ci = 0; ci < program.classes.size(); ++ci) {
+        if (edits[ci].utf8.empty() && edits[ci].detached.empty())
+            continue;
+        RewriteResult rewritten = RewriteClass(ex.classFiles[ci], edits[ci]);
+        if (rewritten.problem != RewriteProblem::None) {
+            const ApplyProblem::Kind kind = rewritten.problem == RewriteProblem::TextTooLong
+                                                ? ApplyProblem::Kind::TextTooLong
+                                            : rewritten.problem == RewriteProblem::PoolTooLarge
+                                                ? ApplyProblem::Kind::PoolTooLarge
+                                                : ApplyProblem::Kind::NotReparsed;
+            plan.problems.push_back({kind, "", program.classes[ci].entry, rewritten.index});
+            continue;
+        }
+        plan.summary.placesChanged += placesPerClass[ci];
+        ++plan.summary.classesChanged;
+        plan.changed[program.classes[ci].entry] = std::move(rewritten.bytes);
+    }
+    if (!plan.problems.empty())
+        plan.changed.clear();
+    return plan;
+}
+
+std::vector<StringRow> ListStrings(const Program& program, const Extraction& ex, bool all)
+{
+    std::vector<StringRow> rows;
+    for (std::size_t ci = 0; ci < program.classes.size(); ++ci) {
+        const ClassFile& cf = ex.classFiles[ci];
+        if (!cf.parsed)
+            continue;
+        const std::vector<Role>& roles = ex.roles[ci];
+        std::set<uint16_t> recipeTexts;
+        for (const uint16_t s : RecipeStrings(cf))
+            recipeTexts.insert(cf.pool[s].StringIndex());
+        for (std::size_t i = 1; i < cf.pool.size(); ++i) {
+            if (cf.pool[i].tag != Tag::Utf8)
+                continue;
+            const auto index = static_cast<uint16_t>(i);
+            const bool recipe = recipeTexts.count(index) != 0;
+            if (!all && !recipe && !IsLiteralRole(roles[i]) && roles[i] != Role::Key)
+                continue;
+            StringRow row;
+            row.entry = program.classes[ci].entry;
+            row.index = index;
+            row.role = recipe ? "recipe" : classfile::RoleWord(roles[i]);
+            const std::string_view modified = cf.Utf8Bytes(index);
+            if (!classfile::Utf8FromModifiedUtf8(modified, row.text).Ok())
+                row.text.assign(modified);
+            else if (recipe)
+                row.text = RecipeToMessage(row.text);
+            rows.push_back(std::move(row));
+        }
+    }
+    return rows;
+}
+
+}  // namespace cl::catalogue

@@ -1,0 +1,106 @@
+#pragma once
+// What a program offers for translation and how a translated catalogue goes back into it.
+// Extraction walks every class of a loaded Program and gathers one entry per distinct text,
+// with every place it occurs; applying checks every translation against every place first
+// and only then hands back the new class bytes, so a bad translation changes nothing.
+
+#include "catalogue/Po.h"
+#include "catalogue/Program.h"
+#include "classfile/ClassFile.h"
+#include "classfile/Roles.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace cl::catalogue {
+
+enum class PlaceKind {
+    Literal,     // a CONSTANT_String's text
+    Recipe,      // a string-concatenation recipe, shown with {n} slots
+    Annotation,  // an annotation element's string value (a CONSTANT_Utf8)
+};
+
+struct Place {
+    std::size_t classIndex = 0;  // into Program::classes
+    uint16_t index = 0;          // the CONSTANT_String index; the CONSTANT_Utf8 index for an annotation
+    PlaceKind kind = PlaceKind::Literal;
+    std::size_t slots = 0;       // a recipe's slots
+};
+
+struct CatalogueEntry {
+    std::string msgid;  // UTF-8
+    std::vector<Place> places;
+};
+
+struct ExtractOptions {
+    bool annotations = false;
+};
+
+struct Extraction {
+    std::vector<CatalogueEntry> entries;  // in the order first met
+    std::unordered_map<std::string, std::size_t> byMsgid;
+    std::vector<classfile::ClassFile> classFiles;  // parallel to Program::classes
+    std::vector<std::vector<classfile::Role>> roles;
+    std::size_t notOfferable = 0;          // texts a PO cannot carry, and recipes with constants
+    std::vector<std::string> unparsable;   // classes that did not parse, copied unchanged
+};
+
+Extraction Extract(const Program& program, const ExtractOptions& options);
+
+// The catalogue's entries, with a note on each recipe that its slots must stay in order.
+std::vector<PoEntry> CatalogueEntries(const Program& program, const Extraction& extraction);
+
+// A translation that cannot be applied, named by its entry and the place where it failed.
+struct ApplyProblem {
+    enum class Kind {
+        MissingSlot,     // a recipe translation lacks a slot
+        ExtraSlot,       // ... names a slot the original lacks, or one twice
+        SlotOutOfOrder,  // ... has the slots in another order
+        StrayBrace,      // ... holds a single { or } outside a slot
+        ControlChar,     // ... holds U+0001 or U+0002 itself
+        BadText,         // not valid UTF-8
+        TextTooLong,     // passes 65535 bytes of modified UTF-8
+        PoolTooLarge,    // the class would pass 65535 constant-pool entries
+        NotReparsed,     // the rewritten class does not parse
+    };
+    Kind kind = Kind::BadText;
+    std::string msgid;
+    std::string classEntry;
+    uint16_t index = 0;
+};
+
+struct ApplySummary {
+    std::size_t textsApplied = 0;   // translations written to at least one place
+    std::size_t placesChanged = 0;
+    std::size_t classesChanged = 0;
+    std::size_t untranslated = 0;   // catalogue entries with an empty msgstr
+    std::size_t fuzzy = 0;
+    std::size_t notFound = 0;       // translated msgids the input does not hold
+    std::size_t plural = 0;         // plural entries, skipped
+};
+
+struct ApplyPlan {
+    std::vector<ApplyProblem> problems;          // empty when everything can be applied
+    std::map<std::string, std::string> changed;  // class entry -> new bytes
+    ApplySummary summary;
+};
+
+ApplyPlan PlanApply(const Program& program, const Extraction& extraction, const std::vector<PoMessage>& messages);
+
+// One CONSTANT_Utf8 entry for the `strings` listing.
+struct StringRow {
+    std::string entry;
+    uint16_t index = 0;
+    std::string role;  // RoleWord, or "recipe"
+    std::string text;  // UTF-8 (a recipe in its catalogue form); the raw bytes when undecodable
+};
+
+// Literals, recipes and keys; with `all`, every Utf8 entry. Classes that do not parse are
+// named in `unparsable`.
+std::vector<StringRow> ListStrings(const Program& program, const Extraction& extraction, bool all);
+
+}  // namespace cl::catalogue
