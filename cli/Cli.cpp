@@ -11,6 +11,7 @@
 #include "FileOps.h"
 #include "FileSystem.h"
 #include "FilterList.h"
+#include "ProgramCommands.h"
 #include "Replace.h"
 #include "Scanner.h"
 #include "StringList.h"
@@ -290,9 +291,11 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, cl::File
     if (args.empty())
         return UsageError(err, "");
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
-        out << kUsage;
+        out << kUsage << kProgramUsage;
         return kCliDone;
     }
+    if (IsProgramCommand(args[0]))
+        return RunProgramCommand(args, out, err, fs);
 
     Options options;
     if (args[0] == "list") {
@@ -319,7 +322,7 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, cl::File
                 return UsageError(err, "--filter 后面缺少 PATH");
             options.filterPath = args[++i];
         } else if (args[i] == "--help") {
-            out << kUsage;
+            out << kUsage << kProgramUsage;
             return kCliDone;
         } else {
             return UsageError(err, "未知的选项：" + args[i]);

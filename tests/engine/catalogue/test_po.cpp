@@ -194,7 +194,7 @@ TEST(PoReader, ReportsBadCatalogues)
          PoReadError::Kind::Syntax, 0},
         {"msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=NO-SUCH-CHARSET\\n\"\n\nmsgid \"x\"\nmsgstr \"y\"\n",
          PoReadError::Kind::Charset, 0},
-        {std::string(kUtf8Header) + "msgid \"x\"\nmsgstr \"\xff\xfe\"\n", PoReadError::Kind::Syntax, 6},
+        {std::string(kUtf8Header) + "msgid \"x\"\nmsgstr \"\xff\xfe\"\n", PoReadError::Kind::Syntax, 7},
     };
     for (const auto& c : cases) {
         const auto read = ReadPo(c.text, "bad.po");
