@@ -1,0 +1,248 @@
+// Extraction and rewriting over classes compiled by javac: which texts are offered, and what
+// a translation does to the class (in place, detached from a shared name, refused).
+
+#include "catalogue/ClassRewriter.h"
+#include "catalogue/Translation.h"
+#include "classfile/ModifiedUtf8.h"
+
+#include "ScratchFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <string>
+
+namespace {
+
+namespace cat = cl::catalogue;
+
+const std::string kLong300 = std::string(290, 'L') + " [300 bytes]";
+
+class Translation : public cltest::ScratchFolder {
+protected:
+    void SetUp() override
+    {
+        ScratchFolder::SetUp();
+        const std::string javac = CLASSLINGO_JAVAC;
+        if (javac.empty() || javac.find("NOTFOUND") != std::string::npos)
+            GTEST_SKIP() << "javac is not installed";
+        Write(Path("Demo.java"), R"(
+public class Demo {
+    @Deprecated(since = "annotated value")
+    public static String run(int n, String who) {
+        String a = "Short";
+        String b = ")" + kLong300 + R"(";
+        String c = "Found " + n + " files {in} " + who + "!";
+        String d = "run";  // also the method's name
+        String e = "emoji \uD83C\uDF89 ok";
+        switch (who) {
+            case "exit": return "bye";
+            default: break;
+        }
+        String f = "exit";  // the same text as a switch label: a key in this class
+        return a + b + c + d + e + f;
+    }
+}
+)");
+        const std::string command = "'" + javac + "' -encoding UTF-8 -d '" + Path("out") + "' '" + Path("Demo.java") +
+                                    "' 2>'" + Path("javac.log") + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0) << Read(Path("javac.log"));
+        ASSERT_FALSE(cat::LoadProgram(Path("out/Demo.class"), program_));
+    }
+
+    std::map<std::string, cat::PlaceKind> Offered(bool annotations)
+    {
+        const cat::Extraction ex = cat::Extract(program_, {annotations});
+        std::map<std::string, cat::PlaceKind> offered;
+        for (const auto& entry : ex.entries)
+            offered[entry.msgid] = entry.places.front().kind;
+        return offered;
+    }
+
+    // Applies the translations and returns the rewritten class's listing (index -> text).
+    std::map<std::string, std::string> ApplyAndList(const std::map<std::string, std::string>& translations,
+                                                    cat::ApplyPlan& plan)
+    {
+        const cat::Extraction ex = cat::Extract(program_, {true});
+        std::vector<cat::PoMessage> messages;
+        for (const auto& [msgid, msgstr] : translations)
+            messages.push_back({msgid, msgstr, false, false, false});
+        plan = cat::PlanApply(program_, ex, messages);
+        std::map<std::string, std::string> texts;
+        if (plan.changed.empty())
+            return texts;
+        cat::Program rewritten;
+        rewritten.classes.push_back({"Demo.class", plan.changed.begin()->second, 0});
+        const cat::Extraction again = cat::Extract(rewritten, {true});
+        EXPECT_TRUE(again.unparsable.empty());
+        for (const auto& row : cat::ListStrings(rewritten, again, true))
+            texts[row.text] = row.role;
+        return texts;
+    }
+
+    cat::Program program_;
+};
+
+TEST_F(Translation, OffersLiteralsAndRecipesButNoKeysOrNames)
+{
+    const auto offered = Offered(false);
+    const std::map<std::string, cat::PlaceKind> expected = {
+        {"Short", cat::PlaceKind::Literal},
+        {kLong300, cat::PlaceKind::Literal},
+        {"Found {0} files {{in}} {1}!", cat::PlaceKind::Recipe},
+        {"{0}{1}{2}{3}{4}{5}", cat::PlaceKind::Recipe},  // the return value's concatenation
+        {"run", cat::PlaceKind::Literal},
+        {"emoji 🎉 ok", cat::PlaceKind::Literal},
+        {"bye", cat::PlaceKind::Literal},
+    };
+    EXPECT_EQ(offered, expected);
+    EXPECT_EQ(Offered(true).count("annotated value"), 1u);
+}
+
+TEST_F(Translation, RewritesEachKindOfText)
+{
+    const struct {
+        const char* name;
+        std::string msgid;
+        std::string msgstr;
+        std::string stored;  // how the translation reads back from the class
+    } cases[] = {
+        {"shorter", "Short", "短", "短"},
+        {"longer, past 255 bytes", "Short", std::string(400, 'x'), std::string(400, 'x')},
+        {"from past 255 bytes", kLong300, "短了", "短了"},
+        {"recipe", "Found {0} files {{in}} {1}!", "{1} 中找到 {0} 个文件", ""},
+        {"recipe in order", "Found {0} files {{in}} {1}!", "找到 {0} 个文件 {{于}} {1}！", "找到 {0} 个文件 {{于}} {1}！"},
+        {"supplementary", "emoji 🎉 ok", "表情 😀𝄞", "表情 😀𝄞"},
+        {"annotation", "annotated value", "注解值", "注解值"},
+        {"65535 bytes", "Short", std::string(65535, 'y'), std::string(65535, 'y')},
+    };
+    for (const auto& c : cases) {
+        cat::ApplyPlan plan;
+        const auto texts = ApplyAndList({{c.msgid, c.msgstr}}, plan);
+        if (c.stored.empty()) {
+            ASSERT_EQ(plan.problems.size(), 1u) << c.name;
+            EXPECT_EQ(plan.problems[0].kind, cat::ApplyProblem::Kind::SlotOutOfOrder) << c.name;
+            EXPECT_TRUE(plan.changed.empty()) << c.name;
+            continue;
+        }
+        ASSERT_TRUE(plan.problems.empty()) << c.name;
+        EXPECT_EQ(plan.summary.placesChanged, 1u) << c.name;
+        EXPECT_EQ(texts.count(c.stored), 1u) << c.name;
+        EXPECT_EQ(texts.count(c.msgid), 0u) << c.name << ": the old text is still there";
+    }
+}
+
+TEST_F(Translation, SharedLiteralGetsATextOfItsOwnAndTheNameStays)
+{
+    cat::ApplyPlan plan;
+    const auto texts = ApplyAndList({{"run", "运行"}}, plan);
+    ASSERT_TRUE(plan.problems.empty());
+    EXPECT_EQ(texts.at("运行"), "literal");  // the appended entry, used by the string alone
+    EXPECT_EQ(texts.at("run"), "name");      // the method keeps its name
+}
+
+TEST_F(Translation, TooLongTranslationIsRefusedNamingItsEntry)
+{
+    const struct {
+        std::string msgstr;
+        cat::ApplyProblem::Kind kind;
+    } cases[] = {
+        {std::string(65536, 'z'), cat::ApplyProblem::Kind::TextTooLong},
+        // 21846 three-byte characters are 65538 bytes of modified UTF-8.
+        {[] {
+             std::string s;
+             for (int i = 0; i < 21846; ++i)
+                 s += "中";
+             return s;
+         }(),
+         cat::ApplyProblem::Kind::TextTooLong},
+        {"\xff broken", cat::ApplyProblem::Kind::BadText},
+    };
+    for (const auto& c : cases) {
+        cat::ApplyPlan plan;
+        ApplyAndList({{"Short", c.msgstr}, {"bye", "再见"}}, plan);
+        ASSERT_EQ(plan.problems.size(), 1u);
+        EXPECT_EQ(plan.problems[0].kind, c.kind);
+        EXPECT_EQ(plan.problems[0].msgid, "Short");
+        EXPECT_EQ(plan.problems[0].classEntry, "Demo.class");
+        EXPECT_TRUE(plan.changed.empty()) << "nothing may be written when one translation fails";
+    }
+}
+
+TEST_F(Translation, CountsWhatWasNotApplied)
+{
+    const cat::Extraction ex = cat::Extract(program_, {false});
+    const std::vector<cat::PoMessage> messages = {
+        {"Short", "短", false, false, false}, {"bye", "", false, false, false},
+        {"run", "跑", true, false, false},    {"nowhere", "无", false, false, false},
+        {"Short", "旧", false, true, false},  {"one", "一", false, false, true},
+    };
+    const cat::ApplyPlan plan = cat::PlanApply(program_, ex, messages);
+    ASSERT_TRUE(plan.problems.empty());
+    EXPECT_EQ(plan.summary.textsApplied, 1u);
+    EXPECT_EQ(plan.summary.placesChanged, 1u);
+    EXPECT_EQ(plan.summary.classesChanged, 1u);
+    EXPECT_EQ(plan.summary.untranslated, 1u);
+    EXPECT_EQ(plan.summary.fuzzy, 1u);
+    EXPECT_EQ(plan.summary.notFound, 1u);
+    EXPECT_EQ(plan.summary.plural, 1u);
+}
+
+// A class built by hand whose pool is nearly full: one more entry would pass 65535.
+std::string NearlyFullClass(std::size_t filler)
+{
+    std::string b = "\xCA\xFE\xBA\xBE";
+    auto u2 = [&](std::size_t v) {
+        b += static_cast<char>((v >> 8) & 0xFF);
+        b += static_cast<char>(v & 0xFF);
+    };
+    auto utf8 = [&](const std::string& s) {
+        b += '\x01';
+        u2(s.size());
+        b += s;
+    };
+    u2(0);
+    u2(52);
+    u2(6 + filler);  // pool count
+    utf8("A");                 // 1
+    b += '\x07'; u2(1);        // 2 Class A
+    utf8("java/lang/Object");  // 3
+    b += '\x07'; u2(3);        // 4 Class Object
+    b += '\x08'; u2(1);        // 5 String "A", shared with the class name
+    for (std::size_t i = 0; i < filler; ++i)
+        utf8("f" + std::to_string(i));
+    u2(0x21);
+    u2(2);
+    u2(4);
+    u2(0);
+    u2(0);
+    u2(0);
+    u2(0);
+    return b;
+}
+
+TEST(ClassRewriter, PoolLimitIsChecked)
+{
+    for (const auto& [filler, fits] : {std::pair<std::size_t, bool>{65528, true}, {65529, false}}) {
+        const std::string bytes = NearlyFullClass(filler);
+        const auto cf = cl::classfile::ParseClassFile(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+        ASSERT_TRUE(cf.parsed);
+        cat::PoolEdits edits;
+        edits.detached[5] = "B";
+        const cat::RewriteResult result = cat::RewriteClass(cf, edits);
+        EXPECT_EQ(result.problem == cat::RewriteProblem::None, fits) << filler;
+        EXPECT_EQ(result.problem == cat::RewriteProblem::PoolTooLarge, !fits) << filler;
+        if (fits) {
+            const auto again = cl::classfile::ParseClassFile(reinterpret_cast<const uint8_t*>(result.bytes.data()),
+                                                             result.bytes.size());
+            ASSERT_TRUE(again.parsed);
+            EXPECT_EQ(again.constantPoolCount, 65535);
+            EXPECT_EQ(again.Utf8Bytes(again.pool[5].StringIndex()), "B");
+            EXPECT_EQ(again.ClassName(2), "A");
+        }
+    }
+}
+
+}  // namespace
