@@ -10,3 +10,6 @@ QString FromAnsi(const cl::ByteString& ansi);
 // The whole text, zero characters included.
 QString FromAnsiWhole(const cl::ByteString& ansi);
 cl::ByteString ToAnsi(const QString& text);
+// The characters of `text` that the ANSI code page cannot hold (each once, in order of first
+// appearance): they would be stored as '?'. Empty when the whole text survives the trip.
+QString CharactersOutsideAnsi(const QString& text);

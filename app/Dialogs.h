@@ -25,6 +25,8 @@ public:
 
     // Yes/No/Cancel question with the question icon.
     virtual Answer Ask(QWidget* owner, const QString& text, const QString& caption, Answer defaultButton) = 0;
+    // Yes/No question with the question icon; closing the box answers No.
+    virtual Answer AskYesNo(QWidget* owner, const QString& text, const QString& caption, Answer defaultButton) = 0;
     // OK box with the error icon.
     virtual void ShowError(QWidget* owner, const QString& text, const QString& caption) = 0;
     // OK box with the stop (critical) icon: the top-level error display.

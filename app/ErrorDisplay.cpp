@@ -19,7 +19,7 @@ QString ProgramTitleFrom(const QString& executablePath)
     const QString name = QFileInfo(executablePath).completeBaseName();
     if (name.isEmpty())
         return name;
-    return name.left(1).toUpper() + name.mid(1).toLower();
+    return name.left(1) + name.mid(1).toLower();
 }
 
 QString ProgramTitle()

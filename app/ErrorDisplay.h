@@ -13,8 +13,8 @@
 // that of "." (so nothing is added after ".", "!", ",", a space or a line break).
 QString ErrorDisplayText(const QString& message);
 
-// The executable's file name without folder and extension, first letter upper case and every
-// later letter lower case: "/opt/bin/classlingo" gives "Classlingo".
+// The executable's file name without folder and extension, the first letter as it is and every
+// later letter lower case: "/opt/bin/classlingo" gives "classlingo", "ClassLingo.exe" "Classlingo".
 QString ProgramTitleFrom(const QString& executablePath);
 // ProgramTitleFrom of the running executable.
 QString ProgramTitle();

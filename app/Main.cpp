@@ -1,7 +1,9 @@
 #include "Main.h"
 
 #include "AnsiText.h"
+#include "EngineErrors.h"
 #include "ErrorDisplay.h"
+#include "FileErrorText.h"
 #include "FileOps.h"
 #include "ListHeader.h"
 #include "Modmanifest.h"
@@ -23,6 +25,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableView>
+
+#include <variant>
 
 namespace {
 
@@ -109,7 +113,7 @@ void TForm1::BuildControls()
     pnl1->setFrameStyle(QFrame::Panel | QFrame::Raised);
     pnl1->setLineWidth(1);
 
-    model_ = new StringListModel(this);
+    model_ = new StringListModel(document_.RowsForView(), this);
     lv1 = new QTableView(pnl1);
     lv1->setObjectName(QStringLiteral("lv1"));
     lv1->setHorizontalHeader(new ListHeader(lv1));
@@ -317,7 +321,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
             const bool plain = (key->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)) == 0;
             // Replace is the default button from the first change of the replacement box on.
-            if (plain && btn1->isDefault() && btn1->isEnabled()) {
+            if (plain && replaceIsDefault_ && btn1->isEnabled()) {
                 btn1->click();
                 return true;
             }
@@ -331,24 +335,35 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
 
 void TForm1::ShowFileError(const cl::FileError& error)
 {
-    const QString text = error.kind == cl::FileError::Kind::CannotOpen ? QStringLiteral("无法打开此文件!")
-                                                                       : QString::fromUtf8(error.message);
+    const QString text = error.kind == cl::FileError::Kind::CannotOpen
+                             ? QStringLiteral("无法打开此文件!")
+                             : QString::fromStdString(cltext::DescribeFileError(error));
     dialogs_.ShowError(this, text, kErrorCaption);
 }
 
 bool TForm1::SaveImageNow()
 {
-    if (const auto error = cl::SaveImage(image_)) {
+    std::optional<cl::FileError> error = document_.Save();
+    if (error && error->IsBackupFailure()) {
+        // The save replaces the file atomically, so the original is safe without a backup;
+        // whether to go on without one is the user's choice, and No is the safe default.
+        const QString question = QString::fromStdString(cltext::DescribeFileError(*error)) +
+                                 QStringLiteral("\n\n无法创建备份文件，是否仍然保存？");
+        if (dialogs_.AskYesNo(this, question, QStringLiteral("保存？"), Dialogs::Answer::No) != Dialogs::Answer::Yes)
+            return false;
+        error = document_.Save(cl::SaveBackup::Skip);
+    }
+    if (error) {
         ShowFileError(*error);
         return false;
     }
-    btn3->setEnabled(false);
+    btn3->setEnabled(document_.IsModified());
     return true;
 }
 
 bool TForm1::SaveChangesFirst()
 {
-    if (!btn3->isEnabled())
+    if (!document_.IsModified())
         return true;
     switch (
         dialogs_.Ask(this, QStringLiteral("数据已修改，是否保存?"), QStringLiteral("保存？"), Dialogs::Answer::Yes)) {
@@ -360,62 +375,49 @@ bool TForm1::SaveChangesFirst()
     }
 }
 
-void TForm1::OpenImage(FileDialogSpec& dialog, FileKind kind)
+void TForm1::OpenImage(FileDialogSpec& dialog, cl::DocumentKind kind)
 {
     if (!SaveChangesFirst())
         return;
     const std::optional<QString> chosen = dialogs_.OpenFile(this, dialog);
     if (!chosen)
         return;
-    const std::string path = NativePath(*chosen);
 
-    cl::FileError why;
-    std::optional<cl::OpenedFile> file = cl::OpenWholeFile(path, &why);
-    if (!file) {
-        ShowFileError(why);
-        return;
-    }
-    if (kind == FileKind::LanguagePack) {
-        // The backup keeps the pack as it was before any change. Without it the file is still
-        // safe (every save makes its own backup first), so say so and go on.
-        if (const auto error = cl::MakeBackup(path))
-            ShowFileError(*error);
-    }
-    // Read before anything of the window changes, so that a failed read leaves the previous
-    // file, its list and the buttons as they were.
-    cl::ByteString bytes;
-    int32_t loadedSize = 0;
-    if (const auto error = cl::ReadWholeFile(*file, bytes, loadedSize)) {
+    cl::OpenRequest request;
+    request.path = NativePath(*chosen);
+    request.kind = kind;
+    // Everything is read before anything of the window changes, so that a failed open leaves
+    // the previous file, its list and the buttons as they were.
+    auto opened = cl::Document::Open(request, filter_);
+    if (const auto* error = std::get_if<cl::FileError>(&opened)) {
         ShowFileError(*error);
         return;
     }
+    auto& result = std::get<cl::OpenedDocument>(opened);
+    // Without the backup at opening the file is still safe (every save makes its own backup
+    // first), so say so and go on.
+    if (result.backupError)
+        ShowFileError(*result.backupError);
 
-    image_.path = path;
-    image_.bytes = std::move(bytes);
-    image_.loadedSize = loadedSize;
+    model_->Refill([&](cl::StringList&) { document_ = std::move(result.document); });
     setWindowTitle(BaseTitle() + QStringLiteral(" - ") + QFileInfo(*chosen).fileName());
     btn1->setEnabled(true);
     btn8->setEnabled(true);
     btn3->setEnabled(false);
-
-    // A range error from a pattern cut short by the end of the file escapes to the error
-    // display; the rows found before it stay listed.
-    model_->Refill([&](cl::StringList& list) {
-        if (kind == FileKind::Class)
-            cl::ScanClassImage(image_, filter_, list);
-        else
-            cl::ScanPackImage(image_, filter_, list);
-    });
+    // A pattern cut short by the end of the file reaches the error display as the scan's
+    // range error; the rows found before it stay listed.
+    if (result.rangeError)
+        throw cl::RangeError();
 }
 
 void TForm1::btn2Click()
 {
-    Guarded(dialogs_, this, [&] { OpenImage(dlgOpen1, FileKind::Class); });
+    Guarded(dialogs_, this, [&] { OpenImage(dlgOpen1, cl::DocumentKind::Class); });
 }
 
 void TForm1::btn4Click()
 {
-    Guarded(dialogs_, this, [&] { OpenImage(dlgOpen2, FileKind::LanguagePack); });
+    Guarded(dialogs_, this, [&] { OpenImage(dlgOpen2, cl::DocumentKind::LanguagePack); });
 }
 
 void TForm1::btn7Click()
@@ -430,18 +432,37 @@ void TForm1::btn7Click()
     });
 }
 
+QString TForm1::ReplacementText() const
+{
+    return captionBreaks_.Restore(mmo1->toPlainText());
+}
+
 void TForm1::btn1Click()
 {
     Guarded(dialogs_, this, [&] {
         const int row = SelectedRow();
-        const cl::ByteString text = ToAnsi(mmo1->toPlainText());
-        const cl::ReplaceOutcome outcome = model_->Patch(
-            row, [&](cl::StringList& list) { return cl::ReplaceSelectedString(image_, list, row, text); });
+        const QString typed = ReplacementText();
+        // On the original platform the ANSI box could not even hold such characters; here the
+        // box shows them, so storing '?' in their place would be a silent loss.
+        const QString outside = CharactersOutsideAnsi(typed);
+        if (row >= 0 && !outside.isEmpty()) {
+            QStringList named;
+            for (qsizetype i = 0; i < outside.size(); i += outside[i].isHighSurrogate() ? 2 : 1)
+                named.append(outside.mid(i, outside[i].isHighSurrogate() ? 2 : 1));
+            dialogs_.ShowError(this,
+                               QStringLiteral("以下字符无法用 ANSI 代码页（GBK）保存：%1\n没有替换。")
+                                   .arg(named.join(QStringLiteral(" "))),
+                               kErrorCaption);
+            return;
+        }
+        const cl::ByteString text = ToAnsi(typed);
+        const cl::ReplaceOutcome outcome =
+            model_->Patch(row, [&](cl::StringList&) { return document_.Replace(row, text); });
         switch (outcome) {
             case cl::ReplaceOutcome::TooLong:
                 dialogs_.ShowError(this, QString::fromUtf8(cl::kReplacementTooLongText), kErrorCaption);
                 break;
-            case cl::ReplaceOutcome::Replaced: btn3->setEnabled(true); break;
+            case cl::ReplaceOutcome::Replaced: btn3->setEnabled(document_.IsModified()); break;
             case cl::ReplaceOutcome::NothingToDo: break;
         }
     });
@@ -455,15 +476,11 @@ void TForm1::btn3Click()
 void TForm1::btn8Click()
 {
     Guarded(dialogs_, this, [&] {
-        dlgSave1.fileName = DisplayPath(image_.path) + QStringLiteral(".txt");
+        dlgSave1.fileName = DisplayPath(document_.Path()) + QStringLiteral(".txt");
         const std::optional<QString> chosen = dialogs_.SaveFile(this, dlgSave1);
         if (!chosen)
             return;
-        const std::string target = NativePath(*chosen);
-        std::optional<cl::FileError> error = cl::CheckExportTarget(target, image_.path);
-        if (!error)
-            error = cl::ExportRows(model_->List(), target);
-        if (error)
+        if (const auto error = document_.Export(NativePath(*chosen)))
             ShowFileError(*error);
     });
 }
@@ -489,16 +506,30 @@ void TForm1::lv1SelectItem(const QItemSelection& selected, const QItemSelection&
         const int row = rows.first().row();
         if (row < 0 || row >= model_->rowCount())
             return;
-        mmo1->setPlainText(FromAnsi(model_->List().rows[static_cast<size_t>(row)].caption));
+        const QString caption = FromAnsi(model_->List().rows[static_cast<size_t>(row)].caption);
+        // Remembered first: setting the text runs mmo1Change, which counts with these breaks.
+        captionBreaks_ = LineBreaks::Of(caption);
+        mmo1->setPlainText(caption);
     });
 }
 
 void TForm1::mmo1Change()
 {
     Guarded(dialogs_, this, [&] {
+        replaceIsDefault_ = true;
         btn1->setDefault(true);
-        const int32_t bytes = cl::EncodeUtf8FromAnsi(ToAnsi(mmo1->toPlainText())).ByteLength();
+        const QString typed = ReplacementText();
+        // The count is of the bytes a replacement would really write, '?' for what GBK lacks;
+        // such characters turn the counter red and are named in its tooltip.
+        const int32_t bytes = cl::EncodeUtf8FromAnsi(ToAnsi(typed)).ByteLength();
         lbl2->setText(FromAnsi(cl::ByteString::FromInteger(bytes)));
         lbl2->adjustSize();
+        const QString outside = CharactersOutsideAnsi(typed);
+        QPalette palette = lbl2->palette();
+        palette.setColor(QPalette::WindowText, outside.isEmpty() ? this->palette().color(QPalette::WindowText)
+                                                                 : StringListModel::SuspiciousColor());
+        lbl2->setPalette(palette);
+        lbl2->setToolTip(outside.isEmpty() ? QString()
+                                           : QStringLiteral("以下字符无法用 ANSI 代码页（GBK）保存：") + outside);
     });
 }

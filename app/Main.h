@@ -4,8 +4,10 @@
 // one, save, export, convert between ANSI and UTF-8 and open the manifest editor.
 
 #include "Dialogs.h"
+#include "Document.h"
 #include "FileImage.h"
 #include "FilterList.h"
+#include "LineBreaks.h"
 #include "StringList.h"
 
 #include <QWidget>
@@ -38,7 +40,8 @@ public:
 
     static QString BaseTitle();
 
-    const cl::FileImage& Image() const { return image_; }
+    const cl::FileImage& Image() const { return document_.Image(); }
+    const cl::Document& Doc() const { return document_; }
     const cl::FilterList& Filter() const { return filter_; }
     const cl::StringList& List() const;
     StringListModel* Model() const { return model_; }
@@ -92,12 +95,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    enum class FileKind { Class, LanguagePack };
-
     void BuildControls();
     void PlaceControls();
     void SetTabOrder();
-    void OpenImage(FileDialogSpec& dialog, FileKind kind);
+    void OpenImage(FileDialogSpec& dialog, cl::DocumentKind kind);
+    // The replacement box's text as the bytes a replacement would write: the selected row's
+    // line breaks put back where the user left them alone.
+    QString ReplacementText() const;
     // Unsaved replacements are not thrown away without a question when the window closes.
     void FormCloseQuery(bool& CanClose);
     // The unsaved-changes prompt; false when the user cancels or the save fails.
@@ -107,7 +111,11 @@ private:
     void ShowFileError(const cl::FileError& error);
 
     Dialogs& dialogs_;
-    cl::FileImage image_;
+    cl::Document document_;
+    LineBreaks captionBreaks_;
+    // Replace is the default button from the first change of the box on, for the rest of the
+    // run; kept here because a button's own default state is lost when it loses the focus.
+    bool replaceIsDefault_ = false;
     cl::FilterList filter_;
     StringListModel* model_ = nullptr;
     TForm2* form2_ = nullptr;

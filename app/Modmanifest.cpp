@@ -2,6 +2,7 @@
 
 #include "AnsiText.h"
 #include "ErrorDisplay.h"
+#include "FileErrorText.h"
 #include "FileOps.h"
 #include "ManifestGlyphs.h"
 #include "Utf8.h"
@@ -16,6 +17,7 @@
 
 #include <optional>
 #include <string>
+#include <variant>
 
 namespace {
 
@@ -30,7 +32,7 @@ QString Reason(const cl::FileError& error)
 {
     if (error.kind == cl::FileError::Kind::CannotOpen)
         return QStringLiteral("无法打开此文件!");
-    return QString::fromStdString(error.message);
+    return QString::fromStdString(cltext::DescribeFileError(error));
 }
 
 QToolButton* MakeGlyphButton(const QIcon& glyph, const QString& name, QWidget* parent)
@@ -96,31 +98,24 @@ TForm2::TForm2(Dialogs& dialogs, FileDialogSpec& dlgOpen3, QWidget* parent)
 
 bool TForm2::OpenManifest(const QString& path, QWidget* owner)
 {
-    const std::string nativePath = NativePath(path);
-    cl::FileError openFailed;
-    std::optional<cl::OpenedFile> file = cl::OpenWholeFile(nativePath, &openFailed, *fs_);
-    if (!file) {
-        dialogs_.ShowError(owner, Reason(openFailed), kErrorCaption);
-        return false;
-    }
-
-    // Taken while the file is held, so the backup is the very content about to be read.
-    const std::optional<cl::FileError> backupFailed = cl::MakeBackup(nativePath, *fs_);
-
-    cl::ByteString bytes;
-    int32_t size = 0;
-    if (const std::optional<cl::FileError> readFailed = cl::ReadWholeFile(*file, bytes, size)) {
+    cl::OpenRequest request;
+    request.path = NativePath(path);
+    request.kind = cl::DocumentKind::Manifest;
+    auto opened = cl::Document::Open(request, {}, *fs_);
+    if (const auto* error = std::get_if<cl::FileError>(&opened)) {
         // The previous manifest stays the one being edited: nothing half-opened to save over.
-        dialogs_.ShowError(owner, Reason(*readFailed), kErrorCaption);
+        dialogs_.ShowError(owner, Reason(*error), kErrorCaption);
         return false;
     }
+    auto& result = std::get<cl::OpenedDocument>(opened);
+    manifest_ = std::move(result.document);
     ManifestPath = path;
-    ManifestBytes = bytes;
+    ManifestBytes = manifest_.Image().bytes;
 
     // The file itself is untouched and saving replaces it atomically, so the user still gets
     // it, but learns that there is no copy of it as opened.
-    if (backupFailed)
-        dialogs_.ShowError(owner, Reason(*backupFailed), kErrorCaption);
+    if (result.backupError)
+        dialogs_.ShowError(owner, Reason(*result.backupError), kErrorCaption);
     return true;
 }
 
@@ -154,8 +149,16 @@ cl::ByteString TForm2::BoxText() const
 
 bool TForm2::WriteManifest()
 {
+    const QString outside = CharactersOutsideAnsi(mmo1->toPlainText());
+    if (!outside.isEmpty()) {
+        // They would be stored as '?': nothing is written, and the text stays for the user to mend.
+        dialogs_.ShowError(this, QStringLiteral("以下字符无法用 ANSI 代码页（GBK）保存：%1\n文件没有保存。").arg(outside),
+                           kErrorCaption);
+        return false;
+    }
     const cl::ByteString bytes = cl::EncodeUtf8FromAnsi(BoxText());
-    if (const std::optional<cl::FileError> failed = cl::WriteFileSafely(NativePath(ManifestPath), bytes, *fs_)) {
+    manifest_.SetBytes(bytes);
+    if (const std::optional<cl::FileError> failed = manifest_.Save(cl::SaveBackup::Skip, *fs_)) {
         dialogs_.ShowError(this, Reason(*failed), kErrorCaption);
         return false;
     }

@@ -4,6 +4,7 @@
 
 #include "ByteString.h"
 #include "Dialogs.h"
+#include "Document.h"
 
 #include <QDialog>
 #include <QString>
@@ -72,6 +73,8 @@ private:
     FileDialogSpec& dlgOpen3_;
     cl::FileSystem* fs_;
 
+    // The open file's steps (open, backup, read, safe write) are the engine document's.
+    cl::Document manifest_;
     cl::ByteString ManifestBytes;
     QString ManifestPath;
     cl::ByteString ShownText;

@@ -86,6 +86,16 @@ Dialogs::Answer QtDialogs::Ask(QWidget* owner, const QString& text, const QStrin
     }
 }
 
+Dialogs::Answer QtDialogs::AskYesNo(QWidget* owner, const QString& text, const QString& caption,
+                                   Answer defaultButton)
+{
+    QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No, owner);
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(ToButton(defaultButton));
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
+}
+
 void QtDialogs::ShowError(QWidget* owner, const QString& text, const QString& caption)
 {
     ShowOk(owner, QMessageBox::Critical, text, caption);

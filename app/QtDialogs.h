@@ -7,6 +7,7 @@
 class QtDialogs : public Dialogs {
 public:
     Answer Ask(QWidget* owner, const QString& text, const QString& caption, Answer defaultButton) override;
+    Answer AskYesNo(QWidget* owner, const QString& text, const QString& caption, Answer defaultButton) override;
     void ShowError(QWidget* owner, const QString& text, const QString& caption) override;
     void ShowStop(QWidget* owner, const QString& text, const QString& caption) override;
     std::optional<QString> OpenFile(QWidget* owner, FileDialogSpec& dialog) override;

@@ -6,9 +6,11 @@
 
 StringListModel::StringListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
+StringListModel::StringListModel(cl::StringList& list, QObject* parent) : QAbstractTableModel(parent), list_(&list) {}
+
 int StringListModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(list_.rows.size());
+    return parent.isValid() ? 0 : static_cast<int>(list_->rows.size());
 }
 
 int StringListModel::columnCount(const QModelIndex& parent) const
@@ -20,7 +22,7 @@ QVariant StringListModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= rowCount() || index.column() >= ColumnCount)
         return {};
-    const cl::StringRow& row = list_.rows[static_cast<size_t>(index.row())];
+    const cl::StringRow& row = list_->rows[static_cast<size_t>(index.row())];
     switch (role) {
         case Qt::DisplayRole:
             switch (index.column()) {

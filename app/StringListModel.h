@@ -1,7 +1,8 @@
 #pragma once
 // StringListModel: shows the engine's string list in lv1, one row per found string, with the
-// columns caption, byte length and status. It owns the list; captions become QStrings only
-// when a row is drawn, so a list of a million rows costs nothing until it is looked at.
+// columns caption, byte length and status. It shows a list it owns, or the rows of the open
+// document; captions become QStrings only when a row is drawn, so a list of a million rows
+// costs nothing until it is looked at.
 
 #include "StringList.h"
 
@@ -16,6 +17,8 @@ public:
     enum Column { CaptionColumn = 0, ByteLengthColumn = 1, StatusColumn = 2, ColumnCount = 3 };
 
     explicit StringListModel(QObject* parent = nullptr);
+    // Shows `list`, which must outlive the model and change only through Refill and Patch.
+    explicit StringListModel(cl::StringList& list, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -23,7 +26,7 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-    const cl::StringList& List() const { return list_; }
+    const cl::StringList& List() const { return *list_; }
 
     // Runs `fill` on the list between beginResetModel and endResetModel. The reset is ended
     // also when `fill` throws (a scan that stops half way keeps the rows found so far).
@@ -31,7 +34,7 @@ public:
     void Refill(Fill&& fill)
     {
         ResetGuard guard(*this);
-        std::forward<Fill>(fill)(list_);
+        std::forward<Fill>(fill)(*list_);
     }
 
     // Runs `change` on the list, which may alter captions and byte lengths but not the number
@@ -44,7 +47,7 @@ public:
             int row;
             ~Notify() { model.RowChanged(row); }
         } notify{*this, row};
-        return std::forward<Change>(change)(list_);
+        return std::forward<Change>(change)(*list_);
     }
 
     // The colour of a suspicious row's text.
@@ -61,5 +64,6 @@ private:
 
     void RowChanged(int row);
 
-    cl::StringList list_;
+    cl::StringList ownList_;
+    cl::StringList* list_ = &ownList_;
 };

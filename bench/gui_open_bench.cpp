@@ -30,6 +30,11 @@ public:
         std::fprintf(stderr, "unexpected question: %s\n", qPrintable(text));
         return Answer::Cancel;
     }
+    Answer AskYesNo(QWidget*, const QString& text, const QString&, Answer) override
+    {
+        std::fprintf(stderr, "unexpected question: %s\n", qPrintable(text));
+        return Answer::No;
+    }
     void ShowError(QWidget*, const QString& text, const QString&) override
     {
         std::fprintf(stderr, "error: %s\n", qPrintable(text));

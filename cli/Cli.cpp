@@ -5,15 +5,15 @@
 
 #include "ByteString.h"
 #include "CodePage.h"
+#include "Document.h"
 #include "EngineErrors.h"
 #include "ExecutableFolder.h"
-#include "FileImage.h"
+#include "FileErrorText.h"
 #include "FileOps.h"
 #include "FileSystem.h"
 #include "FilterList.h"
 #include "ProgramCommands.h"
 #include "Replace.h"
-#include "Scanner.h"
 #include "StringList.h"
 #include "Utf8.h"
 
@@ -22,6 +22,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <variant>
 #include <vector>
 
 namespace {
@@ -30,7 +31,7 @@ constexpr const char* kUsage =
     "用法：\n"
     "  classlingo-cli list [--pack] [--filter PATH] FILE\n"
     "  classlingo-cli export [--pack] [--filter PATH] FILE OUT\n"
-    "  classlingo-cli replace [--pack] [--filter PATH] FILE INDEX TEXT [INDEX TEXT ...]\n"
+    "  classlingo-cli replace [--pack] [--filter PATH] [--no-backup] FILE INDEX TEXT [INDEX TEXT ...]\n"
     "  classlingo-cli --help\n"
     "\n"
     "  list      每个字符串一行：偏移<TAB>字节长度<TAB>状态<TAB>文本\n"
@@ -40,18 +41,21 @@ constexpr const char* kUsage =
     "            然后保存；保存前原文件复制为 FILE.bak\n"
     "  --pack    按语言包文件扫描（默认按 class 文件扫描）；replace 时打开文件就先备份\n"
     "  --filter  从 PATH 读取词表（默认为程序所在文件夹中的 Filter.ini）\n"
+    "  --no-backup  replace 时不做备份（无法创建 FILE.bak 时仍要保存）\n"
     "\n"
     "退出状态：0 完成；1 文件无法打开、读取或写入，或替换文本不能使用；2 用法错误；\n"
     "          3 扫描时出现 Range check error（之前找到的字符串照常列出或导出）\n";
 
 constexpr const char* kCannotOpenText = "无法打开此文件!";
 constexpr const char* kRangeErrorText = "Range check error.";
+constexpr const char* kNoBackupHint = "如果不要备份也要保存，请加上 --no-backup。\n";
 
 enum class Command { List, Export, Replace };
 
 struct Options {
     Command command = Command::List;
     bool pack = false;
+    bool noBackup = false;  // replace: save without a backup
     std::optional<std::string> filterPath;
     std::vector<std::string> positional;
 };
@@ -105,25 +109,24 @@ int ReportFileError(std::ostream& err, const cl::FileError& error)
 {
     if (error.kind == cl::FileError::Kind::CannotOpen)
         err << kCannotOpenText << "\n";
-    err << error.message << "\n";
+    err << cltext::DescribeFileError(error) << "\n";
     return kCliFileError;
 }
 
 struct Loaded {
-    cl::FileImage image;
-    cl::StringList list;
+    cl::Document document;
     bool rangeError = false;
 };
 
-// Loads the word list and the file, and scans it. Returns an exit status on failure.
-std::optional<int> LoadAndScan(const Options& options, const char* argv0, bool backupAtOpening, cl::FileSystem& fs,
-                               std::ostream& err, Loaded& loaded)
+// Loads the word list and opens the file as the window does. Returns an exit status on failure.
+std::optional<int> Load(const Options& options, const char* argv0, cl::OpenAccess access, cl::FileSystem& fs,
+                        std::ostream& err, Loaded& loaded)
 {
     cl::FilterList filter;
     if (options.filterPath) {
         cl::ByteString text;
         if (auto error = cl::ReadFileContents(*options.filterPath, text, fs)) {
-            err << "无法读取词表：" << error->message << "\n";
+            err << "无法读取词表：" << cltext::DescribeFileError(*error) << "\n";
             return kCliFileError;
         }
         filter = cl::SplitFilterLines(text);
@@ -136,39 +139,33 @@ std::optional<int> LoadAndScan(const Options& options, const char* argv0, bool b
         }
     }
 
-    const std::string& path = options.positional.front();
-    cl::FileError why;
-    std::optional<cl::OpenedFile> opened = cl::OpenWholeFile(path, &why, fs);
-    if (!opened)
-        return ReportFileError(err, why);
-    loaded.image.path = path;
-    // A language pack is backed up as soon as it is opened, as in the window.
-    if (backupAtOpening) {
-        if (auto error = cl::MakeBackup(path, fs))
-            return ReportFileError(err, *error);
-    }
-    if (auto error = cl::ReadWholeFile(*opened, loaded.image.bytes, loaded.image.loadedSize)) {
+    cl::OpenRequest request;
+    request.path = options.positional.front();
+    request.kind = options.pack ? cl::DocumentKind::LanguagePack : cl::DocumentKind::Class;
+    request.access = access;
+    request.backupAtOpening = !options.noBackup;
+    auto opened = cl::Document::Open(request, filter, fs);
+    if (const auto* error = std::get_if<cl::FileError>(&opened))
         return ReportFileError(err, *error);
+    auto& result = std::get<cl::OpenedDocument>(opened);
+    // A language pack opened for changing is backed up at once; without that copy nothing
+    // is changed, unless the user said to go on without one.
+    if (result.backupError) {
+        ReportFileError(err, *result.backupError);
+        err << kNoBackupHint;
+        return kCliFileError;
     }
-
-    try {
-        if (options.pack) {
-            cl::ScanPackImage(loaded.image, filter, loaded.list);
-        } else {
-            cl::ScanClassImage(loaded.image, filter, loaded.list);
-        }
-    } catch (const cl::RangeError&) {
-        loaded.rangeError = true;
-    }
+    loaded.document = std::move(result.document);
+    loaded.rangeError = result.rangeError;
     return std::nullopt;
 }
 
 int RunList(const Options& options, const char* argv0, cl::FileSystem& fs, std::ostream& out, std::ostream& err)
 {
     Loaded loaded;
-    if (auto status = LoadAndScan(options, argv0, false, fs, err, loaded))
+    if (auto status = Load(options, argv0, cl::OpenAccess::ReadOnly, fs, err, loaded))
         return *status;
-    for (const cl::StringRow& row : loaded.list.rows) {
+    for (const cl::StringRow& row : loaded.document.Rows().rows) {
         out << row.offset << '\t' << row.byteLength << '\t' << row.StatusText().View() << '\t'
             << Escaped(cl::Utf8FromAnsi(row.caption)) << '\n';
     }
@@ -183,14 +180,11 @@ int RunList(const Options& options, const char* argv0, cl::FileSystem& fs, std::
 int RunExport(const Options& options, const char* argv0, cl::FileSystem& fs, std::ostream& err)
 {
     Loaded loaded;
-    if (auto status = LoadAndScan(options, argv0, false, fs, err, loaded))
+    if (auto status = Load(options, argv0, cl::OpenAccess::ReadOnly, fs, err, loaded))
         return *status;
     // As in the window, the rows found before a range error can still be exported.
-    std::optional<cl::FileError> error = cl::CheckExportTarget(options.positional[1], options.positional[0], fs);
-    if (!error)
-        error = cl::ExportRows(loaded.list, options.positional[1], fs);
-    if (error) {
-        err << error->message << "\n";
+    if (auto error = loaded.document.Export(options.positional[1], fs)) {
+        err << cltext::DescribeFileError(*error) << "\n";
         return kCliFileError;
     }
     if (loaded.rangeError) {
@@ -227,29 +221,31 @@ int RunReplace(const Options& options, const char* argv0, cl::FileSystem& fs, st
     }
 
     Loaded loaded;
-    if (auto status = LoadAndScan(options, argv0, options.pack, fs, err, loaded))
+    if (auto status = Load(options, argv0, cl::OpenAccess::ReadWrite, fs, err, loaded))
         return *status;
     if (loaded.rangeError) {
         err << kRangeErrorText << "\n";
         return kCliRangeError;
     }
+    cl::Document& document = loaded.document;
     for (const Replacement& r : replacements) {
-        if (r.index >= loaded.list.rows.size()) {
+        if (r.index >= document.Rows().rows.size()) {
             return UsageError(err, "INDEX " + std::to_string(r.index) + " 超出范围：列表共有 " +
-                                       std::to_string(loaded.list.rows.size()) + " 行");
+                                       std::to_string(document.Rows().rows.size()) + " 行");
         }
     }
 
     for (const Replacement& r : replacements) {
-        const cl::ReplaceOutcome outcome =
-            cl::ReplaceSelectedString(loaded.image, loaded.list, static_cast<int>(r.index), r.text);
-        if (outcome == cl::ReplaceOutcome::TooLong) {
+        if (document.Replace(static_cast<int>(r.index), r.text) == cl::ReplaceOutcome::TooLong) {
             err << cl::kReplacementTooLongText << "\n";
             return kCliFileError;
         }
     }
-    if (auto error = cl::SaveImage(loaded.image, fs)) {
-        err << error->message << "\n";
+    const cl::SaveBackup backup = options.noBackup ? cl::SaveBackup::Skip : cl::SaveBackup::Make;
+    if (auto error = document.Save(backup, fs)) {
+        err << cltext::DescribeFileError(*error) << "\n";
+        if (error->IsBackupFailure())
+            err << kNoBackupHint;
         return kCliFileError;
     }
     return kCliDone;
@@ -317,6 +313,8 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, cl::File
         }
         if (args[i] == "--pack") {
             options.pack = true;
+        } else if (args[i] == "--no-backup" && options.command == Command::Replace) {
+            options.noBackup = true;
         } else if (args[i] == "--filter") {
             if (i + 1 >= args.size())
                 return UsageError(err, "--filter 后面缺少 PATH");

@@ -18,33 +18,30 @@ namespace {
 // Lengths are signed 32-bit, so a file must stay below 2 GiB.
 constexpr uint64_t kMaxFileSize = uint64_t{1} << 31;
 
-std::string Quoted(const std::string& path)
-{
-    return "“" + path + "”";
-}
-
-FileError MakeError(FileError::Kind kind, std::string message)
+FileError MakeError(FileError::What what, const std::string& path, std::error_code reason = {})
 {
     FileError error;
-    error.kind = kind;
-    error.message = std::move(message);
+    error.what = what;
+    error.kind = what == FileError::What::CannotOpen ? FileError::Kind::CannotOpen
+                 : what == FileError::What::TooLarge ? FileError::Kind::TooLarge
+                                                     : FileError::Kind::Io;
+    error.path = path;
+    error.reason = reason;
     return error;
 }
 
-// One failed step while a replacement file is made: what went wrong and the system's reason.
+// One failed step while a replacement file is made.
 struct StepError {
-    std::string what;
+    StepError(FileError::Step s, std::error_code e = {}, std::string o = {}, uint64_t d = 0, uint64_t x = 0)
+        : step(s), ec(e), other(std::move(o)), done(d), expected(x)
+    {
+    }
+    FileError::Step step;
     std::error_code ec;
+    std::string other;
+    uint64_t done;
+    uint64_t expected;
 };
-
-std::string Sentence(const std::string& prefix, const StepError& step, const std::string& suffix)
-{
-    std::string text = prefix + step.what;
-    if (step.ec)
-        text += "（" + step.ec.message() + "）";
-    text += "。";
-    return text + suffix;
-}
 
 std::optional<StepError> WriteAll(FileHandle& out, const void* data, std::size_t count)
 {
@@ -52,9 +49,9 @@ std::optional<StepError> WriteAll(FileHandle& out, const void* data, std::size_t
     while (count > 0) {
         std::size_t done = 0;
         if (auto ec = out.Write(p, count, done))
-            return StepError{"写入临时文件失败", ec};
+            return StepError{FileError::Step::WriteTemp, ec};
         if (done == 0)
-            return StepError{"写入临时文件失败", std::make_error_code(std::errc::no_space_on_device)};
+            return StepError{FileError::Step::WriteTemp, std::make_error_code(std::errc::no_space_on_device)};
         p += done;
         count -= done;
     }
@@ -64,26 +61,47 @@ std::optional<StepError> WriteAll(FileHandle& out, const void* data, std::size_t
 // Fills the temporary file; called with the file open for writing.
 using Filler = std::optional<StepError> (*)(FileHandle& out, const void* context);
 
-// Replaces the file at `path` with what `fill` writes. `like` gives the permission bits for the
-// new file; without it an existing file keeps its own and a new one gets the defaults.
-// `prefix` starts every message; `keptNote` ends messages of failures that changed nothing.
-std::optional<FileError> ReplaceFile(FileSystem& fs, const std::string& path, const FileInfo* like, Filler fill,
-                                     const void* context, const std::string& prefix, const std::string& keptNote)
-{
-    auto failure = [&](const StepError& step) {
-        return MakeError(FileError::Kind::Io, Sentence(prefix, step, keptNote));
-    };
+// How a replacement treats a symbolic link found at its path.
+enum class AtALink {
+    ReplaceTarget,  // the file being saved: change the file the link points to, keep the link
+    ReplaceLink,    // a backup: put the copy in the link's place, never write where it points
+};
 
-    // Writing through a link must change the file it points to and keep the link.
-    std::string target;
-    if (auto ec = fs.ResolveLink(path, target))
-        return failure({"无法解析符号链接", ec});
+struct Replacement {
+    FileError::Task task;
+    const std::string& path;
+    AtALink atALink = AtALink::ReplaceTarget;
+    const FileInfo* like = nullptr;  // permission bits for the new file; else the old file's
+};
+
+FileError StepFailure(const Replacement& r, const StepError& step)
+{
+    FileError error = MakeError(FileError::What::NotReplaced, r.path, step.ec);
+    error.task = r.task;
+    error.step = step.step;
+    error.other = step.other;
+    error.done = step.done;
+    error.expected = step.expected;
+    return error;
+}
+
+// Replaces the file at `r.path` with what `fill` writes, through a temporary file in the same
+// folder that is flushed and renamed over the old one.
+std::optional<FileError> ReplaceFile(FileSystem& fs, const Replacement& r, Filler fill, const void* context)
+{
+    auto failure = [&](const StepError& step) { return StepFailure(r, step); };
+
+    std::string target = r.path;
+    if (r.atALink == AtALink::ReplaceTarget) {
+        if (auto ec = fs.ResolveLink(r.path, target))
+            return failure({FileError::Step::ResolveLink, ec});
+    }
     FileInfo existing;
     if (auto ec = fs.Stat(target, existing))
-        return failure({"无法读取文件属性", ec});
-    if (existing.exists && !existing.isRegular) {
-        return failure({Quoted(target) + "不是普通文件", std::make_error_code(std::errc::is_a_directory)});
-    }
+        return failure({FileError::Step::Stat, ec});
+    if (existing.exists && !existing.isRegular)
+        return failure({FileError::Step::NotRegular, std::make_error_code(std::errc::is_a_directory), target});
+    const FileInfo* like = r.like;
     if (!like && existing.exists)
         like = &existing;
 
@@ -92,7 +110,7 @@ std::optional<FileError> ReplaceFile(FileSystem& fs, const std::string& path, co
     std::error_code ec;
     std::unique_ptr<FileHandle> out = fs.CreateTemp(folder, NameOf(target), tempPath, ec);
     if (!out)
-        return failure({"无法在文件夹" + Quoted(folder) + "中创建临时文件", ec});
+        return failure({FileError::Step::CreateTemp, ec, folder});
 
     auto discard = [&](const StepError& step) {
         out.reset();
@@ -101,21 +119,24 @@ std::optional<FileError> ReplaceFile(FileSystem& fs, const std::string& path, co
     };
     if (like) {
         if (auto e = out->CopyPermissions(*like))
-            return discard({"无法设置临时文件的权限", e});
+            return discard({FileError::Step::Permissions, e});
     }
     if (auto step = fill(*out, context))
         return discard(*step);
     // Only a flushed file may take the old one's place: a crash after the rename must not
     // leave an empty or partial file behind.
     if (auto e = out->Flush())
-        return discard({"无法把临时文件写入磁盘", e});
+        return discard({FileError::Step::FlushTemp, e});
     if (auto e = out->Close())
-        return discard({"关闭临时文件失败", e});
+        return discard({FileError::Step::CloseTemp, e});
+    // Renaming over a link replaces the link itself, which is what a backup needs.
     if (auto e = fs.Rename(tempPath, target))
-        return discard({"无法用临时文件替换" + Quoted(target), e});
+        return discard({FileError::Step::Rename, e, target});
     if (auto e = fs.FlushFolder(folder)) {
-        return MakeError(FileError::Kind::Io, prefix + "新内容已写入，但无法把文件夹" + Quoted(folder) +
-                                                  "的更改写入磁盘（" + e.message() + "），断电后可能丢失。");
+        FileError error = MakeError(FileError::What::FolderNotFlushed, r.path, e);
+        error.task = r.task;
+        error.other = folder;
+        return error;
     }
     return std::nullopt;
 }
@@ -139,31 +160,29 @@ std::optional<StepError> FillWithCopy(FileHandle& out, const void* context)
     for (;;) {
         std::size_t done = 0;
         if (auto ec = source->in->Read(buffer.data(), buffer.size(), done))
-            return StepError{"读取原文件失败", ec};
+            return StepError{FileError::Step::ReadSource, ec};
         if (done == 0)
             break;
         if (auto step = WriteAll(out, buffer.data(), done))
             return step;
         total += done;
     }
-    if (total < source->expected) {
-        return StepError{"读取原文件时只读到 " + std::to_string(total) + " 字节，文件应有 " +
-                             std::to_string(source->expected) + " 字节",
-                         {}};
-    }
+    if (total < source->expected)
+        return StepError{FileError::Step::ShortSource, {}, {}, total, source->expected};
     return std::nullopt;
 }
 
-std::optional<FileError> WriteBytesSafely(const std::string& path, std::string_view bytes, FileSystem& fs,
-                                          const std::string& prefix, const std::string& keptNote)
+std::optional<FileError> WriteBytesSafely(FileError::Task task, const std::string& path, std::string_view bytes,
+                                          FileSystem& fs)
 {
-    return ReplaceFile(fs, path, nullptr, FillWithBytes, &bytes, prefix, keptNote);
+    return ReplaceFile(fs, Replacement{task, path}, FillWithBytes, &bytes);
 }
 
 FileError TooLargeError(const std::string& path, uint64_t size)
 {
-    return MakeError(FileError::Kind::TooLarge,
-                     "文件" + Quoted(path) + "有 " + std::to_string(size) + " 字节，达到或超过 2 GiB，无法打开。");
+    FileError error = MakeError(FileError::What::TooLarge, path);
+    error.expected = size;
+    return error;
 }
 
 // Reads exactly `size` bytes from the start of `in` into `bytes`.
@@ -176,12 +195,13 @@ std::optional<FileError> ReadExactly(FileHandle& in, const std::string& path, ui
         uint64_t total = 0;
         while (total < size) {
             std::size_t done = 0;
-            if (auto ec = in.Read(p + total, static_cast<std::size_t>(size - total), done)) {
-                return MakeError(FileError::Kind::Io, "读取文件" + Quoted(path) + "时出错（" + ec.message() + "）。");
-            }
+            if (auto ec = in.Read(p + total, static_cast<std::size_t>(size - total), done))
+                return MakeError(FileError::What::ReadFailed, path, ec);
             if (done == 0) {
-                return MakeError(FileError::Kind::Io, "读取文件" + Quoted(path) + "时只读到 " + std::to_string(total) +
-                                                          " 字节，文件应有 " + std::to_string(size) + " 字节。");
+                FileError error = MakeError(FileError::What::ShortRead, path);
+                error.done = total;
+                error.expected = size;
+                return error;
             }
             total += done;
         }
@@ -200,7 +220,7 @@ OpenedFile::OpenedFile(OpenedFile&&) noexcept = default;
 OpenedFile& OpenedFile::operator=(OpenedFile&&) noexcept = default;
 OpenedFile::~OpenedFile() = default;
 
-std::optional<OpenedFile> OpenWholeFile(const std::string& path, FileError* why, FileSystem& fs)
+std::optional<OpenedFile> OpenWholeFile(const std::string& path, FileError* why, FileSystem& fs, OpenAccess access)
 {
     auto report = [&](FileError error) {
         if (why)
@@ -208,15 +228,15 @@ std::optional<OpenedFile> OpenWholeFile(const std::string& path, FileError* why,
         return std::nullopt;
     };
     std::error_code ec;
-    std::unique_ptr<FileHandle> handle = fs.OpenReadWrite(path, ec);
-    if (!handle) {
-        return report(
-            MakeError(FileError::Kind::CannotOpen, "无法打开文件" + Quoted(path) + "（" + ec.message() + "）。"));
-    }
+    std::unique_ptr<FileHandle> handle =
+        access == OpenAccess::ReadWrite ? fs.OpenReadWrite(path, ec) : fs.OpenRead(path, ec);
+    if (!handle)
+        return report(MakeError(FileError::What::CannotOpen, path, ec));
     uint64_t size = 0;
     if (auto e = handle->Size(size)) {
-        return report(
-            MakeError(FileError::Kind::CannotOpen, "无法取得文件" + Quoted(path) + "的大小（" + e.message() + "）。"));
+        FileError error = MakeError(FileError::What::CannotOpen, path, e);
+        error.step = FileError::Step::SizeSource;
+        return report(std::move(error));
     }
     if (size >= kMaxFileSize)
         return report(TooLargeError(path, size));
@@ -227,13 +247,11 @@ std::optional<FileError> ReadWholeFile(OpenedFile& file, ByteString& bytes, int3
 {
     // The file is closed when this returns, whatever happens.
     std::unique_ptr<FileHandle> handle = std::move(file.handle_);
-    if (!handle) {
-        return MakeError(FileError::Kind::Io, "文件" + Quoted(file.path_) + "已经读过并关闭。");
-    }
+    if (!handle)
+        return MakeError(FileError::What::AlreadyRead, file.path_);
     uint64_t size = 0;
-    if (auto ec = handle->Size(size)) {
-        return MakeError(FileError::Kind::Io, "无法取得文件" + Quoted(file.path_) + "的大小（" + ec.message() + "）。");
-    }
+    if (auto ec = handle->Size(size))
+        return MakeError(FileError::What::CannotGetSize, file.path_, ec);
     // It may have grown since it was opened.
     if (size >= kMaxFileSize)
         return TooLargeError(file.path_, size);
@@ -249,13 +267,11 @@ std::optional<FileError> ReadFileContents(const std::string& path, ByteString& b
 {
     std::error_code ec;
     std::unique_ptr<FileHandle> in = fs.OpenRead(path, ec);
-    if (!in) {
-        return MakeError(FileError::Kind::CannotOpen, "无法打开文件" + Quoted(path) + "（" + ec.message() + "）。");
-    }
+    if (!in)
+        return MakeError(FileError::What::CannotOpen, path, ec);
     uint64_t size = 0;
-    if (auto e = in->Size(size)) {
-        return MakeError(FileError::Kind::Io, "无法取得文件" + Quoted(path) + "的大小（" + e.message() + "）。");
-    }
+    if (auto e = in->Size(size))
+        return MakeError(FileError::What::CannotGetSize, path, e);
     if (size >= kMaxFileSize)
         return TooLargeError(path, size);
     return ReadExactly(*in, path, size, bytes);
@@ -264,44 +280,52 @@ std::optional<FileError> ReadFileContents(const std::string& path, ByteString& b
 std::optional<FileError> MakeBackup(const std::string& path, FileSystem& fs)
 {
     const std::string backupPath = path + ".bak";
-    const std::string prefix = "无法把文件" + Quoted(path) + "备份到" + Quoted(backupPath) + "：";
-    const std::string keptNote = "原有的备份文件保持不变。";
-    auto failure = [&](const StepError& step) {
-        return MakeError(FileError::Kind::Io, Sentence(prefix, step, keptNote));
-    };
+    // The backup's own name is replaced, never the file a link of that name points to: anyone
+    // who can create files in a shared folder could otherwise plant a link and have the next
+    // backup overwrite another of the user's files.
+    const Replacement backup{FileError::Task::Backup, path, AtALink::ReplaceLink};
+    auto failure = [&](const StepError& step) { return StepFailure(backup, step); };
 
     std::error_code ec;
     std::unique_ptr<FileHandle> in = fs.OpenRead(path, ec);
     if (!in)
-        return failure({"无法读取原文件", ec});
+        return failure({FileError::Step::OpenSource, ec});
     FileInfo info;
     if (auto e = fs.Stat(path, info))
-        return failure({"无法读取原文件的属性", e});
+        return failure({FileError::Step::StatSource, e});
     uint64_t size = 0;
     if (auto e = in->Size(size))
-        return failure({"无法取得原文件的大小", e});
+        return failure({FileError::Step::SizeSource, e});
     // The copy is a copy: it takes the permission bits of the file it copies.
     CopySource source{in.get(), size};
-    return ReplaceFile(fs, backupPath, &info, FillWithCopy, &source, prefix, keptNote);
+    const Replacement toBackup{FileError::Task::Backup, backupPath, AtALink::ReplaceLink, &info};
+    std::optional<FileError> error = ReplaceFile(fs, toBackup, FillWithCopy, &source);
+    if (error)
+        error->path = path;  // the error is about backing up `path`
+    return error;
 }
 
 std::optional<FileError> WriteFileSafely(const std::string& path, const ByteString& bytes, FileSystem& fs)
 {
-    return WriteBytesSafely(path, bytes.View(), fs, "无法保存文件" + Quoted(path) + "：", "原文件保持不变。");
+    return WriteBytesSafely(FileError::Task::Save, path, bytes.View(), fs);
 }
 
-std::optional<FileError> SaveImage(const FileImage& image, FileSystem& fs)
+std::optional<FileError> SaveImage(const FileImage& image, FileSystem& fs, SaveBackup backup)
 {
+    if (backup == SaveBackup::Skip)
+        return WriteFileSafely(image.path, image.bytes, fs);
     FileInfo info;
     if (auto ec = fs.Stat(image.path, info)) {
-        return MakeError(FileError::Kind::Io, "无法保存文件" + Quoted(image.path) + "：无法读取文件属性（" +
-                                                  ec.message() + "）。原文件保持不变。");
+        FileError error = MakeError(FileError::What::NotReplaced, image.path, ec);
+        error.task = FileError::Task::Save;
+        error.step = FileError::Step::Stat;
+        return error;
     }
     // A file that has gone since it was opened has nothing to back up; writing it anew
     // keeps the user's work rather than refusing to save.
     if (info.exists) {
         if (auto error = MakeBackup(image.path, fs)) {
-            error->message += "文件" + Quoted(image.path) + "因此没有保存，保持不变。";
+            error->saveStopped = true;
             return error;
         }
     }
@@ -320,11 +344,8 @@ std::optional<FileError> CheckExportTarget(const std::string& exportPath, const 
         const bool same = (target.inode != 0 || target.device != 0)
                               ? (target.device == info.device && target.inode == info.inode)
                               : exportPath == guarded;
-        if (same) {
-            return MakeError(
-                FileError::Kind::Io,
-                "不能导出到" + Quoted(exportPath) + "：它就是正在翻译的文件或其备份，导出会覆盖它。请选择其他文件名。");
-        }
+        if (same)
+            return MakeError(FileError::What::ExportOverOpened, exportPath);
     }
     return std::nullopt;
 }
@@ -339,7 +360,7 @@ std::optional<FileError> ExportRows(const StringList& list, const std::string& p
         text += list.rows[i].caption.View();
         text += "\r\n";
     }
-    return WriteBytesSafely(path, text, fs, "无法导出到文件" + Quoted(path) + "：", "已有的同名文件保持不变。");
+    return WriteBytesSafely(FileError::Task::Export, path, text, fs);
 }
 
 }  // namespace cl

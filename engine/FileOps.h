@@ -4,6 +4,7 @@
 // Every operation goes through a FileSystem so that tests can make any step fail.
 
 #include "ByteString.h"
+#include "FileError.h"
 #include "FileImage.h"
 #include "StringList.h"
 
@@ -17,17 +18,11 @@ class FileSystem;
 class FileHandle;
 FileSystem& NativeFileSystem();
 
-// Why a file operation failed. `message` is a sentence for the user (UTF-8) naming the file
-// and the reason.
-struct FileError {
-    enum class Kind {
-        CannotOpen,  // the file cannot be opened for reading and writing
-        TooLarge,    // 2 GiB or more: lengths are 32-bit
-        Io,          // read, copy, create, write, flush or rename failed
-    };
-    Kind kind = Kind::Io;
-    std::string message;
-};
+// Whether an existing file is opened to be changed or only to be read.
+enum class OpenAccess { ReadWrite, ReadOnly };
+
+// Whether a save first copies the file to its ".bak".
+enum class SaveBackup { Make, Skip };
 
 // The first step of LoadWholeFile: an existing file opened for reading and writing, held
 // until ReadWholeFile reads it and closes it.
@@ -45,10 +40,11 @@ private:
     std::unique_ptr<FileHandle> handle_;
 };
 
-// Step 1. Empty when the file cannot be opened for reading and writing (missing, a folder,
-// read-only, no permission) or is 2 GiB or larger; `why` then says which.
+// Step 1. Empty when the file cannot be opened (missing, a folder, no permission; read-only
+// when it is opened to be changed) or is 2 GiB or larger; `why` then says which.
 std::optional<OpenedFile> OpenWholeFile(const std::string& path, FileError* why = nullptr,
-                                        FileSystem& fs = NativeFileSystem());
+                                        FileSystem& fs = NativeFileSystem(),
+                                        OpenAccess access = OpenAccess::ReadWrite);
 
 // Step 2. Reads the file whole into `bytes` (its size into `loadedSize`) and closes it.
 // A short read is an error; on error `bytes` and `loadedSize` are unchanged.
@@ -59,7 +55,8 @@ std::optional<FileError> ReadFileContents(const std::string& path, ByteString& b
                                           FileSystem& fs = NativeFileSystem());
 
 // Copies `path` to `path` + ".bak", replacing an older backup only once the new copy is
-// complete on disk. A copy that reads fewer bytes than the file holds is an error.
+// complete on disk. A copy that reads fewer bytes than the file holds is an error. A link
+// named ".bak" is itself replaced; the file it points to is never written.
 std::optional<FileError> MakeBackup(const std::string& path, FileSystem& fs = NativeFileSystem());
 
 // Replaces the file at `path` (or creates it) with `bytes` through a temporary file in the
@@ -69,11 +66,13 @@ std::optional<FileError> MakeBackup(const std::string& path, FileSystem& fs = Na
 std::optional<FileError> WriteFileSafely(const std::string& path, const ByteString& bytes,
                                          FileSystem& fs = NativeFileSystem());
 
-// Makes the backup, then replaces the file at image.path with image.bytes through a
-// temporary file in the same folder (flushed, renamed over, folder flushed). On failure the
-// original is left byte for byte as it was; a failed backup stops the save. A file that has
-// gone since it was opened is written anew without a backup.
-std::optional<FileError> SaveImage(const FileImage& image, FileSystem& fs = NativeFileSystem());
+// Makes the backup (unless told to skip it), then replaces the file at image.path with
+// image.bytes through a temporary file in the same folder (flushed, renamed over, folder
+// flushed). On failure the original is left byte for byte as it was; a failed backup stops
+// the save (`saveStopped`), so that the caller can ask whether to save without one. A file
+// that has gone since it was opened is written anew without a backup.
+std::optional<FileError> SaveImage(const FileImage& image, FileSystem& fs = NativeFileSystem(),
+                                   SaveBackup backup = SaveBackup::Make);
 
 // Refuses an export target that is the opened file itself or its ".bak" (by any path or link
 // to them): exporting there would destroy the file being translated or its only copy.

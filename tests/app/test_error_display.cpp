@@ -59,12 +59,14 @@ private slots:
         QCOMPARE(ErrorDisplayText(message), shown);
     }
 
-    void captionIsTheExecutableNameCapitalised()
+    void captionIsTheExecutableNameWithLaterLettersLowered()
     {
-        QCOMPARE(ProgramTitleFrom(QStringLiteral("/usr/local/bin/classlingo")), QStringLiteral("Classlingo"));
+        QCOMPARE(ProgramTitleFrom(QStringLiteral("/usr/local/bin/classlingo")), QStringLiteral("classlingo"));
         QCOMPARE(ProgramTitleFrom(QStringLiteral("C:/Tools/ClassLingo.exe")), QStringLiteral("Classlingo"));
         QCOMPARE(ProgramTitleFrom(QStringLiteral("/x/MY.TOOL.EXE")), QStringLiteral("My.tool"));
-        QCOMPARE(ProgramTitle(), QStringLiteral("Test_error_display"));
+        QCOMPARE(ProgramTitleFrom(QStringLiteral("/opt/bin/zHUANHUAN")), QStringLiteral("zhuanhuan"));
+        // The running executable's own name: the first letter as it is, so a lower-case name stays so.
+        QCOMPARE(ProgramTitle(), QStringLiteral("test_error_display"));
     }
 
     void guardedHandlersShowWhatEscapes_data()
@@ -103,7 +105,7 @@ private slots:
         QVERIFY(dialogs.AllMet());
         QCOMPARE(dialogs.LastCall().kind, ScriptedDialogs::Kind::Stop);
         QCOMPARE(dialogs.LastCall().text, shown);
-        QCOMPARE(dialogs.LastCall().caption, QStringLiteral("Test_error_display"));
+        QCOMPARE(dialogs.LastCall().caption, QStringLiteral("test_error_display"));
         QCOMPARE(dialogs.LastCall().owner, &owner);
     }
 

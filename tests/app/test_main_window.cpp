@@ -580,7 +580,7 @@ private slots:
         else
             form_->btn2Click();
         QCOMPARE(dialogs_->LastCall().text, QStringLiteral("Range check error."));
-        QCOMPARE(dialogs_->LastCall().caption, QStringLiteral("Test_main_window"));
+        QCOMPARE(dialogs_->LastCall().caption, QStringLiteral("test_main_window"));
         QCOMPARE(dialogs_->LastCall().owner, form_.get());
         QCOMPARE(Captions(), QStringList{"Hello"});
         QCOMPARE(States(), (QList<bool>{true, true, false}));

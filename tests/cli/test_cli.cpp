@@ -3,6 +3,8 @@
 
 #include "CliFixture.h"
 
+#include <filesystem>
+
 #include "FailingFileSystem.h"
 
 #include "Replace.h"
@@ -382,6 +384,38 @@ TEST_F(Replace, LanguagePackIsBackedUpAtOpening)
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(Read(Path("other.lng")), pack);
     EXPECT_EQ(Read(Path("other.lng.bak")), pack);
+}
+
+// A backup that cannot be made refuses the save and names the way out; --no-backup takes it,
+// for a class and for a language pack (whose backup at opening is skipped too).
+TEST_F(Replace, NoBackupSavesWhenTheBackupCannotBeMade)
+{
+    const struct {
+        const char* name;
+        bool pack;
+        std::string bytes;
+    } cases[] = {{"B.class", false, kClass}, {"B.lng", true, kPack}};
+    for (const auto& c : cases) {
+        const std::string path = Path(c.name);
+        Write(path, c.bytes);
+        std::filesystem::create_directory(path + ".bak");
+        std::vector<std::string> args{"replace", "--filter", Path("none.ini"), path, "1", "Howdy"};
+        if (c.pack)
+            args.insert(args.begin() + 1, "--pack");
+        CliRun run = Run(args);
+        EXPECT_EQ(run.status, 1) << c.name;
+        EXPECT_NE(run.err.find("--no-backup"), std::string::npos) << run.err;
+        EXPECT_EQ(Read(path), c.bytes) << c.name;
+
+        args.insert(args.begin() + 1, "--no-backup");
+        run = Run(args);
+        EXPECT_EQ(run.status, 0) << c.name << ": " << run.err;
+        EXPECT_NE(Read(path), c.bytes) << c.name;
+        EXPECT_NE(Read(path).find("Howdy"), std::string::npos) << c.name;
+        EXPECT_TRUE(std::filesystem::is_directory(path + ".bak")) << c.name;
+    }
+    // The option belongs to replace alone.
+    EXPECT_EQ(Run({"list", "--no-backup", Path("B.class")}).status, 2);
 }
 
 TEST_F(Replace, FailedBackupAtOpeningStopsBeforeReading)

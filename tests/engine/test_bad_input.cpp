@@ -4,6 +4,7 @@
 // file on disk exactly as it was: bytes, modification time and inode.
 
 #include "FailingFileSystem.h"
+#include "FileErrorText.h"
 #include "ScratchFolder.h"
 #include "FileState.h"
 #include "OrdinaryUser.h"
@@ -48,8 +49,8 @@ void ExpectRefused(const std::string& path, cl::FileError::Kind kind, const std:
     why.kind = kind == cl::FileError::Kind::Io ? cl::FileError::Kind::CannotOpen : cl::FileError::Kind::Io;
     EXPECT_FALSE(cl::OpenWholeFile(path, &why).has_value()) << path;
     EXPECT_EQ(why.kind, kind) << path;
-    EXPECT_NE(why.message.find("“" + path + "”"), std::string::npos) << why.message;
-    EXPECT_NE(why.message.find(reason), std::string::npos) << why.message;
+    EXPECT_NE(cltext::DescribeFileError(why).find("“" + path + "”"), std::string::npos) << cltext::DescribeFileError(why);
+    EXPECT_NE(cltext::DescribeFileError(why).find(reason), std::string::npos) << cltext::DescribeFileError(why);
     EXPECT_EQ(FileState::Of(path, readBytes), before) << path;
 }
 
@@ -279,8 +280,8 @@ TEST_F(EngineBadInput, SaveThatFailsHalfWayKeepsFileTimeAndInode)
         ASSERT_TRUE(failingFs.Injected());
         ASSERT_TRUE(error.has_value());
         EXPECT_EQ(error->kind, cl::FileError::Kind::Io);
-        EXPECT_NE(error->message.find(std::make_error_code(std::errc::no_space_on_device).message()), std::string::npos)
-            << error->message;
+        EXPECT_NE(cltext::DescribeFileError(*error).find(std::make_error_code(std::errc::no_space_on_device).message()), std::string::npos)
+            << cltext::DescribeFileError(*error);
         EXPECT_EQ(FileState::Of(path), before);
         if (failing < 5) {
             EXPECT_EQ(FileState::Of(path + ".bak"), backupBefore) << "a failed copy keeps the older backup";

@@ -2,6 +2,7 @@
 // with single steps made to fail.
 
 #include "FailingFileSystem.h"
+#include "FileErrorText.h"
 #include "ScratchFolder.h"
 
 #include "ByteString.h"
@@ -59,7 +60,7 @@ TEST_F(LoadWholeFile, ReadsEveryByteAndTheSize)
     Write(path, kOriginal);
     cl::FileError why;
     auto opened = cl::OpenWholeFile(path, &why);
-    ASSERT_TRUE(opened.has_value()) << why.message;
+    ASSERT_TRUE(opened.has_value()) << cltext::DescribeFileError(why);
     EXPECT_EQ(opened->Path(), path);
     cl::ByteString bytes("old");
     int32_t size = -1;
@@ -88,7 +89,7 @@ TEST_F(LoadWholeFile, MissingFileOrFolderCannotBeOpened)
         why.kind = cl::FileError::Kind::Io;
         EXPECT_FALSE(cl::OpenWholeFile(path, &why).has_value()) << path;
         EXPECT_EQ(why.kind, cl::FileError::Kind::CannotOpen) << path;
-        EXPECT_NE(why.message.find(path), std::string::npos) << why.message;
+        EXPECT_NE(cltext::DescribeFileError(why).find(path), std::string::npos) << cltext::DescribeFileError(why);
     }
 }
 
@@ -104,8 +105,8 @@ TEST_F(LoadWholeFile, ReadOnlyFileCannotBeOpened)
         cl::FileError why;
         EXPECT_FALSE(cl::OpenWholeFile(path, &why, failing).has_value());
         EXPECT_EQ(why.kind, cl::FileError::Kind::CannotOpen);
-        EXPECT_NE(why.message.find(std::make_error_code(std::errc::permission_denied).message()), std::string::npos)
-            << why.message;
+        EXPECT_NE(cltext::DescribeFileError(why).find(std::make_error_code(std::errc::permission_denied).message()), std::string::npos)
+            << cltext::DescribeFileError(why);
     } else {
         cl::FileError why;
         EXPECT_FALSE(cl::OpenWholeFile(path, &why).has_value());
@@ -121,8 +122,8 @@ TEST_F(LoadWholeFile, TwoGibibytesAreRefusedNotTruncated)
     cl::FileError why;
     EXPECT_FALSE(cl::OpenWholeFile(path, &why).has_value());
     EXPECT_EQ(why.kind, cl::FileError::Kind::TooLarge);
-    EXPECT_NE(why.message.find(path), std::string::npos) << why.message;
-    EXPECT_NE(why.message.find("2147483648"), std::string::npos) << why.message;
+    EXPECT_NE(cltext::DescribeFileError(why).find(path), std::string::npos) << cltext::DescribeFileError(why);
+    EXPECT_NE(cltext::DescribeFileError(why).find("2147483648"), std::string::npos) << cltext::DescribeFileError(why);
 }
 
 TEST_F(LoadWholeFile, FileThatGrowsPastTheLimitAfterOpeningIsRefusedAtReading)
@@ -156,7 +157,7 @@ TEST_F(LoadWholeFile, ShortOrFailedReadIsReportedAndChangesNothing)
         ASSERT_TRUE(failing.Injected());
         ASSERT_TRUE(error.has_value());
         EXPECT_EQ(error->kind, cl::FileError::Kind::Io);
-        EXPECT_NE(error->message.find(path), std::string::npos) << error->message;
+        EXPECT_NE(cltext::DescribeFileError(*error).find(path), std::string::npos) << cltext::DescribeFileError(*error);
         EXPECT_EQ(bytes.View(), "keep");
         EXPECT_EQ(size, 7);
     }
@@ -208,11 +209,30 @@ TEST_F(MakeBackup, CopiesExactlyAndReplacesAnOlderBackup)
     EXPECT_EQ((Entries()), (std::set<std::string>{"A.class", "A.class.bak"}));
 }
 
+// A link planted at the backup's name is replaced by the copy; the file it pointed to, which
+// may be any other file of the user's, is never written.
+TEST_F(MakeBackup, ReplacesALinkAtTheBackupNameInsteadOfFollowingIt)
+{
+    const std::string path = Path("A.class");
+    const std::string victim = Path("victim.txt");
+    Write(path, kOriginal);
+    Write(victim, "someone else's file");
+    for (const std::string& target : {victim, Path("dangling")}) {
+        fs::remove(path + ".bak");
+        fs::create_symlink(target, path + ".bak");
+        ASSERT_FALSE(cl::MakeBackup(path).has_value()) << target;
+        EXPECT_FALSE(fs::is_symlink(path + ".bak")) << target;
+        EXPECT_EQ(Read(path + ".bak"), kOriginal) << target;
+        EXPECT_EQ(Read(victim), "someone else's file") << target;
+        EXPECT_FALSE(fs::exists(Path("dangling"))) << target;
+    }
+}
+
 TEST_F(MakeBackup, MissingFileIsReported)
 {
     auto error = cl::MakeBackup(Path("missing.class"));
     ASSERT_TRUE(error.has_value());
-    EXPECT_NE(error->message.find(Path("missing.class")), std::string::npos) << error->message;
+    EXPECT_NE(cltext::DescribeFileError(*error).find(Path("missing.class")), std::string::npos) << cltext::DescribeFileError(*error);
     EXPECT_TRUE(Entries().empty());
 }
 
@@ -240,7 +260,7 @@ TEST_P(BackupFault, LeavesTheOlderBackupAndNoTemporaryFile)
     ASSERT_TRUE(failing.Injected());
     ASSERT_TRUE(error.has_value());
     EXPECT_EQ(error->kind, cl::FileError::Kind::Io);
-    EXPECT_NE(error->message.find(path), std::string::npos) << error->message;
+    EXPECT_NE(cltext::DescribeFileError(*error).find(path), std::string::npos) << cltext::DescribeFileError(*error);
     EXPECT_EQ(Read(path + ".bak"), "older backup");
     EXPECT_EQ(Read(path), std::string(200000, 'x'));
     EXPECT_EQ((Entries()), (std::set<std::string>{"A.class", "A.class.bak"}));
@@ -260,6 +280,32 @@ INSTANTIATE_TEST_SUITE_P(EachStep, BackupFault,
 // Saving
 
 using SaveImage = ScratchFolder;
+
+// What the windows and the command line may offer to save without: a backup whose name is held
+// by something that cannot be replaced. A file that cannot even be read is no such case.
+TEST_F(SaveImage, BackupThatCannotBeMadeStopsTheSaveUnlessSkipped)
+{
+    const std::string path = Path("A.class");
+    Write(path, kOriginal);
+    fs::create_directory(path + ".bak");
+    auto error = cl::SaveImage(ImageOf(path, "patched"));
+    ASSERT_TRUE(error.has_value());
+    EXPECT_TRUE(error->IsBackupFailure());
+    EXPECT_TRUE(error->saveStopped);
+    EXPECT_EQ(Read(path), kOriginal);
+
+    ASSERT_FALSE(cl::SaveImage(ImageOf(path, "patched"), cl::NativeFileSystem(), cl::SaveBackup::Skip).has_value());
+    EXPECT_EQ(Read(path), "patched");
+    EXPECT_TRUE(fs::is_directory(path + ".bak"));
+    EXPECT_EQ((Entries()), (std::set<std::string>{"A.class", "A.class.bak"}));
+
+    fs::remove(path);
+    fs::create_directory(path);
+    error = cl::MakeBackup(path);
+    ASSERT_TRUE(error.has_value());
+    EXPECT_FALSE(error->IsBackupFailure()) << "an unreadable original is not a backup to skip";
+}
+
 
 TEST_F(SaveImage, WritesTheImageAndKeepsThePreviousFileAsBackup)
 {
@@ -356,15 +402,16 @@ TEST_P(SaveFault, LeavesTheOriginalByteForByte)
     ASSERT_TRUE(failing.Injected()) << "the step was never reached";
     ASSERT_TRUE(error.has_value());
     EXPECT_EQ(error->kind, cl::FileError::Kind::Io);
-    EXPECT_NE(error->message.find(path), std::string::npos) << error->message;
-    EXPECT_NE(error->message.find(std::make_error_code(std::errc::io_error).message()), std::string::npos)
-        << error->message;
+    EXPECT_NE(cltext::DescribeFileError(*error).find(path), std::string::npos) << cltext::DescribeFileError(*error);
+    EXPECT_NE(cltext::DescribeFileError(*error).find(std::make_error_code(std::errc::io_error).message()), std::string::npos)
+        << cltext::DescribeFileError(*error);
     EXPECT_EQ(Read(path), kOriginal);
     EXPECT_EQ(Mode(path), 0640u);
     EXPECT_EQ((Entries()), (std::set<std::string>{"A.class", "A.class.bak"}));
 }
 
-// The first temporary file is the backup's, the second the file's own.
+// The first temporary file is the backup's, the second the file's own. Only the save follows a
+// link at its path; the backup replaces its own name.
 INSTANTIATE_TEST_SUITE_P(
     EachStep, SaveFault,
     ::testing::Values(Fault{"BackupOpen", FailStep::OpenRead, 1}, Fault{"BackupCreate", FailStep::Create, 1},
@@ -373,7 +420,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Fault{"Permissions", FailStep::CopyPermissions, 2}, Fault{"Write", FailStep::Write, 2},
                       Fault{"HalfWrite", FailStep::HalfWrite, 2}, Fault{"Flush", FailStep::Flush, 2},
                       Fault{"Close", FailStep::Close, 2}, Fault{"Rename", FailStep::Rename, 2},
-                      Fault{"Stat", FailStep::Stat, 1}, Fault{"ResolveLink", FailStep::ResolveLink, 2}),
+                      Fault{"Stat", FailStep::Stat, 1}, Fault{"ResolveLink", FailStep::ResolveLink, 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SaveImage, BackupCopyFailureKeepsTheOlderBackup)
@@ -397,7 +444,7 @@ TEST_F(SaveImage, FailedFolderFlushIsReportedWithTheNewBytesInPlace)
     auto error = cl::SaveImage(ImageOf(path, "patched"), failing);
     ASSERT_TRUE(failing.Injected());
     ASSERT_TRUE(error.has_value());
-    EXPECT_NE(error->message.find("新内容已写入"), std::string::npos) << error->message;
+    EXPECT_NE(cltext::DescribeFileError(*error).find("新内容已写入"), std::string::npos) << cltext::DescribeFileError(*error);
     EXPECT_EQ(Read(path), "patched");
     EXPECT_EQ((Entries()), (std::set<std::string>{"A.class", "A.class.bak"}));
 }
@@ -485,7 +532,7 @@ TEST_F(ExportRows, FailureIsReportedAndKeepsAnExistingFile)
         auto error = cl::ExportRows(list, path, failing);
         ASSERT_TRUE(failing.Injected());
         ASSERT_TRUE(error.has_value());
-        EXPECT_NE(error->message.find(path), std::string::npos) << error->message;
+        EXPECT_NE(cltext::DescribeFileError(*error).find(path), std::string::npos) << cltext::DescribeFileError(*error);
         EXPECT_EQ(Read(path), "earlier export");
         EXPECT_EQ((Entries()), (std::set<std::string>{"A.txt"}));
     }
@@ -497,7 +544,7 @@ TEST_F(ExportRows, FolderThatDoesNotExistIsReported)
     auto error = cl::ExportRows(list, Path("missing/A.txt"));
     ASSERT_TRUE(error.has_value());
     EXPECT_EQ(error->kind, cl::FileError::Kind::Io);
-    EXPECT_NE(error->message.find(Path("missing")), std::string::npos) << error->message;
+    EXPECT_NE(cltext::DescribeFileError(*error).find(Path("missing")), std::string::npos) << cltext::DescribeFileError(*error);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -7,6 +7,7 @@ QString ScriptedDialogs::KindName(Kind kind)
 {
     switch (kind) {
         case Kind::Ask: return QStringLiteral("question");
+        case Kind::AskYesNo: return QStringLiteral("yes/no question");
         case Kind::Error: return QStringLiteral("error box");
         case Kind::Stop: return QStringLiteral("stop box");
         case Kind::OpenFile: return QStringLiteral("open dialog");
@@ -19,6 +20,12 @@ QString ScriptedDialogs::KindName(Kind kind)
 ScriptedDialogs& ScriptedDialogs::ExpectAsk(Answer reply)
 {
     expected_.push_back({Kind::Ask, reply, std::nullopt, {}});
+    return *this;
+}
+
+ScriptedDialogs& ScriptedDialogs::ExpectAskYesNo(Answer reply)
+{
+    expected_.push_back({Kind::AskYesNo, reply, std::nullopt, {}});
     return *this;
 }
 
@@ -96,16 +103,28 @@ std::optional<ScriptedDialogs::Expectation> ScriptedDialogs::Take(const Call& ca
     return std::nullopt;
 }
 
-Dialogs::Answer ScriptedDialogs::Ask(QWidget* owner, const QString& text, const QString& caption, Answer defaultButton)
+Dialogs::Answer ScriptedDialogs::Question(Kind kind, QWidget* owner, const QString& text, const QString& caption,
+                                          Answer defaultButton, Answer unanswered)
 {
     Call call;
-    call.kind = Kind::Ask;
+    call.kind = kind;
     call.owner = owner;
     call.text = text;
     call.caption = caption;
     call.defaultButton = defaultButton;
     const auto next = Take(call);
-    return next ? next->reply : Answer::Cancel;
+    return next ? next->reply : unanswered;
+}
+
+Dialogs::Answer ScriptedDialogs::Ask(QWidget* owner, const QString& text, const QString& caption, Answer defaultButton)
+{
+    return Question(Kind::Ask, owner, text, caption, defaultButton, Answer::Cancel);
+}
+
+Dialogs::Answer ScriptedDialogs::AskYesNo(QWidget* owner, const QString& text, const QString& caption,
+                                          Answer defaultButton)
+{
+    return Question(Kind::AskYesNo, owner, text, caption, defaultButton, Answer::No);
 }
 
 void ScriptedDialogs::ShowError(QWidget* owner, const QString& text, const QString& caption)

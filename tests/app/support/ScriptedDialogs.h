@@ -16,15 +16,15 @@
 
 class ScriptedDialogs : public Dialogs {
 public:
-    enum class Kind { Ask, Error, Stop, OpenFile, SaveFile, Modal };
+    enum class Kind { Ask, AskYesNo, Error, Stop, OpenFile, SaveFile, Modal };
 
     // One dialog as the window showed it.
     struct Call {
         Kind kind = Kind::Ask;
         QWidget* owner = nullptr;
-        QString text;                        // Ask, Error, Stop
-        QString caption;                     // Ask, Error, Stop
-        Answer defaultButton = Answer::Yes;  // Ask
+        QString text;                        // Ask, AskYesNo, Error, Stop
+        QString caption;                     // Ask, AskYesNo, Error, Stop
+        Answer defaultButton = Answer::Yes;  // Ask, AskYesNo
         FileDialogSpec dialog;               // OpenFile, SaveFile: as handed in, before the answer
         QDialog* window = nullptr;           // Modal
     };
@@ -34,6 +34,7 @@ public:
 
     // Queue the next expected dialog. Returns *this so that expectations can be chained.
     ScriptedDialogs& ExpectAsk(Answer reply);
+    ScriptedDialogs& ExpectAskYesNo(Answer reply);
     ScriptedDialogs& ExpectError();
     ScriptedDialogs& ExpectStop();
     ScriptedDialogs& ExpectOpen(const QString& path);  // the user picks or types `path`
@@ -58,6 +59,7 @@ public:
     void Reset();
 
     Answer Ask(QWidget* owner, const QString& text, const QString& caption, Answer defaultButton) override;
+    Answer AskYesNo(QWidget* owner, const QString& text, const QString& caption, Answer defaultButton) override;
     void ShowError(QWidget* owner, const QString& text, const QString& caption) override;
     void ShowStop(QWidget* owner, const QString& text, const QString& caption) override;
     std::optional<QString> OpenFile(QWidget* owner, FileDialogSpec& dialog) override;
@@ -77,6 +79,8 @@ private:
     // Takes the next expectation if it is of `kind`; otherwise records and reports the problem.
     std::optional<Expectation> Take(const Call& call);
     std::optional<QString> ChooseFile(Kind kind, QWidget* owner, FileDialogSpec& dialog);
+    Answer Question(Kind kind, QWidget* owner, const QString& text, const QString& caption, Answer defaultButton,
+                    Answer unanswered);
 
     std::deque<Expectation> expected_;
     QList<Call> calls_;
