@@ -1,0 +1,127 @@
+// extract, apply and strings through RunCli: exit statuses, what stays on disk when a write
+// fails, and the refusals that protect the input.
+
+#include "CliFixture.h"
+#include "FailingFileSystem.h"
+#include "FileState.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+using cltest::CliFixture;
+using cltest::FailStep;
+using cltest::FileState;
+
+class ProgramCommands : public CliFixture {
+protected:
+    void SetUp() override
+    {
+        CliFixture::SetUp();
+        const std::string javac = CLASSLINGO_JAVAC;
+        if (javac.empty() || javac.find("NOTFOUND") != std::string::npos)
+            GTEST_SKIP() << "javac is not installed";
+        Write(Path("Hi.java"), "public class Hi { public static void main(String[] a) {"
+                               " System.out.println(\"Hello\"); System.out.println(\"Bye \" + a.length); } }\n");
+        const std::string command =
+            "'" + javac + "' -d '" + Path("in") + "' '" + Path("Hi.java") + "' 2>'" + Path("javac.log") + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0) << Read(Path("javac.log"));
+        Write(Path("zh.po"), "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=UTF-8\\n\"\n\n"
+                             "msgid \"Hello\"\nmsgstr \"你好\"\n\nmsgid \"Bye {0}\"\nmsgstr \"再见 {0}\"\n");
+    }
+};
+
+TEST_F(ProgramCommands, ExtractListsLiteralsAndRecipesWithReferences)
+{
+    const auto run = Run({"extract", "--language", "ja", Path("in"), Path("out.po")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string po = Read(Path("out.po"));
+    EXPECT_NE(po.find("#: Hi.class:"), std::string::npos) << po;
+    EXPECT_NE(po.find("msgid \"Hello\"\nmsgstr \"\""), std::string::npos) << po;
+    EXPECT_NE(po.find("msgid \"Bye {0}\""), std::string::npos) << po;
+    EXPECT_NE(po.find("\"Language: ja\\n\""), std::string::npos) << po;
+}
+
+TEST_F(ProgramCommands, ApplyToAFolderThenStringsShowsTheTranslations)
+{
+    const auto apply = Run({"apply", Path("in"), Path("zh.po"), Path("out")});
+    ASSERT_EQ(apply.status, 0) << apply.err;
+    const auto strings = Run({"strings", Path("out")});
+    ASSERT_EQ(strings.status, 0) << strings.err;
+    EXPECT_NE(strings.out.find("Hi.class\t"), std::string::npos);
+    EXPECT_NE(strings.out.find("\tliteral\t你好\n"), std::string::npos) << strings.out;
+    EXPECT_NE(strings.out.find("\trecipe\t再见 {0}\n"), std::string::npos) << strings.out;
+    EXPECT_EQ(Run({"strings", Path("in")}).out.find("你好"), std::string::npos) << "the input changed";
+}
+
+TEST_F(ProgramCommands, UsageAndRefusals)
+{
+    const struct {
+        std::vector<std::string> args;
+        int status;
+    } cases[] = {
+        {{"extract", Path("in")}, 2},
+        {{"apply", Path("in"), Path("zh.po")}, 2},
+        {{"apply", "--in-place", Path("in"), Path("zh.po"), Path("x")}, 2},
+        {{"strings", "--bogus", Path("in")}, 2},
+        {{"apply", Path("in/Hi.class"), Path("zh.po"), Path("in/Hi.class")}, 1},  // OUTPUT is INPUT
+        {{"apply", Path("in"), Path("zh.po"), Path("in")}, 1},
+        {{"extract", Path("missing.jar"), Path("x.po")}, 1},
+        {{"extract", Path("zh.po"), Path("x.po")}, 1},  // no program
+        {{"apply", Path("in"), Path("missing.po"), Path("out")}, 1},
+    };
+    for (const auto& c : cases) {
+        const FileState before = FileState::Of(Path("in/Hi.class"));
+        const auto run = Run(c.args);
+        EXPECT_EQ(run.status, c.status) << c.args[0] << " " << c.args.back() << "\n" << run.err;
+        EXPECT_FALSE(run.err.empty());
+        EXPECT_EQ(FileState::Of(Path("in/Hi.class")), before);
+    }
+}
+
+TEST_F(ProgramCommands, BadCatalogueNamesTheLineAndWritesNothing)
+{
+    Write(Path("bad.po"), "msgid \"Hello\"\nmsgstr \"x\"\nnonsense\n");
+    Write(Path("slots.po"), "msgid \"Bye {0}\"\nmsgstr \"再见\"\n");
+    for (const char* po : {"bad.po", "slots.po"}) {
+        const auto run = Run({"apply", Path("in/Hi.class"), Path(po), Path("out.class")});
+        EXPECT_EQ(run.status, 1) << po;
+        EXPECT_FALSE(FileState::Of(Path("out.class")).exists) << po;
+        EXPECT_NE(run.err.find(std::string(po) == "bad.po" ? "第 3 行" : "Bye {0}"), std::string::npos) << run.err;
+    }
+}
+
+TEST_F(ProgramCommands, FailedWriteLeavesInputAndExistingOutput)
+{
+    Write(Path("out.class"), "old output");
+    Write(Path("old.po"), "old catalogue");
+    const FileState inputBefore = FileState::Of(Path("in/Hi.class"));
+    for (const FailStep step : {FailStep::Create, FailStep::HalfWrite, FailStep::Flush, FailStep::Rename}) {
+        for (const bool extract : {false, true}) {
+            cltest::FailingFileSystem fs;
+            fs.FailAt(step);
+            const std::string target = extract ? "old.po" : "out.class";
+            const FileState before = FileState::Of(Path(target));
+            const auto run = extract ? Run({"extract", Path("in/Hi.class"), Path("old.po")}, fs)
+                                     : Run({"apply", Path("in/Hi.class"), Path("zh.po"), Path("out.class")}, fs);
+            EXPECT_TRUE(fs.Injected()) << static_cast<int>(step);
+            EXPECT_EQ(run.status, 1) << static_cast<int>(step) << run.err;
+            EXPECT_EQ(FileState::Of(Path(target)), before) << static_cast<int>(step);
+            EXPECT_EQ(FileState::Of(Path("in/Hi.class")), inputBefore);
+        }
+    }
+}
+
+TEST_F(ProgramCommands, InPlaceKeepsTheOldClassAsBackup)
+{
+    const std::string original = Read(Path("in/Hi.class"));
+    const auto run = Run({"apply", "--in-place", Path("in/Hi.class"), Path("zh.po")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(Read(Path("in/Hi.class.bak")), original);
+    EXPECT_NE(Read(Path("in/Hi.class")), original);
+}
+
+}  // namespace
