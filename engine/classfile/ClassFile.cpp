@@ -1,6 +1,7 @@
 #include "classfile/ClassFile.h"
 
 #include <cstring>
+#include <iterator>
 #include <utility>
 
 namespace cl::classfile {
@@ -177,14 +178,16 @@ constexpr KnownAttribute kKnownAttributes[] = {
     {"Record", Attr::Record, static_cast<uint8_t>(Where::Class)},
 };
 
-Attr Recognise(std::string_view name, Where where)
+// Index into kKnownAttributes of the attribute called `name`, or kUnknownName.
+constexpr uint8_t kUnknownName = 0xFF;
+constexpr uint8_t kNotLookedUp = 0xFE;
+uint8_t LookUpAttributeName(std::string_view name)
 {
-    for (const KnownAttribute& known : kKnownAttributes) {
-        if (known.name.size() == name.size() && (known.where & static_cast<uint8_t>(where)) != 0 &&
-            known.name == name)
-            return known.kind;
+    for (size_t i = 0; i < std::size(kKnownAttributes); ++i) {
+        if (kKnownAttributes[i].name == name)
+            return static_cast<uint8_t>(i);
     }
-    return Attr::Unknown;
+    return kUnknownName;
 }
 
 // Total length of each opcode's instruction; 0 for opcodes the JVM does not define, 0xFF for
@@ -229,6 +232,10 @@ struct OpcodeLengths {
     }
 };
 constexpr OpcodeLengths kOpcodes;
+
+// Bytes of each constant-pool entry by tag (a Utf8 entry's text comes on top); 0 for tags
+// the class-file format does not define.
+constexpr uint8_t kEntrySize[] = {0, 3, 0, 5, 5, 9, 9, 3, 3, 5, 5, 5, 5, 0, 0, 4, 3, 5, 5, 3, 3};
 
 int32_t ReadS4(const uint8_t* p)
 {
@@ -330,44 +337,44 @@ private:
         cf_.constantPoolCount = count;
         cf_.pool.reserve(count == 0 ? 1 : count);
         cf_.pool.emplace_back();
-        for (uint32_t i = 1; i < count && r_.Ok(); ++i) {
-            Constant c;
+        // The pool is most of a class file: each entry is bounds-checked once, then decoded
+        // straight from the bytes.
+        for (uint32_t i = 1; i < count; ++i) {
             const size_t at = r_.Position();
-            c.offset = static_cast<uint32_t>(at);
-            const uint8_t tag = r_.U1();
-            switch (tag) {
-                case 1:
-                    c.first = r_.U2();
-                    r_.Skip(c.first);
-                    break;
-                case 3:
-                case 4: r_.Skip(4); break;
-                case 5:
-                case 6: r_.Skip(8); break;
-                case 7:
-                case 8:
-                case 16:
-                case 19:
-                case 20: c.first = r_.U2(); break;
-                case 9:
-                case 10:
-                case 11:
-                case 12:
-                case 17:
-                case 18:
-                    c.first = r_.U2();
-                    c.second = r_.U2();
-                    break;
-                case 15:
-                    c.referenceKind = r_.U1();
-                    c.first = r_.U2();
-                    break;
-                default: r_.Fail(ParseError::BadConstantTag, at); return;
-            }
-            if (!r_.Ok())
+            const size_t left = r_.Remaining();
+            if (left == 0) {
+                r_.Fail(ParseError::Truncated, at);
                 return;
+            }
+            const uint8_t* p = r_.Data() + at;
+            const uint8_t tag = p[0];
+            uint32_t size = tag < std::size(kEntrySize) ? kEntrySize[tag] : 0;
+            if (size == 0) {
+                r_.Fail(ParseError::BadConstantTag, at);
+                return;
+            }
+            if (left < size) {
+                r_.Fail(ParseError::Truncated, at + 1);
+                return;
+            }
+            Constant c;
             c.tag = static_cast<Tag>(tag);
-            c.size = static_cast<uint32_t>(r_.Position() - at);
+            c.offset = static_cast<uint32_t>(at);
+            c.first = static_cast<uint16_t>((p[1] << 8) | p[2]);
+            if (tag == 1) {
+                size += c.first;
+                if (left < size) {
+                    r_.Fail(ParseError::Truncated, at + 3);
+                    return;
+                }
+            } else if (tag == 15) {
+                c.referenceKind = p[1];
+                c.first = static_cast<uint16_t>((p[2] << 8) | p[3]);
+            } else if (size == 5 && tag != 3 && tag != 4) {
+                c.second = static_cast<uint16_t>((p[3] << 8) | p[4]);
+            }
+            c.size = size;
+            r_.Skip(size);
             cf_.pool.push_back(c);
             if (tag == 5 || tag == 6) {
                 // A Long or Double takes two slots, and the second must exist.
@@ -386,6 +393,7 @@ private:
     void CheckPool()
     {
         cf_.utf8Uses.assign(cf_.pool.size(), 0);
+        attributeNames_.assign(cf_.pool.size(), kNotLookedUp);
         for (size_t i = 1; i < cf_.pool.size() && r_.Ok(); ++i) {
             const Constant& c = cf_.pool[i];
             const size_t first = c.offset + 1;
@@ -485,6 +493,8 @@ private:
     {
         const uint16_t count = r_.U2();
         members.reserve(count);
+        if (where == Where::Method)
+            cf_.codes.reserve(count);
         for (uint32_t i = 0; i < count && r_.Ok(); ++i) {
             Member m;
             m.accessFlags = r_.U2();
@@ -499,6 +509,18 @@ private:
 
     // ---- Attributes
 
+    // A class names each attribute once in its pool and uses the name many times, so the
+    // table lookup is done once per pool index.
+    Attr Recognise(uint16_t name, Where where)
+    {
+        uint8_t& known = attributeNames_[name];
+        if (known == kNotLookedUp)
+            known = LookUpAttributeName(cf_.Utf8Bytes(name));
+        if (known == kUnknownName || (kKnownAttributes[known].where & static_cast<uint8_t>(where)) == 0)
+            return Attr::Unknown;
+        return kKnownAttributes[known].kind;
+    }
+
     void Attributes(Where where, uint16_t method)
     {
         const uint16_t count = r_.U2();
@@ -512,7 +534,7 @@ private:
                 r_.Fail(r_.OverrunReason(), start);
                 return;
             }
-            const Attr kind = Recognise(cf_.Utf8Bytes(name), where);
+            const Attr kind = Recognise(name, where);
             if (kind == Attr::Unknown) {
                 r_.Skip(length);
                 continue;
@@ -945,6 +967,7 @@ private:
 
     ClassFile& cf_;
     ByteReader r_;
+    std::vector<uint8_t> attributeNames_;  // per pool index: kNotLookedUp, kUnknownName or a table index
 };
 
 }  // namespace
