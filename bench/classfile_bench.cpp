@@ -90,9 +90,7 @@ size_t OpenWithRoles(const std::string& bytes, cl::StringList& list)
     using namespace cl::classfile;
     const ClassFile cf = ParseClassFile(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     const ScanRoleMap map(cf, ComputeRoles(cf));
-    for (const cl::StringRow& row : list.rows)
-        rows += static_cast<size_t>(map.RoleAtRow(row.offset).value_or(Role::None));
-    return rows;
+    return rows + map.RolesOfRows(list).size();
 }
 
 // From the file: the bytes read whole as the window reads them, then as above.

@@ -35,6 +35,7 @@ struct Census {
     size_t failed = 0;
     size_t rows = 0;
     size_t rowsUnparsed = 0;  // rows of classes that did not parse: "-"
+    size_t lookupMismatches = 0;
     std::array<size_t, kRoles> rowRoles{};
     std::array<size_t, kRoles> entryRoles{};
     std::map<std::string, size_t> failures;
@@ -76,8 +77,12 @@ void CountClass(Census& census, const std::string& bytes, const std::string& whe
         return;
     }
     ++census.parsed;
-    for (const cl::StringRow& row : list.rows)
-        ++census.rowRoles[static_cast<size_t>(map.RoleAtRow(row.offset).value_or(Role::None))];
+    const std::vector<Role> rowRoles = map.RolesOfRows(list);
+    for (size_t i = 0; i < list.rows.size(); ++i) {
+        ++census.rowRoles[static_cast<size_t>(rowRoles[i])];
+        if (rowRoles[i] != map.RoleAtRow(list.rows[i].offset))
+            ++census.lookupMismatches;  // the two lookups must agree
+    }
     for (size_t i = 1; i < cf.pool.size(); ++i) {
         if (cf.pool[i].tag == Tag::Utf8)
             ++census.entryRoles[static_cast<size_t>(roles[i])];
@@ -155,6 +160,7 @@ int main(int argc, char** argv)
         std::printf("  e.g. %s\n", example.c_str());
     std::printf("scan rows %zu, of classes that did not parse (\"-\") %zu\n", census.rows, census.rowsUnparsed);
     PrintRoles("scan rows of parsed classes by role", census.rowRoles);
+    std::printf("row lookups that disagree between one pass and one by one: %zu\n", census.lookupMismatches);
     PrintRoles("Utf8 entries of parsed classes by role", census.entryRoles);
     return 0;
 }

@@ -12,23 +12,23 @@ namespace cl::classfile {
 // Why parsing a class file stopped. The order is not significant.
 enum class ParseError : uint8_t {
     None,
-    Truncated,            // a count or length runs past the end of the file
-    BadMagic,             // not 0xCAFEBABE
-    BadConstantTag,       // a constant-pool tag the class-file format does not define
-    BadIndex,             // a constant-pool index out of range or at an entry of the wrong tag
-    BadReferenceKind,     // a method handle's kind is not 1..9
-    BadBootstrapIndex,    // a dynamic constant names a bootstrap method that does not exist
-    BadCodeLength,        // Code is empty or longer than 65535 bytes
-    BadOpcode,            // an opcode the JVM does not define (or a bad `wide` form)
-    InstructionPastEnd,   // an instruction runs past the end of its Code
-    BadSwitch,            // tableswitch high below low, or a negative lookupswitch pair count
-    AttributeOverrun,     // a known attribute's content reads past its declared length
-    AttributeUnderrun,    // a known attribute's content ends before its declared length
-    BadStackMapFrame,     // a reserved frame type or verification type
-    BadAnnotation,        // an unknown element_value tag or type-annotation target
-    NestingTooDeep,       // annotation values nested deeper than the parser follows
-    TrailingBytes,        // bytes after the class's attributes
-    TooLarge,             // a file of 4 GiB or more
+    Truncated,           // a count or length runs past the end of the file
+    BadMagic,            // not 0xCAFEBABE
+    BadConstantTag,      // a constant-pool tag the class-file format does not define
+    BadIndex,            // a constant-pool index out of range or at an entry of the wrong tag
+    BadReferenceKind,    // a method handle's kind is not 1..9
+    BadBootstrapIndex,   // a dynamic constant names a bootstrap method that does not exist
+    BadCodeLength,       // Code is empty or longer than 65535 bytes
+    BadOpcode,           // an opcode the JVM does not define (or a bad `wide` form)
+    InstructionPastEnd,  // an instruction runs past the end of its Code
+    BadSwitch,           // tableswitch high below low, or a negative lookupswitch pair count
+    AttributeOverrun,    // a known attribute's content reads past its declared length
+    AttributeUnderrun,   // a known attribute's content ends before its declared length
+    BadStackMapFrame,    // a reserved frame type or verification type
+    BadAnnotation,       // an unknown element_value tag or type-annotation target
+    NestingTooDeep,      // annotation values nested deeper than the parser follows
+    TrailingBytes,       // bytes after the class's attributes
+    TooLarge,            // a file of 4 GiB or more
 };
 
 // Short English token for logs and the command line: "truncated", "bad-magic", ...

@@ -86,7 +86,10 @@ std::span<const uint16_t> ClassFile::Arguments(const BootstrapMethod& method) co
 namespace {
 
 using TagMask = uint32_t;
-constexpr TagMask Bit(Tag t) { return TagMask{1} << static_cast<unsigned>(t); }
+constexpr TagMask Bit(Tag t)
+{
+    return TagMask{1} << static_cast<unsigned>(t);
+}
 constexpr TagMask kUtf8 = Bit(Tag::Utf8);
 constexpr TagMask kClass = Bit(Tag::Class);
 constexpr TagMask kNameAndType = Bit(Tag::NameAndType);
@@ -106,8 +109,14 @@ constexpr TagMask kLoadable = kInteger | Bit(Tag::Float) | Bit(Tag::String) | kC
 constexpr int kMaxNesting = 256;
 
 enum class Where : uint8_t { Class = 1, Field = 2, Method = 4, Code = 8, RecordComponent = 16 };
-constexpr uint8_t operator|(Where a, Where b) { return static_cast<uint8_t>(a) | static_cast<uint8_t>(b); }
-constexpr uint8_t operator|(uint8_t a, Where b) { return a | static_cast<uint8_t>(b); }
+constexpr uint8_t operator|(Where a, Where b)
+{
+    return static_cast<uint8_t>(a) | static_cast<uint8_t>(b);
+}
+constexpr uint8_t operator|(uint8_t a, Where b)
+{
+    return a | static_cast<uint8_t>(b);
+}
 
 enum class Attr : uint8_t {
     Unknown,
@@ -940,9 +949,12 @@ private:
                     info.strings.push_back({pc, index});
                 return true;
             }
-            case 0x14: allowed = kWide | Bit(Tag::Dynamic); break;                  // ldc2_w
-            case 0xB2: case 0xB3: case 0xB4: case 0xB5: allowed = kFieldref; break;  // field access
-            case 0xB6: {                                                             // invokevirtual
+            case 0x14: allowed = kWide | Bit(Tag::Dynamic); break;  // ldc2_w
+            case 0xB2:
+            case 0xB3:
+            case 0xB4:
+            case 0xB5: allowed = kFieldref; break;  // field access
+            case 0xB6: {                            // invokevirtual
                 const uint16_t index = Operand(code, pc, true);
                 if (!Check(index, info.codeOffset + pc + 1, kMethodref))
                     return false;
@@ -950,7 +962,8 @@ private:
                     info.callsStringHashCode = true;
                 return true;
             }
-            case 0xB7: case 0xB8: allowed = kAnyMethodref; break;  // invokespecial, invokestatic
+            case 0xB7:
+            case 0xB8: allowed = kAnyMethodref; break;  // invokespecial, invokestatic
             case 0xB9: allowed = kInterfaceMethodref; break;
             case 0xBA: {  // invokedynamic
                 const uint16_t index = Operand(code, pc, true);
@@ -959,7 +972,11 @@ private:
                 info.invokeDynamics.push_back({pc, index});
                 return true;
             }
-            case 0xBB: case 0xBD: case 0xC0: case 0xC1: case 0xC5: allowed = kClass; break;
+            case 0xBB:
+            case 0xBD:
+            case 0xC0:
+            case 0xC1:
+            case 0xC5: allowed = kClass; break;
             default: return true;
         }
         return Check(Operand(code, pc, true), info.codeOffset + pc + 1, allowed);

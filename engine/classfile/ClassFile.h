@@ -54,11 +54,11 @@ struct Constant {
     uint16_t Utf8Length() const noexcept { return first; }       // Utf8: bytes of the text
     uint16_t StringIndex() const noexcept { return first; }      // String -> Utf8
     uint16_t NameIndex() const noexcept { return first; }        // Class, NameAndType, Module, Package -> Utf8
-    uint16_t DescriptorIndex() const noexcept  // NameAndType, MethodType -> Utf8
+    uint16_t DescriptorIndex() const noexcept                    // NameAndType, MethodType -> Utf8
     {
         return tag == Tag::NameAndType ? second : first;
     }
-    uint16_t ClassIndex() const noexcept { return first; }        // Field/Method/InterfaceMethodref -> Class
+    uint16_t ClassIndex() const noexcept { return first; }         // Field/Method/InterfaceMethodref -> Class
     uint16_t NameAndTypeIndex() const noexcept { return second; }  // member refs, Dynamic, InvokeDynamic
     uint16_t BootstrapIndex() const noexcept { return first; }     // Dynamic, InvokeDynamic
     uint16_t ReferenceIndex() const noexcept { return first; }     // MethodHandle -> member ref

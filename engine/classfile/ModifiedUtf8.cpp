@@ -21,9 +21,18 @@ const char* TextStatusWord(TextStatus status) noexcept
 
 namespace {
 
-bool IsContinuation(uint8_t b) { return (b & 0xC0) == 0x80; }
-bool IsHighSurrogate(uint32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-bool IsLowSurrogate(uint32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+bool IsContinuation(uint8_t b)
+{
+    return (b & 0xC0) == 0x80;
+}
+bool IsHighSurrogate(uint32_t u)
+{
+    return u >= 0xD800 && u <= 0xDBFF;
+}
+bool IsLowSurrogate(uint32_t u)
+{
+    return u >= 0xDC00 && u <= 0xDFFF;
+}
 
 // One modified UTF-8 form at `i`: its UTF-16 unit and byte count, or the reason it is invalid.
 struct Form {

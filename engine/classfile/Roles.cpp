@@ -103,6 +103,8 @@ ScanRoleMap::ScanRoleMap(const ClassFile& cf, const std::vector<Role>& roles)
     if (!cf.parsed || roles.size() != cf.pool.size())
         return;
     available_ = true;
+    offsets_.reserve(cf.pool.size());
+    roles_.reserve(cf.pool.size());
     for (size_t i = 1; i < cf.pool.size(); ++i) {
         if (cf.pool[i].tag == Tag::Utf8) {
             offsets_.push_back(cf.pool[i].offset);  // pool entries lie in file order
@@ -122,6 +124,28 @@ std::optional<Role> ScanRoleMap::RoleAtRow(int64_t rowOffset) const noexcept
     if (hit == offsets_.end() || *hit != tagOffset)
         return Role::None;
     return roles_[static_cast<size_t>(hit - offsets_.begin())];
+}
+
+std::vector<Role> ScanRoleMap::RolesOfRows(const StringList& list) const
+{
+    std::vector<Role> result;
+    if (!available_)
+        return result;
+    result.reserve(list.rows.size());
+    size_t at = 0;  // first Utf8 entry not before the previous row
+    int64_t previous = -1;
+    for (const StringRow& row : list.rows) {
+        const int64_t tagOffset = int64_t{row.offset} - 1;
+        if (tagOffset < previous)  // a new run of rising offsets starts
+            at = static_cast<size_t>(std::lower_bound(offsets_.begin(), offsets_.end(),
+                                                      static_cast<uint32_t>(std::max<int64_t>(tagOffset, 0))) -
+                                     offsets_.begin());
+        while (at < offsets_.size() && int64_t{offsets_[at]} < tagOffset)
+            ++at;
+        result.push_back(at < offsets_.size() && int64_t{offsets_[at]} == tagOffset ? roles_[at] : Role::None);
+        previous = tagOffset;
+    }
+    return result;
 }
 
 }  // namespace cl::classfile

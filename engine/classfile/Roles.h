@@ -3,6 +3,7 @@
 // not because the program compares it (a key), or must not because it is also, or only, part
 // of the program's structure. The byte scan's rows are looked up by their tag byte.
 
+#include "StringList.h"
 #include "classfile/ClassFile.h"
 
 #include <cstdint>
@@ -19,9 +20,9 @@ enum class Role : uint8_t {
     Name,
     Descriptor,
     Signature,
-    Attribute,   // an attribute's name
-    Other,       // the source file name, a module version, unused, or uses of several kinds
-    None,        // not a Utf8 entry (for a scan row: a false match in code, flags or numbers)
+    Attribute,  // an attribute's name
+    Other,      // the source file name, a module version, unused, or uses of several kinds
+    None,       // not a Utf8 entry (for a scan row: a false match in code, flags or numbers)
 };
 
 // "literal", "key", "shared", "annotation", "name", "descriptor", "signature", "attribute",
@@ -45,6 +46,9 @@ public:
     // The role of the scan row whose tag byte is at 1-based `rowOffset`: None when no Utf8
     // entry starts there; nullopt when the map is not available.
     std::optional<Role> RoleAtRow(int64_t rowOffset) const noexcept;
+    // The roles of all rows of a scan, in row order, in one pass (the scan lists rows in runs
+    // of rising offsets); empty when the map is not available.
+    std::vector<Role> RolesOfRows(const StringList& list) const;
 
 private:
     bool available_ = false;

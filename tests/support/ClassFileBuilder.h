@@ -54,9 +54,8 @@ public:
 
     uint16_t Utf8(std::string_view text)
     {
-        return Reused("u" + std::string(text), [&] {
-            return Raw(Bytes().U1(1).U2(static_cast<uint32_t>(text.size())).Append(text).data);
-        });
+        return Reused("u" + std::string(text),
+                      [&] { return Raw(Bytes().U1(1).U2(static_cast<uint32_t>(text.size())).Append(text).data); });
     }
     uint16_t Class(std::string_view name)
     {
@@ -93,10 +92,7 @@ public:
     {
         return MemberRef(11, owner, name, descriptor);
     }
-    uint16_t MethodHandle(uint8_t kind, uint16_t reference)
-    {
-        return Raw(Bytes().U1(15).U1(kind).U2(reference).data);
-    }
+    uint16_t MethodHandle(uint8_t kind, uint16_t reference) { return Raw(Bytes().U1(15).U1(kind).U2(reference).data); }
     uint16_t MethodType(std::string_view descriptor)
     {
         const uint16_t d = Utf8(descriptor);

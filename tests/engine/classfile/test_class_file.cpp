@@ -18,7 +18,10 @@ using cl::testing::ClassFileBuilder;
 
 namespace {
 
-ClassFile Parse(const std::vector<uint8_t>& bytes) { return ParseClassFile(bytes.data(), bytes.size()); }
+ClassFile Parse(const std::vector<uint8_t>& bytes)
+{
+    return ParseClassFile(bytes.data(), bytes.size());
+}
 
 std::vector<uint8_t> Switch(uint8_t opcode, uint32_t pc, std::vector<int32_t> keys)
 {
@@ -99,8 +102,7 @@ TEST(ClassFileParse, BytecodeWalkFollowsPaddingAndWideForms)
         const uint16_t first = b.String("first");
         const uint16_t last = b.String("last");
         const uint16_t hash = b.Methodref("java/lang/String", "hashCode", "()I");
-        const uint16_t site =
-            b.InvokeDynamic(0, "run", "()Ljava/lang/Runnable;");
+        const uint16_t site = b.InvokeDynamic(0, "run", "()Ljava/lang/Runnable;");
         const uint16_t bootstrap = b.MethodHandle(6, b.Methodref("Boot", "make", "()V"));
         Bytes code;
         code.U1(0x12).U1(first);  // ldc

@@ -15,8 +15,8 @@ struct DecodeCase {
     const char* what;
     std::string bytes;
     TextStatus status;
-    size_t offset;          // where decoding stopped (for errors)
-    std::u16string units;   // the decoded text (for Ok)
+    size_t offset;         // where decoding stopped (for errors)
+    std::u16string units;  // the decoded text (for Ok)
 };
 
 TEST(ModifiedUtf8, DecodesTheJvmFormsAndRejectsEverythingElse)
@@ -26,7 +26,10 @@ TEST(ModifiedUtf8, DecodesTheJvmFormsAndRejectsEverythingElse)
         {"ascii", "Save", TextStatus::Ok, 0, u"Save"},
         {"two-byte form", "caf\xC3\xA9", TextStatus::Ok, 0, u"caf\u00E9"},
         {"three-byte form", "\xE4\xBF\x9D\xE5\xAD\x98", TextStatus::Ok, 0, u"\u4FDD\u5B58"},
-        {"C0 80 is U+0000", std::string("a\xC0\x80" "b"), TextStatus::Ok, 0, std::u16string(u"a\0b", 3)},
+        {"C0 80 is U+0000",
+         std::string("a\xC0\x80"
+                     "b"),
+         TextStatus::Ok, 0, std::u16string(u"a\0b", 3)},
         {"surrogate pair as two 3-byte forms", "\xED\xA0\xBD\xED\xB8\x80", TextStatus::Ok, 0, u"\U0001F600"},
         {"lone surrogate is a valid Java string", "\xED\xA0\x80", TextStatus::Ok, 0, u"\xD800"},
         {"bare zero byte", std::string("ab\0c", 4), TextStatus::BareZero, 2, u""},
@@ -35,7 +38,11 @@ TEST(ModifiedUtf8, DecodesTheJvmFormsAndRejectsEverythingElse)
         {"F8 lead", "ab\xF8", TextStatus::BadLeadByte, 2, u""},
         {"cut two-byte form", "ab\xC3", TextStatus::Truncated, 2, u""},
         {"cut three-byte form", "\xE4\xBF", TextStatus::Truncated, 0, u""},
-        {"missing continuation", "\xE4" "A" "\x9D", TextStatus::BadContinuation, 0, u""},
+        {"missing continuation",
+         "\xE4"
+         "A"
+         "\x9D",
+         TextStatus::BadContinuation, 0, u""},
         {"overlong two-byte A", "\xC1\x81", TextStatus::Overlong, 0, u""},
         {"overlong three-byte", "\xE0\x80\x80", TextStatus::Overlong, 0, u""},
     };

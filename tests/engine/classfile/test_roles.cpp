@@ -26,7 +26,10 @@ using cl::testing::ClassFileBuilder;
 
 namespace {
 
-int32_t HashOf(std::u16string_view text) { return JavaStringHash(text); }
+int32_t HashOf(std::u16string_view text)
+{
+    return JavaStringHash(text);
+}
 
 void AppendLookupSwitch(Bytes& code, std::vector<int32_t> keys)
 {
@@ -49,23 +52,23 @@ Role RoleOfText(const ClassFile& cf, const std::vector<Role>& roles, std::string
     return Role::None;
 }
 
-cl::StringList Scan(const std::vector<uint8_t>& bytes)
+cl::StringList Scan(const std::vector<uint8_t>& bytes, const cl::FilterList& filter = {})
 {
     cl::FileImage image;
     image.bytes = cl::ByteString(bytes.data(), static_cast<int32_t>(bytes.size()));
     image.loadedSize = image.bytes.ByteLength();
     cl::StringList list;
-    cl::ScanClassImage(image, cl::FilterList{}, list);
+    cl::ScanClassImage(image, filter, list);
     return list;
 }
 
 TEST(Roles, WordsAreTheOnesTheFrontEndsShow)
 {
-    const std::map<Role, std::string> words = {
-        {Role::Literal, "literal"},     {Role::Key, "key"},   {Role::Shared, "shared"},
-        {Role::Annotation, "annotation"}, {Role::Name, "name"}, {Role::Descriptor, "descriptor"},
-        {Role::Signature, "signature"}, {Role::Attribute, "attribute"}, {Role::Other, "other"},
-        {Role::None, "none"}};
+    const std::map<Role, std::string> words = {{Role::Literal, "literal"},     {Role::Key, "key"},
+                                               {Role::Shared, "shared"},       {Role::Annotation, "annotation"},
+                                               {Role::Name, "name"},           {Role::Descriptor, "descriptor"},
+                                               {Role::Signature, "signature"}, {Role::Attribute, "attribute"},
+                                               {Role::Other, "other"},         {Role::None, "none"}};
     for (const auto& [role, word] : words)
         EXPECT_EQ(RoleWord(role), word);
 }
@@ -134,12 +137,12 @@ protected:
         b.Field("I", "I");  // one text both a name and a descriptor
         // Bootstrap methods: a record's component names and a pattern switch's labels are
         // parsed by the runtime; a concatenation recipe is not.
-        const uint16_t objectMethods = b.MethodHandle(6, b.Methodref("java/lang/runtime/ObjectMethods", "bootstrap",
-                                                                      "()Ljava/lang/Object;"));
-        const uint16_t typeSwitch = b.MethodHandle(6, b.Methodref("java/lang/runtime/SwitchBootstraps", "typeSwitch",
-                                                                   "()Ljava/lang/invoke/CallSite;"));
-        const uint16_t concat = b.MethodHandle(6, b.Methodref("java/lang/invoke/StringConcatFactory",
-                                                               "makeConcatWithConstants", "()V"));
+        const uint16_t objectMethods =
+            b.MethodHandle(6, b.Methodref("java/lang/runtime/ObjectMethods", "bootstrap", "()Ljava/lang/Object;"));
+        const uint16_t typeSwitch = b.MethodHandle(
+            6, b.Methodref("java/lang/runtime/SwitchBootstraps", "typeSwitch", "()Ljava/lang/invoke/CallSite;"));
+        const uint16_t concat =
+            b.MethodHandle(6, b.Methodref("java/lang/invoke/StringConcatFactory", "makeConcatWithConstants", "()V"));
         b.ClassAttribute(b.Attr("BootstrapMethods", Bytes()
                                                         .U2(3)
                                                         .U2(objectMethods)
@@ -169,16 +172,16 @@ TEST_F(HandMadeRoles, EachUtf8EntryGetsTheRoleOfItsUses)
 {
     const std::pair<std::string, Role> expected[] = {
         {"open", Role::Key},
-        {"Unknown command", Role::Literal},          // in the switch's method, hash not a key
-        {std::string("o\0", 2), Role::Literal},     // its naive hash is a key, but no Java string has these bytes
-        {"save", Role::Literal},                    // no hashCode call in its method
-        {"a", Role::Key},                           // inside a tableswitch range
-        {"x;y", Role::Key},                         // ObjectMethods argument
-        {"circle", Role::Key},                      // SwitchBootstraps argument
-        {"\x01 items", Role::Literal},              // other bootstrap methods do not count
+        {"Unknown command", Role::Literal},      // in the switch's method, hash not a key
+        {std::string("o\0", 2), Role::Literal},  // its naive hash is a key, but no Java string has these bytes
+        {"save", Role::Literal},                 // no hashCode call in its method
+        {"a", Role::Key},                        // inside a tableswitch range
+        {"x;y", Role::Key},                      // ObjectMethods argument
+        {"circle", Role::Key},                   // SwitchBootstraps argument
+        {"\x01 items", Role::Literal},           // other bootstrap methods do not count
         {"Press any key", Role::Literal},
-        {"count", Role::Shared},                    // a string constant and a field name
-        {"Both ways", Role::Shared},                // a string constant and an annotation value
+        {"count", Role::Shared},      // a string constant and a field name
+        {"Both ways", Role::Shared},  // a string constant and an annotation value
         {"Use the menu", Role::Annotation},
         {"value", Role::Name},
         {"choose", Role::Name},
@@ -222,6 +225,22 @@ TEST_F(HandMadeRoles, ScanRowsMapToTheirEntryOrToNone)
     EXPECT_EQ(map.RoleAtRow(row - 1), Role::None);
     EXPECT_EQ(map.RoleAtRow(0), Role::None);
     EXPECT_EQ(map.RoleAtRow(int64_t{1} << 40), Role::None);
+}
+
+TEST_F(HandMadeRoles, RolesOfAllRowsMatchOneByOneLookups)
+{
+    const ScanRoleMap map(cf_, roles_);
+    // Suspicious rows are listed after the plain ones: two runs of rising offsets.
+    const cl::StringList list = Scan(bytes_, {cl::ByteString("count"), cl::ByteString("WWW")});
+    ASSERT_GT(list.PlainRowCount, 0);
+    ASSERT_LT(static_cast<size_t>(list.PlainRowCount), list.rows.size());
+    const std::vector<Role> all = map.RolesOfRows(list);
+    ASSERT_EQ(all.size(), list.rows.size());
+    for (size_t i = 0; i < list.rows.size(); ++i)
+        EXPECT_EQ(all[i], map.RoleAtRow(list.rows[i].offset).value()) << list.rows[i].caption.ToStdString();
+    EXPECT_EQ(all[static_cast<size_t>(list.PlainRowCount)], Role::Shared);  // "count"
+    EXPECT_EQ(all.back(), Role::None);                                      // "WWW"
+    EXPECT_TRUE(ScanRoleMap().RolesOfRows(list).empty());
 }
 
 TEST_F(HandMadeRoles, AFileThatDoesNotParseHasNoRowRoles)
