@@ -6,4 +6,5 @@ list(APPEND CLASSLINGO_ENGINE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/Program.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Recipe.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Translation.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Workbench.cpp
 )

@@ -1,0 +1,136 @@
+#pragma once
+// The translation window: a whole program (a jar, a folder of classes or one class) in one
+// table, with the details of the current text below it, live checks of each translation,
+// undo, PO catalogues in and out, and generating the translated program. Opening and
+// generating run on a worker thread behind a progress dialog that can cancel them.
+
+#include "Dialogs.h"
+#include "catalogue/Workbench.h"
+
+#include <QMainWindow>
+#include <QString>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListView;
+class QPlainTextEdit;
+class QProgressBar;
+class QProgressDialog;
+class QStringListModel;
+class QTableView;
+class QThread;
+class TranslationFilter;
+class TranslationModel;
+struct OpenJob;
+
+class TranslationWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TranslationWindow(Dialogs& dialogs, QWidget* parent = nullptr);
+    ~TranslationWindow() override;
+
+    static QString BaseTitle();
+    // The catalogue proposed beside a program, and the translated program proposed beside it.
+    static QString ProposedCatalogue(const QString& programPath);
+    static QString ProposedOutput(const QString& programPath, bool folder);
+
+    // Starts opening a program (after the unsaved-changes question); the table changes only
+    // once it has been read whole. Returns at once; JobFinished() tells when it is done.
+    void Open(const QString& path);
+    bool IsOpen() const { return !programPath_.isEmpty(); }
+    QString ProgramPath() const { return programPath_; }
+    QString CataloguePath() const { return cataloguePath_; }
+    bool IsModified() const;
+    bool Busy() const { return worker_ != nullptr; }
+
+    TranslationModel* Model() const { return model_; }
+    TranslationFilter* Filter() const { return filter_; }
+    QProgressDialog* Progress() const { return progress_; }
+    // The source row shown in the detail pane, -1 for none.
+    int CurrentRow() const { return currentRow_; }
+
+    // Controls, for the tests.
+    QTableView* table = nullptr;
+    QLineEdit* searchBox = nullptr;
+    QComboBox* stateBox = nullptr;
+    QCheckBox* annotationsBox = nullptr;
+    QPlainTextEdit* sourceView = nullptr;
+    QListView* placesView = nullptr;
+    QPlainTextEdit* translationEdit = nullptr;
+    QLabel* problemLabel = nullptr;
+    QLabel* countLabel = nullptr;
+    QProgressBar* countBar = nullptr;
+    QAction* openAction = nullptr;
+    QAction* saveAction = nullptr;
+    QAction* importAction = nullptr;
+    QAction* generateAction = nullptr;
+    QAction* undoAction = nullptr;
+    QAction* redoAction = nullptr;
+    QAction* nextAction = nullptr;
+
+    // The window's file dialogs; each remembers the last choice.
+    FileDialogSpec dlgOpen;
+    FileDialogSpec dlgSave;
+    FileDialogSpec dlgImport;
+    FileDialogSpec dlgGenerate;
+
+signals:
+    void JobFinished();
+
+public slots:
+    void OpenClick();
+    // Writes the catalogue; false when cancelled or failed.
+    bool Save();
+    void Import();
+    void Generate();
+    void NextUntranslated();
+    void CancelJob();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    using Work = std::function<void(const std::atomic<bool>& cancel, const cl::catalogue::StageReport& stage)>;
+    // Runs `work` on a worker thread behind the progress dialog, then `done` (cancelled or
+    // not) on this thread.
+    void StartJob(const QString& label, Work work, std::function<void(bool cancelled)> done);
+    void StageBegun(cl::catalogue::WorkStage stage);
+    void Opened(const QString& path, OpenJob& job);
+    bool SaveChangesFirst();
+    void ShowCurrent();
+    void CurrentChanged(const QModelIndex& current);
+    void RowsChanged(const QModelIndex& first, const QModelIndex& last);
+    void EditorChanged();
+    void UpdateTitle();
+    void UpdateCounts();
+    void UpdateActions();
+    void ShowProblem(int row);
+    void Report(const QString& text, bool warning);
+    void ShowError(const QString& text);
+
+    Dialogs& dialogs_;
+    TranslationModel* model_ = nullptr;
+    TranslationFilter* filter_ = nullptr;
+    QStringListModel* places_ = nullptr;
+    QProgressDialog* progress_ = nullptr;
+    QThread* worker_ = nullptr;
+    std::shared_ptr<std::atomic<bool>> cancel_;
+    // Undoes what a job left half-way when the window goes before the job's result is seen.
+    std::function<void()> abandon_;
+    QString programPath_;
+    QString cataloguePath_;
+    bool programIsFolder_ = false;
+    int currentRow_ = -1;
+    bool showing_ = false;  // the detail pane is being filled, not edited
+};
+
+// A new translation window of its own (deleted when closed), shown and opening `path`.
+TranslationWindow* OpenTranslationWindow(Dialogs& dialogs, const QString& path);

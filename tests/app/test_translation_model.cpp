@@ -1,0 +1,475 @@
+// The translation table: structure (Qt's model tester, also through the filter), what each
+// column shows, the live placeholder and length check, undo of edits and of a whole import,
+// filtering, and what goes into a catalogue and into the program. The engine side (places
+// with their methods) is checked on a class compiled with javac.
+
+#include "TestFiles.h"
+#include "TranslationModel.h"
+
+#include <QAbstractItemModelTester>
+#include <QColor>
+#include <QFile>
+#include <QMap>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUndoStack>
+
+namespace cat = cl::catalogue;
+using Problem = cat::TranslationProblem;
+using State = TranslationFilter::State;
+
+Q_DECLARE_METATYPE(Problem)
+Q_DECLARE_METATYPE(State)
+
+namespace {
+
+cat::WorkPlace Place(std::size_t classIndex, cat::PlaceKind kind, std::vector<std::string> methods = {})
+{
+    cat::WorkPlace place;
+    place.classIndex = classIndex;
+    place.kind = kind;
+    place.methods = std::move(methods);
+    return place;
+}
+
+cat::WorkEntry Entry(const std::string& msgid, std::vector<cat::WorkPlace> places, std::size_t slotCount = 0)
+{
+    cat::WorkEntry entry;
+    entry.po.msgid = msgid;
+    entry.po.references.push_back({"demo/App.class", 7});
+    for (const cat::WorkPlace& place : places) {
+        if (place.kind == cat::PlaceKind::Recipe)
+            entry.recipe = true;
+        if (place.kind != cat::PlaceKind::Annotation)
+            entry.inCode = true;
+    }
+    entry.slotCount = slotCount;
+    entry.places = std::move(places);
+    return entry;
+}
+
+// Rows: 0 "Hello" (two places), 1 a recipe with two slots, 2 a text with a line break and a
+// tab, 3 an annotation value, 4 "Open file".
+cat::WorkProgram Fixture()
+{
+    cat::WorkProgram program;
+    program.name = "app.jar";
+    program.classNames = {"demo.App", "demo.util.Helper"};
+    program.entries.push_back(Entry("Hello", {Place(0, cat::PlaceKind::Literal, {"main", "greet"}),
+                                              Place(1, cat::PlaceKind::Literal, {"<init>"})}));
+    program.entries.push_back(Entry("Found {0} files in {1}", {Place(0, cat::PlaceKind::Recipe, {"count"})}, 2));
+    program.entries.push_back(Entry("Line one\nLine\ttwo", {Place(1, cat::PlaceKind::Literal)}));
+    program.entries.push_back(Entry("Shown in the menu", {Place(1, cat::PlaceKind::Annotation)}));
+    program.entries.push_back(Entry("Open file", {Place(0, cat::PlaceKind::Literal, {"open"})}));
+    return program;
+}
+
+cat::PoMessage Message(const std::string& msgid, const std::string& msgstr, bool fuzzy = false)
+{
+    cat::PoMessage message;
+    message.msgid = msgid;
+    message.msgstr = msgstr;
+    message.fuzzy = fuzzy;
+    return message;
+}
+
+QModelIndex Cell(const TranslationModel& model, int row, int column)
+{
+    return model.index(row, column);
+}
+
+}  // namespace
+
+class TranslationModelTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void structureHoldsThroughResetsEditsAndFilters()
+    {
+        TranslationModel model;
+        TranslationFilter filter;
+        filter.setSourceModel(&model);
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester filtered(&filter, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QCOMPARE(model.rowCount(), 0);
+        QCOMPARE(model.columnCount(), 4);
+
+        model.Reset(Fixture());
+        QCOMPARE(model.rowCount(), 5);
+        QVERIFY(model.setData(Cell(model, 0, TranslationModel::TranslationColumn), QStringLiteral("你好")));
+        QVERIFY(!model.setData(Cell(model, 0, TranslationModel::SourceColumn), QStringLiteral("x")));
+        filter.SetSearch(QStringLiteral("o"));
+        filter.SetState(State::Translated);
+        filter.SetAnnotations(true);
+        model.UndoStack()->undo();
+        model.Reset(Fixture());
+        QCOMPARE(model.UndoStack()->count(), 0);
+        QCOMPARE(model.Translation(0), QString());
+    }
+
+    void columnsShowTextsUsesAndPlaces()
+    {
+        TranslationModel model;
+        model.Reset(Fixture());
+        const QStringList headers{QStringLiteral("原文"), QStringLiteral("译文"), QStringLiteral("次数"),
+                                  QStringLiteral("位置")};
+        for (int c = 0; c < 4; ++c)
+            QCOMPARE(model.headerData(c, Qt::Horizontal).toString(), headers[c]);
+
+        // Line breaks and tabs are visible marks in the table and real in the raw text.
+        const QModelIndex broken = Cell(model, 2, TranslationModel::SourceColumn);
+        QCOMPARE(broken.data().toString(), QStringLiteral("Line one↵Line⇥two"));
+        QCOMPARE(broken.data(TranslationModel::RawTextRole).toString(), QStringLiteral("Line one\nLine\ttwo"));
+        QCOMPARE(Cell(model, 0, TranslationModel::UsesColumn).data().toInt(), 2);
+        QCOMPARE(Cell(model, 0, TranslationModel::PlaceColumn).data().toString(), QStringLiteral("App.main +1"));
+        QCOMPARE(Cell(model, 2, TranslationModel::PlaceColumn).data().toString(), QStringLiteral("Helper"));
+        QCOMPARE(Cell(model, 3, TranslationModel::PlaceColumn).data().toString(), QStringLiteral("Helper（注解）"));
+        QCOMPARE(model.Places(0), QStringList({QStringLiteral("demo.App — main、greet"),
+                                               QStringLiteral("demo.util.Helper — <init>")}));
+
+        QVERIFY(model.flags(Cell(model, 0, TranslationModel::TranslationColumn)) & Qt::ItemIsEditable);
+        for (int c : {0, 2, 3})
+            QVERIFY(!(model.flags(Cell(model, 0, c)) & Qt::ItemIsEditable));
+
+        // A translation typed with the marks stores real line breaks.
+        QVERIFY(model.setData(Cell(model, 2, TranslationModel::TranslationColumn), QStringLiteral("第一行↵第⇥二行")));
+        QCOMPARE(model.Translation(2), QStringLiteral("第一行\n第\t二行"));
+        QCOMPARE(Cell(model, 2, TranslationModel::TranslationColumn).data(Qt::EditRole).toString(),
+                 QStringLiteral("第一行↵第⇥二行"));
+    }
+
+    void translationsAreChecked_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("translation");
+        QTest::addColumn<Problem>("problem");
+
+        QTest::newRow("slots reordered") << 1 << QStringLiteral("在 {1} 中找到 {0} 个文件") << Problem::SlotOutOfOrder;
+        QTest::newRow("slots in order") << 1 << QStringLiteral("找到 {0} 个文件，位于 {1}") << Problem::None;
+        QTest::newRow("slot missing") << 1 << QStringLiteral("找到 {0} 个文件") << Problem::MissingSlot;
+        QTest::newRow("slot added") << 1 << QStringLiteral("{0} 个文件，{1}，{2}") << Problem::ExtraSlot;
+        QTest::newRow("slot twice") << 1 << QStringLiteral("{0}{0}{1}") << Problem::ExtraSlot;
+        QTest::newRow("stray brace") << 1 << QStringLiteral("{0} 个文件 } {1}") << Problem::StrayBrace;
+        QTest::newRow("doubled braces") << 1 << QStringLiteral("{{注意}} {0} {1}") << Problem::None;
+        QTest::newRow("control char") << 1 << QStringLiteral("{0}\u0001{1}") << Problem::ControlChar;
+        QTest::newRow("plain text keeps braces") << 4 << QStringLiteral("打开 {文件}") << Problem::None;
+        QTest::newRow("emptied") << 1 << QString() << Problem::None;
+        // 3 bytes per CJK character: 21845 fit in 65535 bytes, one more does not.
+        QTest::newRow("at the limit") << 4 << QString(21845, QChar(0x4E2D)) << Problem::None;
+        QTest::newRow("past the limit") << 4 << QString(21846, QChar(0x4E2D)) << Problem::TooLong;
+        // U+0000 takes two bytes in a class file.
+        QTest::newRow("zeros count twice") << 4 << QString(32768, QChar(0)) << Problem::TooLong;
+        QTest::newRow("recipe past the limit")
+            << 1 << QStringLiteral("{0}{1}") + QString(21846, QChar(0x4E2D)) << Problem::TooLong;
+    }
+
+    void translationsAreChecked()
+    {
+        QFETCH(int, row);
+        QFETCH(QString, translation);
+        QFETCH(Problem, problem);
+        TranslationModel model;
+        model.Reset(Fixture());
+        model.SetTranslation(row, translation);
+        QCOMPARE(model.Problem(row), problem);
+        const QModelIndex cell = Cell(model, row, TranslationModel::TranslationColumn);
+        QCOMPARE(cell.data(TranslationModel::ProblemRole).toInt(), static_cast<int>(problem));
+        const bool bad = problem != Problem::None;
+        QCOMPARE(cell.data(Qt::ForegroundRole).isValid(), bad);
+        if (bad) {
+            QCOMPARE(cell.data(Qt::ForegroundRole).value<QColor>(), QColor(200, 0, 0));
+            QCOMPARE(cell.data(Qt::ToolTipRole).toString(), TranslationModel::ProblemText(problem));
+            QVERIFY(!TranslationModel::ProblemText(problem).isEmpty());
+        }
+        QCOMPARE(model.ProblemCount(true), bad ? 1 : 0);
+        // A marked translation is never applied; a good one is.
+        const std::vector<cat::PoMessage> applied = model.MessagesToApply(true);
+        const bool offered = !translation.isEmpty() && !bad;
+        QCOMPARE(applied.size(), offered ? 1u : 0u);
+        if (offered)
+            QCOMPARE(QString::fromStdString(applied.front().msgstr), translation);
+    }
+
+    void editsUndoAndRedo()
+    {
+        TranslationModel model;
+        model.Reset(Fixture());
+        QUndoStack* undo = model.UndoStack();
+        QVERIFY(undo->isClean());
+        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+
+        model.SetTranslation(0, QStringLiteral("你好"));
+        model.SetTranslation(4, QStringLiteral("打开文件"));
+        QCOMPARE(undo->count(), 2);
+        QVERIFY(!undo->isClean());
+        QCOMPARE(changed.count(), 2);
+        QCOMPARE(changed.last().at(0).value<QModelIndex>().row(), 4);
+
+        undo->undo();
+        QCOMPARE(model.Translation(4), QString());
+        QCOMPARE(model.Translation(0), QStringLiteral("你好"));
+        undo->redo();
+        QCOMPARE(model.Translation(4), QStringLiteral("打开文件"));
+
+        // Setting the same text again is no edit.
+        model.SetTranslation(4, QStringLiteral("打开文件"));
+        QCOMPARE(undo->count(), 2);
+
+        // Typing into the same row makes one step; another row starts a new one.
+        model.SetTranslation(1, QStringLiteral("找"), true);
+        model.SetTranslation(1, QStringLiteral("找到"), true);
+        model.SetTranslation(1, QStringLiteral("找到 {0}"), true);
+        QCOMPARE(undo->count(), 3);
+        QCOMPARE(model.Problem(1), Problem::MissingSlot);
+        model.SetTranslation(2, QStringLiteral("行"), true);
+        QCOMPARE(undo->count(), 4);
+        undo->undo();
+        undo->undo();
+        QCOMPARE(model.Translation(1), QString());
+        QCOMPARE(model.Problem(1), Problem::None);
+        QCOMPARE(model.ProblemCount(true), 0);
+
+        // Back at the saved state the model is clean again.
+        undo->setClean();
+        model.SetTranslation(0, QStringLiteral("您好"));
+        QVERIFY(!undo->isClean());
+        undo->undo();
+        QVERIFY(undo->isClean());
+    }
+
+    void fillFromCatalogue()
+    {
+        TranslationModel model;
+        model.Reset(Fixture());
+        model.SetTranslation(4, QStringLiteral("旧译文"));
+        std::vector<cat::PoMessage> messages{
+            Message("Hello", "你好"),
+            Message("Open file", "打开文件"),                 // replaces the old translation
+            Message("Found {0} files in {1}", "{0}{1}", true),  // fuzzy: left out
+            Message("Not in this program", "不在"),
+            Message("Line one\nLine\ttwo", ""),  // untranslated: nothing to count
+        };
+        cat::PoMessage obsolete = Message("Shown in the menu", "菜单");
+        obsolete.obsolete = true;
+        messages.push_back(obsolete);
+
+        const TranslationModel::FillCounts counts = model.Fill(messages, true);
+        QCOMPARE(counts.filled, 2);
+        QCOMPARE(counts.notFound, 1);
+        QCOMPARE(counts.fuzzy, 1);
+        QCOMPARE(model.Translation(0), QStringLiteral("你好"));
+        QCOMPARE(model.Translation(4), QStringLiteral("打开文件"));
+        QCOMPARE(model.Translation(1), QString());
+        QCOMPARE(model.Translation(3), QString());
+
+        // The whole import is one undo step.
+        model.UndoStack()->undo();
+        QCOMPARE(model.Translation(0), QString());
+        QCOMPARE(model.Translation(4), QStringLiteral("旧译文"));
+
+        // The catalogue found beside a program is the starting point, not an edit.
+        TranslationModel fresh;
+        fresh.Reset(Fixture());
+        QCOMPARE(fresh.Fill(messages, false).filled, 2);
+        QVERIFY(fresh.UndoStack()->isClean());
+        QCOMPARE(fresh.UndoStack()->count(), 0);
+        QCOMPARE(fresh.TranslatedCount(false), 2);
+    }
+
+    void filterNarrowsTheRows_data()
+    {
+        QTest::addColumn<QString>("search");
+        QTest::addColumn<State>("state");
+        QTest::addColumn<bool>("annotations");
+        QTest::addColumn<QList<int>>("rows");
+
+        QTest::newRow("all of the code") << QString() << State::All << false << QList<int>{0, 1, 2, 4};
+        QTest::newRow("annotations too") << QString() << State::All << true << QList<int>{0, 1, 2, 3, 4};
+        QTest::newRow("source, any case") << QStringLiteral("OPEN") << State::All << false << QList<int>{4};
+        QTest::newRow("translation") << QStringLiteral("你好") << State::All << false << QList<int>{0};
+        QTest::newRow("line break") << QStringLiteral("one\nLine") << State::All << false << QList<int>{2};
+        QTest::newRow("untranslated") << QString() << State::Untranslated << false << QList<int>{2, 4};
+        QTest::newRow("translated") << QString() << State::Translated << true << QList<int>{0, 1, 3};
+        QTest::newRow("with problems") << QString() << State::Problem << false << QList<int>{1};
+        QTest::newRow("search and state") << QStringLiteral("e") << State::Untranslated << true
+                                          << QList<int>{2, 4};
+        QTest::newRow("nothing") << QStringLiteral("zzz") << State::All << true << QList<int>{};
+    }
+
+    void filterNarrowsTheRows()
+    {
+        QFETCH(QString, search);
+        QFETCH(State, state);
+        QFETCH(bool, annotations);
+        QFETCH(QList<int>, rows);
+        TranslationModel model;
+        model.Reset(Fixture());
+        model.SetTranslation(0, QStringLiteral("你好"));
+        model.SetTranslation(1, QStringLiteral("找到文件"));  // slots missing
+        model.SetTranslation(3, QStringLiteral("菜单中显示"));
+        TranslationFilter filter;
+        filter.setSourceModel(&model);
+        QAbstractItemModelTester tester(&filter, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        filter.SetSearch(search);
+        filter.SetState(state);
+        filter.SetAnnotations(annotations);
+        QList<int> shown;
+        for (int r = 0; r < filter.rowCount(); ++r)
+            shown.append(filter.mapToSource(filter.index(r, 0)).row());
+        QCOMPARE(shown, rows);
+    }
+
+    void editedRowStaysUntilTheFilterChanges()
+    {
+        TranslationModel model;
+        model.Reset(Fixture());
+        TranslationFilter filter;
+        filter.setSourceModel(&model);
+        filter.SetState(State::Untranslated);
+        QCOMPARE(filter.rowCount(), 4);
+        model.SetTranslation(4, QStringLiteral("打开"));
+        QCOMPARE(filter.rowCount(), 4);  // the translator is still typing there
+        // Judged again, the translated "Open file" goes; the untranslated "Found ... files" stays.
+        filter.SetSearch(QStringLiteral("file"));
+        QCOMPARE(filter.rowCount(), 1);
+        QCOMPARE(filter.mapToSource(filter.index(0, 0)).row(), 1);
+    }
+
+    void countsFollowEditsAndAnnotations()
+    {
+        TranslationModel model;
+        model.Reset(Fixture());
+        QSignalSpy counts(&model, &TranslationModel::CountsChanged);
+        QCOMPARE(model.TotalCount(false), 4);
+        QCOMPARE(model.TotalCount(true), 5);
+        model.SetTranslation(3, QStringLiteral("菜单"));
+        model.SetTranslation(0, QStringLiteral("你好"));
+        QCOMPARE(model.TranslatedCount(false), 1);
+        QCOMPARE(model.TranslatedCount(true), 2);
+        model.SetTranslation(0, QString());
+        QCOMPARE(model.TranslatedCount(true), 1);
+        QCOMPARE(counts.count(), 3);
+    }
+
+    void catalogueAndAppliedMessages()
+    {
+        TranslationModel model;
+        model.Reset(Fixture());
+        model.SetTranslation(0, QStringLiteral("你好"));
+        model.SetTranslation(1, QStringLiteral("找到文件"));  // marked: saved, not applied
+        model.SetTranslation(3, QStringLiteral("菜单"));      // annotation value
+        model.SetTranslation(2, QStringLiteral("第一行\n第二行"));
+
+        // Without annotations the catalogue still keeps a translated annotation value.
+        std::vector<cat::PoEntry> saved = model.Catalogue(false);
+        QCOMPARE(saved.size(), 5u);
+        model.SetTranslation(3, QString());
+        saved = model.Catalogue(false);
+        QCOMPARE(saved.size(), 4u);
+        QCOMPARE(saved[0].references.size(), 1u);
+
+        // What is saved reads back as the same translations.
+        model.SetTranslation(3, QStringLiteral("菜单"));
+        const std::string text = cat::WritePo({"app.jar", "zh_CN", "test"}, model.Catalogue(true));
+        const cat::PoReadResult read = cat::ReadPo(text, "saved.po");
+        QVERIFY(read.ok);
+        TranslationModel reloaded;
+        reloaded.Reset(Fixture());
+        QCOMPARE(reloaded.Fill(read.messages, false).filled, 4);
+        for (int r = 0; r < 5; ++r)
+            QCOMPARE(reloaded.Translation(r), model.Translation(r));
+
+        auto msgids = [](const std::vector<cat::PoMessage>& messages) {
+            QStringList ids;
+            for (const cat::PoMessage& m : messages)
+                ids.append(QString::fromStdString(m.msgid));
+            return ids;
+        };
+        QCOMPARE(msgids(model.MessagesToApply(false)),
+                 QStringList({QStringLiteral("Hello"), QStringLiteral("Line one\nLine\ttwo")}));
+        QCOMPARE(msgids(model.MessagesToApply(true)), QStringList({QStringLiteral("Hello"),
+                                                                   QStringLiteral("Line one\nLine\ttwo"),
+                                                                   QStringLiteral("Shown in the menu")}));
+    }
+
+    void visibleMarksRoundTrip_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("plain") << QStringLiteral("abc 中文") << QStringLiteral("abc 中文");
+        QTest::newRow("breaks") << QStringLiteral("a\r\nb\n") << QStringLiteral("a␍↵b↵");
+        QTest::newRow("tabs") << QStringLiteral("\tx\t") << QStringLiteral("⇥x⇥");
+    }
+
+    void visibleMarksRoundTrip()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        QCOMPARE(TranslationModel::Visible(text), shown);
+        QCOMPARE(TranslationModel::FromVisible(shown), text);
+    }
+
+    void placesNameTheirMethods()
+    {
+        const QString javac = QStringLiteral(CLASSLINGO_JAVAC);
+        if (javac.isEmpty())
+            QSKIP("no javac");
+        QTemporaryDir dir;
+        const QString source = QStringLiteral(
+            "import java.lang.annotation.*;\n"
+            "@Retention(RetentionPolicy.RUNTIME) @interface Label { String value(); }\n"
+            "public class Shop {\n"
+            "    static final String TITLE = \"Shop title\";\n"
+            "    @Label(\"Menu label\") int field;\n"
+            "    String greet() { return \"Welcome\"; }\n"
+            "    String farewell() { return \"Welcome\"; }\n"
+            "    String count(int n, String where) { return \"Found \" + n + \" items in \" + where; }\n"
+            "    Runnable later() { return () -> System.out.println(\"Later\"); }\n"
+            "}\n");
+        QVERIFY(testfiles::CompileJava(javac, dir.path(), QStringLiteral("Shop"), source));
+        const std::string path = QFile::encodeName(dir.filePath(QStringLiteral("Shop.class"))).toStdString();
+        std::atomic<bool> cancel{false};
+        QList<cat::WorkStage> stages;
+        const cat::OpenOutcome opened =
+            cat::OpenWorkProgram(path, cancel, [&](cat::WorkStage stage) { stages.append(stage); });
+        QVERIFY(!opened.error);
+        QVERIFY(!opened.cancelled);
+        QCOMPARE(stages, QList<cat::WorkStage>({cat::WorkStage::Reading, cat::WorkStage::Analysing}));
+        QCOMPARE(opened.program.classNames, std::vector<std::string>{"Shop"});
+
+        TranslationModel model;
+        model.Reset(opened.program);
+        QMap<QString, QStringList> places;
+        for (int r = 0; r < model.rowCount(); ++r)
+            places[model.Source(r)] = model.Places(r);
+        QCOMPARE(places.value(QStringLiteral("Welcome")), QStringList{QStringLiteral("Shop — greet、farewell")});
+        QCOMPARE(places.value(QStringLiteral("Found {0} items in {1}")), QStringList{QStringLiteral("Shop — count")});
+        QVERIFY2(places.value(QStringLiteral("Later")).value(0).startsWith(QStringLiteral("Shop — lambda$later$")),
+                 qPrintable(places.value(QStringLiteral("Later")).join(u',')));
+        QCOMPARE(places.value(QStringLiteral("Menu label")), QStringList{QStringLiteral("Shop（注解）")});
+        // The recipe's slots are checked; the annotation value is hidden unless asked for.
+        int recipe = -1;
+        int label = -1;
+        for (int r = 0; r < model.rowCount(); ++r) {
+            if (model.Source(r).startsWith(QStringLiteral("Found")))
+                recipe = r;
+            if (model.Source(r) == QStringLiteral("Menu label"))
+                label = r;
+        }
+        QVERIFY(recipe >= 0 && label >= 0);
+        model.SetTranslation(recipe, QStringLiteral("在 {1} 找到 {0} 件"));
+        QCOMPARE(model.Problem(recipe), Problem::SlotOutOfOrder);
+        QVERIFY(!model.Included(label, false));
+        QVERIFY(model.Included(label, true));
+
+        // A cancel seen before the analysis leaves nothing.
+        cancel = true;
+        const cat::OpenOutcome cancelled = cat::OpenWorkProgram(path, cancel, {});
+        QVERIFY(cancelled.cancelled);
+        QVERIFY(cancelled.program.entries.empty());
+    }
+};
+
+QTEST_MAIN(TranslationModelTest)
+#include "test_translation_model.moc"
