@@ -9,6 +9,7 @@
 #include "EngineErrors.h"
 #include "ExecutableFolder.h"
 #include "FileErrorText.h"
+#include "RoleText.h"
 #include "FileOps.h"
 #include "FileSystem.h"
 #include "FilterList.h"
@@ -29,9 +30,9 @@ namespace {
 
 constexpr const char* kUsage =
     "用法：\n"
-    "  classlingo-cli list [--pack] [--filter PATH] FILE\n"
+    "  classlingo-cli list [--pack] [--filter PATH] [--roles] FILE\n"
     "  classlingo-cli export [--pack] [--filter PATH] FILE OUT\n"
-    "  classlingo-cli replace [--pack] [--filter PATH] [--no-backup] FILE INDEX TEXT [INDEX TEXT ...]\n"
+    "  classlingo-cli replace [--pack] [--filter PATH] [--no-backup] [--force] FILE INDEX TEXT [INDEX TEXT ...]\n"
     "  classlingo-cli --help\n"
     "\n"
     "  list      每个字符串一行：偏移<TAB>字节长度<TAB>状态<TAB>文本\n"
@@ -42,6 +43,10 @@ constexpr const char* kUsage =
     "  --pack    按语言包文件扫描（默认按 class 文件扫描）；replace 时打开文件就先备份\n"
     "  --filter  从 PATH 读取词表（默认为程序所在文件夹中的 Filter.ini）\n"
     "  --no-backup  replace 时不做备份（无法创建 FILE.bak 时仍要保存）\n"
+    "  --roles   list 时在每行末尾加第五个字段：该字符串在类文件中的角色\n"
+    "            （literal key shared annotation name descriptor signature attribute other none；\n"
+    "            语言包或无法解析的类文件为 -）\n"
+    "  --force   replace 时也替换不是 literal 的行（none 行永远不替换）\n"
     "\n"
     "退出状态：0 完成；1 文件无法打开、读取或写入，或替换文本不能使用；2 用法错误；\n"
     "          3 扫描时出现 Range check error（之前找到的字符串照常列出或导出）\n";
@@ -56,6 +61,8 @@ struct Options {
     Command command = Command::List;
     bool pack = false;
     bool noBackup = false;  // replace: save without a backup
+    bool roles = false;     // list: a fifth field with the row's role
+    bool force = false;     // replace: rows that are not literals too
     std::optional<std::string> filterPath;
     std::vector<std::string> positional;
 };
@@ -165,9 +172,17 @@ int RunList(const Options& options, const char* argv0, cl::FileSystem& fs, std::
     Loaded loaded;
     if (auto status = Load(options, argv0, cl::OpenAccess::ReadOnly, fs, err, loaded))
         return *status;
-    for (const cl::StringRow& row : loaded.document.Rows().rows) {
+    const cl::Document& document = loaded.document;
+    const std::vector<cl::StringRow>& rows = document.Rows().rows;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const cl::StringRow& row = rows[i];
         out << row.offset << '\t' << row.byteLength << '\t' << row.StatusText().View() << '\t'
-            << Escaped(cl::Utf8FromAnsi(row.caption)) << '\n';
+            << Escaped(cl::Utf8FromAnsi(row.caption));
+        if (options.roles) {
+            const std::optional<cl::classfile::Role> role = document.RoleOfRow(i);
+            out << '\t' << (role ? cl::classfile::RoleWord(*role) : "-");
+        }
+        out << '\n';
     }
     out.flush();
     if (loaded.rangeError) {
@@ -235,6 +250,23 @@ int RunReplace(const Options& options, const char* argv0, cl::FileSystem& fs, st
         }
     }
 
+    // Rows that are not plain string constants are refused before anything is written: one
+    // refused row refuses the whole command.
+    for (const Replacement& r : replacements) {
+        const std::optional<cl::classfile::Role> role = document.RoleOfRow(r.index);
+        if (!role || *role == cl::classfile::Role::Literal)
+            continue;
+        if (*role == cl::classfile::Role::None) {
+            err << "INDEX " << r.index << ": not a constant-pool string: replacing it would corrupt the class\n";
+            return kCliFileError;
+        }
+        if (!options.force) {
+            err << "INDEX " << r.index << " 是 " << cl::classfile::RoleWord(*role) << "（"
+                << cltext::RoleName(*role) << "）：" << cltext::RoleConsequence(*role)
+                << "如确要替换，请加上 --force。\n";
+            return kCliFileError;
+        }
+    }
     for (const Replacement& r : replacements) {
         if (document.Replace(static_cast<int>(r.index), r.text) == cl::ReplaceOutcome::TooLong) {
             err << cl::kReplacementTooLongText << "\n";
@@ -315,6 +347,10 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, cl::File
             options.pack = true;
         } else if (args[i] == "--no-backup" && options.command == Command::Replace) {
             options.noBackup = true;
+        } else if (args[i] == "--force" && options.command == Command::Replace) {
+            options.force = true;
+        } else if (args[i] == "--roles" && options.command == Command::List) {
+            options.roles = true;
         } else if (args[i] == "--filter") {
             if (i + 1 >= args.size())
                 return UsageError(err, "--filter 后面缺少 PATH");

@@ -38,7 +38,22 @@ std::variant<OpenedDocument, FileError> Document::Open(const OpenRequest& reques
         // A pattern cut short by the end of the file: the rows found before it stay.
         opened.rangeError = true;
     }
+    if (request.kind == DocumentKind::Class)
+        document.ReadClassModel();
     return opened;
+}
+
+void Document::ReadClassModel()
+{
+    const ByteString& bytes = image_.bytes;
+    classModel_ = classfile::ParseClassFile(bytes.Bytes(), static_cast<std::size_t>(bytes.ByteLength()));
+    rowRoles_.clear();
+    if (!classModel_->parsed)
+        return;
+    const classfile::ScanRoleMap map(*classModel_, classfile::ComputeRoles(*classModel_));
+    rowRoles_.reserve(rows_.rows.size());
+    for (const StringRow& row : rows_.rows)
+        rowRoles_.push_back(map.RoleAtRow(row.offset).value_or(classfile::Role::None));
 }
 
 ReplaceOutcome Document::Replace(int row, const ByteString& text)
@@ -59,6 +74,22 @@ std::optional<FileError> Document::Save(SaveBackup backup, FileSystem& fs)
 {
     if (kind_ == DocumentKind::Manifest)
         backup = SaveBackup::Skip;
+    // A replacement must never turn a class the JVM could load into one it cannot: the
+    // patched image is parsed again, and a class that no longer parses is not written.
+    if (classModel_ && classModel_->parsed && modified_) {
+        const ByteString& bytes = image_.bytes;
+        const classfile::ClassFile patched =
+            classfile::ParseClassFile(bytes.Bytes(), static_cast<std::size_t>(bytes.ByteLength()));
+        if (!patched.parsed) {
+            FileError error;
+            error.kind = FileError::Kind::Io;
+            error.what = FileError::What::ClassNoLongerParses;
+            error.path = image_.path;
+            error.other = classfile::ReasonWord(patched.error);
+            error.done = patched.errorOffset;
+            return error;
+        }
+    }
     if (auto error = SaveImage(image_, fs, backup))
         return error;
     modified_ = false;

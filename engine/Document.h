@@ -12,10 +12,14 @@
 #include "FilterList.h"
 #include "Replace.h"
 #include "StringList.h"
+#include "classfile/ClassFile.h"
+#include "classfile/Roles.h"
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <variant>
+#include <vector>
 
 namespace cl {
 
@@ -61,6 +65,20 @@ public:
     StringList& RowsForView() { return rows_; }
     bool IsModified() const { return modified_; }
 
+    // The class model when the document is a class file (also when it did not parse).
+    const classfile::ClassFile* ClassModel() const { return classModel_ ? &*classModel_ : nullptr; }
+    // True when the rows have roles: a class file that parsed when it was opened.
+    bool HasRoles() const { return classModel_ && classModel_->parsed; }
+    // One role per row, in row order (empty without roles). A row keeps its role through
+    // replacements: it is still the same constant-pool entry.
+    const std::vector<classfile::Role>& RowRoles() const { return rowRoles_; }
+    std::optional<classfile::Role> RoleOfRow(std::size_t row) const
+    {
+        if (row >= rowRoles_.size())
+            return std::nullopt;
+        return rowRoles_[row];
+    }
+
     // Replaces the text of row `row` (-1: none) with ANSI `text`; marks the document modified
     // when it did.
     ReplaceOutcome Replace(int row, const ByteString& text);
@@ -68,15 +86,21 @@ public:
     void SetBytes(const ByteString& bytes);
 
     // Writes the image back to its path, with a backup first where the kind wants one and
-    // `backup` allows it. Clears the modified flag on success.
+    // `backup` allows it. A class that parsed when it was opened must still parse: otherwise
+    // nothing is written (What::ClassNoLongerParses). Clears the modified flag on success.
     std::optional<FileError> Save(SaveBackup backup = SaveBackup::Make, FileSystem& fs = NativeFileSystem());
     // Writes the rows as text to `path`, never over the document's file or its backup.
     std::optional<FileError> Export(const std::string& path, FileSystem& fs = NativeFileSystem()) const;
 
 private:
+    // Parses the image as a class and gives every row its role.
+    void ReadClassModel();
+
     FileImage image_;
     DocumentKind kind_ = DocumentKind::Class;
     StringList rows_;
+    std::optional<classfile::ClassFile> classModel_;
+    std::vector<classfile::Role> rowRoles_;
     bool modified_ = false;
 };
 

@@ -27,6 +27,7 @@ struct FileError {
         NotReplaced,       // a step of writing a replacement failed; the old file is as it was
         FolderNotFlushed,  // the new bytes are in place, but the folder's change is not durable
         ExportOverOpened,  // the export target is the file being translated or its backup
+        ClassNoLongerParses,  // a patched class would not parse: `other` says why, `done` where
     };
     // What the replacement of NotReplaced and FolderNotFlushed was for.
     enum class Task { Save, Backup, Export };

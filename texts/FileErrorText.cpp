@@ -92,6 +92,9 @@ std::string DescribeFileError(const cl::FileError& e)
                 text += "文件" + Quoted(e.path) + "因此没有保存，保持不变。";
             return text;
         }
+        case What::ClassNoLongerParses:
+            return "不能保存文件" + Quoted(e.path) + "：替换后的类文件无法再被解析（在第 " + std::to_string(e.done) +
+                   " 字节处：" + e.other + "），保存会损坏它。文件没有保存，保持不变。";
         case What::ExportOverOpened:
             return "不能导出到" + Quoted(e.path) +
                    "：它就是正在翻译的文件或其备份，导出会覆盖它。请选择其他文件名。";

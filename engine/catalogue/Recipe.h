@@ -34,7 +34,7 @@ struct RecipeResult {
     RecipeProblem problem = RecipeProblem::None;
 };
 
-// The recipe for a translation of a message with `slots` slots.
-RecipeResult MessageToRecipe(std::string_view message, std::size_t slots);
+// The recipe for a translation of a message with `slotCount` slots.
+RecipeResult MessageToRecipe(std::string_view message, std::size_t slotCount);
 
 }  // namespace cl::catalogue

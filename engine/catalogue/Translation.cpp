@@ -113,7 +113,7 @@ Extraction Extract(const Program& program, const ExtractOptions& options)
                     ++ex.notOfferable;
                     continue;
                 }
-                place.slots = CountRecipeSlots(utf8);
+                place.slotCount = CountRecipeSlots(utf8);
                 utf8 = RecipeToMessage(utf8);
             }
             add(std::move(utf8), place);
@@ -133,7 +133,7 @@ std::vector<PoEntry> CatalogueEntries(const Program& program, const Extraction& 
         for (const Place& place : entry.places) {
             po.references.push_back({EntryOf(program, place), place.index});
             if (place.kind == PlaceKind::Recipe)
-                slots = std::max(slots, place.slots);
+                slots = std::max(slots, place.slotCount);
         }
         if (slots > 0) {
             std::string names;
@@ -200,7 +200,7 @@ ApplyPlan PlanApply(const Program& program, const Extraction& ex, const std::vec
             };
             std::string text = message.msgstr;
             if (place.kind == PlaceKind::Recipe) {
-                RecipeResult recipe = MessageToRecipe(text, place.slots);
+                RecipeResult recipe = MessageToRecipe(text, place.slotCount);
                 if (recipe.problem != RecipeProblem::None) {
                     problem(FromRecipe(recipe.problem));
                     break;  // one report per entry is enough

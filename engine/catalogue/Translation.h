@@ -28,7 +28,7 @@ struct Place {
     std::size_t classIndex = 0;  // into Program::classes
     uint16_t index = 0;          // the CONSTANT_String index; the CONSTANT_Utf8 index for an annotation
     PlaceKind kind = PlaceKind::Literal;
-    std::size_t slots = 0;       // a recipe's slots
+    std::size_t slotCount = 0;   // a recipe's slots (not "slots": Qt code includes this)
 };
 
 struct CatalogueEntry {

@@ -289,7 +289,7 @@ TEST_F(BadInput, UnwritableFolderStopsTheSaveBeforeAnythingChanges)
     Age(path);
     const FileState before = State(path);
     CliRun run;
-    user.Run([&] { run = Run({"replace", "--filter", Path("none.ini"), path, "0", "Hi"}); });
+    user.Run([&] { run = Run({"replace", "--force", "--filter", Path("none.ini"), path, "0", "Hi"}); });
     ::chmod(dir_.c_str(), 0755);
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("无法在文件夹“" + dir_.string() + "”中创建临时文件"), std::string::npos) << run.err;
@@ -585,7 +585,7 @@ TEST_F(BadInput, SaveThatFailsHalfWayLeavesTheFileAsItWas)
 
             cltest::FailingFileSystem fs;
             fs.FailAt(cltest::FailStep::HalfWrite, failing, std::errc::no_space_on_device);
-            std::vector<std::string> args{"replace", "--filter", Path("none.ini"), path, "0", "Hi"};
+            std::vector<std::string> args{"replace", "--force", "--filter", Path("none.ini"), path, "0", "Hi"};
             if (c.pack)
                 args.insert(args.begin() + 1, "--pack");
             CliRun run = Run(args, fs);
@@ -618,7 +618,7 @@ TEST_F(BadInput, SaveThatFailsHalfWayLeavesTheFileAsItWas)
         }
         // The same save without the fault succeeds and does change the file.
         const FileState before = State(path);
-        std::vector<std::string> args{"replace", "--filter", Path("none.ini"), path, "0", "Hi"};
+        std::vector<std::string> args{"replace", "--force", "--filter", Path("none.ini"), path, "0", "Hi"};
         if (c.pack)
             args.insert(args.begin() + 1, "--pack");
         CliRun run = Run(args);
@@ -628,6 +628,7 @@ TEST_F(BadInput, SaveThatFailsHalfWayLeavesTheFileAsItWas)
     }
 }
 
+// Row 0 is the class's own name; --force lets these tests about saving replace it.
 TEST_F(BadInput, BackupPathTakenByAFolderStopsTheSave)
 {
     const std::string path = Path("A.class");
@@ -635,7 +636,7 @@ TEST_F(BadInput, BackupPathTakenByAFolderStopsTheSave)
     std::filesystem::create_directory(path + ".bak");
     Age(path);
     const FileState before = State(path);
-    CliRun run = Run({"replace", "--filter", Path("none.ini"), path, "0", "Hi"});
+    CliRun run = Run({"replace", "--force", "--filter", Path("none.ini"), path, "0", "Hi"});
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("“" + path + ".bak”不是普通文件"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("因此没有保存，保持不变。"), std::string::npos) << run.err;

@@ -1,0 +1,145 @@
+// The document that owns the open file: what opening does for each kind of file (backups,
+// read-only access, the scan's range error), the role of every row of a class, the modified
+// flag, and the last check before a class is written.
+
+#include "ClassFileBuilder.h"
+#include "Document.h"
+#include "FileErrorText.h"
+#include "ScratchFolder.h"
+
+#include <filesystem>
+#include <variant>
+
+namespace {
+
+using cl::Document;
+using cl::DocumentKind;
+using cl::classfile::Role;
+using cltest::ScratchFolder;
+
+std::string RolesClass()
+{
+    cl::testing::ClassFileBuilder b;
+    b.String("Hello, world");
+    b.String("count");
+    b.Long(0x0100034142430000);  // 01 00 03 "ABC": a false match
+    b.Field("count", "I");
+    const std::vector<uint8_t> bytes = b.Build();
+    return std::string(bytes.begin(), bytes.end());
+}
+
+class DocumentTest : public ScratchFolder {
+protected:
+    cl::OpenedDocument Open(const std::string& path, DocumentKind kind,
+                            cl::OpenAccess access = cl::OpenAccess::ReadWrite)
+    {
+        cl::OpenRequest request;
+        request.path = path;
+        request.kind = kind;
+        request.access = access;
+        auto opened = Document::Open(request, {});
+        if (auto* error = std::get_if<cl::FileError>(&opened)) {
+            ADD_FAILURE() << cltext::DescribeFileError(*error);
+            return {};
+        }
+        return std::move(std::get<cl::OpenedDocument>(opened));
+    }
+
+    int RowOf(const Document& document, std::string_view caption)
+    {
+        const auto& rows = document.Rows().rows;
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            if (rows[i].caption.View() == caption)
+                return static_cast<int>(i);
+        }
+        ADD_FAILURE() << "no row " << caption;
+        return -1;
+    }
+};
+
+TEST_F(DocumentTest, EachKindIsBackedUpWhenItsRulesSay)
+{
+    const struct {
+        DocumentKind kind;
+        cl::OpenAccess access;
+        bool backupAtOpening;
+    } cases[] = {
+        {DocumentKind::Class, cl::OpenAccess::ReadWrite, false},
+        {DocumentKind::LanguagePack, cl::OpenAccess::ReadWrite, true},
+        {DocumentKind::LanguagePack, cl::OpenAccess::ReadOnly, false},  // only listed: nothing written
+        {DocumentKind::Manifest, cl::OpenAccess::ReadWrite, true},
+    };
+    for (const auto& c : cases) {
+        const std::string path = Path("file");
+        Write(path, std::string("\x00\x05Hello", 7));
+        std::filesystem::remove(path + ".bak");
+        const cl::OpenedDocument opened = Open(path, c.kind, c.access);
+        EXPECT_FALSE(opened.backupError.has_value());
+        EXPECT_EQ(std::filesystem::exists(path + ".bak"), c.backupAtOpening) << static_cast<int>(c.kind);
+        EXPECT_EQ(opened.document.Image().bytes.View(), std::string_view("\x00\x05Hello", 7));
+        EXPECT_FALSE(opened.document.IsModified());
+    }
+}
+
+TEST_F(DocumentTest, ClassRowsCarryTheirRolesThroughReplacements)
+{
+    const std::string path = Path("A.class");
+    Write(path, RolesClass());
+    cl::OpenedDocument opened = Open(path, DocumentKind::Class);
+    Document& document = opened.document;
+    ASSERT_TRUE(document.HasRoles());
+    ASSERT_EQ(document.RowRoles().size(), document.Rows().rows.size());
+    const int hello = RowOf(document, "Hello, world");
+    const int count = RowOf(document, "count");
+    const int abc = RowOf(document, "ABC");
+    EXPECT_EQ(document.RoleOfRow(hello), Role::Literal);
+    EXPECT_EQ(document.RoleOfRow(count), Role::Shared);
+    EXPECT_EQ(document.RoleOfRow(abc), Role::None);
+
+    ASSERT_EQ(document.Replace(hello, "Hi"), cl::ReplaceOutcome::Replaced);
+    EXPECT_TRUE(document.IsModified());
+    EXPECT_EQ(document.RoleOfRow(count), Role::Shared);  // a later row, shifted, same entry
+    ASSERT_FALSE(document.Save().has_value());
+    EXPECT_FALSE(document.IsModified());
+    EXPECT_EQ(Read(path + ".bak"), RolesClass());
+
+    // A language pack and a file that does not parse have no roles.
+    Write(Path("Broken.class"), RolesClass() + "!");
+    EXPECT_FALSE(Open(Path("Broken.class"), DocumentKind::Class).document.HasRoles());
+    EXPECT_EQ(Open(Path("Broken.class"), DocumentKind::Class).document.RoleOfRow(0), std::nullopt);
+    EXPECT_FALSE(Open(Path("Broken.class"), DocumentKind::LanguagePack).document.HasRoles());
+}
+
+TEST_F(DocumentTest, ClassThatWouldNoLongerParseIsNotWritten)
+{
+    const std::string path = Path("A.class");
+    Write(path, RolesClass());
+    cl::OpenedDocument opened = Open(path, DocumentKind::Class);
+    Document& document = opened.document;
+    // Lengthening the false match inside the long constant shifts every later byte.
+    ASSERT_EQ(document.Replace(RowOf(document, "ABC"), "ABCD"), cl::ReplaceOutcome::Replaced);
+    const auto error = document.Save();
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->what, cl::FileError::What::ClassNoLongerParses);
+    EXPECT_NE(cltext::DescribeFileError(*error).find(path), std::string::npos);
+    EXPECT_EQ(Read(path), RolesClass());
+    EXPECT_FALSE(std::filesystem::exists(path + ".bak"));
+    EXPECT_TRUE(document.IsModified());
+
+    // A file that did not parse when opened is saved as before: there is nothing to keep.
+    Write(Path("Broken.class"), std::string("\x01\x00\x03" "ABC", 6));
+    cl::OpenedDocument broken = Open(Path("Broken.class"), DocumentKind::Class);
+    ASSERT_EQ(broken.document.Replace(0, "ABCD"), cl::ReplaceOutcome::Replaced);
+    EXPECT_FALSE(broken.document.Save().has_value());
+}
+
+TEST_F(DocumentTest, ScanRangeErrorKeepsTheRowsFoundBeforeIt)
+{
+    Write(Path("Cut.class"), std::string("\x01\x00\x02Hi\x01\x00", 7));
+    const cl::OpenedDocument opened = Open(Path("Cut.class"), DocumentKind::Class);
+    EXPECT_TRUE(opened.rangeError);
+    ASSERT_EQ(opened.document.Rows().rows.size(), 1u);
+    EXPECT_EQ(opened.document.Rows().rows[0].caption.View(), "Hi");
+}
+
+}  // namespace
