@@ -7,23 +7,26 @@
 
 ListHeader::ListHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {}
 
-int ListHeader::ClosedLastSectionAt(int x) const
+int ListHeader::ClosedSectionAt(int x) const
 {
-    const int count = this->count();
-    if (count == 0 || orientation() != Qt::Horizontal || isRightToLeft())
-        return -1;
-    const int last = logicalIndex(count - 1);
-    if (isSectionHidden(last) || sectionSize(last) != 0 || sectionResizeMode(last) != Interactive)
+    if (orientation() != Qt::Horizontal || isRightToLeft())
         return -1;
     const int grip = style()->pixelMetric(QStyle::PM_HeaderGripMargin, nullptr, this);
-    const int divider = sectionViewportPosition(last);
-    return (x >= divider - grip && x <= divider + grip) ? last : -1;
+    for (int visual = count() - 1; visual >= 0; --visual) {
+        const int section = logicalIndex(visual);
+        if (isSectionHidden(section) || sectionSize(section) != 0 || sectionResizeMode(section) != Interactive)
+            continue;
+        const int divider = sectionViewportPosition(section);
+        if (x >= divider - grip && x <= divider + grip)
+            return section;
+    }
+    return -1;
 }
 
 void ListHeader::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton) {
-        const int section = ClosedLastSectionAt(event->position().toPoint().x());
+        const int section = ClosedSectionAt(event->position().toPoint().x());
         if (section >= 0) {
             opening_ = section;
             rightEnd_ = sectionViewportPosition(section);

@@ -6,15 +6,18 @@
 #include "FileErrorText.h"
 #include "FileOps.h"
 #include "ListHeader.h"
+#include "RoleText.h"
 #include "Modmanifest.h"
 #include "Replace.h"
 #include "Scanner.h"
 #include "StringListModel.h"
+#include "TranslationWindow.h"
 #include "Utf8.h"
 #include "WindowFont.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QFrame>
 #include <QGroupBox>
@@ -22,8 +25,10 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QTableView>
 
 #include <variant>
@@ -37,6 +42,7 @@ constexpr int kDesignHeight = 506;
 constexpr int kPnl2Height = 55;
 
 const QString kErrorCaption = QStringLiteral("错误");
+const QString kOnlyTranslatableKey = QStringLiteral("list/onlyTranslatable");
 
 std::string NativePath(const QString& path)
 {
@@ -87,6 +93,8 @@ TForm1::TForm1(Dialogs& dialogs, const QString& filterFolder, QWidget* parent)
     dlgOpen3.filter = QStringLiteral("MANIFEST.MF (MANIFEST.MF);;*.* (*)");
     dlgSave1.filter = QStringLiteral("*.txt (*.txt);;*.* (*)");
     dlgSave1.defaultSuffix = QStringLiteral("txt");
+    dlgOpen4.filter = QStringLiteral("Java 程序 (*.jar *.zip *.class);;*.* (*)");
+    setAcceptDrops(true);
 
     BuildControls();
     SetTabOrder();
@@ -114,6 +122,7 @@ void TForm1::BuildControls()
     pnl1->setLineWidth(1);
 
     model_ = new StringListModel(document_.RowsForView(), this);
+    model_->SetRoles(&document_.RowRoles());
     lv1 = new QTableView(pnl1);
     lv1->setObjectName(QStringLiteral("lv1"));
     lv1->setHorizontalHeader(new ListHeader(lv1));
@@ -145,6 +154,8 @@ void TForm1::BuildControls()
     columns->setSectionResizeMode(StringListModel::StatusColumn, QHeaderView::Interactive);
     columns->resizeSection(StringListModel::ByteLengthColumn, 90);
     columns->resizeSection(StringListModel::StatusColumn, 0);
+    columns->setSectionResizeMode(StringListModel::RoleColumn, QHeaderView::Interactive);
+    columns->resizeSection(StringListModel::RoleColumn, 56);
     // Selected rows: white text on the highlight, whether or not the list has the focus.
     QPalette listPalette = lv1->palette();
     const QColor highlight = listPalette.color(QPalette::Active, QPalette::Highlight);
@@ -202,6 +213,13 @@ void TForm1::BuildControls()
     btn3 = MakeButton(QStringLiteral("btn3"), QStringLiteral("保存文件"), grp2);
     btn8->setEnabled(false);
     btn3->setEnabled(false);
+
+    chk1 = new QCheckBox(QStringLiteral("只显示可翻译的字符串"), this);
+    chk1->setObjectName(QStringLiteral("chk1"));
+    chk1->setChecked(QSettings().value(kOnlyTranslatableKey, false).toBool());
+    connect(chk1, &QCheckBox::clicked, this, &TForm1::chk1Click);
+    btn9 = MakeButton(QStringLiteral("btn9"), QStringLiteral("翻译整个程序…"), this);
+    connect(btn9, &QPushButton::clicked, this, &TForm1::btn9Click);
     connect(btn2, &QPushButton::clicked, this, &TForm1::btn2Click);
     connect(btn4, &QPushButton::clicked, this, &TForm1::btn4Click);
     connect(btn7, &QPushButton::clicked, this, &TForm1::btn7Click);
@@ -261,6 +279,10 @@ void TForm1::PlaceControls()
 
     lbl1->move(440 + right, 24);
     lbl1->adjustSize();
+    // In the free space below the about text, clear of every control placed above.
+    chk1->setGeometry(436 + right, 130, 146, 20);
+    // Between the check box and the converter, its right edge on the other buttons' right edge.
+    btn9->setGeometry(444 + right, 165, 107, 25);
     grp1->setGeometry(440 + right, 203 + bottom, 129, 89);
     grp2->setGeometry(440 + right, 299 + bottom, 129, 150);
 }
@@ -404,6 +426,7 @@ void TForm1::OpenImage(FileDialogSpec& dialog, cl::DocumentKind kind)
     btn1->setEnabled(true);
     btn8->setEnabled(true);
     btn3->setEnabled(false);
+    ApplyTranslatableFilter();
     // A pattern cut short by the end of the file reaches the error display as the scan's
     // range error; the rows found before it stay listed.
     if (result.rangeError)
@@ -441,6 +464,8 @@ void TForm1::btn1Click()
 {
     Guarded(dialogs_, this, [&] {
         const int row = SelectedRow();
+        if (row >= 0 && !MayReplaceRow(row))
+            return;
         const QString typed = ReplacementText();
         // On the original platform the ANSI box could not even hold such characters; here the
         // box shows them, so storing '?' in their place would be a silent loss.
@@ -466,6 +491,45 @@ void TForm1::btn1Click()
             case cl::ReplaceOutcome::NothingToDo: break;
         }
     });
+}
+
+bool TForm1::MayReplaceRow(int row)
+{
+    using cl::classfile::Role;
+    const std::optional<Role> role = document_.RoleOfRow(static_cast<size_t>(row));
+    if (!role || *role == Role::Literal)
+        return true;
+    if (*role == Role::None) {
+        dialogs_.ShowError(this,
+                           QStringLiteral("这一行不是常量池中的字符串，而是代码、标志或数字中恰好相似的字节，"
+                                          "替换它会损坏类文件。没有替换。"),
+                           kErrorCaption);
+        return false;
+    }
+    const QString question = QStringLiteral("这一行的类型是“%1”：%2\n\n仍然替换吗？")
+                                 .arg(QString::fromStdString(cltext::RoleName(*role)),
+                                      QString::fromStdString(cltext::RoleConsequence(*role)));
+    return dialogs_.AskYesNo(this, question, QStringLiteral("替换？"), Dialogs::Answer::No) == Dialogs::Answer::Yes;
+}
+
+void TForm1::chk1Click()
+{
+    Guarded(dialogs_, this, [&] {
+        QSettings().setValue(kOnlyTranslatableKey, chk1->isChecked());
+        ApplyTranslatableFilter();
+    });
+}
+
+void TForm1::ApplyTranslatableFilter()
+{
+    const std::vector<cl::classfile::Role>& roles = document_.RowRoles();
+    const bool only = chk1->isChecked();
+    for (int row = 0; row < model_->rowCount() && static_cast<size_t>(row) < roles.size(); ++row)
+        lv1->setRowHidden(row, only && roles[static_cast<size_t>(row)] != cl::classfile::Role::Literal);
+    // A hidden selected row would still be replaced by Enter: let it go.
+    const int selected = SelectedRow();
+    if (selected >= 0 && lv1->isRowHidden(selected))
+        lv1->selectionModel()->clearSelection();
 }
 
 void TForm1::btn3Click()
@@ -532,4 +596,33 @@ void TForm1::mmo1Change()
         lbl2->setToolTip(outside.isEmpty() ? QString()
                                            : QStringLiteral("以下字符无法用 ANSI 代码页（GBK）保存：") + outside);
     });
+}
+
+void TForm1::OpenProgram(const QString& path)
+{
+    Guarded(dialogs_, this, [&] { OpenTranslationWindow(dialogs_, path); });
+}
+
+void TForm1::btn9Click()
+{
+    Guarded(dialogs_, this, [&] {
+        if (const std::optional<QString> chosen = dialogs_.OpenFile(this, dlgOpen4))
+            OpenTranslationWindow(dialogs_, *chosen);
+    });
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (!urls.isEmpty() && urls.first().isLocalFile())
+        event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.isEmpty() || !urls.first().isLocalFile())
+        return;
+    event->acceptProposedAction();
+    OpenProgram(urls.first().toLocalFile());
 }

@@ -12,6 +12,9 @@
 
 #include <QWidget>
 
+class QCheckBox;
+class QDragEnterEvent;
+class QDropEvent;
 class QFrame;
 class QGroupBox;
 class QItemSelection;
@@ -69,12 +72,20 @@ public:
     QPushButton* btn7 = nullptr;
     QPushButton* btn8 = nullptr;
     QPushButton* btn3 = nullptr;
+    // Shows only the rows a translator may change (plain string constants); remembered.
+    QCheckBox* chk1 = nullptr;
+    // Opens a whole program (jar, folder or class) in a translation window.
+    QPushButton* btn9 = nullptr;
 
     // The window's file dialogs; each remembers the file and filter chosen last.
     FileDialogSpec dlgOpen1;  // class files
     FileDialogSpec dlgOpen2;  // language packs
     FileDialogSpec dlgOpen3;  // manifests, shared with the manifest editor
     FileDialogSpec dlgSave1;  // text export
+    FileDialogSpec dlgOpen4;  // programs for the translation window
+
+    // A translation window of its own on a jar/zip, a folder or a class file.
+    void OpenProgram(const QString& path);
 
 public slots:
     void FormCreate();
@@ -88,10 +99,15 @@ public slots:
     void btn6Click();  // UTF-8 -> ANSI
     void lv1SelectItem(const QItemSelection& selected, const QItemSelection& deselected);
     void mmo1Change();
+    void chk1Click();
+    void btn9Click();  // translate a whole program
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // A program dropped on the window opens in a translation window.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -109,6 +125,10 @@ private:
     // Saves the image; on failure shows why and leaves Save enabled.
     bool SaveImageNow();
     void ShowFileError(const cl::FileError& error);
+    // Hides the rows that are not plain string constants while chk1 is checked.
+    void ApplyTranslatableFilter();
+    // Asks before a row that is not a plain string constant is replaced; false: leave it.
+    bool MayReplaceRow(int row);
 
     Dialogs& dialogs_;
     cl::Document document_;

@@ -18,6 +18,9 @@
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    // Where QSettings keeps what the windows remember between runs.
+    QCoreApplication::setOrganizationName(QStringLiteral("classlingo"));
+    QCoreApplication::setApplicationName(QStringLiteral("classlingo"));
     RegisterSongTiSubstitutes();
     // The program speaks Chinese, so Qt's own texts (message box buttons, file dialogs) do too.
     QTranslator qtTexts;
@@ -36,6 +39,9 @@ int main(int argc, char* argv[])
         return 1;
     }
     form1->show();
+    // classlingo PATH: the program opens in a translation window straight away.
+    if (const QStringList arguments = QCoreApplication::arguments(); arguments.size() > 1)
+        form1->OpenProgram(arguments.at(1));
     const int status = QApplication::exec();
     // The editor refers to the main window's dialog settings, so it goes first.
     form2.reset();

@@ -1,6 +1,7 @@
 #include "StringListModel.h"
 
 #include "AnsiText.h"
+#include "RoleText.h"
 
 #include <QBrush>
 
@@ -29,6 +30,10 @@ QVariant StringListModel::data(const QModelIndex& index, int role) const
                 case CaptionColumn: return FromAnsi(row.caption);
                 case ByteLengthColumn: return FromAnsi(row.ByteLengthText());
                 case StatusColumn: return FromAnsi(row.StatusText());
+                case RoleColumn: {
+                    const cl::classfile::Role* role = RoleOf(index.row());
+                    return role ? QString::fromStdString(cltext::RoleName(*role)) : QString();
+                }
             }
             return {};
         case Qt::ForegroundRole:
@@ -36,6 +41,8 @@ QVariant StringListModel::data(const QModelIndex& index, int role) const
             // precedence over this colour.
             if (row.status == cl::RowStatus::Suspicious)
                 return QBrush(SuspiciousColor());
+            if (const cl::classfile::Role* role = RoleOf(index.row()); role && *role != cl::classfile::Role::Literal)
+                return QBrush(UntranslatableColor());
             return {};
         default: return {};
     }
@@ -49,6 +56,7 @@ QVariant StringListModel::headerData(int section, Qt::Orientation orientation, i
         case CaptionColumn: return QStringLiteral("字符串");
         case ByteLengthColumn: return QStringLiteral("长度（字节）");
         case StatusColumn: return QStringLiteral("状态");
+        case RoleColumn: return QStringLiteral("类型");
     }
     return {};
 }
@@ -58,6 +66,13 @@ Qt::ItemFlags StringListModel::flags(const QModelIndex& index) const
     if (!index.isValid())
         return Qt::NoItemFlags;
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+}
+
+const cl::classfile::Role* StringListModel::RoleOf(int row) const
+{
+    if (roles_ == nullptr || row < 0 || static_cast<size_t>(row) >= roles_->size())
+        return nullptr;
+    return &(*roles_)[static_cast<size_t>(row)];
 }
 
 void StringListModel::RowChanged(int row)

@@ -5,16 +5,18 @@
 // costs nothing until it is looked at.
 
 #include "StringList.h"
+#include "classfile/Roles.h"
 
 #include <QAbstractTableModel>
 #include <QColor>
 
 #include <utility>
+#include <vector>
 
 class StringListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { CaptionColumn = 0, ByteLengthColumn = 1, StatusColumn = 2, ColumnCount = 3 };
+    enum Column { CaptionColumn = 0, ByteLengthColumn = 1, StatusColumn = 2, RoleColumn = 3, ColumnCount = 4 };
 
     explicit StringListModel(QObject* parent = nullptr);
     // Shows `list`, which must outlive the model and change only through Refill and Patch.
@@ -27,6 +29,10 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
     const cl::StringList& List() const { return *list_; }
+
+    // The role of each row, parallel to the list (the open document's); null or empty where
+    // rows have no role (a language pack, a class that does not parse): the column stays blank.
+    void SetRoles(const std::vector<cl::classfile::Role>* roles) { roles_ = roles; }
 
     // Runs `fill` on the list between beginResetModel and endResetModel. The reset is ended
     // also when `fill` throws (a scan that stops half way keeps the rows found so far).
@@ -52,6 +58,8 @@ public:
 
     // The colour of a suspicious row's text.
     static QColor SuspiciousColor() { return QColor(255, 0, 0); }
+    // The colour of a row that is not a plain string constant.
+    static QColor UntranslatableColor() { return QColor(128, 128, 128); }
 
 private:
     struct ResetGuard {
@@ -64,6 +72,9 @@ private:
 
     void RowChanged(int row);
 
+    const cl::classfile::Role* RoleOf(int row) const;
+
     cl::StringList ownList_;
     cl::StringList* list_ = &ownList_;
+    const std::vector<cl::classfile::Role>* roles_ = nullptr;
 };

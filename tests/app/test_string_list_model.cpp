@@ -33,10 +33,11 @@ private slots:
         StringListModel model;
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         QCOMPARE(model.rowCount(), 0);
-        QCOMPARE(model.columnCount(), 3);
+        QCOMPARE(model.columnCount(), 4);
         QCOMPARE(model.headerData(0, Qt::Horizontal).toString(), QStringLiteral("字符串"));
         QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), QStringLiteral("长度（字节）"));
         QCOMPARE(model.headerData(2, Qt::Horizontal).toString(), QStringLiteral("状态"));
+        QCOMPARE(model.headerData(3, Qt::Horizontal).toString(), QStringLiteral("类型"));
 
         model.Refill([](cl::StringList& list) {
             list.rows.push_back(Row("Hello", 5, cl::RowStatus::Plain, 11));
@@ -51,7 +52,7 @@ private slots:
         QCOMPARE(model.index(1, 2).data().toString(), QStringLiteral("2"));
         QCOMPARE(model.index(2, 2).data().toString(), QStringLiteral("1"));
         // The offset belongs to the row but is not shown.
-        QCOMPARE(model.columnCount(), 3);
+        QCOMPARE(model.columnCount(), 4);
 
         QCOMPARE(model.index(2, 0).data(Qt::ForegroundRole).value<QBrush>().color(), QColor(255, 0, 0));
         QCOMPARE(model.index(2, 1).data(Qt::ForegroundRole).value<QBrush>().color(), QColor(255, 0, 0));
@@ -60,6 +61,36 @@ private slots:
         const Qt::ItemFlags flags = model.flags(model.index(0, 0));
         QVERIFY(flags & Qt::ItemIsSelectable);
         QVERIFY(!(flags & Qt::ItemIsEditable));
+    }
+
+    void roleColumnNamesEachRowAndGreysWhatIsNotALiteral()
+    {
+        StringListModel model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.Refill([](cl::StringList& list) {
+            list.rows.push_back(Row("Hello", 5, cl::RowStatus::Plain, 11));
+            list.rows.push_back(Row("main", 4, cl::RowStatus::Plain, 20));
+            list.rows.push_back(Row("ABC", 3, cl::RowStatus::Plain, 30));
+            list.rows.push_back(Row("Bad", 3, cl::RowStatus::Suspicious, 40));
+            list.PlainRowCount = 3;
+        });
+        // Without roles (a language pack) the column is blank and nothing is grey.
+        for (int row = 0; row < 4; ++row)
+            QCOMPARE(model.index(row, StringListModel::RoleColumn).data().toString(), QString());
+        QVERIFY(!model.index(1, 0).data(Qt::ForegroundRole).isValid());
+
+        using cl::classfile::Role;
+        const std::vector<Role> roles{Role::Literal, Role::Name, Role::None, Role::Shared};
+        model.SetRoles(&roles);
+        const QStringList names{QStringLiteral("字符串"), QStringLiteral("名称"), QStringLiteral("非常量"),
+                                QStringLiteral("共用")};
+        for (int row = 0; row < 4; ++row)
+            QCOMPARE(model.index(row, StringListModel::RoleColumn).data().toString(), names[row]);
+        QVERIFY(!model.index(0, 0).data(Qt::ForegroundRole).isValid());
+        QCOMPARE(model.index(1, 0).data(Qt::ForegroundRole).value<QBrush>().color(), QColor(128, 128, 128));
+        QCOMPARE(model.index(2, 3).data(Qt::ForegroundRole).value<QBrush>().color(), QColor(128, 128, 128));
+        // A suspicious row stays red whatever its role.
+        QCOMPARE(model.index(3, 0).data(Qt::ForegroundRole).value<QBrush>().color(), QColor(255, 0, 0));
     }
 
     void captionEndsAtAZeroCharacter()
@@ -121,7 +152,7 @@ private slots:
         QCOMPARE(changed.count(), 1);
         const QList<QVariant> args = changed.takeFirst();
         QCOMPARE(args.at(0).toModelIndex(), model.index(2, 0));
-        QCOMPARE(args.at(1).toModelIndex(), model.index(2, 2));
+        QCOMPARE(args.at(1).toModelIndex(), model.index(2, StringListModel::ColumnCount - 1));
         QVERIFY(args.at(2).value<QList<int>>().contains(Qt::DisplayRole));
         QCOMPARE(model.index(2, 0).data().toString(), QStringLiteral("New"));
         QCOMPARE(model.index(2, 1).data().toString(), QStringLiteral("7"));
@@ -131,7 +162,7 @@ private slots:
         QCOMPARE(changed.count(), 1);
         const QList<QVariant> all = changed.takeFirst();
         QCOMPARE(all.at(0).toModelIndex(), model.index(0, 0));
-        QCOMPARE(all.at(1).toModelIndex(), model.index(3, 2));
+        QCOMPARE(all.at(1).toModelIndex(), model.index(3, StringListModel::ColumnCount - 1));
     }
 };
 
