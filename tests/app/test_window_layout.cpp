@@ -266,6 +266,35 @@ private slots:
         form_->resize(760, 600);
         QApplication::processEvents();
         SaveShot(QStringLiteral("main-wide.png"), form_.get());
+
+        // A real class: the type column, grey rows, and a counter warning about Korean text.
+        const std::optional<QByteArray> compiled = testfiles::CompileJava(
+            QString::fromUtf8(CLASSLINGO_JAVAC), dir_->path(), QStringLiteral("Menu"),
+            QStringLiteral("public class Menu {\n"
+                           "    static int count;\n"
+                           "    public static void main(String[] args) {\n"
+                           "        switch (args.length > 0 ? args[0] : \"open\") {\n"
+                           "            case \"open\": System.out.println(\"Opening the file\"); break;\n"
+                           "            default: System.out.println(\"Unknown command\\r\\nTry again\");\n"
+                           "        }\n"
+                           "        System.out.println(\"count\");\n"
+                           "    }\n"
+                           "}\n"));
+        if (!compiled)
+            return;
+        const QString menu = dir_->filePath(QStringLiteral("Menu.class"));
+        dialogs_->ExpectOpen(menu);
+        form_->btn2Click();
+        form_->resize(760, 600);
+        for (int row = 0; row < form_->Model()->rowCount(); ++row) {
+            if (form_->Model()->index(row, 0).data().toString().startsWith(QStringLiteral("Unknown")))
+                form_->lv1->selectRow(row);
+        }
+        QApplication::processEvents();
+        SaveShot(QStringLiteral("main-roles.png"), form_.get());
+        form_->mmo1->setPlainText(QStringLiteral("알 수 없는 명령"));
+        QApplication::processEvents();
+        SaveShot(QStringLiteral("main-korean.png"), form_.get());
     }
 };
 
