@@ -35,6 +35,10 @@
 #include <QUndoStack>
 #include <QVBoxLayout>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace cat = cl::catalogue;
 
 struct OpenJob {
@@ -166,6 +170,16 @@ QString StageText(cat::WorkStage stage)
         case cat::WorkStage::Writing: return QStringLiteral("正在写入…");
     }
     return {};
+}
+
+// Reading a program takes several times its size for a moment (every class, parsed); the
+// table keeps only its texts. Without this the allocator would keep the rest of the moment's
+// memory resident for as long as the window stays open.
+void GiveBackFreedMemory()
+{
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
 }
 
 bool SameExistingFile(const QString& a, const QString& b)
@@ -526,6 +540,7 @@ void TranslationWindow::Open(const QString& path)
         QStringLiteral("正在打开") + Quoted(QFileInfo(TrimmedPath(path)).fileName()) + QStringLiteral("…"),
         [job, native](const std::atomic<bool>& cancel, const cat::StageReport& stage) {
             job->outcome = cat::OpenWorkProgram(native, cancel, stage);
+            GiveBackFreedMemory();
             if (job->outcome.error || job->outcome.cancelled)
                 return;
             cl::FileInfo info;
@@ -677,6 +692,7 @@ void TranslationWindow::Generate()
             QStringLiteral("正在生成") + Quoted(QFileInfo(output).fileName()) + QStringLiteral("…"),
             [request, outcome](const std::atomic<bool>& cancel, const cat::StageReport& stage) {
                 *outcome = cat::PrepareGenerated(*request, cancel, stage);
+                GiveBackFreedMemory();
             },
             [this, request, outcome, leftOut, output](bool cancelled) {
                 if (cancelled || outcome->cancelled) {

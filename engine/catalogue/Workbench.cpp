@@ -122,82 +122,95 @@ OpenOutcome OpenWorkProgram(const std::string& path, const std::atomic<bool>& ca
                             FileSystem& fs)
 {
     OpenOutcome outcome;
+    auto cancelled = [&] {
+        if (!cancel.load())
+            return false;
+        outcome.cancelled = true;
+        outcome.program = WorkProgram();
+        return true;
+    };
     Report(stage, WorkStage::Reading);
     Program program;
     if (auto error = LoadProgram(path, program, fs)) {
         outcome.error = std::move(error);
         return outcome;
     }
-    if (cancel.load()) {
-        outcome.cancelled = true;
+    if (cancelled())
         return outcome;
-    }
     Report(stage, WorkStage::Analysing);
-    const Extraction extraction = Extract(program, ExtractOptions{true});
-    std::vector<PoEntry> po = CatalogueEntries(program, extraction);
 
     WorkProgram& work = outcome.program;
     work.path = program.path;
     work.name = program.name;
     work.kind = program.kind;
-    work.notOfferable = extraction.notOfferable;
-    work.unparsable = extraction.unparsable;
     work.unreadable = program.unreadable;
     work.nestedJars = program.nestedJars;
     work.classNames.reserve(program.classes.size());
-    for (std::size_t ci = 0; ci < program.classes.size(); ++ci)
-        work.classNames.push_back(BinaryName(extraction.classFiles[ci], program.classes[ci].entry));
 
-    // Which methods use which string, worked out only for classes that offer texts.
-    std::vector<std::vector<const Place*>> placesByClass(program.classes.size());
-    for (const CatalogueEntry& entry : extraction.entries)
-        for (const Place& place : entry.places)
-            placesByClass[place.classIndex].push_back(&place);
-    std::unordered_map<const Place*, std::vector<std::string>> methodsOf;
-    for (std::size_t ci = 0; ci < placesByClass.size(); ++ci) {
-        if (placesByClass[ci].empty())
-            continue;
-        if (cancel.load()) {
-            outcome.cancelled = true;
-            outcome.program = WorkProgram();
+    // A parsed class takes a few times its size, so the classes are analysed a batch at a time
+    // and each batch's bytes and parse are dropped before the next: what one text offers does
+    // not depend on any other class.
+    constexpr std::size_t kBatch = 128;
+    std::vector<ProgramClass> classes = std::move(program.classes);
+    program.classes.clear();
+    std::unordered_map<std::string, std::size_t> rowOf;
+    for (std::size_t first = 0; first < classes.size(); first += kBatch) {
+        if (cancelled())
             return outcome;
-        }
-        const ClassFile& cf = extraction.classFiles[ci];
-        const auto users = MethodsByString(cf);
-        for (const Place* place : placesByClass[ci]) {
-            if (place->kind == PlaceKind::Annotation)
-                continue;
-            const auto found = users.find(place->index);
-            if (found == users.end())
-                continue;
-            std::vector<std::string>& names = methodsOf[place];
-            for (const uint16_t method : found->second)
-                if (method < cf.methods.size())
-                    names.push_back(Readable(cf.Utf8Bytes(cf.methods[method].nameIndex)));
-        }
-    }
+        const std::size_t last = std::min(classes.size(), first + kBatch);
+        Program batch;
+        batch.kind = program.kind;
+        batch.path = program.path;
+        batch.name = program.name;
+        batch.classes.assign(std::make_move_iterator(classes.begin() + static_cast<std::ptrdiff_t>(first)),
+                             std::make_move_iterator(classes.begin() + static_cast<std::ptrdiff_t>(last)));
+        const Extraction extraction = Extract(batch, ExtractOptions{true});
+        std::vector<PoEntry> po = CatalogueEntries(batch, extraction);
+        work.notOfferable += extraction.notOfferable;
+        work.unparsable.insert(work.unparsable.end(), extraction.unparsable.begin(), extraction.unparsable.end());
+        for (std::size_t ci = 0; ci < batch.classes.size(); ++ci)
+            work.classNames.push_back(BinaryName(extraction.classFiles[ci], batch.classes[ci].entry));
 
-    work.entries.reserve(extraction.entries.size());
-    for (std::size_t i = 0; i < extraction.entries.size(); ++i) {
-        const CatalogueEntry& entry = extraction.entries[i];
-        WorkEntry row;
-        row.po = std::move(po[i]);
-        row.places.reserve(entry.places.size());
-        for (const Place& place : entry.places) {
-            WorkPlace shown;
-            shown.classIndex = place.classIndex;
-            shown.kind = place.kind;
-            if (auto found = methodsOf.find(&place); found != methodsOf.end())
-                shown.methods = std::move(found->second);
-            row.places.push_back(std::move(shown));
-            if (place.kind == PlaceKind::Recipe) {
-                row.recipe = true;
-                row.slotCount = std::max(row.slotCount, place.slotCount);
+        // Which methods use which string, worked out only for classes that offer texts.
+        std::vector<std::unordered_map<uint16_t, std::vector<uint16_t>>> users(batch.classes.size());
+        std::vector<bool> known(batch.classes.size(), false);
+        for (std::size_t i = 0; i < extraction.entries.size(); ++i) {
+            const CatalogueEntry& entry = extraction.entries[i];
+            auto [it, fresh] = rowOf.emplace(entry.msgid, work.entries.size());
+            if (fresh) {
+                work.entries.emplace_back();
+                work.entries.back().po = std::move(po[i]);
+            } else {
+                PoEntry& kept = work.entries[it->second].po;
+                kept.references.insert(kept.references.end(), po[i].references.begin(), po[i].references.end());
+                if (kept.extractedComments.empty())
+                    kept.extractedComments = std::move(po[i].extractedComments);
             }
-            if (place.kind != PlaceKind::Annotation)
-                row.inCode = true;
+            WorkEntry& row = work.entries[it->second];
+            for (const Place& place : entry.places) {
+                WorkPlace shown;
+                shown.classIndex = first + place.classIndex;
+                shown.kind = place.kind;
+                if (place.kind != PlaceKind::Annotation) {
+                    const ClassFile& cf = extraction.classFiles[place.classIndex];
+                    if (!known[place.classIndex]) {
+                        users[place.classIndex] = MethodsByString(cf);
+                        known[place.classIndex] = true;
+                    }
+                    const auto found = users[place.classIndex].find(place.index);
+                    if (found != users[place.classIndex].end())
+                        for (const uint16_t method : found->second)
+                            if (method < cf.methods.size())
+                                shown.methods.push_back(Readable(cf.Utf8Bytes(cf.methods[method].nameIndex)));
+                    row.inCode = true;
+                }
+                if (place.kind == PlaceKind::Recipe) {
+                    row.recipe = true;
+                    row.slotCount = std::max(row.slotCount, place.slotCount);
+                }
+                row.places.push_back(std::move(shown));
+            }
         }
-        work.entries.push_back(std::move(row));
     }
     return outcome;
 }

@@ -469,6 +469,42 @@ private slots:
         QVERIFY(cancelled.cancelled);
         QVERIFY(cancelled.program.entries.empty());
     }
+
+    void batchedOpeningMatchesTheWholeCatalogue()
+    {
+        // Guava's two thousand classes are analysed in batches; texts shared across batches
+        // must come out as one entry with every reference, as the one-pass catalogue has them.
+        const std::string jar = "/usr/share/java/guava.jar";
+        if (!QFile::exists(QString::fromStdString(jar)))
+            QSKIP("guava.jar (libguava-java) is not installed");
+        cat::Program program;
+        QVERIFY(!cat::LoadProgram(jar, program));
+        const cat::Extraction whole = cat::Extract(program, cat::ExtractOptions{true});
+        const std::vector<cat::PoEntry> expected = cat::CatalogueEntries(program, whole);
+        std::atomic<bool> cancel{false};
+        const cat::OpenOutcome opened = cat::OpenWorkProgram(jar, cancel, {});
+        QVERIFY(!opened.error);
+        QVERIFY(program.classes.size() > 1000);
+        QCOMPARE(opened.program.classNames.size(), program.classes.size());
+        QCOMPARE(opened.program.notOfferable, whole.notOfferable);
+        QCOMPARE(opened.program.entries.size(), expected.size());
+        std::size_t shared = 0;
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            const cat::WorkEntry& entry = opened.program.entries[i];
+            QCOMPARE(entry.po.msgid, expected[i].msgid);
+            QCOMPARE(entry.po.extractedComments, expected[i].extractedComments);
+            QCOMPARE(entry.po.references.size(), expected[i].references.size());
+            QCOMPARE(entry.places.size(), whole.entries[i].places.size());
+            for (std::size_t k = 0; k < entry.places.size(); ++k) {
+                QCOMPARE(entry.po.references[k].file, expected[i].references[k].file);
+                QCOMPARE(entry.po.references[k].line, expected[i].references[k].line);
+                QCOMPARE(program.classes[entry.places[k].classIndex].entry, expected[i].references[k].file);
+            }
+            if (entry.places.size() > 1)
+                ++shared;
+        }
+        QVERIFY(shared > 10);
+    }
 };
 
 QTEST_MAIN(TranslationModelTest)

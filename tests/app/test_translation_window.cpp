@@ -1,0 +1,569 @@
+// The translation window driven as a translator drives it, with every dialog answered through
+// ScriptedDialogs: opening (and the catalogue found beside the program), typing with live
+// checks and undo, Ctrl+Enter, filtering, saving, importing, generating (also over the
+// original, and cancelled), the close prompt, and the way in from the main window.
+
+#include "Main.h"
+#include "ScriptedDialogs.h"
+#include "TestFiles.h"
+#include "TranslationModel.h"
+#include "TranslationWindow.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUndoStack>
+
+#include <memory>
+
+namespace cat = cl::catalogue;
+using Answer = Dialogs::Answer;
+
+namespace {
+
+const QString kErrorCaption = QStringLiteral("错误");
+
+const char* const kAppSource =
+    "public class App {\n"
+    "    @Deprecated(since = \"Menu label\")\n"
+    "    static void old() {}\n"
+    "    public static void main(String[] args) {\n"
+    "        int n = args.length + 3;\n"
+    "        System.out.println(\"Hello, translator\");\n"
+    "        System.out.println(\"Found \" + n + \" files\");\n"
+    "        System.out.println(\"Goodbye\");\n"
+    "    }\n"
+    "}\n";
+
+std::string Native(const QString& path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+}  // namespace
+
+class TranslationWindowTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir compiled_;
+    QByteArray appClass_;
+    std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<ScriptedDialogs> dialogs_;
+    std::unique_ptr<TranslationWindow> window_;
+
+    QString Path(const QString& name) const { return dir_->filePath(name); }
+    QString AppPath() const { return Path(QStringLiteral("App.class")); }
+
+    bool WaitForJob() { return QTest::qWaitFor([&] { return !window_->Busy(); }, 30000); }
+
+    void OpenApp()
+    {
+        window_->Open(AppPath());
+        QVERIFY(WaitForJob());
+        QVERIFY(window_->IsOpen());
+    }
+
+    // The source row of a text, -1 when the table does not have it.
+    int RowOf(const QString& source) const
+    {
+        for (int r = 0; r < window_->Model()->rowCount(); ++r)
+            if (window_->Model()->Source(r) == source)
+                return r;
+        return -1;
+    }
+
+    void Select(const QString& source)
+    {
+        const int row = RowOf(source);
+        QVERIFY(row >= 0);
+        const QModelIndex shown = window_->Filter()->mapFromSource(window_->Model()->index(row, 1));
+        QVERIFY(shown.isValid());
+        window_->table->setCurrentIndex(shown);
+        QCOMPARE(window_->CurrentRow(), row);
+    }
+
+    void Translate(const QString& source, const QString& text)
+    {
+        const int row = RowOf(source);
+        QVERIFY(row >= 0);
+        window_->Model()->SetTranslation(row, text);
+    }
+
+    QStringList FolderEntries() const
+    {
+        return QDir(dir_->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    }
+
+    // The msgid -> msgstr pairs of a saved catalogue.
+    static QMap<QString, QString> ReadCatalogue(const QString& path)
+    {
+        const cat::PoReadResult read = cat::ReadPoFile(Native(path));
+        QMap<QString, QString> pairs;
+        if (!read.ok)
+            return pairs;
+        for (const cat::PoMessage& m : read.messages)
+            pairs.insert(QString::fromStdString(m.msgid), QString::fromStdString(m.msgstr));
+        return pairs;
+    }
+
+    // The texts a generated program offers, opened as the window would.
+    static QStringList TextsOf(const QString& path)
+    {
+        std::atomic<bool> cancel{false};
+        const cat::OpenOutcome opened = cat::OpenWorkProgram(Native(path), cancel, {});
+        QStringList texts;
+        for (const cat::WorkEntry& entry : opened.program.entries)
+            texts.append(QString::fromStdString(entry.po.msgid));
+        return texts;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        const QString javac = QStringLiteral(CLASSLINGO_JAVAC);
+        if (javac.isEmpty())
+            QSKIP("no javac to compile the fixture program");
+        const auto bytes = testfiles::CompileJava(javac, compiled_.path(), QStringLiteral("App"),
+                                                  QString::fromUtf8(kAppSource));
+        QVERIFY(bytes);
+        appClass_ = *bytes;
+    }
+
+    void init()
+    {
+        dir_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(testfiles::WriteFile(AppPath(), appClass_));
+        dialogs_ = std::make_unique<ScriptedDialogs>();
+        window_ = std::make_unique<TranslationWindow>(*dialogs_);
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    }
+
+    void cleanup()
+    {
+        if (window_)
+            window_->Model()->UndoStack()->setClean();  // no close prompt from the fixture's edits
+        const QStringList problems = dialogs_->Problems();
+        const int pending = dialogs_->Pending();
+        window_.reset();
+        dialogs_.reset();
+        dir_.reset();
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
+        QCOMPARE(pending, 0);
+    }
+
+    void openShowsTheProgram()
+    {
+        QCOMPARE(window_->windowTitle(), QStringLiteral("翻译"));
+        QVERIFY(!window_->saveAction->isEnabled());
+        OpenApp();
+        QCOMPARE(window_->windowTitle(), QStringLiteral("翻译 - App.class"));
+        QVERIFY(window_->saveAction->isEnabled() && window_->generateAction->isEnabled());
+        // Three texts of the code; the annotation value only on request.
+        QCOMPARE(window_->Filter()->rowCount(), 3);
+        QCOMPARE(window_->countLabel->text(), QStringLiteral("已翻译 0 / 3"));
+        QVERIFY(RowOf(QStringLiteral("Found {0} files")) >= 0);
+        QVERIFY(RowOf(QStringLiteral("Menu label")) >= 0);
+
+        // The first row is current and shown in the detail pane.
+        QVERIFY(window_->CurrentRow() >= 0);
+        Select(QStringLiteral("Found {0} files"));
+        QCOMPARE(window_->sourceView->toPlainText(), QStringLiteral("Found {0} files"));
+        QCOMPARE(window_->placesView->model()->rowCount(), 1);
+        QCOMPARE(window_->placesView->model()->index(0, 0).data().toString(), QStringLiteral("App — main"));
+        QVERIFY(window_->translationEdit->isEnabled());
+        QCOMPARE(window_->translationEdit->toPlainText(), QString());
+    }
+
+    void openErrorLeavesTheWindowAsItWas_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("not a program") << QStringLiteral("notes.txt") << QByteArray("just text\n")
+                                       << QStringLiteral("既不是 jar/zip，也不是 class 文件或文件夹");
+        QTest::newRow("broken archive") << QStringLiteral("broken.jar") << QByteArray("PK\x03\x04garbage", 11)
+                                        << QStringLiteral("无法读取压缩包");
+        QTest::newRow("missing") << QStringLiteral("gone.jar") << QByteArray() << QStringLiteral("无法读取");
+    }
+
+    void openErrorLeavesTheWindowAsItWas()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, reason);
+        OpenApp();
+        Translate(QStringLiteral("Goodbye"), QStringLiteral("再见"));
+        window_->Model()->UndoStack()->setClean();
+        if (!bytes.isEmpty())
+            QVERIFY(testfiles::WriteFile(Path(name), bytes));
+        dialogs_->ExpectError();
+        window_->Open(Path(name));
+        QVERIFY(WaitForJob());
+        QCOMPARE(dialogs_->LastCall().caption, kErrorCaption);
+        QVERIFY2(dialogs_->LastCall().text.contains(reason), qPrintable(dialogs_->LastCall().text));
+        QVERIFY(dialogs_->LastCall().text.contains(name));
+        QCOMPARE(window_->ProgramPath(), AppPath());
+        QCOMPARE(window_->windowTitle(), QStringLiteral("翻译 - App.class"));
+        QCOMPARE(window_->Model()->Translation(RowOf(QStringLiteral("Goodbye"))), QStringLiteral("再见"));
+    }
+
+    void catalogueBesideTheProgramIsLoaded()
+    {
+        const std::string po = cat::WritePo({"App.class", "zh_CN", "test"},
+                                            {{"Goodbye", "再见", {}, {}}, {"Hello, translator", "", {}, {}}});
+        QVERIFY(testfiles::WriteFile(Path(QStringLiteral("App.zh_CN.po")), QByteArray::fromStdString(po)));
+        OpenApp();
+        QCOMPARE(window_->CataloguePath(), Path(QStringLiteral("App.zh_CN.po")));
+        QCOMPARE(window_->Model()->Translation(RowOf(QStringLiteral("Goodbye"))), QStringLiteral("再见"));
+        QVERIFY(!window_->IsModified());
+        QCOMPARE(window_->windowTitle(), QStringLiteral("翻译 - App.class"));
+        QCOMPARE(window_->countLabel->text(), QStringLiteral("已翻译 1 / 3"));
+        QCOMPARE(window_->countBar->value(), 1);
+        QCOMPARE(window_->countBar->maximum(), 3);
+
+        // Saving goes back to that catalogue without asking where.
+        Translate(QStringLiteral("Hello, translator"), QStringLiteral("你好，译者"));
+        QCOMPARE(window_->windowTitle(), QStringLiteral("翻译 - App.class*"));
+        QVERIFY(window_->Save());
+        QCOMPARE(window_->windowTitle(), QStringLiteral("翻译 - App.class"));
+        QCOMPARE(ReadCatalogue(window_->CataloguePath()).value(QStringLiteral("Hello, translator")),
+                 QStringLiteral("你好，译者"));
+    }
+
+    void typingIsCheckedAndUndone()
+    {
+        OpenApp();
+        Select(QStringLiteral("Found {0} files"));
+        const int row = window_->CurrentRow();
+        window_->translationEdit->setFocus();
+        // Chinese arrives as an input method commits it; the ASCII keys are typed.
+        window_->translationEdit->insertPlainText(QStringLiteral("找到文件"));
+        QCOMPARE(window_->Model()->Translation(row), QStringLiteral("找到文件"));
+        QCOMPARE(window_->windowTitle(), QStringLiteral("翻译 - App.class*"));
+        // The slot is missing: marked in the pane, in the table, and in the count.
+        QVERIFY2(window_->problemLabel->text().contains(QStringLiteral("缺少占位符")),
+                 qPrintable(window_->problemLabel->text()));
+        const QModelIndex cell = window_->Filter()->mapFromSource(window_->Model()->index(row, 1));
+        QCOMPARE(cell.data(Qt::ToolTipRole).toString(),
+                 TranslationModel::ProblemText(cat::TranslationProblem::MissingSlot));
+        QCOMPARE(window_->countLabel->text(), QStringLiteral("已翻译 1 / 3（有问题 1）"));
+
+        QTest::keyClicks(window_->translationEdit, QStringLiteral(" {0}"));
+        QCOMPARE(window_->problemLabel->text(), QString());
+        QCOMPARE(window_->Model()->UndoStack()->count(), 1);  // one row typed: one step
+
+        // Ctrl+Z undoes the typing even with the focus in the editor, Ctrl+Y brings it back.
+        QTest::keyClick(window_->translationEdit, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(window_->Model()->Translation(row), QString());
+        QCOMPARE(window_->translationEdit->toPlainText(), QString());
+        QCOMPARE(window_->windowTitle(), QStringLiteral("翻译 - App.class"));
+        QTest::keyClick(window_->translationEdit, Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(window_->translationEdit->toPlainText(), QStringLiteral("找到文件 {0}"));
+
+        // An edit in the table cell reaches the detail pane.
+        window_->Filter()->setData(cell, QStringLiteral("共 {0} 个文件"));
+        QCOMPARE(window_->translationEdit->toPlainText(), QStringLiteral("共 {0} 个文件"));
+    }
+
+    void ctrlEnterGoesToTheNextUntranslatedRow()
+    {
+        OpenApp();
+        // Visit the rows in table order, translating every other one.
+        QList<int> order;
+        for (int r = 0; r < window_->Filter()->rowCount(); ++r)
+            order.append(window_->Filter()->mapToSource(window_->Filter()->index(r, 0)).row());
+        QCOMPARE(order.size(), 3);
+        window_->Model()->SetTranslation(order[1], QStringLiteral("已译"));
+        window_->table->setCurrentIndex(window_->Filter()->index(0, 1));
+        window_->translationEdit->setFocus();
+        QTest::keyClick(window_->translationEdit, Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(window_->CurrentRow(), order[2]);
+        QVERIFY(window_->translationEdit->hasFocus());
+        QTest::keyClick(window_->translationEdit, Qt::Key_Enter, Qt::ControlModifier | Qt::KeypadModifier);
+        QCOMPARE(window_->CurrentRow(), order[0]);  // wraps round
+        // The key made no line break in the translation.
+        QCOMPARE(window_->Model()->Translation(order[2]), QString());
+    }
+
+    void searchAndFiltersNarrowTheTable_data()
+    {
+        QTest::addColumn<QString>("search");
+        QTest::addColumn<int>("state");
+        QTest::addColumn<bool>("annotations");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<QString>("counts");
+        QTest::newRow("everything") << QString() << 0 << false << 3 << QStringLiteral("已翻译 1 / 3");
+        QTest::newRow("annotations") << QString() << 0 << true << 4 << QStringLiteral("已翻译 1 / 4");
+        QTest::newRow("typed search") << QStringLiteral("good") << 0 << false << 1 << QStringLiteral("已翻译 1 / 3");
+        QTest::newRow("translation searched") << QStringLiteral("再见") << 0 << false << 1
+                                              << QStringLiteral("已翻译 1 / 3");
+        QTest::newRow("untranslated") << QString() << 1 << false << 2 << QStringLiteral("已翻译 1 / 3");
+        QTest::newRow("translated") << QString() << 2 << false << 1 << QStringLiteral("已翻译 1 / 3");
+        QTest::newRow("problems") << QString() << 3 << true << 0 << QStringLiteral("已翻译 1 / 4");
+    }
+
+    void searchAndFiltersNarrowTheTable()
+    {
+        QFETCH(QString, search);
+        QFETCH(int, state);
+        QFETCH(bool, annotations);
+        QFETCH(int, rows);
+        QFETCH(QString, counts);
+        OpenApp();
+        Translate(QStringLiteral("Goodbye"), QStringLiteral("再见"));
+        if (search.isEmpty() || search.front().unicode() < 128)
+            QTest::keyClicks(window_->searchBox, search);
+        else
+            window_->searchBox->insert(search);  // as an input method commits it
+        window_->stateBox->setCurrentIndex(state);
+        window_->annotationsBox->setChecked(annotations);
+        QCOMPARE(window_->table->model()->rowCount(), rows);
+        QCOMPARE(window_->countLabel->text(), counts);
+    }
+
+    void saveAsksWhereTheFirstTime()
+    {
+        OpenApp();
+        Translate(QStringLiteral("Goodbye"), QStringLiteral("再见"));
+        const QString target = Path(QStringLiteral("mine.po"));
+        dialogs_->ExpectSave(target);
+        QTest::keyClick(window_->table, Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(dialogs_->LastCall().dialog.fileName, Path(QStringLiteral("App.zh_CN.po")));
+        QVERIFY(!window_->IsModified());
+        QCOMPARE(window_->CataloguePath(), target);
+        const QMap<QString, QString> saved = ReadCatalogue(target);
+        QCOMPARE(saved.size(), 3);  // the annotation value is not offered
+        QCOMPARE(saved.value(QStringLiteral("Goodbye")), QStringLiteral("再见"));
+        QCOMPARE(saved.value(QStringLiteral("Found {0} files")), QString());
+
+        // The next save writes there without a question.
+        Translate(QStringLiteral("Goodbye"), QStringLiteral("回头见"));
+        QVERIFY(window_->Save());
+        QCOMPARE(ReadCatalogue(target).value(QStringLiteral("Goodbye")), QStringLiteral("回头见"));
+    }
+
+    void failedSaveKeepsTheChanges()
+    {
+        OpenApp();
+        Translate(QStringLiteral("Goodbye"), QStringLiteral("再见"));
+        dialogs_->ExpectSave(Path(QStringLiteral("no-such-folder/App.po"))).ExpectError();
+        QVERIFY(!window_->Save());
+        QCOMPARE(dialogs_->LastCall().caption, kErrorCaption);
+        QVERIFY(dialogs_->LastCall().text.contains(QStringLiteral("no-such-folder")));
+        QVERIFY(window_->IsModified());
+        QVERIFY(window_->CataloguePath().isEmpty());
+        dialogs_->ExpectSaveCancelled();
+        QVERIFY(!window_->Save());
+        QVERIFY(window_->IsModified());
+    }
+
+    void importFillsAndSummarises()
+    {
+        OpenApp();
+        QString po = QStringLiteral(
+            "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=UTF-8\\n\"\n\n"
+            "msgid \"Goodbye\"\nmsgstr \"再见\"\n\n"
+            "#, fuzzy\nmsgid \"Hello, translator\"\nmsgstr \"你好\"\n\n"
+            "msgid \"Not in the program\"\nmsgstr \"没有\"\n\n"
+            "msgid \"Found {0} files\"\nmsgstr \"找到 {0} 个文件\"\n");
+        QVERIFY(testfiles::WriteFile(Path(QStringLiteral("from-poedit.po")), po.toUtf8()));
+        QString summary;
+        dialogs_->ExpectOpen(Path(QStringLiteral("from-poedit.po"))).ExpectModal([&](QDialog& box) {
+            summary = static_cast<QMessageBox&>(box).text();
+        });
+        window_->importAction->trigger();
+        QVERIFY2(summary.contains(QStringLiteral("已填入译文 2 条")), qPrintable(summary));
+        QVERIFY(summary.contains(QStringLiteral("程序中没有的 1 条")));
+        QVERIFY(summary.contains(QStringLiteral("模糊（未采用）1 条")));
+        QCOMPARE(window_->Model()->Translation(RowOf(QStringLiteral("Goodbye"))), QStringLiteral("再见"));
+        QCOMPARE(window_->Model()->Translation(RowOf(QStringLiteral("Hello, translator"))), QString());
+        QVERIFY(window_->IsModified());
+        // One undo takes the whole import back.
+        window_->undoAction->trigger();
+        QCOMPARE(window_->Model()->TranslatedCount(true), 0);
+        QVERIFY(!window_->IsModified());
+
+        // A catalogue that does not parse is an error, and changes nothing.
+        QVERIFY(testfiles::WriteFile(Path(QStringLiteral("bad.po")), "msgid \"open\nmsgstr 12\n"));
+        dialogs_->ExpectOpen(Path(QStringLiteral("bad.po"))).ExpectError();
+        window_->importAction->trigger();
+        QCOMPARE(dialogs_->LastCall().caption, kErrorCaption);
+        QVERIFY(dialogs_->LastCall().text.contains(QStringLiteral("bad.po")));
+        QCOMPARE(window_->Model()->TranslatedCount(true), 0);
+    }
+
+    void generateWritesTheTranslatedProgram()
+    {
+        OpenApp();
+        Translate(QStringLiteral("Goodbye"), QStringLiteral("再见"));
+        Translate(QStringLiteral("Found {0} files"), QStringLiteral("{0} 个文件"));
+        Translate(QStringLiteral("Hello, translator"), QStringLiteral("你好"));  // and then broken:
+        Translate(QStringLiteral("Hello, translator"), QStringLiteral("你好"));
+        const int found = RowOf(QStringLiteral("Found {0} files"));
+        window_->Model()->SetTranslation(found, QStringLiteral("文件"));  // slot lost: left out
+        const QString output = Path(QStringLiteral("App_zh.class"));
+        QString report;
+        dialogs_->ExpectSave(output).ExpectModal([&](QDialog& box) { report = static_cast<QMessageBox&>(box).text(); });
+        window_->generateAction->trigger();
+        QCOMPARE(dialogs_->LastCall().kind, ScriptedDialogs::Kind::SaveFile);
+        QCOMPARE(dialogs_->LastCall().dialog.fileName, output);
+        QVERIFY(WaitForJob());
+        QVERIFY2(report.contains(QStringLiteral("已写入译文 2 条")), qPrintable(report));
+        QVERIFY(report.contains(QStringLiteral("有问题的译文 1 条没有写入")));
+        const QStringList texts = TextsOf(output);
+        QVERIFY2(texts.contains(QStringLiteral("再见")) && texts.contains(QStringLiteral("你好")),
+                 qPrintable(texts.join(u',')));
+        QVERIFY(texts.contains(QStringLiteral("Found {0} files")));
+        QCOMPARE(testfiles::ReadFile(AppPath()).value(), appClass_);
+        QCOMPARE(FolderEntries(), QStringList({QStringLiteral("App.class"), QStringLiteral("App_zh.class")}));
+    }
+
+    void generateOverTheOriginalAsksAndKeepsABackup()
+    {
+        OpenApp();
+        Translate(QStringLiteral("Goodbye"), QStringLiteral("再见"));
+        dialogs_->ExpectSave(AppPath()).ExpectAskYesNo(Answer::No);
+        window_->generateAction->trigger();
+        QVERIFY(WaitForJob());
+        QCOMPARE(dialogs_->LastCall().defaultButton, Answer::No);
+        QCOMPARE(testfiles::ReadFile(AppPath()).value(), appClass_);
+        QCOMPARE(FolderEntries(), QStringList{QStringLiteral("App.class")});
+
+        dialogs_->ExpectSave(AppPath()).ExpectAskYesNo(Answer::Yes).ExpectModal();
+        window_->generateAction->trigger();
+        QVERIFY(WaitForJob());
+        QCOMPARE(testfiles::ReadFile(AppPath() + QStringLiteral(".bak")).value(), appClass_);
+        QVERIFY(TextsOf(AppPath()).contains(QStringLiteral("再见")));
+        QCOMPARE(FolderEntries(), QStringList({QStringLiteral("App.class"), QStringLiteral("App.class.bak")}));
+    }
+
+    void cancelledGenerateLeavesNothingBehind()
+    {
+        OpenApp();
+        Translate(QStringLiteral("Goodbye"), QStringLiteral("再见"));
+        const QStringList before = FolderEntries();
+        dialogs_->ExpectSave(Path(QStringLiteral("App_zh.class")));
+        window_->generateAction->trigger();
+        QVERIFY(window_->Busy());
+        QVERIFY(!window_->generateAction->isEnabled());
+        emit window_->Progress()->canceled();
+        QVERIFY(WaitForJob());
+        QCOMPARE(FolderEntries(), before);
+        QVERIFY(window_->generateAction->isEnabled());
+        QCOMPARE(window_->Model()->Translation(RowOf(QStringLiteral("Goodbye"))), QStringLiteral("再见"));
+    }
+
+    void cancelledOpenKeepsTheProgramShown()
+    {
+        OpenApp();
+        QVERIFY(testfiles::WriteFile(Path(QStringLiteral("Other.class")), appClass_));
+        window_->Open(Path(QStringLiteral("Other.class")));
+        window_->CancelJob();
+        QVERIFY(WaitForJob());
+        QCOMPARE(window_->ProgramPath(), AppPath());
+        QCOMPARE(window_->windowTitle(), QStringLiteral("翻译 - App.class"));
+    }
+
+    void closingAsksAboutUnsavedTranslations_data()
+    {
+        QTest::addColumn<Answer>("answer");
+        QTest::addColumn<bool>("closed");
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("save") << Answer::Yes << true << true;
+        QTest::newRow("discard") << Answer::No << true << false;
+        QTest::newRow("stay") << Answer::Cancel << false << false;
+    }
+
+    void closingAsksAboutUnsavedTranslations()
+    {
+        QFETCH(Answer, answer);
+        QFETCH(bool, closed);
+        QFETCH(bool, saved);
+        OpenApp();
+        // Nothing to save: no question.
+        QVERIFY(window_->close());
+        window_->show();
+        Translate(QStringLiteral("Goodbye"), QStringLiteral("再见"));
+        const QString target = Path(QStringLiteral("App.zh_CN.po"));
+        dialogs_->ExpectAsk(answer);
+        if (answer == Answer::Yes)
+            dialogs_->ExpectSave(target);
+        QCOMPARE(window_->close(), closed);
+        QCOMPARE(dialogs_->Calls().first().defaultButton, Answer::Yes);
+        QCOMPARE(QFile::exists(target), saved);
+        QCOMPARE(window_->IsModified(), !saved);
+    }
+
+    void mainWindowOpensPrograms()
+    {
+        QVERIFY(testfiles::WriteFile(Path(QStringLiteral("Filter.ini")), "Suspicious\n"));
+        TForm1 form(*dialogs_, dir_->path());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        // Right-aligned with the other buttons, between the check box and the converter.
+        auto place = [&] {
+            QCOMPARE(form.btn9->text(), QStringLiteral("翻译整个程序…"));
+            QCOMPARE(form.btn9->geometry().right(), form.btn1->geometry().right());
+            QCOMPARE(form.btn9->geometry().right(), form.grp2->x() + form.btn2->geometry().right());
+            QVERIFY(form.btn9->y() > form.chk1->geometry().bottom());
+            QVERIFY(form.btn9->geometry().bottom() < form.grp1->y());
+            QVERIFY(form.btn9->fontMetrics().horizontalAdvance(form.btn9->text()) + 4 <= form.btn9->width());
+        };
+        place();
+        form.resize(800, 650);
+        QTRY_COMPARE(form.size(), QSize(800, 650));
+        place();
+
+        window_->hide();
+        auto translationWindows = [&] {
+            QList<TranslationWindow*> found;
+            for (QWidget* widget : QApplication::topLevelWidgets())
+                if (auto* window = qobject_cast<TranslationWindow*>(widget);
+                    window && window != window_.get() && window->isVisible())
+                    found.append(window);
+            return found;
+        };
+        dialogs_->ExpectOpen(AppPath());
+        form.btn9->click();
+        QCOMPARE(translationWindows().size(), 1);
+        TranslationWindow* opened = translationWindows().first();
+        QVERIFY(QTest::qWaitFor([&] { return !opened->Busy(); }, 30000));
+        QCOMPARE(opened->windowTitle(), QStringLiteral("翻译 - App.class"));
+        QCOMPARE(opened->Model()->rowCount(), 4);
+        QVERIFY(opened->testAttribute(Qt::WA_DeleteOnClose));
+        QVERIFY(opened->close());
+
+        // A program dropped on the main window opens the same way.
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(AppPath())});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&form, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&form, &drop);
+        QTRY_COMPARE(translationWindows().size(), 1);
+        opened = translationWindows().first();
+        QVERIFY(QTest::qWaitFor([&] { return !opened->Busy(); }, 30000));
+        QCOMPARE(opened->ProgramPath(), AppPath());
+        QVERIFY(opened->close());
+    }
+};
+
+QTEST_MAIN(TranslationWindowTest)
+#include "test_translation_window.moc"
