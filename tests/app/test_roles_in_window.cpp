@@ -2,7 +2,7 @@
 // plain string constants, a remembered "only translatable" filter, and replacement refused or
 // questioned for rows whose change would break the program.
 
-#include "ClassFileBuilder.h"
+#include "SampleClasses.h"
 #include "Main.h"
 #include "ScriptedDialogs.h"
 #include "StringListModel.h"
@@ -28,13 +28,8 @@ namespace {
 
 QByteArray RolesClass()
 {
-    cl::testing::ClassFileBuilder b;
-    b.String("Hello, world");
-    b.String("count");
-    b.Long(0x0100034142430000);  // 01 00 03 "ABC": a false match
-    b.Field("count", "I");
-    const std::vector<uint8_t> bytes = b.Build();
-    return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
+    const std::string bytes = cltest::ClassWithEveryRowKind();
+    return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 // bytes that are no constant-pool entry at all always.
 
 #include "CliFixture.h"
-#include "ClassFileBuilder.h"
+#include "SampleClasses.h"
 
 #include <filesystem>
 #include <map>
@@ -13,19 +13,6 @@ namespace {
 
 using cltest::CliFixture;
 using cltest::CliRun;
-
-// A class that parses: a literal, a text that is both a string constant and a field's name,
-// and a long constant whose bytes happen to look like a Utf8 entry.
-std::string RolesClass()
-{
-    cl::testing::ClassFileBuilder b;
-    b.String("Hello, world");
-    b.String("count");
-    b.Long(0x0100034142430000);  // 01 00 03 "ABC": a false match
-    b.Field("count", "I");
-    const std::vector<uint8_t> bytes = b.Build();
-    return std::string(bytes.begin(), bytes.end());
-}
 
 struct Row {
     std::size_t index;
@@ -38,7 +25,7 @@ protected:
     {
         CliFixture::SetUp();
         Write(Path("none.ini"), "");
-        Write(Path("A.class"), RolesClass());
+        Write(Path("A.class"), cltest::ClassWithEveryRowKind());
     }
 
     // The listed rows by caption, with their index and whole line.
@@ -95,7 +82,7 @@ TEST_F(Roles, ListGivesEachRowItsRoleAsAFifthField)
 TEST_F(Roles, ListShowsADashWhereThereAreNoRoles)
 {
     Write(Path("P.lng"), std::string("\x00\x05Hello", 7) + "x");
-    Write(Path("Broken.class"), RolesClass() + "!");  // one byte too many: it does not parse
+    Write(Path("Broken.class"), cltest::ClassWithEveryRowKind() + "!");  // one byte too many: it does not parse
     for (const auto& [file, pack] : {std::pair{Path("P.lng"), true}, std::pair{Path("Broken.class"), false}}) {
         std::vector<std::string> args{"list", "--roles", "--filter", Path("none.ini"), file};
         if (pack)
@@ -115,7 +102,7 @@ TEST_F(Roles, ReplaceRefusesRowsThatAreNotLiteralsBeforeWritingAnything)
     const std::string literal = std::to_string(rows.at("Hello, world").index);
     const std::string shared = std::to_string(rows.at("count").index);
     const std::string none = std::to_string(rows.at("ABC").index);
-    const std::string original = RolesClass();
+    const std::string original = cltest::ClassWithEveryRowKind();
 
     const struct {
         std::vector<std::string> pairs;

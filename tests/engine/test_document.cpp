@@ -2,7 +2,7 @@
 // read-only access, the scan's range error), the role of every row of a class, the modified
 // flag, and the last check before a class is written.
 
-#include "ClassFileBuilder.h"
+#include "SampleClasses.h"
 #include "Document.h"
 #include "FileErrorText.h"
 #include "ScratchFolder.h"
@@ -16,17 +16,6 @@ using cl::Document;
 using cl::DocumentKind;
 using cl::classfile::Role;
 using cltest::ScratchFolder;
-
-std::string RolesClass()
-{
-    cl::testing::ClassFileBuilder b;
-    b.String("Hello, world");
-    b.String("count");
-    b.Long(0x0100034142430000);  // 01 00 03 "ABC": a false match
-    b.Field("count", "I");
-    const std::vector<uint8_t> bytes = b.Build();
-    return std::string(bytes.begin(), bytes.end());
-}
 
 class DocumentTest : public ScratchFolder {
 protected:
@@ -84,7 +73,7 @@ TEST_F(DocumentTest, EachKindIsBackedUpWhenItsRulesSay)
 TEST_F(DocumentTest, ClassRowsCarryTheirRolesThroughReplacements)
 {
     const std::string path = Path("A.class");
-    Write(path, RolesClass());
+    Write(path, cltest::ClassWithEveryRowKind());
     cl::OpenedDocument opened = Open(path, DocumentKind::Class);
     Document& document = opened.document;
     ASSERT_TRUE(document.HasRoles());
@@ -101,10 +90,10 @@ TEST_F(DocumentTest, ClassRowsCarryTheirRolesThroughReplacements)
     EXPECT_EQ(document.RoleOfRow(count), Role::Shared);  // a later row, shifted, same entry
     ASSERT_FALSE(document.Save().has_value());
     EXPECT_FALSE(document.IsModified());
-    EXPECT_EQ(Read(path + ".bak"), RolesClass());
+    EXPECT_EQ(Read(path + ".bak"), cltest::ClassWithEveryRowKind());
 
     // A language pack and a file that does not parse have no roles.
-    Write(Path("Broken.class"), RolesClass() + "!");
+    Write(Path("Broken.class"), cltest::ClassWithEveryRowKind() + "!");
     EXPECT_FALSE(Open(Path("Broken.class"), DocumentKind::Class).document.HasRoles());
     EXPECT_EQ(Open(Path("Broken.class"), DocumentKind::Class).document.RoleOfRow(0), std::nullopt);
     EXPECT_FALSE(Open(Path("Broken.class"), DocumentKind::LanguagePack).document.HasRoles());
@@ -113,7 +102,7 @@ TEST_F(DocumentTest, ClassRowsCarryTheirRolesThroughReplacements)
 TEST_F(DocumentTest, ClassThatWouldNoLongerParseIsNotWritten)
 {
     const std::string path = Path("A.class");
-    Write(path, RolesClass());
+    Write(path, cltest::ClassWithEveryRowKind());
     cl::OpenedDocument opened = Open(path, DocumentKind::Class);
     Document& document = opened.document;
     // Lengthening the false match inside the long constant shifts every later byte.
@@ -122,7 +111,7 @@ TEST_F(DocumentTest, ClassThatWouldNoLongerParseIsNotWritten)
     ASSERT_TRUE(error.has_value());
     EXPECT_EQ(error->what, cl::FileError::What::ClassNoLongerParses);
     EXPECT_NE(cltext::DescribeFileError(*error).find(path), std::string::npos);
-    EXPECT_EQ(Read(path), RolesClass());
+    EXPECT_EQ(Read(path), cltest::ClassWithEveryRowKind());
     EXPECT_FALSE(std::filesystem::exists(path + ".bak"));
     EXPECT_TRUE(document.IsModified());
 
