@@ -4,6 +4,8 @@
 #include <QUndoCommand>
 #include <QUndoStack>
 
+#include <algorithm>
+
 namespace cat = cl::catalogue;
 
 namespace {
@@ -119,6 +121,10 @@ QVariant TranslationModel::data(const QModelIndex& index, int role) const
         case Qt::ForegroundRole:
             if (row.problem != cat::TranslationProblem::None && column == TranslationColumn)
                 return QColor(200, 0, 0);
+            break;
+        case Qt::BackgroundRole:
+            if (row.problem != cat::TranslationProblem::None && column == TranslationColumn)
+                return QColor(255, 228, 228);
             break;
         case Qt::ToolTipRole:
             if (column == TranslationColumn && row.problem != cat::TranslationProblem::None)
@@ -321,19 +327,45 @@ std::vector<cat::PoMessage> TranslationModel::MessagesToApply(bool annotations) 
     return messages;
 }
 
+// Other control characters (tables of them are common in libraries) as their control pictures.
+QChar ControlPicture(QChar c)
+{
+    return QChar(static_cast<char16_t>(0x2400 + c.unicode()));
+}
+
 QString TranslationModel::Visible(const QString& text)
 {
-    if (!text.contains(u'\n') && !text.contains(u'\r') && !text.contains(u'\t'))
+    const bool plain = std::none_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x20; });
+    if (plain)
         return text;
     QString shown = text;
-    shown.replace(u'\n', kLineFeedMark).replace(u'\r', kCarriageReturnMark).replace(u'\t', kTabMark);
+    for (QChar& c : shown) {
+        if (c == u'\n')
+            c = kLineFeedMark;
+        else if (c == u'\r')
+            c = kCarriageReturnMark;
+        else if (c == u'\t')
+            c = kTabMark;
+        else if (c.unicode() < 0x20)
+            c = ControlPicture(c);
+    }
     return shown;
 }
 
 QString TranslationModel::FromVisible(const QString& text)
 {
     QString plain = text;
-    plain.replace(kLineFeedMark, u'\n').replace(kCarriageReturnMark, u'\r').replace(kTabMark, u'\t');
+    for (QChar& c : plain) {
+        if (c == kLineFeedMark)
+            c = u'\n';
+        else if (c == kCarriageReturnMark)
+            c = u'\r';
+        else if (c == kTabMark)
+            c = u'\t';
+        else if (c.unicode() >= 0x2400 && c.unicode() < 0x2420 && c.unicode() != 0x240A && c.unicode() != 0x240D &&
+                 c.unicode() != 0x2409)
+            c = QChar(static_cast<char16_t>(c.unicode() - 0x2400));
+    }
     return plain;
 }
 

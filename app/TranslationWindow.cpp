@@ -217,9 +217,17 @@ TranslationWindow::TranslationWindow(Dialogs& dialogs, QWidget* parent) : QMainW
     saveAction->setShortcut(QKeySequence::Save);
     importAction = new QAction(QStringLiteral("导入译文…"), this);
     generateAction = new QAction(QStringLiteral("生成…"), this);
-    undoAction = model_->UndoStack()->createUndoAction(this, QStringLiteral("撤销"));
+    // Plain names: the stack's own actions would grow the tool bar with each step's name.
+    QUndoStack* undo = model_->UndoStack();
+    undoAction = new QAction(QStringLiteral("撤销"), this);
     undoAction->setShortcut(QKeySequence::Undo);
-    redoAction = model_->UndoStack()->createRedoAction(this, QStringLiteral("重做"));
+    undoAction->setEnabled(false);
+    connect(undoAction, &QAction::triggered, undo, &QUndoStack::undo);
+    connect(undo, &QUndoStack::canUndoChanged, undoAction, &QAction::setEnabled);
+    redoAction = new QAction(QStringLiteral("重做"), this);
+    redoAction->setEnabled(false);
+    connect(redoAction, &QAction::triggered, undo, &QUndoStack::redo);
+    connect(undo, &QUndoStack::canRedoChanged, redoAction, &QAction::setEnabled);
     redoAction->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     nextAction = new QAction(QStringLiteral("下一条未翻译"), this);
     nextAction->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)});
@@ -313,7 +321,10 @@ TranslationWindow::TranslationWindow(Dialogs& dialogs, QWidget* parent) : QMainW
     placesView->setObjectName(QStringLiteral("placesView"));
     placesView->setModel(places_);
     placesView->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    placesView->setUniformItemSizes(true);
+    // A class name and a list of methods can be long: wrapped, nothing is hidden to the right.
+    placesView->setWordWrap(true);
+    placesView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    placesView->setResizeMode(QListView::Adjust);
     translationEdit = new QPlainTextEdit(details);
     translationEdit->setObjectName(QStringLiteral("translationEdit"));
     translationEdit->setTabChangesFocus(true);
@@ -345,7 +356,11 @@ TranslationWindow::TranslationWindow(Dialogs& dialogs, QWidget* parent) : QMainW
     splitter->addWidget(table);
     splitter->addWidget(details);
     splitter->setStretchFactor(0, 3);
-    splitter->setStretchFactor(1, 2);
+    splitter->setStretchFactor(1, 1);
+    // The table is what the translator scans; the pane below needs a few lines of each text.
+    sourceView->setMinimumHeight(table->fontMetrics().lineSpacing() * 3);
+    translationEdit->setMinimumHeight(table->fontMetrics().lineSpacing() * 3);
+    splitter->setSizes({440, 210});
     layout->addWidget(splitter, 1);
     setCentralWidget(central);
 

@@ -179,6 +179,7 @@ private slots:
         QCOMPARE(cell.data(Qt::ForegroundRole).isValid(), bad);
         if (bad) {
             QCOMPARE(cell.data(Qt::ForegroundRole).value<QColor>(), QColor(200, 0, 0));
+            QVERIFY(cell.data(Qt::BackgroundRole).isValid());
             QCOMPARE(cell.data(Qt::ToolTipRole).toString(), TranslationModel::ProblemText(problem));
             QVERIFY(!TranslationModel::ProblemText(problem).isEmpty());
         }
@@ -400,6 +401,8 @@ private slots:
         QTest::newRow("plain") << QStringLiteral("abc 中文") << QStringLiteral("abc 中文");
         QTest::newRow("breaks") << QStringLiteral("a\r\nb\n") << QStringLiteral("a␍↵b↵");
         QTest::newRow("tabs") << QStringLiteral("\tx\t") << QStringLiteral("⇥x⇥");
+        QTest::newRow("other controls") << QStringLiteral("a") + QChar(0) + QChar(0x1F) + QStringLiteral("b")
+                                        << QStringLiteral("a␀␟b");
     }
 
     void visibleMarksRoundTrip()
