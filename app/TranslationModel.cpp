@@ -13,6 +13,16 @@ namespace {
 const QChar kLineFeedMark(0x21B5);        // ↵
 const QChar kCarriageReturnMark(0x240D);  // ␍
 const QChar kTabMark(0x21E5);             // ⇥
+// Programs carry texts of tens of thousands of characters (data tables, suffix lists); laying
+// out a whole one for a cell that shows a few dozen would make each repaint crawl.
+constexpr qsizetype kCellChars = 400;
+
+QString CellText(const QString& text)
+{
+    if (text.size() <= kCellChars)
+        return TranslationModel::Visible(text);
+    return TranslationModel::Visible(text.left(kCellChars)) + QChar(0x2026);
+}
 
 // One edit of one row's translation. Typing in the detail editor makes many edits of the same
 // row; they merge into one step.
@@ -101,8 +111,8 @@ QVariant TranslationModel::data(const QModelIndex& index, int role) const
     switch (role) {
         case Qt::DisplayRole:
             switch (column) {
-                case SourceColumn: return Visible(row.source);
-                case TranslationColumn: return Visible(row.translation);
+                case SourceColumn: return CellText(row.source);
+                case TranslationColumn: return CellText(row.translation);
                 case UsesColumn: return static_cast<int>(program_.entries[static_cast<std::size_t>(r)].places.size());
                 case PlaceColumn: return Location(r);
             }

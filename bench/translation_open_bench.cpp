@@ -160,6 +160,10 @@ int main(int argc, char* argv[])
                 *std::min_element(open.begin(), open.end()));
     std::printf("search keystrokes: %zu, median %.2f ms, max %.2f ms\n", keys.size(), Median(keys),
                 *std::max_element(keys.begin(), keys.end()));
+    std::printf("each keystroke (ms):");
+    for (const double ms : keys)
+        std::printf(" %.1f", ms);
+    std::printf("\n");
     std::printf("memory: resident growth %ld KiB (%.2f x jar), peak over the start %ld KiB (%.2f x jar)\n",
                 rssGrowth, static_cast<double>(rssGrowth) / jarKiB, peakGrowth,
                 static_cast<double>(peakGrowth) / jarKiB);

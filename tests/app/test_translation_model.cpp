@@ -132,6 +132,16 @@ private slots:
         for (int c : {0, 2, 3})
             QVERIFY(!(model.flags(Cell(model, 0, c)) & Qt::ItemIsEditable));
 
+        // A very long text shows its beginning in the cell; the whole of it stays in the raw text.
+        TranslationModel longModel;
+        cat::WorkProgram longProgram = Fixture();
+        longProgram.entries[4].po.msgid = std::string(50000, 'x');
+        longModel.Reset(std::move(longProgram));
+        const QString cell = Cell(longModel, 4, TranslationModel::SourceColumn).data().toString();
+        QVERIFY2(cell.size() < 1000 && cell.endsWith(QChar(0x2026)), qPrintable(QString::number(cell.size())));
+        QCOMPARE(Cell(longModel, 4, TranslationModel::SourceColumn).data(TranslationModel::RawTextRole).toString().size(),
+                 50000);
+
         // A translation typed with the marks stores real line breaks.
         QVERIFY(model.setData(Cell(model, 2, TranslationModel::TranslationColumn), QStringLiteral("第一行↵第⇥二行")));
         QCOMPARE(model.Translation(2), QStringLiteral("第一行\n第\t二行"));
