@@ -570,7 +570,7 @@ void TForm1::lv1SelectItem(const QItemSelection& selected, const QItemSelection&
         const int row = rows.first().row();
         if (row < 0 || row >= model_->rowCount())
             return;
-        const QString caption = FromAnsi(model_->List().rows[static_cast<size_t>(row)].caption);
+        const QString caption = FromAnsi(model_->List().rows[static_cast<size_t>(row)].Caption());
         // Remembered first: setting the text runs mmo1Change, which counts with these breaks.
         captionBreaks_ = LineBreaks::Of(caption);
         mmo1->setPlainText(caption);

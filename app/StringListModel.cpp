@@ -27,7 +27,7 @@ QVariant StringListModel::data(const QModelIndex& index, int role) const
     switch (role) {
         case Qt::DisplayRole:
             switch (index.column()) {
-                case CaptionColumn: return FromAnsi(row.caption);
+                case CaptionColumn: return FromAnsi(row.Caption());
                 case ByteLengthColumn: return FromAnsi(row.ByteLengthText());
                 case StatusColumn: return FromAnsi(row.StatusText());
                 case RoleColumn: {

@@ -9,20 +9,23 @@
 #include "EngineErrors.h"
 #include "ExecutableFolder.h"
 #include "FileErrorText.h"
-#include "RoleText.h"
 #include "FileOps.h"
 #include "FileSystem.h"
 #include "FilterList.h"
 #include "ProgramCommands.h"
 #include "Replace.h"
+#include "RoleText.h"
+#include "Scanner.h"
 #include "StringList.h"
 #include "Utf8.h"
 
+#include <algorithm>
 #include <charconv>
 #include <new>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -80,23 +83,61 @@ int UsageError(std::ostream& err, const std::string& why)
     return kCliUsage;
 }
 
-// Backslash, tab, CR, LF and zero written out, so that one row stays one line.
-std::string Escaped(const std::string& text)
-{
-    std::string result;
-    result.reserve(text.size());
-    for (const char c : text) {
-        switch (c) {
-            case '\\': result += "\\\\"; break;
-            case '\t': result += "\\t"; break;
-            case '\r': result += "\\r"; break;
-            case '\n': result += "\\n"; break;
-            case '\0': result += "\\0"; break;
-            default: result += c; break;
+// The lines of `list`, gathered in one buffer that is written in large pieces rather than with
+// a stream call per field: a listing of millions of rows is mostly this.
+class ListWriter {
+public:
+    explicit ListWriter(std::ostream& out) : out_(out), buffer_(kBufferSize, '\0') {}
+
+    // offset<TAB>byteLength<TAB>status<TAB>caption[<TAB>role]<LF>, with backslash, tab, CR, LF
+    // and zero in the caption written out, so that one row stays one line.
+    void Line(int32_t offset, int32_t byteLength, cl::RowStatus status, std::string_view caption,
+              const char* role = nullptr)
+    {
+        const std::string_view roleWord = role == nullptr ? std::string_view() : std::string_view(role);
+        const std::size_t most = 40 + 2 * caption.size() + roleWord.size();
+        if (used_ + most > buffer_.size()) {
+            Flush();
+            if (most > buffer_.size())
+                buffer_.resize(most);
         }
+        char* p = buffer_.data() + used_;
+        p = std::to_chars(p, p + 12, offset).ptr;
+        *p++ = '\t';
+        p = std::to_chars(p, p + 12, byteLength).ptr;
+        *p++ = '\t';
+        *p++ = status == cl::RowStatus::Suspicious ? '1' : '2';
+        *p++ = '\t';
+        for (const char c : caption) {
+            switch (c) {
+                case '\\': *p++ = '\\', *p++ = '\\'; break;
+                case '\t': *p++ = '\\', *p++ = 't'; break;
+                case '\r': *p++ = '\\', *p++ = 'r'; break;
+                case '\n': *p++ = '\\', *p++ = 'n'; break;
+                case '\0': *p++ = '\\', *p++ = '0'; break;
+                default: *p++ = c; break;
+            }
+        }
+        if (role != nullptr) {
+            *p++ = '\t';
+            p = std::copy(roleWord.begin(), roleWord.end(), p);
+        }
+        *p++ = '\n';
+        used_ = static_cast<std::size_t>(p - buffer_.data());
     }
-    return result;
-}
+
+    void Flush()
+    {
+        out_.write(buffer_.data(), static_cast<std::streamsize>(used_));
+        used_ = 0;
+    }
+
+private:
+    static constexpr std::size_t kBufferSize = std::size_t{1} << 20;
+    std::ostream& out_;
+    std::string buffer_;
+    std::size_t used_ = 0;
+};
 
 // Decimal digits only: no sign, no spaces, no hexadecimal.
 std::optional<std::size_t> ParseIndex(const std::string& text)
@@ -122,12 +163,13 @@ int ReportFileError(std::ostream& err, const cl::FileError& error)
 
 struct Loaded {
     cl::Document document;
+    cl::FilterList filter;
     bool rangeError = false;
 };
 
 // Loads the word list and opens the file as the window does. Returns an exit status on failure.
 std::optional<int> Load(const Options& options, const char* argv0, cl::OpenAccess access, cl::FileSystem& fs,
-                        std::ostream& err, Loaded& loaded)
+                        std::ostream& err, Loaded& loaded, bool keepRows = true)
 {
     cl::FilterList filter;
     if (options.filterPath) {
@@ -151,6 +193,7 @@ std::optional<int> Load(const Options& options, const char* argv0, cl::OpenAcces
     request.kind = options.pack ? cl::DocumentKind::LanguagePack : cl::DocumentKind::Class;
     request.access = access;
     request.backupAtOpening = !options.noBackup;
+    request.keepRows = keepRows;
     auto opened = cl::Document::Open(request, filter, fs);
     if (const auto* error = std::get_if<cl::FileError>(&opened))
         return ReportFileError(err, *error);
@@ -163,27 +206,63 @@ std::optional<int> Load(const Options& options, const char* argv0, cl::OpenAcces
         return kCliFileError;
     }
     loaded.document = std::move(result.document);
+    loaded.filter = std::move(filter);
     loaded.rangeError = result.rangeError;
     return std::nullopt;
 }
 
+// Prints the rows found by a scan as they come.
+class ListSink : public cl::RowSink {
+public:
+    explicit ListSink(ListWriter& writer) : writer_(writer) {}
+    void Row(int32_t offset, std::string_view bytes, cl::RowStatus status) override
+    {
+        caption_.clear();
+        cl::AppendCaptionAsUtf8(bytes, caption_);
+        writer_.Line(offset, static_cast<int32_t>(bytes.size()), status, caption_);
+    }
+
+private:
+    ListWriter& writer_;
+    std::string caption_;
+};
+
 int RunList(const Options& options, const char* argv0, cl::FileSystem& fs, std::ostream& out, std::ostream& err)
 {
+    // Without roles nothing needs a row once it is printed: the rows are streamed from the scan
+    // instead of kept, and only the suspicious ones wait (as offset and length) for the end.
     Loaded loaded;
-    if (auto status = Load(options, argv0, cl::OpenAccess::ReadOnly, fs, err, loaded))
+    if (auto status = Load(options, argv0, cl::OpenAccess::ReadOnly, fs, err, loaded, options.roles))
         return *status;
     const cl::Document& document = loaded.document;
-    const std::vector<cl::StringRow>& rows = document.Rows().rows;
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        const cl::StringRow& row = rows[i];
-        out << row.offset << '\t' << row.byteLength << '\t' << row.StatusText().View() << '\t'
-            << Escaped(cl::Utf8FromAnsi(row.caption));
-        if (options.roles) {
+    ListWriter writer(out);
+    if (options.roles) {
+        const std::vector<cl::StringRow>& rows = document.Rows().rows;
+        std::string caption;
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            const cl::StringRow& row = rows[i];
+            caption.clear();
+            if (row.IsFound())
+                cl::AppendCaptionAsUtf8(row.FoundBytes(), caption);
+            else
+                caption = cl::Utf8FromAnsi(row.Caption());
             const std::optional<cl::classfile::Role> role = document.RoleOfRow(i);
-            out << '\t' << (role ? cl::classfile::RoleWord(*role) : "-");
+            writer.Line(row.offset, row.byteLength, row.status, caption,
+                        role ? cl::classfile::RoleWord(*role) : "-");
         }
-        out << '\n';
+    } else {
+        ListSink sink(writer);
+        try {
+            if (options.pack)
+                cl::StreamPackImage(document.Image(), loaded.filter, sink);
+            else
+                cl::StreamClassImage(document.Image(), loaded.filter, sink);
+        } catch (const cl::RangeError&) {
+            // A pattern cut short by the end of the file: the rows found before it are printed.
+            loaded.rangeError = true;
+        }
     }
+    writer.Flush();
     out.flush();
     if (loaded.rangeError) {
         err << kRangeErrorText << "\n";

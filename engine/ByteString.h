@@ -51,6 +51,11 @@ public:
     void Append(const ByteString& tail);
 
     std::string_view View() const noexcept;
+    // True when both values hold the same storage (a copy not written to since).
+    bool SharesStorageWith(const ByteString& other) const noexcept
+    {
+        return block_ != nullptr && block_ == other.block_;
+    }
     std::string ToStdString() const { return std::string(View()); }
 
     friend bool operator==(const ByteString& a, const ByteString& b) noexcept;

@@ -3,7 +3,9 @@
 #include "EngineErrors.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <climits>
 #include <new>
 
 #ifdef _WIN32
@@ -128,7 +130,73 @@ ByteString PlatformUtf16ToAnsi(std::u16string_view units)
 
 #endif
 
+// What the code page makes of each UTF-16 unit, worked out by the platform conversion the first
+// time the unit is met and kept for the life of the program: converting text a unit at a time
+// through this table costs a load per character instead of a library call per text. The code
+// page is stateless, so the ANSI bytes of a text are the bytes of its units one after another;
+// surrogates, which the platform judges in pairs, always take the platform's way.
+//
+// An entry is 0 until known. Bits 0-15 hold the ANSI bytes (the first in the low byte), bit 16
+// says there are two of them, bit 17 that the bytes read back alone to the unit in bits 32-47
+// and cannot run into the next character's bytes, so that a round trip can use the table too.
+constexpr uint64_t kKnown = uint64_t{1} << 63;
+constexpr uint64_t kTwoBytes = uint64_t{1} << 16;
+constexpr uint64_t kRoundTrips = uint64_t{1} << 17;
+constexpr uint64_t kNoTable = uint64_t{1} << 18;  // the platform gave something else than 1 or 2 bytes
+
+std::atomic<uint64_t> g_units[0x10000] = {};
+
+bool IsSurrogate(char16_t u)
+{
+    return u >= 0xD800 && u < 0xE000;
+}
+
+uint64_t UnitEntry(char16_t u)
+{
+    uint64_t entry = g_units[u].load(std::memory_order_relaxed);
+    if (entry != 0)
+        return entry;
+    // Threads that meet a new unit at the same time all store the same value.
+    const char16_t one[1] = {u};
+    const ByteString ansi = PlatformUtf16ToAnsi(std::u16string_view(one, 1));
+    entry = kKnown;
+    if (ansi.ByteLength() == 1 || ansi.ByteLength() == 2) {
+        const uint8_t* b = ansi.Bytes();
+        entry |= b[0];
+        if (ansi.ByteLength() == 2)
+            entry |= kTwoBytes | (uint64_t{b[1]} << 8);
+        const std::u16string back = PlatformAnsiToUtf16(ansi);
+        // A single byte from 0x80 up could be read as the lead byte of the next character.
+        const bool alone = ansi.ByteLength() == 2 || b[0] < 0x80;
+        if (alone && back.size() == 1 && !IsSurrogate(back[0]))
+            entry |= kRoundTrips | (uint64_t{back[0]} << 32);
+    } else {
+        entry |= kNoTable;
+    }
+    g_units[u].store(entry, std::memory_order_relaxed);
+    return entry;
+}
+
+void AppendUtf8(std::string& out, char16_t u)
+{
+    if (u < 0x80) {
+        out += static_cast<char>(u);
+    } else if (u < 0x800) {
+        out += static_cast<char>(0xC0 | (u >> 6));
+        out += static_cast<char>(0x80 | (u & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (u >> 12));
+        out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (u & 0x3F));
+    }
+}
+
 }  // namespace
+
+ByteString detail::Utf16ToAnsiUncached(std::u16string_view units)
+{
+    return units.empty() ? ByteString() : PlatformUtf16ToAnsi(units);
+}
 
 std::u16string AnsiToUtf16(const ByteString& ansi)
 {
@@ -150,7 +218,38 @@ ByteString Utf16ToAnsi(std::u16string_view units)
         std::copy(units.begin(), units.end(), out.Bytes());
         return out;
     }
-    return PlatformUtf16ToAnsi(units);
+    ByteString out;
+    out.SetByteLength(static_cast<int32_t>(std::min<size_t>(units.size() * 2, INT32_MAX)));
+    uint8_t* bytes = out.Bytes();
+    int32_t length = 0;
+    for (const char16_t u : units) {
+        const uint64_t entry = IsSurrogate(u) ? kNoTable : UnitEntry(u);
+        if ((entry & kNoTable) || length + 2 > out.ByteLength())
+            return PlatformUtf16ToAnsi(units);
+        bytes[length++] = static_cast<uint8_t>(entry & 0xFF);
+        if (entry & kTwoBytes)
+            bytes[length++] = static_cast<uint8_t>((entry >> 8) & 0xFF);
+    }
+    out.SetByteLength(length);  // shorter: keeps the storage
+    return out;
+}
+
+void AppendUtf8ThroughAnsi(std::u16string_view units, std::string& out)
+{
+    const size_t start = out.size();
+    for (const char16_t u : units) {
+        if (u < 0x80) {  // ASCII is the same in the code page
+            out += static_cast<char>(u);
+            continue;
+        }
+        const uint64_t entry = IsSurrogate(u) ? 0 : UnitEntry(u);
+        if (!(entry & kRoundTrips)) {
+            out.resize(start);
+            out += Utf8FromAnsi(Utf16ToAnsi(units));
+            return;
+        }
+        AppendUtf8(out, static_cast<char16_t>(entry >> 32));
+    }
 }
 
 ByteString AnsiFromUtf8(std::string_view utf8)

@@ -18,4 +18,14 @@ ByteString Utf16ToAnsi(std::u16string_view units);
 ByteString AnsiFromUtf8(std::string_view utf8);
 std::string Utf8FromAnsi(const ByteString& ansi);
 
+// Appends Utf8FromAnsi(Utf16ToAnsi(units)) to `out`: text as it reads after a trip through the
+// code page (characters it lacks become '?'), in standard UTF-8.
+void AppendUtf8ThroughAnsi(std::u16string_view units, std::string& out);
+
+namespace detail {
+// Utf16ToAnsi made by the platform's conversion of the whole text, without the table of
+// characters already met that Utf16ToAnsi keeps: what the table must always agree with.
+ByteString Utf16ToAnsiUncached(std::u16string_view units);
+}  // namespace detail
+
 }  // namespace cl

@@ -357,7 +357,7 @@ std::optional<FileError> ExportRows(const StringList& list, const std::string& p
     for (std::size_t i = 0; i < list.rows.size(); ++i) {
         if (static_cast<int64_t>(i) >= list.PlainRowCount)
             text += suspiciousPrefix.View();
-        text += list.rows[i].caption.View();
+        text += list.rows[i].Caption().View();
         text += "\r\n";
     }
     return WriteBytesSafely(FileError::Task::Export, path, text, fs);

@@ -2,11 +2,11 @@
 
 #include "ClassifierDetail.h"
 #include "EngineErrors.h"
-#include "Utf8.h"
 
 #include <cstring>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 // The scans walk an offset over the image instead of cutting scanned bytes off the front of a
 // working copy: the rows, offsets and errors are the same, and the cost is linear.
@@ -20,16 +20,6 @@ int32_t FindZeroByte(const ByteString& bytes) noexcept
 }
 
 namespace {
-
-StringRow MakeRow(std::string_view found, RowStatus status, int64_t offset)
-{
-    StringRow row;
-    row.caption = DecodeUtf8ToAnsi(ByteString(found.data(), static_cast<int32_t>(found.size())));
-    row.byteLength = static_cast<int32_t>(found.size());
-    row.status = status;
-    row.offset = static_cast<int32_t>(offset);
-    return row;
-}
 
 // Position (1-based, relative to `rest`) of the first `marker` byte in the `remaining` bytes, or 0.
 int64_t FindByte(const uint8_t* rest, int64_t remaining, uint8_t marker)
@@ -49,19 +39,26 @@ std::string_view LengthPrefixed(const uint8_t* rest, int64_t remaining, int64_t 
     return {reinterpret_cast<const char*>(rest + lengthAt), static_cast<size_t>(count)};
 }
 
-}  // namespace
-
-void ScanClassImage(const FileImage& image, const FilterList& filter, StringList& list)
+const char* CharsAt(const uint8_t* data, int64_t index)
 {
-    list.Clear();
+    return reinterpret_cast<const char*>(data + index);
+}
+
+// The class scan. `emit(offset, bytes, status)` receives the rows in list order: plain rows as
+// they are found, suspicious ones after the last of them.
+template <class Emit>
+void ClassScan(const FileImage& image, const FilterList& filter, Emit&& emit)
+{
     const ByteString bytes = image.bytes;
     const uint8_t* data = bytes.Bytes();
     const int64_t total = bytes.ByteLength();
-    std::vector<StringRow> suspicious;
-    // Suspicious rows go after all plain rows, also when a range error ends the scan early.
-    auto appendSuspicious = [&] {
-        for (StringRow& row : suspicious)
-            list.rows.push_back(std::move(row));
+    // Suspicious rows wait as offset and length; they go after all plain rows, also when a
+    // range error ends the scan early.
+    std::vector<std::pair<int32_t, int32_t>> suspicious;
+    auto emitSuspicious = [&] {
+        for (const auto& [offset, length] : suspicious)
+            emit(offset, std::string_view(CharsAt(data, int64_t{offset} + 2), static_cast<size_t>(length)),
+                 RowStatus::Suspicious);
         suspicious.clear();
     };
     try {
@@ -81,29 +78,27 @@ void ScanClassImage(const FileImage& image, const FilterList& filter, StringList
             const std::string_view found = LengthPrefixed(rest, remaining, p + 2);
             const auto m = static_cast<int64_t>(found.size());
             if (m > 0 && detail::IsListable(found)) {
-                if (detail::IsInFilter(found, filter)) {
-                    suspicious.push_back(MakeRow(found, RowStatus::Suspicious, consumed + p));
-                } else {
-                    list.rows.push_back(MakeRow(found, RowStatus::Plain, consumed + p));
-                    ++list.PlainRowCount;
-                }
+                if (detail::IsInFilter(found, filter))
+                    suspicious.emplace_back(static_cast<int32_t>(consumed + p), static_cast<int32_t>(m));
+                else
+                    emit(static_cast<int32_t>(consumed + p), found, RowStatus::Plain);
                 consumed += p + m + 2;
             } else {
                 consumed += p;
             }
         }
     } catch (...) {
-        appendSuspicious();
+        emitSuspicious();
         throw;
     }
-    appendSuspicious();
+    emitSuspicious();
 }
 
-void ScanPackImage(const FileImage& image, const FilterList& /*filter*/, StringList& list)
+// The pack scan, every row plain. The word list only tells suspicious from plain, so it does
+// not change which strings are listed.
+template <class Emit>
+void PackScan(const FileImage& image, Emit&& emit)
 {
-    // The word list only tells suspicious from plain, and every pack row is plain, so it does
-    // not change which strings are listed.
-    list.Clear();
     const ByteString bytes = image.bytes;
     const uint8_t* data = bytes.Bytes();
     const int64_t total = bytes.ByteLength();
@@ -117,13 +112,52 @@ void ScanPackImage(const FileImage& image, const FilterList& /*filter*/, StringL
         const std::string_view found = LengthPrefixed(rest, remaining, z + 1);
         const auto m = static_cast<int64_t>(found.size());
         if (m > 0 && detail::IsListable(found)) {
-            list.rows.push_back(MakeRow(found, RowStatus::Plain, consumed + z - 1));
-            ++list.PlainRowCount;
+            emit(static_cast<int32_t>(consumed + z - 1), found, RowStatus::Plain);
             consumed += z + m + 1;
         } else {
             consumed += z;
         }
     }
+}
+
+// Fills a list with rows that share the image instead of holding their captions.
+class ListFiller {
+public:
+    ListFiller(const FileImage& image, StringList& list) : image_(image.bytes), list_(list) { list_.Clear(); }
+    void operator()(int32_t offset, std::string_view found, RowStatus status)
+    {
+        list_.rows.push_back(StringRow::Found(image_, static_cast<int32_t>(found.size()), status, offset));
+        if (status == RowStatus::Plain)
+            ++list_.PlainRowCount;
+    }
+
+private:
+    const ByteString& image_;
+    StringList& list_;
+};
+
+}  // namespace
+
+void ScanClassImage(const FileImage& image, const FilterList& filter, StringList& list)
+{
+    ClassScan(image, filter, ListFiller(image, list));
+}
+
+void ScanPackImage(const FileImage& image, const FilterList& /*filter*/, StringList& list)
+{
+    PackScan(image, ListFiller(image, list));
+}
+
+void StreamClassImage(const FileImage& image, const FilterList& filter, RowSink& sink)
+{
+    ClassScan(image, filter,
+              [&](int32_t offset, std::string_view found, RowStatus status) { sink.Row(offset, found, status); });
+}
+
+void StreamPackImage(const FileImage& image, const FilterList& /*filter*/, RowSink& sink)
+{
+    PackScan(image,
+             [&](int32_t offset, std::string_view found, RowStatus status) { sink.Row(offset, found, status); });
 }
 
 }  // namespace cl

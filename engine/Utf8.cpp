@@ -45,42 +45,99 @@ ByteString EncodeUtf8FromAnsi(const ByteString& ansiText)
     return ByteString(std::string_view(out));
 }
 
-ByteString DecodeUtf8ToAnsi(const ByteString& utf8)
+namespace {
+
+bool IsAscii(std::string_view bytes)
 {
-    if (utf8.IsEmpty())
-        return {};
-    if (IsAscii(utf8))
-        return utf8;
-    const uint8_t* data = utf8.Bytes();
-    const int32_t n = utf8.ByteLength();
-    std::u16string units;
-    units.reserve(static_cast<size_t>(n));
-    int32_t i = 0;
+    return std::all_of(bytes.begin(), bytes.end(), [](char b) { return static_cast<uint8_t>(b) < 0x80; });
+}
+
+// The lenient decoding into `units` (room for one unit per byte); false for a malformed or cut
+// sequence.
+bool DecodeUnits(std::string_view utf8, char16_t* units, size_t& count)
+{
+    const auto* data = reinterpret_cast<const uint8_t*>(utf8.data());
+    const size_t n = utf8.size();
+    count = 0;
+    size_t i = 0;
     while (i < n) {
         const uint8_t b = data[i];
         if (b < 0x80) {
-            units.push_back(b);
+            units[count++] = b;
             ++i;
             continue;
         }
         // Only bit 0x20 of the lead byte decides the length; no other lead-byte test.
-        const int32_t length = (b & 0x20) ? 3 : 2;
+        const size_t length = (b & 0x20) ? 3 : 2;
         if (n - i < length)
-            return {};
-        for (int32_t k = 1; k < length; ++k) {
+            return false;
+        for (size_t k = 1; k < length; ++k) {
             if ((data[i + k] & 0xC0) != 0x80)
-                return {};
+                return false;
         }
         const uint8_t c1 = data[i + 1];
         if (length == 2) {
-            units.push_back(static_cast<char16_t>(((b & 0x1F) << 6) | (c1 & 0x3F)));
+            units[count++] = static_cast<char16_t>(((b & 0x1F) << 6) | (c1 & 0x3F));
         } else {
             const uint8_t c2 = data[i + 2];
-            units.push_back(static_cast<char16_t>(((b & 0x0F) << 12) | ((c1 & 0x3F) << 6) | (c2 & 0x3F)));
+            units[count++] = static_cast<char16_t>(((b & 0x0F) << 12) | ((c1 & 0x3F) << 6) | (c2 & 0x3F));
         }
         i += length;
     }
-    return Utf16ToAnsi(units);
+    return true;
+}
+
+// Units of a string found in an image: one length byte holds at most 255, so they fit on the
+// stack; longer texts (DecodeUtf8ToAnsi is also used on whole texts) take the heap.
+class UnitBuffer {
+public:
+    explicit UnitBuffer(size_t size)
+    {
+        if (size > sizeof(local_) / sizeof(local_[0])) {
+            heap_.resize(size);
+            data_ = heap_.data();
+        }
+    }
+    char16_t* Data() { return data_; }
+
+private:
+    char16_t local_[256];
+    std::u16string heap_;
+    char16_t* data_ = local_;
+};
+
+}  // namespace
+
+ByteString DecodeUtf8ToAnsi(const ByteString& utf8)
+{
+    if (IsAscii(utf8))
+        return utf8;
+    return DecodeUtf8ToAnsi(utf8.View());
+}
+
+ByteString DecodeUtf8ToAnsi(std::string_view utf8)
+{
+    if (utf8.empty())
+        return {};
+    if (IsAscii(utf8))
+        return ByteString(utf8);
+    UnitBuffer units(utf8.size());
+    size_t count = 0;
+    if (!DecodeUnits(utf8, units.Data(), count))
+        return {};
+    return Utf16ToAnsi(std::u16string_view(units.Data(), count));
+}
+
+void AppendCaptionAsUtf8(std::string_view utf8, std::string& out)
+{
+    if (IsAscii(utf8)) {  // its own caption, in the code page and in UTF-8
+        out += utf8;
+        return;
+    }
+    UnitBuffer units(utf8.size());
+    size_t count = 0;
+    if (DecodeUnits(utf8, units.Data(), count))
+        AppendUtf8ThroughAnsi(std::u16string_view(units.Data(), count), out);
 }
 
 }  // namespace cl

@@ -4,6 +4,9 @@
 
 #include "ByteString.h"
 
+#include <string>
+#include <string_view>
+
 namespace cl {
 
 // Each UTF-16 unit of the ANSI text becomes 1 to 3 bytes (surrogates stay separate, as in
@@ -14,5 +17,10 @@ ByteString EncodeUtf8FromAnsi(const ByteString& ansiText);
 // sequence length decided by bit 0x20 of the lead byte); any malformed or cut sequence
 // makes the whole result empty.
 ByteString DecodeUtf8ToAnsi(const ByteString& utf8);
+ByteString DecodeUtf8ToAnsi(std::string_view utf8);
+
+// Appends Utf8FromAnsi(DecodeUtf8ToAnsi(utf8)) to `out`: the caption of found string bytes as
+// standard UTF-8, as the command line prints it, without making the ANSI text in between.
+void AppendCaptionAsUtf8(std::string_view utf8, std::string& out);
 
 }  // namespace cl

@@ -145,7 +145,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::vector<Expected> expected;
     for (const cl::StringRow& row : list.rows) {
         expected.push_back({image.bytes.Slice(row.offset + 3, row.byteLength)});
-        CHECK(row.caption == cl::DecodeUtf8ToAnsi(expected.back().bytes));
+        CHECK(row.Caption() == cl::DecodeUtf8ToAnsi(expected.back().bytes));
     }
 
     // No selection, or a selection past the end, changes nothing.
@@ -155,7 +155,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
           cl::ReplaceOutcome::NothingToDo);
     CHECK(image.bytes == original);
     for (size_t r = 0; r < list.rows.size(); ++r)
-        CHECK(list.rows[r].offset == before.rows[r].offset && list.rows[r].caption == before.rows[r].caption);
+        CHECK(list.rows[r].offset == before.rows[r].offset && list.rows[r].Caption() == before.rows[r].Caption());
 
     uint64_t seed = size;
     for (size_t i = 0; i < size; ++i)
@@ -189,7 +189,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             for (size_t r = 0; r < list.rows.size(); ++r) {
                 CHECK(list.rows[r].offset == rowsBefore[r].offset);
                 CHECK(list.rows[r].byteLength == rowsBefore[r].byteLength);
-                CHECK(list.rows[r].caption == rowsBefore[r].caption);
+                CHECK(list.rows[r].Caption() == rowsBefore[r].Caption());
             }
             continue;
         }
@@ -197,7 +197,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const cl::StringRow& row = list.rows[index];
         CHECK(row.offset == rowsBefore[index].offset);
         CHECK(row.byteLength == encodedLength);
-        CHECK(row.caption == text);
+        CHECK(row.Caption() == text);
         CHECK(row.status == rowsBefore[index].status);
         CHECK(image.bytes.ByteLength() == imageBefore.ByteLength() + encodedLength - oldLength);
         expected[index].bytes = cl::EncodeUtf8FromAnsi(text);

@@ -15,7 +15,7 @@ namespace {
 cl::StringRow Row(const char* caption, int32_t length, cl::RowStatus status, int32_t offset)
 {
     cl::StringRow row;
-    row.caption = cl::ByteString(caption);
+    row.SetCaption(cl::ByteString(caption));
     row.byteLength = length;
     row.status = status;
     row.offset = offset;
@@ -98,7 +98,7 @@ private slots:
         StringListModel model;
         model.Refill([](cl::StringList& list) {
             cl::StringRow row = Row("", 5, cl::RowStatus::Plain, 1);
-            row.caption = cl::ByteString("ab\0cd", 5);
+            row.SetCaption(cl::ByteString("ab\0cd", 5));
             list.rows.push_back(row);
             list.PlainRowCount = 1;
         });
@@ -144,7 +144,7 @@ private slots:
         });
         QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
         const int result = model.Patch(2, [](cl::StringList& list) {
-            list.rows[2].caption = cl::ByteString("New");
+            list.rows[2].SetCaption(cl::ByteString("New"));
             list.rows[2].byteLength = 7;
             return 5;
         });

@@ -38,7 +38,7 @@ protected:
     {
         const auto& rows = document.Rows().rows;
         for (std::size_t i = 0; i < rows.size(); ++i) {
-            if (rows[i].caption.View() == caption)
+            if (rows[i].Caption().View() == caption)
                 return static_cast<int>(i);
         }
         ADD_FAILURE() << "no row " << caption;
@@ -128,7 +128,7 @@ TEST_F(DocumentTest, ScanRangeErrorKeepsTheRowsFoundBeforeIt)
     const cl::OpenedDocument opened = Open(Path("Cut.class"), DocumentKind::Class);
     EXPECT_TRUE(opened.rangeError);
     ASSERT_EQ(opened.document.Rows().rows.size(), 1u);
-    EXPECT_EQ(opened.document.Rows().rows[0].caption.View(), "Hi");
+    EXPECT_EQ(opened.document.Rows().rows[0].Caption().View(), "Hi");
 }
 
 }  // namespace

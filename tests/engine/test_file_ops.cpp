@@ -473,7 +473,7 @@ using ExportRows = ScratchFolder;
 cl::StringRow Row(const cl::ByteString& caption, cl::RowStatus status = cl::RowStatus::Plain)
 {
     cl::StringRow row;
-    row.caption = caption;
+    row.SetCaption(caption);
     row.byteLength = caption.ByteLength();
     row.status = status;
     return row;

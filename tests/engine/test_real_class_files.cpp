@@ -54,7 +54,7 @@ protected:
 const StringRow* FindRow(const StringList& list, std::string_view caption)
 {
     for (const StringRow& row : list.rows) {
-        if (row.caption.View() == caption)
+        if (row.Caption().View() == caption)
             return &row;
     }
     return nullptr;

@@ -38,7 +38,7 @@ Opened Open(const std::string& bytes, const FilterList& filter = {})
 void ExpectRowsPointAtTheirStrings(const Opened& o)
 {
     for (const StringRow& row : o.list.rows) {
-        EXPECT_EQ(o.image.bytes.ByteAt(row.offset), 0x01) << row.caption.View();
+        EXPECT_EQ(o.image.bytes.ByteAt(row.offset), 0x01) << row.Caption().View();
         EXPECT_EQ(o.image.bytes.ByteAt(row.offset + 1), 0x00);
         EXPECT_EQ(o.image.bytes.ByteAt(row.offset + 2), row.byteLength);
     }
@@ -63,7 +63,7 @@ TEST(ReplaceSelectedStringTest, ShorterTextShiftsLaterRows)
     EXPECT_EQ(o.list.rows[0].offset, frontOffset);
     EXPECT_EQ(o.list.rows[3].offset, warnOffset - 2);
     EXPECT_EQ(o.list.rows[2].offset, tailOffset - 2);
-    EXPECT_EQ(o.list.rows[1].caption, B("Hey"));
+    EXPECT_EQ(o.list.rows[1].Caption(), B("Hey"));
     EXPECT_EQ(o.list.rows[1].byteLength, 3);
     EXPECT_EQ(o.list.rows[1].status, RowStatus::Plain);
     ExpectRowsPointAtTheirStrings(o);
@@ -75,7 +75,7 @@ TEST(ReplaceSelectedStringTest, LongerAndChineseTextAndRepeatedReplacement)
     const ByteString zhong("\xD6\xD0\xCE\xC4");  // 中文 in code page 936
     EXPECT_EQ(ReplaceSelectedString(o.image, o.list, 0, zhong), ReplaceOutcome::Replaced);
     EXPECT_EQ(o.image.bytes.View(), Constant("\xE4\xB8\xAD\xE6\x96\x87") + Constant("Two") + Constant("Three"));
-    EXPECT_EQ(o.list.rows[0].caption, zhong) << "the caption is the typed text";
+    EXPECT_EQ(o.list.rows[0].Caption(), zhong) << "the caption is the typed text";
     EXPECT_EQ(o.list.rows[0].byteLength, 6);
     ExpectRowsPointAtTheirStrings(o);
     // Each replacement reads the current length byte, so replacing again works.
@@ -101,7 +101,7 @@ TEST(ReplaceSelectedStringTest, LengthLimitIsOnUtf8Bytes)
     EXPECT_EQ(ReplaceSelectedString(o.image, o.list, 1, B(gbk85 + "\xD6\xD0")), ReplaceOutcome::TooLong);
     EXPECT_EQ(ReplaceSelectedString(o.image, o.list, 1, B(std::string(256, 'x'))), ReplaceOutcome::TooLong);
     EXPECT_EQ(o.image.bytes, before);
-    EXPECT_EQ(o.list.rows[1].caption, listBefore.rows[1].caption);
+    EXPECT_EQ(o.list.rows[1].Caption(), listBefore.rows[1].Caption());
     EXPECT_EQ(ReplaceSelectedString(o.image, o.list, 1, B(std::string(255, 'x'))), ReplaceOutcome::Replaced);
     EXPECT_STREQ(kReplacementTooLongText, "替换的字符UTF-8字节长度超过255个字符，不能替换，请减小字符长度。");
 }
@@ -114,7 +114,7 @@ TEST(ReplaceSelectedStringTest, NothingHappensWithoutTextOrSelection)
     EXPECT_EQ(ReplaceSelectedString(o.image, o.list, -1, B("x")), ReplaceOutcome::NothingToDo);
     EXPECT_EQ(ReplaceSelectedString(o.image, o.list, 1, B("x")), ReplaceOutcome::NothingToDo);
     EXPECT_EQ(o.image.bytes, before);
-    EXPECT_EQ(o.list.rows[0].caption, B("Hello"));
+    EXPECT_EQ(o.list.rows[0].Caption(), B("Hello"));
 }
 
 TEST(ReplaceSelectedStringTest, CutStringAtTheEndOfTheFile)
@@ -155,7 +155,7 @@ TEST(ReplaceSelectedStringTest, TypedCaptionIsKeptEvenWhenBytesDecodeDifferently
                                     B("\xFF"
                                       "A")),
               ReplaceOutcome::Replaced);
-    EXPECT_EQ(o.list.rows[0].caption, B("\xFF"
+    EXPECT_EQ(o.list.rows[0].Caption(), B("\xFF"
                                         "A"));
     EXPECT_EQ(o.image.bytes.View(), Constant("?A"));
 }

@@ -126,7 +126,7 @@ void ExpectSameRows(const ScanResult& actual, const ScanResult& expected)
     for (size_t i = 0; i < actual.list.rows.size(); ++i) {
         const StringRow& a = actual.list.rows[i];
         const StringRow& e = expected.list.rows[i];
-        EXPECT_EQ(a.caption, e.caption) << "row " << i;
+        EXPECT_EQ(a.Caption(), e.Caption()) << "row " << i;
         EXPECT_EQ(a.byteLength, e.byteLength) << "row " << i;
         EXPECT_EQ(a.status, e.status) << "row " << i;
         EXPECT_EQ(a.offset, e.offset) << "row " << i;
@@ -176,7 +176,7 @@ TEST(ScanClassImageTest, ListsHelloWithTagOffset)
     StringList list;
     ScanClassImage(Image(std::string("\xCA\xFE\xBA\xBE", 4) + Utf8Constant("Hello")), {}, list);
     ASSERT_EQ(list.rows.size(), 1u);
-    EXPECT_EQ(list.rows[0].caption, B("Hello"));
+    EXPECT_EQ(list.rows[0].Caption(), B("Hello"));
     EXPECT_EQ(list.rows[0].byteLength, 5);
     EXPECT_EQ(list.rows[0].ByteLengthText(), B("5"));
     EXPECT_EQ(list.rows[0].offset, 5);
@@ -192,7 +192,7 @@ TEST(ScanClassImageTest, OnlyTranslatableCandidatesAreListed)
     StringList list;
     ScanClassImage(Image(bytes), {}, list);
     ASSERT_EQ(list.rows.size(), 1u);
-    EXPECT_EQ(list.rows[0].caption, B("Code"));
+    EXPECT_EQ(list.rows[0].Caption(), B("Code"));
 }
 
 TEST(ScanClassImageTest, SuspiciousRowsFollowPlainRows)
@@ -201,9 +201,9 @@ TEST(ScanClassImageTest, SuspiciousRowsFollowPlainRows)
     StringList list;
     ScanClassImage(Image(bytes), FilterList{B("Warn")}, list);
     ASSERT_EQ(list.rows.size(), 3u);
-    EXPECT_EQ(list.rows[0].caption, B("First"));
-    EXPECT_EQ(list.rows[1].caption, B("Second"));
-    EXPECT_EQ(list.rows[2].caption, B("Warn"));
+    EXPECT_EQ(list.rows[0].Caption(), B("First"));
+    EXPECT_EQ(list.rows[1].Caption(), B("Second"));
+    EXPECT_EQ(list.rows[2].Caption(), B("Warn"));
     EXPECT_EQ(list.rows[2].StatusText(), B("1"));
     EXPECT_EQ(list.rows[2].offset, 1);
     EXPECT_EQ(list.rows[0].offset, 8);
@@ -232,7 +232,7 @@ TEST(ScanClassImageTest, CutStringIsTakenUpToTheEnd)
                                      6)),
                    {}, list);
     ASSERT_EQ(list.rows.size(), 1u);
-    EXPECT_EQ(list.rows[0].caption, B("abc"));
+    EXPECT_EQ(list.rows[0].Caption(), B("abc"));
     EXPECT_EQ(list.rows[0].byteLength, 3);
 }
 
@@ -243,9 +243,9 @@ TEST(ScanClassImageTest, CutPatternRaisesRangeErrorKeepingEarlierRows)
         const FileImage image = Image(Utf8Constant("Bad") + Utf8Constant("One") + Utf8Constant("Two") + tail);
         EXPECT_THROW(ScanClassImage(image, FilterList{B("Bad")}, list), RangeError);
         ASSERT_EQ(list.rows.size(), 3u);
-        EXPECT_EQ(list.rows[0].caption, B("One"));
-        EXPECT_EQ(list.rows[1].caption, B("Two"));
-        EXPECT_EQ(list.rows[2].caption, B("Bad"));
+        EXPECT_EQ(list.rows[0].Caption(), B("One"));
+        EXPECT_EQ(list.rows[1].Caption(), B("Two"));
+        EXPECT_EQ(list.rows[2].Caption(), B("Bad"));
         EXPECT_EQ(list.PlainRowCount, 2);
     }
 }
@@ -255,9 +255,9 @@ TEST(ScanClassImageTest, InvalidUtf8IsListedWithEmptyCaption)
     StringList list;
     ScanClassImage(Image(Utf8Constant("ab\xE4\xB8") + Utf8Constant("\xC0\x80xy")), {}, list);
     ASSERT_EQ(list.rows.size(), 2u);
-    EXPECT_EQ(list.rows[0].caption, ByteString());
+    EXPECT_EQ(list.rows[0].Caption(), ByteString());
     EXPECT_EQ(list.rows[0].byteLength, 4);
-    EXPECT_EQ(list.rows[1].caption, B(std::string_view("\0xy", 3)));
+    EXPECT_EQ(list.rows[1].Caption(), B(std::string_view("\0xy", 3)));
 }
 
 TEST(ScanPackImageTest, StringsAfterZeroBytesAllPlainInFileOrder)
@@ -266,10 +266,10 @@ TEST(ScanPackImageTest, StringsAfterZeroBytesAllPlainInFileOrder)
     StringList list;
     ScanPackImage(Image(bytes), FilterList{B("Warn")}, list);
     ASSERT_EQ(list.rows.size(), 2u);
-    EXPECT_EQ(list.rows[0].caption, B("Warn"));
+    EXPECT_EQ(list.rows[0].Caption(), B("Warn"));
     EXPECT_EQ(list.rows[0].StatusText(), B("2"));
     EXPECT_EQ(list.rows[0].offset, 1) << "the byte before the zero byte";
-    EXPECT_EQ(list.rows[1].caption, B("Hello"));
+    EXPECT_EQ(list.rows[1].Caption(), B("Hello"));
     EXPECT_EQ(list.rows[1].offset, 7);
     EXPECT_EQ(list.PlainRowCount, 2);
     // The layout matches a class file: zero high byte at offset + 1, length at offset + 2.
@@ -282,7 +282,7 @@ TEST(ScanPackImageTest, ZeroByteAtTheEndRaisesRangeError)
     StringList list;
     EXPECT_THROW(ScanPackImage(Image(std::string("\x00\x02hi\x00", 5)), {}, list), RangeError);
     ASSERT_EQ(list.rows.size(), 1u);
-    EXPECT_EQ(list.rows[0].caption, B("hi"));
+    EXPECT_EQ(list.rows[0].Caption(), B("hi"));
     EXPECT_EQ(list.rows[0].offset, 0);
     ScanPackImage(Image(""), {}, list);
     EXPECT_TRUE(list.rows.empty());

@@ -210,7 +210,7 @@ TEST_F(HandMadeRoles, ScanRowsMapToTheirEntryOrToNone)
     const cl::StringList list = Scan(bytes_);
     std::map<std::string, Role> byCaption;
     for (const cl::StringRow& row : list.rows)
-        byCaption[row.caption.ToStdString()] = map.RoleAtRow(row.offset).value();
+        byCaption[row.Caption().ToStdString()] = map.RoleAtRow(row.offset).value();
     EXPECT_EQ(byCaption.at("Press any key"), Role::Literal);
     EXPECT_EQ(byCaption.at("open"), Role::Key);
     EXPECT_EQ(byCaption.at("count"), Role::Shared);
@@ -237,7 +237,7 @@ TEST_F(HandMadeRoles, RolesOfAllRowsMatchOneByOneLookups)
     const std::vector<Role> all = map.RolesOfRows(list);
     ASSERT_EQ(all.size(), list.rows.size());
     for (size_t i = 0; i < list.rows.size(); ++i)
-        EXPECT_EQ(all[i], map.RoleAtRow(list.rows[i].offset).value()) << list.rows[i].caption.ToStdString();
+        EXPECT_EQ(all[i], map.RoleAtRow(list.rows[i].offset).value()) << list.rows[i].Caption().ToStdString();
     EXPECT_EQ(all[static_cast<size_t>(list.PlainRowCount)], Role::Shared);  // "count"
     EXPECT_EQ(all.back(), Role::None);                                      // "WWW"
     EXPECT_TRUE(ScanRoleMap().RolesOfRows(list).empty());
@@ -347,7 +347,7 @@ public class Menu {
     // The scan's rows of this class all fall on Utf8 entries.
     const ScanRoleMap map(cf_, roles_);
     for (const cl::StringRow& row : Scan(bytes_).rows)
-        EXPECT_NE(map.RoleAtRow(row.offset), Role::None) << row.caption.ToStdString();
+        EXPECT_NE(map.RoleAtRow(row.offset), Role::None) << row.Caption().ToStdString();
 }
 
 TEST_F(JavacRoles, RecordComponentNamesAreParsedByTheRuntime)
@@ -406,7 +406,7 @@ public class Store<T extends Comparable<T>> {
     const ScanRoleMap map(cf_, roles_);
     bool sawNumber = false;
     for (const cl::StringRow& row : Scan(bytes_).rows) {
-        if (row.caption.View() == "ABC") {
+        if (row.Caption().View() == "ABC") {
             sawNumber = true;
             EXPECT_EQ(map.RoleAtRow(row.offset), Role::None);
         }
