@@ -91,6 +91,7 @@ std::optional<ProgramError> LoadJar(Program& program, std::string bytes, std::un
         error.reason = why.reason;
         return error;
     }
+    std::vector<uint64_t> classEntries;
     for (const JarEntry& entry : jar->Entries()) {
         if (entry.directory)
             continue;
@@ -100,15 +101,24 @@ std::optional<ProgramError> LoadJar(Program& program, std::string bytes, std::un
             program.nestedJars.push_back(entry.name);
             continue;
         }
-        if (!IsClassName(entry.name))
+        if (IsClassName(entry.name))
+            classEntries.push_back(entry.index);
+    }
+    // All classes are inflated in one go, on every core; they are kept in archive order.
+    std::vector<std::string> contents;
+    std::vector<std::optional<JarError>> errors;
+    jar->ReadMany(classEntries, contents, errors);
+    program.classes.reserve(classEntries.size());
+    for (std::size_t i = 0; i < classEntries.size(); ++i) {
+        const JarEntry& entry = jar->Entries()[classEntries[i]];
+        if (errors[i]) {
+            program.unreadable.push_back({entry.name, errors[i]->reason});
             continue;
+        }
         ProgramClass cls;
         cls.entry = entry.name;
         cls.jarIndex = entry.index;
-        if (auto error = jar->Read(entry.index, cls.bytes)) {
-            program.unreadable.push_back({entry.name, error->reason});
-            continue;
-        }
+        cls.bytes = std::move(contents[i]);
         program.classes.push_back(std::move(cls));
     }
     return std::nullopt;

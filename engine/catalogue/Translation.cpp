@@ -1,6 +1,7 @@
 #include "catalogue/Translation.h"
 
 #include "catalogue/ClassRewriter.h"
+#include "catalogue/Parallel.h"
 #include "catalogue/Recipe.h"
 #include "classfile/ModifiedUtf8.h"
 
@@ -52,72 +53,96 @@ std::string EntryOf(const Program& program, const Place& place)
 
 }  // namespace
 
+namespace {
+
+// What one class offers, worked out apart from every other class.
+struct ClassOffer {
+    std::vector<std::pair<std::string, Place>> texts;  // UTF-8 msgid and where, in pool order
+    std::size_t notOfferable = 0;
+};
+
+void OfferClass(std::size_t ci, const ClassFile& cf, const std::vector<Role>& roles, const ExtractOptions& options,
+                ClassOffer& offer)
+{
+    // A text that is a key anywhere in the class is left alone everywhere in it.
+    std::unordered_set<std::string_view> keys;
+    for (std::size_t i = 1; i < cf.pool.size(); ++i) {
+        if (roles[i] == Role::Key)
+            keys.insert(cf.Utf8Bytes(static_cast<uint16_t>(i)));
+    }
+    const std::set<uint16_t> recipes = RecipeStrings(cf);
+    std::set<uint16_t> annotationValues;
+    if (options.annotations)
+        annotationValues.insert(cf.annotationStrings.begin(), cf.annotationStrings.end());
+
+    for (std::size_t i = 1; i < cf.pool.size(); ++i) {
+        const auto index = static_cast<uint16_t>(i);
+        const classfile::Constant& c = cf.pool[i];
+        uint16_t utf8Index = 0;
+        PlaceKind kind = PlaceKind::Literal;
+        if (c.tag == Tag::String && c.StringIndex() < roles.size() && IsLiteralRole(roles[c.StringIndex()])) {
+            utf8Index = c.StringIndex();
+            kind = recipes.count(index) ? PlaceKind::Recipe : PlaceKind::Literal;
+        } else if (c.tag == Tag::Utf8 && roles[i] == Role::Annotation && annotationValues.count(index)) {
+            utf8Index = index;
+            kind = PlaceKind::Annotation;
+        } else {
+            continue;
+        }
+        const std::string_view modified = cf.Utf8Bytes(utf8Index);
+        if (!keys.empty() && keys.count(modified))
+            continue;
+        std::string utf8;
+        if (!classfile::Utf8FromModifiedUtf8(modified, utf8).Ok() || !Offerable(utf8)) {
+            ++offer.notOfferable;
+            continue;
+        }
+        Place place{ci, index, kind, 0};
+        if (kind == PlaceKind::Recipe) {
+            if (utf8.find(kRecipeConstant) != std::string::npos) {
+                ++offer.notOfferable;
+                continue;
+            }
+            place.slotCount = CountRecipeSlots(utf8);
+            utf8 = RecipeToMessage(utf8);
+        }
+        offer.texts.emplace_back(std::move(utf8), place);
+    }
+}
+
+}  // namespace
+
 Extraction Extract(const Program& program, const ExtractOptions& options)
 {
     Extraction ex;
-    ex.classFiles.reserve(program.classes.size());
-    auto add = [&](std::string msgid, const Place& place) {
-        auto [it, fresh] = ex.byMsgid.emplace(msgid, ex.entries.size());
-        if (fresh)
-            ex.entries.push_back({std::move(msgid), {}});
-        ex.entries[it->second].places.push_back(place);
-    };
-
-    for (std::size_t ci = 0; ci < program.classes.size(); ++ci) {
+    const std::size_t count = program.classes.size();
+    ex.classFiles.resize(count);
+    ex.roles.resize(count);
+    std::vector<ClassOffer> offers(count);
+    // Each class is parsed and read on its own, on every core; the catalogue is then built
+    // in class order, so entries and places come out in the same order every time.
+    ForEachInParallel(count, [&](std::size_t ci) {
         const std::string& bytes = program.classes[ci].bytes;
-        ex.classFiles.push_back(
-            classfile::ParseClassFile(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
-        const ClassFile& cf = ex.classFiles.back();
-        ex.roles.push_back(classfile::ComputeRoles(cf));
-        const std::vector<Role>& roles = ex.roles.back();
-        if (!cf.parsed) {
+        ClassFile& cf = ex.classFiles[ci];
+        cf = classfile::ParseClassFile(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+        ex.roles[ci] = classfile::ComputeRoles(cf);
+        if (cf.parsed)
+            OfferClass(ci, cf, ex.roles[ci], options, offers[ci]);
+    });
+
+    for (std::size_t ci = 0; ci < count; ++ci) {
+        if (!ex.classFiles[ci].parsed) {
             ex.unparsable.push_back(program.classes[ci].entry);
             continue;
         }
-        // A text that is a key anywhere in the class is left alone everywhere in it.
-        std::unordered_set<std::string_view> keys;
-        for (std::size_t i = 1; i < cf.pool.size(); ++i) {
-            if (roles[i] == Role::Key)
-                keys.insert(cf.Utf8Bytes(static_cast<uint16_t>(i)));
+        ex.notOfferable += offers[ci].notOfferable;
+        for (auto& [msgid, place] : offers[ci].texts) {
+            auto [it, fresh] = ex.byMsgid.emplace(msgid, ex.entries.size());
+            if (fresh)
+                ex.entries.push_back({std::move(msgid), {}});
+            ex.entries[it->second].places.push_back(place);
         }
-        const std::set<uint16_t> recipes = RecipeStrings(cf);
-        std::set<uint16_t> annotationValues;
-        if (options.annotations)
-            annotationValues.insert(cf.annotationStrings.begin(), cf.annotationStrings.end());
-
-        for (std::size_t i = 1; i < cf.pool.size(); ++i) {
-            const auto index = static_cast<uint16_t>(i);
-            const classfile::Constant& c = cf.pool[i];
-            uint16_t utf8Index = 0;
-            PlaceKind kind = PlaceKind::Literal;
-            if (c.tag == Tag::String && c.StringIndex() < roles.size() && IsLiteralRole(roles[c.StringIndex()])) {
-                utf8Index = c.StringIndex();
-                kind = recipes.count(index) ? PlaceKind::Recipe : PlaceKind::Literal;
-            } else if (c.tag == Tag::Utf8 && roles[i] == Role::Annotation && annotationValues.count(index)) {
-                utf8Index = index;
-                kind = PlaceKind::Annotation;
-            } else {
-                continue;
-            }
-            const std::string_view modified = cf.Utf8Bytes(utf8Index);
-            if (keys.count(modified))
-                continue;
-            std::string utf8;
-            if (!classfile::Utf8FromModifiedUtf8(modified, utf8).Ok() || !Offerable(utf8)) {
-                ++ex.notOfferable;
-                continue;
-            }
-            Place place{ci, index, kind, 0};
-            if (kind == PlaceKind::Recipe) {
-                if (utf8.find(kRecipeConstant) != std::string::npos) {
-                    ++ex.notOfferable;
-                    continue;
-                }
-                place.slotCount = CountRecipeSlots(utf8);
-                utf8 = RecipeToMessage(utf8);
-            }
-            add(std::move(utf8), place);
-        }
+        ClassOffer().texts.swap(offers[ci].texts);
     }
     return ex;
 }
@@ -238,10 +263,19 @@ ApplyPlan PlanApply(const Program& program, const Extraction& ex, const std::vec
     if (!plan.problems.empty())
         return plan;
 
+    // Classes no translation touches are not rewritten at all; the others are rewritten on
+    // every core and collected in class order.
+    std::vector<std::size_t> touched;
     for (std::size_t ci = 0; ci < program.classes.size(); ++ci) {
-        if (edits[ci].utf8.empty() && edits[ci].detached.empty())
-            continue;
-        RewriteResult rewritten = RewriteClass(ex.classFiles[ci], edits[ci]);
+        if (!edits[ci].utf8.empty() || !edits[ci].detached.empty())
+            touched.push_back(ci);
+    }
+    std::vector<RewriteResult> results(touched.size());
+    ForEachInParallel(touched.size(),
+                      [&](std::size_t t) { results[t] = RewriteClass(ex.classFiles[touched[t]], edits[touched[t]]); });
+    for (std::size_t t = 0; t < touched.size(); ++t) {
+        const std::size_t ci = touched[t];
+        RewriteResult& rewritten = results[t];
         if (rewritten.problem != RewriteProblem::None) {
             const ApplyProblem::Kind kind = rewritten.problem == RewriteProblem::TextTooLong
                                                 ? ApplyProblem::Kind::TextTooLong

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -127,6 +129,120 @@ TEST(JarArchive, NothingChangedGivesTheInput)
     std::string output;
     ASSERT_FALSE(jar->Finish(output));
     EXPECT_EQ(output, input);
+}
+
+// Many deflated classes, more than one thread's worth, each with its own text.
+std::vector<cltest::ZipSpec> ManyClasses(std::size_t count)
+{
+    std::vector<cltest::ZipSpec> specs;
+    for (std::size_t i = 0; i < count; ++i)
+        specs.push_back({"demo/C" + std::to_string(i) + ".class", Text(static_cast<char>('a' + i % 20), 500 + i * 37),
+                         i % 5 == 4, ""});
+    return specs;
+}
+
+std::vector<uint64_t> AllIndices(const JarArchive& jar)
+{
+    std::vector<uint64_t> indices;
+    for (const auto& entry : jar.Entries())
+        indices.push_back(entry.index);
+    return indices;
+}
+
+TEST(JarArchive, ReadingManyAtOnceGivesWhatReadingOneByOneGives)
+{
+    std::vector<cltest::ZipSpec> specs = Specs();
+    for (const cltest::ZipSpec& spec : ManyClasses(40))
+        specs.push_back(spec);
+    std::string input = cltest::BuildZip(specs);
+    // One deflated class damaged in its compressed bytes: it must come out with the same
+    // complaint as a single read makes, and its neighbours must not suffer.
+    const auto raw = cltest::RawEntries(input);
+    const std::string& damaged = raw.at("demo/C7.class").compressed;
+    const std::size_t at = input.find(damaged);
+    ASSERT_NE(at, std::string::npos);
+    input[at + damaged.size() / 2] = static_cast<char>(input[at + damaged.size() / 2] ^ 0x5A);
+
+    const auto jar = OpenOrFail(input);
+    ASSERT_TRUE(jar);
+    std::vector<uint64_t> indices = AllIndices(*jar);
+    indices.push_back(indices[3]);  // the same entry twice
+    std::vector<std::string> data;
+    std::vector<std::optional<JarError>> errors;
+    jar->ReadMany(indices, data, errors);
+    ASSERT_EQ(data.size(), indices.size());
+    ASSERT_EQ(errors.size(), indices.size());
+    std::size_t failures = 0;
+    for (std::size_t i = 0; i < indices.size(); ++i) {
+        const std::string name = jar->Entries()[indices[i]].name;
+        std::string one;
+        const std::optional<JarError> error = jar->Read(indices[i], one);
+        ASSERT_EQ(errors[i].has_value(), error.has_value()) << name;
+        if (error) {
+            ++failures;
+            EXPECT_EQ(name, "demo/C7.class");
+            EXPECT_EQ(errors[i]->reason, error->reason);
+            continue;
+        }
+        EXPECT_EQ(data[i], one) << name;
+    }
+    EXPECT_EQ(failures, 1u);
+    for (std::size_t i = 0; i < specs.size(); ++i) {
+        if (specs[i].name != "demo/C7.class") {
+            EXPECT_EQ(data[i], specs[i].data) << specs[i].name;
+        }
+    }
+}
+
+TEST(JarArchive, ManyReplacedClassesReadBackWithTheirMethodAndTime)
+{
+    const std::vector<cltest::ZipSpec> specs = ManyClasses(30);
+    const std::string input = cltest::BuildZip(specs, 1400000000);
+    const auto jar = OpenOrFail(input);
+    ASSERT_TRUE(jar);
+    std::vector<std::string> replacements;
+    for (std::size_t i = 0; i < specs.size(); ++i) {
+        replacements.push_back(i % 3 == 0 ? std::string() : Text(static_cast<char>('A' + i % 20), 900 + i * 53));
+        ASSERT_FALSE(jar->Replace(IndexOf(*jar, specs[i].name), replacements.back()));
+    }
+    std::string output;
+    ASSERT_FALSE(jar->Finish(output));
+
+    const auto before = cltest::RawEntries(input);
+    const auto after = cltest::RawEntries(output);
+    const auto reread = OpenOrFail(output);
+    ASSERT_TRUE(reread);
+    for (std::size_t i = 0; i < specs.size(); ++i) {
+        const std::string& name = specs[i].name;
+        const auto& b = before.at(name);
+        const auto& a = after.at(name);
+        EXPECT_EQ(a.order, b.order) << name;
+        EXPECT_EQ(cltest::Le(a.localHeader, 8, 2), cltest::Le(b.localHeader, 8, 2)) << name << " method";
+        EXPECT_EQ(cltest::Le(a.localHeader, 10, 4), cltest::Le(b.localHeader, 10, 4)) << name << " DOS time";
+        // libzip checks the stored size and CRC as it reads.
+        std::string data;
+        ASSERT_FALSE(reread->Read(IndexOf(*reread, name), data)) << name;
+        EXPECT_EQ(data, replacements[i]) << name;
+    }
+}
+
+TEST(JarArchive, AClassReplacedAndThenRemovedIsGone)
+{
+    const std::string input = cltest::BuildZip(Specs());
+    const auto jar = OpenOrFail(input);
+    ASSERT_TRUE(jar);
+    ASSERT_FALSE(jar->Replace(IndexOf(*jar, "demo/Other.class"), Text('Q', 3000)));
+    ASSERT_FALSE(jar->Replace(IndexOf(*jar, "demo/App.class"), Text('R', 3000)));
+    ASSERT_FALSE(jar->Remove(IndexOf(*jar, "demo/Other.class")));
+    std::string output;
+    ASSERT_FALSE(jar->Finish(output));
+    const auto after = cltest::RawEntries(output);
+    EXPECT_EQ(after.count("demo/Other.class"), 0u);
+    const auto reread = OpenOrFail(output);
+    ASSERT_TRUE(reread);
+    std::string data;
+    ASSERT_FALSE(reread->Read(IndexOf(*reread, "demo/App.class"), data));
+    EXPECT_EQ(data, Text('R', 3000));
 }
 
 TEST(JarArchive, RefusesWhatIsNoArchive)
