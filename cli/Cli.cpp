@@ -4,6 +4,7 @@
 #include "Cli.h"
 
 #include "ByteString.h"
+#include "ByteWords.h"
 #include "CodePage.h"
 #include "Document.h"
 #include "EngineErrors.h"
@@ -83,6 +84,31 @@ int UsageError(std::ostream& err, const std::string& why)
     return kCliUsage;
 }
 
+// Writes `text` at p with backslash, tab, CR, LF and zero written out, so that one row stays one
+// line; returns the end. Room for twice the text is needed.
+char* AppendEscaped(char* p, std::string_view text)
+{
+    using namespace cl::bytewords;
+    // Nearly every caption holds none of them: it is copied in whole words.
+    uint64_t special = 0;
+    ForEachWord(text.data(), text.size(), [&](uint64_t x) { special |= BytesBelow(x, '\r' + 1) | BytesEqual(x, '\\'); });
+    if (special == 0) {
+        CopyWords(p, text.data(), text.size());
+        return p + text.size();
+    }
+    for (const char c : text) {
+        switch (c) {
+            case '\\': *p++ = '\\', *p++ = '\\'; break;
+            case '\t': *p++ = '\\', *p++ = 't'; break;
+            case '\r': *p++ = '\\', *p++ = 'r'; break;
+            case '\n': *p++ = '\\', *p++ = 'n'; break;
+            case '\0': *p++ = '\\', *p++ = '0'; break;
+            default: *p++ = c; break;
+        }
+    }
+    return p;
+}
+
 // The lines of `list`, gathered in one buffer that is written in large pieces rather than with
 // a stream call per field: a listing of millions of rows is mostly this.
 class ListWriter {
@@ -108,16 +134,7 @@ public:
         *p++ = '\t';
         *p++ = status == cl::RowStatus::Suspicious ? '1' : '2';
         *p++ = '\t';
-        for (const char c : caption) {
-            switch (c) {
-                case '\\': *p++ = '\\', *p++ = '\\'; break;
-                case '\t': *p++ = '\\', *p++ = 't'; break;
-                case '\r': *p++ = '\\', *p++ = 'r'; break;
-                case '\n': *p++ = '\\', *p++ = 'n'; break;
-                case '\0': *p++ = '\\', *p++ = '0'; break;
-                default: *p++ = c; break;
-            }
-        }
+        p = AppendEscaped(p, caption);
         if (role != nullptr) {
             *p++ = '\t';
             p = std::copy(roleWord.begin(), roleWord.end(), p);
@@ -217,6 +234,13 @@ public:
     explicit ListSink(ListWriter& writer) : writer_(writer) {}
     void Row(int32_t offset, std::string_view bytes, cl::RowStatus status) override
     {
+        using namespace cl::bytewords;
+        uint64_t high = 0;
+        ForEachWord(bytes.data(), bytes.size(), [&](uint64_t x) { high |= x & kHigh; });
+        if (high == 0) {  // ASCII is its own caption, in the code page and in UTF-8
+            writer_.Line(offset, static_cast<int32_t>(bytes.size()), status, bytes);
+            return;
+        }
         caption_.clear();
         cl::AppendCaptionAsUtf8(bytes, caption_);
         writer_.Line(offset, static_cast<int32_t>(bytes.size()), status, caption_);

@@ -1,7 +1,9 @@
 #include "Classifier.h"
 
+#include "ByteWords.h"
 #include "ClassifierDetail.h"
 
+#include <cstdint>
 #include <string_view>
 
 namespace cl {
@@ -13,18 +15,21 @@ bool IsListable(std::string_view s) noexcept
     const size_t n = s.size();
     if (n < 2)
         return false;
-    // One pass over the bytes: a control byte ends it, and each banned name holds a '/' or a
-    // '>', so strings without either (nearly all of them) need no search for the names.
-    bool slashOrAngle = false;
-    for (const char ch : s) {
-        const auto b = static_cast<uint8_t>(ch);
-        if (b <= 8)
-            return false;
-        slashOrAngle |= (b == '/') | (b == '>');
-    }
+    // Eight bytes at a time: whether any is a control byte, and whether any is a '/' or a '>'.
+    // Each banned name holds one of those two, so strings without either (nearly all of them)
+    // need no search for the names.
+    using namespace bytewords;
+    uint64_t control = 0;
+    uint64_t slashOrAngle = 0;
+    ForEachWord(s.data(), n, [&](uint64_t x) {
+        control |= BytesBelow(x, 9);
+        slashOrAngle |= BytesEqual(x, '/') | BytesEqual(x, '>');
+    });
+    if (control != 0)
+        return false;
     if (s[0] == '(')  // method descriptors
         return false;
-    if (slashOrAngle) {
+    if (slashOrAngle != 0) {
         for (const std::string_view banned : {"B/s", "java/", "javax/", "init>"}) {
             if (s.find(banned) != std::string_view::npos)
                 return false;

@@ -177,18 +177,19 @@ uint64_t UnitEntry(char16_t u)
     return entry;
 }
 
-void AppendUtf8(std::string& out, char16_t u)
+char* AppendUtf8(char* p, char16_t u)
 {
     if (u < 0x80) {
-        out += static_cast<char>(u);
+        *p++ = static_cast<char>(u);
     } else if (u < 0x800) {
-        out += static_cast<char>(0xC0 | (u >> 6));
-        out += static_cast<char>(0x80 | (u & 0x3F));
+        *p++ = static_cast<char>(0xC0 | (u >> 6));
+        *p++ = static_cast<char>(0x80 | (u & 0x3F));
     } else {
-        out += static_cast<char>(0xE0 | (u >> 12));
-        out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (u & 0x3F));
+        *p++ = static_cast<char>(0xE0 | (u >> 12));
+        *p++ = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+        *p++ = static_cast<char>(0x80 | (u & 0x3F));
     }
+    return p;
 }
 
 }  // namespace
@@ -237,9 +238,11 @@ ByteString Utf16ToAnsi(std::u16string_view units)
 void AppendUtf8ThroughAnsi(std::u16string_view units, std::string& out)
 {
     const size_t start = out.size();
+    out.resize(start + units.size() * 3);  // no unit takes more than three bytes
+    char* p = out.data() + start;
     for (const char16_t u : units) {
         if (u < 0x80) {  // ASCII is the same in the code page
-            out += static_cast<char>(u);
+            *p++ = static_cast<char>(u);
             continue;
         }
         const uint64_t entry = IsSurrogate(u) ? 0 : UnitEntry(u);
@@ -248,8 +251,9 @@ void AppendUtf8ThroughAnsi(std::u16string_view units, std::string& out)
             out += Utf8FromAnsi(Utf16ToAnsi(units));
             return;
         }
-        AppendUtf8(out, static_cast<char16_t>(entry >> 32));
+        p = AppendUtf8(p, static_cast<char16_t>(entry >> 32));
     }
+    out.resize(static_cast<size_t>(p - out.data()));
 }
 
 ByteString AnsiFromUtf8(std::string_view utf8)

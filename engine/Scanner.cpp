@@ -3,6 +3,8 @@
 #include "ClassifierDetail.h"
 #include "EngineErrors.h"
 
+#include <algorithm>
+#include <bitset>
 #include <cstring>
 #include <string_view>
 #include <utility>
@@ -24,8 +26,19 @@ namespace {
 // Position (1-based, relative to `rest`) of the first `marker` byte in the `remaining` bytes, or 0.
 int64_t FindByte(const uint8_t* rest, int64_t remaining, uint8_t marker)
 {
+    // In a packed image the next marker is a few bytes on: looking at those first is cheaper
+    // than a library call per string.
+    const int64_t near = std::min<int64_t>(remaining, 8);
+    for (int64_t i = 0; i < near; ++i) {
+        if (rest[i] == marker)
+            return i + 1;
+    }
+    if (near == remaining)
+        return 0;
+    rest += near;
+    remaining -= near;
     const void* hit = std::memchr(rest, marker, static_cast<size_t>(remaining));
-    return hit == nullptr ? 0 : static_cast<const uint8_t*>(hit) - rest + 1;
+    return hit == nullptr ? 0 : static_cast<const uint8_t*>(hit) - rest + 1 + near;
 }
 
 // The string whose length byte stands at 1-based position `lengthAt` of `rest`: the bytes after
@@ -55,6 +68,12 @@ void ClassScan(const FileImage& image, const FilterList& filter, Emit&& emit)
     // Suspicious rows wait as offset and length; they go after all plain rows, also when a
     // range error ends the scan early.
     std::vector<std::pair<int32_t, int32_t>> suspicious;
+    // The lengths of the words in the list: a string of any other length is not in it.
+    std::bitset<256> wordLengths;
+    for (const ByteString& word : filter) {
+        if (word.ByteLength() < 256)
+            wordLengths.set(static_cast<size_t>(word.ByteLength()));
+    }
     auto emitSuspicious = [&] {
         for (const auto& [offset, length] : suspicious)
             emit(offset, std::string_view(CharsAt(data, int64_t{offset} + 2), static_cast<size_t>(length)),
@@ -78,7 +97,7 @@ void ClassScan(const FileImage& image, const FilterList& filter, Emit&& emit)
             const std::string_view found = LengthPrefixed(rest, remaining, p + 2);
             const auto m = static_cast<int64_t>(found.size());
             if (m > 0 && detail::IsListable(found)) {
-                if (detail::IsInFilter(found, filter))
+                if (wordLengths[static_cast<size_t>(m)] && detail::IsInFilter(found, filter))
                     suspicious.emplace_back(static_cast<int32_t>(consumed + p), static_cast<int32_t>(m));
                 else
                     emit(static_cast<int32_t>(consumed + p), found, RowStatus::Plain);
@@ -123,7 +142,17 @@ void PackScan(const FileImage& image, Emit&& emit)
 // Fills a list with rows that share the image instead of holding their captions.
 class ListFiller {
 public:
-    ListFiller(const FileImage& image, StringList& list) : image_(image.bytes), list_(list) { list_.Clear(); }
+    // Room for as many rows as the image has `marker` bytes (and no more than a row can take,
+    // four bytes each), which every row starts with: the list then never grows by copying
+    // itself, which for a big image would briefly need twice its memory. Pages of the room
+    // that no row uses are never touched.
+    ListFiller(const FileImage& image, StringList& list, uint8_t marker) : image_(image.bytes), list_(list)
+    {
+        list_.Clear();
+        const uint8_t* data = image_.Bytes();
+        const auto markers = static_cast<size_t>(std::count(data, data + image_.ByteLength(), marker));
+        list_.rows.reserve(std::min(markers, static_cast<size_t>(image_.ByteLength()) / 4 + 1));
+    }
     void operator()(int32_t offset, std::string_view found, RowStatus status)
     {
         list_.rows.push_back(StringRow::Found(image_, static_cast<int32_t>(found.size()), status, offset));
@@ -140,12 +169,12 @@ private:
 
 void ScanClassImage(const FileImage& image, const FilterList& filter, StringList& list)
 {
-    ClassScan(image, filter, ListFiller(image, list));
+    ClassScan(image, filter, ListFiller(image, list, 0x01));
 }
 
 void ScanPackImage(const FileImage& image, const FilterList& /*filter*/, StringList& list)
 {
-    PackScan(image, ListFiller(image, list));
+    PackScan(image, ListFiller(image, list, 0x00));
 }
 
 void StreamClassImage(const FileImage& image, const FilterList& filter, RowSink& sink)
