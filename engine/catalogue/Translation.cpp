@@ -166,8 +166,11 @@ std::vector<PoEntry> CatalogueEntries(const Program& program, const Extraction& 
                 names += (k ? ", {" : "{") + std::to_string(k) + "}";
             if (slots > 10)
                 names += ", ...";
-            po.extractedComments.push_back(names + " stand for values the program fills in: keep every one of them,");
-            po.extractedComments.push_back("in this order. Write a brace of the text itself doubled: {{ or }}.");
+            // One whole sentence a line: editors such as Poedit show each "#." line as a line of
+            // its own, so a sentence carried over to the next line reads as broken off.
+            names += " stand for values the program fills in: keep every one of them, in this order.";
+            po.extractedComments.push_back(names);
+            po.extractedComments.push_back("Write a brace of the text itself doubled: {{ or }}.");
         }
         out.push_back(std::move(po));
     }

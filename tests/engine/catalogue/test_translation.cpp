@@ -101,6 +101,32 @@ TEST_F(Translation, OffersLiteralsAndRecipesButNoKeysOrNames)
     EXPECT_EQ(Offered(true).count("annotated value"), 1u);
 }
 
+TEST_F(Translation, RecipeNotesAreWholeSentencesOneALine)
+{
+    const cat::Extraction ex = cat::Extract(program_, {false});
+    const std::vector<cat::PoEntry> entries = cat::CatalogueEntries(program_, ex);
+    bool sawRecipe = false;
+    for (const cat::PoEntry& entry : entries) {
+        if (entry.msgid == "Short") {
+            EXPECT_TRUE(entry.extractedComments.empty()) << "a literal needs no note";
+        }
+        if (entry.msgid != "Found {0} files {{in}} {1}!")
+            continue;
+        sawRecipe = true;
+        ASSERT_EQ(entry.extractedComments.size(), 2u);
+        EXPECT_NE(entry.extractedComments[0].find("{0}, {1} "), std::string::npos) << entry.extractedComments[0];
+        EXPECT_NE(entry.extractedComments[0].find("in this order."), std::string::npos) << entry.extractedComments[0];
+        EXPECT_NE(entry.extractedComments[1].find("{{ or }}"), std::string::npos) << entry.extractedComments[1];
+        for (const std::string& line : entry.extractedComments) {
+            ASSERT_FALSE(line.empty());
+            EXPECT_EQ(line.back(), '.') << "a sentence runs on to the next line: " << line;
+            EXPECT_TRUE(line.front() == '{' || (line.front() >= 'A' && line.front() <= 'Z'))
+                << "a line starts in the middle of a sentence: " << line;
+        }
+    }
+    EXPECT_TRUE(sawRecipe);
+}
+
 TEST_F(Translation, RewritesEachKindOfText)
 {
     const struct {
