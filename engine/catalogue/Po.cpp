@@ -415,7 +415,10 @@ PoReadResult ReadPo(std::string_view text, const std::string& displayPath)
     }
     const std::unique_ptr<std::remove_pointer_t<po_file_t>, void (*)(po_file_t)> owner(po, po_file_free);
 
-    result.charset = CharsetOf(po_file_domain_header(po, nullptr));
+    // libgettextpo hands out a copy of the header (const only in name): ours to free.
+    const char* header = po_file_domain_header(po, nullptr);
+    result.charset = CharsetOf(header);
+    std::free(const_cast<char*>(header));
     const char* const* domains = po_file_domains(po);
     for (; domains && *domains; ++domains) {
         po_message_iterator_t it = po_message_iterator(po, *domains);
