@@ -71,9 +71,8 @@ bool LoadClasses(const char* jar)
 }
 
 // Opening one class as the window does: image and scan. Returns the rows for the next step.
-size_t OpenClass(const std::string& bytes, cl::StringList& list)
+size_t ScanImage(const std::string& bytes, cl::FileImage& image, cl::StringList& list)
 {
-    cl::FileImage image;
     image.bytes = cl::ByteString(std::string_view(bytes));
     image.loadedSize = image.bytes.ByteLength();
     try {
@@ -84,11 +83,19 @@ size_t OpenClass(const std::string& bytes, cl::StringList& list)
     return list.rows.size();
 }
 
+size_t OpenClass(const std::string& bytes, cl::StringList& list)
+{
+    cl::FileImage image;
+    return ScanImage(bytes, image, list);
+}
+
+// The model is parsed from the window's image itself, as the document does it.
 size_t OpenWithRoles(const std::string& bytes, cl::StringList& list)
 {
-    size_t rows = OpenClass(bytes, list);
+    cl::FileImage image;
+    size_t rows = ScanImage(bytes, image, list);
     using namespace cl::classfile;
-    const ClassFile cf = ParseClassFile(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    const ClassFile cf = ParseClassFile(image.bytes);
     const ScanRoleMap map(cf, ComputeRoles(cf));
     return rows + map.RolesOfRows(list).size();
 }

@@ -47,8 +47,9 @@ std::variant<OpenedDocument, FileError> Document::Open(const OpenRequest& reques
 
 void Document::ReadClassModel()
 {
-    const ByteString& bytes = image_.bytes;
-    classModel_ = classfile::ParseClassFile(bytes.Bytes(), static_cast<std::size_t>(bytes.ByteLength()));
+    // The model shares the image's storage instead of copying it; a later replacement gives
+    // the image storage of its own, so the model keeps describing the class as opened.
+    classModel_ = classfile::ParseClassFile(image_.bytes);
     rowRoles_.clear();
     if (!classModel_->parsed)
         return;

@@ -204,8 +204,16 @@ uint8_t LookUpAttributeName(std::string_view name)
 constexpr uint8_t kVariable = 0xFF;
 struct OpcodeLengths {
     uint8_t length[256] = {};
+    // Opcodes whose operand names a constant-pool entry; only these need a second look.
+    bool poolOperand[256] = {};
+    // The length of an instruction that needs nothing but stepping over (no pool operand, a
+    // fixed length); 0 for every other opcode. Most of a method's code is such instructions.
+    uint8_t plain[256] = {};
     constexpr OpcodeLengths()
     {
+        for (const int op :
+             {0x12, 0x13, 0x14, 0xB2, 0xB3, 0xB4, 0xB5, 0xB6, 0xB7, 0xB8, 0xB9, 0xBA, 0xBB, 0xBD, 0xC0, 0xC1, 0xC5})
+            poolOperand[op] = true;
         for (int op = 0x00; op <= 0xC9; ++op)
             length[op] = 1;
         length[0x10] = 2;  // bipush
@@ -238,6 +246,8 @@ struct OpcodeLengths {
         length[0xC7] = 3;  // ifnonnull
         length[0xC8] = 5;  // goto_w
         length[0xC9] = 5;  // jsr_w
+        for (int op = 0; op < 256; ++op)
+            plain[op] = poolOperand[op] || length[op] == kVariable ? 0 : length[op];
     }
 };
 constexpr OpcodeLengths kOpcodes;
@@ -312,7 +322,7 @@ private:
     void MarkUse(uint16_t utf8Index, uint8_t bits)
     {
         if (utf8Index != 0)
-            cf_.utf8Uses[utf8Index] |= bits;
+            cf_.pool[utf8Index].uses |= bits;
     }
 
     uint16_t Utf8(uint8_t bits)
@@ -344,64 +354,73 @@ private:
         if (!r_.Ok())
             return;
         cf_.constantPoolCount = count;
-        cf_.pool.reserve(count == 0 ? 1 : count);
-        cf_.pool.emplace_back();
-        // The pool is most of a class file: each entry is bounds-checked once, then decoded
-        // straight from the bytes.
+        // Every slot is made at once and each entry written where it stands: an entry built
+        // aside and then copied in costs a stalled load per entry. A pool cut short keeps only
+        // the entries read whole.
+        std::vector<Constant>& pool = cf_.pool;
+        pool.resize(count == 0 ? 1 : count);
+        const uint8_t* const data = r_.Data();
+        size_t at = r_.Position();
+        const size_t limit = r_.Limit();
         for (uint32_t i = 1; i < count; ++i) {
-            const size_t at = r_.Position();
-            const size_t left = r_.Remaining();
+            const size_t left = limit - at;
             if (left == 0) {
+                pool.resize(i);
                 r_.Fail(ParseError::Truncated, at);
                 return;
             }
-            const uint8_t* p = r_.Data() + at;
+            const uint8_t* p = data + at;
             const uint8_t tag = p[0];
             uint32_t size = tag < std::size(kEntrySize) ? kEntrySize[tag] : 0;
             if (size == 0) {
+                pool.resize(i);
                 r_.Fail(ParseError::BadConstantTag, at);
                 return;
             }
             if (left < size) {
+                pool.resize(i);
                 r_.Fail(ParseError::Truncated, at + 1);
                 return;
             }
-            Constant c;
-            c.tag = static_cast<Tag>(tag);
-            c.offset = static_cast<uint32_t>(at);
-            c.first = static_cast<uint16_t>((p[1] << 8) | p[2]);
+            Constant& c = pool[i];
+            const auto first = static_cast<uint16_t>((p[1] << 8) | p[2]);
             if (tag == 1) {
-                size += c.first;
+                size += first;
                 if (left < size) {
+                    pool.resize(i);
                     r_.Fail(ParseError::Truncated, at + 3);
                     return;
                 }
+                c.first = first;
             } else if (tag == 15) {
                 c.referenceKind = p[1];
                 c.first = static_cast<uint16_t>((p[2] << 8) | p[3]);
-            } else if (size == 5 && tag != 3 && tag != 4) {
-                c.second = static_cast<uint16_t>((p[3] << 8) | p[4]);
+            } else {
+                c.first = first;
+                if (size == 5 && tag != 3 && tag != 4)
+                    c.second = static_cast<uint16_t>((p[3] << 8) | p[4]);
             }
+            c.tag = static_cast<Tag>(tag);
+            c.offset = static_cast<uint32_t>(at);
             c.size = size;
-            r_.Skip(size);
-            cf_.pool.push_back(c);
+            at += size;
             if (tag == 5 || tag == 6) {
                 // A Long or Double takes two slots, and the second must exist.
                 if (i + 1 >= count) {
-                    r_.Fail(ParseError::BadIndex, at);
+                    r_.Skip(at - r_.Position());
+                    r_.Fail(ParseError::BadIndex, at - size);
                     return;
                 }
-                cf_.pool.emplace_back();
                 ++i;
             }
         }
+        r_.Skip(at - r_.Position());
         cf_.poolEnd = r_.Position();
     }
 
     // References inside the pool may point forwards, so they are checked once it is read.
     void CheckPool()
     {
-        cf_.utf8Uses.assign(cf_.pool.size(), 0);
         attributeNames_.assign(cf_.pool.size(), kNotLookedUp);
         for (size_t i = 1; i < cf_.pool.size() && r_.Ok(); ++i) {
             const Constant& c = cf_.pool[i];
@@ -436,7 +455,11 @@ private:
                         MarkUse(c.DescriptorIndex(), use::kDescriptor);
                     break;
                 case Tag::Dynamic:
-                case Tag::InvokeDynamic: Check(c.NameAndTypeIndex(), second, kNameAndType); break;
+                case Tag::InvokeDynamic:
+                    Check(c.NameAndTypeIndex(), second, kNameAndType);
+                    if (c.BootstrapIndex() >= bootstrapNeeded_)
+                        bootstrapNeeded_ = c.BootstrapIndex() + 1u;
+                    break;
                 case Tag::Module:
                 case Tag::Package:
                     if (Check(c.NameIndex(), first, kUtf8))
@@ -473,6 +496,10 @@ private:
 
     void CheckBootstrapIndices()
     {
+        // The pool was already seen to need no more bootstrap methods than there are; only a
+        // class that needs more is searched for its first offending entry.
+        if (bootstrapNeeded_ <= cf_.bootstrapMethods.size())
+            return;
         for (const Constant& c : cf_.pool) {
             if ((c.tag == Tag::Dynamic || c.tag == Tag::InvokeDynamic) &&
                 c.BootstrapIndex() >= cf_.bootstrapMethods.size()) {
@@ -881,6 +908,12 @@ private:
         uint32_t pc = 0;
         while (pc < end) {
             const uint8_t op = code[pc];
+            if (const uint32_t step = kOpcodes.plain[op]; step != 0) {
+                if (uint64_t{pc} + step > end)
+                    return r_.Fail(ParseError::InstructionPastEnd, base + pc);
+                pc += step;
+                continue;
+            }
             uint32_t length = kOpcodes.length[op];
             if (length == 0)
                 return r_.Fail(ParseError::BadOpcode, base + pc);
@@ -928,7 +961,7 @@ private:
             }
             if (uint64_t{pc} + length > end)
                 return r_.Fail(ParseError::InstructionPastEnd, base + pc);
-            if (!CodeOperand(code, pc, op, info))
+            if (kOpcodes.poolOperand[op] && !CodeOperand(code, pc, op, info))
                 return false;
             pc += length;
         }
@@ -984,21 +1017,59 @@ private:
 
     ClassFile& cf_;
     ByteReader r_;
-    std::vector<uint8_t> attributeNames_;  // per pool index: kNotLookedUp, kUnknownName or a table index
+    // Per pool index: kNotLookedUp, kUnknownName or a table index. Kept from one class to the
+    // next on the thread, so that parsing a class does not allocate it anew.
+    std::vector<uint8_t>& attributeNames_ = AttributeNameCache();
+    uint32_t bootstrapNeeded_ = 0;  // one more than the highest bootstrap index the pool names
+
+    static std::vector<uint8_t>& AttributeNameCache()
+    {
+        thread_local std::vector<uint8_t> cache;
+        return cache;
+    }
 };
+
+}  // namespace
+
+namespace {
+
+bool TooLarge(size_t size, ClassFile& cf)
+{
+    if (size < (size_t{1} << 32))
+        return false;
+    // Every offset in the model is 32-bit; a class file is never this large.
+    cf.error = ParseError::TooLarge;
+    return true;
+}
 
 }  // namespace
 
 ClassFile ParseClassFile(const uint8_t* data, size_t size)
 {
     ClassFile cf;
-    if (size >= (size_t{1} << 32)) {
-        // Every offset in the model is 32-bit; a class file is never this large.
-        cf.error = ParseError::TooLarge;
+    if (TooLarge(size, cf))
         return cf;
+    if (size > 0) {
+        std::shared_ptr<uint8_t[]> copy(new uint8_t[size]);
+        std::memcpy(copy.get(), data, size);
+        cf.bytes = {copy.get(), size};
+        cf.keeper = std::move(copy);
     }
-    if (size > 0)
-        cf.bytes.assign(data, data + size);
+    Parser(cf).Run();
+    return cf;
+}
+
+ClassFile ParseClassFile(const ByteString& image)
+{
+    ClassFile cf;
+    const auto size = static_cast<size_t>(image.ByteLength());
+    if (TooLarge(size, cf))
+        return cf;
+    if (size > 0) {
+        auto share = std::make_shared<const ByteString>(image);
+        cf.bytes = {share->Bytes(), size};
+        cf.keeper = std::move(share);
+    }
     Parser(cf).Run();
     return cf;
 }

@@ -8,10 +8,12 @@
 // bit set per pool index) and, per Code attribute, the facts that decide whether a string
 // constant is compared by the program's own machinery; Roles.h turns both into one word.
 
+#include "ByteString.h"
 #include "classfile/ByteReader.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -47,6 +49,7 @@ struct Constant {
     uint8_t referenceKind = 0;  // MethodHandle: 1..9
     uint16_t first = 0;
     uint16_t second = 0;
+    uint8_t uses = 0;     // Utf8: an OR of use:: bits, what the class uses the text for
     uint32_t offset = 0;  // 0-based file offset of the tag byte
     uint32_t size = 0;    // bytes of the whole entry, tag byte included
 
@@ -64,7 +67,8 @@ struct Constant {
     uint16_t ReferenceIndex() const noexcept { return first; }     // MethodHandle -> member ref
 };
 
-// What a Utf8 entry is used for; ClassFile::utf8Uses holds an OR of these per pool index.
+// What a Utf8 entry is used for; Constant::uses holds an OR of these (kept in the entry itself,
+// where the parse finds it without a second table).
 namespace use {
 constexpr uint8_t kString = 1 << 0;      // the text of a CONSTANT_String
 constexpr uint8_t kName = 1 << 1;        // class, member, module, package, variable, element... names
@@ -121,7 +125,10 @@ struct ClassFile {
     ParseError error = ParseError::None;
     size_t errorOffset = 0;  // 0-based offset where parsing stopped
 
-    std::vector<uint8_t> bytes;  // a copy of the parsed bytes; the views below point into it
+    // The parsed bytes; the views below point into them. They belong to the model (shared by
+    // its copies): a copy of the caller's bytes, or a share of a copy-on-write image, which a
+    // later change to the image gives storage of its own and so never reaches the model.
+    std::span<const uint8_t> bytes;
 
     uint16_t minorVersion = 0;
     uint16_t majorVersion = 0;
@@ -132,7 +139,6 @@ struct ClassFile {
     // 0-based offset of the first byte after the pool (access_flags): the bytes from here on
     // can be copied verbatim behind a re-serialised pool.
     size_t poolEnd = 0;
-    std::vector<uint8_t> utf8Uses;  // use:: bits per pool index
 
     uint16_t accessFlags = 0;
     uint16_t thisClass = 0;
@@ -158,8 +164,13 @@ struct ClassFile {
     // The member a MethodHandle refers to.
     std::optional<MemberRef> MethodHandleMember(uint16_t handleIndex) const noexcept;
     std::span<const uint16_t> Arguments(const BootstrapMethod& method) const noexcept;
+
+    std::shared_ptr<const void> keeper;  // owns the storage `bytes` views
 };
 
+// Parses a copy of `size` bytes at `data`.
 ClassFile ParseClassFile(const uint8_t* data, size_t size);
+// Parses an image without copying it: the model shares the image's storage.
+ClassFile ParseClassFile(const ByteString& image);
 
 }  // namespace cl::classfile

@@ -29,7 +29,7 @@ namespace {
 // Strings a compiled string switch compares: javac switches on hashCode() first, so a string
 // whose hash is among the switch's keys is matched by its exact text.
 void MarkSwitchKeys(const ClassFile& cf, const CodeInfo& code, std::vector<int32_t>& keys, std::u16string& units,
-                    std::vector<uint8_t>& isKey)
+                    std::vector<Role>& roles)
 {
     if (!code.callsStringHashCode || code.strings.empty() || code.switchKeys.empty())
         return;
@@ -37,18 +37,18 @@ void MarkSwitchKeys(const ClassFile& cf, const CodeInfo& code, std::vector<int32
     std::sort(keys.begin(), keys.end());
     for (const LoadedString& loaded : code.strings) {
         const Constant* string = cf.At(loaded.stringIndex, Tag::String);
-        if (string == nullptr || isKey[string->StringIndex()] != 0)
+        if (string == nullptr || roles[string->StringIndex()] == Role::Key)
             continue;
         if (!DecodeModifiedUtf8(cf.Utf8Bytes(string->StringIndex()), units).Ok())
             continue;  // no Java string has these bytes, so no switch can match it
         if (std::binary_search(keys.begin(), keys.end(), JavaStringHash(units)))
-            isKey[string->StringIndex()] = 1;
+            roles[string->StringIndex()] = Role::Key;
     }
 }
 
 // Pattern-switch labels and a record's component names are parsed by the runtime's own
 // bootstrap methods.
-void MarkBootstrapKeys(const ClassFile& cf, std::vector<uint8_t>& isKey)
+void MarkBootstrapKeys(const ClassFile& cf, std::vector<Role>& roles)
 {
     for (const BootstrapMethod& method : cf.bootstrapMethods) {
         const std::optional<MemberRef> member = cf.MethodHandleMember(method.methodHandleIndex);
@@ -57,15 +57,13 @@ void MarkBootstrapKeys(const ClassFile& cf, std::vector<uint8_t>& isKey)
             continue;
         for (const uint16_t argument : cf.Arguments(method)) {
             if (const Constant* string = cf.At(argument, Tag::String))
-                isKey[string->StringIndex()] = 1;
+                roles[string->StringIndex()] = Role::Key;
         }
     }
 }
 
-Role Decide(uint8_t uses, bool key)
+constexpr Role Decide(uint8_t uses)
 {
-    if (key)
-        return Role::Key;
     if ((uses & use::kString) != 0)
         return uses == use::kString ? Role::Literal : Role::Shared;
     switch (uses) {
@@ -78,22 +76,37 @@ Role Decide(uint8_t uses, bool key)
     }
 }
 
+// Decide for every combination of use bits, worked out once: the pool's entries are then
+// looked up instead of branched over.
+struct RoleTable {
+    Role byUses[128] = {};
+    constexpr RoleTable()
+    {
+        for (unsigned uses = 0; uses < 128; ++uses)
+            byUses[uses] = Decide(static_cast<uint8_t>(uses));
+    }
+};
+constexpr RoleTable kRoleTable;
+static_assert(use::kOther < 128, "the use bits fit the table");
+
 }  // namespace
 
 std::vector<Role> ComputeRoles(const ClassFile& cf)
 {
     std::vector<Role> roles(cf.pool.size(), Role::None);
-    if (!cf.parsed || cf.utf8Uses.size() != cf.pool.size())
+    if (!cf.parsed)
         return roles;
-    std::vector<uint8_t> isKey(cf.pool.size(), 0);
+    // Keys are marked first, straight in the result (a String's text is always a Utf8 entry);
+    // every other Utf8 entry then gets the role its uses give it.
     std::vector<int32_t> keys;
     std::u16string units;
     for (const CodeInfo& code : cf.codes)
-        MarkSwitchKeys(cf, code, keys, units, isKey);
-    MarkBootstrapKeys(cf, isKey);
+        MarkSwitchKeys(cf, code, keys, units, roles);
+    MarkBootstrapKeys(cf, roles);
+    const Constant* pool = cf.pool.data();
     for (size_t i = 1; i < cf.pool.size(); ++i) {
-        if (cf.pool[i].tag == Tag::Utf8)
-            roles[i] = Decide(cf.utf8Uses[i], isKey[i] != 0);
+        if (pool[i].tag == Tag::Utf8 && roles[i] != Role::Key)
+            roles[i] = kRoleTable.byUses[pool[i].uses & 0x7F];
     }
     return roles;
 }
@@ -103,13 +116,11 @@ ScanRoleMap::ScanRoleMap(const ClassFile& cf, const std::vector<Role>& roles)
     if (!cf.parsed || roles.size() != cf.pool.size())
         return;
     available_ = true;
-    offsets_.reserve(cf.pool.size());
-    roles_.reserve(cf.pool.size());
+    entries_.reserve(cf.pool.size());
+    const Constant* pool = cf.pool.data();
     for (size_t i = 1; i < cf.pool.size(); ++i) {
-        if (cf.pool[i].tag == Tag::Utf8) {
-            offsets_.push_back(cf.pool[i].offset);  // pool entries lie in file order
-            roles_.push_back(roles[i]);
-        }
+        if (pool[i].tag == Tag::Utf8)
+            entries_.push_back({pool[i].offset, roles[i]});  // pool entries lie in file order
     }
 }
 
@@ -120,10 +131,11 @@ std::optional<Role> ScanRoleMap::RoleAtRow(int64_t rowOffset) const noexcept
     const int64_t tagOffset = rowOffset - 1;
     if (tagOffset < 0 || tagOffset > int64_t{UINT32_MAX})
         return Role::None;
-    const auto hit = std::lower_bound(offsets_.begin(), offsets_.end(), static_cast<uint32_t>(tagOffset));
-    if (hit == offsets_.end() || *hit != tagOffset)
+    const auto hit = std::lower_bound(entries_.begin(), entries_.end(), static_cast<uint32_t>(tagOffset),
+                                      [](const Entry& e, uint32_t offset) { return e.offset < offset; });
+    if (hit == entries_.end() || hit->offset != tagOffset)
         return Role::None;
-    return roles_[static_cast<size_t>(hit - offsets_.begin())];
+    return hit->role;
 }
 
 std::vector<Role> ScanRoleMap::RolesOfRows(const StringList& list) const
@@ -131,18 +143,20 @@ std::vector<Role> ScanRoleMap::RolesOfRows(const StringList& list) const
     std::vector<Role> result;
     if (!available_)
         return result;
-    result.reserve(list.rows.size());
-    size_t at = 0;  // first Utf8 entry not before the previous row
+    result.resize(list.rows.size());
+    Role* out = result.data();
+    const Entry* const begin = entries_.data();
+    const Entry* const end = begin + entries_.size();
+    const Entry* at = begin;  // first Utf8 entry not before the previous row
     int64_t previous = -1;
     for (const StringRow& row : list.rows) {
         const int64_t tagOffset = int64_t{row.offset} - 1;
         if (tagOffset < previous)  // a new run of rising offsets starts
-            at = static_cast<size_t>(std::lower_bound(offsets_.begin(), offsets_.end(),
-                                                      static_cast<uint32_t>(std::max<int64_t>(tagOffset, 0))) -
-                                     offsets_.begin());
-        while (at < offsets_.size() && int64_t{offsets_[at]} < tagOffset)
+            at = std::lower_bound(begin, end, static_cast<uint32_t>(std::max<int64_t>(tagOffset, 0)),
+                                  [](const Entry& e, uint32_t offset) { return e.offset < offset; });
+        while (at != end && int64_t{at->offset} < tagOffset)
             ++at;
-        result.push_back(at < offsets_.size() && int64_t{offsets_[at]} == tagOffset ? roles_[at] : Role::None);
+        *out++ = at != end && int64_t{at->offset} == tagOffset ? at->role : Role::None;
         previous = tagOffset;
     }
     return result;

@@ -51,9 +51,12 @@ public:
     std::vector<Role> RolesOfRows(const StringList& list) const;
 
 private:
+    struct Entry {
+        uint32_t offset;  // 0-based tag offset of a Utf8 entry
+        Role role;
+    };
     bool available_ = false;
-    std::vector<uint32_t> offsets_;  // 0-based tag offsets of the Utf8 entries, ascending
-    std::vector<Role> roles_;
+    std::vector<Entry> entries_;  // the Utf8 entries, offsets ascending
 };
 
 }  // namespace cl::classfile

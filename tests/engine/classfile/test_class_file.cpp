@@ -393,4 +393,41 @@ TEST(ClassFileParse, EveryCutOfAValidFileIsTruncatedAndKeepsWhatWasRead)
     EXPECT_FALSE(ParseClassFile(nullptr, 0).parsed);
 }
 
+// The window parses its image without copying it and then patches that image; the model (and
+// any copy of it) must keep describing the class as it was opened, and both ways of parsing
+// must give the same model.
+TEST(ClassFileParse, AModelOfAnImageOutlivesChangesToTheImage)
+{
+    ClassFileBuilder b;
+    const uint16_t hello = b.String("Hello");
+    const uint16_t text = b.Utf8("Hello");  // the String's own text entry
+    b.Method("run", "()V", {b.Code({0x12, static_cast<uint8_t>(hello), 0xB1})});
+    const std::vector<uint8_t> bytes = b.Build();
+    cl::ByteString image(bytes.data(), static_cast<int32_t>(bytes.size()));
+
+    const ClassFile copied = Parse(bytes);
+    ClassFile shared = ParseClassFile(image);
+    ASSERT_TRUE(shared.parsed) << ReasonWord(shared.error) << " at " << shared.errorOffset;
+    EXPECT_EQ(static_cast<const void*>(shared.bytes.data()), static_cast<const void*>(image.View().data()))
+        << "the image's bytes are shared, not copied";
+    EXPECT_NE(copied.bytes.data(), bytes.data()) << "bytes given by pointer are copied";
+    ASSERT_EQ(shared.pool.size(), copied.pool.size());
+    for (size_t i = 1; i < copied.pool.size(); ++i) {
+        EXPECT_EQ(shared.pool[i].offset, copied.pool[i].offset) << i;
+        EXPECT_EQ(shared.pool[i].uses, copied.pool[i].uses) << i;
+        EXPECT_EQ(shared.Utf8Bytes(static_cast<uint16_t>(i)), copied.Utf8Bytes(static_cast<uint16_t>(i))) << i;
+    }
+
+    const ClassFile kept = shared;  // a copy shares the same storage
+    // The window writes "Jello" over the text and then drops its old image altogether.
+    image.ByteAt(static_cast<int32_t>(shared.pool[text].Utf8Offset()) + 1) = 'J';
+    EXPECT_EQ(image.View().substr(shared.pool[text].Utf8Offset(), 5), "Jello");
+    image = cl::ByteString("something else entirely");
+    EXPECT_EQ(shared.Utf8Bytes(text), "Hello");
+    EXPECT_EQ(kept.Utf8Bytes(text), "Hello");
+    ClassFile moved = std::move(shared);
+    EXPECT_EQ(moved.Utf8Bytes(text), "Hello");
+    EXPECT_EQ(moved.ClassName(moved.thisClass), copied.ClassName(copied.thisClass));
+}
+
 }  // namespace
