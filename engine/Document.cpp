@@ -53,10 +53,7 @@ void Document::ReadClassModel()
     rowRoles_.clear();
     if (!classModel_->parsed)
         return;
-    const classfile::ScanRoleMap map(*classModel_, classfile::ComputeRoles(*classModel_));
-    rowRoles_.reserve(rows_.rows.size());
-    for (const StringRow& row : rows_.rows)
-        rowRoles_.push_back(map.RoleAtRow(row.offset).value_or(classfile::Role::None));
+    rowRoles_ = classfile::ScanRoleMap(*classModel_, classfile::ComputeRoles(*classModel_)).RolesOfRows(rows_);
 }
 
 ReplaceOutcome Document::Replace(int row, const ByteString& text)
