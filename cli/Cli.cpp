@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <new>
 #include <optional>
 #include <ostream>
@@ -91,7 +92,8 @@ char* AppendEscaped(char* p, std::string_view text)
     using namespace cl::bytewords;
     // Nearly every caption holds none of them: it is copied in whole words.
     uint64_t special = 0;
-    ForEachWord(text.data(), text.size(), [&](uint64_t x) { special |= BytesBelow(x, '\r' + 1) | BytesEqual(x, '\\'); });
+    ForEachWord(text.data(), text.size(),
+                [&](uint64_t x) { special |= BytesBelow(x, '\r' + 1) | BytesEqual(x, '\\'); });
     if (special == 0) {
         CopyWords(p, text.data(), text.size());
         return p + text.size();
@@ -109,6 +111,62 @@ char* AppendEscaped(char* p, std::string_view text)
     return p;
 }
 
+// "00" to "99", for writing a number two digits at a time.
+constexpr char kDigitPairs[] =
+    "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243444546"
+    "4748495051525354555657585960616263646566676869707172737475767778798081828384858687888990919293"
+    "949596979899";
+
+// The decimal text of the offsets of a listing. The offsets of a scan rise by a few bytes a row,
+// so all but the last four digits mostly stay what they were: their text is kept, and only the
+// last four are written anew, two at a time from a table.
+class OffsetText {
+public:
+    // Writes `value` at p and returns the end; sixteen bytes of room are needed.
+    char* Write(char* p, int32_t value)
+    {
+        if (value < 10000)
+            return std::to_chars(p, p + 12, value).ptr;
+        const auto v = static_cast<uint32_t>(value);
+        const uint32_t high = v / 10000;
+        const uint32_t low = v % 10000;
+        if (high != high_) {
+            high_ = high;
+            highSize_ = static_cast<std::size_t>(std::to_chars(highText_, highText_ + 8, high).ptr - highText_);
+        }
+        std::memcpy(p, highText_, 8);  // whole, and cut to size by the returned end
+        p += highSize_;
+        std::memcpy(p, kDigitPairs + 2 * (low / 100), 2);
+        std::memcpy(p + 2, kDigitPairs + 2 * (low % 100), 2);
+        return p + 4;
+    }
+
+private:
+    uint32_t high_ = UINT32_MAX;  // no offset has this many ten thousands
+    char highText_[8] = {};       // at most six digits
+    std::size_t highSize_ = 0;
+};
+
+// The byte lengths a found string can have, each with its tab, four bytes to copy at once.
+struct LengthTexts {
+    char text[256][4] = {};
+    uint8_t size[256] = {};
+    constexpr LengthTexts()
+    {
+        for (int n = 0; n < 256; ++n) {
+            int k = 0;
+            if (n >= 100)
+                text[n][k++] = static_cast<char>('0' + n / 100);
+            if (n >= 10)
+                text[n][k++] = static_cast<char>('0' + n / 10 % 10);
+            text[n][k++] = static_cast<char>('0' + n % 10);
+            text[n][k++] = '\t';
+            size[n] = static_cast<uint8_t>(k);
+        }
+    }
+};
+constexpr LengthTexts kLengthTexts;
+
 // The lines of `list`, gathered in one buffer that is written in large pieces rather than with
 // a stream call per field: a listing of millions of rows is mostly this.
 class ListWriter {
@@ -121,24 +179,34 @@ public:
               const char* role = nullptr)
     {
         const std::string_view roleWord = role == nullptr ? std::string_view() : std::string_view(role);
-        const std::size_t most = 40 + 2 * caption.size() + roleWord.size();
+        const std::size_t most = 48 + 2 * caption.size() + roleWord.size();
         if (used_ + most > buffer_.size()) {
             Flush();
             if (most > buffer_.size())
                 buffer_.resize(most);
         }
-        char* p = buffer_.data() + used_;
-        p = std::to_chars(p, p + 12, offset).ptr;
-        *p++ = '\t';
-        p = std::to_chars(p, p + 12, byteLength).ptr;
-        *p++ = '\t';
-        *p++ = status == cl::RowStatus::Suspicious ? '1' : '2';
-        *p++ = '\t';
+        char* p = Head(buffer_.data() + used_, offset, byteLength, status);
         p = AppendEscaped(p, caption);
         if (role != nullptr) {
             *p++ = '\t';
             p = std::copy(roleWord.begin(), roleWord.end(), p);
         }
+        *p++ = '\n';
+        used_ = static_cast<std::size_t>(p - buffer_.data());
+    }
+
+    // The same line for a caption known to hold no byte that needs writing out, and no role.
+    void PlainLine(int32_t offset, int32_t byteLength, cl::RowStatus status, std::string_view caption)
+    {
+        const std::size_t most = 48 + caption.size();
+        if (used_ + most > buffer_.size()) {
+            Flush();
+            if (most > buffer_.size())
+                buffer_.resize(most);
+        }
+        char* p = Head(buffer_.data() + used_, offset, byteLength, status);
+        cl::bytewords::CopyWords(p, caption.data(), caption.size());
+        p += caption.size();
         *p++ = '\n';
         used_ = static_cast<std::size_t>(p - buffer_.data());
     }
@@ -150,10 +218,28 @@ public:
     }
 
 private:
+    // offset<TAB>byteLength<TAB>status<TAB> at p; returns the end. Room for 32 bytes is needed.
+    char* Head(char* p, int32_t offset, int32_t byteLength, cl::RowStatus status)
+    {
+        p = offsetText_.Write(p, offset);
+        *p++ = '\t';
+        if (byteLength >= 0 && byteLength < 256) {
+            std::memcpy(p, kLengthTexts.text[byteLength], 4);
+            p += kLengthTexts.size[byteLength];
+        } else {
+            p = std::to_chars(p, p + 12, byteLength).ptr;
+            *p++ = '\t';
+        }
+        *p++ = status == cl::RowStatus::Suspicious ? '1' : '2';
+        *p++ = '\t';
+        return p;
+    }
+
     static constexpr std::size_t kBufferSize = std::size_t{1} << 20;
     std::ostream& out_;
     std::string buffer_;
     std::size_t used_ = 0;
+    OffsetText offsetText_;
 };
 
 // Decimal digits only: no sign, no spaces, no hexadecimal.
@@ -228,22 +314,38 @@ std::optional<int> Load(const Options& options, const char* argv0, cl::OpenAcces
     return std::nullopt;
 }
 
+// One row of a list: its offset, length and status, with the caption converted to UTF-8 when it
+// is not plain ASCII (which is its own caption, in the code page and in UTF-8). One look at the
+// bytes tells both that and whether any needs writing out.
+void WriteFoundRow(ListWriter& writer, std::string& caption, int32_t offset, std::string_view bytes,
+                   cl::RowStatus status)
+{
+    using namespace cl::bytewords;
+    uint64_t high = 0;
+    uint64_t special = 0;
+    ForEachWord(bytes.data(), bytes.size(), [&](uint64_t x) {
+        high |= x;
+        special |= BytesBelow(x, '\r' + 1) | BytesEqual(x, '\\');
+    });
+    if ((high & kHigh) == 0) {
+        if (special == 0)
+            writer.PlainLine(offset, static_cast<int32_t>(bytes.size()), status, bytes);
+        else
+            writer.Line(offset, static_cast<int32_t>(bytes.size()), status, bytes);
+        return;
+    }
+    caption.clear();
+    cl::AppendCaptionAsUtf8(bytes, caption);
+    writer.Line(offset, static_cast<int32_t>(bytes.size()), status, caption);
+}
+
 // Prints the rows found by a scan as they come.
 class ListSink : public cl::RowSink {
 public:
     explicit ListSink(ListWriter& writer) : writer_(writer) {}
     void Row(int32_t offset, std::string_view bytes, cl::RowStatus status) override
     {
-        using namespace cl::bytewords;
-        uint64_t high = 0;
-        ForEachWord(bytes.data(), bytes.size(), [&](uint64_t x) { high |= x & kHigh; });
-        if (high == 0) {  // ASCII is its own caption, in the code page and in UTF-8
-            writer_.Line(offset, static_cast<int32_t>(bytes.size()), status, bytes);
-            return;
-        }
-        caption_.clear();
-        cl::AppendCaptionAsUtf8(bytes, caption_);
-        writer_.Line(offset, static_cast<int32_t>(bytes.size()), status, caption_);
+        WriteFoundRow(writer_, caption_, offset, bytes, status);
     }
 
 private:
@@ -271,8 +373,7 @@ int RunList(const Options& options, const char* argv0, cl::FileSystem& fs, std::
             else
                 caption = cl::Utf8FromAnsi(row.Caption());
             const std::optional<cl::classfile::Role> role = document.RoleOfRow(i);
-            writer.Line(row.offset, row.byteLength, row.status, caption,
-                        role ? cl::classfile::RoleWord(*role) : "-");
+            writer.Line(row.offset, row.byteLength, row.status, caption, role ? cl::classfile::RoleWord(*role) : "-");
         }
     } else {
         ListSink sink(writer);
@@ -364,9 +465,8 @@ int RunReplace(const Options& options, const char* argv0, cl::FileSystem& fs, st
             return kCliFileError;
         }
         if (!options.force) {
-            err << "INDEX " << r.index << " 是 " << cl::classfile::RoleWord(*role) << "（"
-                << cltext::RoleName(*role) << "）：" << cltext::RoleConsequence(*role)
-                << "如确要替换，请加上 --force。\n";
+            err << "INDEX " << r.index << " 是 " << cl::classfile::RoleWord(*role) << "（" << cltext::RoleName(*role)
+                << "）：" << cltext::RoleConsequence(*role) << "如确要替换，请加上 --force。\n";
             return kCliFileError;
         }
     }
