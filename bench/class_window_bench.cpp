@@ -5,7 +5,7 @@
 // share is that time against the rest of the open. Best of several rounds, one run.
 // Usage: class_window_bench [JAR] [ROUNDS]
 
-#include "Dialogs.h"
+#include "BenchDialogs.h"
 #include "FileOps.h"
 #include "Main.h"
 #include "Scanner.h"
@@ -28,24 +28,6 @@
 #include <vector>
 
 namespace {
-
-class BenchDialogs : public Dialogs {
-public:
-    QString file;
-    Answer Ask(QWidget*, const QString&, const QString&, Answer) override { return Answer::No; }
-    Answer AskYesNo(QWidget*, const QString&, const QString&, Answer) override { return Answer::No; }
-    void ShowError(QWidget*, const QString& text, const QString&) override
-    {
-        std::fprintf(stderr, "error: %s\n", qPrintable(text));
-    }
-    void ShowStop(QWidget*, const QString& text, const QString&) override
-    {
-        std::fprintf(stderr, "stop: %s\n", qPrintable(text));
-    }
-    std::optional<QString> OpenFile(QWidget*, FileDialogSpec&) override { return file; }
-    std::optional<QString> SaveFile(QWidget*, FileDialogSpec&) override { return std::nullopt; }
-    void ShowModal(QDialog*) override {}
-};
 
 std::vector<std::string> LoadClasses(const char* jar)
 {

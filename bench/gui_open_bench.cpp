@@ -3,6 +3,7 @@
 // typing into the replacement box, replacing and saving. Prints one line per step.
 // Runs offscreen unless QT_QPA_PLATFORM says otherwise. Usage: gui_open_bench [folder]
 
+#include "BenchDialogs.h"
 #include "Main.h"
 #include "StringListModel.h"
 
@@ -21,33 +22,6 @@
 #include <cstring>
 
 namespace {
-
-// Answers the open dialog with one preset file and reports anything else on stderr.
-class BenchDialogs : public Dialogs {
-public:
-    QString file;
-    Answer Ask(QWidget*, const QString& text, const QString&, Answer) override
-    {
-        std::fprintf(stderr, "unexpected question: %s\n", qPrintable(text));
-        return Answer::Cancel;
-    }
-    Answer AskYesNo(QWidget*, const QString& text, const QString&, Answer) override
-    {
-        std::fprintf(stderr, "unexpected question: %s\n", qPrintable(text));
-        return Answer::No;
-    }
-    void ShowError(QWidget*, const QString& text, const QString&) override
-    {
-        std::fprintf(stderr, "error: %s\n", qPrintable(text));
-    }
-    void ShowStop(QWidget*, const QString& text, const QString&) override
-    {
-        std::fprintf(stderr, "stop: %s\n", qPrintable(text));
-    }
-    std::optional<QString> OpenFile(QWidget*, FileDialogSpec&) override { return file; }
-    std::optional<QString> SaveFile(QWidget*, FileDialogSpec&) override { return std::nullopt; }
-    void ShowModal(QDialog*) override {}
-};
 
 // Strings of 20 to 40 bytes, ASCII and Chinese mixed, each after a zero byte and a length.
 QByteArray MakePack(qsizetype targetSize, int* strings)
