@@ -7,9 +7,14 @@
 #include "CodePage.h"
 #include "FileSystem.h"
 
+#include <cstdint>
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 namespace cl {
 
@@ -186,12 +191,28 @@ FileError TooLargeError(const std::string& path, uint64_t size)
 }
 
 // Reads exactly `size` bytes from the start of `in` into `bytes`.
+// A file of many megabytes is read into memory that the system otherwise hands out (and
+// faults in) four kilobytes at a time; asked for in two-megabyte pages, the read costs a
+// fraction of the page faults. Only a hint: where it is not taken nothing changes.
+void AskForLargePages([[maybe_unused]] uint8_t* data, [[maybe_unused]] std::size_t size)
+{
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    constexpr std::uintptr_t kLarge = std::uintptr_t{2} << 20;
+    const auto start = reinterpret_cast<std::uintptr_t>(data);
+    const std::uintptr_t first = (start + kLarge - 1) & ~(kLarge - 1);
+    const std::uintptr_t last = (start + size) & ~(kLarge - 1);
+    if (last > first)
+        madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#endif
+}
+
 std::optional<FileError> ReadExactly(FileHandle& in, const std::string& path, uint64_t size, ByteString& bytes)
 {
     ByteString buffer;
     if (size > 0) {
         buffer.SetByteLength(static_cast<int32_t>(size));
         uint8_t* p = buffer.Bytes();
+        AskForLargePages(p, static_cast<std::size_t>(size));
         uint64_t total = 0;
         while (total < size) {
             std::size_t done = 0;
