@@ -22,6 +22,12 @@
 
 #include <algorithm>
 #include <charconv>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <cstring>
 #include <new>
 #include <optional>
@@ -339,18 +345,149 @@ void WriteFoundRow(ListWriter& writer, std::string& caption, int32_t offset, std
     writer.Line(offset, static_cast<int32_t>(bytes.size()), status, caption);
 }
 
-// Prints the rows found by a scan as they come.
+// Prints the rows found by a scan, on a second thread: the scan only notes where each row is,
+// in batches, and the other thread turns the batches into lines and writes them, in the order
+// they were found. The scan itself cannot be split (a string may start anywhere, so where one
+// ends decides where the next is looked for), but turning rows into text, which costs about as
+// much, can run beside it. Without a second thread the rows are printed on the scan's thread.
 class ListSink : public cl::RowSink {
 public:
-    explicit ListSink(ListWriter& writer) : writer_(writer) {}
+    explicit ListSink(ListWriter& writer) : writer_(writer)
+    {
+        filling_.reserve(kBatchRows);
+        try {
+            worker_ = std::thread([this] { Work(); });
+        } catch (const std::system_error&) {
+            // no thread to be had: Row prints each row itself
+        }
+    }
+    ListSink(const ListSink&) = delete;
+    ListSink& operator=(const ListSink&) = delete;
+    ~ListSink() override
+    {
+        if (worker_.joinable()) {
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                stopping_ = true;
+            }
+            changed_.notify_all();
+            worker_.join();
+        }
+    }
+
     void Row(int32_t offset, std::string_view bytes, cl::RowStatus status) override
     {
-        WriteFoundRow(writer_, caption_, offset, bytes, status);
+        if (!worker_.joinable()) {
+            WriteFoundRow(writer_, caption_, offset, bytes, status);
+            return;
+        }
+        const uint32_t suspicious = status == cl::RowStatus::Suspicious ? kSuspiciousBit : 0;
+        filling_.push_back({bytes.data(), offset, static_cast<uint32_t>(bytes.size()) | suspicious});
+        if (filling_.size() == kBatchRows)
+            Hand();
+    }
+
+    // Waits until every row has been written to the writer (not yet flushed); rethrows what
+    // went wrong on the other thread.
+    void Finish()
+    {
+        if (!worker_.joinable())
+            return;
+        if (!filling_.empty())
+            Hand();
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stopping_ = true;
+        }
+        changed_.notify_all();
+        worker_.join();
+        if (failure_)
+            std::rethrow_exception(failure_);
     }
 
 private:
+    // Sixteen bytes a row: the status rides in the top bit of the length, which the length of a
+    // string in an image (whose size fits an int32_t) never uses.
+    struct Pending {
+        const char* bytes;
+        int32_t offset;
+        uint32_t lengthAndStatus;
+    };
+    static constexpr uint32_t kSuspiciousBit = uint32_t{1} << 31;
+    using Batch = std::vector<Pending>;
+    // Batches small enough that the two threads start together and that a few in flight cost
+    // little memory next to the image, large enough that handing one over costs nothing.
+    static constexpr std::size_t kBatchRows = 16384;
+    static constexpr std::size_t kMostWaiting = 4;
+
+    // Gives the filled batch to the other thread, waiting while it is well behind.
+    void Hand()
+    {
+        Batch next;
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            changed_.wait(lock, [&] { return waiting_.size() < kMostWaiting || failed_; });
+            if (failed_) {  // the other thread has stopped: the rows go nowhere
+                filling_.clear();
+                return;
+            }
+            waiting_.push_back(std::move(filling_));
+            if (!spare_.empty()) {
+                next = std::move(spare_.back());
+                spare_.pop_back();
+            }
+        }
+        changed_.notify_all();
+        filling_ = std::move(next);
+        filling_.clear();
+        filling_.reserve(kBatchRows);
+    }
+
+    void Work()
+    {
+        std::string caption;
+        try {
+            for (;;) {
+                Batch batch;
+                {
+                    std::unique_lock<std::mutex> lock(mutex_);
+                    changed_.wait(lock, [&] { return !waiting_.empty() || stopping_; });
+                    if (waiting_.empty())
+                        return;
+                    batch = std::move(waiting_.front());
+                    waiting_.pop_front();
+                }
+                changed_.notify_all();
+                for (const Pending& row : batch) {
+                    const std::size_t length = row.lengthAndStatus & ~kSuspiciousBit;
+                    const cl::RowStatus status =
+                        (row.lengthAndStatus & kSuspiciousBit) != 0 ? cl::RowStatus::Suspicious : cl::RowStatus::Plain;
+                    WriteFoundRow(writer_, caption, row.offset, std::string_view(row.bytes, length), status);
+                }
+                batch.clear();
+                std::lock_guard<std::mutex> lock(mutex_);
+                spare_.push_back(std::move(batch));
+            }
+        } catch (...) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            failure_ = std::current_exception();
+            failed_ = true;
+            waiting_.clear();
+        }
+        changed_.notify_all();
+    }
+
     ListWriter& writer_;
-    std::string caption_;
+    std::string caption_;  // for rows printed on the scan's thread
+    Batch filling_;        // the scan's thread only
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Batch> waiting_;
+    std::vector<Batch> spare_;
+    bool stopping_ = false;
+    bool failed_ = false;
+    std::exception_ptr failure_;
+    std::thread worker_;  // last: started once everything it uses exists
 };
 
 int RunList(const Options& options, const char* argv0, cl::FileSystem& fs, std::ostream& out, std::ostream& err)
@@ -386,6 +523,7 @@ int RunList(const Options& options, const char* argv0, cl::FileSystem& fs, std::
             // A pattern cut short by the end of the file: the rows found before it are printed.
             loaded.rangeError = true;
         }
+        sink.Finish();
     }
     writer.Flush();
     out.flush();
