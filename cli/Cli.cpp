@@ -25,6 +25,7 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -177,7 +178,9 @@ constexpr LengthTexts kLengthTexts;
 // a stream call per field: a listing of millions of rows is mostly this.
 class ListWriter {
 public:
-    explicit ListWriter(std::ostream& out) : out_(out), buffer_(kBufferSize, '\0') {}
+    explicit ListWriter(std::ostream& out) : out_(&out), buffer_(kBufferSize, '\0') {}
+    // Lines kept, for whoever takes Text(), instead of written to a stream.
+    ListWriter() = default;
 
     // offset<TAB>byteLength<TAB>status<TAB>caption[<TAB>role]<LF>, with backslash, tab, CR, LF
     // and zero in the caption written out, so that one row stays one line.
@@ -185,13 +188,7 @@ public:
               const char* role = nullptr)
     {
         const std::string_view roleWord = role == nullptr ? std::string_view() : std::string_view(role);
-        const std::size_t most = 48 + 2 * caption.size() + roleWord.size();
-        if (used_ + most > buffer_.size()) {
-            Flush();
-            if (most > buffer_.size())
-                buffer_.resize(most);
-        }
-        char* p = Head(buffer_.data() + used_, offset, byteLength, status);
+        char* p = Head(Room(48 + 2 * caption.size() + roleWord.size()), offset, byteLength, status);
         p = AppendEscaped(p, caption);
         if (role != nullptr) {
             *p++ = '\t';
@@ -204,13 +201,7 @@ public:
     // The same line for a caption known to hold no byte that needs writing out, and no role.
     void PlainLine(int32_t offset, int32_t byteLength, cl::RowStatus status, std::string_view caption)
     {
-        const std::size_t most = 48 + caption.size();
-        if (used_ + most > buffer_.size()) {
-            Flush();
-            if (most > buffer_.size())
-                buffer_.resize(most);
-        }
-        char* p = Head(buffer_.data() + used_, offset, byteLength, status);
+        char* p = Head(Room(48 + caption.size()), offset, byteLength, status);
         cl::bytewords::CopyWords(p, caption.data(), caption.size());
         p += caption.size();
         *p++ = '\n';
@@ -219,11 +210,28 @@ public:
 
     void Flush()
     {
-        out_.write(buffer_.data(), static_cast<std::streamsize>(used_));
+        if (out_ != nullptr)
+            out_->write(buffer_.data(), static_cast<std::streamsize>(used_));
         used_ = 0;
     }
 
+    // The lines not yet written; Clear() forgets them.
+    std::string_view Text() const { return {buffer_.data(), used_}; }
+    void Clear() { used_ = 0; }
+
 private:
+    // Where `most` more bytes fit: after the lines so far, written out first if there is a stream.
+    char* Room(std::size_t most)
+    {
+        if (used_ + most > buffer_.size()) {
+            if (out_ != nullptr)
+                Flush();
+            if (used_ + most > buffer_.size())
+                buffer_.resize(std::max(2 * buffer_.size(), used_ + most));
+        }
+        return buffer_.data() + used_;
+    }
+
     // offset<TAB>byteLength<TAB>status<TAB> at p; returns the end. Room for 32 bytes is needed.
     char* Head(char* p, int32_t offset, int32_t byteLength, cl::RowStatus status)
     {
@@ -242,7 +250,7 @@ private:
     }
 
     static constexpr std::size_t kBufferSize = std::size_t{1} << 20;
-    std::ostream& out_;
+    std::ostream* out_ = nullptr;
     std::string buffer_;
     std::size_t used_ = 0;
     OffsetText offsetText_;
@@ -345,16 +353,19 @@ void WriteFoundRow(ListWriter& writer, std::string& caption, int32_t offset, std
     writer.Line(offset, static_cast<int32_t>(bytes.size()), status, caption);
 }
 
-// Prints the rows found by a scan, on a second thread: the scan only notes where each row is,
-// in batches, and the other thread turns the batches into lines and writes them, in the order
-// they were found. The scan itself cannot be split (a string may start anywhere, so where one
-// ends decides where the next is looked for), but turning rows into text, which costs about as
-// much, can run beside it. Without a second thread the rows are printed on the scan's thread.
+// Prints the rows found by a scan with two threads: the scan notes where each row is, in
+// batches, and a second thread turns the batches into text; when it falls behind, the scan's
+// thread turns the oldest waiting batch into text itself. Whoever finishes a batch writes the
+// finished ones at the front, one writer at a time, so the lines come out in the order found.
+// The scan itself cannot be split (a string may start anywhere, so where one ends decides where
+// the next is looked for), but turning rows into text, which costs more, is shared. Without a
+// second thread the rows are printed on the scan's thread as they come.
 class ListSink : public cl::RowSink {
 public:
-    explicit ListSink(ListWriter& writer) : writer_(writer)
+    ListSink(ListWriter& writer, std::ostream& out) : writer_(writer), out_(out)
     {
-        filling_.reserve(kBatchRows);
+        filling_ = std::make_unique<Batch>();
+        filling_->rows.reserve(kBatchRows);
         try {
             worker_ = std::thread([this] { Work(); });
         } catch (const std::system_error&) {
@@ -363,17 +374,7 @@ public:
     }
     ListSink(const ListSink&) = delete;
     ListSink& operator=(const ListSink&) = delete;
-    ~ListSink() override
-    {
-        if (worker_.joinable()) {
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                stopping_ = true;
-            }
-            changed_.notify_all();
-            worker_.join();
-        }
-    }
+    ~ListSink() override { Stop(); }
 
     void Row(int32_t offset, std::string_view bytes, cl::RowStatus status) override
     {
@@ -382,25 +383,22 @@ public:
             return;
         }
         const uint32_t suspicious = status == cl::RowStatus::Suspicious ? kSuspiciousBit : 0;
-        filling_.push_back({bytes.data(), offset, static_cast<uint32_t>(bytes.size()) | suspicious});
-        if (filling_.size() == kBatchRows)
+        filling_->rows.push_back({bytes.data(), offset, static_cast<uint32_t>(bytes.size()) | suspicious});
+        if (filling_->rows.size() == kBatchRows)
             Hand();
     }
 
-    // Waits until every row has been written to the writer (not yet flushed); rethrows what
-    // went wrong on the other thread.
+    // Waits until every row has been written out; rethrows what went wrong on the other thread.
     void Finish()
     {
         if (!worker_.joinable())
             return;
-        if (!filling_.empty())
+        if (!filling_->rows.empty())
             Hand();
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            stopping_ = true;
+        while (FormatOldestWaiting()) {
         }
-        changed_.notify_all();
-        worker_.join();
+        Stop();
+        Complete(nullptr);  // anything finished but not yet written (nothing, normally)
         if (failure_)
             std::rethrow_exception(failure_);
     }
@@ -414,33 +412,96 @@ private:
         uint32_t lengthAndStatus;
     };
     static constexpr uint32_t kSuspiciousBit = uint32_t{1} << 31;
-    using Batch = std::vector<Pending>;
-    // Batches small enough that the two threads start together and that a few in flight cost
+    struct Batch {
+        std::vector<Pending> rows;
+        ListWriter text;  // the rows' lines, once taken
+        bool taken = false;
+        bool done = false;
+    };
+    // Batches small enough that the two threads start together and that the few in flight cost
     // little memory next to the image, large enough that handing one over costs nothing.
     static constexpr std::size_t kBatchRows = 16384;
-    static constexpr std::size_t kMostWaiting = 4;
+    static constexpr std::size_t kMostWaiting = 2;
 
-    // Gives the filled batch to the other thread, waiting while it is well behind.
+    // Queues the filled batch; when the other thread is behind, formats the oldest waiting one.
     void Hand()
     {
-        Batch next;
+        std::size_t waiting = 0;
         {
-            std::unique_lock<std::mutex> lock(mutex_);
-            changed_.wait(lock, [&] { return waiting_.size() < kMostWaiting || failed_; });
+            std::lock_guard<std::mutex> lock(mutex_);
             if (failed_) {  // the other thread has stopped: the rows go nowhere
-                filling_.clear();
+                filling_->rows.clear();
                 return;
             }
-            waiting_.push_back(std::move(filling_));
+            queue_.push_back(std::move(filling_));
+            for (const auto& batch : queue_)
+                waiting += batch->taken ? 0 : 1;
             if (!spare_.empty()) {
-                next = std::move(spare_.back());
+                filling_ = std::move(spare_.back());
                 spare_.pop_back();
             }
         }
         changed_.notify_all();
-        filling_ = std::move(next);
-        filling_.clear();
-        filling_.reserve(kBatchRows);
+        if (!filling_) {
+            filling_ = std::make_unique<Batch>();
+            filling_->rows.reserve(kBatchRows);
+        }
+        if (waiting > kMostWaiting)
+            FormatOldestWaiting();
+    }
+
+    // Takes the oldest batch nobody has taken and formats it; false when there is none.
+    bool FormatOldestWaiting()
+    {
+        Batch* batch = nullptr;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            for (const auto& waiting : queue_) {
+                if (!waiting->taken) {
+                    batch = waiting.get();
+                    batch->taken = true;
+                    break;
+                }
+            }
+        }
+        if (batch == nullptr)
+            return false;
+        Format(*batch, caption_);
+        Complete(batch);
+        return true;
+    }
+
+    static void Format(Batch& batch, std::string& caption)
+    {
+        batch.text.Clear();
+        for (const Pending& row : batch.rows) {
+            const std::size_t length = row.lengthAndStatus & ~kSuspiciousBit;
+            const cl::RowStatus status =
+                (row.lengthAndStatus & kSuspiciousBit) != 0 ? cl::RowStatus::Suspicious : cl::RowStatus::Plain;
+            WriteFoundRow(batch.text, caption, row.offset, std::string_view(row.bytes, length), status);
+        }
+    }
+
+    // Marks `batch` (if any) finished and writes the finished batches at the front of the queue,
+    // unless another thread is writing them already: it looks at the front again when it is done.
+    void Complete(Batch* batch)
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (batch != nullptr)
+            batch->done = true;
+        while (!writing_ && !queue_.empty() && queue_.front()->done) {
+            std::unique_ptr<Batch> front = std::move(queue_.front());
+            queue_.pop_front();
+            writing_ = true;
+            lock.unlock();
+            const std::string_view text = front->text.Text();
+            out_.write(text.data(), static_cast<std::streamsize>(text.size()));
+            front->rows.clear();
+            front->taken = front->done = false;
+            lock.lock();
+            writing_ = false;
+            spare_.push_back(std::move(front));
+        }
     }
 
     void Work()
@@ -448,42 +509,53 @@ private:
         std::string caption;
         try {
             for (;;) {
-                Batch batch;
+                Batch* batch = nullptr;
                 {
                     std::unique_lock<std::mutex> lock(mutex_);
-                    changed_.wait(lock, [&] { return !waiting_.empty() || stopping_; });
-                    if (waiting_.empty())
+                    changed_.wait(lock, [&] {
+                        for (const auto& waiting : queue_) {
+                            if (!waiting->taken) {
+                                batch = waiting.get();
+                                return true;
+                            }
+                        }
+                        return stopping_;
+                    });
+                    if (batch == nullptr)
                         return;
-                    batch = std::move(waiting_.front());
-                    waiting_.pop_front();
+                    batch->taken = true;
                 }
-                changed_.notify_all();
-                for (const Pending& row : batch) {
-                    const std::size_t length = row.lengthAndStatus & ~kSuspiciousBit;
-                    const cl::RowStatus status =
-                        (row.lengthAndStatus & kSuspiciousBit) != 0 ? cl::RowStatus::Suspicious : cl::RowStatus::Plain;
-                    WriteFoundRow(writer_, caption, row.offset, std::string_view(row.bytes, length), status);
-                }
-                batch.clear();
-                std::lock_guard<std::mutex> lock(mutex_);
-                spare_.push_back(std::move(batch));
+                Format(*batch, caption);
+                Complete(batch);
             }
         } catch (...) {
             std::lock_guard<std::mutex> lock(mutex_);
             failure_ = std::current_exception();
             failed_ = true;
-            waiting_.clear();
         }
-        changed_.notify_all();
     }
 
-    ListWriter& writer_;
-    std::string caption_;  // for rows printed on the scan's thread
-    Batch filling_;        // the scan's thread only
+    void Stop()
+    {
+        if (!worker_.joinable())
+            return;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stopping_ = true;
+        }
+        changed_.notify_all();
+        worker_.join();
+    }
+
+    ListWriter& writer_;   // for rows printed on the scan's thread
+    std::ostream& out_;    // for batches
+    std::string caption_;  // the scan's thread's
+    std::unique_ptr<Batch> filling_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::deque<Batch> waiting_;
-    std::vector<Batch> spare_;
+    std::deque<std::unique_ptr<Batch>> queue_;  // in the order found, until written
+    std::vector<std::unique_ptr<Batch>> spare_;
+    bool writing_ = false;
     bool stopping_ = false;
     bool failed_ = false;
     std::exception_ptr failure_;
@@ -513,7 +585,7 @@ int RunList(const Options& options, const char* argv0, cl::FileSystem& fs, std::
             writer.Line(row.offset, row.byteLength, row.status, caption, role ? cl::classfile::RoleWord(*role) : "-");
         }
     } else {
-        ListSink sink(writer);
+        ListSink sink(writer, out);
         try {
             if (options.pack)
                 cl::StreamPackImage(document.Image(), loaded.filter, sink);
