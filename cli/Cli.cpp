@@ -16,6 +16,7 @@
 #include "ProgramCommands.h"
 #include "Replace.h"
 #include "RoleText.h"
+#include "ScanLoops.h"
 #include "Scanner.h"
 #include "StringList.h"
 #include "Utf8.h"
@@ -360,7 +361,7 @@ void WriteFoundRow(ListWriter& writer, std::string& caption, int32_t offset, std
 // The scan itself cannot be split (a string may start anywhere, so where one ends decides where
 // the next is looked for), but turning rows into text, which costs more, is shared. Without a
 // second thread the rows are printed on the scan's thread as they come.
-class ListSink : public cl::RowSink {
+class ListSink final : public cl::RowSink {
 public:
     ListSink(ListWriter& writer, std::ostream& out) : writer_(writer), out_(out)
     {
@@ -587,10 +588,15 @@ int RunList(const Options& options, const char* argv0, cl::FileSystem& fs, std::
     } else {
         ListSink sink(writer, out);
         try {
+            // The scan loops themselves, so that each row reaches the sink without a call
+            // through a pointer.
+            auto row = [&](int32_t offset, std::string_view found, cl::RowStatus status) {
+                sink.Row(offset, found, status);
+            };
             if (options.pack)
-                cl::StreamPackImage(document.Image(), loaded.filter, sink);
+                cl::detail::PackScan(document.Image(), row);
             else
-                cl::StreamClassImage(document.Image(), loaded.filter, sink);
+                cl::detail::ClassScan(document.Image(), loaded.filter, row);
         } catch (const cl::RangeError&) {
             // A pattern cut short by the end of the file: the rows found before it are printed.
             loaded.rangeError = true;
