@@ -137,6 +137,50 @@ TEST_F(List, RangeErrorPrintsTheRowsFoundBeforeItAndExitsWithThree)
     EXPECT_EQ(run.err, "Range check error.\n");
 }
 
+// Enough rows for the listing to pass through many batches, with offsets of one to seven digits
+// and lengths of one to three: the lines must come out as written one by one, in file order,
+// with the suspicious rows after the last plain one.
+TEST_F(List, ManyRowsComeOutInFileOrderWithSuspiciousRowsLast)
+{
+    std::string classImage;
+    std::string packImage;
+    std::string plainLines;
+    std::string suspiciousLines;
+    std::string packLines;
+    for (int i = 0; i < 70000; ++i) {
+        std::string text = "row" + std::to_string(i);
+        std::string caption = text;
+        if (i % 97 == 0) {
+            text = caption = "Hello";  // in the word list
+        } else if (i % 1000 == 1) {
+            text = caption = std::string(static_cast<std::size_t>(150 + i % 100), static_cast<char>('a' + i % 26));
+        } else if (i % 31 == 2) {
+            text = "tab\there";
+            caption = "tab\\there";
+        }
+        const std::string fields = "\t" + std::to_string(text.size()) + "\t";
+        // Class rows are at the 1-based position of their tag byte, pack rows at the 0-based
+        // position of their zero byte.
+        const std::string classLine = std::to_string(classImage.size() + 1) + fields;
+        (text == "Hello" ? suspiciousLines : plainLines) +=
+            classLine + (text == "Hello" ? "1\t" : "2\t") + caption + "\n";
+        packLines += std::to_string(packImage.size()) + fields + "2\t" + caption + "\n";
+        classImage += Entry(text) + "\x02\x03";  // two bytes that start nothing
+        packImage += PackEntry(text) + "\x02\x03";
+    }
+    Write(Path("A.class"), classImage);
+    Write(Path("pack.lng"), packImage);
+    Write(Path("words.ini"), "Hello\n");
+
+    CliRun run = Run({"list", "--filter", Path("words.ini"), Path("A.class")});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, plainLines + suspiciousLines);
+
+    run = Run({"list", "--pack", "--filter", Path("words.ini"), Path("pack.lng")});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, packLines);
+}
+
 class Usage : public CliFixture {};
 
 TEST_F(Usage, WrongUsageExitsWithTwoAndShowsTheUsage)
