@@ -31,22 +31,22 @@ inline std::string BuildZip(const std::vector<ZipSpec>& specs, time_t mtime = 15
     zip_t* archive = zip_open_from_source(target, ZIP_TRUNCATE, &error);
     std::vector<std::string> keep(specs.size());
     for (std::size_t i = 0; i < specs.size(); ++i) {
-        const ZipSpec& spec = specs[i];
+        const ZipSpec& want = specs[i];
         zip_int64_t index = 0;
-        if (!spec.name.empty() && spec.name.back() == '/') {
-            index = zip_dir_add(archive, spec.name.c_str(), ZIP_FL_ENC_UTF_8);
+        if (!want.name.empty() && want.name.back() == '/') {
+            index = zip_dir_add(archive, want.name.c_str(), ZIP_FL_ENC_UTF_8);
         } else {
-            keep[i] = spec.data;
+            keep[i] = want.data;
             zip_source_t* source = zip_source_buffer(archive, keep[i].data(), keep[i].size(), 0);
-            index = zip_file_add(archive, spec.name.c_str(), source, ZIP_FL_ENC_UTF_8);
-            zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), spec.store ? ZIP_CM_STORE : ZIP_CM_DEFLATE,
+            index = zip_file_add(archive, want.name.c_str(), source, ZIP_FL_ENC_UTF_8);
+            zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), want.store ? ZIP_CM_STORE : ZIP_CM_DEFLATE,
                                      0);
         }
         zip_file_set_mtime(archive, static_cast<zip_uint64_t>(index), mtime, 0);
-        if (!spec.extra.empty()) {
+        if (!want.extra.empty()) {
             zip_file_extra_field_set(archive, static_cast<zip_uint64_t>(index), 0xCAFE, ZIP_EXTRA_FIELD_NEW,
-                                     reinterpret_cast<const zip_uint8_t*>(spec.extra.data()),
-                                     static_cast<zip_uint16_t>(spec.extra.size()), ZIP_FL_LOCAL | ZIP_FL_CENTRAL);
+                                     reinterpret_cast<const zip_uint8_t*>(want.extra.data()),
+                                     static_cast<zip_uint16_t>(want.extra.size()), ZIP_FL_LOCAL | ZIP_FL_CENTRAL);
         }
     }
     zip_close(archive);

@@ -152,8 +152,8 @@ std::vector<uint64_t> AllIndices(const JarArchive& jar)
 TEST(JarArchive, ReadingManyAtOnceGivesWhatReadingOneByOneGives)
 {
     std::vector<cltest::ZipSpec> specs = Specs();
-    for (const cltest::ZipSpec& spec : ManyClasses(40))
-        specs.push_back(spec);
+    for (const cltest::ZipSpec& entry : ManyClasses(40))
+        specs.push_back(entry);
     std::string input = cltest::BuildZip(specs);
     // One deflated class damaged in its compressed bytes: it must come out with the same
     // complaint as a single read makes, and its neighbours must not suffer.
