@@ -738,7 +738,7 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, cl::File
     if (args.empty())
         return UsageError(err, "");
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
-        out << kUsage << kProgramUsage;
+        out << kUsage << "\n" << kProgramUsage;
         return kCliDone;
     }
     if (IsProgramCommand(args[0]))
@@ -775,7 +775,7 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, cl::File
                 return UsageError(err, "--filter 后面缺少 PATH");
             options.filterPath = args[++i];
         } else if (args[i] == "--help") {
-            out << kUsage << kProgramUsage;
+            out << kUsage << "\n" << kProgramUsage;
             return kCliDone;
         } else {
             return UsageError(err, "未知的选项：" + args[i]);

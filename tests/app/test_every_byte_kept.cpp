@@ -8,6 +8,7 @@
 #include "ScriptedDialogs.h"
 #include "StringListModel.h"
 #include "TestFiles.h"
+#include "WindowSession.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,9 +21,7 @@
 
 #include <memory>
 
-using testfiles::ReadFile;
 using testfiles::Utf8Entry;
-using testfiles::WriteFile;
 
 namespace {
 
@@ -34,47 +33,26 @@ class EveryByteKeptTest : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> dir_;
-    std::unique_ptr<ScriptedDialogs> dialogs_;
-    std::unique_ptr<TForm1> form_;
+    WindowSession session_;
 
-    QString Write(const QString& name, const QByteArray& bytes)
-    {
-        const QString path = dir_->filePath(name);
-        if (!WriteFile(path, bytes))
-            qFatal("cannot write %s", qPrintable(path));
-        return path;
-    }
-    QByteArray Read(const QString& path) const { return ReadFile(path).value_or(QByteArray("<missing>")); }
+    QString Write(const QString& name, const QByteArray& bytes) { return session_.Write(name, bytes); }
+    QByteArray Read(const QString& path) const { return session_.Read(path); }
 
     QString OpenClassOf(const QByteArray& entries)
     {
         const QString path = Write(QStringLiteral("A.class"), kHeader + entries + QByteArray("\x00\x00", 2));
-        dialogs_->ExpectOpen(path);
-        form_->btn2Click();
+        session_.Dialogs().ExpectOpen(path);
+        session_.Form().btn2Click();
         return path;
     }
 
 private slots:
-    void init()
-    {
-        dir_ = std::make_unique<QTemporaryDir>();
-        QVERIFY(dir_->isValid());
-        dialogs_ = std::make_unique<ScriptedDialogs>();
-        form_ = std::make_unique<TForm1>(*dialogs_, dir_->path());
-        form_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
-    }
+    void init() { QVERIFY(session_.Start()); }
 
     void cleanup()
     {
-        const QStringList problems = dialogs_->Problems();
-        const int pending = dialogs_->Pending();
-        form_.reset();
-        dialogs_.reset();
-        dir_.reset();
-        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
-        QCOMPARE(pending, 0);
+        const QString problems = session_.Finish();
+        QVERIFY2(problems.isEmpty(), qPrintable(problems));
     }
 
     void untouchedCaptionKeepsItsLineBreaks_data()
@@ -92,25 +70,25 @@ private slots:
         QFETCH(QByteArray, caption);
         const QString path = OpenClassOf(Utf8Entry(caption) + Utf8Entry("Other"));
         const QByteArray before = Read(path);
-        form_->lv1->selectRow(0);
+        session_.Form().lv1->selectRow(0);
         // The counter counts the caption's own bytes, CR included.
-        QCOMPARE(form_->lbl2->text(), QString::number(caption.size()));
-        form_->btn1Click();
-        form_->btn3Click();
+        QCOMPARE(session_.Form().lbl2->text(), QString::number(caption.size()));
+        session_.Form().btn1Click();
+        session_.Form().btn3Click();
         QCOMPARE(Read(path), before);
     }
 
     void editedCaptionKeepsTheLineBreaksItStillHas()
     {
         const QString path = OpenClassOf(Utf8Entry("one\r\ntwo"));
-        form_->lv1->selectRow(0);
-        QTextCursor cursor = form_->mmo1->textCursor();
+        session_.Form().lv1->selectRow(0);
+        QTextCursor cursor = session_.Form().mmo1->textCursor();
         cursor.movePosition(QTextCursor::End);
-        form_->mmo1->setTextCursor(cursor);
-        QTest::keyClicks(form_->mmo1, QStringLiteral("!"));
-        QCOMPARE(form_->lbl2->text(), QStringLiteral("9"));
-        form_->btn1Click();
-        form_->btn3Click();
+        session_.Form().mmo1->setTextCursor(cursor);
+        QTest::keyClicks(session_.Form().mmo1, QStringLiteral("!"));
+        QCOMPARE(session_.Form().lbl2->text(), QStringLiteral("9"));
+        session_.Form().btn1Click();
+        session_.Form().btn3Click();
         QVERIFY(Read(path).contains(QByteArray("\x01\x00\x09one\r\ntwo!", 12)));
     }
 
@@ -129,23 +107,23 @@ private slots:
         QFETCH(QString, named);
         const QString path = OpenClassOf(Utf8Entry("Hello"));
         const QByteArray before = Read(path);
-        form_->lv1->selectRow(0);
-        form_->mmo1->setPlainText(typed);
+        session_.Form().lv1->selectRow(0);
+        session_.Form().mmo1->setPlainText(typed);
         // Seen before Replace: the counter turns red and names what cannot be stored.
-        QVERIFY(form_->lbl2->toolTip().contains(named.split(u' ').first()));
-        QCOMPARE(form_->lbl2->palette().color(QPalette::WindowText), StringListModel::SuspiciousColor());
-        dialogs_->ExpectError();
-        form_->btn1Click();
-        const auto& call = dialogs_->LastCall();
+        QVERIFY(session_.Form().lbl2->toolTip().contains(named.split(u' ').first()));
+        QCOMPARE(session_.Form().lbl2->palette().color(QPalette::WindowText), StringListModel::SuspiciousColor());
+        session_.Dialogs().ExpectError();
+        session_.Form().btn1Click();
+        const auto& call = session_.Dialogs().LastCall();
         QCOMPARE(call.caption, QStringLiteral("错误"));
         QVERIFY2(call.text.contains(named), qPrintable(call.text));
         QCOMPARE(call.text.count(named.split(u' ').first()), 1);
-        QVERIFY(!form_->btn3->isEnabled());
-        QCOMPARE(form_->Model()->index(0, 0).data().toString(), QStringLiteral("Hello"));
+        QVERIFY(!session_.Form().btn3->isEnabled());
+        QCOMPARE(session_.Form().Model()->index(0, 0).data().toString(), QStringLiteral("Hello"));
         QCOMPARE(Read(path), before);
         // Text GBK holds clears the warning.
-        form_->mmo1->setPlainText(QStringLiteral("中文"));
-        QVERIFY(form_->lbl2->toolTip().isEmpty());
+        session_.Form().mmo1->setPlainText(QStringLiteral("中文"));
+        QVERIFY(session_.Form().lbl2->toolTip().isEmpty());
     }
 
     void backupThatCannotBeMadeIsAQuestion_data()
@@ -161,64 +139,64 @@ private slots:
         const QString path = OpenClassOf(Utf8Entry("Hello"));
         const QByteArray before = Read(path);
         // A folder holds the backup's name, so no copy can take its place.
-        QVERIFY(QDir(dir_->path()).mkdir(QStringLiteral("A.class.bak")));
-        form_->lv1->selectRow(0);
-        form_->mmo1->setPlainText(QStringLiteral("Howdy"));
-        form_->btn1Click();
-        QVERIFY(form_->btn3->isEnabled());
+        QVERIFY(QDir().mkdir(session_.Path(QStringLiteral("A.class.bak"))));
+        session_.Form().lv1->selectRow(0);
+        session_.Form().mmo1->setPlainText(QStringLiteral("Howdy"));
+        session_.Form().btn1Click();
+        QVERIFY(session_.Form().btn3->isEnabled());
 
-        dialogs_->ExpectAskYesNo(saveAnyway ? Dialogs::Answer::Yes : Dialogs::Answer::No);
-        form_->btn3Click();
-        const auto& question = dialogs_->LastCall();
+        session_.Dialogs().ExpectAskYesNo(saveAnyway ? Dialogs::Answer::Yes : Dialogs::Answer::No);
+        session_.Form().btn3Click();
+        const auto& question = session_.Dialogs().LastCall();
         QVERIFY2(question.text.contains(QStringLiteral("无法创建备份文件，是否仍然保存？")), qPrintable(question.text));
         QVERIFY2(question.text.contains(QStringLiteral("A.class.bak")), qPrintable(question.text));
         QCOMPARE(question.defaultButton, Dialogs::Answer::No);
         QVERIFY(QFileInfo(path + QStringLiteral(".bak")).isDir());
         if (saveAnyway) {
             QVERIFY(Read(path).contains("Howdy"));
-            QVERIFY(!form_->btn3->isEnabled());
+            QVERIFY(!session_.Form().btn3->isEnabled());
         } else {
             QCOMPARE(Read(path), before);
-            QVERIFY(form_->btn3->isEnabled());
+            QVERIFY(session_.Form().btn3->isEnabled());
         }
     }
 
     void enterStaysOnReplaceAfterTheButtonLostTheFocus()
     {
         const QString path = OpenClassOf(Utf8Entry("Hello") + Utf8Entry("World"));
-        form_->activateWindow();
-        form_->lv1->selectRow(0);
-        form_->btn1->setFocus();
-        form_->mmo1->setFocus();
-        form_->mmo1->setPlainText(QStringLiteral("Howdy"));
-        form_->btn2->setFocus();  // another button had the focus and lost it
-        form_->mmo1->setFocus();
-        QTest::keyClick(form_->mmo1, Qt::Key_Return);
-        QCOMPARE(form_->Model()->index(0, 0).data().toString(), QStringLiteral("Howdy"));
-        QVERIFY(form_->btn3->isEnabled());
+        session_.Form().activateWindow();
+        session_.Form().lv1->selectRow(0);
+        session_.Form().btn1->setFocus();
+        session_.Form().mmo1->setFocus();
+        session_.Form().mmo1->setPlainText(QStringLiteral("Howdy"));
+        session_.Form().btn2->setFocus();  // another button had the focus and lost it
+        session_.Form().mmo1->setFocus();
+        QTest::keyClick(session_.Form().mmo1, Qt::Key_Return);
+        QCOMPARE(session_.Form().Model()->index(0, 0).data().toString(), QStringLiteral("Howdy"));
+        QVERIFY(session_.Form().btn3->isEnabled());
     }
 
     void manifestWithCharactersOutsideGbkIsNotSaved()
     {
         const QByteArray manifest("Manifest-Version: 1.0\r\n\r\n");
         const QString path = Write(QStringLiteral("MANIFEST.MF"), manifest);
-        TForm2 editor(*dialogs_, form_->dlgOpen3);
-        QVERIFY(editor.OpenManifest(path, form_.get()));
+        TForm2 editor(session_.Dialogs(), session_.Form().dlgOpen3);
+        QVERIFY(editor.OpenManifest(path, &session_.Form()));
         editor.show();
         editor.mmo1->setPlainText(QStringLiteral("Manifest-Version: 1.0\nX-Name: 한국\n"));
-        dialogs_->ExpectError();
+        session_.Dialogs().ExpectError();
         editor.btn2Click();
-        QVERIFY2(dialogs_->LastCall().text.contains(QStringLiteral("한")), qPrintable(dialogs_->LastCall().text));
-        QCOMPARE(dialogs_->LastCall().caption, QStringLiteral("错误"));
+        QVERIFY2(session_.Dialogs().LastCall().text.contains(QStringLiteral("한")), qPrintable(session_.Dialogs().LastCall().text));
+        QCOMPARE(session_.Dialogs().LastCall().caption, QStringLiteral("错误"));
         QCOMPARE(Read(path), manifest);
         QVERIFY(editor.IsModified());
         // Closing asks; Yes fails the same way and keeps the editor open with its text.
-        dialogs_->ExpectAsk(Dialogs::Answer::Yes).ExpectError();
+        session_.Dialogs().ExpectAsk(Dialogs::Answer::Yes).ExpectError();
         editor.reject();
         QVERIFY(editor.isVisible());
         QVERIFY(editor.mmo1->toPlainText().contains(QStringLiteral("한국")));
         QCOMPARE(Read(path), manifest);
-        dialogs_->ExpectAsk(Dialogs::Answer::No);
+        session_.Dialogs().ExpectAsk(Dialogs::Answer::No);
         editor.reject();
     }
 };

@@ -6,7 +6,7 @@
 #include "Main.h"
 #include "ScriptedDialogs.h"
 #include "StringListModel.h"
-#include "TestFiles.h"
+#include "WindowSession.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -21,8 +21,6 @@
 
 #include <memory>
 
-using testfiles::ReadFile;
-using testfiles::WriteFile;
 
 namespace {
 
@@ -38,37 +36,29 @@ class RolesInWindowTest : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> dir_;
-    std::unique_ptr<ScriptedDialogs> dialogs_;
-    std::unique_ptr<TForm1> form_;
+    WindowSession session_;
     QString path_;
 
     int RowOf(const QString& caption) const
     {
-        for (int row = 0; row < form_->Model()->rowCount(); ++row) {
-            if (form_->Model()->index(row, 0).data().toString() == caption)
+        for (int row = 0; row < session_.Form().Model()->rowCount(); ++row) {
+            if (session_.Form().Model()->index(row, 0).data().toString() == caption)
                 return row;
         }
         return -1;
     }
 
-    void MakeWindow()
-    {
-        form_ = std::make_unique<TForm1>(*dialogs_, dir_->path());
-        form_->show();
-    }
-
     void OpenFixture()
     {
-        dialogs_->ExpectOpen(path_);
-        form_->btn2Click();
+        session_.Dialogs().ExpectOpen(path_);
+        session_.Form().btn2Click();
     }
 
     void TryReplace(const QString& caption, const QString& text)
     {
-        form_->lv1->selectRow(RowOf(caption));
-        form_->mmo1->setPlainText(text);
-        form_->btn1Click();
+        session_.Form().lv1->selectRow(RowOf(caption));
+        session_.Form().mmo1->setPlainText(text);
+        session_.Form().btn1Click();
     }
 
 private slots:
@@ -82,30 +72,21 @@ private slots:
     void init()
     {
         QSettings().clear();
-        dir_ = std::make_unique<QTemporaryDir>();
-        QVERIFY(dir_->isValid());
-        path_ = dir_->filePath(QStringLiteral("A.class"));
-        QVERIFY(WriteFile(path_, RolesClass()));
-        dialogs_ = std::make_unique<ScriptedDialogs>();
-        MakeWindow();
+        QVERIFY(session_.Start());
+        path_ = session_.Write(QStringLiteral("A.class"), RolesClass());
     }
 
     void cleanup()
     {
-        const QStringList problems = dialogs_->Problems();
-        const int pending = dialogs_->Pending();
-        form_.reset();
-        dialogs_.reset();
-        dir_.reset();
+        const QString problems = session_.Finish();
         QSettings().clear();
-        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
-        QCOMPARE(pending, 0);
+        QVERIFY2(problems.isEmpty(), qPrintable(problems));
     }
 
     void typeColumnNamesEveryRowAndGreysTheUntranslatable()
     {
         OpenFixture();
-        const StringListModel* model = form_->Model();
+        const StringListModel* model = session_.Form().Model();
         QCOMPARE(model->headerData(StringListModel::RoleColumn, Qt::Horizontal).toString(), QStringLiteral("类型"));
         const struct {
             const char* caption;
@@ -122,70 +103,69 @@ private slots:
                 QCOMPARE(colour.value<QBrush>().color(), StringListModel::UntranslatableColor());
         }
         // The first column still takes what the others leave.
-        QHeaderView* header = form_->lv1->horizontalHeader();
+        QHeaderView* header = session_.Form().lv1->horizontalHeader();
         int sum = 0;
         for (int c = 0; c < StringListModel::ColumnCount; ++c)
             sum += header->sectionSize(c);
-        QCOMPARE(sum, form_->lv1->viewport()->width());
+        QCOMPARE(sum, session_.Form().lv1->viewport()->width());
     }
 
     void onlyTranslatableRowsAreShownWhenAskedAndTheChoiceIsRemembered()
     {
-        QVERIFY(!form_->chk1->isChecked());  // a new user sees every row
+        QVERIFY(!session_.Form().chk1->isChecked());  // a new user sees every row
         OpenFixture();
         const int hello = RowOf(QStringLiteral("Hello, world"));
         const int count = RowOf(QStringLiteral("count"));
-        form_->chk1->click();
-        QVERIFY(!form_->lv1->isRowHidden(hello));
-        QVERIFY(form_->lv1->isRowHidden(count));
-        QVERIFY(form_->lv1->isRowHidden(RowOf(QStringLiteral("ABC"))));
+        session_.Form().chk1->click();
+        QVERIFY(!session_.Form().lv1->isRowHidden(hello));
+        QVERIFY(session_.Form().lv1->isRowHidden(count));
+        QVERIFY(session_.Form().lv1->isRowHidden(RowOf(QStringLiteral("ABC"))));
 
         // A new window (the next run) starts with the box checked and filters the next file.
-        form_.reset();
-        MakeWindow();
-        QVERIFY(form_->chk1->isChecked());
+        session_.Restart();
+        QVERIFY(session_.Form().chk1->isChecked());
         OpenFixture();
-        QVERIFY(form_->lv1->isRowHidden(RowOf(QStringLiteral("count"))));
-        form_->chk1->click();
-        QVERIFY(!form_->lv1->isRowHidden(RowOf(QStringLiteral("count"))));
+        QVERIFY(session_.Form().lv1->isRowHidden(RowOf(QStringLiteral("count"))));
+        session_.Form().chk1->click();
+        QVERIFY(!session_.Form().lv1->isRowHidden(RowOf(QStringLiteral("count"))));
         QCOMPARE(QSettings().value(QStringLiteral("list/onlyTranslatable")).toBool(), false);
     }
 
     void falseMatchIsNeverReplaced()
     {
         OpenFixture();
-        const QByteArray before = ReadFile(path_).value();
-        dialogs_->ExpectError();
+        const QByteArray before = session_.Read(path_);
+        session_.Dialogs().ExpectError();
         TryReplace(QStringLiteral("ABC"), QStringLiteral("XYZ"));
-        QCOMPARE(dialogs_->LastCall().caption, QStringLiteral("错误"));
-        QVERIFY(dialogs_->LastCall().text.contains(QStringLiteral("损坏")));
-        QCOMPARE(form_->Model()->index(RowOf(QStringLiteral("ABC")), 0).data().toString(), QStringLiteral("ABC"));
-        QVERIFY(!form_->btn3->isEnabled());
-        QCOMPARE(ReadFile(path_).value(), before);
+        QCOMPARE(session_.Dialogs().LastCall().caption, QStringLiteral("错误"));
+        QVERIFY(session_.Dialogs().LastCall().text.contains(QStringLiteral("损坏")));
+        QCOMPARE(session_.Form().Model()->index(RowOf(QStringLiteral("ABC")), 0).data().toString(), QStringLiteral("ABC"));
+        QVERIFY(!session_.Form().btn3->isEnabled());
+        QCOMPARE(session_.Read(path_), before);
     }
 
     void otherRolesAreReplacedOnlyAfterYes()
     {
         OpenFixture();
-        dialogs_->ExpectAskYesNo(Dialogs::Answer::No);
+        session_.Dialogs().ExpectAskYesNo(Dialogs::Answer::No);
         TryReplace(QStringLiteral("count"), QStringLiteral("zahl"));
-        const auto question = dialogs_->LastCall();
+        const auto question = session_.Dialogs().LastCall();
         QVERIFY2(question.text.contains(QStringLiteral("共用")), qPrintable(question.text));
         QVERIFY2(question.text.contains(QStringLiteral("NoSuchMethodError")), qPrintable(question.text));
         QCOMPARE(question.defaultButton, Dialogs::Answer::No);
         QVERIFY(RowOf(QStringLiteral("count")) >= 0);
-        QVERIFY(!form_->btn3->isEnabled());
+        QVERIFY(!session_.Form().btn3->isEnabled());
 
-        dialogs_->ExpectAskYesNo(Dialogs::Answer::Yes);
+        session_.Dialogs().ExpectAskYesNo(Dialogs::Answer::Yes);
         TryReplace(QStringLiteral("count"), QStringLiteral("zahl"));
         QVERIFY(RowOf(QStringLiteral("zahl")) >= 0);
-        QVERIFY(form_->btn3->isEnabled());
+        QVERIFY(session_.Form().btn3->isEnabled());
 
         // A literal is replaced without a question.
         TryReplace(QStringLiteral("Hello, world"), QStringLiteral("Hallo"));
         QVERIFY(RowOf(QStringLiteral("Hallo")) >= 0);
-        form_->btn3Click();
-        QVERIFY(ReadFile(path_).value().contains("Hallo"));
+        session_.Form().btn3Click();
+        QVERIFY(session_.Read(path_).contains("Hallo"));
     }
 };
 

@@ -1,0 +1,46 @@
+#include "WindowSession.h"
+
+#include "TestFiles.h"
+
+#include <QTest>
+
+bool WindowSession::Start()
+{
+    dir_ = std::make_unique<QTemporaryDir>();
+    if (!dir_->isValid())
+        return false;
+    dialogs_ = std::make_unique<ScriptedDialogs>();
+    Restart();
+    return QTest::qWaitForWindowExposed(form_.get());
+}
+
+void WindowSession::Restart()
+{
+    form_.reset();
+    form_ = std::make_unique<TForm1>(*dialogs_, dir_->path());
+    form_->show();
+}
+
+QString WindowSession::Finish()
+{
+    QStringList problems = dialogs_->Problems();
+    if (dialogs_->Pending() > 0)
+        problems << QStringLiteral("%1 expected dialog(s) never shown").arg(dialogs_->Pending());
+    form_.reset();
+    dialogs_.reset();
+    dir_.reset();
+    return problems.join(u'\n');
+}
+
+QString WindowSession::Write(const QString& name, const QByteArray& bytes)
+{
+    const QString path = Path(name);
+    if (!testfiles::WriteFile(path, bytes))
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+QByteArray WindowSession::Read(const QString& path) const
+{
+    return testfiles::ReadFile(path).value_or(QByteArray("<missing>"));
+}
