@@ -23,9 +23,9 @@ cl::ByteString ToAnsi(const QString& text)
         std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<size_t>(text.size())));
 }
 
-QString CharactersOutsideAnsi(const QString& text)
+QStringList CharactersOutsideAnsi(const QString& text)
 {
-    QString outside;
+    QStringList outside;
     if (FromAnsiWhole(ToAnsi(text)) == text)
         return outside;  // the common case, in one conversion
     // Whole code points, so that an emoji is named as itself and not as two halves.
@@ -33,8 +33,13 @@ QString CharactersOutsideAnsi(const QString& text)
         const qsizetype length = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
         const QString character = text.mid(i, length);
         if (FromAnsiWhole(ToAnsi(character)) != character && !outside.contains(character))
-            outside += character;
+            outside.append(character);
         i += length;
     }
     return outside;
+}
+
+QString OutsideAnsiText(const QStringList& characters)
+{
+    return QStringLiteral("以下字符无法用 ANSI 代码页（GBK）保存：") + characters.join(u' ');
 }

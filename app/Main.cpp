@@ -469,15 +469,9 @@ void TForm1::btn1Click()
         const QString typed = ReplacementText();
         // On the original platform the ANSI box could not even hold such characters; here the
         // box shows them, so storing '?' in their place would be a silent loss.
-        const QString outside = CharactersOutsideAnsi(typed);
+        const QStringList outside = CharactersOutsideAnsi(typed);
         if (row >= 0 && !outside.isEmpty()) {
-            QStringList named;
-            for (qsizetype i = 0; i < outside.size(); i += outside[i].isHighSurrogate() ? 2 : 1)
-                named.append(outside.mid(i, outside[i].isHighSurrogate() ? 2 : 1));
-            dialogs_.ShowError(this,
-                               QStringLiteral("以下字符无法用 ANSI 代码页（GBK）保存：%1\n没有替换。")
-                                   .arg(named.join(QStringLiteral(" "))),
-                               kErrorCaption);
+            dialogs_.ShowError(this, OutsideAnsiText(outside) + QStringLiteral("\n没有替换。"), kErrorCaption);
             return;
         }
         const cl::ByteString text = ToAnsi(typed);
@@ -588,13 +582,12 @@ void TForm1::mmo1Change()
         const int32_t bytes = cl::EncodeUtf8FromAnsi(ToAnsi(typed)).ByteLength();
         lbl2->setText(FromAnsi(cl::ByteString::FromInteger(bytes)));
         lbl2->adjustSize();
-        const QString outside = CharactersOutsideAnsi(typed);
+        const QStringList outside = CharactersOutsideAnsi(typed);
         QPalette palette = lbl2->palette();
         palette.setColor(QPalette::WindowText, outside.isEmpty() ? this->palette().color(QPalette::WindowText)
                                                                  : StringListModel::SuspiciousColor());
         lbl2->setPalette(palette);
-        lbl2->setToolTip(outside.isEmpty() ? QString()
-                                           : QStringLiteral("以下字符无法用 ANSI 代码页（GBK）保存：") + outside);
+        lbl2->setToolTip(outside.isEmpty() ? QString() : OutsideAnsiText(outside));
     });
 }
 

@@ -149,11 +149,10 @@ cl::ByteString TForm2::BoxText() const
 
 bool TForm2::WriteManifest()
 {
-    const QString outside = CharactersOutsideAnsi(mmo1->toPlainText());
+    const QStringList outside = CharactersOutsideAnsi(mmo1->toPlainText());
     if (!outside.isEmpty()) {
         // They would be stored as '?': nothing is written, and the text stays for the user to mend.
-        dialogs_.ShowError(this, QStringLiteral("以下字符无法用 ANSI 代码页（GBK）保存：%1\n文件没有保存。").arg(outside),
-                           kErrorCaption);
+        dialogs_.ShowError(this, OutsideAnsiText(outside) + QStringLiteral("\n文件没有保存。"), kErrorCaption);
         return false;
     }
     const cl::ByteString bytes = cl::EncodeUtf8FromAnsi(BoxText());
