@@ -8,6 +8,7 @@
 #include "CodePage.h"
 #include "Document.h"
 #include "EngineErrors.h"
+#include "Escape.h"
 #include "ExecutableFolder.h"
 #include "FileErrorText.h"
 #include "FileOps.h"
@@ -93,32 +94,6 @@ int UsageError(std::ostream& err, const std::string& why)
     return kCliUsage;
 }
 
-// Writes `text` at p with backslash, tab, CR, LF and zero written out, so that one row stays one
-// line; returns the end. Room for twice the text is needed.
-char* AppendEscaped(char* p, std::string_view text)
-{
-    using namespace cl::bytewords;
-    // Nearly every caption holds none of them: it is copied in whole words.
-    uint64_t special = 0;
-    ForEachWord(text.data(), text.size(),
-                [&](uint64_t x) { special |= BytesBelow(x, '\r' + 1) | BytesEqual(x, '\\'); });
-    if (special == 0) {
-        CopyWords(p, text.data(), text.size());
-        return p + text.size();
-    }
-    for (const char c : text) {
-        switch (c) {
-            case '\\': *p++ = '\\', *p++ = '\\'; break;
-            case '\t': *p++ = '\\', *p++ = 't'; break;
-            case '\r': *p++ = '\\', *p++ = 'r'; break;
-            case '\n': *p++ = '\\', *p++ = 'n'; break;
-            case '\0': *p++ = '\\', *p++ = '0'; break;
-            default: *p++ = c; break;
-        }
-    }
-    return p;
-}
-
 // "00" to "99", for writing a number two digits at a time.
 constexpr char kDigitPairs[] =
     "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243444546"
@@ -190,7 +165,7 @@ public:
     {
         const std::string_view roleWord = role == nullptr ? std::string_view() : std::string_view(role);
         char* p = Head(Room(48 + 2 * caption.size() + roleWord.size()), offset, byteLength, status);
-        p = AppendEscaped(p, caption);
+        p = clcli::AppendEscaped(p, caption);
         if (role != nullptr) {
             *p++ = '\t';
             p = std::copy(roleWord.begin(), roleWord.end(), p);

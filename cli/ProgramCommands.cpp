@@ -4,6 +4,7 @@
 #include "ProgramCommands.h"
 
 #include "ByteString.h"
+#include "Escape.h"
 #include "FileOps.h"
 #include "FileSystem.h"
 #include "catalogue/Po.h"
@@ -54,24 +55,6 @@ int Usage(std::ostream& err, const std::string& why)
         err << why << "\n";
     err << "用法：\n" << kProgramUsage;
     return kUsageError;
-}
-
-// Backslash, tab, CR, LF and zero written out, as `list` does, so that one row stays one line.
-std::string Escaped(const std::string& text)
-{
-    std::string result;
-    result.reserve(text.size());
-    for (const char c : text) {
-        switch (c) {
-            case '\\': result += "\\\\"; break;
-            case '\t': result += "\\t"; break;
-            case '\r': result += "\\r"; break;
-            case '\n': result += "\\n"; break;
-            case '\0': result += "\\0"; break;
-            default: result += c; break;
-        }
-    }
-    return result;
 }
 
 std::string FileReason(const cl::FileError& error)
@@ -256,7 +239,7 @@ int RunApply(bool annotations, bool inPlace, const std::string& input, const std
         for (const cat::ApplyProblem& p : plan.problems) {
             err << ProblemText(p.kind);
             if (!p.msgid.empty())
-                err << "：msgid “" << Escaped(p.msgid) << "”";
+                err << "：msgid “" << clcli::Escaped(p.msgid) << "”";
             err << "（" << p.classEntry << ":" << p.index << "）\n";
         }
         err << "没有写入任何文件。\n";
@@ -297,7 +280,7 @@ int RunStrings(bool all, const std::string& input, cl::FileSystem& fs, std::ostr
     if (auto status = Load(input, false, fs, err, progress, program, extraction))
         return *status;
     for (const cat::StringRow& row : cat::ListStrings(program, extraction, all))
-        out << row.entry << '\t' << row.index << '\t' << row.role << '\t' << Escaped(row.text) << '\n';
+        out << row.entry << '\t' << row.index << '\t' << row.role << '\t' << clcli::Escaped(row.text) << '\n';
     out.flush();
     return ReportUnreadable(err, program, extraction) ? kPartly : kDone;
 }
