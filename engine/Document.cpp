@@ -28,8 +28,6 @@ std::variant<OpenedDocument, FileError> Document::Open(const OpenRequest& reques
     if (auto error = ReadWholeFile(*file, document.image_.bytes, document.image_.loadedSize))
         return *error;
 
-    if (!request.keepRows)
-        return opened;
     try {
         switch (request.kind) {
             case DocumentKind::Class: ScanClassImage(document.image_, filter, document.rows_); break;

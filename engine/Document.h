@@ -44,9 +44,6 @@ struct OpenRequest {
     OpenAccess access = OpenAccess::ReadWrite;
     // Skip the backup a language pack or manifest gets when opened for changing.
     bool backupAtOpening = true;
-    // False: the file is read but neither scanned nor parsed, for a caller that streams the
-    // rows itself (StreamClassImage or StreamPackImage) instead of keeping them.
-    bool keepRows = true;
 };
 
 class Document {

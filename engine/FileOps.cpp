@@ -7,6 +7,7 @@
 #include "CodePage.h"
 #include "FileSystem.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string_view>
 #include <utility>
@@ -206,6 +207,27 @@ void AskForLargePages([[maybe_unused]] uint8_t* data, [[maybe_unused]] std::size
 #endif
 }
 
+// Reads `count` bytes into `into`, `before` bytes of the `expected` already read: a file that
+// ends first is a short read, counted from the file's start.
+std::optional<FileError> ReadFully(FileHandle& in, const std::string& path, uint8_t* into, std::size_t count,
+                                   uint64_t before, uint64_t expected)
+{
+    std::size_t total = 0;
+    while (total < count) {
+        std::size_t done = 0;
+        if (auto ec = in.Read(into + total, count - total, done))
+            return MakeError(FileError::What::ReadFailed, path, ec);
+        if (done == 0) {
+            FileError error = MakeError(FileError::What::ShortRead, path);
+            error.done = before + total;
+            error.expected = expected;
+            return error;
+        }
+        total += done;
+    }
+    return std::nullopt;
+}
+
 std::optional<FileError> ReadExactly(FileHandle& in, const std::string& path, uint64_t size, ByteString& bytes)
 {
     ByteString buffer;
@@ -213,19 +235,8 @@ std::optional<FileError> ReadExactly(FileHandle& in, const std::string& path, ui
         buffer.SetByteLength(static_cast<int32_t>(size));
         uint8_t* p = buffer.Bytes();
         AskForLargePages(p, static_cast<std::size_t>(size));
-        uint64_t total = 0;
-        while (total < size) {
-            std::size_t done = 0;
-            if (auto ec = in.Read(p + total, static_cast<std::size_t>(size - total), done))
-                return MakeError(FileError::What::ReadFailed, path, ec);
-            if (done == 0) {
-                FileError error = MakeError(FileError::What::ShortRead, path);
-                error.done = total;
-                error.expected = size;
-                return error;
-            }
-            total += done;
-        }
+        if (auto error = ReadFully(in, path, p, static_cast<std::size_t>(size), 0, size))
+            return error;
     }
     bytes = std::move(buffer);
     return std::nullopt;
@@ -281,6 +292,38 @@ std::optional<FileError> ReadWholeFile(OpenedFile& file, ByteString& bytes, int3
         return error;
     bytes = std::move(read);
     loadedSize = static_cast<int32_t>(size);
+    return std::nullopt;
+}
+
+PieceReader::PieceReader(OpenedFile&& file) : path_(file.path_), handle_(std::move(file.handle_)) {}
+PieceReader::~PieceReader() = default;
+
+std::optional<FileError> PieceReader::Start()
+{
+    if (!handle_)
+        return MakeError(FileError::What::AlreadyRead, path_);
+    if (auto ec = handle_->Size(size_))
+        return MakeError(FileError::What::CannotGetSize, path_, ec);
+    // It may have grown since it was opened.
+    if (size_ >= kMaxFileSize)
+        return TooLargeError(path_, size_);
+    return std::nullopt;
+}
+
+std::optional<FileError> PieceReader::Read(uint8_t* into, std::size_t room, std::size_t& done)
+{
+    done = 0;
+    if (!handle_)
+        return MakeError(FileError::What::AlreadyRead, path_);
+    const auto count = static_cast<std::size_t>(std::min<uint64_t>(room, size_ - read_));
+    if (auto error = ReadFully(*handle_, path_, into, count, read_, size_)) {
+        handle_.reset();
+        return error;
+    }
+    read_ += count;
+    done = count;
+    if (AtEnd())
+        handle_.reset();  // closed as soon as everything is read
     return std::nullopt;
 }
 

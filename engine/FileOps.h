@@ -8,6 +8,8 @@
 #include "FileImage.h"
 #include "StringList.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -36,6 +38,7 @@ public:
 
 private:
     friend std::optional<FileError> ReadWholeFile(OpenedFile&, ByteString&, int32_t&);
+    friend class PieceReader;
     std::string path_;
     std::unique_ptr<FileHandle> handle_;
 };
@@ -49,6 +52,31 @@ std::optional<OpenedFile> OpenWholeFile(const std::string& path, FileError* why 
 // Step 2. Reads the file whole into `bytes` (its size into `loadedSize`) and closes it.
 // A short read is an error; on error `bytes` and `loadedSize` are unchanged.
 std::optional<FileError> ReadWholeFile(OpenedFile& file, ByteString& bytes, int32_t& loadedSize);
+
+// Step 2 for a caller that looks at the file once, front to back, and need not hold it whole:
+// reads it a piece at a time, as many bytes as its size says when reading starts (a file that
+// ends before that is a short read, one that grew is read as far as that size). The file is
+// closed once it is read to the end, when a read fails, or when the reader goes.
+class PieceReader {
+public:
+    explicit PieceReader(OpenedFile&& file);
+    PieceReader(const PieceReader&) = delete;
+    PieceReader& operator=(const PieceReader&) = delete;
+    ~PieceReader();
+
+    // Learns the file's size; 2 GiB or more is TooLarge.
+    std::optional<FileError> Start();
+    // Reads the next bytes into `into`: `room` of them, or as many as are left (0 at the end).
+    std::optional<FileError> Read(uint8_t* into, std::size_t room, std::size_t& done);
+    uint64_t Size() const { return size_; }
+    bool AtEnd() const { return read_ == size_; }
+
+private:
+    std::string path_;
+    std::unique_ptr<FileHandle> handle_;
+    uint64_t size_ = 0;
+    uint64_t read_ = 0;
+};
 
 // Reads a whole file opened for reading only (other openers allowed), such as a word list.
 std::optional<FileError> ReadFileContents(const std::string& path, ByteString& bytes,

@@ -1,7 +1,12 @@
 #pragma once
 // The loops of the two scans, as templates over what receives the rows: Scanner.cpp gives them
-// a list or a RowSink, and a caller that handles millions of rows can give them its own code,
-// called in the loop, without a call through a pointer per row.
+// a list, PieceScan.cpp the pieces of a file read a piece at a time, each with its own code
+// called in the loop instead of through a pointer per row.
+//
+// Each loop walks a window of bytes that either runs to the end of the image or stops short of
+// it. In a window that stops short, a pattern that would need bytes beyond it is left for the
+// next window (which starts with it): the rows, offsets and errors are those of one walk over
+// the whole image, wherever the windows are cut.
 
 #include "ClassifierDetail.h"
 #include "EngineErrors.h"
@@ -48,73 +53,162 @@ inline std::string_view LengthPrefixed(const uint8_t* rest, int64_t remaining, i
     return {reinterpret_cast<const char*>(rest + lengthAt), static_cast<size_t>(count)};
 }
 
+// Whether the pattern whose length byte stands at 1-based position `lengthAt` of `rest` reaches
+// past the `remaining` bytes at hand, so that a window stopping there cannot decide it yet.
+inline bool ReachesPast(const uint8_t* rest, int64_t remaining, int64_t lengthAt)
+{
+    return lengthAt > remaining || lengthAt + rest[lengthAt - 1] > remaining;
+}
+
+// The word list as the class scan asks it, cheapest difference first: the length, then the
+// first byte, then the rest. A string of a length no word has is not in it.
+class SuspiciousWords {
+public:
+    explicit SuspiciousWords(const FilterList& filter)
+    {
+        for (const ByteString& word : filter) {
+            if (word.ByteLength() < 256) {
+                lengths_.set(static_cast<size_t>(word.ByteLength()));
+                if (word.ByteLength() > 0)
+                    words_.push_back(word.View());
+            }
+        }
+    }
+    // `s` is 1 to 255 bytes long.
+    bool Contains(std::string_view s) const
+    {
+        if (!lengths_[s.size()])
+            return false;
+        for (const std::string_view word : words_) {
+            if (word.size() == s.size() && word[0] == s[0] && word == s)
+                return true;
+        }
+        return false;
+    }
+
+private:
+    std::bitset<256> lengths_;
+    std::vector<std::string_view> words_;  // views of the filter's words, which outlive this
+};
+
+// Where a window of a scan stands: its bytes, how many there are, and whether they run to the
+// end of the image. The scan gives back how many it is done with; a window that stops short is
+// followed by one starting with the rest.
+struct ScanWindow {
+    const uint8_t* data = nullptr;
+    int64_t size = 0;
+    bool atEnd = true;
+};
+
+// The class scan over one window. `found(start, length, status)` receives each row as found:
+// its string's first byte at index `start` of the window, plain or suspicious. `passesLeft`
+// bounds the passes of the whole scan, one per pattern looked at.
+template <class Found>
+int64_t ClassScanWindow(const ScanWindow& window, const SuspiciousWords& words, int64_t& passesLeft, Found&& found)
+{
+    const uint8_t* const data = window.data;
+    int64_t consumed = 0;
+    for (; passesLeft > 0; --passesLeft) {
+        const uint8_t* rest = data + consumed;
+        const int64_t remaining = window.size - consumed;
+        const int64_t p = FindByte(rest, remaining, 0x01);
+        if (p == 0) {
+            if (window.atEnd) {
+                passesLeft = 0;  // every later pass would find nothing either
+                break;
+            }
+            return window.size;
+        }
+        if (!window.atEnd && ReachesPast(rest, remaining, p + 2))
+            return consumed + p - 1;  // the next window starts at the tag byte
+        if (p + 1 > remaining)
+            throw RangeError();
+        if (rest[p] != 0x00) {  // high length byte not zero
+            consumed += p;
+            continue;
+        }
+        const std::string_view s = LengthPrefixed(rest, remaining, p + 2);
+        const auto m = static_cast<int64_t>(s.size());
+        if (m > 0 && IsListable(s)) {
+            found(consumed + p + 2, m, words.Contains(s) ? RowStatus::Suspicious : RowStatus::Plain);
+            consumed += p + m + 2;
+        } else {
+            consumed += p;
+        }
+    }
+    return consumed;
+}
+
+// The pack scan over one window, every row plain; as ClassScanWindow.
+template <class Found>
+int64_t PackScanWindow(const ScanWindow& window, int64_t& passesLeft, Found&& found)
+{
+    const uint8_t* const data = window.data;
+    int64_t consumed = 0;
+    for (; passesLeft > 0; --passesLeft) {
+        const uint8_t* rest = data + consumed;
+        const int64_t remaining = window.size - consumed;
+        const int64_t z = FindByte(rest, remaining, 0x00);
+        if (z == 0) {
+            if (window.atEnd) {
+                passesLeft = 0;
+                break;
+            }
+            return window.size;
+        }
+        if (!window.atEnd && ReachesPast(rest, remaining, z + 1))
+            return consumed + z - 1;  // the next window starts at the zero byte
+        const std::string_view s = LengthPrefixed(rest, remaining, z + 1);
+        const auto m = static_cast<int64_t>(s.size());
+        if (m > 0 && IsListable(s)) {
+            found(consumed + z + 1, m, RowStatus::Plain);
+            consumed += z + m + 1;
+        } else {
+            consumed += z;
+        }
+    }
+    return consumed;
+}
+
+// A row's offset (StringRow::offset) from the index of its string's first byte in the image:
+// the string starts at offset + 3, 1-based, for both kinds of pattern.
+inline int32_t OffsetOfString(int64_t start)
+{
+    return static_cast<int32_t>(start - 2);
+}
+
 inline const char* CharsAt(const uint8_t* data, int64_t index)
 {
     return reinterpret_cast<const char*>(data + index);
 }
 
-// The class scan. `emit(offset, bytes, status)` receives the rows in list order: plain rows as
-// they are found, suspicious ones after the last of them.
+// The class scan of a whole image. `emit(offset, bytes, status)` receives the rows in list
+// order: plain rows as they are found, suspicious ones after the last of them (also when a
+// range error ends the scan early).
 template <class Emit>
 void ClassScan(const FileImage& image, const FilterList& filter, Emit&& emit)
 {
     const ByteString bytes = image.bytes;
     const uint8_t* data = bytes.Bytes();
-    const int64_t total = bytes.ByteLength();
-    // Suspicious rows wait as offset and length; they go after all plain rows, also when a
-    // range error ends the scan early.
-    std::vector<std::pair<int32_t, int32_t>> suspicious;
-    // The lengths of the words in the list: a string of any other length is not in it.
-    std::bitset<256> wordLengths;
-    // The words as plain views, looked at from the cheapest difference on: the length, then the
-    // first byte, then the rest.
-    std::vector<std::string_view> words;
-    for (const ByteString& word : filter) {
-        if (word.ByteLength() < 256) {
-            wordLengths.set(static_cast<size_t>(word.ByteLength()));
-            if (word.ByteLength() > 0)
-                words.push_back(word.View());
-        }
-    }
-    auto inFilter = [&](std::string_view s) {
-        for (const std::string_view word : words) {
-            if (word.size() == s.size() && word[0] == s[0] && word == s)
-                return true;
-        }
-        return false;
-    };
+    const SuspiciousWords words(filter);
+    // Suspicious rows wait as where their string starts and its length.
+    std::vector<std::pair<int64_t, int64_t>> suspicious;
     auto emitSuspicious = [&] {
-        for (const auto& [offset, length] : suspicious)
-            emit(offset, std::string_view(CharsAt(data, int64_t{offset} + 2), static_cast<size_t>(length)),
+        for (const auto& [start, length] : suspicious)
+            emit(OffsetOfString(start), std::string_view(CharsAt(data, start), static_cast<size_t>(length)),
                  RowStatus::Suspicious);
         suspicious.clear();
     };
+    int64_t passesLeft = image.loadedSize;
     try {
-        int64_t consumed = 0;
-        for (int32_t pass = 0; pass < image.loadedSize; ++pass) {
-            const uint8_t* rest = data + consumed;
-            const int64_t remaining = total - consumed;
-            const int64_t p = FindByte(rest, remaining, 0x01);
-            if (p == 0)
-                break;  // every later pass would find nothing either
-            if (p + 1 > remaining)
-                throw RangeError();
-            if (rest[p] != 0x00) {  // high length byte not zero
-                consumed += p;
-                continue;
-            }
-            const std::string_view found = LengthPrefixed(rest, remaining, p + 2);
-            const auto m = static_cast<int64_t>(found.size());
-            if (m > 0 && detail::IsListable(found)) {
-                if (wordLengths[static_cast<size_t>(m)] && inFilter(found))
-                    suspicious.emplace_back(static_cast<int32_t>(consumed + p), static_cast<int32_t>(m));
-                else
-                    emit(static_cast<int32_t>(consumed + p), found, RowStatus::Plain);
-                consumed += p + m + 2;
-            } else {
-                consumed += p;
-            }
-        }
+        ClassScanWindow({data, bytes.ByteLength(), true}, words, passesLeft,
+                        [&](int64_t start, int64_t length, RowStatus status) {
+                            if (status == RowStatus::Suspicious)
+                                suspicious.emplace_back(start, length);
+                            else
+                                emit(OffsetOfString(start),
+                                     std::string_view(CharsAt(data, start), static_cast<size_t>(length)), status);
+                        });
     } catch (...) {
         emitSuspicious();
         throw;
@@ -122,30 +216,17 @@ void ClassScan(const FileImage& image, const FilterList& filter, Emit&& emit)
     emitSuspicious();
 }
 
-// The pack scan, every row plain. The word list only tells suspicious from plain, so it does
-// not change which strings are listed.
+// The pack scan of a whole image, every row plain. The word list only tells suspicious from
+// plain, so it does not change which strings are listed.
 template <class Emit>
 void PackScan(const FileImage& image, Emit&& emit)
 {
     const ByteString bytes = image.bytes;
     const uint8_t* data = bytes.Bytes();
-    const int64_t total = bytes.ByteLength();
-    int64_t consumed = 0;
-    for (int32_t pass = 0; pass < image.loadedSize; ++pass) {
-        const uint8_t* rest = data + consumed;
-        const int64_t remaining = total - consumed;
-        const int64_t z = FindByte(rest, remaining, 0x00);
-        if (z == 0)
-            break;
-        const std::string_view found = LengthPrefixed(rest, remaining, z + 1);
-        const auto m = static_cast<int64_t>(found.size());
-        if (m > 0 && detail::IsListable(found)) {
-            emit(static_cast<int32_t>(consumed + z - 1), found, RowStatus::Plain);
-            consumed += z + m + 1;
-        } else {
-            consumed += z;
-        }
-    }
+    int64_t passesLeft = image.loadedSize;
+    PackScanWindow({data, bytes.ByteLength(), true}, passesLeft, [&](int64_t start, int64_t length, RowStatus status) {
+        emit(OffsetOfString(start), std::string_view(CharsAt(data, start), static_cast<size_t>(length)), status);
+    });
 }
 
 }  // namespace cl::detail

@@ -58,17 +58,4 @@ void ScanPackImage(const FileImage& image, const FilterList& /*filter*/, StringL
     detail::PackScan(image, ListFiller(image, list, 0x00));
 }
 
-void StreamClassImage(const FileImage& image, const FilterList& filter, RowSink& sink)
-{
-    detail::ClassScan(image, filter, [&](int32_t offset, std::string_view found, RowStatus status) {
-        sink.Row(offset, found, status);
-    });
-}
-
-void StreamPackImage(const FileImage& image, const FilterList& /*filter*/, RowSink& sink)
-{
-    detail::PackScan(
-        image, [&](int32_t offset, std::string_view found, RowStatus status) { sink.Row(offset, found, status); });
-}
-
 }  // namespace cl

@@ -25,19 +25,4 @@ void ScanClassImage(const FileImage& image, const FilterList& filter, StringList
 // the image throws RangeError with the rows found before it kept.
 void ScanPackImage(const FileImage& image, const FilterList& filter, StringList& list);
 
-// Receives the rows of a scan one at a time, in list order, instead of a list holding them all:
-// for a caller that uses each row once, such as the command line printing them.
-class RowSink {
-public:
-    virtual ~RowSink() = default;
-    // `bytes` are the string's bytes in the image (offset + 3 on), valid during the scan.
-    virtual void Row(int32_t offset, std::string_view bytes, RowStatus status) = 0;
-};
-
-// The same scans (under names of their own, so that the list scans stay plain functions to
-// pass around), giving each row to `sink` as it is found: plain rows at once, suspicious rows
-// (only the class scan has any) after the last plain one, also when a range error ends the scan.
-void StreamClassImage(const FileImage& image, const FilterList& filter, RowSink& sink);
-void StreamPackImage(const FileImage& image, const FilterList& filter, RowSink& sink);
-
 }  // namespace cl

@@ -121,6 +121,31 @@ TEST_F(List, ShortReadPrintsTheReasonAndExitsWithOne)
     EXPECT_EQ(run.err.find("无法打开此文件!"), std::string::npos) << run.err;
 }
 
+// A file larger than the pieces it is read in is printed while it is read: when a later read
+// fails, the rows already printed stay, the error follows, and the exit status says it failed.
+TEST_F(List, ReadFailingPartWayThroughEndsTheListWithTheReason)
+{
+    std::string image;
+    for (int i = 0; image.size() < (std::size_t{700} << 10); ++i)
+        image += Entry("row" + std::to_string(i)) + "zz";
+    Write(Path("A.class"), image);
+    Write(Path("none.ini"), "");
+    const CliRun whole = Run({"list", "--filter", Path("none.ini"), Path("A.class")});
+    ASSERT_EQ(whole.status, 0) << whole.err;
+
+    cltest::FailingFileSystem failing;
+    failing.FailAt(cltest::FailStep::Read, 2);  // the image's second piece
+    const CliRun run = Run({"list", "--filter", Path("none.ini"), Path("A.class")}, failing);
+    ASSERT_TRUE(failing.Injected());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_FALSE(run.out.empty());
+    EXPECT_LT(run.out.size(), whole.out.size());
+    EXPECT_EQ(whole.out.compare(0, run.out.size(), run.out), 0) << "the first rows, in order";
+    EXPECT_EQ(run.out.back(), '\n') << "whole lines only";
+    EXPECT_NE(run.err.find(Path("A.class")), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("无法打开此文件!"), std::string::npos) << run.err;
+}
+
 TEST_F(List, RangeErrorPrintsTheRowsFoundBeforeItAndExitsWithThree)
 {
     Write(Path("none.ini"), "");

@@ -1,4 +1,7 @@
 #include "Classifier.h"
+#include "FailingFileSystem.h"
+#include "PieceScan.h"
+#include "ScratchFolder.h"
 #include "EngineErrors.h"
 #include "FilterList.h"
 #include "Scanner.h"
@@ -9,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <string>
 #include <unistd.h>
@@ -304,6 +308,157 @@ TEST(ScannerTest, LinearScansMatchTheStepByStepAlgorithm)
         ExpectSameRows(RunScan(ScanClassImage, image, filter), RunScan(ReferenceClassScan, image, filter));
         ExpectSameRows(RunScan(ScanPackImage, image, filter), RunScan(ReferencePackScan, image, filter));
     }
+}
+
+// Keeps the rows of the pieces it is given as a list, to compare with a scan of the whole file;
+// gives every piece back for the scan to fill again when `recycle` is set.
+class CollectingSink : public PieceSink {
+public:
+    explicit CollectingSink(bool recycle = false) : recycle_(recycle) {}
+
+    void Take(std::unique_ptr<ScannedPiece> piece) override
+    {
+        ++pieces;
+        for (const PieceRow& row : piece->rows) {
+            const std::string_view bytes = piece->BytesOf(row);
+            rows.list.rows.push_back(StringRow{DecodeUtf8ToAnsi(bytes), static_cast<int32_t>(bytes.size()),
+                                               row.status, row.offset});
+            if (row.status == RowStatus::Plain)
+                ++rows.list.PlainRowCount;
+        }
+        if (recycle_)
+            spare_ = std::move(piece);
+    }
+    std::unique_ptr<ScannedPiece> Spare() override { return std::move(spare_); }
+
+    ScanResult rows;
+    int pieces = 0;
+
+private:
+    bool recycle_;
+    std::unique_ptr<ScannedPiece> spare_;
+};
+
+class PieceScanTest : public cltest::ScratchFolder {
+protected:
+    // Scans `bytes` as a file in pieces of `pieceSize` and checks that the rows and the range
+    // error are those of the scan of the whole image.
+    void ExpectSameAsWholeScan(const std::string& bytes, const FilterList& filter, std::size_t pieceSize)
+    {
+        Write(Path("image"), bytes);
+        const FileImage image = Image(bytes);
+        for (const bool recycle : {false, true}) {
+            SCOPED_TRACE("piece size " + std::to_string(pieceSize) + (recycle ? ", pieces given back" : ""));
+            CollectingSink classRows(recycle);
+            const PieceScanResult c =
+                ScanFileInPieces(Path("image"), ScanKind::Class, filter, classRows, NativeFileSystem(), pieceSize);
+            ASSERT_FALSE(c.error);
+            classRows.rows.rangeError = c.rangeError;
+            ExpectSameRows(classRows.rows, RunScan(ScanClassImage, image, filter));
+
+            CollectingSink packRows(recycle);
+            const PieceScanResult p =
+                ScanFileInPieces(Path("image"), ScanKind::LanguagePack, filter, packRows, NativeFileSystem(), pieceSize);
+            ASSERT_FALSE(p.error);
+            packRows.rows.rangeError = p.rangeError;
+            ExpectSameRows(packRows.rows, RunScan(ScanPackImage, image, filter));
+        }
+    }
+};
+
+// Images dense in the bytes the scans look for, with whole patterns of up to 255 bytes among
+// them, cut into pieces of several sizes: every kind of pattern falls across a cut somewhere.
+TEST_F(PieceScanTest, PiecesGiveTheRowsOfTheWholeImageWhereverTheyAreCut)
+{
+    std::mt19937 random(20261207);
+    const FilterList filter{B("ab"), B("Hi"), B("Hello")};
+    const char alphabet[] = {'\x00', '\x01', '\x02', '\x09', 'a', 'b', 'H', 'i', '(', 'L', ';', '\xC0', '\x80', '\xE4'};
+    for (int round = 0; round < 40; ++round) {
+        std::string bytes;
+        const std::size_t size = random() % 6000;
+        while (bytes.size() < size) {
+            if (random() % 8 == 0) {
+                const std::size_t length = random() % 3 == 0 ? 250 + random() % 6 : random() % 40;
+                std::string text(length, 'x');
+                for (char& ch : text)
+                    ch = "abHiel\xE4\xB8\xAD"[random() % 9];
+                if (random() % 5 == 0)
+                    text = "Hello";
+                bytes += (random() % 2 == 0 ? std::string("\x01\x00", 2) : std::string(1, '\0'));
+                bytes += static_cast<char>(text.size());
+                bytes += text;
+            } else {
+                bytes += (random() % 4 == 0) ? static_cast<char>(random() % 8) : alphabet[random() % sizeof(alphabet)];
+            }
+        }
+        SCOPED_TRACE("round " + std::to_string(round));
+        for (const std::size_t pieceSize : {std::size_t{512}, std::size_t{777}, std::size_t{4096}, kScanPieceSize})
+            ExpectSameAsWholeScan(bytes, filter, pieceSize);
+    }
+}
+
+TEST_F(PieceScanTest, EdgesOfTheFile)
+{
+    const FilterList filter{B("Hello")};
+    const std::string hello = Utf8Constant("Hello");
+    const std::string filler(600, 'z');
+    const std::vector<std::pair<const char*, std::string>> cases = {
+        {"empty file", ""},
+        {"no pattern at all", filler},
+        {"a pattern cut by the end", filler + std::string("\x01\x00\x09short", 8)},
+        {"a tag byte as the last byte", filler + hello + "\x01"},
+        {"a zero byte as the last byte", filler + std::string("\x00", 1)},
+        {"only suspicious rows", hello + filler + hello},
+        {"a pattern ending exactly at the cut", std::string(509, 'z') + Utf8Constant("abc") + filler},
+    };
+    for (const auto& [name, bytes] : cases) {
+        SCOPED_TRACE(name);
+        ExpectSameAsWholeScan(bytes, filter, 512);
+    }
+}
+
+TEST_F(PieceScanTest, ReadErrorsStopTheScanWithTheRowsOfTheFirstPiecesGiven)
+{
+    std::string bytes;
+    for (int i = 0; i < 200; ++i)
+        bytes += Utf8Constant("row" + std::to_string(i)) + "zz";
+    Write(Path("A.class"), bytes);
+    CollectingSink whole;
+    ASSERT_FALSE(ScanFileInPieces(Path("A.class"), ScanKind::Class, {}, whole, NativeFileSystem(), 512).error);
+    ASSERT_GT(whole.pieces, 3);
+
+    struct Fault {
+        cltest::FailStep step;
+        int occurrence;
+        FileError::What what;
+        int piecesBefore;
+    };
+    for (const Fault fault : {Fault{cltest::FailStep::Read, 1, FileError::What::ReadFailed, 0},
+                              Fault{cltest::FailStep::Read, 3, FileError::What::ReadFailed, 2},
+                              Fault{cltest::FailStep::ShortRead, 2, FileError::What::ShortRead, 1}}) {
+        SCOPED_TRACE(std::to_string(static_cast<int>(fault.step)) + " at read " + std::to_string(fault.occurrence));
+        cltest::FailingFileSystem failing;
+        failing.FailAt(fault.step, fault.occurrence);
+        CollectingSink sink;
+        const PieceScanResult result = ScanFileInPieces(Path("A.class"), ScanKind::Class, {}, sink, failing, 512);
+        ASSERT_TRUE(failing.Injected());
+        ASSERT_TRUE(result.error);
+        EXPECT_EQ(result.error->what, fault.what);
+        EXPECT_EQ(result.error->path, Path("A.class"));
+        EXPECT_FALSE(result.rangeError);
+        EXPECT_EQ(sink.pieces, fault.piecesBefore);
+        // The rows given are the first rows of the whole scan, none left out.
+        ASSERT_LE(sink.rows.list.rows.size(), whole.rows.list.rows.size());
+        for (std::size_t i = 0; i < sink.rows.list.rows.size(); ++i)
+            EXPECT_EQ(sink.rows.list.rows[i].offset, whole.rows.list.rows[i].offset) << i;
+        EXPECT_EQ(sink.rows.list.rows.empty(), fault.piecesBefore == 0);
+    }
+
+    CollectingSink none;
+    const PieceScanResult missing = ScanFileInPieces(Path("missing.class"), ScanKind::Class, {}, none);
+    ASSERT_TRUE(missing.error);
+    EXPECT_EQ(missing.error->kind, FileError::Kind::CannotOpen);
+    EXPECT_EQ(none.pieces, 0);
 }
 
 TEST(FilterListTest, SplitsAtEveryKindOfLineEnd)
