@@ -35,6 +35,8 @@ void WriteFoundRow(ListWriter& writer, std::string& caption, const cl::PieceRow&
             writer.Line(row.offset, length, row.status, bytes);
         return;
     }
+    if (special == 0 && writer.FoundTextLine(row.offset, row.status, bytes))
+        return;
     caption.clear();
     cl::AppendCaptionAsUtf8(bytes, caption);
     writer.Line(row.offset, length, row.status, caption);

@@ -4,6 +4,7 @@
 
 #include "Escape.h"
 #include "StringList.h"
+#include "Utf8.h"
 
 #include <algorithm>
 #include <charconv>
@@ -108,6 +109,20 @@ public:
         p += caption.size();
         *p++ = '\n';
         used_ = static_cast<std::size_t>(p - buffer_.data());
+    }
+
+    // The line of found string bytes that are not plain ASCII but hold no ASCII byte that needs
+    // writing out, when their caption is the bytes themselves (TryWriteCaptionAsUtf8); false,
+    // with nothing written, when it is not.
+    bool FoundTextLine(int32_t offset, cl::RowStatus status, std::string_view bytes)
+    {
+        char* p = Head(Room(48 + bytes.size()), offset, static_cast<int32_t>(bytes.size()), status);
+        p = cl::TryWriteCaptionAsUtf8(p, bytes);
+        if (p == nullptr)
+            return false;
+        *p++ = '\n';
+        used_ = static_cast<std::size_t>(p - buffer_.data());
+        return true;
     }
 
     void Flush()

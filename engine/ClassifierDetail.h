@@ -12,7 +12,7 @@ namespace cl::detail {
 bool IsInFilter(std::string_view candidate, const FilterList& filter) noexcept;
 
 // In the header: the scans ask it of every candidate, and a call costs about as much as the test.
-inline bool IsListable(std::string_view s) noexcept
+CL_ALWAYS_INLINE bool IsListable(std::string_view s) noexcept
 {
     const size_t n = s.size();
     if (n < 2)

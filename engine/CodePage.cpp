@@ -145,6 +145,9 @@ constexpr uint64_t kRoundTrips = uint64_t{1} << 17;
 constexpr uint64_t kNoTable = uint64_t{1} << 18;  // the platform gave something else than 1 or 2 bytes
 
 std::atomic<uint64_t> g_units[0x10000] = {};
+// One bit per unit, set once the unit's entry says it comes back as itself: 8 KiB, where the
+// entries take 512 KiB and a text of scattered Chinese characters would miss the cache on them.
+std::atomic<uint64_t> g_itself[0x10000 / 64] = {};
 
 bool IsSurrogate(char16_t u)
 {
@@ -168,8 +171,11 @@ uint64_t UnitEntry(char16_t u)
         const std::u16string back = PlatformAnsiToUtf16(ansi);
         // A single byte from 0x80 up could be read as the lead byte of the next character.
         const bool alone = ansi.ByteLength() == 2 || b[0] < 0x80;
-        if (alone && back.size() == 1 && !IsSurrogate(back[0]))
+        if (alone && back.size() == 1 && !IsSurrogate(back[0])) {
             entry |= kRoundTrips | (uint64_t{back[0]} << 32);
+            if (back[0] == u)
+                g_itself[u / 64].fetch_or(uint64_t{1} << (u % 64), std::memory_order_relaxed);
+        }
     } else {
         entry |= kNoTable;
     }
@@ -193,6 +199,16 @@ char* AppendUtf8(char* p, char16_t u)
 }
 
 }  // namespace
+
+bool ComesBackAsItself(char16_t u)
+{
+    if ((g_itself[u / 64].load(std::memory_order_relaxed) >> (u % 64)) & 1)
+        return true;
+    if (IsSurrogate(u))
+        return false;
+    const uint64_t entry = UnitEntry(u);  // sets the bit when it is so
+    return (entry & kRoundTrips) && static_cast<char16_t>(entry >> 32) == u;
+}
 
 ByteString detail::Utf16ToAnsiUncached(std::u16string_view units)
 {

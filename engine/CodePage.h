@@ -22,6 +22,12 @@ std::string Utf8FromAnsi(const ByteString& ansi);
 // code page (characters it lacks become '?'), in standard UTF-8.
 void AppendUtf8ThroughAnsi(std::u16string_view units, std::string& out);
 
+// Whether the code page holds `u` and a trip through it gives back `u` itself, so that the
+// caption of a text made only of such characters is the text. Learned through the platform's
+// conversion the first time a unit is met, then answered from a table small enough to stay in
+// the processor's cache.
+bool ComesBackAsItself(char16_t u);
+
 namespace detail {
 // Utf16ToAnsi made by the platform's conversion of the whole text, without the table of
 // characters already met that Utf16ToAnsi keeps: what the table must always agree with.

@@ -3,6 +3,7 @@
 #include "CodePage.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 namespace cl {
@@ -52,6 +53,31 @@ bool IsAscii(std::string_view bytes)
     return std::all_of(bytes.begin(), bytes.end(), [](char b) { return static_cast<uint8_t>(b) < 0x80; });
 }
 
+// One sequence of the lenient decoding, at data[i] (a lead byte from 0x80 up): its unit and
+// length, or length 0 when it is malformed or cut short. Only bit 0x20 of the lead byte decides
+// the length; there is no other lead-byte test.
+struct Sequence {
+    char16_t unit = 0;
+    size_t length = 0;
+};
+
+Sequence DecodeSequence(const uint8_t* data, size_t n, size_t i)
+{
+    const uint8_t b = data[i];
+    const size_t length = (b & 0x20) ? 3 : 2;
+    if (n - i < length)
+        return {};
+    for (size_t k = 1; k < length; ++k) {
+        if ((data[i + k] & 0xC0) != 0x80)
+            return {};
+    }
+    const uint8_t c1 = data[i + 1];
+    if (length == 2)
+        return {static_cast<char16_t>(((b & 0x1F) << 6) | (c1 & 0x3F)), 2};
+    const uint8_t c2 = data[i + 2];
+    return {static_cast<char16_t>(((b & 0x0F) << 12) | ((c1 & 0x3F) << 6) | (c2 & 0x3F)), 3};
+}
+
 // The lenient decoding into `units` (room for one unit per byte); false for a malformed or cut
 // sequence.
 bool DecodeUnits(std::string_view utf8, char16_t* units, size_t& count)
@@ -61,28 +87,15 @@ bool DecodeUnits(std::string_view utf8, char16_t* units, size_t& count)
     count = 0;
     size_t i = 0;
     while (i < n) {
-        const uint8_t b = data[i];
-        if (b < 0x80) {
-            units[count++] = b;
-            ++i;
+        if (data[i] < 0x80) {
+            units[count++] = data[i++];
             continue;
         }
-        // Only bit 0x20 of the lead byte decides the length; no other lead-byte test.
-        const size_t length = (b & 0x20) ? 3 : 2;
-        if (n - i < length)
+        const Sequence sequence = DecodeSequence(data, n, i);
+        if (sequence.length == 0)
             return false;
-        for (size_t k = 1; k < length; ++k) {
-            if ((data[i + k] & 0xC0) != 0x80)
-                return false;
-        }
-        const uint8_t c1 = data[i + 1];
-        if (length == 2) {
-            units[count++] = static_cast<char16_t>(((b & 0x1F) << 6) | (c1 & 0x3F));
-        } else {
-            const uint8_t c2 = data[i + 2];
-            units[count++] = static_cast<char16_t>(((b & 0x0F) << 12) | ((c1 & 0x3F) << 6) | (c2 & 0x3F));
-        }
-        i += length;
+        units[count++] = sequence.unit;
+        i += sequence.length;
     }
     return true;
 }
@@ -128,12 +141,47 @@ ByteString DecodeUtf8ToAnsi(std::string_view utf8)
     return Utf16ToAnsi(std::u16string_view(units.Data(), count));
 }
 
+char* TryWriteCaptionAsUtf8(char* p, std::string_view utf8)
+{
+    const auto* data = reinterpret_cast<const uint8_t*>(utf8.data());
+    const size_t n = utf8.size();
+    char* const start = p;
+    size_t i = 0;
+    while (i < n) {
+        if (data[i] < 0x80) {
+            *p++ = static_cast<char>(data[i++]);
+            continue;
+        }
+        const Sequence sequence = DecodeSequence(data, n, i);
+        if (sequence.length == 0)
+            return start;  // the caption of a malformed text is empty
+        // Only the shortest form of a character is written back the same; a longer one (C0 80
+        // for zero, say) becomes other bytes.
+        const char16_t u = sequence.unit;
+        const bool shortest = sequence.length == 2 ? u >= 0x80 && data[i] == (0xC0 | (u >> 6))
+                                                   : u >= 0x800 && data[i] == (0xE0 | (u >> 12));
+        if (!shortest || !ComesBackAsItself(u))
+            return nullptr;
+        std::memcpy(p, data + i, sequence.length);
+        p += sequence.length;
+        i += sequence.length;
+    }
+    return p;
+}
+
 void AppendCaptionAsUtf8(std::string_view utf8, std::string& out)
 {
     if (IsAscii(utf8)) {  // its own caption, in the code page and in UTF-8
         out += utf8;
         return;
     }
+    const size_t start = out.size();
+    out.resize(start + utf8.size());
+    if (char* end = TryWriteCaptionAsUtf8(out.data() + start, utf8)) {
+        out.resize(static_cast<size_t>(end - out.data()));
+        return;
+    }
+    out.resize(start);
     UnitBuffer units(utf8.size());
     size_t count = 0;
     if (DecodeUnits(utf8, units.Data(), count))

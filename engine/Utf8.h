@@ -23,4 +23,10 @@ ByteString DecodeUtf8ToAnsi(std::string_view utf8);
 // standard UTF-8, as the command line prints it, without making the ANSI text in between.
 void AppendCaptionAsUtf8(std::string_view utf8, std::string& out);
 
+// The same written at p (room for utf8.size() bytes is needed) when every character comes back
+// from the code page as itself, as nearly all Chinese text does: the caption is then the bytes
+// themselves, or nothing for a malformed text. Returns the end, or null (with p's bytes
+// undefined) when some character needs AppendCaptionAsUtf8.
+char* TryWriteCaptionAsUtf8(char* p, std::string_view utf8);
+
 }  // namespace cl

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <random>
 #include <string>
 
@@ -100,6 +101,71 @@ TEST(CodePageTable, CaptionAsUtf8IsTheTwoConversions)
         std::string out;
         AppendCaptionAsUtf8(bytes, out);
         ASSERT_EQ(out, Utf8FromAnsi(DecodeUtf8ToAnsi(ByteString(std::string_view(bytes))))) << "case " << i;
+    }
+}
+
+// The caption written straight from the bytes must be the two conversions whenever it is
+// written at all, and must be written for the Chinese text that lists are mostly made of.
+TEST(CodePageTable, CaptionWrittenStraightOnlyWhenEveryCharacterComesBackAsItself)
+{
+    auto straight = [](std::string_view bytes) -> std::optional<std::string> {
+        std::string room(bytes.size(), '#');
+        const char* end = TryWriteCaptionAsUtf8(room.data(), bytes);
+        if (end == nullptr)
+            return std::nullopt;
+        return std::string(static_cast<const char*>(room.data()), end);
+    };
+    auto twoConversions = [](std::string_view bytes) {
+        return Utf8FromAnsi(DecodeUtf8ToAnsi(ByteString(bytes)));
+    };
+    struct Case {
+        const char* name;
+        std::string bytes;
+        bool written;
+    };
+    const Case cases[] = {
+        {"Chinese", "\xE4\xB8\xAD\xE6\x96\x87", true},
+        {"Chinese among ASCII", "a \xE4\xB8\xAD b", true},
+        {"Latin-1 that GBK holds", "\xC2\xA7", true},  // §
+        {"cut short: empty", "\xE4\xB8", true},
+        {"malformed after Chinese: empty", "\xE4\xB8\xAD\xE4\x41\x41", true},
+        {"Korean, not in GBK", "\xED\x95\x9C", false},
+        {"overlong zero", "\xC0\x80", false},
+        {"overlong three-byte", "\xE0\x81\x81", false},
+        {"a four-byte lead read as three", "\xF4\xB8\xAD", false},
+        {"a surrogate", "\xED\xA0\x80", false},
+        {"euro sign, another unit through GBK's 0x80", "\xE2\x82\xAC", false},
+    };
+    for (const Case& c : cases) {
+        const std::optional<std::string> written = straight(c.bytes);
+        EXPECT_EQ(written.has_value(), c.written) << c.name;
+        if (written)
+            EXPECT_EQ(*written, twoConversions(c.bytes)) << c.name;
+    }
+    // Every character of the CJK block GBK holds.
+    for (char16_t u = 0x4E00; u <= 0x9FA5; ++u) {
+        const std::string bytes{static_cast<char>(0xE0 | (u >> 12)), static_cast<char>(0x80 | ((u >> 6) & 0x3F)),
+                                static_cast<char>(0x80 | (u & 0x3F))};
+        const std::optional<std::string> written = straight(bytes);
+        ASSERT_TRUE(written) << "U+" << std::hex << static_cast<unsigned>(u);
+        ASSERT_EQ(*written, twoConversions(bytes)) << "U+" << std::hex << static_cast<unsigned>(u);
+    }
+    std::mt19937 random(11);
+    for (int i = 0; i < 5000; ++i) {
+        std::string bytes;
+        for (const char16_t u : RandomUnits(random, random() % 10)) {
+            if (u < 0x80) {
+                bytes += static_cast<char>(u);
+            } else if (u < 0x800 && random() % 2 == 0) {
+                bytes += {static_cast<char>(0xC0 | (u >> 6)), static_cast<char>(0x80 | (u & 0x3F))};
+            } else {
+                bytes += {static_cast<char>(0xE0 | (u >> 12)), static_cast<char>(0x80 | ((u >> 6) & 0x3F)),
+                          static_cast<char>(0x80 | (u & 0x3F))};
+            }
+        }
+        const std::optional<std::string> written = straight(bytes);
+        if (written)
+            ASSERT_EQ(*written, twoConversions(bytes)) << "case " << i;
     }
 }
 
