@@ -39,6 +39,18 @@ constexpr uint64_t BytesEqual(uint64_t x, uint8_t c)
 template <class F>
 CL_ALWAYS_INLINE void ForEachWord(const char* p, size_t n, F&& f)
 {
+    if (n - 4 <= 12) {
+        // 4 to 16 bytes, the length of most strings, in two words without a branch on the
+        // length: four four-byte pieces at 0, a third, two thirds and the end, no gap between.
+        uint32_t a, b, c, d;
+        std::memcpy(&a, p, 4);
+        std::memcpy(&b, p + (n - 4) / 3, 4);
+        std::memcpy(&c, p + (n - 4) * 2 / 3, 4);
+        std::memcpy(&d, p + n - 4, 4);
+        f(a | (uint64_t{b} << 32));
+        f(c | (uint64_t{d} << 32));
+        return;
+    }
     if (n >= 8) {
         size_t i = 0;
         for (; i + 8 <= n; i += 8) {
