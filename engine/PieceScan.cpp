@@ -104,8 +104,8 @@ PieceScanResult ScanFileInPieces(const std::string& path, ScanKind kind, const F
                 }
             };
             const int64_t consumed = kind == ScanKind::Class
-                                         ? detail::ClassScanWindow(window, words, passesLeft, found)
-                                         : detail::PackScanWindow(window, passesLeft, found);
+                                         ? detail::ScanWindowFor<true>(window, words, passesLeft, found)
+                                         : detail::ScanWindowFor<false>(window, words, passesLeft, found);
             if (window.atEnd || passesLeft == 0)
                 break;
             // The bytes not yet decided (at most one pattern's) start the next piece.

@@ -100,18 +100,24 @@ struct ScanWindow {
     bool atEnd = true;
 };
 
-// The class scan over one window. `found(start, length, status)` receives each row as found:
-// its string's first byte at index `start` of the window, plain or suspicious. `passesLeft`
-// bounds the passes of the whole scan, one per pattern looked at.
-template <class Found>
-int64_t ClassScanWindow(const ScanWindow& window, const SuspiciousWords& words, int64_t& passesLeft, Found&& found)
+// The scan over one window. `found(start, length, status)` receives each row as found: its
+// string's first byte at index `start` of the window, plain or suspicious. `passesLeft` bounds
+// the passes of the whole scan, one per pattern looked at.
+//
+// The two patterns: in a class file the tag 01, a zero high length byte and the length byte
+// (with words from the list marked suspicious); in a language pack a zero byte and the length
+// byte (every row plain).
+template <bool kClass, class Found>
+int64_t ScanWindowFor(const ScanWindow& window, const SuspiciousWords& words, int64_t& passesLeft, Found&& found)
 {
+    constexpr uint8_t kMarker = kClass ? 0x01 : 0x00;
+    constexpr int64_t kLengthAfter = kClass ? 2 : 1;  // from the marker to the length byte
     const uint8_t* const data = window.data;
     int64_t consumed = 0;
     for (; passesLeft > 0; --passesLeft) {
         const uint8_t* rest = data + consumed;
         const int64_t remaining = window.size - consumed;
-        const int64_t p = FindByte(rest, remaining, 0x01);
+        const int64_t p = FindByte(rest, remaining, kMarker);
         if (p == 0) {
             if (window.atEnd) {
                 passesLeft = 0;  // every later pass would find nothing either
@@ -119,52 +125,24 @@ int64_t ClassScanWindow(const ScanWindow& window, const SuspiciousWords& words, 
             }
             return window.size;
         }
-        if (!window.atEnd && ReachesPast(rest, remaining, p + 2))
-            return consumed + p - 1;  // the next window starts at the tag byte
-        if (p + 1 > remaining)
-            throw RangeError();
-        if (rest[p] != 0x00) {  // high length byte not zero
-            consumed += p;
-            continue;
-        }
-        const std::string_view s = LengthPrefixed(rest, remaining, p + 2);
-        const auto m = static_cast<int64_t>(s.size());
-        if (m > 0 && IsListable(s)) {
-            found(consumed + p + 2, m, words.Contains(s) ? RowStatus::Suspicious : RowStatus::Plain);
-            consumed += p + m + 2;
-        } else {
-            consumed += p;
-        }
-    }
-    return consumed;
-}
-
-// The pack scan over one window, every row plain; as ClassScanWindow.
-template <class Found>
-int64_t PackScanWindow(const ScanWindow& window, int64_t& passesLeft, Found&& found)
-{
-    const uint8_t* const data = window.data;
-    int64_t consumed = 0;
-    for (; passesLeft > 0; --passesLeft) {
-        const uint8_t* rest = data + consumed;
-        const int64_t remaining = window.size - consumed;
-        const int64_t z = FindByte(rest, remaining, 0x00);
-        if (z == 0) {
-            if (window.atEnd) {
-                passesLeft = 0;
-                break;
+        const int64_t lengthAt = p + kLengthAfter;
+        if (!window.atEnd && ReachesPast(rest, remaining, lengthAt))
+            return consumed + p - 1;  // the next window starts at the marker
+        if constexpr (kClass) {
+            if (p + 1 > remaining)
+                throw RangeError();
+            if (rest[p] != 0x00) {  // high length byte not zero
+                consumed += p;
+                continue;
             }
-            return window.size;
         }
-        if (!window.atEnd && ReachesPast(rest, remaining, z + 1))
-            return consumed + z - 1;  // the next window starts at the zero byte
-        const std::string_view s = LengthPrefixed(rest, remaining, z + 1);
+        const std::string_view s = LengthPrefixed(rest, remaining, lengthAt);
         const auto m = static_cast<int64_t>(s.size());
         if (m > 0 && IsListable(s)) {
-            found(consumed + z + 1, m, RowStatus::Plain);
-            consumed += z + m + 1;
+            found(consumed + lengthAt, m, kClass && words.Contains(s) ? RowStatus::Suspicious : RowStatus::Plain);
+            consumed += lengthAt + m;
         } else {
-            consumed += z;
+            consumed += p;
         }
     }
     return consumed;
@@ -201,7 +179,7 @@ void ClassScan(const FileImage& image, const FilterList& filter, Emit&& emit)
     };
     int64_t passesLeft = image.loadedSize;
     try {
-        ClassScanWindow({data, bytes.ByteLength(), true}, words, passesLeft,
+        ScanWindowFor<true>({data, bytes.ByteLength(), true}, words, passesLeft,
                         [&](int64_t start, int64_t length, RowStatus status) {
                             if (status == RowStatus::Suspicious)
                                 suspicious.emplace_back(start, length);
@@ -224,7 +202,7 @@ void PackScan(const FileImage& image, Emit&& emit)
     const ByteString bytes = image.bytes;
     const uint8_t* data = bytes.Bytes();
     int64_t passesLeft = image.loadedSize;
-    PackScanWindow({data, bytes.ByteLength(), true}, passesLeft, [&](int64_t start, int64_t length, RowStatus status) {
+    ScanWindowFor<false>({data, bytes.ByteLength(), true}, SuspiciousWords({}), passesLeft, [&](int64_t start, int64_t length, RowStatus status) {
         emit(OffsetOfString(start), std::string_view(CharsAt(data, start), static_cast<size_t>(length)), status);
     });
 }

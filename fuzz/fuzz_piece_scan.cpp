@@ -98,13 +98,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     cl::FileImage image;
     image.bytes = cl::ByteString(data + imageStart, static_cast<int32_t>(size - imageStart));
     image.loadedSize = image.bytes.ByteLength();
+    const auto scanWhole = pack ? cl::ScanPackImage : cl::ScanClassImage;
     cl::StringList list;
     bool rangeError = false;
     try {
-        if (pack)
-            cl::ScanPackImage(image, filter, list);
-        else
-            cl::ScanClassImage(image, filter, list);
+        scanWhole(image, filter, list);
     } catch (const cl::RangeError&) {
         rangeError = true;
     }

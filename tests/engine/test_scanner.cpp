@@ -347,21 +347,21 @@ protected:
     {
         Write(Path("image"), bytes);
         const FileImage image = Image(bytes);
+        struct Kind {
+            ScanKind kind;
+            void (*scanWhole)(const FileImage&, const FilterList&, StringList&);
+        };
         for (const bool recycle : {false, true}) {
-            SCOPED_TRACE("piece size " + std::to_string(pieceSize) + (recycle ? ", pieces given back" : ""));
-            CollectingSink classRows(recycle);
-            const PieceScanResult c =
-                ScanFileInPieces(Path("image"), ScanKind::Class, filter, classRows, NativeFileSystem(), pieceSize);
-            ASSERT_FALSE(c.error);
-            classRows.rows.rangeError = c.rangeError;
-            ExpectSameRows(classRows.rows, RunScan(ScanClassImage, image, filter));
-
-            CollectingSink packRows(recycle);
-            const PieceScanResult p =
-                ScanFileInPieces(Path("image"), ScanKind::LanguagePack, filter, packRows, NativeFileSystem(), pieceSize);
-            ASSERT_FALSE(p.error);
-            packRows.rows.rangeError = p.rangeError;
-            ExpectSameRows(packRows.rows, RunScan(ScanPackImage, image, filter));
+            for (const Kind k : {Kind{ScanKind::Class, ScanClassImage}, Kind{ScanKind::LanguagePack, ScanPackImage}}) {
+                SCOPED_TRACE("piece size " + std::to_string(pieceSize) + (recycle ? ", pieces given back" : "") +
+                             (k.kind == ScanKind::Class ? ", class" : ", pack"));
+                CollectingSink pieces(recycle);
+                const PieceScanResult result =
+                    ScanFileInPieces(Path("image"), k.kind, filter, pieces, NativeFileSystem(), pieceSize);
+                ASSERT_FALSE(result.error);
+                pieces.rows.rangeError = result.rangeError;
+                ExpectSameRows(pieces.rows, RunScan(k.scanWhole, image, filter));
+            }
         }
     }
 };
