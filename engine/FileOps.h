@@ -26,8 +26,8 @@ enum class OpenAccess { ReadWrite, ReadOnly };
 // Whether a save first copies the file to its ".bak".
 enum class SaveBackup { Make, Skip };
 
-// The first step of LoadWholeFile: an existing file opened for reading and writing, held
-// until ReadWholeFile reads it and closes it.
+// The first step of LoadWholeFile: an existing file opened (for reading and writing, or for
+// reading only), held until ReadWholeFile reads it and closes it, or a PieceReader takes it.
 class OpenedFile {
 public:
     OpenedFile(std::string path, std::unique_ptr<FileHandle> handle);
