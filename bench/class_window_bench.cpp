@@ -7,6 +7,7 @@
 
 #include "BenchDialogs.h"
 #include "FileOps.h"
+#include "JarClasses.h"
 #include "Main.h"
 #include "Scanner.h"
 #include "classfile/ClassFile.h"
@@ -18,43 +19,13 @@
 #include <QTableView>
 #include <QTemporaryDir>
 
-#include <zip.h>
-
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
 
 namespace {
-
-std::vector<std::string> LoadClasses(const char* jar)
-{
-    std::vector<std::string> classes;
-    int error = 0;
-    zip_t* archive = zip_open(jar, ZIP_RDONLY, &error);
-    if (archive == nullptr)
-        return classes;
-    const zip_int64_t count = zip_get_num_entries(archive, 0);
-    for (zip_int64_t i = 0; i < count; ++i) {
-        const char* name = zip_get_name(archive, static_cast<zip_uint64_t>(i), 0);
-        zip_stat_t stat;
-        const std::size_t length = name ? std::strlen(name) : 0;
-        if (length < 6 || std::strcmp(name + length - 6, ".class") != 0 ||
-            zip_stat_index(archive, static_cast<zip_uint64_t>(i), 0, &stat) != 0)
-            continue;
-        zip_file_t* file = zip_fopen_index(archive, static_cast<zip_uint64_t>(i), 0);
-        if (file == nullptr)
-            continue;
-        std::string bytes(static_cast<std::size_t>(stat.size), '\0');
-        if (zip_fread(file, bytes.data(), bytes.size()) == static_cast<zip_int64_t>(bytes.size()))
-            classes.push_back(std::move(bytes));
-        zip_fclose(file);
-    }
-    zip_close(archive);
-    return classes;
-}
 
 double Ms(const QElapsedTimer& timer)
 {
@@ -70,7 +41,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     const char* jar = argc > 1 ? argv[1] : "/usr/share/java/guava.jar";
     const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
-    const std::vector<std::string> classes = LoadClasses(jar);
+    const std::vector<bench::JarClass> classes = bench::ReadJarClasses(jar).value_or(std::vector<bench::JarClass>{});
     if (classes.empty()) {
         std::fprintf(stderr, "no classes read from %s\n", jar);
         return 1;
@@ -79,7 +50,7 @@ int main(int argc, char* argv[])
     std::vector<QString> paths;
     for (std::size_t i = 0; i < classes.size(); ++i) {
         paths.push_back(dir.filePath(QStringLiteral("C%1.class").arg(i)));
-        std::ofstream(paths.back().toStdString(), std::ios::binary) << classes[i];
+        std::ofstream(paths.back().toStdString(), std::ios::binary) << classes[i].bytes;
     }
 
     BenchDialogs dialogs;
@@ -104,9 +75,9 @@ int main(int argc, char* argv[])
         // roles and the row lookup are timed.
         double model = 0;
         std::size_t rowsWithRoles = 0;
-        for (const std::string& bytes : classes) {
+        for (const bench::JarClass& c : classes) {
             cl::FileImage image;
-            image.bytes = cl::ByteString(std::string_view(bytes));
+            image.bytes = cl::ByteString(std::string_view(c.bytes));
             image.loadedSize = image.bytes.ByteLength();
             cl::StringList rows;
             try {

@@ -7,16 +7,15 @@
 
 #include "EngineErrors.h"
 #include "FileOps.h"
+#include "JarClasses.h"
 #include "Scanner.h"
 #include "classfile/ClassFile.h"
 #include "classfile/Roles.h"
 
 #include <benchmark/benchmark.h>
-#include <zip.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -45,28 +44,10 @@ bool ExtractClasses(const std::filesystem::path& folder)
 
 bool LoadClasses(const char* jar)
 {
-    int error = 0;
-    zip_t* archive = zip_open(jar, ZIP_RDONLY, &error);
-    if (archive == nullptr)
-        return false;
-    const zip_int64_t count = zip_get_num_entries(archive, 0);
-    for (zip_int64_t i = 0; i < count; ++i) {
-        const char* name = zip_get_name(archive, static_cast<zip_uint64_t>(i), 0);
-        zip_stat_t stat;
-        if (name == nullptr || std::strlen(name) < 6 || std::strcmp(name + std::strlen(name) - 6, ".class") != 0 ||
-            zip_stat_index(archive, static_cast<zip_uint64_t>(i), 0, &stat) != 0)
-            continue;
-        zip_file_t* file = zip_fopen_index(archive, static_cast<zip_uint64_t>(i), 0);
-        if (file == nullptr)
-            continue;
-        std::string bytes(stat.size, '\0');
-        if (zip_fread(file, bytes.data(), stat.size) == static_cast<zip_int64_t>(stat.size)) {
-            g_bytes += bytes.size();
-            g_classes.push_back(std::move(bytes));
-        }
-        zip_fclose(file);
+    for (bench::JarClass& c : bench::ReadJarClasses(jar).value_or(std::vector<bench::JarClass>{})) {
+        g_bytes += c.bytes.size();
+        g_classes.push_back(std::move(c.bytes));
     }
-    zip_close(archive);
     return !g_classes.empty();
 }
 

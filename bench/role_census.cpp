@@ -4,17 +4,19 @@
 // stop. Usage: role_census [FOLDER]
 
 #include "EngineErrors.h"
+#include "JarClasses.h"
 #include "Scanner.h"
 #include "classfile/ClassFile.h"
 #include "classfile/Roles.h"
 
-#include <zip.h>
+#include "JarClasses.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -91,35 +93,18 @@ void CountClass(Census& census, const std::string& bytes, const std::string& whe
 
 void CountJar(Census& census, const fs::path& path, std::unordered_set<uint64_t>& seen)
 {
-    int error = 0;
-    zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY, &error);
-    if (archive == nullptr)
+    const std::optional<std::vector<bench::JarClass>> classes = bench::ReadJarClasses(path.string());
+    if (!classes)
         return;
     ++census.jars;
-    const zip_int64_t count = zip_get_num_entries(archive, 0);
-    std::string bytes;
-    for (zip_int64_t i = 0; i < count; ++i) {
-        const char* name = zip_get_name(archive, static_cast<zip_uint64_t>(i), 0);
-        zip_stat_t stat;
-        if (name == nullptr || !std::string_view(name).ends_with(".class") ||
-            zip_stat_index(archive, static_cast<zip_uint64_t>(i), 0, &stat) != 0 || (stat.valid & ZIP_STAT_SIZE) == 0)
-            continue;
-        zip_file_t* file = zip_fopen_index(archive, static_cast<zip_uint64_t>(i), 0);
-        if (file == nullptr)
-            continue;
-        bytes.resize(stat.size);
-        const zip_int64_t read = zip_fread(file, bytes.data(), stat.size);
-        zip_fclose(file);
-        if (read != static_cast<zip_int64_t>(stat.size))
-            continue;
+    for (const bench::JarClass& c : *classes) {
         ++census.entries;
-        if (!seen.insert(Fnv1a(bytes)).second) {
+        if (!seen.insert(Fnv1a(c.bytes)).second) {
             ++census.duplicates;
             continue;
         }
-        CountClass(census, bytes, path.filename().string() + "!" + name);
+        CountClass(census, c.bytes, path.filename().string() + "!" + c.name);
     }
-    zip_close(archive);
 }
 
 void PrintRoles(const char* title, const std::array<size_t, kRoles>& counts)
