@@ -2,6 +2,7 @@
 // the shell, and class files compiled by javac.
 
 #include "CliFixture.h"
+#include "Tools.h"
 
 #include <sys/wait.h>
 
@@ -88,7 +89,7 @@ protected:
     {
         CliFixture::SetUp();
         const std::string javac = CLASSLINGO_JAVAC;
-        if (javac.empty() || javac.find("NOTFOUND") != std::string::npos)
+        if (!cltest::ToolIsInstalled(javac))
             GTEST_SKIP() << "no javac";
     }
     std::string Compile(const std::string& className, const std::string& source)

@@ -2,6 +2,7 @@
 // fails, and the refusals that protect the input.
 
 #include "CliFixture.h"
+#include "Tools.h"
 #include "FailingFileSystem.h"
 #include "FileState.h"
 
@@ -22,7 +23,7 @@ protected:
     {
         CliFixture::SetUp();
         const std::string javac = CLASSLINGO_JAVAC;
-        if (javac.empty() || javac.find("NOTFOUND") != std::string::npos)
+        if (!cltest::ToolIsInstalled(javac))
             GTEST_SKIP() << "javac is not installed";
         Write(Path("Hi.java"), "public class Hi { public static void main(String[] a) {"
                                " System.out.println(\"Hello\"); System.out.println(\"Bye \" + a.length); } }\n");

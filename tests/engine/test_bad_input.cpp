@@ -8,6 +8,7 @@
 #include "ScratchFolder.h"
 #include "FileState.h"
 #include "OrdinaryUser.h"
+#include "Tools.h"
 
 #include "ByteString.h"
 #include "EngineErrors.h"
@@ -184,7 +185,7 @@ TEST_F(EngineBadInput, ClassFileCutAtEveryLengthScansAndReplaces)
 {
     std::string whole;
     const std::string javac = CLASSLINGO_JAVAC;
-    if (!javac.empty() && javac.find("NOTFOUND") == std::string::npos) {
+    if (cltest::ToolIsInstalled(javac)) {
         Write(Path("Notice.java"),
               "public class Notice {\n"
               "    static final String TITLE = \"\xE6\x8F\x90\xE7\xA4\xBA\";\n"  // 提示

@@ -2,6 +2,7 @@
 
 #include "FailingFileSystem.h"
 #include "ScratchFolder.h"
+#include "Tools.h"
 
 #include <gtest/gtest.h>
 
@@ -96,7 +97,7 @@ TEST_F(PoFiles, WrittenCatalogueHasGettextLayout)
 TEST_F(PoFiles, MsgfmtAcceptsWrittenCatalogues)
 {
     const std::string msgfmt = CLASSLINGO_MSGFMT;
-    if (msgfmt.empty() || msgfmt.find("NOTFOUND") != std::string::npos)
+    if (!cltest::ToolIsInstalled(msgfmt))
         GTEST_SKIP() << "msgfmt is not installed";
     for (const bool translated : {false, true}) {
         const std::string path = Path(translated ? "translated.po" : "template.po");

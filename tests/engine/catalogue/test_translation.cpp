@@ -6,6 +6,7 @@
 #include "classfile/ModifiedUtf8.h"
 
 #include "ScratchFolder.h"
+#include "Tools.h"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +27,7 @@ protected:
     {
         ScratchFolder::SetUp();
         const std::string javac = CLASSLINGO_JAVAC;
-        if (javac.empty() || javac.find("NOTFOUND") != std::string::npos)
+        if (!cltest::ToolIsInstalled(javac))
             GTEST_SKIP() << "javac is not installed";
         Write(Path("Demo.java"), R"(
 public class Demo {
