@@ -95,9 +95,7 @@ protected:
     std::string Compile(const std::string& className, const std::string& source)
     {
         Write(Path(className + ".java"), source);
-        const std::string command = Quote(CLASSLINGO_JAVAC) + " -encoding UTF-8 -d " + Quote(dir_.string()) + " " +
-                                    Quote(Path(className + ".java")) + " 2>" + Quote(Path("javac.txt"));
-        EXPECT_EQ(std::system(command.c_str()), 0) << Read(Path("javac.txt"));
+        EXPECT_EQ(cltest::RunJavac(CLASSLINGO_JAVAC, Path(className + ".java"), dir_.string()), "");
         return Path(className + ".class");
     }
 };

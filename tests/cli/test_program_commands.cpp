@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 
 namespace {
@@ -27,9 +26,7 @@ protected:
             GTEST_SKIP() << "javac is not installed";
         Write(Path("Hi.java"), "public class Hi { public static void main(String[] a) {"
                                " System.out.println(\"Hello\"); System.out.println(\"Bye \" + a.length); } }\n");
-        const std::string command =
-            "'" + javac + "' -d '" + Path("in") + "' '" + Path("Hi.java") + "' 2>'" + Path("javac.log") + "'";
-        ASSERT_EQ(std::system(command.c_str()), 0) << Read(Path("javac.log"));
+        ASSERT_EQ(cltest::RunJavac(javac, Path("Hi.java"), Path("in")), "");
         Write(Path("zh.po"), "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=UTF-8\\n\"\n\n"
                              "msgid \"Hello\"\nmsgstr \"你好\"\n\nmsgid \"Bye {0}\"\nmsgstr \"再见 {0}\"\n");
     }

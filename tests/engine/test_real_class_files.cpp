@@ -4,51 +4,36 @@
 #include "Replace.h"
 #include "Scanner.h"
 
+#include "ScratchFolder.h"
+#include "Tools.h"
+
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <unistd.h>
 
-namespace fs = std::filesystem;
 using namespace cl;
 
 namespace {
 
-class RealClassFileTest : public ::testing::Test {
+class RealClassFileTest : public cltest::ScratchFolder {
 protected:
     void SetUp() override
     {
-        if (std::string(CLASSLINGO_JAVAC).empty())
+        ScratchFolder::SetUp();
+        if (!cltest::ToolIsInstalled(CLASSLINGO_JAVAC))
             GTEST_SKIP() << "no javac";
-        folder_ = fs::temp_directory_path() / ("classlingo-javac-" + std::to_string(::getpid()));
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-    }
-    void TearDown() override
-    {
-        if (!folder_.empty())
-            fs::remove_all(folder_);
     }
 
     FileImage Compile(const std::string& className, const std::string& source)
     {
-        std::ofstream(folder_ / (className + ".java")) << source;
-        const std::string command = std::string(CLASSLINGO_JAVAC) + " -encoding UTF-8 -d '" + folder_.string() + "' '" +
-                                    (folder_ / (className + ".java")).string() + "'";
-        EXPECT_EQ(std::system(command.c_str()), 0) << command;
-        std::ifstream in(folder_ / (className + ".class"), std::ios::binary);
-        const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        Write(Path(className + ".java"), source);
+        EXPECT_EQ(cltest::RunJavac(CLASSLINGO_JAVAC, Path(className + ".java"), dir_.string()), "");
+        const std::string bytes = Read(Path(className + ".class"));
         FileImage image;
         image.bytes = ByteString(std::string_view(bytes));
         image.loadedSize = image.bytes.ByteLength();
         return image;
     }
-
-    fs::path folder_;
 };
 
 const StringRow* FindRow(const StringList& list, std::string_view caption)

@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <string>
@@ -47,9 +46,7 @@ public class Demo {
     }
 }
 )");
-        const std::string command = "'" + javac + "' -encoding UTF-8 -d '" + Path("out") + "' '" + Path("Demo.java") +
-                                    "' 2>'" + Path("javac.log") + "'";
-        ASSERT_EQ(std::system(command.c_str()), 0) << Read(Path("javac.log"));
+        ASSERT_EQ(cltest::RunJavac(javac, Path("Demo.java"), Path("out")), "");
         ASSERT_FALSE(cat::LoadProgram(Path("out/Demo.class"), program_));
     }
 

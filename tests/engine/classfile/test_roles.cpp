@@ -5,21 +5,17 @@
 #include "classfile/Roles.h"
 
 #include "ClassFileBuilder.h"
+#include "ScratchFolder.h"
+#include "Tools.h"
 
 #include "Scanner.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
-namespace fs = std::filesystem;
 using namespace cl::classfile;
 using cl::testing::Bytes;
 using cl::testing::ClassFileBuilder;
@@ -261,32 +257,23 @@ TEST_F(HandMadeRoles, AFileThatDoesNotParseHasNoRowRoles)
 
 // ---- Classes javac builds
 
-class JavacRoles : public ::testing::Test {
+class JavacRoles : public cltest::ScratchFolder {
 protected:
     void SetUp() override
     {
-        if (std::string(CLASSLINGO_JAVAC).empty())
+        ScratchFolder::SetUp();
+        if (!cltest::ToolIsInstalled(CLASSLINGO_JAVAC))
             GTEST_SKIP() << "no javac";
-        folder_ = fs::temp_directory_path() / ("classlingo-roles-" + std::to_string(::getpid()));
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-    }
-    void TearDown() override
-    {
-        if (!folder_.empty())
-            fs::remove_all(folder_);
     }
 
     // Compiles `source` (file `fileName`.java) and parses the class `className`.
     void Compile(const std::string& fileName, const std::string& source, const std::string& className,
                  const std::string& options = "")
     {
-        std::ofstream(folder_ / (fileName + ".java")) << source;
-        const std::string command = std::string(CLASSLINGO_JAVAC) + " " + options + " -encoding UTF-8 -d '" +
-                                    folder_.string() + "' '" + (folder_ / (fileName + ".java")).string() + "'";
-        ASSERT_EQ(std::system(command.c_str()), 0) << command;
-        std::ifstream in(folder_ / (className + ".class"), std::ios::binary);
-        bytes_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        Write(Path(fileName + ".java"), source);
+        ASSERT_EQ(cltest::RunJavac(CLASSLINGO_JAVAC, Path(fileName + ".java"), dir_.string(), options), "");
+        const std::string bytes = Read(Path(className + ".class"));
+        bytes_.assign(bytes.begin(), bytes.end());
         cf_ = ParseClassFile(bytes_.data(), bytes_.size());
         ASSERT_TRUE(cf_.parsed) << ReasonWord(cf_.error) << " at " << cf_.errorOffset;
         roles_ = ComputeRoles(cf_);
@@ -298,7 +285,6 @@ protected:
             EXPECT_EQ(RoleWord(RoleOfText(cf_, roles_, text)), std::string(RoleWord(role))) << text;
     }
 
-    fs::path folder_;
     std::vector<uint8_t> bytes_;
     ClassFile cf_;
     std::vector<Role> roles_;
