@@ -67,14 +67,21 @@ std::string FileReason(const cl::FileError& error)
     return text;
 }
 
+// The file a read or write of a program failed on, with the system's reason: the engine's file
+// error when there is one, else the program's path and code.
+std::string FailedFile(const cat::ProgramError& e)
+{
+    if (!e.file.path.empty())
+        return FileReason(e.file);
+    return Quoted(e.path) + (e.code ? "（" + e.code.message() + "）" : "");
+}
+
 void ReportProgramError(std::ostream& err, const cat::ProgramError& e)
 {
     using Kind = cat::ProgramError::Kind;
     switch (e.kind) {
         case Kind::CannotRead:
-            err << "无法读取" << (e.file.path.empty() ? Quoted(e.path) + (e.code ? "（" + e.code.message() + "）" : "")
-                                                        : FileReason(e.file))
-                << "。\n";
+            err << "无法读取" << FailedFile(e) << "。\n";
             break;
         case Kind::NotAProgram:
             err << Quoted(e.path) << "既不是 jar/zip，也不是 class 文件或文件夹。\n";
@@ -89,9 +96,7 @@ void ReportProgramError(std::ostream& err, const cat::ProgramError& e)
         case Kind::OutputNotEmpty: err << "输出文件夹" << Quoted(e.path) << "已存在且不为空。\n"; break;
         case Kind::OutputWrongKind: err << "输出" << Quoted(e.path) << "已存在，且与输入不是同一类（文件/文件夹）。\n"; break;
         case Kind::CannotWrite:
-            err << "无法写入" << (e.file.path.empty() ? Quoted(e.path) + (e.code ? "（" + e.code.message() + "）" : "")
-                                                        : FileReason(e.file))
-                << "。输入和已有的输出保持不变。\n";
+            err << "无法写入" << FailedFile(e) << "。输入和已有的输出保持不变。\n";
             break;
         case Kind::CannotMakeFolder:
             err << "无法建立文件夹" << Quoted(e.path) << "（" << e.code.message() << "）。输入和已有的输出保持不变。\n";

@@ -3,17 +3,13 @@
 // back through libgettextpo, whatever charset its header declares. All texts here are UTF-8.
 
 #include "FileError.h"
+#include "FileSystem.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
-
-namespace cl {
-class FileSystem;
-FileSystem& NativeFileSystem();
-}  // namespace cl
 
 namespace cl::catalogue {
 

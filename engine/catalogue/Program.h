@@ -5,6 +5,7 @@
 // existing output until the new one is complete.
 
 #include "FileError.h"
+#include "FileSystem.h"
 #include "catalogue/JarArchive.h"
 
 #include <cstdint>
@@ -14,11 +15,6 @@
 #include <string>
 #include <system_error>
 #include <vector>
-
-namespace cl {
-class FileSystem;
-FileSystem& NativeFileSystem();
-}  // namespace cl
 
 namespace cl::catalogue {
 
