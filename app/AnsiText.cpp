@@ -1,6 +1,6 @@
 #include "AnsiText.h"
 
-#include "CodePage.h"
+#include "text/CodePage.h"
 
 QString FromAnsiWhole(const cl::ByteString& ansi)
 {

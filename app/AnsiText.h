@@ -2,7 +2,7 @@
 // Bridges between the engine's ANSI texts (code page 936) and Qt's strings. A window shows an
 // ANSI text only up to its first zero byte, as a zero-terminated window text would.
 
-#include "ByteString.h"
+#include "text/ByteString.h"
 
 #include <QString>
 #include <QStringList>

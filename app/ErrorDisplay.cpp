@@ -1,6 +1,6 @@
 #include "ErrorDisplay.h"
 
-#include "EngineErrors.h"
+#include "errors/EngineErrors.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -1,18 +1,18 @@
 #include "Main.h"
 
 #include "AnsiText.h"
-#include "EngineErrors.h"
+#include "errors/EngineErrors.h"
 #include "ErrorDisplay.h"
 #include "FileErrorText.h"
-#include "FileOps.h"
+#include "files/FileOps.h"
 #include "ListHeader.h"
 #include "RoleText.h"
 #include "Modmanifest.h"
-#include "Replace.h"
-#include "Scanner.h"
+#include "document/Replace.h"
+#include "scan/Scanner.h"
 #include "StringListModel.h"
 #include "TranslationWindow.h"
-#include "Utf8.h"
+#include "text/Utf8.h"
 #include "WindowFont.h"
 
 #include <QFile>

@@ -4,11 +4,11 @@
 // one, save, export, convert between ANSI and UTF-8 and open the manifest editor.
 
 #include "Dialogs.h"
-#include "Document.h"
-#include "FileImage.h"
-#include "FilterList.h"
+#include "document/Document.h"
+#include "scan/FileImage.h"
+#include "scan/FilterList.h"
 #include "LineBreaks.h"
-#include "StringList.h"
+#include "scan/StringList.h"
 
 #include <QWidget>
 

@@ -3,9 +3,9 @@
 #include "AnsiText.h"
 #include "ErrorDisplay.h"
 #include "FileErrorText.h"
-#include "FileOps.h"
+#include "files/FileOps.h"
 #include "ManifestGlyphs.h"
-#include "Utf8.h"
+#include "text/Utf8.h"
 
 #include <QFile>
 #include <QFont>

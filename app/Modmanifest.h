@@ -2,9 +2,9 @@
 // TForm2: the manifest editor, in which a "MANIFEST.MF" file is shown as ANSI text, edited and
 // saved as UTF-8. One instance lives for the whole run, hidden between showings.
 
-#include "ByteString.h"
+#include "text/ByteString.h"
 #include "Dialogs.h"
-#include "Document.h"
+#include "document/Document.h"
 
 #include <QDialog>
 #include <QString>

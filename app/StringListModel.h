@@ -4,7 +4,7 @@
 // document; captions become QStrings only when a row is drawn, so a list of a million rows
 // costs nothing until it is looked at.
 
-#include "StringList.h"
+#include "scan/StringList.h"
 #include "classfile/Roles.h"
 
 #include <QAbstractTableModel>

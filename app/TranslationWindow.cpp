@@ -1,10 +1,10 @@
 #include "TranslationWindow.h"
 
-#include "ByteString.h"
+#include "text/ByteString.h"
 #include "ErrorDisplay.h"
 #include "FileErrorText.h"
-#include "FileOps.h"
-#include "FileSystem.h"
+#include "files/FileOps.h"
+#include "files/FileSystem.h"
 #include "TranslationModel.h"
 
 #include <QAction>

@@ -6,10 +6,10 @@
 // Usage: class_window_bench [JAR] [ROUNDS]
 
 #include "BenchDialogs.h"
-#include "FileOps.h"
+#include "files/FileOps.h"
 #include "JarClasses.h"
 #include "Main.h"
-#include "Scanner.h"
+#include "scan/Scanner.h"
 #include "classfile/ClassFile.h"
 #include "classfile/Roles.h"
 

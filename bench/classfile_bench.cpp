@@ -5,10 +5,10 @@
 // which is the harsher ratio. Prints both; the first must stay at or below 25%.
 // Usage: classfile_bench [JAR] [benchmark flags]
 
-#include "EngineErrors.h"
-#include "FileOps.h"
+#include "errors/EngineErrors.h"
+#include "files/FileOps.h"
 #include "JarClasses.h"
-#include "Scanner.h"
+#include "scan/Scanner.h"
 #include "classfile/ClassFile.h"
 #include "classfile/Roles.h"
 

@@ -9,8 +9,8 @@
 // see).
 // Usage: program_bench [--rounds N] [JAR...]
 
-#include "ByteString.h"
-#include "FileOps.h"
+#include "text/ByteString.h"
+#include "files/FileOps.h"
 #include "catalogue/Po.h"
 #include "catalogue/Program.h"
 #include "catalogue/Translation.h"

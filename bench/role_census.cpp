@@ -3,9 +3,9 @@
 // role the scan lists, the roles of all Utf8 entries, and why the classes that do not parse
 // stop. Usage: role_census [FOLDER]
 
-#include "EngineErrors.h"
+#include "errors/EngineErrors.h"
 #include "JarClasses.h"
-#include "Scanner.h"
+#include "scan/Scanner.h"
 #include "classfile/ClassFile.h"
 #include "classfile/Roles.h"
 

@@ -1,7 +1,7 @@
 // Throughput of the two scans on generated images, against a plain memchr pass over the same
 // buffer. Time must grow in proportion to the image size.
 
-#include "Scanner.h"
+#include "scan/Scanner.h"
 
 #include <benchmark/benchmark.h>
 

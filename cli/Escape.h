@@ -2,7 +2,7 @@
 // The one escaping rule of the command line's listings (list, strings, and the msgids it
 // names): backslash, tab, CR, LF and zero written out, so that one row stays one line.
 
-#include "ByteWords.h"
+#include "text/ByteWords.h"
 
 #include <string>
 #include <string_view>

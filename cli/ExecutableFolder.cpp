@@ -2,7 +2,7 @@
 
 #include "ExecutableFolder.h"
 
-#include "FileSystem.h"
+#include "files/FileSystem.h"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -1,7 +1,7 @@
 #include "ListPrinter.h"
 
-#include "ByteWords.h"
-#include "CodePage.h"
+#include "text/ByteWords.h"
+#include "text/CodePage.h"
 
 #include <system_error>
 #include <utility>

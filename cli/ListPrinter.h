@@ -3,7 +3,7 @@
 // of `list`, in the order found, turning rows into text on two threads.
 
 #include "ListWriter.h"
-#include "PieceScan.h"
+#include "scan/PieceScan.h"
 
 #include <condition_variable>
 #include <cstddef>

@@ -3,8 +3,8 @@
 // gathered in one buffer. In the header: a listing of millions of rows is mostly these calls.
 
 #include "Escape.h"
-#include "StringList.h"
-#include "Utf8.h"
+#include "scan/StringList.h"
+#include "text/Utf8.h"
 
 #include <algorithm>
 #include <charconv>

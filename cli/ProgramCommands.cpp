@@ -3,10 +3,10 @@
 
 #include "ProgramCommands.h"
 
-#include "ByteString.h"
+#include "text/ByteString.h"
 #include "Escape.h"
-#include "FileOps.h"
-#include "FileSystem.h"
+#include "files/FileOps.h"
+#include "files/FileSystem.h"
 #include "catalogue/Po.h"
 #include "catalogue/Program.h"
 #include "catalogue/Translation.h"

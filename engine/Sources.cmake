@@ -1,20 +1,11 @@
 # The engine's sources, listed once: the engine library and the instrumented copy the fuzz
 # targets build both take them from here. Each subsystem folder lists its own files.
 set(CLASSLINGO_ENGINE_DIR ${CMAKE_CURRENT_LIST_DIR})
-set(CLASSLINGO_ENGINE_SOURCES
-  ${CLASSLINGO_ENGINE_DIR}/ByteString.cpp
-  ${CLASSLINGO_ENGINE_DIR}/Classifier.cpp
-  ${CLASSLINGO_ENGINE_DIR}/CodePage.cpp
-  ${CLASSLINGO_ENGINE_DIR}/Document.cpp
-  ${CLASSLINGO_ENGINE_DIR}/FileOps.cpp
-  ${CLASSLINGO_ENGINE_DIR}/FileSystem.cpp
-  ${CLASSLINGO_ENGINE_DIR}/FilterList.cpp
-  ${CLASSLINGO_ENGINE_DIR}/NativeFileSystem.cpp
-  ${CLASSLINGO_ENGINE_DIR}/PieceScan.cpp
-  ${CLASSLINGO_ENGINE_DIR}/Replace.cpp
-  ${CLASSLINGO_ENGINE_DIR}/Scanner.cpp
-  ${CLASSLINGO_ENGINE_DIR}/Utf8.cpp
-)
+set(CLASSLINGO_ENGINE_SOURCES)
+include(${CLASSLINGO_ENGINE_DIR}/text/Sources.cmake)
+include(${CLASSLINGO_ENGINE_DIR}/scan/Sources.cmake)
+include(${CLASSLINGO_ENGINE_DIR}/files/Sources.cmake)
+include(${CLASSLINGO_ENGINE_DIR}/document/Sources.cmake)
 include(${CLASSLINGO_ENGINE_DIR}/classfile/Sources.cmake)
 include(${CLASSLINGO_ENGINE_DIR}/catalogue/Sources.cmake)
 

@@ -3,8 +3,8 @@
 // the clamping rules: lengths, bytes, the trailing zero byte, and that copies stay
 // independent whichever side is changed.
 
-#include "ByteString.h"
-#include "EngineErrors.h"
+#include "text/ByteString.h"
+#include "errors/EngineErrors.h"
 
 #include "FuzzCheck.h"
 

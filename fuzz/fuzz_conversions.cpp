@@ -3,9 +3,9 @@
 // encoding writes each UTF-16 unit as 1 to 3 bytes; and decoding an encoding gives the text
 // back whenever the code page represents the text.
 
-#include "ByteString.h"
-#include "CodePage.h"
-#include "Utf8.h"
+#include "text/ByteString.h"
+#include "text/CodePage.h"
+#include "text/Utf8.h"
 
 #include "FuzzCheck.h"
 

@@ -6,15 +6,15 @@
 // Input layout: byte 0 = flags (bit 0: language pack), byte 1 = piece size (512 + 3 x value),
 // byte 2 = length k of the Filter.ini text that follows, k bytes of Filter.ini text, the image.
 
-#include "ByteString.h"
-#include "CodePage.h"
-#include "EngineErrors.h"
-#include "FileImage.h"
-#include "FilterList.h"
-#include "PieceScan.h"
-#include "Scanner.h"
-#include "StringList.h"
-#include "Utf8.h"
+#include "text/ByteString.h"
+#include "text/CodePage.h"
+#include "errors/EngineErrors.h"
+#include "scan/FileImage.h"
+#include "scan/FilterList.h"
+#include "scan/PieceScan.h"
+#include "scan/Scanner.h"
+#include "scan/StringList.h"
+#include "text/Utf8.h"
 
 #include "FuzzCheck.h"
 

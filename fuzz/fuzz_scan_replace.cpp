@@ -7,14 +7,14 @@
 // Input layout: byte 0 = flags (bit 0: language pack), byte 1 = length k of the Filter.ini
 // text that follows, k bytes of Filter.ini text, then the image.
 
-#include "ByteString.h"
-#include "EngineErrors.h"
-#include "FileImage.h"
-#include "FilterList.h"
-#include "Replace.h"
-#include "Scanner.h"
-#include "StringList.h"
-#include "Utf8.h"
+#include "text/ByteString.h"
+#include "errors/EngineErrors.h"
+#include "scan/FileImage.h"
+#include "scan/FilterList.h"
+#include "document/Replace.h"
+#include "scan/Scanner.h"
+#include "scan/StringList.h"
+#include "text/Utf8.h"
 
 #include "FuzzCheck.h"
 

@@ -2,7 +2,7 @@
 // The sentences (UTF-8) with which the windows and the command line tell the user why a file
 // operation failed. Both front ends say the same, so they share this one place.
 
-#include "FileError.h"
+#include "errors/FileError.h"
 
 #include <string>
 

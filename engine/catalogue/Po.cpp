@@ -5,8 +5,8 @@
 
 #include "catalogue/Po.h"
 
-#include "FileOps.h"
-#include "FileSystem.h"
+#include "files/FileOps.h"
+#include "files/FileSystem.h"
 
 #include <gettext-po.h>
 #include <iconv.h>

@@ -2,8 +2,8 @@
 // gettext PO catalogues: writing one for the texts of a program, and reading a translated one
 // back through libgettextpo, whatever charset its header declares. All texts here are UTF-8.
 
-#include "FileError.h"
-#include "FileSystem.h"
+#include "errors/FileError.h"
+#include "files/FileSystem.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -5,9 +5,9 @@
 
 #include "catalogue/Program.h"
 
-#include "ByteString.h"
-#include "FileOps.h"
-#include "FileSystem.h"
+#include "text/ByteString.h"
+#include "files/FileOps.h"
+#include "files/FileSystem.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -4,8 +4,8 @@
 // an output of the same kind with some classes replaced, never touching the input or an
 // existing output until the new one is complete.
 
-#include "FileError.h"
-#include "FileSystem.h"
+#include "errors/FileError.h"
+#include "files/FileSystem.h"
 #include "catalogue/JarArchive.h"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "catalogue/Workbench.h"
 
-#include "FileOps.h"
-#include "FileSystem.h"
+#include "files/FileOps.h"
+#include "files/FileSystem.h"
 #include "catalogue/Recipe.h"
 #include "classfile/ModifiedUtf8.h"
 

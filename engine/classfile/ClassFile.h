@@ -8,7 +8,7 @@
 // bit set per pool index) and, per Code attribute, the facts that decide whether a string
 // constant is compared by the program's own machinery; Roles.h turns both into one word.
 
-#include "ByteString.h"
+#include "text/ByteString.h"
 #include "classfile/ByteReader.h"
 
 #include <cstddef>

@@ -3,7 +3,7 @@
 // not because the program compares it (a key), or must not because it is also, or only, part
 // of the program's structure. The byte scan's rows are looked up by their tag byte.
 
-#include "StringList.h"
+#include "scan/StringList.h"
 #include "classfile/ClassFile.h"
 
 #include <cstdint>

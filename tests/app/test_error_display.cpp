@@ -2,9 +2,9 @@
 // guarded handler does with each kind of error; and the start-up error of an unreadable
 // Filter.ini.
 
-#include "EngineErrors.h"
+#include "errors/EngineErrors.h"
 #include "ErrorDisplay.h"
-#include "FilterList.h"
+#include "scan/FilterList.h"
 #include "Main.h"
 #include "ScriptedDialogs.h"
 #include "TestFiles.h"

@@ -6,7 +6,7 @@
 #include "ErrorDisplay.h"
 #include "Main.h"
 #include "Modmanifest.h"
-#include "Replace.h"
+#include "document/Replace.h"
 #include "ScriptedDialogs.h"
 #include "StringListModel.h"
 #include "TestFiles.h"

@@ -3,7 +3,7 @@
 // ScriptedDialogs and the files on disk checked byte for byte.
 
 #include "FailingFileSystem.h"
-#include "EngineErrors.h"
+#include "errors/EngineErrors.h"
 #include "Main.h"
 #include "Modmanifest.h"
 #include "ScriptedDialogs.h"

@@ -7,7 +7,7 @@
 
 #include "FailingFileSystem.h"
 
-#include "Replace.h"
+#include "document/Replace.h"
 
 #include <string>
 

@@ -3,7 +3,7 @@
 
 #include "CliFixture.h"
 #include "ListPrinter.h"
-#include "PieceScan.h"
+#include "scan/PieceScan.h"
 
 #include <chrono>
 #include <sstream>

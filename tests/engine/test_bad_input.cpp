@@ -10,14 +10,14 @@
 #include "OrdinaryUser.h"
 #include "Tools.h"
 
-#include "ByteString.h"
-#include "EngineErrors.h"
-#include "FileImage.h"
-#include "FileOps.h"
-#include "FilterList.h"
-#include "Replace.h"
-#include "Scanner.h"
-#include "StringList.h"
+#include "text/ByteString.h"
+#include "errors/EngineErrors.h"
+#include "scan/FileImage.h"
+#include "files/FileOps.h"
+#include "scan/FilterList.h"
+#include "document/Replace.h"
+#include "scan/Scanner.h"
+#include "scan/StringList.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "ByteString.h"
-#include "EngineErrors.h"
+#include "text/ByteString.h"
+#include "errors/EngineErrors.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "CodePage.h"
-#include "Utf8.h"
+#include "text/CodePage.h"
+#include "text/Utf8.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // flag, and the last check before a class is written.
 
 #include "SampleClasses.h"
-#include "Document.h"
+#include "document/Document.h"
 #include "FileErrorText.h"
 #include "ScratchFolder.h"
 

@@ -3,11 +3,11 @@
 // against the two conversions, the eight-bytes-at-a-time classifier against every position of
 // a control byte or banned name, and rows that share the image against rows that hold text.
 
-#include "CodePage.h"
-#include "Classifier.h"
-#include "Replace.h"
-#include "Scanner.h"
-#include "Utf8.h"
+#include "text/CodePage.h"
+#include "scan/Classifier.h"
+#include "document/Replace.h"
+#include "scan/Scanner.h"
+#include "text/Utf8.h"
 
 #include <gtest/gtest.h>
 

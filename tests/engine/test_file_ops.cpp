@@ -5,11 +5,11 @@
 #include "FileErrorText.h"
 #include "ScratchFolder.h"
 
-#include "ByteString.h"
-#include "FileImage.h"
-#include "FileOps.h"
-#include "FileSystem.h"
-#include "StringList.h"
+#include "text/ByteString.h"
+#include "scan/FileImage.h"
+#include "files/FileOps.h"
+#include "files/FileSystem.h"
+#include "scan/StringList.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // Class files compiled by javac: the scan must find ordinary string literals at their
 // constant-pool entries, and a replacement must keep every later row pointing at its string.
 
-#include "Replace.h"
-#include "Scanner.h"
+#include "document/Replace.h"
+#include "scan/Scanner.h"
 
 #include "ScratchFolder.h"
 #include "Tools.h"

@@ -1,6 +1,6 @@
-#include "EngineErrors.h"
-#include "Replace.h"
-#include "Scanner.h"
+#include "errors/EngineErrors.h"
+#include "document/Replace.h"
+#include "scan/Scanner.h"
 
 #include <gtest/gtest.h>
 

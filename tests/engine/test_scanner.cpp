@@ -1,11 +1,11 @@
-#include "Classifier.h"
+#include "scan/Classifier.h"
 #include "FailingFileSystem.h"
-#include "PieceScan.h"
+#include "scan/PieceScan.h"
 #include "ScratchFolder.h"
-#include "EngineErrors.h"
-#include "FilterList.h"
-#include "Scanner.h"
-#include "Utf8.h"
+#include "errors/EngineErrors.h"
+#include "scan/FilterList.h"
+#include "scan/Scanner.h"
+#include "text/Utf8.h"
 
 #include <gtest/gtest.h>
 

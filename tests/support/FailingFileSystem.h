@@ -3,7 +3,7 @@
 // create, a failed or half-done write, a failed flush, rename or read, a read that ends
 // early), so that tests can check what each failure leaves behind on disk.
 
-#include "FileSystem.h"
+#include "files/FileSystem.h"
 
 #include <array>
 #include <cstddef>

@@ -8,7 +8,7 @@
 #include "ScratchFolder.h"
 #include "Tools.h"
 
-#include "Scanner.h"
+#include "scan/Scanner.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 // FileImage: the opened file, held whole in memory.
 
-#include "ByteString.h"
+#include "text/ByteString.h"
 
 #include <cstdint>
 #include <string>

@@ -1,6 +1,6 @@
-#include "Scanner.h"
+#include "scan/Scanner.h"
 
-#include "ScanLoops.h"
+#include "scan/ScanLoops.h"
 
 #include <algorithm>
 #include <cstring>

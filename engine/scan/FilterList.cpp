@@ -1,6 +1,6 @@
-#include "FilterList.h"
+#include "scan/FilterList.h"
 
-#include "FileOps.h"
+#include "files/FileOps.h"
 
 #include <filesystem>
 #include <string>

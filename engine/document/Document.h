@@ -5,13 +5,13 @@
 // ReadWholeFile, ScanClassImage, ScanPackImage, ReplaceSelectedString, SaveImage, ExportRows)
 // stay the engine's functions.
 
-#include "ByteString.h"
-#include "FileError.h"
-#include "FileImage.h"
-#include "FileOps.h"
-#include "FilterList.h"
-#include "Replace.h"
-#include "StringList.h"
+#include "text/ByteString.h"
+#include "errors/FileError.h"
+#include "scan/FileImage.h"
+#include "files/FileOps.h"
+#include "scan/FilterList.h"
+#include "document/Replace.h"
+#include "scan/StringList.h"
 #include "classfile/ClassFile.h"
 #include "classfile/Roles.h"
 

@@ -3,10 +3,10 @@
 // copy, saving a patched image without ever risking the original, and the text export.
 // Every operation goes through a FileSystem so that tests can make any step fail.
 
-#include "ByteString.h"
-#include "FileError.h"
-#include "FileImage.h"
-#include "StringList.h"
+#include "text/ByteString.h"
+#include "errors/FileError.h"
+#include "scan/FileImage.h"
+#include "scan/StringList.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,8 +1,8 @@
 #pragma once
 // ClassifyString: decides whether a found candidate is listed, and whether it is suspicious.
 
-#include "ByteString.h"
-#include "FilterList.h"
+#include "text/ByteString.h"
+#include "scan/FilterList.h"
 
 namespace cl {
 

@@ -2,9 +2,9 @@
 // ReplaceSelectedString: overwrites one listed string in the image with new text encoded as
 // UTF-8, patches its length byte and keeps the offsets of later rows right.
 
-#include "ByteString.h"
-#include "FileImage.h"
-#include "StringList.h"
+#include "text/ByteString.h"
+#include "scan/FileImage.h"
+#include "scan/StringList.h"
 
 namespace cl {
 

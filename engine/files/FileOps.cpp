@@ -2,10 +2,10 @@
 // never rewritten in place: new contents go to a temporary file in the same folder, which is
 // flushed and then renamed over the old one, so a failure at any step leaves the old file.
 
-#include "FileOps.h"
+#include "files/FileOps.h"
 
-#include "CodePage.h"
-#include "FileSystem.h"
+#include "text/CodePage.h"
+#include "files/FileSystem.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -3,7 +3,7 @@
 // bytes and UTF-16. Invalid input bytes become U+003F, characters the code page lacks become
 // '?'; zero bytes are kept and nothing throws except OutOfMemory.
 
-#include "ByteString.h"
+#include "text/ByteString.h"
 
 #include <string>
 #include <string_view>

@@ -1,6 +1,6 @@
 // Path helpers shared by every FileSystem.
 
-#include "FileSystem.h"
+#include "files/FileSystem.h"
 
 namespace cl {
 

@@ -5,10 +5,10 @@
 // processor's cache. The rows, offsets and errors are those of ScanClassImage and ScanPackImage
 // on the whole file.
 
-#include "FileError.h"
-#include "FileSystem.h"
-#include "FilterList.h"
-#include "StringList.h"
+#include "errors/FileError.h"
+#include "files/FileSystem.h"
+#include "scan/FilterList.h"
+#include "scan/StringList.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -3,10 +3,10 @@
 // (tag byte 0x01, zero high length byte, low length byte) and the language-pack scan (zero
 // byte, length byte). Both run in time linear in the image size.
 
-#include "ByteString.h"
-#include "FileImage.h"
-#include "FilterList.h"
-#include "StringList.h"
+#include "text/ByteString.h"
+#include "scan/FileImage.h"
+#include "scan/FilterList.h"
+#include "scan/StringList.h"
 
 #include <cstdint>
 #include <string_view>

@@ -1,6 +1,6 @@
-#include "ByteString.h"
+#include "text/ByteString.h"
 
-#include "EngineErrors.h"
+#include "errors/EngineErrors.h"
 
 #include <algorithm>
 #include <charconv>

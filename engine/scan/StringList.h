@@ -2,8 +2,8 @@
 // StringRow and StringList: the strings found in a FileImage, in list order, and how many of
 // them (from the top) are plain rather than suspicious.
 
-#include "ByteString.h"
-#include "Utf8.h"
+#include "text/ByteString.h"
+#include "text/Utf8.h"
 
 #include <cstdint>
 #include <string_view>

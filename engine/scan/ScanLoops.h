@@ -8,11 +8,11 @@
 // next window (which starts with it): the rows, offsets and errors are those of one walk over
 // the whole image, wherever the windows are cut.
 
-#include "ClassifierDetail.h"
-#include "EngineErrors.h"
-#include "FileImage.h"
-#include "FilterList.h"
-#include "StringList.h"
+#include "scan/ClassifierDetail.h"
+#include "errors/EngineErrors.h"
+#include "scan/FileImage.h"
+#include "scan/FilterList.h"
+#include "scan/StringList.h"
 
 #include <algorithm>
 #include <bitset>

@@ -1,7 +1,7 @@
-#include "Classifier.h"
+#include "scan/Classifier.h"
 
-#include "ByteWords.h"
-#include "ClassifierDetail.h"
+#include "text/ByteWords.h"
+#include "scan/ClassifierDetail.h"
 
 #include <cstdint>
 #include <string_view>

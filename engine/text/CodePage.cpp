@@ -1,6 +1,6 @@
-#include "CodePage.h"
+#include "text/CodePage.h"
 
-#include "EngineErrors.h"
+#include "errors/EngineErrors.h"
 
 #include <algorithm>
 #include <atomic>

@@ -2,8 +2,8 @@
 // The classifier's two tests on a byte view, so the scans can classify candidates without
 // copying them first.
 
-#include "ByteWords.h"
-#include "FilterList.h"
+#include "text/ByteWords.h"
+#include "scan/FilterList.h"
 
 #include <string_view>
 

@@ -1,6 +1,6 @@
 // The platform's file system: POSIX calls on Linux and the like, Win32 calls on Windows.
 
-#include "FileSystem.h"
+#include "files/FileSystem.h"
 
 #include <atomic>
 #include <chrono>

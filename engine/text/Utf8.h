@@ -2,7 +2,7 @@
 // The two conversions between ANSI text and the UTF-8 strings stored in class files,
 // language packs and manifests. Both go through UTF-16 and never report an error.
 
-#include "ByteString.h"
+#include "text/ByteString.h"
 
 #include <string>
 #include <string_view>

@@ -2,7 +2,7 @@
 // FilterList: the word list of Filter.ini, one entry per line, compared byte for byte with
 // found strings to mark them as suspicious.
 
-#include "ByteString.h"
+#include "text/ByteString.h"
 
 #include <stdexcept>
 #include <string>

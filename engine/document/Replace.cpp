@@ -1,6 +1,6 @@
-#include "Replace.h"
+#include "document/Replace.h"
 
-#include "Utf8.h"
+#include "text/Utf8.h"
 
 #include <utility>
 #include <vector>

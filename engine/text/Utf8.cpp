@@ -1,6 +1,6 @@
-#include "Utf8.h"
+#include "text/Utf8.h"
 
-#include "CodePage.h"
+#include "text/CodePage.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,8 +1,8 @@
-#include "Document.h"
+#include "document/Document.h"
 
-#include "EngineErrors.h"
-#include "FileSystem.h"
-#include "Scanner.h"
+#include "errors/EngineErrors.h"
+#include "files/FileSystem.h"
+#include "scan/Scanner.h"
 
 #include <utility>
 

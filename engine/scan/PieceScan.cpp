@@ -1,8 +1,8 @@
-#include "PieceScan.h"
+#include "scan/PieceScan.h"
 
-#include "EngineErrors.h"
-#include "FileOps.h"
-#include "ScanLoops.h"
+#include "errors/EngineErrors.h"
+#include "files/FileOps.h"
+#include "scan/ScanLoops.h"
 
 #include <algorithm>
 #include <cstring>

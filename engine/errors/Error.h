@@ -1,0 +1,113 @@
+#pragma once
+// Error: why an engine operation failed, as one value whatever the subsystem: what failed (the
+// kind), the step that failed and what the work was for, the files concerned, the system's own
+// reason, and details such as a catalogue line or an entry of an archive. The engine never
+// words it; texts/ turns it into the sentence both front ends show.
+
+#include <cstdint>
+#include <string>
+#include <system_error>
+
+namespace cl {
+
+enum class ErrorKind : uint8_t {
+    // Files.
+    CannotOpen,           // the file cannot be opened (or its size taken when opening)
+    TooLarge,             // 2 GiB or more: lengths are 32-bit; `expected` holds the size
+    CannotGetSize,        // the size of an opened file cannot be taken
+    ReadFailed,           // reading failed
+    ShortRead,            // fewer bytes than the file holds: `done` of `expected`
+    AlreadyRead,          // the opened file was read and closed before
+    NotReplaced,          // a step (`step`) of writing a replacement failed; the old file is as it was
+    FolderNotFlushed,     // the new bytes are in place, but the folder's change is not durable
+    ExportOverOpened,     // the export target is the file being translated or its backup
+    ClassNoLongerParses,  // a patched class would not parse: `detail` says why, `done` where
+    RangeError,           // a scan met a pattern cut short by the end of the file
+    // Whole programs.
+    NotAProgram,       // neither a zip, a class file nor a folder
+    BadArchive,        // the archive cannot be read: `detail` says why
+    CannotList,        // a folder of the input cannot be listed
+    OutputIsInput,     // the output is an input of the command (by any path or link)
+    OutputNotEmpty,    // a folder output that exists and holds files
+    OutputWrongKind,   // the output exists and is a folder for a file input, or the other way round
+    CannotWrite,       // a file of the output cannot be written (`path`, `code`)
+    CannotMakeFolder,  // a folder of the output cannot be made or put in place
+    ArchiveWrite,      // the new archive cannot be made: `detail` says why
+    EntryTooLarge,     // an entry (`entry`) inflates past the limit (`expected`): copied unchanged
+    EntryUnreadable,   // an entry (`entry`) cannot be read: `detail` says why; copied unchanged
+    // Catalogues and bundles.
+    CatalogueSyntax,   // no valid PO: `line`, `detail`
+    CatalogueCharset,  // the declared charset (`detail`) is unknown or a text does not fit it
+    BadEscape,         // a malformed \uXXXX escape in a .properties file, at `line`
+    // Work stopped by the user.
+    Cancelled,
+};
+
+// The step of a replacement (NotReplaced) that failed.
+enum class ErrorStep : uint8_t {
+    None,
+    ResolveLink,  // following a symbolic link at the target
+    Stat,         // reading the target's attributes
+    NotRegular,   // the target (`other`) is no regular file
+    CreateTemp,   // creating the temporary file in folder `other`
+    Permissions,  // giving the temporary file the old file's permissions
+    WriteTemp,    // writing the temporary file
+    OpenSource,   // (backup) opening the file to copy
+    StatSource,   // (backup) reading its attributes
+    SizeSource,   // (backup) taking its size
+    ReadSource,   // (backup) reading it
+    ShortSource,  // (backup) it gave `done` of `expected` bytes
+    FlushTemp,    // making the temporary file durable
+    CloseTemp,    // closing it
+    Rename,       // putting it in the place of `other`
+};
+
+// What the failed work was for.
+enum class ErrorTask : uint8_t {
+    None,
+    Save,       // saving the open file
+    Backup,     // its ".bak" copy
+    Export,     // the text export
+    WordList,   // reading the word list (Filter.ini)
+    Catalogue,  // reading or writing a PO catalogue
+    Program,    // reading or writing a whole program
+};
+
+struct Error {
+    ErrorKind kind = ErrorKind::ReadFailed;
+    ErrorStep step = ErrorStep::None;
+    ErrorTask task = ErrorTask::None;
+    std::string path;    // the file concerned
+    std::string other;   // a second path some steps name: a folder, a link's target
+    std::error_code code;  // the system's reason
+    std::string detail;  // a library's own words, a parse reason, a charset
+    std::string entry;   // an entry inside an archive or a program folder
+    uint64_t line = 0;   // a line of a catalogue or bundle file; 0 when unknown
+    // A finer reason within the kind, from the failing subsystem's own list (ZipFault for an
+    // archive); 0 when the kind says all.
+    uint16_t fault = 0;
+    uint64_t done = 0;
+    uint64_t expected = 0;
+    // A backup that failed stopped a save: the file itself was not written.
+    bool saveStopped = false;
+
+    Error() = default;
+    Error(ErrorKind k, std::string p = {}, std::error_code c = {}) : kind(k), path(std::move(p)), code(c) {}
+
+    // The backup copy could not be put in place (its name is held by a folder, or cannot be
+    // replaced), although the file itself could be read: saving without a new backup is then
+    // a choice the user may make, since the save itself replaces the file atomically.
+    bool IsBackupFailure() const
+    {
+        if (task != ErrorTask::Backup)
+            return false;
+        if (kind == ErrorKind::FolderNotFlushed)
+            return true;
+        const bool sourceUnreadable = step == ErrorStep::OpenSource || step == ErrorStep::StatSource ||
+                                      step == ErrorStep::SizeSource || step == ErrorStep::ReadSource ||
+                                      step == ErrorStep::ShortSource;
+        return kind == ErrorKind::NotReplaced && !sourceUnreadable;
+    }
+};
+
+}  // namespace cl
