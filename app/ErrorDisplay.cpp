@@ -1,6 +1,7 @@
 #include "ErrorDisplay.h"
 
-#include "errors/EngineErrors.h"
+#include "EngineText.h"
+#include "text/ByteStringErrors.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -31,10 +32,12 @@ QString ErrorText(const std::exception_ptr& error)
 {
     try {
         std::rethrow_exception(error);
-    } catch (const cl::OutOfMemory& e) {
-        return QString::fromUtf8(e.what());
+    } catch (const cl::RangeError&) {
+        return QString::fromUtf8(cltext::RangeErrorText());
+    } catch (const cl::OutOfMemory&) {
+        return QString::fromUtf8(cltext::OutOfMemoryText());
     } catch (const std::bad_alloc&) {
-        return QString::fromUtf8(cl::OutOfMemory().what());
+        return QString::fromUtf8(cltext::OutOfMemoryText());
     } catch (const std::exception& e) {
         // Engine texts are UTF-8; paths in them are in the file-name encoding, UTF-8 here.
         return QString::fromUtf8(e.what());

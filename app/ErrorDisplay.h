@@ -19,8 +19,9 @@ QString ProgramTitleFrom(const QString& executablePath);
 // ProgramTitleFrom of the running executable.
 QString ProgramTitle();
 
-// The text of an error in flight: the engine's own texts, "Out of memory" for a failed
-// allocation, what() of any other standard exception, and empty for anything else.
+// The text of an error in flight: "Range check error" and "Out of memory" for the engine's
+// faults and a failed allocation, what() of any other standard exception, and empty for
+// anything else.
 QString ErrorText(const std::exception_ptr& error);
 
 // Shows the error text by the rule above, owned by `owner`, captioned with ProgramTitle().

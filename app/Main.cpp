@@ -1,9 +1,9 @@
 #include "Main.h"
 
 #include "AnsiText.h"
-#include "errors/EngineErrors.h"
 #include "ErrorDisplay.h"
-#include "FileErrorText.h"
+#include "EngineText.h"
+#include "ErrorText.h"
 #include "files/FileOps.h"
 #include "ListHeader.h"
 #include "RoleText.h"
@@ -12,6 +12,7 @@
 #include "scan/Scanner.h"
 #include "StringListModel.h"
 #include "TranslationWindow.h"
+#include "text/CodePage.h"
 #include "text/Utf8.h"
 #include "WindowFont.h"
 
@@ -73,13 +74,24 @@ QLabel* MakeLabel(const QString& name, const QString& text, QWidget* parent)
 
 }  // namespace
 
-TForm1::TForm1(Dialogs& dialogs, const QString& filterFolder, QWidget* parent)
+std::unique_ptr<TForm1> TForm1::Create(Dialogs& dialogs, const QString& filterFolder, cl::FileSystem& fs)
+{
+    cl::Result<cl::FilterList> filter = cl::LoadFilterList(NativePath(filterFolder), fs);
+    if (!filter) {
+        ShowTopLevelError(dialogs, nullptr, QString::fromStdString(cltext::WordListUnreadableText(filter.error())));
+        return nullptr;
+    }
+    auto form = std::make_unique<TForm1>(dialogs, std::move(*filter));
+    form->SetFileSystem(fs);
+    return form;
+}
+
+TForm1::TForm1(Dialogs& dialogs, cl::FilterList filter, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      dialogs_(dialogs)
+      dialogs_(dialogs), fs_(&cl::NativeFileSystem()), filter_(std::move(filter))
 {
     setObjectName(QStringLiteral("TForm1"));
-    filter_ = cl::LoadFilterList(NativePath(filterFolder));
 
     setFont(MainWindowFont());
     setWindowTitle(BaseTitle());
@@ -103,6 +115,13 @@ TForm1::TForm1(Dialogs& dialogs, const QString& filterFolder, QWidget* parent)
 }
 
 TForm1::~TForm1() = default;
+
+void TForm1::SetFileSystem(cl::FileSystem& fs)
+{
+    fs_ = &fs;
+    if (form2_ != nullptr)
+        form2_->SetFileSystem(fs);
+}
 
 QString TForm1::BaseTitle()
 {
@@ -355,28 +374,27 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-void TForm1::ShowFileError(const cl::FileError& error)
+void TForm1::ShowFileError(const cl::Error& error)
 {
-    const QString text = error.kind == cl::FileError::Kind::CannotOpen
-                             ? QStringLiteral("无法打开此文件!")
-                             : QString::fromStdString(cltext::DescribeFileError(error));
+    const QString text = QString::fromUtf8(cltext::SaysCannotOpen(error) ? cltext::CannotOpenText()
+                                                                         : cltext::DescribeError(error).c_str());
     dialogs_.ShowError(this, text, kErrorCaption);
 }
 
 bool TForm1::SaveImageNow()
 {
-    std::optional<cl::FileError> error = document_.Save();
-    if (error && error->IsBackupFailure()) {
+    cl::Status saved = document_.Save(cl::SaveBackup::Make, *fs_);
+    if (!saved && saved.error().IsBackupFailure()) {
         // The save replaces the file atomically, so the original is safe without a backup;
         // whether to go on without one is the user's choice, and No is the safe default.
-        const QString question = QString::fromStdString(cltext::DescribeFileError(*error)) +
+        const QString question = QString::fromStdString(cltext::DescribeError(saved.error())) +
                                  QStringLiteral("\n\n无法创建备份文件，是否仍然保存？");
         if (dialogs_.AskYesNo(this, question, QStringLiteral("保存？"), Dialogs::Answer::No) != Dialogs::Answer::Yes)
             return false;
-        error = document_.Save(cl::SaveBackup::Skip);
+        saved = document_.Save(cl::SaveBackup::Skip, *fs_);
     }
-    if (error) {
-        ShowFileError(*error);
+    if (!saved) {
+        ShowFileError(saved.error());
         return false;
     }
     btn3->setEnabled(document_.IsModified());
@@ -410,12 +428,12 @@ void TForm1::OpenImage(FileDialogSpec& dialog, cl::DocumentKind kind)
     request.kind = kind;
     // Everything is read before anything of the window changes, so that a failed open leaves
     // the previous file, its list and the buttons as they were.
-    auto opened = cl::Document::Open(request, filter_);
-    if (const auto* error = std::get_if<cl::FileError>(&opened)) {
-        ShowFileError(*error);
+    cl::Result<cl::OpenedDocument> opened = cl::Document::Open(request, filter_, *fs_);
+    if (!opened) {
+        ShowFileError(opened.error());
         return;
     }
-    auto& result = std::get<cl::OpenedDocument>(opened);
+    cl::OpenedDocument& result = *opened;
     // Without the backup at opening the file is still safe (every save makes its own backup
     // first), so say so and go on.
     if (result.backupError)
@@ -427,10 +445,10 @@ void TForm1::OpenImage(FileDialogSpec& dialog, cl::DocumentKind kind)
     btn8->setEnabled(true);
     btn3->setEnabled(false);
     ApplyTranslatableFilter();
-    // A pattern cut short by the end of the file reaches the error display as the scan's
-    // range error; the rows found before it stay listed.
+    // A pattern cut short by the end of the file is shown by the error display, as an error the
+    // handler did not expect; the rows found before it stay listed.
     if (result.rangeError)
-        throw cl::RangeError();
+        ShowTopLevelError(dialogs_, this, QString::fromUtf8(cltext::RangeErrorText()));
 }
 
 void TForm1::btn2Click()
@@ -467,11 +485,14 @@ void TForm1::btn1Click()
         if (row >= 0 && !MayReplaceRow(row))
             return;
         const QString typed = ReplacementText();
+        const cl::ReplacementText checked = cl::Document::CheckReplacementText(typed.toStdString());
         // On the original platform the ANSI box could not even hold such characters; here the
         // box shows them, so storing '?' in their place would be a silent loss.
-        const QStringList outside = CharactersOutsideAnsi(typed);
-        if (row >= 0 && !outside.isEmpty()) {
-            dialogs_.ShowError(this, OutsideAnsiText(outside) + QStringLiteral("\n没有替换。"), kErrorCaption);
+        if (row >= 0 && !checked.outside.empty()) {
+            dialogs_.ShowError(this,
+                               QString::fromStdString(cltext::OutsideCodePageText(checked.outside)) +
+                                   QStringLiteral("\n没有替换。"),
+                               kErrorCaption);
             return;
         }
         const cl::ByteString text = ToAnsi(typed);
@@ -479,7 +500,7 @@ void TForm1::btn1Click()
             model_->Patch(row, [&](cl::StringList&) { return document_.Replace(row, text); });
         switch (outcome) {
             case cl::ReplaceOutcome::TooLong:
-                dialogs_.ShowError(this, QString::fromUtf8(cl::kReplacementTooLongText), kErrorCaption);
+                dialogs_.ShowError(this, QString::fromUtf8(cltext::ReplacementTooLongText()), kErrorCaption);
                 break;
             case cl::ReplaceOutcome::Replaced: btn3->setEnabled(document_.IsModified()); break;
             case cl::ReplaceOutcome::NothingToDo: break;
@@ -489,20 +510,19 @@ void TForm1::btn1Click()
 
 bool TForm1::MayReplaceRow(int row)
 {
-    using cl::classfile::Role;
-    const std::optional<Role> role = document_.RoleOfRow(static_cast<size_t>(row));
-    if (!role || *role == Role::Literal)
-        return true;
-    if (*role == Role::None) {
-        dialogs_.ShowError(this,
-                           QStringLiteral("这一行不是常量池中的字符串，而是代码、标志或数字中恰好相似的字节，"
-                                          "替换它会损坏类文件。没有替换。"),
-                           kErrorCaption);
-        return false;
+    switch (document_.CheckReplacementRow(row)) {
+        case cl::RowReplacement::Free: return true;
+        case cl::RowReplacement::Refused:
+            dialogs_.ShowError(
+                this, QStringLiteral("这一行") + QString::fromUtf8(cltext::NotAConstantText()) + QStringLiteral("没有替换。"),
+                kErrorCaption);
+            return false;
+        case cl::RowReplacement::NeedsConfirmation: break;
     }
+    const cl::classfile::Role role = *document_.RoleOfRow(static_cast<size_t>(row));
     const QString question = QStringLiteral("这一行的类型是“%1”：%2\n\n仍然替换吗？")
-                                 .arg(QString::fromStdString(cltext::RoleName(*role)),
-                                      QString::fromStdString(cltext::RoleConsequence(*role)));
+                                 .arg(QString::fromStdString(cltext::RoleName(role)),
+                                      QString::fromStdString(cltext::RoleConsequence(role)));
     return dialogs_.AskYesNo(this, question, QStringLiteral("替换？"), Dialogs::Answer::No) == Dialogs::Answer::Yes;
 }
 
@@ -538,8 +558,8 @@ void TForm1::btn8Click()
         const std::optional<QString> chosen = dialogs_.SaveFile(this, dlgSave1);
         if (!chosen)
             return;
-        if (const auto error = document_.Export(NativePath(*chosen)))
-            ShowFileError(*error);
+        if (const cl::Status exported = document_.Export(NativePath(*chosen), *fs_); !exported)
+            ShowFileError(exported.error());
     });
 }
 
@@ -582,25 +602,25 @@ void TForm1::mmo1Change()
         const int32_t bytes = cl::EncodeUtf8FromAnsi(ToAnsi(typed)).ByteLength();
         lbl2->setText(FromAnsi(cl::ByteString::FromInteger(bytes)));
         lbl2->adjustSize();
-        const QStringList outside = CharactersOutsideAnsi(typed);
+        const std::vector<std::string> outside = cl::CharactersOutsideCodePage(typed.toStdString());
         QPalette palette = lbl2->palette();
-        palette.setColor(QPalette::WindowText, outside.isEmpty() ? this->palette().color(QPalette::WindowText)
-                                                                 : StringListModel::SuspiciousColor());
+        palette.setColor(QPalette::WindowText, outside.empty() ? this->palette().color(QPalette::WindowText)
+                                                               : StringListModel::SuspiciousColor());
         lbl2->setPalette(palette);
-        lbl2->setToolTip(outside.isEmpty() ? QString() : OutsideAnsiText(outside));
+        lbl2->setToolTip(outside.empty() ? QString() : QString::fromStdString(cltext::OutsideCodePageText(outside)));
     });
 }
 
 void TForm1::OpenProgram(const QString& path)
 {
-    Guarded(dialogs_, this, [&] { OpenTranslationWindow(dialogs_, path); });
+    Guarded(dialogs_, this, [&] { OpenTranslationWindow(dialogs_, path, *fs_); });
 }
 
 void TForm1::btn9Click()
 {
     Guarded(dialogs_, this, [&] {
         if (const std::optional<QString> chosen = dialogs_.OpenFile(this, dlgOpen4))
-            OpenTranslationWindow(dialogs_, *chosen);
+            OpenTranslationWindow(dialogs_, *chosen, *fs_);
     });
 }
 

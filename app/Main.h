@@ -9,6 +9,9 @@
 #include "scan/FilterList.h"
 #include "LineBreaks.h"
 #include "scan/StringList.h"
+#include "files/FileSystem.h"
+
+#include <memory>
 
 #include <QWidget>
 
@@ -27,16 +30,22 @@ class StringListModel;
 class TForm2;
 
 namespace cl {
-struct FileError;
+class FileSystem;
+struct Error;
 }
 
 class TForm1 : public QWidget {
     Q_OBJECT
 public:
-    // Loads Filter.ini from `filterFolder` (native path); throws cl::CannotOpenFile when the file
-    // exists but cannot be read. Runs FormCreate once the window is built.
-    TForm1(Dialogs& dialogs, const QString& filterFolder, QWidget* parent = nullptr);
+    // The window with the word list already read. Runs FormCreate once the window is built.
+    TForm1(Dialogs& dialogs, cl::FilterList filter, QWidget* parent = nullptr);
     ~TForm1() override;
+
+    // Reads Filter.ini from `filterFolder` (a missing one is an empty list) and builds the
+    // window; when the file exists but cannot be read, shows why in the top-level error display
+    // and gives nothing, as the program then ends.
+    static std::unique_ptr<TForm1> Create(Dialogs& dialogs, const QString& filterFolder,
+                                          cl::FileSystem& fs = cl::NativeFileSystem());
 
     // The manifest editor that btn7Click opens; created after this window.
     void SetManifestEditor(TForm2* form2) { form2_ = form2; }
@@ -87,6 +96,11 @@ public:
     // A translation window of its own on a jar/zip, a folder or a class file.
     void OpenProgram(const QString& path);
 
+    // The file system the window's opens, backups, saves and exports go through (the native one
+    // unless a test puts one that fails here); the manifest editor and the translation windows
+    // it opens use it too.
+    void SetFileSystem(cl::FileSystem& fs);
+
 public slots:
     void FormCreate();
     void btn2Click();  // open class file
@@ -124,13 +138,15 @@ private:
     bool SaveChangesFirst();
     // Saves the image; on failure shows why and leaves Save enabled.
     bool SaveImageNow();
-    void ShowFileError(const cl::FileError& error);
+    void ShowFileError(const cl::Error& error);
     // Hides the rows that are not plain string constants while chk1 is checked.
     void ApplyTranslatableFilter();
-    // Asks before a row that is not a plain string constant is replaced; false: leave it.
+    // Asks before a row that is not a plain string constant is replaced, refuses one that is no
+    // constant at all; false: leave it.
     bool MayReplaceRow(int row);
 
     Dialogs& dialogs_;
+    cl::FileSystem* fs_;
     cl::Document document_;
     LineBreaks captionBreaks_;
     // Replace is the default button from the first change of the box on, for the rest of the

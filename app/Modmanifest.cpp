@@ -2,9 +2,11 @@
 
 #include "AnsiText.h"
 #include "ErrorDisplay.h"
-#include "FileErrorText.h"
+#include "EngineText.h"
+#include "ErrorText.h"
 #include "files/FileOps.h"
 #include "ManifestGlyphs.h"
+#include "text/CodePage.h"
 #include "text/Utf8.h"
 
 #include <QFile>
@@ -28,11 +30,16 @@ std::string NativePath(const QString& path)
     return QFile::encodeName(path).toStdString();
 }
 
-QString Reason(const cl::FileError& error)
+QString DisplayPath(const std::string& path)
 {
-    if (error.kind == cl::FileError::Kind::CannotOpen)
-        return QStringLiteral("无法打开此文件!");
-    return QString::fromStdString(cltext::DescribeFileError(error));
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+QString Reason(const cl::Error& error)
+{
+    if (cltext::SaysCannotOpen(error))
+        return QString::fromUtf8(cltext::CannotOpenText());
+    return QString::fromStdString(cltext::DescribeError(error));
 }
 
 QToolButton* MakeGlyphButton(const QIcon& glyph, const QString& name, QWidget* parent)
@@ -101,22 +108,25 @@ bool TForm2::OpenManifest(const QString& path, QWidget* owner)
     cl::OpenRequest request;
     request.path = NativePath(path);
     request.kind = cl::DocumentKind::Manifest;
-    auto opened = cl::Document::Open(request, {}, *fs_);
-    if (const auto* error = std::get_if<cl::FileError>(&opened)) {
+    cl::Result<cl::OpenedDocument> opened = cl::Document::Open(request, {}, *fs_);
+    if (!opened) {
         // The previous manifest stays the one being edited: nothing half-opened to save over.
-        dialogs_.ShowError(owner, Reason(*error), kErrorCaption);
+        dialogs_.ShowError(owner, Reason(opened.error()), kErrorCaption);
         return false;
     }
-    auto& result = std::get<cl::OpenedDocument>(opened);
+    cl::OpenedDocument& result = *opened;
     manifest_ = std::move(result.document);
-    ManifestPath = path;
-    ManifestBytes = manifest_.Image().bytes;
 
     // The file itself is untouched and saving replaces it atomically, so the user still gets
     // it, but learns that there is no copy of it as opened.
     if (result.backupError)
         dialogs_.ShowError(owner, Reason(*result.backupError), kErrorCaption);
     return true;
+}
+
+QString TForm2::manifestPath() const
+{
+    return DisplayPath(manifest_.Path());
 }
 
 bool TForm2::IsModified() const
@@ -126,7 +136,7 @@ bool TForm2::IsModified() const
 
 void TForm2::RefreshMemo()
 {
-    const QString text = FromAnsi(cl::DecodeUtf8ToAnsi(ManifestBytes));
+    const QString text = FromAnsi(cl::DecodeUtf8ToAnsi(manifestBytes()));
     if (text.contains(QStringLiteral("\r\n")))
         lineBreak_ = QStringLiteral("\r\n");
     else if (text.contains(u'\n'))
@@ -149,19 +159,20 @@ cl::ByteString TForm2::BoxText() const
 
 bool TForm2::WriteManifest()
 {
-    const QStringList outside = CharactersOutsideAnsi(mmo1->toPlainText());
-    if (!outside.isEmpty()) {
+    const std::vector<std::string> outside = cl::CharactersOutsideCodePage(mmo1->toPlainText().toStdString());
+    if (!outside.empty()) {
         // They would be stored as '?': nothing is written, and the text stays for the user to mend.
-        dialogs_.ShowError(this, OutsideAnsiText(outside) + QStringLiteral("\n文件没有保存。"), kErrorCaption);
+        dialogs_.ShowError(this,
+                           QString::fromStdString(cltext::OutsideCodePageText(outside)) +
+                               QStringLiteral("\n文件没有保存。"),
+                           kErrorCaption);
         return false;
     }
-    const cl::ByteString bytes = cl::EncodeUtf8FromAnsi(BoxText());
-    manifest_.SetBytes(bytes);
-    if (const std::optional<cl::FileError> failed = manifest_.Save(cl::SaveBackup::Skip, *fs_)) {
-        dialogs_.ShowError(this, Reason(*failed), kErrorCaption);
+    // The document takes the new bytes only once they are on disk.
+    if (const cl::Status saved = manifest_.SaveBytes(cl::EncodeUtf8FromAnsi(BoxText()), *fs_); !saved) {
+        dialogs_.ShowError(this, Reason(saved.error()), kErrorCaption);
         return false;
     }
-    ManifestBytes = bytes;
     return true;
 }
 

@@ -35,9 +35,9 @@ public:
     QToolButton* btn2 = nullptr;  // save
 
     // The manifest's UTF-8 bytes as last read from the file or last written to it.
-    const cl::ByteString& manifestBytes() const { return ManifestBytes; }
+    const cl::ByteString& manifestBytes() const { return manifest_.Image().bytes; }
     // The file being edited, as the open dialog returned it.
-    const QString& manifestPath() const { return ManifestPath; }
+    QString manifestPath() const;
     // The box's text as read back after the last fill or save; edits are measured against it.
     const cl::ByteString& shownText() const { return ShownText; }
     // True when the box's text differs from shownText() in any byte.
@@ -73,10 +73,9 @@ private:
     FileDialogSpec& dlgOpen3_;
     cl::FileSystem* fs_;
 
-    // The open file's steps (open, backup, read, safe write) are the engine document's.
+    // The open file (its path and its bytes as last read or written) and its steps (open,
+    // backup, read, safe write) are the engine document's.
     cl::Document manifest_;
-    cl::ByteString ManifestBytes;
-    QString ManifestPath;
     cl::ByteString ShownText;
     // The line break of the file last shown. The box keeps line breaks only as bare line feeds,
     // so every one read back from it is written as the file wrote its own.

@@ -31,7 +31,10 @@ int main(int argc, char* argv[])
     std::unique_ptr<TForm1> form1;
     std::unique_ptr<TForm2> form2;
     try {
-        form1 = std::make_unique<TForm1>(dialogs, QDir::toNativeSeparators(QCoreApplication::applicationDirPath()));
+        // An unreadable word list has been shown by the time this gives nothing.
+        form1 = TForm1::Create(dialogs, QDir::toNativeSeparators(QCoreApplication::applicationDirPath()));
+        if (!form1)
+            return 1;
         form2 = std::make_unique<TForm2>(dialogs, form1->dlgOpen3);
         form1->SetManifestEditor(form2.get());
     } catch (...) {

@@ -1,5 +1,7 @@
 #include "TranslationModel.h"
 
+#include "ProgramText.h"
+
 #include <QColor>
 #include <QUndoCommand>
 #include <QUndoStack>
@@ -53,6 +55,36 @@ private:
     bool typing_;
 };
 
+// Whole values of rows, before and after: accepting a translation, or a whole import.
+class ValuesEdit : public QUndoCommand {
+public:
+    using Values = std::vector<std::pair<int, cl::catalogue::EntryValue>>;
+    ValuesEdit(TranslationModel* model, const QString& name, Values before, Values after)
+        : model_(model), before_(std::move(before)), after_(std::move(after))
+    {
+        setText(name);
+    }
+    void undo() override
+    {
+        for (const auto& [row, value] : before_)
+            model_->StoreValue(row, value);
+    }
+    void redo() override
+    {
+        // The first time, the change is already made: the command only records it.
+        if (std::exchange(done_, false))
+            return;
+        for (const auto& [row, value] : after_)
+            model_->StoreValue(row, value);
+    }
+
+private:
+    TranslationModel* model_;
+    Values before_;
+    Values after_;
+    bool done_ = true;
+};
+
 QString FromUtf8(const std::string& text)
 {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -66,26 +98,29 @@ QString SimpleName(const std::string& binaryName)
 
 }  // namespace
 
-TranslationModel::TranslationModel(QObject* parent) : QAbstractTableModel(parent), undo_(new QUndoStack(this)) {}
+TranslationModel::TranslationModel(QObject* parent) : QAbstractTableModel(parent), undo_(new QUndoStack(this))
+{
+    // Undone back to what was saved, the translations are unchanged again.
+    connect(undo_, &QUndoStack::cleanChanged, this, [this](bool clean) { session_.SetModified(!clean); });
+}
 
 TranslationModel::~TranslationModel() = default;
 
-void TranslationModel::Reset(cat::WorkProgram program)
+void TranslationModel::Reset(cat::ProgramSession session)
 {
     beginResetModel();
     undo_->clear();
-    program_ = std::move(program);
+    session_ = std::move(session);
+    const std::vector<cat::SessionEntry>& entries = session_.Entries();
     rows_.clear();
-    rows_.resize(program_.entries.size());
-    rowOf_.clear();
-    rowOf_.reserve(program_.entries.size());
+    rows_.resize(entries.size());
     for (int k : {0, 1})
-        total_[k] = translated_[k] = problems_[k] = 0;
-    for (std::size_t i = 0; i < program_.entries.size(); ++i) {
-        const cat::WorkEntry& entry = program_.entries[i];
-        rows_[i].source = FromUtf8(entry.po.msgid);
-        rowOf_.emplace(entry.po.msgid, static_cast<int>(i));
-        ++total_[entry.inCode ? 1 : 0];
+        total_[k] = translated_[k] = problems_[k] = review_[k] = 0;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        rows_[i].source = FromUtf8(entries[i].msgid);
+        rows_[i].translation = FromUtf8(entries[i].translation);
+        ++total_[entries[i].inCode ? 1 : 0];
+        Tally(static_cast<int>(i), +1);
     }
     endResetModel();
     emit CountsChanged();
@@ -113,7 +148,7 @@ QVariant TranslationModel::data(const QModelIndex& index, int role) const
             switch (column) {
                 case SourceColumn: return CellText(row.source);
                 case TranslationColumn: return CellText(row.translation);
-                case UsesColumn: return static_cast<int>(program_.entries[static_cast<std::size_t>(r)].places.size());
+                case UsesColumn: return static_cast<int>(session_.Entries()[static_cast<std::size_t>(r)].places.size());
                 case PlaceColumn: return Location(r);
             }
             break;
@@ -127,18 +162,25 @@ QVariant TranslationModel::data(const QModelIndex& index, int role) const
             if (column == TranslationColumn)
                 return row.translation;
             break;
-        case ProblemRole: return static_cast<int>(row.problem);
+        case ProblemRole: return static_cast<int>(Problem(r));
+        case StateRole: return static_cast<int>(State(r));
         case Qt::ForegroundRole:
-            if (row.problem != cat::TranslationProblem::None && column == TranslationColumn)
+            if (column == TranslationColumn && Problem(r) != cat::TranslationProblem::None)
                 return QColor(200, 0, 0);
+            if (column == TranslationColumn && State(r) == cat::EntryState::NeedsReview)
+                return QColor(160, 100, 0);
             break;
         case Qt::BackgroundRole:
-            if (row.problem != cat::TranslationProblem::None && column == TranslationColumn)
+            if (column == TranslationColumn && Problem(r) != cat::TranslationProblem::None)
                 return QColor(255, 228, 228);
+            if (column == TranslationColumn && State(r) == cat::EntryState::NeedsReview)
+                return QColor(255, 244, 214);
             break;
         case Qt::ToolTipRole:
-            if (column == TranslationColumn && row.problem != cat::TranslationProblem::None)
-                return ProblemText(row.problem);
+            if (column == TranslationColumn && Problem(r) != cat::TranslationProblem::None)
+                return ProblemText(Problem(r));
+            if (column == TranslationColumn && State(r) == cat::EntryState::NeedsReview)
+                return QStringLiteral("需要检查：这条译文被标为模糊，生成程序时不会写入");
             if (column == PlaceColumn)
                 return Places(r).mid(0, 30).join(u'\n');
             break;
@@ -192,17 +234,28 @@ QString TranslationModel::Translation(int row) const
 
 cat::TranslationProblem TranslationModel::Problem(int row) const
 {
-    return rows_.at(static_cast<std::size_t>(row)).problem;
+    return session_.Entries().at(static_cast<std::size_t>(row)).problem;
+}
+
+cat::EntryState TranslationModel::State(int row) const
+{
+    return session_.Entries().at(static_cast<std::size_t>(row)).State();
+}
+
+QString TranslationModel::PreviousSource(int row) const
+{
+    const cat::SessionEntry& entry = session_.Entries().at(static_cast<std::size_t>(row));
+    return entry.hasPreviousMsgid && entry.fuzzy ? FromUtf8(entry.previousMsgid) : QString();
 }
 
 bool TranslationModel::Included(int row, bool annotations) const
 {
-    return annotations || program_.entries[static_cast<std::size_t>(row)].inCode;
+    return session_.Entries()[static_cast<std::size_t>(row)].Included(annotations);
 }
 
-QString TranslationModel::PlaceText(const cat::WorkPlace& place, bool shortName) const
+QString TranslationModel::PlaceText(const cat::SessionPlace& place, bool shortName) const
 {
-    const std::string& binary = program_.classNames.at(place.classIndex);
+    const std::string& binary = session_.Facts().classNames.at(place.classIndex);
     QString text = shortName ? SimpleName(binary) : FromUtf8(binary);
     if (place.kind == cat::PlaceKind::Annotation)
         return text + QStringLiteral("（注解）");
@@ -218,7 +271,7 @@ QString TranslationModel::PlaceText(const cat::WorkPlace& place, bool shortName)
 
 QString TranslationModel::Location(int row) const
 {
-    const std::vector<cat::WorkPlace>& places = program_.entries[static_cast<std::size_t>(row)].places;
+    const std::vector<cat::SessionPlace>& places = session_.Entries()[static_cast<std::size_t>(row)].places;
     if (places.empty())
         return {};
     QString text = PlaceText(places.front(), true);
@@ -230,7 +283,7 @@ QString TranslationModel::Location(int row) const
 QStringList TranslationModel::Places(int row) const
 {
     QStringList list;
-    for (const cat::WorkPlace& place : program_.entries.at(static_cast<std::size_t>(row)).places)
+    for (const cat::SessionPlace& place : session_.Entries().at(static_cast<std::size_t>(row)).places)
         list.append(PlaceText(place, false));
     return list;
 }
@@ -242,54 +295,75 @@ void TranslationModel::SetTranslation(int row, const QString& text, bool typing)
     undo_->push(new TranslationEdit(this, row, rows_[static_cast<std::size_t>(row)].translation, text, typing));
 }
 
-void TranslationModel::Tally(const Row& row, bool inCode, int sign)
+void TranslationModel::Accept(int row)
 {
-    const int k = inCode ? 1 : 0;
-    if (!row.translation.isEmpty())
-        translated_[k] += sign;
-    if (row.problem != cat::TranslationProblem::None)
+    if (row < 0 || row >= rowCount() || State(row) != cat::EntryState::NeedsReview)
+        return;
+    cat::EntryValue before = session_.ValueOf(static_cast<std::size_t>(row));
+    cat::EntryValue after = before;
+    after.fuzzy = false;
+    StoreValue(row, after);
+    undo_->push(new ValuesEdit(this, QStringLiteral("接受译文"), {{row, before}}, {{row, after}}));
+}
+
+void TranslationModel::Tally(int row, int sign)
+{
+    const cat::SessionEntry& entry = session_.Entries()[static_cast<std::size_t>(row)];
+    const int k = entry.inCode ? 1 : 0;
+    switch (entry.State()) {
+        case cat::EntryState::Translated: translated_[k] += sign; break;
+        case cat::EntryState::NeedsReview: review_[k] += sign; break;
+        case cat::EntryState::Untranslated: break;
+    }
+    if (entry.problem != cat::TranslationProblem::None)
         problems_[k] += sign;
 }
 
-void TranslationModel::Store(int row, const QString& text)
+void TranslationModel::Refresh(int row)
 {
-    Row& stored = rows_.at(static_cast<std::size_t>(row));
-    const cat::WorkEntry& entry = program_.entries[static_cast<std::size_t>(row)];
-    Tally(stored, entry.inCode, -1);
-    stored.translation = text;
-    stored.problem = cat::CheckTranslation(entry, text.toStdString());
-    Tally(stored, entry.inCode, +1);
+    rows_[static_cast<std::size_t>(row)].translation = FromUtf8(session_.Entries()[static_cast<std::size_t>(row)].translation);
     emit dataChanged(index(row, SourceColumn), index(row, PlaceColumn));
     emit CountsChanged();
 }
 
-TranslationModel::FillCounts TranslationModel::Fill(const std::vector<cat::PoMessage>& messages, bool undoable)
+void TranslationModel::Store(int row, const QString& text)
 {
-    FillCounts counts;
-    if (undoable)
-        undo_->beginMacro(QStringLiteral("导入译文"));
-    for (const cat::PoMessage& message : messages) {
-        if (message.obsolete || message.plural || message.msgstr.empty())
-            continue;
-        if (message.fuzzy) {
-            ++counts.fuzzy;
-            continue;
-        }
-        const auto found = rowOf_.find(message.msgid);
-        if (found == rowOf_.end()) {
-            ++counts.notFound;
-            continue;
-        }
-        ++counts.filled;
-        const QString text = FromUtf8(message.msgstr);
-        if (undoable)
-            SetTranslation(found->second, text);
-        else if (rows_[static_cast<std::size_t>(found->second)].translation != text)
-            Store(found->second, text);
+    Tally(row, -1);
+    session_.SetTranslation(static_cast<std::size_t>(row), text.toStdString());
+    Tally(row, +1);
+    Refresh(row);
+}
+
+void TranslationModel::StoreValue(int row, const cat::EntryValue& value)
+{
+    Tally(row, -1);
+    session_.Restore(static_cast<std::size_t>(row), value);
+    Tally(row, +1);
+    Refresh(row);
+}
+
+cat::ImportSummary TranslationModel::Import(const cat::PoCatalogue& catalogue, const std::string& path)
+{
+    // Counted out and in again: the import changes rows wholesale.
+    for (int r = 0; r < rowCount(); ++r)
+        Tally(r, -1);
+    cat::ImportSummary summary = session_.ImportMessages(catalogue, cat::ImportMode::Merge, path);
+    for (int r = 0; r < rowCount(); ++r)
+        Tally(r, +1);
+    if (summary.changed.empty())
+        return summary;
+    ValuesEdit::Values before;
+    ValuesEdit::Values after;
+    for (const auto& [index, value] : summary.changed) {
+        const int row = static_cast<int>(index);
+        before.emplace_back(row, value);
+        after.emplace_back(row, session_.ValueOf(index));
+        rows_[index].translation = FromUtf8(session_.Entries()[index].translation);
+        emit dataChanged(this->index(row, SourceColumn), this->index(row, PlaceColumn));
     }
-    if (undoable)
-        undo_->endMacro();
-    return counts;
+    undo_->push(new ValuesEdit(this, QStringLiteral("导入译文"), std::move(before), std::move(after)));
+    emit CountsChanged();
+    return summary;
 }
 
 int TranslationModel::TranslatedCount(bool annotations) const
@@ -307,34 +381,9 @@ int TranslationModel::ProblemCount(bool annotations) const
     return problems_[1] + (annotations ? problems_[0] : 0);
 }
 
-std::vector<cat::PoEntry> TranslationModel::Catalogue(bool annotations) const
+int TranslationModel::ReviewCount(bool annotations) const
 {
-    std::vector<cat::PoEntry> entries;
-    entries.reserve(rows_.size());
-    for (std::size_t i = 0; i < rows_.size(); ++i) {
-        if (!Included(static_cast<int>(i), annotations) && rows_[i].translation.isEmpty())
-            continue;
-        cat::PoEntry entry = program_.entries[i].po;
-        entry.msgstr = rows_[i].translation.toStdString();
-        entries.push_back(std::move(entry));
-    }
-    return entries;
-}
-
-std::vector<cat::PoMessage> TranslationModel::MessagesToApply(bool annotations) const
-{
-    std::vector<cat::PoMessage> messages;
-    for (std::size_t i = 0; i < rows_.size(); ++i) {
-        const Row& row = rows_[i];
-        if (row.translation.isEmpty() || row.problem != cat::TranslationProblem::None ||
-            !Included(static_cast<int>(i), annotations))
-            continue;
-        cat::PoMessage message;
-        message.msgid = program_.entries[i].po.msgid;
-        message.msgstr = row.translation.toStdString();
-        messages.push_back(std::move(message));
-    }
-    return messages;
+    return review_[1] + (annotations ? review_[0] : 0);
 }
 
 // Other control characters (tables of them are common in libraries) as their control pictures.
@@ -381,17 +430,7 @@ QString TranslationModel::FromVisible(const QString& text)
 
 QString TranslationModel::ProblemText(cat::TranslationProblem problem)
 {
-    using P = cat::TranslationProblem;
-    switch (problem) {
-        case P::None: return {};
-        case P::MissingSlot: return QStringLiteral("译文缺少占位符（原文的每个 {n} 都须保留）");
-        case P::ExtraSlot: return QStringLiteral("译文有原文没有的或重复的占位符");
-        case P::SlotOutOfOrder: return QStringLiteral("译文的占位符顺序与原文不同（须为 {0}、{1}…依次出现）");
-        case P::StrayBrace: return QStringLiteral("译文中有单独的 { 或 }（文字中的花括号须写成 {{ 或 }}）");
-        case P::ControlChar: return QStringLiteral("译文含有控制字符 U+0001 或 U+0002");
-        case P::TooLong: return QStringLiteral("译文写入类文件后超过 65535 字节");
-    }
-    return {};
+    return QString::fromStdString(cltext::TranslationProblemText(problem));
 }
 
 TranslationFilter::TranslationFilter(QObject* parent) : QSortFilterProxyModel(parent)
@@ -443,11 +482,15 @@ bool TranslationFilter::filterAcceptsRow(int sourceRow, const QModelIndex& sourc
                 return false;
             break;
         case State::Translated:
-            if (translation.isEmpty())
+            if (translations_->State(sourceRow) != cl::catalogue::EntryState::Translated)
                 return false;
             break;
         case State::Problem:
             if (translations_->Problem(sourceRow) == cl::catalogue::TranslationProblem::None)
+                return false;
+            break;
+        case State::NeedsReview:
+            if (translations_->State(sourceRow) != cl::catalogue::EntryState::NeedsReview)
                 return false;
             break;
     }

@@ -1,10 +1,11 @@
 #pragma once
-// The translation window's table: one row per text of the opened program (its source, the
-// translation being written, how many places use it and where), the live check of each
-// translation, and edits that go through an undo stack. TranslationFilter narrows the table
-// to what the translator is looking for without touching the rows themselves.
+// The translation window's table: it presents the program session (one row per text: its
+// source, the translation being written, how many places use it and where) and keeps only what
+// a view needs besides: the texts as Qt strings, the counts, and the undo stack whose commands
+// call the session. TranslationFilter narrows the table to what the translator is looking for
+// without touching the rows themselves.
 
-#include "catalogue/Workbench.h"
+#include "catalogue/ProgramSession.h"
 
 #include <QAbstractTableModel>
 #include <QSortFilterProxyModel>
@@ -12,7 +13,6 @@
 #include <QStringList>
 
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 class QUndoStack;
@@ -24,21 +24,17 @@ public:
     enum Role {
         RawTextRole = Qt::UserRole + 1,  // the source or translation as it is, line breaks included
         ProblemRole,                     // the row's cl::catalogue::TranslationProblem, as int
-    };
-
-    // What the last bulk fill found in a catalogue.
-    struct FillCounts {
-        int filled = 0;    // translated entries whose source text is in the program
-        int notFound = 0;  // translated entries the program does not hold
-        int fuzzy = 0;     // marked fuzzy, so left out
+        StateRole,                       // the row's cl::catalogue::EntryState, as int
     };
 
     explicit TranslationModel(QObject* parent = nullptr);
     ~TranslationModel() override;
 
-    // Shows another program; forgets the translations and the undo history.
-    void Reset(cl::catalogue::WorkProgram program);
-    const cl::catalogue::WorkProgram& Program() const { return program_; }
+    // Shows another program; forgets the undo history.
+    void Reset(cl::catalogue::ProgramSession session);
+    const cl::catalogue::ProgramSession& Session() const { return session_; }
+    cl::catalogue::ProgramSession& Session() { return session_; }
+    const cl::catalogue::ProgramFacts& Facts() const { return session_.Facts(); }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -51,6 +47,10 @@ public:
     QString Source(int row) const;
     QString Translation(int row) const;
     cl::catalogue::TranslationProblem Problem(int row) const;
+    cl::catalogue::EntryState State(int row) const;
+    // The text the translation was made for, when the program's text changed since (empty
+    // otherwise).
+    QString PreviousSource(int row) const;
     // Whether the row belongs in the table: texts of the code always, annotation values only
     // when they are asked for.
     bool Included(int row, bool annotations) const;
@@ -59,20 +59,17 @@ public:
 
     // Undoable edit of one row. `typing` edits of the same row in a row make one undo step.
     void SetTranslation(int row, const QString& text, bool typing = false);
+    // Undoable: the translation needing review is right after all.
+    void Accept(int row);
     QUndoStack* UndoStack() const { return undo_; }
 
-    // Fills translations from a catalogue: as one undo step, or (`undoable` false, for the
-    // catalogue found beside a program as it opens) as the starting state.
-    FillCounts Fill(const std::vector<cl::catalogue::PoMessage>& messages, bool undoable);
+    // Fills translations from a catalogue read from `path`, as one undo step.
+    cl::catalogue::ImportSummary Import(const cl::catalogue::PoCatalogue& catalogue, const std::string& path);
 
     int TranslatedCount(bool annotations) const;
     int TotalCount(bool annotations) const;
     int ProblemCount(bool annotations) const;
-
-    // What "保存" writes: every included entry, and any other one that has a translation.
-    std::vector<cl::catalogue::PoEntry> Catalogue(bool annotations) const;
-    // What "生成…" applies: included entries with a translation that passes the check.
-    std::vector<cl::catalogue::PoMessage> MessagesToApply(bool annotations) const;
+    int ReviewCount(bool annotations) const;
 
     // Line breaks and tabs as visible marks, and back.
     static QString Visible(const QString& text);
@@ -80,8 +77,9 @@ public:
     // The reason a problem keeps a translation out of the program, as a sentence.
     static QString ProblemText(cl::catalogue::TranslationProblem problem);
 
-    // Sets the row's translation without an undo step; undo commands use it.
+    // For the undo commands: changes a row without an undo step.
     void Store(int row, const QString& text);
+    void StoreValue(int row, const cl::catalogue::EntryValue& value);
 
 signals:
     void CountsChanged();
@@ -90,19 +88,19 @@ private:
     struct Row {
         QString source;
         QString translation;
-        cl::catalogue::TranslationProblem problem = cl::catalogue::TranslationProblem::None;
     };
     QString Location(int row) const;
-    QString PlaceText(const cl::catalogue::WorkPlace& place, bool shortName) const;
-    void Tally(const Row& row, bool inCode, int sign);
+    QString PlaceText(const cl::catalogue::SessionPlace& place, bool shortName) const;
+    void Tally(int row, int sign);
+    void Refresh(int row);
 
-    cl::catalogue::WorkProgram program_;
+    cl::catalogue::ProgramSession session_;
     std::vector<Row> rows_;
-    std::unordered_map<std::string, int> rowOf_;
     // [0]: annotation values only, [1]: texts of the code.
     int total_[2] = {0, 0};
     int translated_[2] = {0, 0};
     int problems_[2] = {0, 0};
+    int review_[2] = {0, 0};
     QUndoStack* undo_ = nullptr;
 };
 
@@ -111,7 +109,8 @@ private:
 class TranslationFilter : public QSortFilterProxyModel {
     Q_OBJECT
 public:
-    enum class State { All, Untranslated, Translated, Problem };
+    // In the order of the window's choices.
+    enum class State { All, Untranslated, Translated, Problem, NeedsReview };
 
     explicit TranslationFilter(QObject* parent = nullptr);
     void setSourceModel(QAbstractItemModel* model) override;
@@ -121,6 +120,7 @@ public:
     void SetAnnotations(bool shown);
     bool Annotations() const { return annotations_; }
     State CurrentState() const { return state_; }
+    bool Searching() const { return !search_.isEmpty() || state_ != State::All; }
 
 protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;

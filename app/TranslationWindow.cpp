@@ -1,11 +1,12 @@
 #include "TranslationWindow.h"
 
-#include "text/ByteString.h"
+#include "CatalogueNotes.h"
 #include "ErrorDisplay.h"
-#include "FileErrorText.h"
-#include "files/FileOps.h"
-#include "files/FileSystem.h"
+#include "ErrorText.h"
+#include "ProgramText.h"
 #include "TranslationModel.h"
+#include "files/FileSystem.h"
+#include "files/SameFile.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -42,10 +43,11 @@
 namespace cat = cl::catalogue;
 
 struct OpenJob {
-    cat::OpenOutcome outcome;
+    cl::Result<cat::ProgramSession> session = cl::Error(cl::ErrorKind::Cancelled);
     bool hasCatalogue = false;
     std::string cataloguePath;
-    cat::PoReadResult catalogue;
+    std::optional<cl::Error> catalogueError;
+    cat::ImportSummary catalogue;
 };
 
 namespace {
@@ -62,114 +64,19 @@ QString DisplayPath(const std::string& path)
     return QFile::decodeName(QByteArray::fromStdString(path));
 }
 
-QString FromUtf8(const std::string& text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 QString Quoted(const QString& text)
 {
     return QStringLiteral("“") + text + QStringLiteral("”");
 }
 
-QString Quoted(const std::string& path)
+QString ErrorText(const cl::Error& error)
 {
-    return Quoted(DisplayPath(path));
-}
-
-QString Because(const std::error_code& code)
-{
-    return code ? QStringLiteral("（") + QString::fromLocal8Bit(code.message()) + QStringLiteral("）") : QString();
-}
-
-QString FileErrorText(const cl::FileError& error)
-{
-    return QString::fromStdString(cltext::DescribeFileError(error));
-}
-
-QString ProgramErrorText(const cat::ProgramError& e)
-{
-    using Kind = cat::ProgramError::Kind;
-    const QString reason = FromUtf8(e.reason);
-    switch (e.kind) {
-        case Kind::CannotRead:
-            if (!e.file.path.empty())
-                return QStringLiteral("无法读取") + Quoted(e.file.path) + Because(e.file.reason) + QStringLiteral("。");
-            return QStringLiteral("无法读取") + Quoted(e.path) + Because(e.code) + QStringLiteral("。");
-        case Kind::NotAProgram:
-            return Quoted(e.path) + QStringLiteral("既不是 jar/zip，也不是 class 文件或文件夹。");
-        case Kind::BadArchive:
-            return QStringLiteral("无法读取压缩包") + Quoted(e.path) + QStringLiteral("（") + reason + QStringLiteral("）。");
-        case Kind::CannotList:
-            return QStringLiteral("无法列出文件夹") + Quoted(e.path) + QStringLiteral("的内容") + Because(e.code) +
-                   QStringLiteral("。");
-        case Kind::OutputIsInput: return QStringLiteral("输出") + Quoted(e.path) + QStringLiteral("就是原程序本身。");
-        case Kind::OutputNotEmpty: return QStringLiteral("输出文件夹") + Quoted(e.path) + QStringLiteral("已存在且不为空。");
-        case Kind::OutputWrongKind:
-            return QStringLiteral("输出") + Quoted(e.path) + QStringLiteral("已存在，且与原程序不是同一类（文件/文件夹）。");
-        case Kind::CannotWrite:
-            if (!e.file.path.empty())
-                return FileErrorText(e.file);
-            return QStringLiteral("无法写入") + Quoted(e.path) + Because(e.code) +
-                   QStringLiteral("。原程序和已有的输出保持不变。");
-        case Kind::CannotMakeFolder:
-            return QStringLiteral("无法建立文件夹") + Quoted(e.path) + Because(e.code) +
-                   QStringLiteral("。原程序和已有的输出保持不变。");
-        case Kind::ArchiveWrite:
-            return QStringLiteral("无法生成压缩包") + Quoted(e.path) + QStringLiteral("（") + reason +
-                   QStringLiteral("）。原程序和已有的输出保持不变。");
-    }
-    return {};
-}
-
-QString PoErrorText(const cat::PoReadError& e)
-{
-    switch (e.kind) {
-        case cat::PoReadError::Kind::CannotRead:
-            return QStringLiteral("无法读取目录") + Quoted(e.file.path.empty() ? e.path : e.file.path) +
-                   Because(e.file.reason) + QStringLiteral("。");
-        case cat::PoReadError::Kind::Syntax: {
-            QString text = QStringLiteral("目录") + Quoted(e.path);
-            if (e.line != 0)
-                text += QStringLiteral("第 %1 行").arg(e.line);
-            return text + QStringLiteral("有语法错误：") + FromUtf8(e.reason);
-        }
-        case cat::PoReadError::Kind::Charset:
-            return QStringLiteral("目录") + Quoted(e.path) + QStringLiteral("的文本无法按其声明的字符集 ") +
-                   FromUtf8(e.reason) + QStringLiteral(" 转换。");
-    }
-    return {};
-}
-
-QString ApplyProblemText(const cat::ApplyProblem& p)
-{
-    using Kind = cat::ApplyProblem::Kind;
-    QString what;
-    switch (p.kind) {
-        case Kind::MissingSlot: what = QStringLiteral("译文缺少占位符"); break;
-        case Kind::ExtraSlot: what = QStringLiteral("译文有原文没有的或重复的占位符"); break;
-        case Kind::SlotOutOfOrder: what = QStringLiteral("译文的占位符顺序与原文不同"); break;
-        case Kind::StrayBrace: what = QStringLiteral("译文中有单独的 { 或 }"); break;
-        case Kind::ControlChar: what = QStringLiteral("译文含有控制字符 U+0001 或 U+0002"); break;
-        case Kind::BadText: what = QStringLiteral("译文不是有效的 UTF-8"); break;
-        case Kind::TextTooLong: what = QStringLiteral("译文超过 65535 字节"); break;
-        case Kind::PoolTooLarge: what = QStringLiteral("类的常量池将超过 65535 项"); break;
-        case Kind::NotReparsed: what = QStringLiteral("改写后的类无法再次解析"); break;
-    }
-    if (!p.msgid.empty())
-        what += QStringLiteral("：“") + TranslationModel::Visible(FromUtf8(p.msgid)) + QStringLiteral("”");
-    return what + QStringLiteral("（") + FromUtf8(p.classEntry) + QStringLiteral("）");
+    return QString::fromStdString(cltext::DescribeError(error));
 }
 
 QString StageText(cat::WorkStage stage)
 {
-    switch (stage) {
-        case cat::WorkStage::Reading: return QStringLiteral("正在读取程序…");
-        case cat::WorkStage::Analysing: return QStringLiteral("正在分析类文件…");
-        case cat::WorkStage::Checking: return QStringLiteral("正在检查译文…");
-        case cat::WorkStage::Writing: return QStringLiteral("正在写入…");
-    }
-    return {};
+    return QString::fromStdString(cltext::StageText(stage)) + QStringLiteral("…");
 }
 
 // Reading a program takes several times its size for a moment (every class, parsed); the
@@ -182,13 +89,6 @@ void GiveBackFreedMemory()
 #endif
 }
 
-bool SameExistingFile(const QString& a, const QString& b)
-{
-    const QFileInfo x(a);
-    const QFileInfo y(b);
-    return x.exists() && y.exists() && x.canonicalFilePath() == y.canonicalFilePath();
-}
-
 QString TrimmedPath(QString path)
 {
     while (path.size() > 1 && (path.endsWith(u'/') || path.endsWith(QDir::separator())))
@@ -198,7 +98,8 @@ QString TrimmedPath(QString path)
 
 }  // namespace
 
-TranslationWindow::TranslationWindow(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent), dialogs_(dialogs)
+TranslationWindow::TranslationWindow(Dialogs& dialogs, cl::FileSystem& fs, QWidget* parent)
+    : QMainWindow(parent), dialogs_(dialogs), fs_(fs)
 {
     setObjectName(QStringLiteral("TranslationWindow"));
     model_ = new TranslationModel(this);
@@ -215,6 +116,8 @@ TranslationWindow::TranslationWindow(Dialogs& dialogs, QWidget* parent) : QMainW
     openAction->setShortcut(QKeySequence::Open);
     saveAction = new QAction(QStringLiteral("保存"), this);
     saveAction->setShortcut(QKeySequence::Save);
+    saveAsAction = new QAction(QStringLiteral("另存为…"), this);
+    saveAsAction->setShortcut(QKeySequence::SaveAs);
     importAction = new QAction(QStringLiteral("导入译文…"), this);
     generateAction = new QAction(QStringLiteral("生成…"), this);
     // Plain names: the stack's own actions would grow the tool bar with each step's name.
@@ -232,8 +135,14 @@ TranslationWindow::TranslationWindow(Dialogs& dialogs, QWidget* parent) : QMainW
     nextAction = new QAction(QStringLiteral("下一条未翻译"), this);
     nextAction->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)});
     nextAction->setToolTip(QStringLiteral("下一条未翻译（Ctrl+Enter）"));
+    acceptAction = new QAction(QStringLiteral("接受译文"), this);
+    acceptAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
+    acceptAction->setToolTip(QStringLiteral("需要检查的译文无误：去掉模糊标记（Ctrl+U）"));
+    acceptAction->setEnabled(false);
+    connect(acceptAction, &QAction::triggered, this, &TranslationWindow::AcceptCurrent);
     connect(openAction, &QAction::triggered, this, &TranslationWindow::OpenClick);
     connect(saveAction, &QAction::triggered, this, [this] { Guarded(dialogs_, this, [this] { Save(); }); });
+    connect(saveAsAction, &QAction::triggered, this, [this] { Guarded(dialogs_, this, [this] { SaveAs(); }); });
     connect(importAction, &QAction::triggered, this, &TranslationWindow::Import);
     connect(generateAction, &QAction::triggered, this, &TranslationWindow::Generate);
     connect(nextAction, &QAction::triggered, this, &TranslationWindow::NextUntranslated);
@@ -242,10 +151,10 @@ TranslationWindow::TranslationWindow(Dialogs& dialogs, QWidget* parent) : QMainW
     tools->setObjectName(QStringLiteral("tools"));
     tools->setMovable(false);
     tools->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    for (QAction* action : {openAction, saveAction, importAction, generateAction})
+    for (QAction* action : {openAction, saveAction, saveAsAction, importAction, generateAction})
         tools->addAction(action);
     tools->addSeparator();
-    for (QAction* action : {undoAction, redoAction, nextAction})
+    for (QAction* action : {undoAction, redoAction, nextAction, acceptAction})
         tools->addAction(action);
 
     auto* central = new QWidget(this);
@@ -261,7 +170,8 @@ TranslationWindow::TranslationWindow(Dialogs& dialogs, QWidget* parent) : QMainW
     searchLabel->setBuddy(searchBox);
     stateBox = new QComboBox(central);
     stateBox->setObjectName(QStringLiteral("stateBox"));
-    stateBox->addItems({QStringLiteral("全部"), QStringLiteral("未翻译"), QStringLiteral("已翻译"), QStringLiteral("有问题")});
+    stateBox->addItems({QStringLiteral("全部"), QStringLiteral("未翻译"), QStringLiteral("已翻译"), QStringLiteral("有问题"),
+                        QStringLiteral("需要检查")});
     annotationsBox = new QCheckBox(QStringLiteral("包括注解"), central);
     annotationsBox->setObjectName(QStringLiteral("annotationsBox"));
     filters->addWidget(searchLabel);
@@ -347,8 +257,17 @@ TranslationWindow::TranslationWindow(Dialogs& dialogs, QWidget* parent) : QMainW
     grid->addWidget(translationLabel, 2, 0);
     grid->addWidget(translationEdit, 3, 0);
     grid->addWidget(problemLabel, 4, 0);
+    reviewLabel = new QLabel(details);
+    reviewLabel->setObjectName(QStringLiteral("reviewLabel"));
+    reviewLabel->setTextFormat(Qt::PlainText);
+    reviewLabel->setWordWrap(true);
+    QPalette brown = reviewLabel->palette();
+    brown.setColor(QPalette::WindowText, QColor(140, 90, 0));
+    reviewLabel->setPalette(brown);
+    reviewLabel->hide();
+    grid->addWidget(reviewLabel, 5, 0);
     grid->addWidget(new QLabel(QStringLiteral("使用位置（类 — 方法）"), details), 0, 1);
-    grid->addWidget(placesView, 1, 1, 4, 1);
+    grid->addWidget(placesView, 1, 1, 5, 1);
     grid->setColumnStretch(0, 3);
     grid->setColumnStretch(1, 2);
     connect(translationEdit, &QPlainTextEdit::textChanged, this, &TranslationWindow::EditorChanged);
@@ -432,7 +351,7 @@ QString TranslationWindow::ProposedOutput(const QString& programPath, bool folde
 
 bool TranslationWindow::IsModified() const
 {
-    return !model_->UndoStack()->isClean();
+    return model_->Session().IsModified();
 }
 
 void TranslationWindow::UpdateTitle()
@@ -451,9 +370,12 @@ void TranslationWindow::UpdateCounts()
     const int total = model_->TotalCount(annotations);
     const int done = model_->TranslatedCount(annotations);
     const int problems = model_->ProblemCount(annotations);
+    const int review = model_->ReviewCount(annotations);
     QString text = QStringLiteral("已翻译 %1 / %2").arg(done).arg(total);
     if (problems > 0)
         text += QStringLiteral("（有问题 %1）").arg(problems);
+    if (review > 0)
+        text += QStringLiteral("（需要检查 %1）").arg(review);
     countLabel->setText(text);
     countBar->setRange(0, std::max(total, 1));
     countBar->setValue(done);
@@ -463,8 +385,9 @@ void TranslationWindow::UpdateActions()
 {
     const bool idle = !Busy();
     openAction->setEnabled(idle);
-    for (QAction* action : {saveAction, importAction, generateAction, nextAction})
+    for (QAction* action : {saveAction, saveAsAction, importAction, generateAction, nextAction})
         action->setEnabled(idle && IsOpen());
+    UpdateReview();
 }
 
 void TranslationWindow::ShowError(const QString& text)
@@ -485,10 +408,12 @@ void TranslationWindow::StartJob(const QString& label, Work work, std::function<
 {
     cancel_ = std::make_shared<std::atomic<bool>>(false);
     auto cancel = cancel_;
-    const cat::StageReport stage = [this](cat::WorkStage what) {
+    cat::Progress progress;
+    progress.cancel = cancel.get();
+    progress.stage = [this](cat::WorkStage what) {
         QMetaObject::invokeMethod(this, [this, what] { StageBegun(what); }, Qt::QueuedConnection);
     };
-    worker_ = QThread::create([work = std::move(work), cancel, stage] { work(*cancel, stage); });
+    worker_ = QThread::create([work = std::move(work), cancel, progress] { work(progress); });
     connect(worker_, &QThread::finished, this, [this, done = std::move(done)] {
         worker_->wait();
         delete worker_;
@@ -551,21 +476,34 @@ void TranslationWindow::Open(const QString& path)
     auto job = std::make_shared<OpenJob>();
     job->cataloguePath = NativePath(ProposedCatalogue(path));
     const std::string native = NativePath(path);
+    cl::FileSystem* fs = &fs_;
     StartJob(
         QStringLiteral("正在打开") + Quoted(QFileInfo(TrimmedPath(path)).fileName()) + QStringLiteral("…"),
-        [job, native](const std::atomic<bool>& cancel, const cat::StageReport& stage) {
-            job->outcome = cat::OpenWorkProgram(native, cancel, stage);
+        [job, native, fs](const cat::Progress& progress) {
+            cat::ProgramSession session(*fs);
+            cat::OpenOptions options;
+            options.annotations = true;  // the window can hide them
+            options.methods = true;
+            cl::Status opened = session.Open(native, options, progress);
             GiveBackFreedMemory();
-            if (job->outcome.error || job->outcome.cancelled)
+            if (!opened) {
+                job->session = std::move(opened).error();
                 return;
-            cl::FileInfo info;
-            if (!cl::NativeFileSystem().Stat(job->cataloguePath, info) && info.exists && info.isRegular) {
-                job->hasCatalogue = true;
-                job->catalogue = cat::ReadPoFile(job->cataloguePath);
             }
+            // The catalogue beside the program is where the translation goes on from.
+            cl::FileInfo info;
+            if (!fs->Stat(job->cataloguePath, info) && info.exists && info.isRegular) {
+                job->hasCatalogue = true;
+                cl::Result<cat::ImportSummary> read = session.ImportCatalogue(job->cataloguePath, cat::ImportMode::Continue);
+                if (read)
+                    job->catalogue = std::move(*read);
+                else
+                    job->catalogueError = std::move(read).error();
+            }
+            job->session = std::move(session);
         },
         [this, job, path](bool cancelled) {
-            if (cancelled || job->outcome.cancelled) {
+            if (cancelled || (!job->session && job->session.error().kind == cl::ErrorKind::Cancelled)) {
                 statusBar()->showMessage(QStringLiteral("已取消打开。"), 5000);
                 return;
             }
@@ -575,16 +513,15 @@ void TranslationWindow::Open(const QString& path)
 
 void TranslationWindow::Opened(const QString& path, OpenJob& job)
 {
-    if (job.outcome.error) {
-        ShowError(ProgramErrorText(*job.outcome.error));
+    if (!job.session) {
+        ShowError(ErrorText(job.session.error()));
         return;
     }
-    const bool folder = job.outcome.program.kind == cat::ProgramKind::Folder;
+    const bool folder = job.session->Facts().kind == cat::ProgramKind::Folder;
     currentRow_ = -1;
-    model_->Reset(std::move(job.outcome.program));
+    model_->Reset(std::move(*job.session));
     programPath_ = path;
     programIsFolder_ = folder;
-    cataloguePath_.clear();
     dlgSave.fileName.clear();
     dlgGenerate.fileName.clear();
     UpdateTitle();
@@ -596,42 +533,54 @@ void TranslationWindow::Opened(const QString& path, OpenJob& job)
         ShowCurrent();
     statusBar()->showMessage(QStringLiteral("共 %1 条文本，%2 个类。")
                                  .arg(model_->rowCount())
-                                 .arg(model_->Program().classNames.size()),
+                                 .arg(model_->Facts().classCount),
                              8000);
+    if (job.catalogueError) {
+        ShowError(ErrorText(*job.catalogueError));
+        return;
+    }
     if (job.hasCatalogue) {
-        if (!job.catalogue.ok) {
-            ShowError(PoErrorText(job.catalogue.error));
-            return;
-        }
-        const TranslationModel::FillCounts counts = model_->Fill(job.catalogue.messages, false);
-        cataloguePath_ = DisplayPath(job.cataloguePath);
-        statusBar()->showMessage(QStringLiteral("已从%1载入译文 %2 条。").arg(Quoted(cataloguePath_)).arg(counts.filled),
+        statusBar()->showMessage(QStringLiteral("已从%1载入译文 %2 条。")
+                                     .arg(Quoted(CataloguePath()))
+                                     .arg(job.catalogue.filled + job.catalogue.fuzzyFilled),
                                  8000);
         ShowCurrent();
     }
 }
 
+QString TranslationWindow::CataloguePath() const
+{
+    return DisplayPath(model_->Session().CataloguePath());
+}
+
 bool TranslationWindow::Save()
+{
+    return SaveTo(CataloguePath());
+}
+
+bool TranslationWindow::SaveAs()
+{
+    return SaveTo(QString());
+}
+
+bool TranslationWindow::SaveTo(QString path)
 {
     if (!IsOpen() || Busy())
         return false;
-    QString path = cataloguePath_;
     if (path.isEmpty()) {
         if (dlgSave.fileName.isEmpty())
-            dlgSave.fileName = ProposedCatalogue(programPath_);
+            dlgSave.fileName = CataloguePath().isEmpty() ? ProposedCatalogue(programPath_) : CataloguePath();
         const std::optional<QString> chosen = dialogs_.SaveFile(this, dlgSave);
         if (!chosen)
             return false;
         path = *chosen;
     }
-    const cat::WorkProgram& program = model_->Program();
-    const std::string text =
-        cat::WritePo({program.name, "zh_CN", "classlingo"}, model_->Catalogue(annotationsBox->isChecked()));
-    if (const auto error = cl::WriteFileSafely(NativePath(path), cl::ByteString(std::string_view(text)))) {
-        ShowError(FileErrorText(*error));
+    const cl::Status saved = model_->Session().SaveCatalogue(NativePath(path), {"", "classlingo"},
+                                                             annotationsBox->isChecked(), cltext::Notes());
+    if (!saved) {
+        ShowError(ErrorText(saved.error()));
         return false;
     }
-    cataloguePath_ = path;
     model_->UndoStack()->setClean();
     UpdateTitle();
     statusBar()->showMessage(QStringLiteral("已保存到") + Quoted(path) + QStringLiteral("。"), 5000);
@@ -646,19 +595,15 @@ void TranslationWindow::Import()
         const std::optional<QString> chosen = dialogs_.OpenFile(this, dlgImport);
         if (!chosen)
             return;
-        const cat::PoReadResult catalogue = cat::ReadPoFile(NativePath(*chosen));
-        if (!catalogue.ok) {
-            ShowError(PoErrorText(catalogue.error));
+        const std::string native = NativePath(*chosen);
+        const cl::Result<cat::PoCatalogue> catalogue = cat::ReadPoFile(native, fs_);
+        if (!catalogue) {
+            ShowError(ErrorText(catalogue.error()));
             return;
         }
-        const TranslationModel::FillCounts counts = model_->Fill(catalogue.messages, true);
+        const cat::ImportSummary summary = model_->Import(*catalogue, native);
         ShowCurrent();
-        Report(QStringLiteral("从%1导入：\n已填入译文 %2 条；\n程序中没有的 %3 条；\n模糊（未采用）%4 条。")
-                   .arg(Quoted(*chosen))
-                   .arg(counts.filled)
-                   .arg(counts.notFound)
-                   .arg(counts.fuzzy),
-               false);
+        Report(QString::fromStdString(cltext::ImportSummaryText(native, summary)), false);
     });
 }
 
@@ -667,6 +612,12 @@ void TranslationWindow::Generate()
     Guarded(dialogs_, this, [this] {
         if (!IsOpen() || Busy())
             return;
+        const bool annotations = annotationsBox->isChecked();
+        // Nothing is written while a translation has a problem: say which, and offer the first.
+        if (const std::vector<std::size_t> bad = model_->Session().EntriesWithProblems(annotations); !bad.empty()) {
+            OfferFirstProblem(bad);
+            return;
+        }
         if (dlgGenerate.fileName.isEmpty())
             dlgGenerate.fileName = ProposedOutput(programPath_, programIsFolder_);
         const QString suffix = QFileInfo(TrimmedPath(programPath_)).suffix();
@@ -677,9 +628,8 @@ void TranslationWindow::Generate()
         if (!chosen)
             return;
         auto request = std::make_shared<cat::GenerateRequest>();
-        request->input = NativePath(programPath_);
-        request->annotations = annotationsBox->isChecked();
-        if (SameExistingFile(*chosen, programPath_)) {
+        request->annotations = annotations;
+        if (cl::IsSameFile(NativePath(*chosen), NativePath(programPath_), fs_)) {
             const QString name = QFileInfo(TrimmedPath(programPath_)).fileName();
             const QString question = QStringLiteral("生成的程序将替换原程序%1，原程序保留为%2。\n确定要替换原程序吗？")
                                          .arg(Quoted(name), Quoted(name + QStringLiteral(".bak")));
@@ -697,74 +647,105 @@ void TranslationWindow::Generate()
             }
             request->output = NativePath(*chosen);
         }
-        request->messages = model_->MessagesToApply(request->annotations);
-        const int leftOut = model_->ProblemCount(request->annotations);
         const QString output = request->inPlace ? programPath_ : *chosen;
 
-        auto outcome = std::make_shared<cat::GenerateOutcome>();
-        abandon_ = [outcome] { cat::DiscardGenerated(*outcome); };
+        // The job works on the translations as they stand now, whatever is typed meanwhile.
+        auto snapshot = std::make_shared<cat::ProgramSession>(model_->Session().Snapshot());
+        auto prepared = std::make_shared<cl::Result<cat::PreparedGenerate>>(cl::Error(cl::ErrorKind::Cancelled));
+        abandon_ = [prepared] { *prepared = cl::Error(cl::ErrorKind::Cancelled); };
         StartJob(
             QStringLiteral("正在生成") + Quoted(QFileInfo(output).fileName()) + QStringLiteral("…"),
-            [request, outcome](const std::atomic<bool>& cancel, const cat::StageReport& stage) {
-                *outcome = cat::PrepareGenerated(*request, cancel, stage);
+            [request, snapshot, prepared](const cat::Progress& progress) {
+                *prepared = snapshot->PrepareGenerate(*request, progress);
                 GiveBackFreedMemory();
             },
-            [this, request, outcome, leftOut, output](bool cancelled) {
-                if (cancelled || outcome->cancelled) {
+            [this, prepared, output](bool cancelled) {
+                if (cancelled || (!*prepared && prepared->error().kind == cl::ErrorKind::Cancelled)) {
                     // Too late for the worker to notice, but nothing is in place yet.
-                    cat::DiscardGenerated(*outcome);
+                    *prepared = cl::Error(cl::ErrorKind::Cancelled);
                     statusBar()->showMessage(QStringLiteral("已取消生成，没有写入任何文件。"), 5000);
                     return;
                 }
-                if (outcome->error) {
-                    ShowError(ProgramErrorText(*outcome->error));
+                if (!*prepared) {
+                    ShowError(ErrorText(prepared->error()));
                     return;
                 }
-                if (!outcome->problems.empty()) {
+                if ((*prepared)->HasProblems()) {
                     QStringList lines;
-                    for (std::size_t i = 0; i < outcome->problems.size() && i < 10; ++i)
-                        lines.append(ApplyProblemText(outcome->problems[i]));
-                    if (outcome->problems.size() > 10)
-                        lines.append(QStringLiteral("……共 %1 处。").arg(outcome->problems.size()));
-                    ShowError(lines.join(u'\n') + QStringLiteral("\n没有写入任何文件。"));
+                    const std::vector<cat::ApplyProblem>& problems = (*prepared)->Problems();
+                    for (std::size_t i = 0; i < problems.size() && i < 10; ++i)
+                        lines.append(QString::fromStdString(cltext::ApplyProblemText(problems[i])));
+                    if (problems.size() > 10)
+                        lines.append(QStringLiteral("……共 %1 处。").arg(problems.size()));
+                    ShowError(lines.join(u'\n') + u'\n' + QString::fromUtf8(cltext::NothingWrittenText()));
                     return;
                 }
-                if (const auto error = cat::CommitGenerated(*request, *outcome)) {
-                    ShowError(ProgramErrorText(*error));
+                const cl::Result<cat::GenerateReport> report = (*prepared)->Commit();
+                if (!report) {
+                    ShowError(ErrorText(report.error()));
                     return;
                 }
-                const cat::ApplySummary& s = outcome->summary;
-                QString text = QStringLiteral("已生成%1。\n已写入译文 %2 条，改动 %3 处、%4 个类。")
-                                   .arg(Quoted(output))
-                                   .arg(s.textsApplied)
-                                   .arg(s.placesChanged)
-                                   .arg(s.classesChanged);
-                if (request->inPlace)
-                    text += QStringLiteral("\n原程序保留为%1。").arg(Quoted(output + QStringLiteral(".bak")));
-                QStringList warnings;
-                if (leftOut > 0)
-                    warnings.append(QStringLiteral("有问题的译文 %1 条没有写入（见“有问题”）。").arg(leftOut));
-                if (s.notFound > 0)
-                    warnings.append(QStringLiteral("程序已改变，其中没有的译文 %1 条没有写入。").arg(s.notFound));
-                if (!outcome->droppedSignatures.empty()) {
-                    QStringList names;
-                    for (const std::string& name : outcome->droppedSignatures)
-                        names.append(FromUtf8(name));
-                    warnings.append(QStringLiteral("类已改变，原签名不再有效，因此去掉了签名文件：%1。生成的 jar 不再带签名。")
-                                        .arg(names.join(QStringLiteral("、"))));
-                }
-                for (const std::string& nested : outcome->nestedJars)
-                    warnings.append(QStringLiteral("嵌套的 jar %1原样复制，未翻译。").arg(Quoted(FromUtf8(nested))));
-                for (const cat::UnreadablePart& part : outcome->unreadable)
-                    warnings.append(QStringLiteral("无法读取%1（%2），原样复制。")
-                                        .arg(Quoted(FromUtf8(part.entry)), FromUtf8(part.reason)));
-                for (const std::string& entry : outcome->unparsable)
-                    warnings.append(QStringLiteral("无法解析类%1，原样复制。").arg(Quoted(FromUtf8(entry))));
-                if (!warnings.isEmpty())
-                    text += QStringLiteral("\n\n警告：\n") + warnings.join(u'\n');
-                Report(text, !warnings.isEmpty());
+                ReportGenerated(NativePath(output), *report);
             });
     });
+}
+
+void TranslationWindow::ReportGenerated(const std::string& output, const cat::GenerateReport& report)
+{
+    QString text = QString::fromStdString(cltext::GeneratedText(output, report));
+    QStringList warnings;
+    if (report.summary.notFound > 0)
+        warnings.append(QStringLiteral("程序已改变，其中没有的译文 %1 条没有写入。").arg(report.summary.notFound));
+    if (!report.output.droppedSignatures.empty())
+        warnings.append(QString::fromStdString(cltext::DroppedSignaturesText(report.output.droppedSignatures)));
+    for (const std::string& nested : report.nestedJars)
+        warnings.append(QString::fromStdString(cltext::NestedJarText(nested)));
+    for (const cat::UnreadablePart& part : report.unreadable)
+        warnings.append(QString::fromStdString(cltext::UnreadablePartText(part)));
+    for (const std::string& entry : report.unparsable)
+        warnings.append(QString::fromStdString(cltext::UnparsableClassText(entry)));
+    if (!warnings.isEmpty())
+        text += QStringLiteral("\n\n警告：\n") + warnings.join(u'\n');
+    Report(text, !warnings.isEmpty());
+}
+
+void TranslationWindow::OfferFirstProblem(const std::vector<std::size_t>& rows)
+{
+    QStringList lines;
+    for (std::size_t i = 0; i < rows.size() && i < 10; ++i) {
+        const int row = static_cast<int>(rows[i]);
+        lines.append(Quoted(TranslationModel::Visible(model_->Source(row))) + QStringLiteral("：") +
+                     TranslationModel::ProblemText(model_->Problem(row)));
+    }
+    if (rows.size() > 10)
+        lines.append(QStringLiteral("……共 %1 条。").arg(rows.size()));
+    const QString text = QStringLiteral("以下译文有问题，没有生成程序，没有写入任何文件：\n") + lines.join(u'\n') +
+                         QStringLiteral("\n\n转到第一条有问题的译文吗？");
+    if (dialogs_.AskYesNo(this, text, QStringLiteral("有问题的译文"), Dialogs::Answer::Yes) != Dialogs::Answer::Yes)
+        return;
+    ShowRow(static_cast<int>(rows.front()));
+}
+
+void TranslationWindow::ShowRow(int row)
+{
+    QModelIndex shown = filter_->mapFromSource(model_->index(row, TranslationModel::TranslationColumn));
+    if (!shown.isValid()) {
+        // Hidden by the search or the state filter: they give way, so that the row can be shown.
+        searchBox->clear();
+        stateBox->setCurrentIndex(static_cast<int>(TranslationFilter::State::All));
+        if (!model_->Included(row, annotationsBox->isChecked()))
+            annotationsBox->setChecked(true);
+        shown = filter_->mapFromSource(model_->index(row, TranslationModel::TranslationColumn));
+    }
+    table->setCurrentIndex(shown);
+    table->scrollTo(shown);
+    translationEdit->setFocus();
+}
+
+void TranslationWindow::AcceptCurrent()
+{
+    if (currentRow_ >= 0)
+        model_->Accept(currentRow_);
 }
 
 void TranslationWindow::NextUntranslated()
@@ -784,7 +765,18 @@ void TranslationWindow::NextUntranslated()
             return;
         }
     }
-    statusBar()->showMessage(QStringLiteral("没有未翻译的条目了。"), 5000);
+    // Untranslated rows may still be there, hidden by the search or the state filter.
+    int hidden = 0;
+    const bool annotations = annotationsBox->isChecked();
+    for (int row = 0; row < model_->rowCount(); ++row) {
+        if (model_->Included(row, annotations) && model_->Translation(row).isEmpty())
+            ++hidden;
+    }
+    if (hidden > 0)
+        statusBar()->showMessage(
+            QStringLiteral("查找或筛选隐藏了其余 %1 条未翻译的条目；清除查找和筛选后可以看到它们。").arg(hidden), 8000);
+    else
+        statusBar()->showMessage(QStringLiteral("没有未翻译的条目了。"), 5000);
 }
 
 void TranslationWindow::CurrentChanged(const QModelIndex& current)
@@ -813,7 +805,26 @@ void TranslationWindow::ShowCurrent()
         translationEdit->setEnabled(true);
         ShowProblem(currentRow_);
     }
+    UpdateReview();
     showing_ = false;
+}
+
+void TranslationWindow::UpdateReview()
+{
+    const bool review = currentRow_ >= 0 && currentRow_ < model_->rowCount() &&
+                        model_->State(currentRow_) == cat::EntryState::NeedsReview;
+    acceptAction->setEnabled(review && !Busy());
+    if (!review) {
+        reviewLabel->clear();
+        reviewLabel->hide();
+        return;
+    }
+    QString text = QStringLiteral("需要检查：这条译文被标为模糊，生成程序时不会写入；确认无误后请“接受译文”。");
+    const QString previous = model_->PreviousSource(currentRow_);
+    if (!previous.isEmpty())
+        text += QStringLiteral("\n翻译时的原文：") + TranslationModel::Visible(previous);
+    reviewLabel->setText(text);
+    reviewLabel->show();
 }
 
 void TranslationWindow::ShowProblem(int row)
@@ -834,6 +845,7 @@ void TranslationWindow::RowsChanged(const QModelIndex& first, const QModelIndex&
         showing_ = false;
     }
     ShowProblem(currentRow_);
+    UpdateReview();
     UpdateTitle();
 }
 
@@ -871,9 +883,9 @@ void TranslationWindow::closeEvent(QCloseEvent* event)
         event->ignore();
 }
 
-TranslationWindow* OpenTranslationWindow(Dialogs& dialogs, const QString& path)
+TranslationWindow* OpenTranslationWindow(Dialogs& dialogs, const QString& path, cl::FileSystem& fs)
 {
-    auto* window = new TranslationWindow(dialogs);
+    auto* window = new TranslationWindow(dialogs, fs);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->show();
     window->Open(path);

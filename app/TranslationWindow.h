@@ -5,7 +5,8 @@
 // generating run on a worker thread behind a progress dialog that can cancel them.
 
 #include "Dialogs.h"
-#include "catalogue/Workbench.h"
+#include "catalogue/ProgramSession.h"
+#include "files/FileSystem.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -33,7 +34,9 @@ struct OpenJob;
 class TranslationWindow : public QMainWindow {
     Q_OBJECT
 public:
-    explicit TranslationWindow(Dialogs& dialogs, QWidget* parent = nullptr);
+    // Every file the window reads or writes goes through `fs`.
+    explicit TranslationWindow(Dialogs& dialogs, cl::FileSystem& fs = cl::NativeFileSystem(),
+                               QWidget* parent = nullptr);
     ~TranslationWindow() override;
 
     static QString BaseTitle();
@@ -46,7 +49,7 @@ public:
     void Open(const QString& path);
     bool IsOpen() const { return !programPath_.isEmpty(); }
     QString ProgramPath() const { return programPath_; }
-    QString CataloguePath() const { return cataloguePath_; }
+    QString CataloguePath() const;
     bool IsModified() const;
     bool Busy() const { return worker_ != nullptr; }
 
@@ -65,15 +68,18 @@ public:
     QListView* placesView = nullptr;
     QPlainTextEdit* translationEdit = nullptr;
     QLabel* problemLabel = nullptr;
+    QLabel* reviewLabel = nullptr;  // a translation needing review, and the text it was made for
     QLabel* countLabel = nullptr;
     QProgressBar* countBar = nullptr;
     QAction* openAction = nullptr;
     QAction* saveAction = nullptr;
+    QAction* saveAsAction = nullptr;
     QAction* importAction = nullptr;
     QAction* generateAction = nullptr;
     QAction* undoAction = nullptr;
     QAction* redoAction = nullptr;
     QAction* nextAction = nullptr;
+    QAction* acceptAction = nullptr;
 
     // The window's file dialogs; each remembers the last choice.
     FileDialogSpec dlgOpen;
@@ -86,8 +92,13 @@ signals:
 
 public slots:
     void OpenClick();
-    // Writes the catalogue; false when cancelled or failed.
+    // Writes the catalogue (where it was read from or last saved, else where the translator
+    // chooses); false when cancelled or failed.
     bool Save();
+    // Writes the catalogue where the translator chooses, which then is the catalogue.
+    bool SaveAs();
+    // Clears the needs-review mark of the current translation.
+    void AcceptCurrent();
     void Import();
     void Generate();
     void NextUntranslated();
@@ -98,7 +109,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    using Work = std::function<void(const std::atomic<bool>& cancel, const cl::catalogue::StageReport& stage)>;
+    using Work = std::function<void(const cl::catalogue::Progress& progress)>;
     // Runs `work` on a worker thread behind the progress dialog, then `done` (cancelled or
     // not) on this thread.
     void StartJob(const QString& label, Work work, std::function<void(bool cancelled)> done);
@@ -113,10 +124,18 @@ private:
     void UpdateCounts();
     void UpdateActions();
     void ShowProblem(int row);
+    void UpdateReview();
+    bool SaveTo(QString path);
+    void ReportGenerated(const std::string& output, const cl::catalogue::GenerateReport& report);
+    // Names the translations with problems and offers to show the first.
+    void OfferFirstProblem(const std::vector<std::size_t>& rows);
+    // Selects a row, making the filters give way when they hide it.
+    void ShowRow(int row);
     void Report(const QString& text, bool warning);
     void ShowError(const QString& text);
 
     Dialogs& dialogs_;
+    cl::FileSystem& fs_;
     TranslationModel* model_ = nullptr;
     TranslationFilter* filter_ = nullptr;
     QStringListModel* places_ = nullptr;
@@ -126,11 +145,11 @@ private:
     // Undoes what a job left half-way when the window goes before the job's result is seen.
     std::function<void()> abandon_;
     QString programPath_;
-    QString cataloguePath_;
     bool programIsFolder_ = false;
     int currentRow_ = -1;
     bool showing_ = false;  // the detail pane is being filled, not edited
 };
 
 // A new translation window of its own (deleted when closed), shown and opening `path`.
-TranslationWindow* OpenTranslationWindow(Dialogs& dialogs, const QString& path);
+TranslationWindow* OpenTranslationWindow(Dialogs& dialogs, const QString& path,
+                                         cl::FileSystem& fs = cl::NativeFileSystem());

@@ -5,7 +5,7 @@
 // which is the harsher ratio. Prints both; the first must stay at or below 25%.
 // Usage: classfile_bench [JAR] [benchmark flags]
 
-#include "errors/EngineErrors.h"
+#include "text/ByteStringErrors.h"
 #include "files/FileOps.h"
 #include "JarClasses.h"
 #include "scan/Scanner.h"
@@ -84,10 +84,10 @@ size_t OpenWithRoles(const std::string& bytes, cl::StringList& list)
 // From the file: the bytes read whole as the window reads them, then as above.
 bool ReadClassFile(const std::string& path, std::string& bytes)
 {
-    std::optional<cl::OpenedFile> file = cl::OpenWholeFile(path);
+    cl::Result<cl::OpenedFile> file = cl::OpenWholeFile(path);
     cl::ByteString read;
     int32_t size = 0;
-    if (!file || cl::ReadWholeFile(*file, read, size))
+    if (!file || !cl::ReadWholeFile(*file, read, size))
         return false;
     bytes.assign(read.View());
     return true;

@@ -96,7 +96,10 @@ int main(int argc, char* argv[])
 
     BenchDialogs dialogs;
     dialogs.file = path;
-    TForm1 form(dialogs, folder);
+    const std::unique_ptr<TForm1> window = TForm1::Create(dialogs, folder);
+    if (!window)
+        return 1;
+    TForm1& form = *window;
     form.show();
     QApplication::processEvents();
 

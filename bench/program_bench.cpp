@@ -12,7 +12,8 @@
 #include "text/ByteString.h"
 #include "files/FileOps.h"
 #include "catalogue/Po.h"
-#include "catalogue/Program.h"
+#include "CatalogueNotes.h"
+#include "catalogue/ProgramSession.h"
 #include "catalogue/Translation.h"
 
 #include <fcntl.h>
@@ -92,47 +93,48 @@ bool Unzip(const std::string& jar, Times& times)
     return true;
 }
 
-// classlingo-cli extract JAR OUT.po
+// classlingo-cli extract JAR OUT.po, through the program session as the command does it.
 bool Extract(const std::string& jar, const std::string& poPath)
 {
-    cat::Program program;
-    if (cat::LoadProgram(jar, program))
+    cat::ProgramSession session;
+    if (!session.Open(jar, {}))
         return false;
-    const cat::Extraction ex = cat::Extract(program, {});
-    const std::string text = cat::WritePo({program.name, "zh_CN", "program_bench"}, cat::CatalogueEntries(program, ex));
-    return !cl::WriteFileSafely(poPath, cl::ByteString(std::string_view(text)));
+    return session.SaveCatalogue(poPath, {"", "program_bench"}, false, cltext::Notes()).ok();
 }
 
-// classlingo-cli apply JAR IN.po OUT.jar
+// classlingo-cli apply JAR IN.po OUT.jar, the same way.
 bool Apply(const std::string& jar, const std::string& poPath, const std::string& output, std::size_t& classesChanged)
 {
-    const cat::PoReadResult catalogue = cat::ReadPoFile(poPath);
-    if (!catalogue.ok)
+    const cl::Result<cat::PoCatalogue> catalogue = cat::ReadPoFile(poPath);
+    if (!catalogue)
         return false;
-    cat::Program program;
-    if (cat::LoadProgram(jar, program))
+    cat::ProgramSession session;
+    cat::OpenOptions options;
+    options.keepProgram = true;
+    if (!session.Open(jar, options))
         return false;
-    const cat::Extraction ex = cat::Extract(program, {});
-    cat::ApplyPlan plan = cat::PlanApply(program, ex, catalogue.messages);
-    if (!plan.problems.empty())
+    session.ImportMessages(*catalogue, cat::ImportMode::Continue, poPath);
+    cat::GenerateRequest request;
+    request.output = output;
+    cl::Result<cat::PreparedGenerate> prepared = session.PrepareGenerate(request);
+    if (!prepared || prepared->HasProblems())
         return false;
-    std::vector<std::string> dropped;
-    classesChanged = plan.summary.classesChanged;
-    return !cat::WriteProgram(program, plan.changed, output, false, dropped);
+    const cl::Result<cat::GenerateReport> report = prepared->Commit();
+    if (!report)
+        return false;
+    classesChanged = report->summary.classesChanged;
+    return true;
 }
 
 // Every entry of a fresh extract translated: a prefix keeps a recipe's slots in order.
 bool WriteTranslatedCatalogue(const std::string& jar, const std::string& poPath)
 {
-    cat::Program program;
-    if (cat::LoadProgram(jar, program))
+    cat::ProgramSession session;
+    if (!session.Open(jar, {}))
         return false;
-    const cat::Extraction ex = cat::Extract(program, {});
-    std::vector<cat::PoEntry> entries = cat::CatalogueEntries(program, ex);
-    for (cat::PoEntry& entry : entries)
-        entry.msgstr = "译·" + entry.msgid;
-    const std::string text = cat::WritePo({program.name, "zh_CN", "program_bench"}, entries);
-    return !cl::WriteFileSafely(poPath, cl::ByteString(std::string_view(text)));
+    for (std::size_t i = 0; i < session.Entries().size(); ++i)
+        session.SetTranslation(i, "译·" + session.Entries()[i].msgid);
+    return session.SaveCatalogue(poPath, {"", "program_bench"}, false, cltext::Notes()).ok();
 }
 
 }  // namespace

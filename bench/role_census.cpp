@@ -3,7 +3,7 @@
 // role the scan lists, the roles of all Utf8 entries, and why the classes that do not parse
 // stop. Usage: role_census [FOLDER]
 
-#include "errors/EngineErrors.h"
+#include "text/ByteStringErrors.h"
 #include "JarClasses.h"
 #include "scan/Scanner.h"
 #include "classfile/ClassFile.h"

@@ -6,13 +6,13 @@
 #include "text/ByteString.h"
 #include "text/CodePage.h"
 #include "document/Document.h"
-#include "errors/EngineErrors.h"
-#include "Escape.h"
+#include "text/ByteStringErrors.h"
 #include "ListPrinter.h"
 #include "ListWriter.h"
 #include "scan/PieceScan.h"
 #include "ExecutableFolder.h"
-#include "FileErrorText.h"
+#include "EngineText.h"
+#include "ErrorText.h"
 #include "files/FileOps.h"
 #include "files/FileSystem.h"
 #include "scan/FilterList.h"
@@ -61,8 +61,6 @@ constexpr const char* kUsage =
     "退出状态：0 完成；1 文件无法打开、读取或写入，或替换文本不能使用；2 用法错误；\n"
     "          3 扫描时出现 Range check error（之前找到的字符串照常列出或导出）\n";
 
-constexpr const char* kCannotOpenText = "无法打开此文件!";
-constexpr const char* kRangeErrorText = "Range check error.";
 constexpr const char* kNoBackupHint = "如果不要备份也要保存，请加上 --no-backup。\n";
 
 enum class Command { List, Export, Replace };
@@ -105,12 +103,19 @@ std::optional<std::size_t> ParseIndex(const std::string& text)
 }
 
 // Reports a failed open the way the window does, followed by the reason.
-int ReportFileError(std::ostream& err, const cl::FileError& error)
+int ReportFileError(std::ostream& err, const cl::Error& error)
 {
-    if (error.kind == cl::FileError::Kind::CannotOpen)
-        err << kCannotOpenText << "\n";
-    err << cltext::DescribeFileError(error) << "\n";
+    if (cltext::SaysCannotOpen(error))
+        err << cltext::CannotOpenText() << "\n";
+    err << cltext::DescribeError(error) << "\n";
     return kCliFileError;
+}
+
+// The scan's range error, as the window's error display shows it.
+int ReportRangeError(std::ostream& err)
+{
+    err << cltext::RangeErrorText() << ".\n";
+    return kCliRangeError;
 }
 
 struct Loaded {
@@ -124,19 +129,19 @@ std::optional<int> LoadFilter(const Options& options, const char* argv0, cl::Fil
                               cl::FilterList& filter)
 {
     if (options.filterPath) {
-        cl::ByteString text;
-        if (auto error = cl::ReadFileContents(*options.filterPath, text, fs)) {
-            err << "无法读取词表：" << cltext::DescribeFileError(*error) << "\n";
+        cl::Result<cl::ByteString> text = cl::ReadFileContents(*options.filterPath, fs);
+        if (!text) {
+            err << "无法读取词表：" << cltext::DescribeError(text.error()) << "\n";
             return kCliFileError;
         }
-        filter = cl::SplitFilterLines(text);
+        filter = cl::SplitFilterLines(*text);
     } else {
-        try {
-            filter = cl::LoadFilterList(clcli::ExecutableFolder(argv0));
-        } catch (const cl::CannotOpenFile& e) {
-            err << e.what() << "\n";
+        cl::Result<cl::FilterList> list = cl::LoadFilterList(clcli::ExecutableFolder(argv0), fs);
+        if (!list) {
+            err << cltext::WordListUnreadableText(list.error()) << "\n";
             return kCliFileError;
         }
+        filter = std::move(*list);
     }
     return std::nullopt;
 }
@@ -154,10 +159,10 @@ std::optional<int> Load(const Options& options, const char* argv0, cl::OpenAcces
     request.kind = options.pack ? cl::DocumentKind::LanguagePack : cl::DocumentKind::Class;
     request.access = access;
     request.backupAtOpening = !options.noBackup;
-    auto opened = cl::Document::Open(request, filter, fs);
-    if (const auto* error = std::get_if<cl::FileError>(&opened))
-        return ReportFileError(err, *error);
-    auto& result = std::get<cl::OpenedDocument>(opened);
+    cl::Result<cl::OpenedDocument> opened = cl::Document::Open(request, filter, fs);
+    if (!opened)
+        return ReportFileError(err, opened.error());
+    cl::OpenedDocument& result = *opened;
     // A language pack opened for changing is backed up at once; without that copy nothing
     // is changed, unless the user said to go on without one.
     if (result.backupError) {
@@ -194,10 +199,8 @@ int ListWithRoles(const Options& options, const char* argv0, cl::FileSystem& fs,
     }
     writer.Flush();
     out.flush();
-    if (loaded.rangeError) {
-        err << kRangeErrorText << "\n";
-        return kCliRangeError;
-    }
+    if (loaded.rangeError)
+        return ReportRangeError(err);
     return kCliDone;
 }
 
@@ -211,17 +214,15 @@ int RunList(const Options& options, const char* argv0, cl::FileSystem& fs, std::
     if (auto status = LoadFilter(options, argv0, fs, err, filter))
         return *status;
     clcli::ListPrinter printer(out);
-    const cl::PieceScanResult result =
+    const cl::Status scanned =
         cl::ScanFileInPieces(options.positional.front(), options.pack ? cl::ScanKind::LanguagePack : cl::ScanKind::Class,
                              filter, printer, fs);
     printer.Finish();
     out.flush();
-    if (result.error)
-        return ReportFileError(err, *result.error);
-    if (result.rangeError) {
-        err << kRangeErrorText << "\n";
-        return kCliRangeError;
-    }
+    if (!scanned && scanned.error().kind == cl::ErrorKind::RangeError)
+        return ReportRangeError(err);
+    if (!scanned)
+        return ReportFileError(err, scanned.error());
     return kCliDone;
 }
 
@@ -231,14 +232,12 @@ int RunExport(const Options& options, const char* argv0, cl::FileSystem& fs, std
     if (auto status = Load(options, argv0, cl::OpenAccess::ReadOnly, fs, err, loaded))
         return *status;
     // As in the window, the rows found before a range error can still be exported.
-    if (auto error = loaded.document.Export(options.positional[1], fs)) {
-        err << cltext::DescribeFileError(*error) << "\n";
+    if (cl::Status exported = loaded.document.Export(options.positional[1], fs); !exported) {
+        err << cltext::DescribeError(exported.error()) << "\n";
         return kCliFileError;
     }
-    if (loaded.rangeError) {
-        err << kRangeErrorText << "\n";
-        return kCliRangeError;
-    }
+    if (loaded.rangeError)
+        return ReportRangeError(err);
     return kCliDone;
 }
 
@@ -255,26 +254,24 @@ int RunReplace(const Options& options, const char* argv0, cl::FileSystem& fs, st
             return UsageError(err, "INDEX 不是行号：" + indexText);
         if (utf8.empty())
             return UsageError(err, "第 " + indexText + " 行的替换文本为空");
-        cl::ByteString ansi = cl::AnsiFromUtf8(utf8);
+        cl::ReplacementText checked = cl::Document::CheckReplacementText(utf8);
         // A character the ANSI code page lacks would be written as '?' without notice.
-        if (cl::Utf8FromAnsi(ansi) != utf8) {
+        if (!checked.outside.empty()) {
             err << "替换文本“" << utf8 << "”不是有效的 UTF-8，或含有 ANSI 代码页无法表示的字符，不能替换。\n";
             return kCliFileError;
         }
-        if (cl::EncodeUtf8FromAnsi(ansi).ByteLength() > 255) {
-            err << cl::kReplacementTooLongText << "\n";
+        if (checked.tooLong) {
+            err << cltext::ReplacementTooLongText() << "\n";
             return kCliFileError;
         }
-        replacements.push_back({*index, std::move(ansi)});
+        replacements.push_back({*index, std::move(checked.ansi)});
     }
 
     Loaded loaded;
     if (auto status = Load(options, argv0, cl::OpenAccess::ReadWrite, fs, err, loaded))
         return *status;
-    if (loaded.rangeError) {
-        err << kRangeErrorText << "\n";
-        return kCliRangeError;
-    }
+    if (loaded.rangeError)
+        return ReportRangeError(err);
     cl::Document& document = loaded.document;
     for (const Replacement& r : replacements) {
         if (r.index >= document.Rows().rows.size()) {
@@ -286,29 +283,31 @@ int RunReplace(const Options& options, const char* argv0, cl::FileSystem& fs, st
     // Rows that are not plain string constants are refused before anything is written: one
     // refused row refuses the whole command.
     for (const Replacement& r : replacements) {
-        const std::optional<cl::classfile::Role> role = document.RoleOfRow(r.index);
-        if (!role || *role == cl::classfile::Role::Literal)
-            continue;
-        if (*role == cl::classfile::Role::None) {
-            err << "INDEX " << r.index << ": not a constant-pool string: replacing it would corrupt the class\n";
-            return kCliFileError;
-        }
-        if (!options.force) {
-            err << "INDEX " << r.index << " 是 " << cl::classfile::RoleWord(*role) << "（" << cltext::RoleName(*role)
-                << "）：" << cltext::RoleConsequence(*role) << "如确要替换，请加上 --force。\n";
-            return kCliFileError;
+        const int row = static_cast<int>(r.index);
+        switch (document.CheckReplacementRow(row)) {
+            case cl::RowReplacement::Free: break;
+            case cl::RowReplacement::Refused:
+                err << "INDEX " << r.index << ": " << cltext::NotAConstantText() << "\n";
+                return kCliFileError;
+            case cl::RowReplacement::NeedsConfirmation:
+                if (options.force)
+                    break;
+                const cl::classfile::Role role = *document.RoleOfRow(r.index);
+                err << "INDEX " << r.index << " 是 " << cl::classfile::RoleWord(role) << "（" << cltext::RoleName(role)
+                    << "）：" << cltext::RoleConsequence(role) << "如确要替换，请加上 --force。\n";
+                return kCliFileError;
         }
     }
     for (const Replacement& r : replacements) {
         if (document.Replace(static_cast<int>(r.index), r.text) == cl::ReplaceOutcome::TooLong) {
-            err << cl::kReplacementTooLongText << "\n";
+            err << cltext::ReplacementTooLongText() << "\n";
             return kCliFileError;
         }
     }
     const cl::SaveBackup backup = options.noBackup ? cl::SaveBackup::Skip : cl::SaveBackup::Make;
-    if (auto error = document.Save(backup, fs)) {
-        err << cltext::DescribeFileError(*error) << "\n";
-        if (error->IsBackupFailure())
+    if (cl::Status saved = document.Save(backup, fs); !saved) {
+        err << cltext::DescribeError(saved.error()) << "\n";
+        if (saved.error().IsBackupFailure())
             err << kNoBackupHint;
         return kCliFileError;
     }
@@ -398,12 +397,12 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, cl::File
 
     try {
         return RunCommand(options, argv0, fs, out, err);
-    } catch (const cl::OutOfMemory& e) {
+    } catch (const cl::OutOfMemory&) {
         // Files are only ever replaced whole, so running out of memory loses nothing on disk.
-        err << e.what() << "\n";
+        err << cltext::OutOfMemoryText() << "\n";
         return kCliFileError;
     } catch (const std::bad_alloc&) {
-        err << cl::OutOfMemory().what() << "\n";
+        err << cltext::OutOfMemoryText() << "\n";
         return kCliFileError;
     }
 }

@@ -92,7 +92,7 @@ public:
     {
         const std::string_view roleWord = role == nullptr ? std::string_view() : std::string_view(role);
         char* p = Head(Room(48 + 2 * caption.size() + roleWord.size()), offset, byteLength, status);
-        p = clcli::AppendEscaped(p, caption);
+        p = cltext::AppendEscaped(p, caption);
         if (role != nullptr) {
             *p++ = '\t';
             p = std::copy(roleWord.begin(), roleWord.end(), p);

@@ -4,7 +4,7 @@
 // independent whichever side is changed.
 
 #include "text/ByteString.h"
-#include "errors/EngineErrors.h"
+#include "text/ByteStringErrors.h"
 
 #include "FuzzCheck.h"
 
@@ -253,8 +253,8 @@ void Step(State& st, FuzzedDataProvider& in)
                 bool thrown = false;
                 try {
                     (void)constant.ByteAt(p);
-                } catch (const cl::RangeError& e) {
-                    thrown = std::string(e.what()) == "Range check error";
+                } catch (const cl::RangeError&) {
+                    thrown = true;
                 }
                 CHECK(thrown);
             }

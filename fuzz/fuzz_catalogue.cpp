@@ -32,13 +32,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 {
     namespace cat = cl::catalogue;
     const std::string text(reinterpret_cast<const char*>(data), size);
-    const cat::PoReadResult read = cat::ReadPo(text, "fuzz.po");
-    if (!read.ok)
+    const cl::Result<cat::PoCatalogue> read = cat::ReadPo(text, "fuzz.po");
+    if (!read)
         return 0;
 
     std::vector<cat::PoEntry> entries;
     std::set<std::string> seen;
-    for (const cat::PoMessage& message : read.messages) {
+    for (const cat::PoMessage& message : read->messages) {
         if (message.obsolete || message.msgid.empty() || !Writable(message.msgid) || !Writable(message.msgstr) ||
             !seen.insert(message.msgid).second)
             continue;
@@ -57,12 +57,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     }
 
     const std::string written = cat::WritePo({"fuzz.jar", "zh_CN", "fuzz"}, entries);
-    const cat::PoReadResult again = cat::ReadPo(written, "again.po");
-    CHECK(again.ok);
-    CHECK(again.messages.size() == entries.size());
+    const cl::Result<cat::PoCatalogue> again = cat::ReadPo(written, "again.po");
+    CHECK(again.ok());
+    CHECK(again->messages.size() == entries.size());
     for (std::size_t i = 0; i < entries.size(); ++i) {
-        CHECK(again.messages[i].msgid == entries[i].msgid);
-        CHECK(again.messages[i].msgstr == entries[i].msgstr);
+        CHECK(again->messages[i].msgid == entries[i].msgid);
+        CHECK(again->messages[i].msgstr == entries[i].msgstr);
     }
     return 0;
 }

@@ -8,7 +8,7 @@
 
 #include "text/ByteString.h"
 #include "text/CodePage.h"
-#include "errors/EngineErrors.h"
+#include "text/ByteStringErrors.h"
 #include "scan/FileImage.h"
 #include "scan/FilterList.h"
 #include "scan/PieceScan.h"
@@ -100,23 +100,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     image.loadedSize = image.bytes.ByteLength();
     const auto scanWhole = pack ? cl::ScanPackImage : cl::ScanClassImage;
     cl::StringList list;
-    bool rangeError = false;
-    try {
-        scanWhole(image, filter, list);
-    } catch (const cl::RangeError&) {
-        rangeError = true;
-    }
+    const cl::Status scanned = scanWhole(image, filter, list);
+    CHECK(scanned || scanned.error().kind == cl::ErrorKind::RangeError);
+    const bool rangeError = !scanned;
 
     FILE* file = std::fopen(ImagePath().c_str(), "wb");
     CHECK(file != nullptr);
     CHECK(std::fwrite(data + imageStart, 1, size - imageStart, file) == size - imageStart);
     CHECK(std::fclose(file) == 0);
     Collect pieces;
-    const cl::PieceScanResult result = cl::ScanFileInPieces(
+    const cl::Status result = cl::ScanFileInPieces(
         ImagePath(), pack ? cl::ScanKind::LanguagePack : cl::ScanKind::Class, filter, pieces, cl::NativeFileSystem(),
         pieceSize);
-    CHECK(!result.error);
-    CHECK(result.rangeError == rangeError);
+    CHECK(result || result.error().kind == cl::ErrorKind::RangeError);
+    CHECK(!result == rangeError);
     CHECK(pieces.rows.size() == list.rows.size());
     for (size_t i = 0; i < list.rows.size(); ++i) {
         const cl::StringRow& row = list.rows[i];

@@ -8,7 +8,7 @@
 // text that follows, k bytes of Filter.ini text, then the image.
 
 #include "text/ByteString.h"
-#include "errors/EngineErrors.h"
+#include "text/ByteStringErrors.h"
 #include "scan/FileImage.h"
 #include "scan/FilterList.h"
 #include "document/Replace.h"
@@ -120,14 +120,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const cl::ByteString original = image.bytes;
 
     cl::StringList list;
-    try {
-        if (pack)
-            cl::ScanPackImage(image, filter, list);
-        else
-            cl::ScanClassImage(image, filter, list);
-    } catch (const cl::RangeError&) {
-        // A pattern cut short by the end: the rows found before it stay and are replaceable.
-    }
+    // A pattern cut short by the end: the rows found before it stay and are replaceable.
+    const cl::Status scanned = pack ? cl::ScanPackImage(image, filter, list) : cl::ScanClassImage(image, filter, list);
+    CHECK(scanned || scanned.error().kind == cl::ErrorKind::RangeError);
     CHECK(image.bytes == original);
 
     // Plain rows first, suspicious rows after them; a pack lists plain rows only.

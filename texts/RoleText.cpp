@@ -42,4 +42,9 @@ std::string RoleConsequence(Role role)
     return {};
 }
 
+const char* NotAConstantText()
+{
+    return "不是常量池中的字符串，而是代码、标志或数字中恰好相似的字节，替换它会损坏类文件。";
+}
+
 }  // namespace cltext

@@ -15,4 +15,8 @@ std::string RoleName(cl::classfile::Role role);
 // literal, which is safe to replace.
 std::string RoleConsequence(cl::classfile::Role role);
 
+// Why a row that is no constant at all (a false match in code, flags or numbers) is never
+// replaced.
+const char* NotAConstantText();
+
 }  // namespace cltext

@@ -130,6 +130,57 @@ std::string Lowercase(std::string_view text)
     return out;
 }
 
+// A keyword and its string, every line of it prefixed (with "#~ " for an obsolete entry, "#| "
+// or "#~| " for the text before a change).
+void AppendPrefixed(std::string& out, std::string_view prefix, std::string_view keyword, std::string_view text)
+{
+    if (prefix.empty()) {
+        AppendString(out, keyword, text);
+        return;
+    }
+    std::string plain;
+    AppendString(plain, keyword, text);
+    std::size_t start = 0;
+    while (start < plain.size()) {
+        const std::size_t end = plain.find('\n', start);
+        out.append(prefix);
+        out.append(plain, start, end - start + 1);
+        start = end + 1;
+    }
+}
+
+void AppendEntry(std::string& out, const PoEntry& entry)
+{
+    for (const std::string& comment : entry.translatorComments)
+        out += comment.empty() ? "#\n" : "# " + comment + "\n";
+    for (const std::string& comment : entry.extractedComments)
+        out += comment.empty() ? "#.\n" : "#. " + comment + "\n";
+    AppendReferences(out, entry.references);
+    std::string flags;
+    if (entry.fuzzy)
+        flags += ", fuzzy";
+    for (const std::string& flag : entry.flags)
+        flags += ", " + flag;
+    if (!flags.empty())
+        out += "#" + flags + "\n";
+    const std::string_view prefix = entry.obsolete ? "#~ " : "";
+    const std::string_view previous = entry.obsolete ? "#~| " : "#| ";
+    if (entry.hasPreviousContext)
+        AppendPrefixed(out, previous, "msgctxt", entry.previousContext);
+    if (entry.hasPreviousMsgid)
+        AppendPrefixed(out, previous, "msgid", entry.previousMsgid);
+    if (entry.hasContext)
+        AppendPrefixed(out, prefix, "msgctxt", entry.context);
+    AppendPrefixed(out, prefix, "msgid", entry.msgid);
+    if (entry.plural) {
+        AppendPrefixed(out, prefix, "msgid_plural", entry.msgidPlural);
+        for (std::size_t i = 0; i < entry.msgstrPlural.size(); ++i)
+            AppendPrefixed(out, prefix, "msgstr[" + std::to_string(i) + "]", entry.msgstrPlural[i]);
+    } else {
+        AppendPrefixed(out, prefix, "msgstr", entry.msgstr);
+    }
+}
+
 }  // namespace
 
 std::string PluralFormsFor(std::string_view language)
@@ -189,11 +240,7 @@ std::string WritePo(const PoHeader& header, const std::vector<PoEntry>& entries)
 
     for (const PoEntry& entry : entries) {
         out += "\n";
-        for (const std::string& comment : entry.extractedComments)
-            out += comment.empty() ? "#.\n" : "#. " + comment + "\n";
-        AppendReferences(out, entry.references);
-        AppendString(out, "msgid", entry.msgid);
-        AppendString(out, "msgstr", entry.msgstr);
+        AppendEntry(out, entry);
     }
     return out;
 }
@@ -389,15 +436,109 @@ bool ToUtf8(const std::string& charset, std::string_view text, std::string& out)
 
 }  // namespace
 
-PoReadResult ReadPo(std::string_view text, const std::string& displayPath)
+namespace {
+
+Error CatalogueError(ErrorKind kind, const std::string& path)
 {
-    PoReadResult result;
-    result.error.path = displayPath;
+    Error error(kind, path);
+    error.task = ErrorTask::Catalogue;
+    return error;
+}
+
+// A comment as libgettextpo gives it, lines joined by "\n" with one at the end, one element a
+// line.
+std::vector<std::string> CommentLines(const char* text)
+{
+    std::vector<std::string> lines;
+    if (text == nullptr || *text == '\0')
+        return lines;
+    std::string_view rest(text);
+    while (!rest.empty()) {
+        const std::size_t nl = rest.find('\n');
+        lines.emplace_back(rest.substr(0, nl));
+        if (nl == std::string_view::npos)
+            break;
+        rest.remove_prefix(nl + 1);
+    }
+    return lines;
+}
+
+// The flags gettext knows by name (c-format, java-format, ...) that the message carries.
+std::vector<std::string> FormatFlags(po_message_t message)
+{
+    std::vector<std::string> flags;
+    for (const char* const* type = po_format_list(); type && *type; ++type) {
+        if (po_message_is_format(message, *type))
+            flags.emplace_back(*type);
+    }
+    return flags;
+}
+
+// Converts every text of a message from the catalogue's charset; false when one does not fit.
+bool ReadMessage(po_message_t message, const std::string& charset, PoMessage& m)
+{
+    auto text = [&](const char* raw, std::string& out) { return ToUtf8(charset, raw ? raw : "", out); };
+    m.fuzzy = po_message_is_fuzzy(message) != 0;
+    m.obsolete = po_message_is_obsolete(message) != 0;
+    m.plural = po_message_msgid_plural(message) != nullptr;
+    if (!text(po_message_msgid(message), m.msgid))
+        return false;
+    if (const char* context = po_message_msgctxt(message)) {
+        m.hasContext = true;
+        if (!text(context, m.context))
+            return false;
+    }
+    if (m.plural) {
+        if (!text(po_message_msgid_plural(message), m.msgidPlural))
+            return false;
+        for (int i = 0; const char* form = po_message_msgstr_plural(message, i); ++i) {
+            m.msgstrPlural.emplace_back();
+            if (!text(form, m.msgstrPlural.back()))
+                return false;
+        }
+        if (!m.msgstrPlural.empty())
+            m.msgstr = m.msgstrPlural.front();
+    } else if (!text(po_message_msgstr(message), m.msgstr)) {
+        return false;
+    }
+    if (const char* previous = po_message_prev_msgctxt(message)) {
+        m.hasPreviousContext = true;
+        if (!text(previous, m.previousContext))
+            return false;
+    }
+    if (const char* previous = po_message_prev_msgid(message)) {
+        m.hasPreviousMsgid = true;
+        if (!text(previous, m.previousMsgid))
+            return false;
+    }
+    std::string comments;
+    if (!text(po_message_comments(message), comments))
+        return false;
+    m.translatorComments = CommentLines(comments.c_str());
+    if (!text(po_message_extracted_comments(message), comments))
+        return false;
+    m.extractedComments = CommentLines(comments.c_str());
+    for (int i = 0; po_filepos_t position = po_message_filepos(message, i); ++i) {
+        PoReference reference;
+        if (!text(po_filepos_file(position), reference.file))
+            return false;
+        const std::size_t line = po_filepos_start_line(position);
+        reference.line = line == static_cast<std::size_t>(-1) ? 0 : static_cast<uint32_t>(line);
+        m.references.push_back(std::move(reference));
+    }
+    m.flags = FormatFlags(message);
+    return true;
+}
+
+}  // namespace
+
+Result<PoCatalogue> ReadPo(std::string_view text, const std::string& displayPath)
+{
     const TextAsFile file(text);
     if (file.Path().empty()) {
-        result.error.kind = PoReadError::Kind::CannotRead;
-        result.error.reason = "no temporary file for the catalogue";
-        return result;
+        Error error = CatalogueError(ErrorKind::CannotOpen, displayPath);
+        error.code = std::make_error_code(std::errc::no_space_on_device);
+        return error;
     }
 
     ReadContext context;
@@ -408,55 +549,54 @@ PoReadResult ReadPo(std::string_view text, const std::string& displayPath)
     if (context.failed || !po) {
         if (po)
             po_file_free(po);
-        result.error.kind = PoReadError::Kind::Syntax;
-        result.error.line = context.line;
-        result.error.reason = context.reason.empty() ? "unreadable catalogue" : context.reason;
-        return result;
+        Error error = CatalogueError(ErrorKind::CatalogueSyntax, displayPath);
+        error.line = context.line;
+        error.detail = context.reason.empty() ? "unreadable catalogue" : context.reason;
+        return error;
     }
     const std::unique_ptr<std::remove_pointer_t<po_file_t>, void (*)(po_file_t)> owner(po, po_file_free);
 
+    PoCatalogue catalogue;
     // libgettextpo hands out a copy of the header (const only in name): ours to free.
     const char* header = po_file_domain_header(po, nullptr);
-    result.charset = CharsetOf(header);
+    catalogue.charset = CharsetOf(header);
+    if (header) {
+        if (char* language = po_header_field(header, "Language")) {
+            catalogue.language = language;
+            std::free(language);
+        }
+    }
     std::free(const_cast<char*>(header));
     const char* const* domains = po_file_domains(po);
     for (; domains && *domains; ++domains) {
         po_message_iterator_t it = po_message_iterator(po, *domains);
         while (po_message_t message = po_next_message(it)) {
             const char* msgid = po_message_msgid(message);
-            if (!msgid || (*msgid == '\0' && !po_message_is_obsolete(message)))
+            if (!msgid || (*msgid == '\0' && po_message_msgctxt(message) == nullptr && !po_message_is_obsolete(message)))
                 continue;  // the header
             PoMessage m;
-            m.fuzzy = po_message_is_fuzzy(message) != 0;
-            m.obsolete = po_message_is_obsolete(message) != 0;
-            m.plural = po_message_msgid_plural(message) != nullptr;
-            const char* msgstr = m.plural ? po_message_msgstr_plural(message, 0) : po_message_msgstr(message);
-            if (!ToUtf8(result.charset, msgid, m.msgid) || !ToUtf8(result.charset, msgstr ? msgstr : "", m.msgstr)) {
+            if (!ReadMessage(message, catalogue.charset, m)) {
                 po_message_iterator_free(it);
-                result.error.kind = PoReadError::Kind::Charset;
-                result.error.reason = result.charset;
-                result.messages.clear();
-                return result;
+                Error error = CatalogueError(ErrorKind::CatalogueCharset, displayPath);
+                error.detail = catalogue.charset;
+                return error;
             }
-            result.messages.push_back(std::move(m));
+            catalogue.messages.push_back(std::move(m));
         }
         po_message_iterator_free(it);
     }
-    result.ok = true;
-    return result;
+    return catalogue;
 }
 
-PoReadResult ReadPoFile(const std::string& path, FileSystem& fs)
+Result<PoCatalogue> ReadPoFile(const std::string& path, FileSystem& fs)
 {
-    ByteString bytes;
-    if (auto error = ReadFileContents(path, bytes, fs)) {
-        PoReadResult result;
-        result.error.kind = PoReadError::Kind::CannotRead;
-        result.error.path = path;
-        result.error.file = *error;
-        return result;
+    Result<ByteString> bytes = ReadFileContents(path, fs);
+    if (!bytes) {
+        Error error = std::move(bytes).error();
+        error.task = ErrorTask::Catalogue;
+        return error;
     }
-    return ReadPo(bytes.View(), path);
+    return ReadPo(bytes->View(), path);
 }
 
 }  // namespace cl::catalogue

@@ -1,23 +1,16 @@
-// Reading a whole program into memory and writing its translated copy. Everything written
-// goes through WriteFileSafely (a temporary file renamed over the target), so a failed write
-// leaves the input and any existing output as they were; a folder output is built beside its
-// final place and renamed there only once it is complete.
+// Reading a whole program into memory: a jar through its archive, a folder item by item (links
+// noted, never followed), one class as it is.
 
 #include "catalogue/Program.h"
 
-#include "text/ByteString.h"
 #include "files/FileOps.h"
-#include "files/FileSystem.h"
+#include "text/ByteString.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <random>
 
 namespace cl::catalogue {
 
 namespace {
-
-namespace stdfs = std::filesystem;
 
 bool EndsWith(const std::string& text, const std::string& tail)
 {
@@ -51,44 +44,25 @@ bool LooksLikeClass(const std::string& bytes)
            static_cast<unsigned char>(bytes[3]) == 0xBE;
 }
 
-ProgramError Error(ProgramError::Kind kind, std::string path)
+Result<std::string> ReadFile(const std::string& path, FileSystem& fs)
 {
-    ProgramError error;
-    error.kind = kind;
-    error.path = std::move(path);
-    return error;
+    Result<ByteString> data = ReadFileContents(path, fs);
+    if (!data) {
+        Error error = std::move(data).error();
+        error.task = ErrorTask::Program;
+        return error;
+    }
+    return std::string(data->View());
 }
 
-ProgramError FileFailure(ProgramError::Kind kind, const FileError& file)
-{
-    ProgramError error = Error(kind, file.path);
-    error.file = file;
-    return error;
-}
-
-std::optional<ProgramError> ReadFile(const std::string& path, std::string& bytes, FileSystem& fs)
-{
-    ByteString data;
-    if (auto error = ReadFileContents(path, data, fs))
-        return FileFailure(ProgramError::Kind::CannotRead, *error);
-    bytes.assign(data.View());
-    return std::nullopt;
-}
-
-std::optional<ProgramError> WriteFile(const std::string& path, const std::string& bytes, FileSystem& fs)
-{
-    if (auto error = WriteFileSafely(path, ByteString(std::string_view(bytes)), fs))
-        return FileFailure(ProgramError::Kind::CannotWrite, *error);
-    return std::nullopt;
-}
-
-std::optional<ProgramError> LoadJar(Program& program, std::string bytes, std::unique_ptr<JarArchive>& jar)
+Status LoadJar(Program& program, std::string bytes, std::unique_ptr<JarArchive>& jar)
 {
     JarError why;
     jar = JarArchive::Open(std::move(bytes), why);
     if (!jar) {
-        ProgramError error = Error(ProgramError::Kind::BadArchive, program.path);
-        error.reason = why.reason;
+        Error error(ErrorKind::BadArchive, program.path);
+        error.task = ErrorTask::Program;
+        error.detail = why.reason;
         return error;
     }
     std::vector<uint64_t> classEntries;
@@ -112,7 +86,10 @@ std::optional<ProgramError> LoadJar(Program& program, std::string bytes, std::un
     for (std::size_t i = 0; i < classEntries.size(); ++i) {
         const JarEntry& entry = jar->Entries()[classEntries[i]];
         if (errors[i]) {
-            program.unreadable.push_back({entry.name, errors[i]->reason});
+            Error error(ErrorKind::EntryUnreadable, program.path);
+            error.entry = entry.name;
+            error.detail = errors[i]->reason;
+            program.unreadable.push_back({entry.name, std::move(error)});
             continue;
         }
         ProgramClass cls;
@@ -121,114 +98,52 @@ std::optional<ProgramError> LoadJar(Program& program, std::string bytes, std::un
         cls.bytes = std::move(contents[i]);
         program.classes.push_back(std::move(cls));
     }
-    return std::nullopt;
+    return {};
 }
 
-std::optional<ProgramError> LoadFolder(Program& program, std::vector<std::string>& files,
-                                       std::vector<std::string>& folders, FileSystem& fs)
+// Only regular files are the program's own: a class reached through a link belongs to
+// whatever the link points to, which a translation must not write into.
+Status LoadFolder(Program& program, std::vector<TreeItem>& items, FileSystem& fs)
 {
-    std::error_code ec;
-    const stdfs::path root(program.path);
-    stdfs::recursive_directory_iterator it(root, stdfs::directory_options::none, ec);
-    if (ec) {
-        ProgramError error = Error(ProgramError::Kind::CannotList, program.path);
-        error.code = ec;
+    Result<std::vector<TreeItem>> listed = ListTree(program.path, fs);
+    if (!listed) {
+        Error error = std::move(listed).error();
+        error.task = ErrorTask::Program;
         return error;
     }
-    for (; it != stdfs::recursive_directory_iterator(); it.increment(ec)) {
-        if (ec)
-            break;
-        const std::string relative = it->path().lexically_relative(root).generic_string();
-        std::error_code typeError;
-        if (it->is_directory(typeError))
-            folders.push_back(relative);
-        else
-            files.push_back(relative);
-    }
-    if (ec) {
-        ProgramError error = Error(ProgramError::Kind::CannotList, program.path);
-        error.code = ec;
-        return error;
-    }
-    // Directory order differs between machines; sorted, the catalogue comes out the same.
-    std::sort(files.begin(), files.end());
-    std::sort(folders.begin(), folders.end());
-    for (const std::string& relative : files) {
-        if (!IsClassName(relative))
-            continue;
-        ProgramClass cls;
-        cls.entry = relative;
-        if (auto error = ReadFile((root / relative).string(), cls.bytes, fs)) {
-            program.unreadable.push_back({relative, error->file.reason.message()});
+    items = std::move(*listed);
+    for (const TreeItem& item : items) {
+        if (item.type == EntryType::Other) {
+            // A pipe or a device: nothing a program is made of, and nothing to copy.
+            Error error(ErrorKind::EntryUnreadable, JoinPath(program.path, item.relative));
+            error.entry = item.relative;
+            error.code = std::make_error_code(std::errc::not_supported);
+            program.unreadable.push_back({item.relative, std::move(error)});
             continue;
         }
+        if (item.type != EntryType::File || !IsClassName(item.relative))
+            continue;
+        Result<std::string> bytes = ReadFile(JoinPath(program.path, item.relative), fs);
+        if (!bytes) {
+            Error error = std::move(bytes).error();
+            error.entry = item.relative;
+            program.unreadable.push_back({item.relative, std::move(error)});
+            continue;
+        }
+        ProgramClass cls;
+        cls.entry = item.relative;
+        cls.bytes = std::move(*bytes);
         program.classes.push_back(std::move(cls));
     }
-    return std::nullopt;
-}
-
-// A folder beside `target` with a name no one else uses.
-std::optional<ProgramError> MakeScratchFolder(const std::string& target, std::string& scratch)
-{
-    std::random_device seed;
-    std::mt19937 random(seed());
-    const stdfs::path base = stdfs::path(target).lexically_normal();
-    std::error_code ec;
-    for (int attempt = 0; attempt < 50; ++attempt) {
-        std::string candidate = base.string();
-        while (candidate.size() > 1 && candidate.back() == '/')
-            candidate.pop_back();
-        candidate += ".classlingo-" + std::to_string(random() % 1000000);
-        if (stdfs::create_directory(candidate, ec)) {
-            scratch = candidate;
-            return std::nullopt;
-        }
-        if (ec)
-            break;
-    }
-    ProgramError error = Error(ProgramError::Kind::CannotMakeFolder, target);
-    error.code = ec ? ec : std::make_error_code(std::errc::file_exists);
-    return error;
-}
-
-std::optional<ProgramError> BuildFolder(const Program& program, const std::vector<std::string>& files,
-                                        const std::vector<std::string>& folders,
-                                        const std::map<std::string, std::string>& changed, const std::string& scratch,
-                                        FileSystem& fs)
-{
-    for (const std::string& folder : folders) {
-        std::error_code ec;
-        stdfs::create_directories(stdfs::path(scratch) / folder, ec);
-        if (ec) {
-            ProgramError error = Error(ProgramError::Kind::CannotMakeFolder, (stdfs::path(scratch) / folder).string());
-            error.code = ec;
-            return error;
-        }
-    }
-    for (const std::string& relative : files) {
-        std::string bytes;
-        if (auto it = changed.find(relative); it != changed.end()) {
-            bytes = it->second;
-        } else if (auto error = ReadFile((stdfs::path(program.path) / relative).string(), bytes, fs)) {
-            // Already named as unreadable when the input was loaded: left out of the copy.
-            const bool known = std::any_of(program.unreadable.begin(), program.unreadable.end(),
-                                           [&](const UnreadablePart& part) { return part.entry == relative; });
-            if (known)
-                continue;
-            return error;
-        }
-        if (auto error = WriteFile((stdfs::path(scratch) / relative).string(), bytes, fs))
-            return error;
-    }
-    return std::nullopt;
-}
-
-bool SameFile(const FileInfo& a, const FileInfo& b)
-{
-    return a.exists && b.exists && (a.inode != 0 || a.device != 0) && a.device == b.device && a.inode == b.inode;
+    return {};
 }
 
 }  // namespace
+
+Program::Program() = default;
+Program::Program(Program&&) noexcept = default;
+Program& Program::operator=(Program&&) noexcept = default;
+Program::~Program() = default;
 
 bool IsSignatureFile(const std::string& entry)
 {
@@ -240,177 +155,41 @@ bool IsSignatureFile(const std::string& entry)
            name.rfind("SIG-", 0) == 0;
 }
 
-std::optional<ProgramError> LoadProgram(const std::string& path, Program& program, FileSystem& fs)
+Result<Program> LoadProgram(const std::string& path, FileSystem& fs)
 {
-    program = Program();
-    program.path = path;
-    std::string trimmed = path;
-    while (trimmed.size() > 1 && trimmed.back() == '/')
-        trimmed.pop_back();
-    program.name = NameOf(trimmed);
+    Program program;
+    program.path = WithoutTrailingSeparators(path);
+    program.name = NameOf(program.path);
 
     FileInfo info;
-    if (auto ec = fs.Stat(path, info)) {
-        ProgramError error = Error(ProgramError::Kind::CannotRead, path);
-        error.code = ec;
+    if (auto ec = fs.Stat(program.path, info)) {
+        Error error(ErrorKind::CannotOpen, program.path, ec);
+        error.task = ErrorTask::Program;
         return error;
     }
     if (info.exists && info.isDirectory) {
         program.kind = ProgramKind::Folder;
-        return LoadFolder(program, program.folderFiles_, program.folderFolders_, fs);
+        if (Status loaded = LoadFolder(program, program.folderItems_, fs); !loaded)
+            return std::move(loaded).error();
+        return program;
     }
-    std::string bytes;
-    if (auto error = ReadFile(path, bytes, fs))
-        return error;
-    if (LooksLikeZip(bytes)) {
-        program.kind = ProgramKind::Jar;
-        return LoadJar(program, std::move(bytes), program.jar_);
-    }
-    if (LooksLikeClass(bytes)) {
+    Result<std::string> bytes = ReadFile(program.path, fs);
+    if (!bytes)
+        return std::move(bytes).error();
+    if (LooksLikeClass(*bytes)) {
         program.kind = ProgramKind::Class;
-        program.classes.push_back({program.name, std::move(bytes), 0});
-        return std::nullopt;
+        program.classes.push_back({program.name, std::move(*bytes), 0});
+        return program;
     }
-    return Error(ProgramError::Kind::NotAProgram, path);
-}
-
-std::optional<ProgramError> WriteProgram(Program& program, const std::map<std::string, std::string>& changed,
-                                         const std::string& output, bool inPlace,
-                                         std::vector<std::string>& droppedSignatures, FileSystem& fs)
-{
-    droppedSignatures.clear();
-    const std::string target = inPlace ? program.path : output;
-    FileInfo in;
-    FileInfo out;
-    if (auto ec = fs.Stat(program.path, in)) {
-        ProgramError error = Error(ProgramError::Kind::CannotRead, program.path);
-        error.code = ec;
-        return error;
+    if (LooksLikeZip(*bytes)) {
+        program.kind = ProgramKind::Jar;
+        if (Status loaded = LoadJar(program, std::move(*bytes), program.jar_); !loaded)
+            return std::move(loaded).error();
+        return program;
     }
-    if (!inPlace) {
-        if (auto ec = fs.Stat(output, out)) {
-            ProgramError error = Error(ProgramError::Kind::CannotWrite, output);
-            error.code = ec;
-            return error;
-        }
-        if (SameFile(in, out))
-            return Error(ProgramError::Kind::OutputIsInput, output);
-        const bool wantFolder = program.kind == ProgramKind::Folder;
-        if (out.exists && out.isDirectory != wantFolder)
-            return Error(ProgramError::Kind::OutputWrongKind, output);
-        if (out.exists && wantFolder) {
-            std::error_code ec;
-            if (!stdfs::is_empty(output, ec) || ec)
-                return Error(ProgramError::Kind::OutputNotEmpty, output);
-        }
-    }
-
-    if (program.kind != ProgramKind::Folder) {
-        std::string bytes;
-        if (program.kind == ProgramKind::Class) {
-            const auto it = changed.find(program.classes.front().entry);
-            if (it != changed.end())
-                bytes = it->second;
-            else if (auto error = ReadFile(program.path, bytes, fs))
-                return error;
-        } else {
-            for (const ProgramClass& cls : program.classes) {
-                if (auto it = changed.find(cls.entry); it != changed.end()) {
-                    if (auto error = program.jar_->Replace(cls.jarIndex, it->second)) {
-                        ProgramError failure = Error(ProgramError::Kind::ArchiveWrite, target);
-                        failure.reason = error->reason;
-                        return failure;
-                    }
-                }
-            }
-            // A changed class breaks the signature, and a jar with a broken signature does not
-            // run at all; without one it runs unsigned.
-            if (!changed.empty()) {
-                for (const JarEntry& entry : program.jar_->Entries()) {
-                    if (!entry.directory && IsSignatureFile(entry.name)) {
-                        if (auto error = program.jar_->Remove(entry.index)) {
-                            ProgramError failure = Error(ProgramError::Kind::ArchiveWrite, target);
-                            failure.reason = error->reason;
-                            return failure;
-                        }
-                        droppedSignatures.push_back(entry.name);
-                    }
-                }
-            }
-            if (auto error = program.jar_->Finish(bytes)) {
-                ProgramError failure = Error(ProgramError::Kind::ArchiveWrite, target);
-                failure.reason = error->reason;
-                return failure;
-            }
-        }
-        if (inPlace) {
-            if (auto error = MakeBackup(program.path, fs))
-                return FileFailure(ProgramError::Kind::CannotWrite, *error);
-        }
-        return WriteFile(target, bytes, fs);
-    }
-
-    std::string scratch;
-    if (auto error = MakeScratchFolder(target, scratch))
-        return error;
-    auto discard = [&] {
-        std::error_code ignored;
-        stdfs::remove_all(scratch, ignored);
-    };
-    if (auto error = BuildFolder(program, program.folderFiles_, program.folderFolders_, changed, scratch, fs)) {
-        discard();
-        return error;
-    }
-    auto renameFailure = [&](const std::string& path, std::error_code ec) {
-        ProgramError error = Error(ProgramError::Kind::CannotMakeFolder, path);
-        error.code = ec;
-        return error;
-    };
-    if (!inPlace) {
-        if (out.exists) {
-            std::error_code ec;
-            stdfs::remove(output, ec);  // empty, checked above
-        }
-        if (auto ec = fs.Rename(scratch, output)) {
-            discard();
-            return renameFailure(output, ec);
-        }
-        return std::nullopt;
-    }
-
-    // In place: the input becomes INPUT.bak and the new tree takes its name; an older backup
-    // is removed only once both renames have happened.
-    std::string trimmed = program.path;
-    while (trimmed.size() > 1 && trimmed.back() == '/')
-        trimmed.pop_back();
-    const std::string backup = trimmed + ".bak";
-    std::string oldBackup;
-    FileInfo backupInfo;
-    if (!fs.Stat(backup, backupInfo) && backupInfo.exists) {
-        oldBackup = scratch + ".old";
-        if (auto ec = fs.Rename(backup, oldBackup)) {
-            discard();
-            return renameFailure(backup, ec);
-        }
-    }
-    if (auto ec = fs.Rename(trimmed, backup)) {
-        if (!oldBackup.empty())
-            fs.Rename(oldBackup, backup);
-        discard();
-        return renameFailure(trimmed, ec);
-    }
-    if (auto ec = fs.Rename(scratch, trimmed)) {
-        fs.Rename(backup, trimmed);
-        if (!oldBackup.empty())
-            fs.Rename(oldBackup, backup);
-        discard();
-        return renameFailure(trimmed, ec);
-    }
-    if (!oldBackup.empty()) {
-        std::error_code ignored;
-        stdfs::remove_all(oldBackup, ignored);
-    }
-    return std::nullopt;
+    Error error(ErrorKind::NotAProgram, program.path);
+    error.task = ErrorTask::Program;
+    return error;
 }
 
 }  // namespace cl::catalogue

@@ -1,10 +1,13 @@
-# Whole programs: JAR archives and gettext PO catalogues.
+# Whole programs: JAR archives, reading and writing programs, gettext PO catalogues, the texts a
+# program offers and the program session that owns a whole-program translation.
 list(APPEND CLASSLINGO_ENGINE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/ClassRewriter.cpp
   ${CMAKE_CURRENT_LIST_DIR}/JarArchive.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Po.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Program.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ProgramOutput.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ProgramSession.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Recipe.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Translation.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/Workbench.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TranslationCheck.cpp
 )

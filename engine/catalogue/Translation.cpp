@@ -137,9 +137,9 @@ Extraction Extract(const Program& program, const ExtractOptions& options)
         }
         ex.notOfferable += offers[ci].notOfferable;
         for (auto& [msgid, place] : offers[ci].texts) {
-            auto [it, fresh] = ex.byMsgid.emplace(msgid, ex.entries.size());
+            auto [it, fresh] = ex.byKey.emplace(msgid, ex.entries.size());
             if (fresh)
-                ex.entries.push_back({std::move(msgid), {}});
+                ex.entries.push_back({{}, std::move(msgid), {}});
             ex.entries[it->second].places.push_back(place);
         }
         ClassOffer().texts.swap(offers[ci].texts);
@@ -147,34 +147,14 @@ Extraction Extract(const Program& program, const ExtractOptions& options)
     return ex;
 }
 
-std::vector<PoEntry> CatalogueEntries(const Program& program, const Extraction& extraction)
+std::string EntryKey(std::string_view context, std::string_view msgid)
 {
-    std::vector<PoEntry> out;
-    out.reserve(extraction.entries.size());
-    for (const CatalogueEntry& entry : extraction.entries) {
-        PoEntry po;
-        po.msgid = entry.msgid;
-        std::size_t slots = 0;
-        for (const Place& place : entry.places) {
-            po.references.push_back({EntryOf(program, place), place.index});
-            if (place.kind == PlaceKind::Recipe)
-                slots = std::max(slots, place.slotCount);
-        }
-        if (slots > 0) {
-            std::string names;
-            for (std::size_t k = 0; k < slots && k < 10; ++k)
-                names += (k ? ", {" : "{") + std::to_string(k) + "}";
-            if (slots > 10)
-                names += ", ...";
-            // One whole sentence a line: editors such as Poedit show each "#." line as a line of
-            // its own, so a sentence carried over to the next line reads as broken off.
-            names += " stand for values the program fills in: keep every one of them, in this order.";
-            po.extractedComments.push_back(names);
-            po.extractedComments.push_back("Write a brace of the text itself doubled: {{ or }}.");
-        }
-        out.push_back(std::move(po));
-    }
-    return out;
+    std::string key;
+    key.reserve(context.size() + 1 + msgid.size());
+    key.append(context);
+    key += '\x04';
+    key.append(msgid);
+    return key;
 }
 
 namespace {
@@ -216,8 +196,8 @@ ApplyPlan PlanApply(const Program& program, const Extraction& ex, const std::vec
             ++plan.summary.fuzzy;
             continue;
         }
-        const auto found = ex.byMsgid.find(message.msgid);
-        if (found == ex.byMsgid.end()) {
+        const auto found = ex.byKey.find(message.hasContext ? EntryKey(message.context, message.msgid) : message.msgid);
+        if (found == ex.byKey.end()) {
             ++plan.summary.notFound;
             continue;
         }

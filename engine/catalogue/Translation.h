@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -32,9 +34,14 @@ struct Place {
 };
 
 struct CatalogueEntry {
-    std::string msgid;  // UTF-8
+    std::string context;  // msgctxt; empty for a text with none
+    std::string msgid;    // UTF-8
     std::vector<Place> places;
 };
+
+// How an entry is looked up: its text, preceded by its context and U+0004 when it has one, as
+// gettext itself keys them (no offered text holds U+0004).
+std::string EntryKey(std::string_view context, std::string_view msgid);
 
 struct ExtractOptions {
     bool annotations = false;
@@ -42,7 +49,7 @@ struct ExtractOptions {
 
 struct Extraction {
     std::vector<CatalogueEntry> entries;  // in the order first met
-    std::unordered_map<std::string, std::size_t> byMsgid;
+    std::unordered_map<std::string, std::size_t> byKey;  // EntryKey -> index into entries
     std::vector<classfile::ClassFile> classFiles;  // parallel to Program::classes
     std::vector<std::vector<classfile::Role>> roles;
     std::size_t notOfferable = 0;          // texts a PO cannot carry, and recipes with constants
@@ -51,8 +58,6 @@ struct Extraction {
 
 Extraction Extract(const Program& program, const ExtractOptions& options);
 
-// The catalogue's entries, with a note on each recipe that its slots must stay in order.
-std::vector<PoEntry> CatalogueEntries(const Program& program, const Extraction& extraction);
 
 // A translation that cannot be applied, named by its entry and the place where it failed.
 struct ApplyProblem {
@@ -89,6 +94,8 @@ struct ApplyPlan {
     ApplySummary summary;
 };
 
+// Checks every translated, not fuzzy message against every place of its entry (the entry of its
+// context and text), then rewrites the classes they change.
 ApplyPlan PlanApply(const Program& program, const Extraction& extraction, const std::vector<PoMessage>& messages);
 
 // One CONSTANT_Utf8 entry for the `strings` listing.

@@ -1,20 +1,19 @@
 #include "document/Document.h"
 
-#include "errors/EngineErrors.h"
 #include "files/FileSystem.h"
+#include "text/CodePage.h"
+#include "text/Utf8.h"
 #include "scan/Scanner.h"
 
 #include <utility>
 
 namespace cl {
 
-std::variant<OpenedDocument, FileError> Document::Open(const OpenRequest& request, const FilterList& filter,
-                                                       FileSystem& fs)
+Result<OpenedDocument> Document::Open(const OpenRequest& request, const FilterList& filter, FileSystem& fs)
 {
-    FileError why;
-    std::optional<OpenedFile> file = OpenWholeFile(request.path, &why, fs, request.access);
+    Result<OpenedFile> file = OpenWholeFile(request.path, fs, request.access);
     if (!file)
-        return why;
+        return std::move(file).error();
 
     OpenedDocument opened;
     Document& document = opened.document;
@@ -23,21 +22,21 @@ std::variant<OpenedDocument, FileError> Document::Open(const OpenRequest& reques
     // The backup keeps the file as it was before any change, taken while it is held open so
     // that it is the very content about to be read.
     const bool backupKind = request.kind != DocumentKind::Class;
-    if (backupKind && request.access == OpenAccess::ReadWrite && request.backupAtOpening)
-        opened.backupError = MakeBackup(request.path, fs);
-    if (auto error = ReadWholeFile(*file, document.image_.bytes, document.image_.loadedSize))
-        return *error;
-
-    try {
-        switch (request.kind) {
-            case DocumentKind::Class: ScanClassImage(document.image_, filter, document.rows_); break;
-            case DocumentKind::LanguagePack: ScanPackImage(document.image_, filter, document.rows_); break;
-            case DocumentKind::Manifest: break;
-        }
-    } catch (const RangeError&) {
-        // A pattern cut short by the end of the file: the rows found before it stay.
-        opened.rangeError = true;
+    if (backupKind && request.access == OpenAccess::ReadWrite && request.backupAtOpening) {
+        if (Status backedUp = MakeBackup(request.path, fs); !backedUp)
+            opened.backupError = std::move(backedUp).error();
     }
+    if (Status read = ReadWholeFile(*file, document.image_.bytes, document.image_.loadedSize); !read)
+        return std::move(read).error();
+
+    // A pattern cut short by the end of the file: the rows found before it stay.
+    Status scanned;
+    switch (request.kind) {
+        case DocumentKind::Class: scanned = ScanClassImage(document.image_, filter, document.rows_); break;
+        case DocumentKind::LanguagePack: scanned = ScanPackImage(document.image_, filter, document.rows_); break;
+        case DocumentKind::Manifest: break;
+    }
+    opened.rangeError = !scanned;
     if (request.kind == DocumentKind::Class)
         document.ReadClassModel();
     return opened;
@@ -54,6 +53,25 @@ void Document::ReadClassModel()
     rowRoles_ = classfile::ScanRoleMap(*classModel_, classfile::ComputeRoles(*classModel_)).RolesOfRows(rows_);
 }
 
+ReplacementText Document::CheckReplacementText(std::string_view typed)
+{
+    ReplacementText checked;
+    checked.ansi = AnsiFromUtf8(typed);
+    checked.outside = CharactersOutsideCodePage(typed);
+    checked.tooLong = EncodeUtf8FromAnsi(checked.ansi).ByteLength() > 255;
+    return checked;
+}
+
+RowReplacement Document::CheckReplacementRow(int row) const
+{
+    if (row < 0)
+        return RowReplacement::Free;
+    const std::optional<classfile::Role> role = RoleOfRow(static_cast<std::size_t>(row));
+    if (!role || *role == classfile::Role::Literal)
+        return RowReplacement::Free;
+    return *role == classfile::Role::None ? RowReplacement::Refused : RowReplacement::NeedsConfirmation;
+}
+
 ReplaceOutcome Document::Replace(int row, const ByteString& text)
 {
     const ReplaceOutcome outcome = ReplaceSelectedString(image_, rows_, row, text);
@@ -62,13 +80,19 @@ ReplaceOutcome Document::Replace(int row, const ByteString& text)
     return outcome;
 }
 
-void Document::SetBytes(const ByteString& bytes)
+Status Document::SaveBytes(const ByteString& bytes, FileSystem& fs)
 {
+    FileImage written = image_;
+    written.bytes = bytes;
+    const SaveBackup backup = kind_ == DocumentKind::Manifest ? SaveBackup::Skip : SaveBackup::Make;
+    if (Status saved = SaveImage(written, fs, backup); !saved)
+        return saved;
     image_.bytes = bytes;
-    modified_ = true;
+    modified_ = false;
+    return {};
 }
 
-std::optional<FileError> Document::Save(SaveBackup backup, FileSystem& fs)
+Status Document::Save(SaveBackup backup, FileSystem& fs)
 {
     if (kind_ == DocumentKind::Manifest)
         backup = SaveBackup::Skip;
@@ -79,25 +103,23 @@ std::optional<FileError> Document::Save(SaveBackup backup, FileSystem& fs)
         const classfile::ClassFile patched =
             classfile::ParseClassFile(bytes.Bytes(), static_cast<std::size_t>(bytes.ByteLength()));
         if (!patched.parsed) {
-            FileError error;
-            error.kind = FileError::Kind::Io;
-            error.what = FileError::What::ClassNoLongerParses;
-            error.path = image_.path;
-            error.other = classfile::ReasonWord(patched.error);
+            Error error(ErrorKind::ClassNoLongerParses, image_.path);
+            error.task = ErrorTask::Save;
+            error.detail = classfile::ReasonWord(patched.error);
             error.done = patched.errorOffset;
             return error;
         }
     }
-    if (auto error = SaveImage(image_, fs, backup))
-        return error;
+    if (Status saved = SaveImage(image_, fs, backup); !saved)
+        return saved;
     modified_ = false;
-    return std::nullopt;
+    return {};
 }
 
-std::optional<FileError> Document::Export(const std::string& path, FileSystem& fs) const
+Status Document::Export(const std::string& path, FileSystem& fs) const
 {
-    if (auto error = CheckExportTarget(path, image_.path, fs))
-        return error;
+    if (Status allowed = CheckExportTarget(path, image_.path, fs); !allowed)
+        return allowed;
     return ExportRows(rows_, path, fs);
 }
 

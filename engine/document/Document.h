@@ -6,7 +6,7 @@
 // stay the engine's functions.
 
 #include "text/ByteString.h"
-#include "errors/FileError.h"
+#include "errors/Result.h"
 #include "scan/FileImage.h"
 #include "files/FileOps.h"
 #include "scan/FilterList.h"
@@ -18,7 +18,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
-#include <variant>
+#include <string_view>
 #include <vector>
 
 namespace cl {
@@ -46,6 +46,21 @@ struct OpenRequest {
     bool backupAtOpening = true;
 };
 
+// How a text typed to replace a row stands, whichever row it is for.
+struct ReplacementText {
+    ByteString ansi;                    // the text as it would be written, in the code page
+    std::vector<std::string> outside;   // characters the code page cannot hold (UTF-8): refused
+    bool tooLong = false;               // more than 255 bytes once encoded: refused
+    bool Allowed() const { return outside.empty() && !tooLong; }
+};
+
+// Whether a row may be replaced at all.
+enum class RowReplacement {
+    Free,               // a string constant's text, or a file whose rows have no roles
+    NeedsConfirmation,  // a string that is also (or only) part of the class's structure: ask first
+    Refused,            // no constant at all, a false match in code or numbers: never
+};
+
 class Document {
 public:
     // Nothing open.
@@ -53,8 +68,8 @@ public:
 
     // Opens, backs up where the kind wants it, reads and scans. On failure nothing was read
     // and the caller's current document is untouched.
-    static std::variant<OpenedDocument, FileError> Open(const OpenRequest& request, const FilterList& filter,
-                                                        FileSystem& fs = NativeFileSystem());
+    static Result<OpenedDocument> Open(const OpenRequest& request, const FilterList& filter,
+                                       FileSystem& fs = NativeFileSystem());
 
     bool IsOpen() const { return !image_.path.empty(); }
     DocumentKind Kind() const { return kind_; }
@@ -79,18 +94,24 @@ public:
         return rowRoles_[row];
     }
 
+    // The checks both front ends make before a replacement: of the typed text (standard UTF-8),
+    // and of the row (-1: none) it would replace.
+    static ReplacementText CheckReplacementText(std::string_view typed);
+    RowReplacement CheckReplacementRow(int row) const;
+
     // Replaces the text of row `row` (-1: none) with ANSI `text`; marks the document modified
     // when it did.
     ReplaceOutcome Replace(int row, const ByteString& text);
-    // Replaces the whole contents (the manifest editor's text); marks the document modified.
-    void SetBytes(const ByteString& bytes);
+    // Writes `bytes` as the whole new contents (the manifest editor's text), as Save writes;
+    // the document holds them once they are on disk, and is as it was when the write fails.
+    Status SaveBytes(const ByteString& bytes, FileSystem& fs = NativeFileSystem());
 
     // Writes the image back to its path, with a backup first where the kind wants one and
     // `backup` allows it. A class that parsed when it was opened must still parse: otherwise
-    // nothing is written (What::ClassNoLongerParses). Clears the modified flag on success.
-    std::optional<FileError> Save(SaveBackup backup = SaveBackup::Make, FileSystem& fs = NativeFileSystem());
+    // nothing is written (ClassNoLongerParses). Clears the modified flag on success.
+    Status Save(SaveBackup backup = SaveBackup::Make, FileSystem& fs = NativeFileSystem());
     // Writes the rows as text to `path`, never over the document's file or its backup.
-    std::optional<FileError> Export(const std::string& path, FileSystem& fs = NativeFileSystem()) const;
+    Status Export(const std::string& path, FileSystem& fs = NativeFileSystem()) const;
 
 private:
     // Parses the image as a class and gives every row its role.
@@ -106,8 +127,8 @@ private:
 
 struct OpenedDocument {
     Document document;
-    bool rangeError = false;               // the scan stopped at "Range check error"
-    std::optional<FileError> backupError;  // the backup at opening failed
+    bool rangeError = false;           // the scan stopped at a pattern cut short (RangeError)
+    std::optional<Error> backupError;  // the backup at opening failed
 };
 
 }  // namespace cl

@@ -8,10 +8,6 @@
 
 namespace cl {
 
-// UTF-8 text shown when the encoded replacement is longer than a length byte can hold.
-inline constexpr const char* kReplacementTooLongText =
-    "替换的字符UTF-8字节长度超过255个字符，不能替换，请减小字符长度。";
-
 enum class ReplaceOutcome {
     NothingToDo,  // empty text or no selected row: silently nothing
     TooLong,      // over 255 UTF-8 bytes: nothing changed, the caller shows the message

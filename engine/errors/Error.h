@@ -68,6 +68,7 @@ enum class ErrorTask : uint8_t {
     Save,       // saving the open file
     Backup,     // its ".bak" copy
     Export,     // the text export
+    Copy,       // copying a file (a program's files into its translated copy)
     WordList,   // reading the word list (Filter.ini)
     Catalogue,  // reading or writing a PO catalogue
     Program,    // reading or writing a whole program

@@ -6,6 +6,7 @@
 
 #include "text/CodePage.h"
 #include "files/FileSystem.h"
+#include "files/SameFile.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -24,25 +25,18 @@ namespace {
 // Lengths are signed 32-bit, so a file must stay below 2 GiB.
 constexpr uint64_t kMaxFileSize = uint64_t{1} << 31;
 
-FileError MakeError(FileError::What what, const std::string& path, std::error_code reason = {})
+Error MakeError(ErrorKind kind, const std::string& path, std::error_code reason = {})
 {
-    FileError error;
-    error.what = what;
-    error.kind = what == FileError::What::CannotOpen ? FileError::Kind::CannotOpen
-                 : what == FileError::What::TooLarge ? FileError::Kind::TooLarge
-                                                     : FileError::Kind::Io;
-    error.path = path;
-    error.reason = reason;
-    return error;
+    return Error(kind, path, reason);
 }
 
 // One failed step while a replacement file is made.
 struct StepError {
-    StepError(FileError::Step s, std::error_code e = {}, std::string o = {}, uint64_t d = 0, uint64_t x = 0)
+    StepError(ErrorStep s, std::error_code e = {}, std::string o = {}, uint64_t d = 0, uint64_t x = 0)
         : step(s), ec(e), other(std::move(o)), done(d), expected(x)
     {
     }
-    FileError::Step step;
+    ErrorStep step;
     std::error_code ec;
     std::string other;
     uint64_t done;
@@ -55,9 +49,9 @@ std::optional<StepError> WriteAll(FileHandle& out, const void* data, std::size_t
     while (count > 0) {
         std::size_t done = 0;
         if (auto ec = out.Write(p, count, done))
-            return StepError{FileError::Step::WriteTemp, ec};
+            return StepError{ErrorStep::WriteTemp, ec};
         if (done == 0)
-            return StepError{FileError::Step::WriteTemp, std::make_error_code(std::errc::no_space_on_device)};
+            return StepError{ErrorStep::WriteTemp, std::make_error_code(std::errc::no_space_on_device)};
         p += done;
         count -= done;
     }
@@ -74,15 +68,15 @@ enum class AtALink {
 };
 
 struct Replacement {
-    FileError::Task task;
+    ErrorTask task;
     const std::string& path;
     AtALink atALink = AtALink::ReplaceTarget;
     const FileInfo* like = nullptr;  // permission bits for the new file; else the old file's
 };
 
-FileError StepFailure(const Replacement& r, const StepError& step)
+Error StepFailure(const Replacement& r, const StepError& step)
 {
-    FileError error = MakeError(FileError::What::NotReplaced, r.path, step.ec);
+    Error error = MakeError(ErrorKind::NotReplaced, r.path, step.ec);
     error.task = r.task;
     error.step = step.step;
     error.other = step.other;
@@ -91,22 +85,27 @@ FileError StepFailure(const Replacement& r, const StepError& step)
     return error;
 }
 
-// Replaces the file at `r.path` with what `fill` writes, through a temporary file in the same
-// folder that is flushed and renamed over the old one.
-std::optional<FileError> ReplaceFile(FileSystem& fs, const Replacement& r, Filler fill, const void* context)
+// A temporary file beside the target of `r.path`, filled by `fill`, flushed and closed, with the
+// permission bits the new file is to have; it only waits to be renamed over the target.
+struct FilledTemp {
+    std::string tempPath;
+    std::string target;  // `r.path`, or the file a link there points to
+};
+
+Result<FilledTemp> MakeFilledTemp(FileSystem& fs, const Replacement& r, Filler fill, const void* context)
 {
     auto failure = [&](const StepError& step) { return StepFailure(r, step); };
 
     std::string target = r.path;
     if (r.atALink == AtALink::ReplaceTarget) {
         if (auto ec = fs.ResolveLink(r.path, target))
-            return failure({FileError::Step::ResolveLink, ec});
+            return failure({ErrorStep::ResolveLink, ec});
     }
     FileInfo existing;
     if (auto ec = fs.Stat(target, existing))
-        return failure({FileError::Step::Stat, ec});
+        return failure({ErrorStep::Stat, ec});
     if (existing.exists && !existing.isRegular)
-        return failure({FileError::Step::NotRegular, std::make_error_code(std::errc::is_a_directory), target});
+        return failure({ErrorStep::NotRegular, std::make_error_code(std::errc::is_a_directory), target});
     const FileInfo* like = r.like;
     if (!like && existing.exists)
         like = &existing;
@@ -116,7 +115,7 @@ std::optional<FileError> ReplaceFile(FileSystem& fs, const Replacement& r, Fille
     std::error_code ec;
     std::unique_ptr<FileHandle> out = fs.CreateTemp(folder, NameOf(target), tempPath, ec);
     if (!out)
-        return failure({FileError::Step::CreateTemp, ec, folder});
+        return failure({ErrorStep::CreateTemp, ec, folder});
 
     auto discard = [&](const StepError& step) {
         out.reset();
@@ -125,26 +124,45 @@ std::optional<FileError> ReplaceFile(FileSystem& fs, const Replacement& r, Fille
     };
     if (like) {
         if (auto e = out->CopyPermissions(*like))
-            return discard({FileError::Step::Permissions, e});
+            return discard({ErrorStep::Permissions, e});
     }
     if (auto step = fill(*out, context))
         return discard(*step);
     // Only a flushed file may take the old one's place: a crash after the rename must not
     // leave an empty or partial file behind.
     if (auto e = out->Flush())
-        return discard({FileError::Step::FlushTemp, e});
+        return discard({ErrorStep::FlushTemp, e});
     if (auto e = out->Close())
-        return discard({FileError::Step::CloseTemp, e});
+        return discard({ErrorStep::CloseTemp, e});
+    return FilledTemp{tempPath, target};
+}
+
+// Renames the filled temporary file over its target and makes the rename durable.
+Status PutInPlace(FileSystem& fs, const Replacement& r, const FilledTemp& filled)
+{
     // Renaming over a link replaces the link itself, which is what a backup needs.
-    if (auto e = fs.Rename(tempPath, target))
-        return discard({FileError::Step::Rename, e, target});
+    if (auto e = fs.Rename(filled.tempPath, filled.target)) {
+        (void)fs.Remove(filled.tempPath);
+        return StepFailure(r, {ErrorStep::Rename, e, filled.target});
+    }
+    const std::string folder = FolderOf(filled.target);
     if (auto e = fs.FlushFolder(folder)) {
-        FileError error = MakeError(FileError::What::FolderNotFlushed, r.path, e);
+        Error error = MakeError(ErrorKind::FolderNotFlushed, r.path, e);
         error.task = r.task;
         error.other = folder;
         return error;
     }
-    return std::nullopt;
+    return {};
+}
+
+// Replaces the file at `r.path` with what `fill` writes, through a temporary file in the same
+// folder that is flushed and renamed over the old one.
+Status ReplaceFile(FileSystem& fs, const Replacement& r, Filler fill, const void* context)
+{
+    Result<FilledTemp> filled = MakeFilledTemp(fs, r, fill, context);
+    if (!filled)
+        return std::move(filled).error();
+    return PutInPlace(fs, r, *filled);
 }
 
 std::optional<StepError> FillWithBytes(FileHandle& out, const void* context)
@@ -166,7 +184,7 @@ std::optional<StepError> FillWithCopy(FileHandle& out, const void* context)
     for (;;) {
         std::size_t done = 0;
         if (auto ec = source->in->Read(buffer.data(), buffer.size(), done))
-            return StepError{FileError::Step::ReadSource, ec};
+            return StepError{ErrorStep::ReadSource, ec};
         if (done == 0)
             break;
         if (auto step = WriteAll(out, buffer.data(), done))
@@ -174,19 +192,19 @@ std::optional<StepError> FillWithCopy(FileHandle& out, const void* context)
         total += done;
     }
     if (total < source->expected)
-        return StepError{FileError::Step::ShortSource, {}, {}, total, source->expected};
+        return StepError{ErrorStep::ShortSource, {}, {}, total, source->expected};
     return std::nullopt;
 }
 
-std::optional<FileError> WriteBytesSafely(FileError::Task task, const std::string& path, std::string_view bytes,
+Status WriteBytesSafely(ErrorTask task, const std::string& path, std::string_view bytes,
                                           FileSystem& fs)
 {
     return ReplaceFile(fs, Replacement{task, path}, FillWithBytes, &bytes);
 }
 
-FileError TooLargeError(const std::string& path, uint64_t size)
+Error TooLargeError(const std::string& path, uint64_t size)
 {
-    FileError error = MakeError(FileError::What::TooLarge, path);
+    Error error = MakeError(ErrorKind::TooLarge, path);
     error.expected = size;
     return error;
 }
@@ -209,37 +227,37 @@ void AskForLargePages([[maybe_unused]] uint8_t* data, [[maybe_unused]] std::size
 
 // Reads `count` bytes into `into`, `before` bytes of the `expected` already read: a file that
 // ends first is a short read, counted from the file's start.
-std::optional<FileError> ReadFully(FileHandle& in, const std::string& path, uint8_t* into, std::size_t count,
+Status ReadFully(FileHandle& in, const std::string& path, uint8_t* into, std::size_t count,
                                    uint64_t before, uint64_t expected)
 {
     std::size_t total = 0;
     while (total < count) {
         std::size_t done = 0;
         if (auto ec = in.Read(into + total, count - total, done))
-            return MakeError(FileError::What::ReadFailed, path, ec);
+            return MakeError(ErrorKind::ReadFailed, path, ec);
         if (done == 0) {
-            FileError error = MakeError(FileError::What::ShortRead, path);
+            Error error = MakeError(ErrorKind::ShortRead, path);
             error.done = before + total;
             error.expected = expected;
             return error;
         }
         total += done;
     }
-    return std::nullopt;
+    return {};
 }
 
-std::optional<FileError> ReadExactly(FileHandle& in, const std::string& path, uint64_t size, ByteString& bytes)
+Status ReadExactly(FileHandle& in, const std::string& path, uint64_t size, ByteString& bytes)
 {
     ByteString buffer;
     if (size > 0) {
         buffer.SetByteLength(static_cast<int32_t>(size));
         uint8_t* p = buffer.Bytes();
         AskForLargePages(p, static_cast<std::size_t>(size));
-        if (auto error = ReadFully(in, path, p, static_cast<std::size_t>(size), 0, size))
-            return error;
+        if (Status read = ReadFully(in, path, p, static_cast<std::size_t>(size), 0, size); !read)
+            return read;
     }
     bytes = std::move(buffer);
-    return std::nullopt;
+    return {};
 }
 
 }  // namespace
@@ -252,169 +270,235 @@ OpenedFile::OpenedFile(OpenedFile&&) noexcept = default;
 OpenedFile& OpenedFile::operator=(OpenedFile&&) noexcept = default;
 OpenedFile::~OpenedFile() = default;
 
-std::optional<OpenedFile> OpenWholeFile(const std::string& path, FileError* why, FileSystem& fs, OpenAccess access)
+Result<OpenedFile> OpenWholeFile(const std::string& path, FileSystem& fs, OpenAccess access)
 {
-    auto report = [&](FileError error) {
-        if (why)
-            *why = std::move(error);
-        return std::nullopt;
-    };
     std::error_code ec;
     std::unique_ptr<FileHandle> handle =
         access == OpenAccess::ReadWrite ? fs.OpenReadWrite(path, ec) : fs.OpenRead(path, ec);
     if (!handle)
-        return report(MakeError(FileError::What::CannotOpen, path, ec));
+        return MakeError(ErrorKind::CannotOpen, path, ec);
     uint64_t size = 0;
     if (auto e = handle->Size(size)) {
-        FileError error = MakeError(FileError::What::CannotOpen, path, e);
-        error.step = FileError::Step::SizeSource;
-        return report(std::move(error));
+        Error error = MakeError(ErrorKind::CannotOpen, path, e);
+        error.step = ErrorStep::SizeSource;
+        return error;
     }
     if (size >= kMaxFileSize)
-        return report(TooLargeError(path, size));
+        return TooLargeError(path, size);
     return OpenedFile(path, std::move(handle));
 }
 
-std::optional<FileError> ReadWholeFile(OpenedFile& file, ByteString& bytes, int32_t& loadedSize)
+Status ReadWholeFile(OpenedFile& file, ByteString& bytes, int32_t& loadedSize)
 {
     // The file is closed when this returns, whatever happens.
     std::unique_ptr<FileHandle> handle = std::move(file.handle_);
     if (!handle)
-        return MakeError(FileError::What::AlreadyRead, file.path_);
+        return MakeError(ErrorKind::AlreadyRead, file.path_);
     uint64_t size = 0;
     if (auto ec = handle->Size(size))
-        return MakeError(FileError::What::CannotGetSize, file.path_, ec);
+        return MakeError(ErrorKind::CannotGetSize, file.path_, ec);
     // It may have grown since it was opened.
     if (size >= kMaxFileSize)
         return TooLargeError(file.path_, size);
     ByteString read;
-    if (auto error = ReadExactly(*handle, file.path_, size, read))
-        return error;
+    if (Status done = ReadExactly(*handle, file.path_, size, read); !done)
+        return done;
     bytes = std::move(read);
     loadedSize = static_cast<int32_t>(size);
-    return std::nullopt;
+    return {};
 }
 
 PieceReader::PieceReader(OpenedFile&& file) : path_(file.path_), handle_(std::move(file.handle_)) {}
 PieceReader::~PieceReader() = default;
 
-std::optional<FileError> PieceReader::Start()
+Status PieceReader::Start()
 {
     if (!handle_)
-        return MakeError(FileError::What::AlreadyRead, path_);
+        return MakeError(ErrorKind::AlreadyRead, path_);
     if (auto ec = handle_->Size(size_))
-        return MakeError(FileError::What::CannotGetSize, path_, ec);
+        return MakeError(ErrorKind::CannotGetSize, path_, ec);
     // It may have grown since it was opened.
     if (size_ >= kMaxFileSize)
         return TooLargeError(path_, size_);
-    return std::nullopt;
+    return {};
 }
 
-std::optional<FileError> PieceReader::Read(uint8_t* into, std::size_t room, std::size_t& done)
+Status PieceReader::Read(uint8_t* into, std::size_t room, std::size_t& done)
 {
     done = 0;
     if (!handle_)
-        return MakeError(FileError::What::AlreadyRead, path_);
+        return MakeError(ErrorKind::AlreadyRead, path_);
     const auto count = static_cast<std::size_t>(std::min<uint64_t>(room, size_ - read_));
-    if (auto error = ReadFully(*handle_, path_, into, count, read_, size_)) {
+    if (Status got = ReadFully(*handle_, path_, into, count, read_, size_); !got) {
         handle_.reset();
-        return error;
+        return got;
     }
     read_ += count;
     done = count;
     if (AtEnd())
         handle_.reset();  // closed as soon as everything is read
-    return std::nullopt;
+    return {};
 }
 
-std::optional<FileError> ReadFileContents(const std::string& path, ByteString& bytes, FileSystem& fs)
+Result<ByteString> ReadFileContents(const std::string& path, FileSystem& fs)
 {
     std::error_code ec;
     std::unique_ptr<FileHandle> in = fs.OpenRead(path, ec);
     if (!in)
-        return MakeError(FileError::What::CannotOpen, path, ec);
+        return MakeError(ErrorKind::CannotOpen, path, ec);
     uint64_t size = 0;
     if (auto e = in->Size(size))
-        return MakeError(FileError::What::CannotGetSize, path, e);
+        return MakeError(ErrorKind::CannotGetSize, path, e);
     if (size >= kMaxFileSize)
         return TooLargeError(path, size);
-    return ReadExactly(*in, path, size, bytes);
+    ByteString bytes;
+    if (Status read = ReadExactly(*in, path, size, bytes); !read)
+        return std::move(read).error();
+    return bytes;
 }
 
-std::optional<FileError> MakeBackup(const std::string& path, FileSystem& fs)
+namespace {
+
+// Copies `from` to `to` through a temporary file beside `to`; a link at `to` is itself replaced.
+// Errors name `from` (`task` says what the copy was for) and the step, with `to` where the step
+// concerns it.
+Status CopyThroughTemp(ErrorTask task, const std::string& from, const std::string& to, FileSystem& fs)
 {
-    const std::string backupPath = path + ".bak";
+    const Replacement reading{task, from, AtALink::ReplaceLink};
+    auto failure = [&](const StepError& step) { return StepFailure(reading, step); };
+
+    std::error_code ec;
+    std::unique_ptr<FileHandle> in = fs.OpenRead(from, ec);
+    if (!in)
+        return failure({ErrorStep::OpenSource, ec});
+    FileInfo info;
+    if (auto e = fs.Stat(from, info))
+        return failure({ErrorStep::StatSource, e});
+    uint64_t size = 0;
+    if (auto e = in->Size(size))
+        return failure({ErrorStep::SizeSource, e});
+    // The copy is a copy: it takes the permission bits of the file it copies.
+    CopySource source{in.get(), size};
+    const Replacement writing{task, to, AtALink::ReplaceLink, &info};
+    Status copied = ReplaceFile(fs, writing, FillWithCopy, &source);
+    if (!copied) {
+        Error error = std::move(copied).error();
+        error.path = from;  // the error is about copying `from`
+        return error;
+    }
+    return {};
+}
+
+}  // namespace
+
+Status MakeBackup(const std::string& path, FileSystem& fs)
+{
     // The backup's own name is replaced, never the file a link of that name points to: anyone
     // who can create files in a shared folder could otherwise plant a link and have the next
     // backup overwrite another of the user's files.
-    const Replacement backup{FileError::Task::Backup, path, AtALink::ReplaceLink};
-    auto failure = [&](const StepError& step) { return StepFailure(backup, step); };
-
-    std::error_code ec;
-    std::unique_ptr<FileHandle> in = fs.OpenRead(path, ec);
-    if (!in)
-        return failure({FileError::Step::OpenSource, ec});
-    FileInfo info;
-    if (auto e = fs.Stat(path, info))
-        return failure({FileError::Step::StatSource, e});
-    uint64_t size = 0;
-    if (auto e = in->Size(size))
-        return failure({FileError::Step::SizeSource, e});
-    // The copy is a copy: it takes the permission bits of the file it copies.
-    CopySource source{in.get(), size};
-    const Replacement toBackup{FileError::Task::Backup, backupPath, AtALink::ReplaceLink, &info};
-    std::optional<FileError> error = ReplaceFile(fs, toBackup, FillWithCopy, &source);
-    if (error)
-        error->path = path;  // the error is about backing up `path`
-    return error;
+    return CopyThroughTemp(ErrorTask::Backup, path, path + ".bak", fs);
 }
 
-std::optional<FileError> WriteFileSafely(const std::string& path, const ByteString& bytes, FileSystem& fs)
+Status CopyFileTo(const std::string& from, const std::string& to, FileSystem& fs)
 {
-    return WriteBytesSafely(FileError::Task::Save, path, bytes.View(), fs);
+    return CopyThroughTemp(ErrorTask::Copy, from, to, fs);
 }
 
-std::optional<FileError> SaveImage(const FileImage& image, FileSystem& fs, SaveBackup backup)
+Status WriteFileSafely(const std::string& path, const ByteString& bytes, FileSystem& fs)
+{
+    return WriteBytesSafely(ErrorTask::Save, path, bytes.View(), fs);
+}
+
+Status WriteFileSafely(const std::string& path, std::string_view bytes, FileSystem& fs)
+{
+    return WriteBytesSafely(ErrorTask::Save, path, bytes, fs);
+}
+
+Result<PreparedFile> PrepareFile(const std::string& path, std::string_view bytes, FileSystem& fs)
+{
+    Result<FilledTemp> filled = MakeFilledTemp(fs, Replacement{ErrorTask::Save, path}, FillWithBytes, &bytes);
+    if (!filled)
+        return std::move(filled).error();
+    return PreparedFile(fs, path, std::move(filled->tempPath), std::move(filled->target));
+}
+
+PreparedFile::PreparedFile(FileSystem& fs, std::string path, std::string tempPath, std::string target)
+    : fs_(&fs), path_(std::move(path)), tempPath_(std::move(tempPath)), target_(std::move(target))
+{
+}
+
+PreparedFile::PreparedFile(PreparedFile&& other) noexcept
+    : fs_(other.fs_), path_(std::move(other.path_)), tempPath_(std::exchange(other.tempPath_, {})),
+      target_(std::move(other.target_))
+{
+}
+
+PreparedFile& PreparedFile::operator=(PreparedFile&& other) noexcept
+{
+    if (this != &other) {
+        Discard();
+        fs_ = other.fs_;
+        path_ = std::move(other.path_);
+        tempPath_ = std::exchange(other.tempPath_, {});
+        target_ = std::move(other.target_);
+    }
+    return *this;
+}
+
+PreparedFile::~PreparedFile()
+{
+    Discard();
+}
+
+Status PreparedFile::Commit()
+{
+    if (tempPath_.empty())
+        return Error(ErrorKind::AlreadyRead, path_);
+    const std::string temp = std::exchange(tempPath_, {});
+    return PutInPlace(*fs_, Replacement{ErrorTask::Save, path_}, FilledTemp{temp, target_});
+}
+
+void PreparedFile::Discard()
+{
+    if (!tempPath_.empty())
+        (void)fs_->Remove(std::exchange(tempPath_, {}));
+}
+
+Status SaveImage(const FileImage& image, FileSystem& fs, SaveBackup backup)
 {
     if (backup == SaveBackup::Skip)
         return WriteFileSafely(image.path, image.bytes, fs);
     FileInfo info;
     if (auto ec = fs.Stat(image.path, info)) {
-        FileError error = MakeError(FileError::What::NotReplaced, image.path, ec);
-        error.task = FileError::Task::Save;
-        error.step = FileError::Step::Stat;
+        Error error = MakeError(ErrorKind::NotReplaced, image.path, ec);
+        error.task = ErrorTask::Save;
+        error.step = ErrorStep::Stat;
         return error;
     }
     // A file that has gone since it was opened has nothing to back up; writing it anew
     // keeps the user's work rather than refusing to save.
     if (info.exists) {
-        if (auto error = MakeBackup(image.path, fs)) {
-            error->saveStopped = true;
+        if (Status backedUp = MakeBackup(image.path, fs); !backedUp) {
+            Error error = std::move(backedUp).error();
+            error.saveStopped = true;
             return error;
         }
     }
     return WriteFileSafely(image.path, image.bytes, fs);
 }
 
-std::optional<FileError> CheckExportTarget(const std::string& exportPath, const std::string& openedPath, FileSystem& fs)
+Status CheckExportTarget(const std::string& exportPath, const std::string& openedPath, FileSystem& fs)
 {
-    FileInfo target;
-    if (fs.Stat(exportPath, target) || !target.exists)
-        return std::nullopt;  // a new file endangers nothing
+    if (openedPath.empty())
+        return {};
     for (const std::string& guarded : {openedPath, openedPath + ".bak"}) {
-        FileInfo info;
-        if (openedPath.empty() || fs.Stat(guarded, info) || !info.exists)
-            continue;
-        const bool same = (target.inode != 0 || target.device != 0)
-                              ? (target.device == info.device && target.inode == info.inode)
-                              : exportPath == guarded;
-        if (same)
-            return MakeError(FileError::What::ExportOverOpened, exportPath);
+        if (IsSameFile(exportPath, guarded, fs))
+            return MakeError(ErrorKind::ExportOverOpened, exportPath);
     }
-    return std::nullopt;
+    return {};
 }
 
-std::optional<FileError> ExportRows(const StringList& list, const std::string& path, FileSystem& fs)
+Status ExportRows(const StringList& list, const std::string& path, FileSystem& fs)
 {
     static const ByteString suspiciousPrefix = AnsiFromUtf8("[可疑的]");
     std::string text;
@@ -424,7 +508,7 @@ std::optional<FileError> ExportRows(const StringList& list, const std::string& p
         text += list.rows[i].Caption().View();
         text += "\r\n";
     }
-    return WriteBytesSafely(FileError::Task::Export, path, text, fs);
+    return WriteBytesSafely(ErrorTask::Export, path, text, fs);
 }
 
 }  // namespace cl

@@ -4,7 +4,7 @@
 // Every operation goes through a FileSystem so that tests can make any step fail.
 
 #include "text/ByteString.h"
-#include "errors/FileError.h"
+#include "errors/Result.h"
 #include "scan/FileImage.h"
 #include "scan/StringList.h"
 
@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace cl {
 
@@ -37,21 +38,20 @@ public:
     const std::string& Path() const { return path_; }
 
 private:
-    friend std::optional<FileError> ReadWholeFile(OpenedFile&, ByteString&, int32_t&);
+    friend Status ReadWholeFile(OpenedFile&, ByteString&, int32_t&);
     friend class PieceReader;
     std::string path_;
     std::unique_ptr<FileHandle> handle_;
 };
 
-// Step 1. Empty when the file cannot be opened (missing, a folder, no permission; read-only
-// when it is opened to be changed) or is 2 GiB or larger; `why` then says which.
-std::optional<OpenedFile> OpenWholeFile(const std::string& path, FileError* why = nullptr,
-                                        FileSystem& fs = NativeFileSystem(),
-                                        OpenAccess access = OpenAccess::ReadWrite);
+// Step 1. An error when the file cannot be opened (missing, a folder, no permission; read-only
+// when it is opened to be changed) or is 2 GiB or larger.
+Result<OpenedFile> OpenWholeFile(const std::string& path, FileSystem& fs = NativeFileSystem(),
+                                 OpenAccess access = OpenAccess::ReadWrite);
 
 // Step 2. Reads the file whole into `bytes` (its size into `loadedSize`) and closes it.
 // A short read is an error; on error `bytes` and `loadedSize` are unchanged.
-std::optional<FileError> ReadWholeFile(OpenedFile& file, ByteString& bytes, int32_t& loadedSize);
+Status ReadWholeFile(OpenedFile& file, ByteString& bytes, int32_t& loadedSize);
 
 // Step 2 for a caller that looks at the file once, front to back, and need not hold it whole:
 // reads it a piece at a time, as many bytes as its size says when reading starts (a file that
@@ -65,9 +65,9 @@ public:
     ~PieceReader();
 
     // Learns the file's size; 2 GiB or more is TooLarge.
-    std::optional<FileError> Start();
+    Status Start();
     // Reads the next bytes into `into`: `room` of them, or as many as are left (0 at the end).
-    std::optional<FileError> Read(uint8_t* into, std::size_t room, std::size_t& done);
+    Status Read(uint8_t* into, std::size_t room, std::size_t& done);
     uint64_t Size() const { return size_; }
     bool AtEnd() const { return read_ == size_; }
 
@@ -79,36 +79,72 @@ private:
 };
 
 // Reads a whole file opened for reading only (other openers allowed), such as a word list.
-std::optional<FileError> ReadFileContents(const std::string& path, ByteString& bytes,
-                                          FileSystem& fs = NativeFileSystem());
+Result<ByteString> ReadFileContents(const std::string& path, FileSystem& fs = NativeFileSystem());
 
 // Copies `path` to `path` + ".bak", replacing an older backup only once the new copy is
 // complete on disk. A copy that reads fewer bytes than the file holds is an error. A link
 // named ".bak" is itself replaced; the file it points to is never written.
-std::optional<FileError> MakeBackup(const std::string& path, FileSystem& fs = NativeFileSystem());
+Status MakeBackup(const std::string& path, FileSystem& fs = NativeFileSystem());
+
+// Copies the file `from` to `to` (replacing a file, or a link itself, there) through a temporary
+// file beside `to`, with `from`'s permission bits. Any file size: the copy is made a piece at a
+// time.
+Status CopyFileTo(const std::string& from, const std::string& to, FileSystem& fs = NativeFileSystem());
 
 // Replaces the file at `path` (or creates it) with `bytes` through a temporary file in the
 // same folder: flushed, renamed over, folder flushed; permission bits kept, a symbolic link's
 // target replaced rather than the link. On failure the file is left exactly as it was, except
 // when only the final folder flush fails: the new bytes are then in place, and the error says so.
-std::optional<FileError> WriteFileSafely(const std::string& path, const ByteString& bytes,
+Status WriteFileSafely(const std::string& path, std::string_view bytes, FileSystem& fs = NativeFileSystem());
+Status WriteFileSafely(const std::string& path, const ByteString& bytes,
                                          FileSystem& fs = NativeFileSystem());
+
+// A file's new contents, written and flushed beside it under a temporary name, waiting to be put
+// in its place: the long part of a replacement done, the moment of replacing kept for later.
+// Gone without a trace when it is discarded or destroyed before it is committed.
+class PreparedFile {
+public:
+    PreparedFile(PreparedFile&&) noexcept;
+    PreparedFile& operator=(PreparedFile&&) noexcept;
+    PreparedFile(const PreparedFile&) = delete;
+    PreparedFile& operator=(const PreparedFile&) = delete;
+    ~PreparedFile();
+
+    const std::string& Path() const { return path_; }
+    // Renames the new contents over the file (the file a link there points to), as
+    // WriteFileSafely does; once only.
+    Status Commit();
+    void Discard();
+
+private:
+    friend Result<PreparedFile> PrepareFile(const std::string&, std::string_view, FileSystem&);
+    PreparedFile(FileSystem& fs, std::string path, std::string tempPath, std::string target);
+    FileSystem* fs_;
+    std::string path_;
+    std::string tempPath_;
+    std::string target_;
+};
+
+// The first half of WriteFileSafely: everything but the rename. Permission bits are those of
+// the file it is to replace, when there is one.
+Result<PreparedFile> PrepareFile(const std::string& path, std::string_view bytes,
+                                 FileSystem& fs = NativeFileSystem());
 
 // Makes the backup (unless told to skip it), then replaces the file at image.path with
 // image.bytes through a temporary file in the same folder (flushed, renamed over, folder
 // flushed). On failure the original is left byte for byte as it was; a failed backup stops
 // the save (`saveStopped`), so that the caller can ask whether to save without one. A file
 // that has gone since it was opened is written anew without a backup.
-std::optional<FileError> SaveImage(const FileImage& image, FileSystem& fs = NativeFileSystem(),
+Status SaveImage(const FileImage& image, FileSystem& fs = NativeFileSystem(),
                                    SaveBackup backup = SaveBackup::Make);
 
 // Refuses an export target that is the opened file itself or its ".bak" (by any path or link
 // to them): exporting there would destroy the file being translated or its only copy.
-std::optional<FileError> CheckExportTarget(const std::string& exportPath, const std::string& openedPath,
+Status CheckExportTarget(const std::string& exportPath, const std::string& openedPath,
                                            FileSystem& fs = NativeFileSystem());
 
 // Writes one caption per line (ANSI, CR LF), suspicious rows prefixed with "[可疑的]".
-std::optional<FileError> ExportRows(const StringList& list, const std::string& path,
+Status ExportRows(const StringList& list, const std::string& path,
                                     FileSystem& fs = NativeFileSystem());
 
 }  // namespace cl

@@ -51,4 +51,24 @@ std::string NameOf(const std::string& path)
     return sep == std::string::npos ? path : path.substr(sep + 1);
 }
 
+std::string JoinPath(const std::string& folder, const std::string& name)
+{
+    if (folder.empty())
+        return name;
+    if (IsSeparator(folder.back()))
+        return folder + name;
+#ifdef _WIN32
+    return folder + "\\" + name;
+#else
+    return folder + "/" + name;
+#endif
+}
+
+std::string WithoutTrailingSeparators(std::string path)
+{
+    while (path.size() > 1 && IsSeparator(path.back()))
+        path.pop_back();
+    return path;
+}
+
 }  // namespace cl

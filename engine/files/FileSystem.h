@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <system_error>
+#include <vector>
 
 namespace cl {
 
@@ -25,6 +26,18 @@ struct FileInfo {
     // Identity of the file itself, whatever path leads to it; 0 where the platform gives none.
     uint64_t device = 0;
     uint64_t inode = 0;
+    // Set only by StatLink: the path is itself a symbolic link (and described as one).
+    bool isLink = false;
+    // Last modification, in nanoseconds since 1970; 0 where the platform gives none.
+    int64_t modifiedNs = 0;
+};
+
+// What a folder holds, as ListFolder names it: links are described, never followed.
+enum class EntryType : uint8_t { File, Folder, Link, Other };
+
+struct FolderEntry {
+    std::string name;
+    EntryType type = EntryType::Other;
 };
 
 // An open file. Destroying a handle closes it and ignores any error; call Close() to see one.
@@ -70,6 +83,29 @@ public:
     // The path with symbolic links at its end followed (also dangling ones), so that writing
     // to `target` changes the file the link points to; `path` itself when it is no link.
     virtual std::error_code ResolveLink(const std::string& path, std::string& target) = 0;
+
+    // Folders, for programs installed as folders: whatever is copied keeps what it was, so a
+    // link is read and made as a link, never followed.
+    //
+    // The entries of folder `path`, without "." and "..", in no particular order.
+    virtual std::error_code ListFolder(const std::string& path, std::vector<FolderEntry>& entries) = 0;
+    // Attributes of `path` itself: a symbolic link is described (isLink), not followed. A path
+    // that does not exist is no error: `info.exists` is false.
+    virtual std::error_code StatLink(const std::string& path, FileInfo& info) = 0;
+    // The text a symbolic link holds, as it is stored.
+    virtual std::error_code ReadLink(const std::string& path, std::string& target) = 0;
+    // A new symbolic link at `path` holding `target` as it is.
+    virtual std::error_code MakeLink(const std::string& target, const std::string& path) = 0;
+    // A new folder with the default permissions; an existing one of that name is an error.
+    virtual std::error_code MakeFolder(const std::string& path) = 0;
+    // A new, empty folder with a unique name in `folder`, derived from `nameHint`.
+    virtual std::error_code CreateTempFolder(const std::string& folder, const std::string& nameHint,
+                                             std::string& tempPath) = 0;
+    // Removes an empty folder.
+    virtual std::error_code RemoveFolder(const std::string& path) = 0;
+    // Gives `path` (the link itself when it is one) the permission bits and the modification
+    // time of `like`; a link has no permission bits of its own, only its time is set.
+    virtual std::error_code CopyAttributes(const FileInfo& like, const std::string& path) = 0;
 };
 
 // The platform's file system.
@@ -78,5 +114,9 @@ FileSystem& NativeFileSystem();
 // Splits a path into its folder ("." when there is none) and its last component.
 std::string FolderOf(const std::string& path);
 std::string NameOf(const std::string& path);
+// `name` (which may hold '/') under `folder`, with one separator between them.
+std::string JoinPath(const std::string& folder, const std::string& name);
+// The path without separators at its end ("app/" is the folder "app"); the root stays itself.
+std::string WithoutTrailingSeparators(std::string path);
 
 }  // namespace cl

@@ -10,6 +10,7 @@
 #include <windows.h>
 #else
 #include <cerrno>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -46,22 +47,6 @@ std::string RandomTag()
 std::string TempName(const std::string& nameHint)
 {
     return "." + nameHint.substr(0, 180) + "." + RandomTag() + ".tmp";
-}
-
-std::string JoinPath(const std::string& folder, const std::string& name)
-{
-    if (folder.empty())
-        return name;
-    const char last = folder.back();
-#ifdef _WIN32
-    if (last == '\\' || last == '/')
-        return folder + name;
-    return folder + "\\" + name;
-#else
-    if (last == '/')
-        return folder + name;
-    return folder + "/" + name;
-#endif
 }
 
 #ifndef _WIN32
@@ -248,27 +233,11 @@ public:
         return ec;
     }
 
-    std::error_code Stat(const std::string& path, FileInfo& info) override
+    std::error_code Stat(const std::string& path, FileInfo& info) override { return StatWith(::stat, path, info); }
+    std::error_code StatLink(const std::string& path, FileInfo& info) override
     {
-        info = FileInfo{};
-        struct stat st {};
-        if (::stat(path.c_str(), &st) != 0) {
-            if (errno == ENOENT || errno == ENOTDIR)
-                return {};
-            return LastError();
-        }
-        info.exists = true;
-        info.isRegular = S_ISREG(st.st_mode);
-        info.isDirectory = S_ISDIR(st.st_mode);
-        info.size = static_cast<uint64_t>(st.st_size);
-        info.mode = static_cast<uint32_t>(st.st_mode & 07777);
-        info.owner = static_cast<uint32_t>(st.st_uid);
-        info.group = static_cast<uint32_t>(st.st_gid);
-        info.device = static_cast<uint64_t>(st.st_dev);
-        info.inode = static_cast<uint64_t>(st.st_ino);
-        return {};
+        return StatWith(::lstat, path, info);
     }
-
     std::error_code ResolveLink(const std::string& path, std::string& target) override
     {
         std::string current = path;
@@ -301,6 +270,126 @@ public:
         }
         return std::make_error_code(std::errc::too_many_symbolic_link_levels);
     }
+    std::error_code ListFolder(const std::string& path, std::vector<FolderEntry>& entries) override
+    {
+        entries.clear();
+        DIR* dir = ::opendir(path.c_str());
+        if (dir == nullptr)
+            return LastError();
+        std::error_code ec;
+        for (;;) {
+            errno = 0;
+            const dirent* entry = ::readdir(dir);
+            if (entry == nullptr) {
+                if (errno != 0)
+                    ec = LastError();
+                break;
+            }
+            const std::string name = entry->d_name;
+            if (name == "." || name == "..")
+                continue;
+            FolderEntry found;
+            found.name = name;
+            struct stat st {};
+            // d_type is not filled in by every file system; lstat always tells.
+            if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+                ec = LastError();
+                break;
+            }
+            found.type = S_ISREG(st.st_mode)   ? EntryType::File
+                         : S_ISDIR(st.st_mode) ? EntryType::Folder
+                         : S_ISLNK(st.st_mode) ? EntryType::Link
+                                               : EntryType::Other;
+            entries.push_back(std::move(found));
+        }
+        ::closedir(dir);
+        return ec;
+    }
+    std::error_code ReadLink(const std::string& path, std::string& target) override
+    {
+        std::string link(256, '\0');
+        for (;;) {
+            const ssize_t n = ::readlink(path.c_str(), link.data(), link.size());
+            if (n < 0)
+                return LastError();
+            if (static_cast<std::size_t>(n) < link.size()) {
+                link.resize(static_cast<std::size_t>(n));
+                target = std::move(link);
+                return {};
+            }
+            link.resize(link.size() * 2);
+        }
+    }
+    std::error_code MakeLink(const std::string& target, const std::string& path) override
+    {
+        if (::symlink(target.c_str(), path.c_str()) != 0)
+            return LastError();
+        return {};
+    }
+    std::error_code MakeFolder(const std::string& path) override
+    {
+        if (::mkdir(path.c_str(), 0777) != 0)
+            return LastError();
+        return {};
+    }
+    std::error_code CreateTempFolder(const std::string& folder, const std::string& nameHint,
+                                     std::string& tempPath) override
+    {
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const std::string candidate = JoinPath(folder, TempName(nameHint));
+            // 0700 until it is complete: nobody else has business in a half-made folder.
+            if (::mkdir(candidate.c_str(), 0700) == 0) {
+                tempPath = candidate;
+                return {};
+            }
+            if (errno != EEXIST && errno != EINTR)
+                return LastError();
+        }
+        return std::make_error_code(std::errc::file_exists);
+    }
+    std::error_code RemoveFolder(const std::string& path) override
+    {
+        if (::rmdir(path.c_str()) != 0)
+            return LastError();
+        return {};
+    }
+    std::error_code CopyAttributes(const FileInfo& like, const std::string& path) override
+    {
+        if (!like.isLink && ::chmod(path.c_str(), static_cast<mode_t>(like.mode & 07777)) != 0)
+            return LastError();
+        timespec times[2];
+        times[0].tv_sec = 0;
+        times[0].tv_nsec = UTIME_OMIT;
+        times[1].tv_sec = static_cast<time_t>(like.modifiedNs / 1000000000);
+        times[1].tv_nsec = static_cast<long>(like.modifiedNs % 1000000000);
+        if (::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0)
+            return LastError();
+        return {};
+    }
+
+private:
+    static std::error_code StatWith(int (*call)(const char*, struct stat*), const std::string& path, FileInfo& info)
+    {
+        info = FileInfo{};
+        struct stat st {};
+        if (call(path.c_str(), &st) != 0) {
+            if (errno == ENOENT || errno == ENOTDIR)
+                return {};
+            return LastError();
+        }
+        info.exists = true;
+        info.isRegular = S_ISREG(st.st_mode);
+        info.isDirectory = S_ISDIR(st.st_mode);
+        info.isLink = S_ISLNK(st.st_mode);
+        info.size = static_cast<uint64_t>(st.st_size);
+        info.mode = static_cast<uint32_t>(st.st_mode & 07777);
+        info.owner = static_cast<uint32_t>(st.st_uid);
+        info.group = static_cast<uint32_t>(st.st_gid);
+        info.device = static_cast<uint64_t>(st.st_dev);
+        info.inode = static_cast<uint64_t>(st.st_ino);
+        info.modifiedNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+        return {};
+    }
 };
 
 #else  // _WIN32
@@ -318,6 +407,16 @@ std::wstring Widen(const std::string& utf8)
     std::wstring wide(static_cast<std::size_t>(n), L'\0');
     ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
     return wide;
+}
+
+std::string Narrow(const wchar_t* wide)
+{
+    const int n = ::WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+    if (n <= 1)
+        return {};
+    std::string utf8(static_cast<std::size_t>(n - 1), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8.data(), n, nullptr, nullptr);
+    return utf8;
 }
 
 class WinHandle final : public FileHandle {
@@ -473,6 +572,91 @@ public:
     std::error_code ResolveLink(const std::string& path, std::string& target) override
     {
         target = path;
+        return {};
+    }
+
+    std::error_code ListFolder(const std::string& path, std::vector<FolderEntry>& entries) override
+    {
+        entries.clear();
+        WIN32_FIND_DATAW found{};
+        const HANDLE find = ::FindFirstFileW(Widen(JoinPath(path, "*")).c_str(), &found);
+        if (find == INVALID_HANDLE_VALUE)
+            return LastError();
+        std::error_code ec;
+        do {
+            const std::string name = Narrow(found.cFileName);
+            if (name == "." || name == "..")
+                continue;
+            FolderEntry entry;
+            entry.name = name;
+            entry.type = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? EntryType::Link
+                         : (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)   ? EntryType::Folder
+                                                                                 : EntryType::File;
+            entries.push_back(std::move(entry));
+        } while (::FindNextFileW(find, &found));
+        if (::GetLastError() != ERROR_NO_MORE_FILES)
+            ec = LastError();
+        ::FindClose(find);
+        return ec;
+    }
+
+    std::error_code StatLink(const std::string& path, FileInfo& info) override
+    {
+        if (auto ec = Stat(path, info))
+            return ec;
+        const DWORD attributes = ::GetFileAttributesW(Widen(path).c_str());
+        info.isLink = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        return {};
+    }
+
+    // Windows links need privileges most users lack; programs are not installed with them.
+    std::error_code ReadLink(const std::string&, std::string&) override
+    {
+        return std::make_error_code(std::errc::operation_not_supported);
+    }
+    std::error_code MakeLink(const std::string&, const std::string&) override
+    {
+        return std::make_error_code(std::errc::operation_not_supported);
+    }
+
+    std::error_code MakeFolder(const std::string& path) override
+    {
+        if (!::CreateDirectoryW(Widen(path).c_str(), nullptr))
+            return LastError();
+        return {};
+    }
+
+    std::error_code CreateTempFolder(const std::string& folder, const std::string& nameHint,
+                                     std::string& tempPath) override
+    {
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const std::string candidate = JoinPath(folder, TempName(nameHint));
+            if (::CreateDirectoryW(Widen(candidate).c_str(), nullptr)) {
+                tempPath = candidate;
+                return {};
+            }
+            if (::GetLastError() != ERROR_ALREADY_EXISTS)
+                return LastError();
+        }
+        return std::make_error_code(std::errc::file_exists);
+    }
+
+    std::error_code RemoveFolder(const std::string& path) override
+    {
+        if (!::RemoveDirectoryW(Widen(path).c_str()))
+            return LastError();
+        return {};
+    }
+
+    std::error_code CopyAttributes(const FileInfo& like, const std::string& path) override
+    {
+        const std::wstring wide = Widen(path);
+        const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES)
+            return LastError();
+        const DWORD readOnly = (like.mode & 0222) == 0 ? FILE_ATTRIBUTE_READONLY : 0;
+        if (!::SetFileAttributesW(wide.c_str(), (attributes & ~FILE_ATTRIBUTE_READONLY) | readOnly))
+            return LastError();
         return {};
     }
 };

@@ -2,7 +2,6 @@
 
 #include "files/FileOps.h"
 
-#include <filesystem>
 #include <string>
 
 namespace cl {
@@ -31,22 +30,25 @@ FilterList SplitFilterLines(const ByteString& text)
     return lines;
 }
 
-FilterList LoadFilterList(const std::string& folder)
+Result<FilterList> LoadFilterList(const std::string& folder, FileSystem& fs)
 {
 #ifdef _WIN32
     const std::string path = folder + "\\Filter.ini";
 #else
     const std::string path = folder + "/Filter.ini";
 #endif
-    std::error_code ec;
-    const auto status = std::filesystem::status(path, ec);
-    if (ec || !std::filesystem::exists(status) || std::filesystem::is_directory(status))
-        return {};
+    FileInfo info;
+    if (fs.Stat(path, info) || !info.exists || info.isDirectory)
+        return FilterList();
     // Read through the same checked whole-file read as every other file of the engine.
-    ByteString bytes;
-    if (ReadFileContents(path, bytes))
-        throw CannotOpenFile(path);
-    return SplitFilterLines(bytes);
+    Result<ByteString> bytes = ReadFileContents(path, fs);
+    if (!bytes) {
+        Error error = std::move(bytes).error();
+        error.task = ErrorTask::WordList;
+        error.path = path;
+        return error;
+    }
+    return SplitFilterLines(*bytes);
 }
 
 }  // namespace cl

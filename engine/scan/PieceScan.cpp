@@ -1,6 +1,5 @@
 #include "scan/PieceScan.h"
 
-#include "errors/EngineErrors.h"
 #include "files/FileOps.h"
 #include "scan/ScanLoops.h"
 
@@ -58,22 +57,16 @@ private:
 
 }  // namespace
 
-PieceScanResult ScanFileInPieces(const std::string& path, ScanKind kind, const FilterList& filter, PieceSink& sink,
-                                 FileSystem& fs, std::size_t pieceSize)
+Status ScanFileInPieces(const std::string& path, ScanKind kind, const FilterList& filter, PieceSink& sink,
+                        FileSystem& fs, std::size_t pieceSize)
 {
     pieceSize = std::max(pieceSize, kSmallestPiece);
-    PieceScanResult result;
-    FileError why;
-    std::optional<OpenedFile> file = OpenWholeFile(path, &why, fs, OpenAccess::ReadOnly);
-    if (!file) {
-        result.error = std::move(why);
-        return result;
-    }
+    Result<OpenedFile> file = OpenWholeFile(path, fs, OpenAccess::ReadOnly);
+    if (!file)
+        return std::move(file).error();
     PieceReader reader(std::move(*file));
-    if (auto error = reader.Start()) {
-        result.error = std::move(error);
-        return result;
-    }
+    if (Status started = reader.Start(); !started)
+        return started;
 
     const detail::SuspiciousWords words(filter);
     WaitingRows suspicious(pieceSize);
@@ -82,14 +75,13 @@ PieceScanResult ScanFileInPieces(const std::string& path, ScanKind kind, const F
     auto passesLeft = static_cast<int64_t>(reader.Size());
     std::unique_ptr<ScannedPiece> piece = FreshPiece(sink.Spare(), pieceSize);
     int64_t base = 0;  // where in the file the piece's first byte is
-    try {
-        for (;;) {
+    bool rangeError = false;
+    for (;;) {
             std::size_t done = 0;
-            if (auto error = reader.Read(reinterpret_cast<uint8_t*>(piece->bytes.data()) + piece->used,
-                                         pieceSize - piece->used, done)) {
-                result.error = std::move(error);
-                return result;
-            }
+            if (Status read = reader.Read(reinterpret_cast<uint8_t*>(piece->bytes.data()) + piece->used,
+                                          pieceSize - piece->used, done);
+                !read)
+                return read;
             piece->used += done;
             const detail::ScanWindow window{reinterpret_cast<const uint8_t*>(piece->bytes.data()),
                                             static_cast<int64_t>(piece->used), reader.AtEnd()};
@@ -106,6 +98,11 @@ PieceScanResult ScanFileInPieces(const std::string& path, ScanKind kind, const F
             const int64_t consumed = kind == ScanKind::Class
                                          ? detail::ScanWindowFor<true>(window, words, passesLeft, found)
                                          : detail::ScanWindowFor<false>(window, words, passesLeft, found);
+            if (consumed == detail::kRangeErrorStop) {
+                // A pattern cut short by the end of the file: the rows found before it are given.
+                rangeError = true;
+                break;
+            }
             if (window.atEnd || passesLeft == 0)
                 break;
             // The bytes not yet decided (at most one pattern's) start the next piece.
@@ -115,14 +112,12 @@ PieceScanResult ScanFileInPieces(const std::string& path, ScanKind kind, const F
             base += consumed;
             sink.Take(std::move(piece));
             piece = std::move(next);
-        }
-    } catch (const RangeError&) {
-        // A pattern cut short by the end of the file: the rows found before it are given.
-        result.rangeError = true;
     }
     sink.Take(std::move(piece));
     suspicious.GiveTo(sink);
-    return result;
+    if (rangeError)
+        return Error(ErrorKind::RangeError, path);
+    return {};
 }
 
 }  // namespace cl

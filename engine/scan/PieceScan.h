@@ -5,7 +5,7 @@
 // processor's cache. The rows, offsets and errors are those of ScanClassImage and ScanPackImage
 // on the whole file.
 
-#include "errors/FileError.h"
+#include "errors/Result.h"
 #include "files/FileSystem.h"
 #include "scan/FilterList.h"
 #include "scan/StringList.h"
@@ -50,21 +50,17 @@ public:
     virtual std::unique_ptr<ScannedPiece> Spare() { return nullptr; }
 };
 
-struct PieceScanResult {
-    // Opening or reading failed. The pieces taken before a read failed had rows of the file's
-    // first part; a file of one piece or less fails before any piece is given.
-    std::optional<FileError> error;
-    // A pattern was cut short by the end of the file: the rows found before it were given.
-    bool rangeError = false;
-};
-
 // Big enough that reading and handing over a piece cost little next to scanning it, small
 // enough that a few stay in the processor's cache.
 constexpr std::size_t kScanPieceSize = std::size_t{256} << 10;
 
 // Opens `path` for reading only and scans it as it is read, giving `sink` the pieces as they are
 // scanned. `pieceSize` is for tests; a pattern spans up to 258 bytes, so it is at least 512.
-PieceScanResult ScanFileInPieces(const std::string& path, ScanKind kind, const FilterList& filter, PieceSink& sink,
+// Fails when opening or reading fails (the pieces taken before a read failed had rows of the
+// file's first part; a file of one piece or less fails before any piece is given), and with a
+// RangeError when a pattern is cut short by the end of the file (the rows found before it were
+// given).
+Status ScanFileInPieces(const std::string& path, ScanKind kind, const FilterList& filter, PieceSink& sink,
                                  FileSystem& fs = NativeFileSystem(), std::size_t pieceSize = kScanPieceSize);
 
 }  // namespace cl

@@ -9,7 +9,6 @@
 // the whole image, wherever the windows are cut.
 
 #include "scan/ClassifierDetail.h"
-#include "errors/EngineErrors.h"
 #include "scan/FileImage.h"
 #include "scan/FilterList.h"
 #include "scan/StringList.h"
@@ -42,13 +41,15 @@ inline int64_t FindByte(const uint8_t* rest, int64_t remaining, uint8_t marker)
     return hit == nullptr ? 0 : static_cast<const uint8_t*>(hit) - rest + 1 + near;
 }
 
-// The string whose length byte stands at 1-based position `lengthAt` of `rest`: the bytes after
-// it, as many as it declares or fewer where the data ends. A length byte past the end is a
-// range error, as reading it would be.
+// What a window's scan gives back when a pattern is cut short by the end of the image: reading
+// its length byte (or, in a class file, its high length byte) would be a range error. The rows
+// found before it stand.
+inline constexpr int64_t kRangeErrorStop = -1;
+
+// The string whose length byte stands at 1-based position `lengthAt` (at most `remaining`) of
+// `rest`: the bytes after it, as many as it declares or fewer where the data ends.
 inline std::string_view LengthPrefixed(const uint8_t* rest, int64_t remaining, int64_t lengthAt)
 {
-    if (lengthAt > remaining)
-        throw RangeError();
     const int64_t count = std::min<int64_t>(rest[lengthAt - 1], remaining - lengthAt);
     return {reinterpret_cast<const char*>(rest + lengthAt), static_cast<size_t>(count)};
 }
@@ -102,7 +103,8 @@ struct ScanWindow {
 
 // The scan over one window. `found(start, length, status)` receives each row as found: its
 // string's first byte at index `start` of the window, plain or suspicious. `passesLeft` bounds
-// the passes of the whole scan, one per pattern looked at.
+// the passes of the whole scan, one per pattern looked at. Gives back how many bytes it is done
+// with, or kRangeErrorStop.
 //
 // The two patterns: in a class file the tag 01, a zero high length byte and the length byte
 // (with words from the list marked suspicious); in a language pack a zero byte and the length
@@ -130,12 +132,14 @@ int64_t ScanWindowFor(const ScanWindow& window, const SuspiciousWords& words, in
             return consumed + p - 1;  // the next window starts at the marker
         if constexpr (kClass) {
             if (p + 1 > remaining)
-                throw RangeError();
+                return kRangeErrorStop;
             if (rest[p] != 0x00) {  // high length byte not zero
                 consumed += p;
                 continue;
             }
         }
+        if (lengthAt > remaining)
+            return kRangeErrorStop;
         const std::string_view s = LengthPrefixed(rest, remaining, lengthAt);
         const auto m = static_cast<int64_t>(s.size());
         if (m > 0 && IsListable(s)) {
@@ -162,9 +166,9 @@ inline const char* CharsAt(const uint8_t* data, int64_t index)
 
 // The class scan of a whole image. `emit(offset, bytes, status)` receives the rows in list
 // order: plain rows as they are found, suspicious ones after the last of them (also when a
-// range error ends the scan early).
+// range error ends the scan early). False when a range error ended it.
 template <class Emit>
-void ClassScan(const FileImage& image, const FilterList& filter, Emit&& emit)
+bool ClassScan(const FileImage& image, const FilterList& filter, Emit&& emit)
 {
     const ByteString bytes = image.bytes;
     const uint8_t* data = bytes.Bytes();
@@ -178,31 +182,29 @@ void ClassScan(const FileImage& image, const FilterList& filter, Emit&& emit)
         suspicious.clear();
     };
     int64_t passesLeft = image.loadedSize;
-    try {
-        ScanWindowFor<true>({data, bytes.ByteLength(), true}, words, passesLeft,
-                        [&](int64_t start, int64_t length, RowStatus status) {
-                            if (status == RowStatus::Suspicious)
-                                suspicious.emplace_back(start, length);
-                            else
-                                emit(OffsetOfString(start),
-                                     std::string_view(CharsAt(data, start), static_cast<size_t>(length)), status);
-                        });
-    } catch (...) {
-        emitSuspicious();
-        throw;
-    }
+    const int64_t consumed = ScanWindowFor<true>({data, bytes.ByteLength(), true}, words, passesLeft,
+                                                 [&](int64_t start, int64_t length, RowStatus status) {
+                                                     if (status == RowStatus::Suspicious)
+                                                         suspicious.emplace_back(start, length);
+                                                     else
+                                                         emit(OffsetOfString(start),
+                                                              std::string_view(CharsAt(data, start),
+                                                                               static_cast<size_t>(length)),
+                                                              status);
+                                                 });
     emitSuspicious();
+    return consumed != kRangeErrorStop;
 }
 
 // The pack scan of a whole image, every row plain. The word list only tells suspicious from
-// plain, so it does not change which strings are listed.
+// plain, so it does not change which strings are listed. False when a range error ended it.
 template <class Emit>
-void PackScan(const FileImage& image, Emit&& emit)
+bool PackScan(const FileImage& image, Emit&& emit)
 {
     const ByteString bytes = image.bytes;
     const uint8_t* data = bytes.Bytes();
     int64_t passesLeft = image.loadedSize;
-    ScanWindowFor<false>({data, bytes.ByteLength(), true}, SuspiciousWords({}), passesLeft, [&](int64_t start, int64_t length, RowStatus status) {
+    return kRangeErrorStop != ScanWindowFor<false>({data, bytes.ByteLength(), true}, SuspiciousWords({}), passesLeft, [&](int64_t start, int64_t length, RowStatus status) {
         emit(OffsetOfString(start), std::string_view(CharsAt(data, start), static_cast<size_t>(length)), status);
     });
 }

@@ -48,14 +48,18 @@ private:
 
 }  // namespace
 
-void ScanClassImage(const FileImage& image, const FilterList& filter, StringList& list)
+Status ScanClassImage(const FileImage& image, const FilterList& filter, StringList& list)
 {
-    detail::ClassScan(image, filter, ListFiller(image, list, 0x01));
+    if (!detail::ClassScan(image, filter, ListFiller(image, list, 0x01)))
+        return Error(ErrorKind::RangeError, image.path);
+    return {};
 }
 
-void ScanPackImage(const FileImage& image, const FilterList& /*filter*/, StringList& list)
+Status ScanPackImage(const FileImage& image, const FilterList& /*filter*/, StringList& list)
 {
-    detail::PackScan(image, ListFiller(image, list, 0x00));
+    if (!detail::PackScan(image, ListFiller(image, list, 0x00)))
+        return Error(ErrorKind::RangeError, image.path);
+    return {};
 }
 
 }  // namespace cl

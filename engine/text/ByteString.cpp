@@ -1,6 +1,6 @@
 #include "text/ByteString.h"
 
-#include "errors/EngineErrors.h"
+#include "text/ByteStringErrors.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,6 +1,6 @@
 #include "text/CodePage.h"
 
-#include "errors/EngineErrors.h"
+#include "text/ByteStringErrors.h"
 
 #include <algorithm>
 #include <atomic>
@@ -302,6 +302,29 @@ ByteString AnsiFromUtf8(std::string_view utf8)
         }
     }
     return Utf16ToAnsi(units);
+}
+
+std::vector<std::string> CharactersOutsideCodePage(std::string_view utf8)
+{
+    std::vector<std::string> outside;
+    if (Utf8FromAnsi(AnsiFromUtf8(utf8)) == utf8)
+        return outside;  // the common case, in one conversion
+    for (size_t i = 0; i < utf8.size();) {
+        const auto b = static_cast<uint8_t>(utf8[i]);
+        size_t length = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 1;
+        for (size_t k = 1; k < length; ++k) {
+            if (i + k >= utf8.size() || (static_cast<uint8_t>(utf8[i + k]) & 0xC0) != 0x80) {
+                length = 1;
+                break;
+            }
+        }
+        const std::string character(utf8.substr(i, length));
+        if (Utf8FromAnsi(AnsiFromUtf8(character)) != character &&
+            std::find(outside.begin(), outside.end(), character) == outside.end())
+            outside.push_back(character);
+        i += length;
+    }
+    return outside;
 }
 
 std::string Utf8FromAnsi(const ByteString& ansi)

@@ -7,6 +7,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace cl {
 
@@ -17,6 +18,12 @@ ByteString Utf16ToAnsi(std::u16string_view units);
 // UTF-8 (not the lenient class-file decoding of Utf8.h).
 ByteString AnsiFromUtf8(std::string_view utf8);
 std::string Utf8FromAnsi(const ByteString& ansi);
+
+// The characters of standard UTF-8 `utf8` that a trip through the code page does not give back
+// (it lacks them, they would be stored as '?'): whole characters as UTF-8, each once, in order
+// of first appearance; a byte that begins no valid sequence counts as one. Empty when the whole
+// text comes back.
+std::vector<std::string> CharactersOutsideCodePage(std::string_view utf8);
 
 // Appends Utf8FromAnsi(Utf16ToAnsi(units)) to `out`: text as it reads after a trip through the
 // code page (characters it lacks become '?'), in standard UTF-8.

@@ -2,7 +2,7 @@
 // guarded handler does with each kind of error; and the start-up error of an unreadable
 // Filter.ini.
 
-#include "errors/EngineErrors.h"
+#include "text/ByteStringErrors.h"
 #include "ErrorDisplay.h"
 #include "scan/FilterList.h"
 #include "Main.h"
@@ -78,7 +78,6 @@ private slots:
         QTest::newRow("failed allocation") << 2 << "Out of memory.";
         QTest::newRow("other standard exception") << 3 << QStringLiteral("坏了!");
         QTest::newRow("exception without text") << 4 << QString();
-        QTest::newRow("file that cannot be opened") << 5 << "Cannot open file /a/Filter.ini.";
     }
 
     void guardedHandlersShowWhatEscapes()
@@ -96,8 +95,7 @@ private slots:
                 case 1: throw cl::OutOfMemory();
                 case 2: throw std::bad_alloc();
                 case 3: throw std::runtime_error("坏了!");
-                case 4: throw 42;
-                default: throw cl::CannotOpenFile("/a/Filter.ini");
+                default: throw 42;
             }
             reached = 2;
         });
@@ -133,23 +131,23 @@ private slots:
         QCOMPARE(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0);
 
         ScriptedDialogs dialogs;
-        QString shown;
-        try {
-            TForm1 form(dialogs, dir.path());
-        } catch (...) {
-            shown = ErrorDisplayText(ErrorText(std::current_exception()));
-        }
+        dialogs.ExpectStop();
+        const std::unique_ptr<TForm1> form = TForm1::Create(dialogs, dir.path());
         ::close(fd);
-        QCOMPARE(shown, QStringLiteral("Cannot open file ") + filter + u'.');
-        QVERIFY(dialogs.Calls().isEmpty());
+        QVERIFY(form == nullptr);
+        QVERIFY(dialogs.AllMet());
+        QCOMPARE(dialogs.LastCall().kind, ScriptedDialogs::Kind::Stop);
+        QCOMPARE(dialogs.LastCall().text, QStringLiteral("Cannot open file ") + filter + u'.');
+        QCOMPARE(dialogs.LastCall().caption, QStringLiteral("test_error_display"));
     }
 
     void missingFilterListLeavesTheListEmpty()
     {
         QTemporaryDir dir;
         ScriptedDialogs dialogs;
-        TForm1 form(dialogs, dir.path());
-        QVERIFY(form.Filter().empty());
+        const std::unique_ptr<TForm1> form = TForm1::Create(dialogs, dir.path());
+        QVERIFY(form != nullptr);
+        QVERIFY(form->Filter().empty());
         QVERIFY(dialogs.Calls().isEmpty());
     }
 };

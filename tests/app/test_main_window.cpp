@@ -3,6 +3,7 @@
 // converter and errors, with the dialogs answered by ScriptedDialogs and files checked byte
 // for byte.
 
+#include "EngineText.h"
 #include "ErrorDisplay.h"
 #include "Main.h"
 #include "Modmanifest.h"
@@ -115,7 +116,7 @@ private slots:
         QVERIFY(dir_->isValid());
         Write(QStringLiteral("Filter.ini"), "Suspicious\r\nNeverFound\r\n");
         dialogs_ = std::make_unique<ScriptedDialogs>();
-        form_ = std::make_unique<TForm1>(*dialogs_, dir_->path());
+        form_ = TForm1::Create(*dialogs_, dir_->path());
         form2_ = std::make_unique<TForm2>(*dialogs_, form_->dlgOpen3);
         form_->SetManifestEditor(form2_.get());
         form_->show();
@@ -521,7 +522,7 @@ private slots:
         OpenClass(path);
         dialogs_->ExpectError();
         Replace(1, QString(86, QChar(0x4E2D)));  // 258 UTF-8 bytes
-        QCOMPARE(dialogs_->LastCall().text, QString::fromUtf8(cl::kReplacementTooLongText));
+        QCOMPARE(dialogs_->LastCall().text, QString::fromUtf8(cltext::ReplacementTooLongText()));
         QCOMPARE(dialogs_->LastCall().caption, kErrorCaption);
         QCOMPARE(Captions().at(1), QStringLiteral("World"));
         QCOMPARE(form_->Image().bytes.ByteLength(), int32_t(FixtureClass().size()));

@@ -3,7 +3,7 @@
 // ScriptedDialogs and the files on disk checked byte for byte.
 
 #include "FailingFileSystem.h"
-#include "errors/EngineErrors.h"
+#include "text/ByteStringErrors.h"
 #include "Main.h"
 #include "Modmanifest.h"
 #include "ScriptedDialogs.h"
@@ -259,7 +259,7 @@ void ManifestEditorTest::windowLayout()
 
 void ManifestEditorTest::mainWindowShowsTheEditorModally()
 {
-    TForm1 main(*dialogs_, dir_->path());
+    TForm1 main(*dialogs_, cl::FilterList());
     TForm2 editor(*dialogs_, main.dlgOpen3);
     main.SetManifestEditor(&editor);
     const QString path = PathOf(QStringLiteral("MANIFEST.MF"));

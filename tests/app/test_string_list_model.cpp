@@ -2,7 +2,7 @@
 // headers, texts and colours, resets around scans that stop half way, and change signals.
 
 #include "AnsiText.h"
-#include "errors/EngineErrors.h"
+#include "text/ByteStringErrors.h"
 #include "StringListModel.h"
 
 #include <QAbstractItemModelTester>

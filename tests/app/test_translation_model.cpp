@@ -6,6 +6,8 @@
 #include "TestFiles.h"
 #include "TranslationModel.h"
 
+#include "CatalogueNotes.h"
+
 #include <QAbstractItemModelTester>
 #include <QColor>
 #include <QFile>
@@ -24,21 +26,21 @@ Q_DECLARE_METATYPE(State)
 
 namespace {
 
-cat::WorkPlace Place(std::size_t classIndex, cat::PlaceKind kind, std::vector<std::string> methods = {})
+cat::SessionPlace Place(std::size_t classIndex, cat::PlaceKind kind, std::vector<std::string> methods = {})
 {
-    cat::WorkPlace place;
+    cat::SessionPlace place;
     place.classIndex = classIndex;
     place.kind = kind;
     place.methods = std::move(methods);
     return place;
 }
 
-cat::WorkEntry Entry(const std::string& msgid, std::vector<cat::WorkPlace> places, std::size_t slotCount = 0)
+cat::SessionEntry Entry(const std::string& msgid, std::vector<cat::SessionPlace> places, std::size_t slotCount = 0)
 {
-    cat::WorkEntry entry;
-    entry.po.msgid = msgid;
-    entry.po.references.push_back({"demo/App.class", 7});
-    for (const cat::WorkPlace& place : places) {
+    cat::SessionEntry entry;
+    entry.msgid = msgid;
+    entry.references.push_back({"demo/App.class", 7});
+    for (const cat::SessionPlace& place : places) {
         if (place.kind == cat::PlaceKind::Recipe)
             entry.recipe = true;
         if (place.kind != cat::PlaceKind::Annotation)
@@ -51,18 +53,31 @@ cat::WorkEntry Entry(const std::string& msgid, std::vector<cat::WorkPlace> place
 
 // Rows: 0 "Hello" (two places), 1 a recipe with two slots, 2 a text with a line break and a
 // tab, 3 an annotation value, 4 "Open file".
-cat::WorkProgram Fixture()
+std::vector<cat::SessionEntry> FixtureEntries()
 {
-    cat::WorkProgram program;
-    program.name = "app.jar";
-    program.classNames = {"demo.App", "demo.util.Helper"};
-    program.entries.push_back(Entry("Hello", {Place(0, cat::PlaceKind::Literal, {"main", "greet"}),
-                                              Place(1, cat::PlaceKind::Literal, {"<init>"})}));
-    program.entries.push_back(Entry("Found {0} files in {1}", {Place(0, cat::PlaceKind::Recipe, {"count"})}, 2));
-    program.entries.push_back(Entry("Line one\nLine\ttwo", {Place(1, cat::PlaceKind::Literal)}));
-    program.entries.push_back(Entry("Shown in the menu", {Place(1, cat::PlaceKind::Annotation)}));
-    program.entries.push_back(Entry("Open file", {Place(0, cat::PlaceKind::Literal, {"open"})}));
-    return program;
+    std::vector<cat::SessionEntry> entries;
+    entries.push_back(Entry("Hello", {Place(0, cat::PlaceKind::Literal, {"main", "greet"}),
+                                      Place(1, cat::PlaceKind::Literal, {"<init>"})}));
+    entries.push_back(Entry("Found {0} files in {1}", {Place(0, cat::PlaceKind::Recipe, {"count"})}, 2));
+    entries.push_back(Entry("Line one\nLine\ttwo", {Place(1, cat::PlaceKind::Literal)}));
+    entries.push_back(Entry("Shown in the menu", {Place(1, cat::PlaceKind::Annotation)}));
+    entries.push_back(Entry("Open file", {Place(0, cat::PlaceKind::Literal, {"open"})}));
+    return entries;
+}
+
+cat::ProgramSession Fixture(std::vector<cat::SessionEntry> entries = FixtureEntries())
+{
+    cat::ProgramFacts facts;
+    facts.name = "app.jar";
+    facts.classNames = {"demo.App", "demo.util.Helper"};
+    return cat::ProgramSession::Assemble(std::move(facts), std::move(entries));
+}
+
+cat::PoCatalogue Catalogue(std::vector<cat::PoMessage> messages)
+{
+    cat::PoCatalogue catalogue;
+    catalogue.messages = std::move(messages);
+    return catalogue;
 }
 
 cat::PoMessage Message(const std::string& msgid, const std::string& msgstr, bool fuzzy = false)
@@ -134,9 +149,9 @@ private slots:
 
         // A very long text shows its beginning in the cell; the whole of it stays in the raw text.
         TranslationModel longModel;
-        cat::WorkProgram longProgram = Fixture();
-        longProgram.entries[4].po.msgid = std::string(50000, 'x');
-        longModel.Reset(std::move(longProgram));
+        std::vector<cat::SessionEntry> longEntries = FixtureEntries();
+        longEntries[4].msgid = std::string(50000, 'x');
+        longModel.Reset(Fixture(std::move(longEntries)));
         const QString cell = Cell(longModel, 4, TranslationModel::SourceColumn).data().toString();
         QVERIFY2(cell.size() < 1000 && cell.endsWith(QChar(0x2026)), qPrintable(QString::number(cell.size())));
         QCOMPARE(Cell(longModel, 4, TranslationModel::SourceColumn).data(TranslationModel::RawTextRole).toString().size(),
@@ -195,7 +210,7 @@ private slots:
         }
         QCOMPARE(model.ProblemCount(true), bad ? 1 : 0);
         // A marked translation is never applied; a good one is.
-        const std::vector<cat::PoMessage> applied = model.MessagesToApply(true);
+        const std::vector<cat::PoMessage> applied = model.Session().MessagesToApply(true);
         const bool offered = !translation.isEmpty() && !bad;
         QCOMPARE(applied.size(), offered ? 1u : 0u);
         if (offered)
@@ -257,7 +272,7 @@ private slots:
         std::vector<cat::PoMessage> messages{
             Message("Hello", "你好"),
             Message("Open file", "打开文件"),                 // replaces the old translation
-            Message("Found {0} files in {1}", "{0}{1}", true),  // fuzzy: left out
+            Message("Found {0} files in {1}", "{0}{1}", true),  // fuzzy: kept, needing review
             Message("Not in this program", "不在"),
             Message("Line one\nLine\ttwo", ""),  // untranslated: nothing to count
         };
@@ -265,26 +280,43 @@ private slots:
         obsolete.obsolete = true;
         messages.push_back(obsolete);
 
-        const TranslationModel::FillCounts counts = model.Fill(messages, true);
-        QCOMPARE(counts.filled, 2);
-        QCOMPARE(counts.notFound, 1);
-        QCOMPARE(counts.fuzzy, 1);
+        const cat::ImportSummary counts = model.Import(Catalogue(messages), "import.po");
+        QCOMPARE(counts.filled, 2u);
+        QCOMPARE(counts.notFound, 1u);
+        QCOMPARE(counts.fuzzy, 1u);
+        QCOMPARE(counts.fuzzyFilled, 1u);
         QCOMPARE(model.Translation(0), QStringLiteral("你好"));
         QCOMPARE(model.Translation(4), QStringLiteral("打开文件"));
-        QCOMPARE(model.Translation(1), QString());
+        QCOMPARE(model.Translation(1), QStringLiteral("{0}{1}"));
+        QCOMPARE(model.State(1), cat::EntryState::NeedsReview);
+        QCOMPARE(model.ReviewCount(false), 1);
         QCOMPARE(model.Translation(3), QString());
 
         // The whole import is one undo step.
         model.UndoStack()->undo();
         QCOMPARE(model.Translation(0), QString());
         QCOMPARE(model.Translation(4), QStringLiteral("旧译文"));
+        QCOMPARE(model.Translation(1), QString());
+        QCOMPARE(model.ReviewCount(false), 0);
+        model.UndoStack()->redo();
+        QCOMPARE(model.Translation(1), QStringLiteral("{0}{1}"));
+        QCOMPARE(model.State(1), cat::EntryState::NeedsReview);
+
+        // Accepting a translation that needs review is a step of its own.
+        model.Accept(1);
+        QCOMPARE(model.State(1), cat::EntryState::Translated);
+        QCOMPARE(model.TranslatedCount(false), 3);
+        model.UndoStack()->undo();
+        QCOMPARE(model.State(1), cat::EntryState::NeedsReview);
 
         // The catalogue found beside a program is the starting point, not an edit.
+        cat::ProgramSession beside = Fixture();
+        QCOMPARE(beside.ImportMessages(Catalogue(messages), cat::ImportMode::Continue, "beside.po").filled, 2u);
         TranslationModel fresh;
-        fresh.Reset(Fixture());
-        QCOMPARE(fresh.Fill(messages, false).filled, 2);
+        fresh.Reset(std::move(beside));
         QVERIFY(fresh.UndoStack()->isClean());
         QCOMPARE(fresh.UndoStack()->count(), 0);
+        QVERIFY(!fresh.Session().IsModified());
         QCOMPARE(fresh.TranslatedCount(false), 2);
     }
 
@@ -372,22 +404,24 @@ private slots:
         model.SetTranslation(3, QStringLiteral("菜单"));      // annotation value
         model.SetTranslation(2, QStringLiteral("第一行\n第二行"));
 
+        auto saved = [&](bool annotations) {
+            const auto read = cat::ReadPo(model.Session().CatalogueText({}, annotations, cltext::Notes()), "saved.po");
+            return read ? read->messages : std::vector<cat::PoMessage>();
+        };
         // Without annotations the catalogue still keeps a translated annotation value.
-        std::vector<cat::PoEntry> saved = model.Catalogue(false);
-        QCOMPARE(saved.size(), 5u);
+        QCOMPARE(saved(false).size(), 5u);
         model.SetTranslation(3, QString());
-        saved = model.Catalogue(false);
-        QCOMPARE(saved.size(), 4u);
-        QCOMPARE(saved[0].references.size(), 1u);
+        QCOMPARE(saved(false).size(), 4u);
+        QCOMPARE(saved(false)[0].references.size(), 1u);
 
         // What is saved reads back as the same translations.
         model.SetTranslation(3, QStringLiteral("菜单"));
-        const std::string text = cat::WritePo({"app.jar", "zh_CN", "test"}, model.Catalogue(true));
-        const cat::PoReadResult read = cat::ReadPo(text, "saved.po");
-        QVERIFY(read.ok);
+        cat::PoCatalogue read;
+        read.messages = saved(true);
+        cat::ProgramSession again = Fixture();
+        QCOMPARE(again.ImportMessages(read, cat::ImportMode::Continue, "saved.po").filled, 4u);
         TranslationModel reloaded;
-        reloaded.Reset(Fixture());
-        QCOMPARE(reloaded.Fill(read.messages, false).filled, 4);
+        reloaded.Reset(std::move(again));
         for (int r = 0; r < 5; ++r)
             QCOMPARE(reloaded.Translation(r), model.Translation(r));
 
@@ -397,9 +431,9 @@ private slots:
                 ids.append(QString::fromStdString(m.msgid));
             return ids;
         };
-        QCOMPARE(msgids(model.MessagesToApply(false)),
+        QCOMPARE(msgids(model.Session().MessagesToApply(false)),
                  QStringList({QStringLiteral("Hello"), QStringLiteral("Line one\nLine\ttwo")}));
-        QCOMPARE(msgids(model.MessagesToApply(true)), QStringList({QStringLiteral("Hello"),
+        QCOMPARE(msgids(model.Session().MessagesToApply(true)), QStringList({QStringLiteral("Hello"),
                                                                    QStringLiteral("Line one\nLine\ttwo"),
                                                                    QStringLiteral("Shown in the menu")}));
     }
@@ -444,15 +478,19 @@ private slots:
         const std::string path = QFile::encodeName(dir.filePath(QStringLiteral("Shop.class"))).toStdString();
         std::atomic<bool> cancel{false};
         QList<cat::WorkStage> stages;
-        const cat::OpenOutcome opened =
-            cat::OpenWorkProgram(path, cancel, [&](cat::WorkStage stage) { stages.append(stage); });
-        QVERIFY(!opened.error);
-        QVERIFY(!opened.cancelled);
+        cat::Progress progress;
+        progress.cancel = &cancel;
+        progress.stage = [&](cat::WorkStage stage) { stages.append(stage); };
+        cat::OpenOptions options;
+        options.annotations = true;
+        options.methods = true;
+        cat::ProgramSession opened;
+        QVERIFY(opened.Open(path, options, progress).ok());
         QCOMPARE(stages, QList<cat::WorkStage>({cat::WorkStage::Reading, cat::WorkStage::Analysing}));
-        QCOMPARE(opened.program.classNames, std::vector<std::string>{"Shop"});
+        QCOMPARE(opened.Facts().classNames, std::vector<std::string>{"Shop"});
 
         TranslationModel model;
-        model.Reset(opened.program);
+        model.Reset(std::move(opened));
         QMap<QString, QStringList> places;
         for (int r = 0; r < model.rowCount(); ++r)
             places[model.Source(r)] = model.Places(r);
@@ -478,9 +516,12 @@ private slots:
 
         // A cancel seen before the analysis leaves nothing.
         cancel = true;
-        const cat::OpenOutcome cancelled = cat::OpenWorkProgram(path, cancel, {});
-        QVERIFY(cancelled.cancelled);
-        QVERIFY(cancelled.program.entries.empty());
+        cat::ProgramSession cancelled;
+        const cl::Status stopped = cancelled.Open(path, options, progress);
+        QVERIFY(!stopped.ok());
+        QCOMPARE(stopped.error().kind, cl::ErrorKind::Cancelled);
+        QVERIFY(!cancelled.IsOpen());
+        QVERIFY(cancelled.Entries().empty());
     }
 
     void batchedOpeningMatchesTheWholeCatalogue()
@@ -490,32 +531,38 @@ private slots:
         const std::string jar = "/usr/share/java/guava.jar";
         if (!QFile::exists(QString::fromStdString(jar)))
             QSKIP("guava.jar (libguava-java) is not installed");
-        cat::Program program;
-        QVERIFY(!cat::LoadProgram(jar, program));
-        const cat::Extraction whole = cat::Extract(program, cat::ExtractOptions{true});
-        const std::vector<cat::PoEntry> expected = cat::CatalogueEntries(program, whole);
-        std::atomic<bool> cancel{false};
-        const cat::OpenOutcome opened = cat::OpenWorkProgram(jar, cancel, {});
-        QVERIFY(!opened.error);
-        QVERIFY(program.classes.size() > 1000);
-        QCOMPARE(opened.program.classNames.size(), program.classes.size());
-        QCOMPARE(opened.program.notOfferable, whole.notOfferable);
-        QCOMPARE(opened.program.entries.size(), expected.size());
+        // Kept whole, the program is analysed in one pass; otherwise a batch at a time.
+        cat::OpenOptions whole;
+        whole.annotations = true;
+        whole.keepProgram = true;
+        cat::ProgramSession expected;
+        QVERIFY(expected.Open(jar, whole).ok());
+        cat::OpenOptions batched;
+        batched.annotations = true;
+        cat::ProgramSession opened;
+        QVERIFY(opened.Open(jar, batched).ok());
+        QVERIFY(expected.Facts().classCount > 1000);
+        QCOMPARE(opened.Facts().classNames, expected.Facts().classNames);
+        QCOMPARE(opened.Facts().notOfferable, expected.Facts().notOfferable);
+        QCOMPARE(opened.Entries().size(), expected.Entries().size());
         std::size_t shared = 0;
-        for (std::size_t i = 0; i < expected.size(); ++i) {
-            const cat::WorkEntry& entry = opened.program.entries[i];
-            QCOMPARE(entry.po.msgid, expected[i].msgid);
-            QCOMPARE(entry.po.extractedComments, expected[i].extractedComments);
-            QCOMPARE(entry.po.references.size(), expected[i].references.size());
-            QCOMPARE(entry.places.size(), whole.entries[i].places.size());
+        for (std::size_t i = 0; i < expected.Entries().size(); ++i) {
+            const cat::SessionEntry& entry = opened.Entries()[i];
+            const cat::SessionEntry& want = expected.Entries()[i];
+            QCOMPARE(entry.msgid, want.msgid);
+            QCOMPARE(entry.slotCount, want.slotCount);
+            QCOMPARE(entry.references.size(), want.references.size());
+            QCOMPARE(entry.places.size(), want.places.size());
             for (std::size_t k = 0; k < entry.places.size(); ++k) {
-                QCOMPARE(entry.po.references[k].file, expected[i].references[k].file);
-                QCOMPARE(entry.po.references[k].line, expected[i].references[k].line);
-                QCOMPARE(program.classes[entry.places[k].classIndex].entry, expected[i].references[k].file);
+                QCOMPARE(entry.references[k].file, want.references[k].file);
+                QCOMPARE(entry.references[k].line, want.references[k].line);
+                QCOMPARE(entry.places[k].classIndex, want.places[k].classIndex);
             }
             if (entry.places.size() > 1)
                 ++shared;
         }
+        // And the catalogues written from both are the same bytes.
+        QCOMPARE(opened.CatalogueText({}, true, cltext::Notes()), expected.CatalogueText({}, true, cltext::Notes()));
         QVERIFY(shared > 10);
     }
 };

@@ -113,11 +113,11 @@ private:
     // The msgid -> msgstr pairs of a saved catalogue.
     static QMap<QString, QString> ReadCatalogue(const QString& path)
     {
-        const cat::PoReadResult read = cat::ReadPoFile(Native(path));
+        const cl::Result<cat::PoCatalogue> read = cat::ReadPoFile(Native(path));
         QMap<QString, QString> pairs;
-        if (!read.ok)
+        if (!read)
             return pairs;
-        for (const cat::PoMessage& m : read.messages)
+        for (const cat::PoMessage& m : read->messages)
             pairs.insert(QString::fromStdString(m.msgid), QString::fromStdString(m.msgstr));
         return pairs;
     }
@@ -125,11 +125,14 @@ private:
     // The texts a generated program offers, opened as the window would.
     static QStringList TextsOf(const QString& path)
     {
-        std::atomic<bool> cancel{false};
-        const cat::OpenOutcome opened = cat::OpenWorkProgram(Native(path), cancel, {});
+        cat::OpenOptions options;
+        options.annotations = true;
+        cat::ProgramSession opened;
         QStringList texts;
-        for (const cat::WorkEntry& entry : opened.program.entries)
-            texts.append(QString::fromStdString(entry.po.msgid));
+        if (!opened.Open(Native(path), options))
+            return texts;
+        for (const cat::SessionEntry& entry : opened.Entries())
+            texts.append(QString::fromStdString(entry.msgid));
         return texts;
     }
 
@@ -393,13 +396,18 @@ private slots:
         window_->importAction->trigger();
         QVERIFY2(summary.contains(QStringLiteral("已填入译文 2 条")), qPrintable(summary));
         QVERIFY(summary.contains(QStringLiteral("程序中没有的 1 条")));
-        QVERIFY(summary.contains(QStringLiteral("模糊（未采用）1 条")));
+        QVERIFY(summary.contains(QStringLiteral("模糊（需要检查）1 条")));
         QCOMPARE(window_->Model()->Translation(RowOf(QStringLiteral("Goodbye"))), QStringLiteral("再见"));
-        QCOMPARE(window_->Model()->Translation(RowOf(QStringLiteral("Hello, translator"))), QString());
+        // A fuzzy translation is kept, as needing review: shown, counted apart, not written.
+        const int fuzzy = RowOf(QStringLiteral("Hello, translator"));
+        QCOMPARE(window_->Model()->Translation(fuzzy), QStringLiteral("你好"));
+        QCOMPARE(window_->Model()->State(fuzzy), cl::catalogue::EntryState::NeedsReview);
+        QVERIFY2(window_->countLabel->text().contains(QStringLiteral("需要检查 1")), qPrintable(window_->countLabel->text()));
         QVERIFY(window_->IsModified());
         // One undo takes the whole import back.
         window_->undoAction->trigger();
         QCOMPARE(window_->Model()->TranslatedCount(true), 0);
+        QCOMPARE(window_->Model()->ReviewCount(true), 0);
         QVERIFY(!window_->IsModified());
 
         // A catalogue that does not parse is an error, and changes nothing.
@@ -419,7 +427,20 @@ private slots:
         Translate(QStringLiteral("Hello, translator"), QStringLiteral("你好"));  // and then broken:
         Translate(QStringLiteral("Hello, translator"), QStringLiteral("你好"));
         const int found = RowOf(QStringLiteral("Found {0} files"));
-        window_->Model()->SetTranslation(found, QStringLiteral("文件"));  // slot lost: left out
+        window_->Model()->SetTranslation(found, QStringLiteral("文件"));  // slot lost
+        // Nothing is written while a translation has a problem; the window offers the first.
+        Select(QStringLiteral("Goodbye"));
+        dialogs_->ExpectAskYesNo(Answer::Yes);
+        window_->generateAction->trigger();
+        QCOMPARE(dialogs_->LastCall().kind, ScriptedDialogs::Kind::AskYesNo);
+        QVERIFY2(dialogs_->LastCall().text.contains(QStringLiteral("Found {0} files")),
+                 qPrintable(dialogs_->LastCall().text));
+        QCOMPARE(dialogs_->LastCall().defaultButton, Answer::Yes);
+        QCOMPARE(window_->CurrentRow(), found);
+        QVERIFY(!window_->Busy());
+        QCOMPARE(FolderEntries(), QStringList({QStringLiteral("App.class")}));
+
+        window_->Model()->SetTranslation(found, QStringLiteral("{0} 个文件"));
         const QString output = Path(QStringLiteral("App_zh.class"));
         QString report;
         dialogs_->ExpectSave(output).ExpectModal([&](QDialog& box) { report = static_cast<QMessageBox&>(box).text(); });
@@ -427,12 +448,12 @@ private slots:
         QCOMPARE(dialogs_->LastCall().kind, ScriptedDialogs::Kind::SaveFile);
         QCOMPARE(dialogs_->LastCall().dialog.fileName, output);
         QVERIFY(WaitForJob());
-        QVERIFY2(report.contains(QStringLiteral("已写入译文 2 条")), qPrintable(report));
-        QVERIFY(report.contains(QStringLiteral("有问题的译文 1 条没有写入")));
+        QVERIFY2(report.contains(QStringLiteral("已写入译文 3 条")), qPrintable(report));
         const QStringList texts = TextsOf(output);
-        QVERIFY2(texts.contains(QStringLiteral("再见")) && texts.contains(QStringLiteral("你好")),
+        QVERIFY2(texts.contains(QStringLiteral("再见")) && texts.contains(QStringLiteral("你好")) &&
+                     texts.contains(QStringLiteral("{0} 个文件")),
                  qPrintable(texts.join(u',')));
-        QVERIFY(texts.contains(QStringLiteral("Found {0} files")));
+        QVERIFY(!texts.contains(QStringLiteral("Found {0} files")));
         QCOMPARE(testfiles::ReadFile(AppPath()).value(), appClass_);
         QCOMPARE(FolderEntries(), QStringList({QStringLiteral("App.class"), QStringLiteral("App_zh.class")}));
     }
@@ -516,7 +537,9 @@ private slots:
     void mainWindowOpensPrograms()
     {
         QVERIFY(testfiles::WriteFile(Path(QStringLiteral("Filter.ini")), "Suspicious\n"));
-        TForm1 form(*dialogs_, dir_->path());
+        const std::unique_ptr<TForm1> main = TForm1::Create(*dialogs_, dir_->path());
+        QVERIFY(main != nullptr);
+        TForm1& form = *main;
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         // Right-aligned with the other buttons, between the check box and the converter.

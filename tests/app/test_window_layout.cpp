@@ -66,7 +66,7 @@ private slots:
         dir_ = std::make_unique<QTemporaryDir>();
         QVERIFY(testfiles::WriteFile(dir_->filePath(QStringLiteral("Filter.ini")), "Suspicious\n"));
         dialogs_ = std::make_unique<ScriptedDialogs>();
-        form_ = std::make_unique<TForm1>(*dialogs_, dir_->path());
+        form_ = TForm1::Create(*dialogs_, dir_->path());
         form_->show();
         QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
     }

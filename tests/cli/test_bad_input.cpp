@@ -257,8 +257,9 @@ TEST_F(BadInput, FileWithoutPermissionIsRefusedButAReadOnlyOneCanBeListed)
             if (reads) {
                 // The file opens; an export can then only fail at its own target (the ordinary
                 // user may not write into this folder).
-                if (args[0] == "list")
+                if (args[0] == "list") {
                     EXPECT_EQ(run.status, 0) << run.err;
+                }
                 EXPECT_EQ(run.err.find(kCannotOpen), std::string::npos) << args[0] << ": " << run.err;
                 EXPECT_EQ(run.err.find(path), std::string::npos) << args[0] << ": " << run.err;
                 EXPECT_EQ(State(path, false), before) << c.name;

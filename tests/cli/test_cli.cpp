@@ -1,6 +1,7 @@
 // classlingo-cli run in-process on hand-made class files and language packs: the printed
 // list, the export bytes, the replacements and every exit status.
 
+#include "EngineText.h"
 #include "CliFixture.h"
 
 #include <filesystem>
@@ -363,12 +364,12 @@ TEST_F(Replace, TwoHundredFiftyFiveBytesFitTwoHundredFiftySixDoNot)
 {
     CliRun run = Replace_({"0", "a" + Repeat(kZhong, 86)});  // 259 bytes
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, std::string(cl::kReplacementTooLongText) + "\n");
+    EXPECT_EQ(run.err, std::string(cltext::ReplacementTooLongText()) + "\n");
     ExpectUntouched();
 
     run = Replace_({"1", "x", "0", "a" + Repeat(kZhong, 85)});  // 256 bytes, after a valid pair
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, std::string(cl::kReplacementTooLongText) + "\n");
+    EXPECT_EQ(run.err, std::string(cltext::ReplacementTooLongText()) + "\n");
     ExpectUntouched();
 
     run = Replace_({"0", Repeat(kZhong, 85)});  // 255 bytes

@@ -111,9 +111,9 @@ TEST_F(Roles, ReplaceRefusesRowsThatAreNotLiteralsBeforeWritingAnything)
     } refused[] = {
         {{shared, "Anzahl"}, false, "shared"},
         {{literal, "Hallo", shared, "Anzahl"}, false, "--force"},  // one refused row refuses all
-        {{none, "XYZ"}, false, "not a constant-pool string"},
-        {{none, "XYZ"}, true, "replacing it would corrupt the class"},  // never, even forced
-        {{literal, "Hallo", none, "XYZ"}, true, "not a constant-pool string"},
+        {{none, "XYZ"}, false, "不是常量池中的字符串"},
+        {{none, "XYZ"}, true, "替换它会损坏类文件"},  // never, even forced
+        {{literal, "Hallo", none, "XYZ"}, true, "不是常量池中的字符串"},
     };
     for (const auto& c : refused) {
         const CliRun run = Replace(c.pairs, c.force);

@@ -1,17 +1,19 @@
 // The engine on bad input: paths that cannot be loaded, files of 2 GiB and more, class files
 // cut at every length, word lists with every kind of line end, and saves that fail half way.
-// A failure must come back as a FileError (or, in a scan, a RangeError) and must leave the
+// A failure must come back as an Error (in a scan, one of kind RangeError) and must leave the
 // file on disk exactly as it was: bytes, modification time and inode.
 
 #include "FailingFileSystem.h"
-#include "FileErrorText.h"
+#include "ErrorOf.h"
+#include "EngineText.h"
+#include "ErrorText.h"
 #include "ScratchFolder.h"
 #include "FileState.h"
 #include "OrdinaryUser.h"
 #include "Tools.h"
 
 #include "text/ByteString.h"
-#include "errors/EngineErrors.h"
+#include "text/ByteStringErrors.h"
 #include "scan/FileImage.h"
 #include "files/FileOps.h"
 #include "scan/FilterList.h"
@@ -42,21 +44,21 @@ namespace {
 using EngineBadInput = cltest::ScratchFolder;
 
 // Expects OpenWholeFile to refuse `path` with `kind`, naming the file, and to leave it as it was.
-void ExpectRefused(const std::string& path, cl::FileError::Kind kind, const std::string& reason, bool readBytes = true)
+void ExpectRefused(const std::string& path, cl::ErrorKind kind, const std::string& reason, bool readBytes = true)
 {
     const FileState before = FileState::Of(path, readBytes);
-    cl::FileError why;
-    why.kind = kind == cl::FileError::Kind::Io ? cl::FileError::Kind::CannotOpen : cl::FileError::Kind::Io;
-    EXPECT_FALSE(cl::OpenWholeFile(path, &why).has_value()) << path;
+    const auto opened = cl::OpenWholeFile(path);
+    ASSERT_FALSE(opened.ok()) << path;
+    const cl::Error& why = opened.error();
     EXPECT_EQ(why.kind, kind) << path;
-    EXPECT_NE(cltext::DescribeFileError(why).find("“" + path + "”"), std::string::npos) << cltext::DescribeFileError(why);
-    EXPECT_NE(cltext::DescribeFileError(why).find(reason), std::string::npos) << cltext::DescribeFileError(why);
+    EXPECT_NE(cltext::DescribeError(why).find("“" + path + "”"), std::string::npos) << cltext::DescribeError(why);
+    EXPECT_NE(cltext::DescribeError(why).find(reason), std::string::npos) << cltext::DescribeError(why);
     EXPECT_EQ(FileState::Of(path, readBytes), before) << path;
 }
 
 TEST_F(EngineBadInput, PathsThatAreNoReadableFileAreRefusedAtOpening)
 {
-    using Kind = cl::FileError::Kind;
+    using Kind = cl::ErrorKind;
     fs::create_directory(Path("folder.class"));
     ASSERT_EQ(::mkfifo(Path("fifo.class").c_str(), 0644), 0);
     ExpectRefused(Path("missing.class"), Kind::CannotOpen,
@@ -69,9 +71,9 @@ TEST_F(EngineBadInput, PathsThatAreNoReadableFileAreRefusedAtOpening)
         Write(Path("huge.class"), "");
         ASSERT_EQ(::truncate(Path("huge.class").c_str(), static_cast<off_t>(size)), 0);  // sparse
         ExpectRefused(Path("huge.class"), Kind::TooLarge, std::to_string(size) + " 字节", false);
-        cl::ByteString bytes("keep");
-        EXPECT_TRUE(cl::ReadFileContents(Path("huge.class"), bytes).has_value()) << "a word list that large too";
-        EXPECT_EQ(bytes.View(), "keep");
+        const auto bytes = cl::ReadFileContents(Path("huge.class"));
+        ASSERT_FALSE(bytes.ok()) << "a word list that large too";
+        EXPECT_EQ(bytes.error().kind, cl::ErrorKind::TooLarge);
         ASSERT_EQ(::unlink(Path("huge.class").c_str()), 0);
     }
     EXPECT_EQ((Entries()), (std::set<std::string>{"fifo.class", "folder.class"}));
@@ -90,7 +92,7 @@ TEST_F(EngineBadInput, FilesWithoutReadOrWritePermissionAreRefusedAtOpening)
         user.Own(path);
         ASSERT_EQ(::chmod(path.c_str(), mode), 0);
         ASSERT_TRUE(FileState::Age(path));
-        user.Run([&] { ExpectRefused(path, cl::FileError::Kind::CannotOpen, denied); });
+        user.Run([&] { ExpectRefused(path, cl::ErrorKind::CannotOpen, denied); });
         ASSERT_EQ(::unlink(path.c_str()), 0);
     }
 }
@@ -99,19 +101,19 @@ TEST_F(EngineBadInput, EmptyFileLoadsAsEmptyImageWithNoRows)
 {
     Write(Path("E.class"), "");
     auto opened = cl::OpenWholeFile(Path("E.class"));
-    ASSERT_TRUE(opened.has_value());
+    ASSERT_TRUE(opened.ok());
     cl::FileImage image;
     image.path = Path("E.class");
     image.bytes = cl::ByteString("old");
     image.loadedSize = 3;
-    ASSERT_FALSE(cl::ReadWholeFile(*opened, image.bytes, image.loadedSize).has_value());
+    ASSERT_TRUE(cl::ReadWholeFile(*opened, image.bytes, image.loadedSize).ok());
     EXPECT_TRUE(image.bytes.IsEmpty());
     EXPECT_EQ(image.loadedSize, 0);
     cl::StringList list;
     list.rows.resize(2);
-    cl::ScanClassImage(image, {}, list);
+    ASSERT_TRUE(cl::ScanClassImage(image, {}, list).ok());
     EXPECT_TRUE(list.rows.empty());
-    cl::ScanPackImage(image, {}, list);
+    ASSERT_TRUE(cl::ScanPackImage(image, {}, list).ok());
     EXPECT_TRUE(list.rows.empty());
     EXPECT_EQ(list.PlainRowCount, 0);
 }
@@ -141,7 +143,7 @@ void ExpectRowsAtTheirLengthBytes(const cl::FileImage& image, const cl::StringLi
     }
 }
 
-// Scans `bytes` and replaces every row; only a RangeError may leave the scan, exactly when
+// Scans `bytes` and replaces every row; only a RangeError may end the scan early, exactly when
 // the image ends in a cut pattern, and the rows found before it can all be replaced.
 void ScanAndReplaceAll(const std::string& bytes, bool pack)
 {
@@ -150,15 +152,10 @@ void ScanAndReplaceAll(const std::string& bytes, bool pack)
     image.bytes = cl::ByteString(std::string_view(bytes));
     image.loadedSize = image.bytes.ByteLength();
     cl::StringList list;
-    bool rangeError = false;
-    try {
-        if (pack) {
-            cl::ScanPackImage(image, {}, list);
-        } else {
-            cl::ScanClassImage(image, {}, list);
-        }
-    } catch (const cl::RangeError&) {
-        rangeError = true;
+    const cl::Status scanned = pack ? cl::ScanPackImage(image, {}, list) : cl::ScanClassImage(image, {}, list);
+    const bool rangeError = !scanned;
+    if (!scanned) {
+        EXPECT_EQ(scanned.error().kind, cl::ErrorKind::RangeError);
     }
     const size_t n = bytes.size();
     const bool cutPattern = pack ? (n >= 1 && bytes[n - 1] == '\0')
@@ -230,22 +227,18 @@ TEST_F(EngineBadInput, RandomBytesScanAndReplace)
 TEST_F(EngineBadInput, FilterIniWithEveryLineEndAndAZeroByte)
 {
     Write(Path("Filter.ini"), std::string("Alpha\rBeta\nGamma\r\nDelta\n\rEpsilon\0Zeta\n", 38));
-    EXPECT_EQ(cl::LoadFilterList(dir_.string()), (cl::FilterList{"Alpha", "Beta", "Gamma", "Delta", "", "Epsilon"}));
+    EXPECT_EQ(*cl::LoadFilterList(dir_.string()), (cl::FilterList{"Alpha", "Beta", "Gamma", "Delta", "", "Epsilon"}));
 
     OrdinaryUser user;
     if (!user.Available())
         GTEST_SKIP() << "no ordinary user to run as";
     ASSERT_EQ(::chmod(dir_.c_str(), 0755), 0);
     ASSERT_EQ(::chmod(Path("Filter.ini").c_str(), 0000), 0);
-    std::string message;
-    user.Run([&] {
-        try {
-            cl::LoadFilterList(dir_.string());
-        } catch (const cl::CannotOpenFile& e) {
-            message = e.what();
-        }
-    });
-    EXPECT_EQ(message, "Cannot open file " + Path("Filter.ini"));
+    std::optional<cl::Error> refused;
+    user.Run([&] { refused = cltest::ErrorOf(cl::LoadFilterList(dir_.string())); });
+    ASSERT_TRUE(refused.has_value());
+    EXPECT_EQ(refused->task, cl::ErrorTask::WordList);
+    EXPECT_EQ(cltext::WordListUnreadableText(*refused), "Cannot open file " + Path("Filter.ini"));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -274,12 +267,12 @@ TEST_F(EngineBadInput, SaveThatFailsHalfWayKeepsFileTimeAndInode)
 
         FailingFileSystem failingFs;
         failingFs.FailAt(FailStep::HalfWrite, failing, std::errc::no_space_on_device);
-        const auto error = cl::SaveImage(image, failingFs);
+        const auto error = cltest::ErrorOf(cl::SaveImage(image, failingFs));
         ASSERT_TRUE(failingFs.Injected());
         ASSERT_TRUE(error.has_value());
-        EXPECT_EQ(error->kind, cl::FileError::Kind::Io);
-        EXPECT_NE(cltext::DescribeFileError(*error).find(std::make_error_code(std::errc::no_space_on_device).message()), std::string::npos)
-            << cltext::DescribeFileError(*error);
+        EXPECT_EQ(error->kind, cl::ErrorKind::NotReplaced);
+        EXPECT_NE(cltext::DescribeError(*error).find(std::make_error_code(std::errc::no_space_on_device).message()), std::string::npos)
+            << cltext::DescribeError(*error);
         EXPECT_EQ(FileState::Of(path), before);
         if (failing < 5) {
             EXPECT_EQ(FileState::Of(path + ".bak"), backupBefore) << "a failed copy keeps the older backup";
@@ -291,7 +284,7 @@ TEST_F(EngineBadInput, SaveThatFailsHalfWayKeepsFileTimeAndInode)
 
     // Without the fault the same save replaces the file with a new one.
     const FileState before = FileState::Of(path);
-    ASSERT_FALSE(cl::SaveImage(image).has_value());
+    ASSERT_TRUE(cl::SaveImage(image).ok());
     const FileState after = FileState::Of(path);
     EXPECT_EQ(after.bytes, std::string(150000, 'n'));
     EXPECT_NE(after.inode, before.inode);

@@ -4,7 +4,8 @@
 
 #include "SampleClasses.h"
 #include "document/Document.h"
-#include "FileErrorText.h"
+#include "ErrorText.h"
+#include "ErrorOf.h"
 #include "ScratchFolder.h"
 
 #include <filesystem>
@@ -26,12 +27,12 @@ protected:
         request.path = path;
         request.kind = kind;
         request.access = access;
-        auto opened = Document::Open(request, {});
-        if (auto* error = std::get_if<cl::FileError>(&opened)) {
-            ADD_FAILURE() << cltext::DescribeFileError(*error);
+        cl::Result<cl::OpenedDocument> opened = Document::Open(request, {});
+        if (!opened) {
+            ADD_FAILURE() << cltext::DescribeError(opened.error());
             return {};
         }
-        return std::move(std::get<cl::OpenedDocument>(opened));
+        return std::move(*opened);
     }
 
     int RowOf(const Document& document, std::string_view caption)
@@ -88,7 +89,7 @@ TEST_F(DocumentTest, ClassRowsCarryTheirRolesThroughReplacements)
     ASSERT_EQ(document.Replace(hello, "Hi"), cl::ReplaceOutcome::Replaced);
     EXPECT_TRUE(document.IsModified());
     EXPECT_EQ(document.RoleOfRow(count), Role::Shared);  // a later row, shifted, same entry
-    ASSERT_FALSE(document.Save().has_value());
+    ASSERT_TRUE(document.Save().ok());
     EXPECT_FALSE(document.IsModified());
     EXPECT_EQ(Read(path + ".bak"), cltest::ClassWithEveryRowKind());
 
@@ -107,10 +108,10 @@ TEST_F(DocumentTest, ClassThatWouldNoLongerParseIsNotWritten)
     Document& document = opened.document;
     // Lengthening the false match inside the long constant shifts every later byte.
     ASSERT_EQ(document.Replace(RowOf(document, "ABC"), "ABCD"), cl::ReplaceOutcome::Replaced);
-    const auto error = document.Save();
+    const auto error = cltest::ErrorOf(document.Save());
     ASSERT_TRUE(error.has_value());
-    EXPECT_EQ(error->what, cl::FileError::What::ClassNoLongerParses);
-    EXPECT_NE(cltext::DescribeFileError(*error).find(path), std::string::npos);
+    EXPECT_EQ(error->kind, cl::ErrorKind::ClassNoLongerParses);
+    EXPECT_NE(cltext::DescribeError(*error).find(path), std::string::npos);
     EXPECT_EQ(Read(path), cltest::ClassWithEveryRowKind());
     EXPECT_FALSE(std::filesystem::exists(path + ".bak"));
     EXPECT_TRUE(document.IsModified());
@@ -119,7 +120,7 @@ TEST_F(DocumentTest, ClassThatWouldNoLongerParseIsNotWritten)
     Write(Path("Broken.class"), std::string("\x01\x00\x03" "ABC", 6));
     cl::OpenedDocument broken = Open(Path("Broken.class"), DocumentKind::Class);
     ASSERT_EQ(broken.document.Replace(0, "ABCD"), cl::ReplaceOutcome::Replaced);
-    EXPECT_FALSE(broken.document.Save().has_value());
+    EXPECT_TRUE(broken.document.Save().ok());
 }
 
 TEST_F(DocumentTest, ScanRangeErrorKeepsTheRowsFoundBeforeIt)

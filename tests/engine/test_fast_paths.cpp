@@ -139,8 +139,9 @@ TEST(CodePageTable, CaptionWrittenStraightOnlyWhenEveryCharacterComesBackAsItsel
     for (const Case& c : cases) {
         const std::optional<std::string> written = straight(c.bytes);
         EXPECT_EQ(written.has_value(), c.written) << c.name;
-        if (written)
+        if (written) {
             EXPECT_EQ(*written, twoConversions(c.bytes)) << c.name;
+        }
     }
     // Every character of the CJK block GBK holds.
     for (char16_t u = 0x4E00; u <= 0x9FA5; ++u) {
@@ -164,8 +165,9 @@ TEST(CodePageTable, CaptionWrittenStraightOnlyWhenEveryCharacterComesBackAsItsel
             }
         }
         const std::optional<std::string> written = straight(bytes);
-        if (written)
+        if (written) {
             ASSERT_EQ(*written, twoConversions(bytes)) << "case " << i;
+        }
     }
 }
 
@@ -206,7 +208,7 @@ TEST(SharedRows, CaptionsComeFromTheImageAndStayWithTheirCopy)
     image.bytes = ByteString(std::string_view(bytes));
     image.loadedSize = image.bytes.ByteLength();
     StringList list;
-    ScanClassImage(image, {}, list);
+    ASSERT_TRUE(ScanClassImage(image, {}, list).ok());
     ASSERT_EQ(list.rows.size(), 3u);
     EXPECT_EQ(list.rows[1].Caption(), ByteString("\xD6\xD0\xCE\xC4"));  // 中文 in GBK
     EXPECT_EQ(list.rows[1].FoundBytes(), "\xE4\xB8\xAD\xE6\x96\x87");

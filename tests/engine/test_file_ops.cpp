@@ -2,7 +2,8 @@
 // with single steps made to fail.
 
 #include "FailingFileSystem.h"
-#include "FileErrorText.h"
+#include "ErrorOf.h"
+#include "ErrorText.h"
 #include "ScratchFolder.h"
 
 #include "text/ByteString.h"
@@ -58,13 +59,12 @@ TEST_F(LoadWholeFile, ReadsEveryByteAndTheSize)
 {
     const std::string path = Path("A.class");
     Write(path, kOriginal);
-    cl::FileError why;
-    auto opened = cl::OpenWholeFile(path, &why);
-    ASSERT_TRUE(opened.has_value()) << cltext::DescribeFileError(why);
+    auto opened = cl::OpenWholeFile(path);
+    ASSERT_TRUE(opened.ok()) << cltext::DescribeError(opened.error());
     EXPECT_EQ(opened->Path(), path);
     cl::ByteString bytes("old");
     int32_t size = -1;
-    ASSERT_FALSE(cl::ReadWholeFile(*opened, bytes, size).has_value());
+    ASSERT_TRUE(cl::ReadWholeFile(*opened, bytes, size).ok());
     EXPECT_EQ(bytes.View(), kOriginal);
     EXPECT_EQ(size, static_cast<int32_t>(kOriginal.size()));
 }
@@ -74,10 +74,10 @@ TEST_F(LoadWholeFile, EmptyFileGivesEmptyValue)
     const std::string path = Path("empty.class");
     Write(path, "");
     auto opened = cl::OpenWholeFile(path);
-    ASSERT_TRUE(opened.has_value());
+    ASSERT_TRUE(opened.ok());
     cl::ByteString bytes("old");
     int32_t size = -1;
-    ASSERT_FALSE(cl::ReadWholeFile(*opened, bytes, size).has_value());
+    ASSERT_TRUE(cl::ReadWholeFile(*opened, bytes, size).ok());
     EXPECT_TRUE(bytes.IsEmpty());
     EXPECT_EQ(size, 0);
 }
@@ -85,11 +85,11 @@ TEST_F(LoadWholeFile, EmptyFileGivesEmptyValue)
 TEST_F(LoadWholeFile, MissingFileOrFolderCannotBeOpened)
 {
     for (const std::string& path : {Path("missing.class"), dir_.string(), Path("no/such/folder/A.class")}) {
-        cl::FileError why;
-        why.kind = cl::FileError::Kind::Io;
-        EXPECT_FALSE(cl::OpenWholeFile(path, &why).has_value()) << path;
-        EXPECT_EQ(why.kind, cl::FileError::Kind::CannotOpen) << path;
-        EXPECT_NE(cltext::DescribeFileError(why).find(path), std::string::npos) << cltext::DescribeFileError(why);
+        auto opened = cl::OpenWholeFile(path);
+        ASSERT_FALSE(opened.ok()) << path;
+        const cl::Error& why = opened.error();
+        EXPECT_EQ(why.kind, cl::ErrorKind::CannotOpen) << path;
+        EXPECT_NE(cltext::DescribeError(why).find(path), std::string::npos) << cltext::DescribeError(why);
     }
 }
 
@@ -102,15 +102,16 @@ TEST_F(LoadWholeFile, ReadOnlyFileCannotBeOpened)
         // Root may write anything; the refusal of the system is played by the double.
         FailingFileSystem failing;
         failing.FailAt(FailStep::OpenReadWrite, 1, std::errc::permission_denied);
-        cl::FileError why;
-        EXPECT_FALSE(cl::OpenWholeFile(path, &why, failing).has_value());
-        EXPECT_EQ(why.kind, cl::FileError::Kind::CannotOpen);
-        EXPECT_NE(cltext::DescribeFileError(why).find(std::make_error_code(std::errc::permission_denied).message()), std::string::npos)
-            << cltext::DescribeFileError(why);
+        auto opened = cl::OpenWholeFile(path, failing);
+        ASSERT_FALSE(opened.ok());
+        const cl::Error& why = opened.error();
+        EXPECT_EQ(why.kind, cl::ErrorKind::CannotOpen);
+        EXPECT_NE(cltext::DescribeError(why).find(std::make_error_code(std::errc::permission_denied).message()), std::string::npos)
+            << cltext::DescribeError(why);
     } else {
-        cl::FileError why;
-        EXPECT_FALSE(cl::OpenWholeFile(path, &why).has_value());
-        EXPECT_EQ(why.kind, cl::FileError::Kind::CannotOpen);
+        auto opened = cl::OpenWholeFile(path);
+        ASSERT_FALSE(opened.ok());
+        EXPECT_EQ(opened.error().kind, cl::ErrorKind::CannotOpen);
     }
 }
 
@@ -119,11 +120,12 @@ TEST_F(LoadWholeFile, TwoGibibytesAreRefusedNotTruncated)
     const std::string path = Path("huge.class");
     Write(path, "");
     ASSERT_EQ(::truncate(path.c_str(), off_t{1} << 31), 0);  // sparse: no real disk space used
-    cl::FileError why;
-    EXPECT_FALSE(cl::OpenWholeFile(path, &why).has_value());
-    EXPECT_EQ(why.kind, cl::FileError::Kind::TooLarge);
-    EXPECT_NE(cltext::DescribeFileError(why).find(path), std::string::npos) << cltext::DescribeFileError(why);
-    EXPECT_NE(cltext::DescribeFileError(why).find("2147483648"), std::string::npos) << cltext::DescribeFileError(why);
+    auto opened = cl::OpenWholeFile(path);
+    ASSERT_FALSE(opened.ok());
+    const cl::Error& why = opened.error();
+    EXPECT_EQ(why.kind, cl::ErrorKind::TooLarge);
+    EXPECT_NE(cltext::DescribeError(why).find(path), std::string::npos) << cltext::DescribeError(why);
+    EXPECT_NE(cltext::DescribeError(why).find("2147483648"), std::string::npos) << cltext::DescribeError(why);
 }
 
 TEST_F(LoadWholeFile, FileThatGrowsPastTheLimitAfterOpeningIsRefusedAtReading)
@@ -131,13 +133,13 @@ TEST_F(LoadWholeFile, FileThatGrowsPastTheLimitAfterOpeningIsRefusedAtReading)
     const std::string path = Path("growing.class");
     Write(path, kOriginal);
     auto opened = cl::OpenWholeFile(path);
-    ASSERT_TRUE(opened.has_value());
+    ASSERT_TRUE(opened.ok());
     ASSERT_EQ(::truncate(path.c_str(), off_t{1} << 31), 0);
     cl::ByteString bytes("keep");
     int32_t size = 7;
-    auto error = cl::ReadWholeFile(*opened, bytes, size);
+    auto error = cltest::ErrorOf(cl::ReadWholeFile(*opened, bytes, size));
     ASSERT_TRUE(error.has_value());
-    EXPECT_EQ(error->kind, cl::FileError::Kind::TooLarge);
+    EXPECT_EQ(error->kind, cl::ErrorKind::TooLarge);
     EXPECT_EQ(bytes.View(), "keep");
     EXPECT_EQ(size, 7);
 }
@@ -149,15 +151,15 @@ TEST_F(LoadWholeFile, ShortOrFailedReadIsReportedAndChangesNothing)
     for (FailStep step : {FailStep::ShortRead, FailStep::Read}) {
         FailingFileSystem failing;
         failing.FailAt(step);
-        auto opened = cl::OpenWholeFile(path, nullptr, failing);
-        ASSERT_TRUE(opened.has_value());
+        auto opened = cl::OpenWholeFile(path, failing);
+        ASSERT_TRUE(opened.ok());
         cl::ByteString bytes("keep");
         int32_t size = 7;
-        auto error = cl::ReadWholeFile(*opened, bytes, size);
+        auto error = cltest::ErrorOf(cl::ReadWholeFile(*opened, bytes, size));
         ASSERT_TRUE(failing.Injected());
         ASSERT_TRUE(error.has_value());
-        EXPECT_EQ(error->kind, cl::FileError::Kind::Io);
-        EXPECT_NE(cltext::DescribeFileError(*error).find(path), std::string::npos) << cltext::DescribeFileError(*error);
+        EXPECT_EQ(error->kind, step == FailStep::Read ? cl::ErrorKind::ReadFailed : cl::ErrorKind::ShortRead);
+        EXPECT_NE(cltext::DescribeError(*error).find(path), std::string::npos) << cltext::DescribeError(*error);
         EXPECT_EQ(bytes.View(), "keep");
         EXPECT_EQ(size, 7);
     }
@@ -168,11 +170,11 @@ TEST_F(LoadWholeFile, BackupBetweenTheStepsCopiesTheFileHeldOpen)
     const std::string path = Path("pack.lng");
     Write(path, kOriginal);
     auto opened = cl::OpenWholeFile(path);
-    ASSERT_TRUE(opened.has_value());
-    ASSERT_FALSE(cl::MakeBackup(path).has_value());
+    ASSERT_TRUE(opened.ok());
+    ASSERT_TRUE(cl::MakeBackup(path).ok());
     cl::ByteString bytes;
     int32_t size = 0;
-    ASSERT_FALSE(cl::ReadWholeFile(*opened, bytes, size).has_value());
+    ASSERT_TRUE(cl::ReadWholeFile(*opened, bytes, size).ok());
     EXPECT_EQ(bytes.View(), kOriginal);
     EXPECT_EQ(Read(path + ".bak"), kOriginal);
 }
@@ -182,14 +184,13 @@ TEST_F(LoadWholeFile, ReadFileContentsReadsAReadOnlyFile)
     const std::string path = Path("Filter.ini");
     Write(path, "one\r\ntwo");
     ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
-    cl::ByteString bytes;
-    ASSERT_FALSE(cl::ReadFileContents(path, bytes).has_value());
-    EXPECT_EQ(bytes.View(), "one\r\ntwo");
+    const cl::Result<cl::ByteString> bytes = cl::ReadFileContents(path);
+    ASSERT_TRUE(bytes.ok());
+    EXPECT_EQ(bytes->View(), "one\r\ntwo");
 
-    auto error = cl::ReadFileContents(Path("missing.ini"), bytes);
+    auto error = cltest::ErrorOf(cl::ReadFileContents(Path("missing.ini")));
     ASSERT_TRUE(error.has_value());
-    EXPECT_EQ(error->kind, cl::FileError::Kind::CannotOpen);
-    EXPECT_EQ(bytes.View(), "one\r\ntwo");
+    EXPECT_EQ(error->kind, cl::ErrorKind::CannotOpen);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -203,7 +204,7 @@ TEST_F(MakeBackup, CopiesExactlyAndReplacesAnOlderBackup)
     Write(path, kOriginal);
     Write(path + ".bak", "an older backup, longer than the file it will be replaced by");
     ASSERT_EQ(::chmod(path.c_str(), 0604), 0);
-    ASSERT_FALSE(cl::MakeBackup(path).has_value());
+    ASSERT_TRUE(cl::MakeBackup(path).ok());
     EXPECT_EQ(Read(path + ".bak"), kOriginal);
     EXPECT_EQ(Mode(path + ".bak"), 0604u);  // a copy takes the bits of what it copies
     EXPECT_EQ((Entries()), (std::set<std::string>{"A.class", "A.class.bak"}));
@@ -220,7 +221,7 @@ TEST_F(MakeBackup, ReplacesALinkAtTheBackupNameInsteadOfFollowingIt)
     for (const std::string& target : {victim, Path("dangling")}) {
         fs::remove(path + ".bak");
         fs::create_symlink(target, path + ".bak");
-        ASSERT_FALSE(cl::MakeBackup(path).has_value()) << target;
+        ASSERT_TRUE(cl::MakeBackup(path).ok()) << target;
         EXPECT_FALSE(fs::is_symlink(path + ".bak")) << target;
         EXPECT_EQ(Read(path + ".bak"), kOriginal) << target;
         EXPECT_EQ(Read(victim), "someone else's file") << target;
@@ -230,9 +231,9 @@ TEST_F(MakeBackup, ReplacesALinkAtTheBackupNameInsteadOfFollowingIt)
 
 TEST_F(MakeBackup, MissingFileIsReported)
 {
-    auto error = cl::MakeBackup(Path("missing.class"));
+    auto error = cltest::ErrorOf(cl::MakeBackup(Path("missing.class")));
     ASSERT_TRUE(error.has_value());
-    EXPECT_NE(cltext::DescribeFileError(*error).find(Path("missing.class")), std::string::npos) << cltext::DescribeFileError(*error);
+    EXPECT_NE(cltext::DescribeError(*error).find(Path("missing.class")), std::string::npos) << cltext::DescribeError(*error);
     EXPECT_TRUE(Entries().empty());
 }
 
@@ -256,11 +257,11 @@ TEST_P(BackupFault, LeavesTheOlderBackupAndNoTemporaryFile)
     Write(path + ".bak", "older backup");
     FailingFileSystem failing;
     failing.FailAt(GetParam().step, GetParam().occurrence);
-    auto error = cl::MakeBackup(path, failing);
+    auto error = cltest::ErrorOf(cl::MakeBackup(path, failing));
     ASSERT_TRUE(failing.Injected());
     ASSERT_TRUE(error.has_value());
-    EXPECT_EQ(error->kind, cl::FileError::Kind::Io);
-    EXPECT_NE(cltext::DescribeFileError(*error).find(path), std::string::npos) << cltext::DescribeFileError(*error);
+    EXPECT_EQ(error->kind, cl::ErrorKind::NotReplaced);
+    EXPECT_NE(cltext::DescribeError(*error).find(path), std::string::npos) << cltext::DescribeError(*error);
     EXPECT_EQ(Read(path + ".bak"), "older backup");
     EXPECT_EQ(Read(path), std::string(200000, 'x'));
     EXPECT_EQ((Entries()), (std::set<std::string>{"A.class", "A.class.bak"}));
@@ -288,20 +289,20 @@ TEST_F(SaveImage, BackupThatCannotBeMadeStopsTheSaveUnlessSkipped)
     const std::string path = Path("A.class");
     Write(path, kOriginal);
     fs::create_directory(path + ".bak");
-    auto error = cl::SaveImage(ImageOf(path, "patched"));
+    auto error = cltest::ErrorOf(cl::SaveImage(ImageOf(path, "patched")));
     ASSERT_TRUE(error.has_value());
     EXPECT_TRUE(error->IsBackupFailure());
     EXPECT_TRUE(error->saveStopped);
     EXPECT_EQ(Read(path), kOriginal);
 
-    ASSERT_FALSE(cl::SaveImage(ImageOf(path, "patched"), cl::NativeFileSystem(), cl::SaveBackup::Skip).has_value());
+    ASSERT_TRUE(cl::SaveImage(ImageOf(path, "patched"), cl::NativeFileSystem(), cl::SaveBackup::Skip).ok());
     EXPECT_EQ(Read(path), "patched");
     EXPECT_TRUE(fs::is_directory(path + ".bak"));
     EXPECT_EQ((Entries()), (std::set<std::string>{"A.class", "A.class.bak"}));
 
     fs::remove(path);
     fs::create_directory(path);
-    error = cl::MakeBackup(path);
+    error = cltest::ErrorOf(cl::MakeBackup(path));
     ASSERT_TRUE(error.has_value());
     EXPECT_FALSE(error->IsBackupFailure()) << "an unreadable original is not a backup to skip";
 }
@@ -311,12 +312,12 @@ TEST_F(SaveImage, WritesTheImageAndKeepsThePreviousFileAsBackup)
 {
     const std::string path = Path("A.class");
     Write(path, kOriginal);
-    ASSERT_FALSE(cl::SaveImage(ImageOf(path, "first save")).has_value());
+    ASSERT_TRUE(cl::SaveImage(ImageOf(path, "first save")).ok());
     EXPECT_EQ(Read(path), "first save");
     EXPECT_EQ(Read(path + ".bak"), kOriginal);
 
     // The backup holds the file as it was before this save, not as first opened.
-    ASSERT_FALSE(cl::SaveImage(ImageOf(path, std::string("second\0save", 11))).has_value());
+    ASSERT_TRUE(cl::SaveImage(ImageOf(path, std::string("second\0save", 11))).ok());
     EXPECT_EQ(Read(path), std::string("second\0save", 11));
     EXPECT_EQ(Read(path + ".bak"), "first save");
     EXPECT_EQ((Entries()), (std::set<std::string>{"A.class", "A.class.bak"}));
@@ -326,7 +327,7 @@ TEST_F(SaveImage, EmptyImageGivesEmptyFile)
 {
     const std::string path = Path("A.class");
     Write(path, kOriginal);
-    ASSERT_FALSE(cl::SaveImage(ImageOf(path, "")).has_value());
+    ASSERT_TRUE(cl::SaveImage(ImageOf(path, "")).ok());
     EXPECT_EQ(Read(path), "");
     EXPECT_EQ(Read(path + ".bak"), kOriginal);
 }
@@ -337,7 +338,7 @@ TEST_F(SaveImage, KeepsPermissionBits)
         const std::string path = Path("A.class");
         Write(path, kOriginal);
         ASSERT_EQ(::chmod(path.c_str(), mode), 0);
-        ASSERT_FALSE(cl::SaveImage(ImageOf(path, "patched")).has_value());
+        ASSERT_TRUE(cl::SaveImage(ImageOf(path, "patched")).ok());
         EXPECT_EQ(Mode(path), mode);
         EXPECT_EQ(Read(path), "patched");
         ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
@@ -355,7 +356,7 @@ TEST_F(SaveImage, ThroughASymbolicLinkReplacesTheTargetAndKeepsTheLink)
     const std::string link = Path("A.class");
     fs::create_symlink("real/A.class", link);  // relative, as links often are
 
-    ASSERT_FALSE(cl::SaveImage(ImageOf(link, "patched")).has_value());
+    ASSERT_TRUE(cl::SaveImage(ImageOf(link, "patched")).ok());
     EXPECT_TRUE(fs::is_symlink(link));
     EXPECT_EQ(fs::read_symlink(link), fs::path("real/A.class"));
     EXPECT_EQ(Read(target), "patched");
@@ -371,7 +372,7 @@ TEST_F(SaveImage, ThroughASymbolicLinkReplacesTheTargetAndKeepsTheLink)
 TEST_F(SaveImage, FileGoneSinceOpeningIsWrittenAnew)
 {
     const std::string path = Path("A.class");
-    ASSERT_FALSE(cl::SaveImage(ImageOf(path, "patched")).has_value());
+    ASSERT_TRUE(cl::SaveImage(ImageOf(path, "patched")).ok());
     EXPECT_EQ(Read(path), "patched");
     EXPECT_EQ((Entries()), (std::set<std::string>{"A.class"}));
 }
@@ -380,7 +381,7 @@ TEST_F(SaveImage, FolderInPlaceOfTheFileIsRefused)
 {
     const std::string path = Path("A.class");
     fs::create_directory(path);
-    auto error = cl::SaveImage(ImageOf(path, "patched"));
+    auto error = cltest::ErrorOf(cl::SaveImage(ImageOf(path, "patched")));
     ASSERT_TRUE(error.has_value());
     EXPECT_TRUE(fs::is_directory(path));
     EXPECT_EQ((Entries()), (std::set<std::string>{"A.class"}));
@@ -398,13 +399,13 @@ TEST_P(SaveFault, LeavesTheOriginalByteForByte)
     FailingFileSystem failing;
     failing.FailAt(GetParam().step, GetParam().occurrence);
 
-    auto error = cl::SaveImage(ImageOf(path, std::string(100000, 'p')), failing);
+    auto error = cltest::ErrorOf(cl::SaveImage(ImageOf(path, std::string(100000, 'p')), failing));
     ASSERT_TRUE(failing.Injected()) << "the step was never reached";
     ASSERT_TRUE(error.has_value());
-    EXPECT_EQ(error->kind, cl::FileError::Kind::Io);
-    EXPECT_NE(cltext::DescribeFileError(*error).find(path), std::string::npos) << cltext::DescribeFileError(*error);
-    EXPECT_NE(cltext::DescribeFileError(*error).find(std::make_error_code(std::errc::io_error).message()), std::string::npos)
-        << cltext::DescribeFileError(*error);
+    EXPECT_EQ(error->kind, cl::ErrorKind::NotReplaced);
+    EXPECT_NE(cltext::DescribeError(*error).find(path), std::string::npos) << cltext::DescribeError(*error);
+    EXPECT_NE(cltext::DescribeError(*error).find(std::make_error_code(std::errc::io_error).message()), std::string::npos)
+        << cltext::DescribeError(*error);
     EXPECT_EQ(Read(path), kOriginal);
     EXPECT_EQ(Mode(path), 0640u);
     EXPECT_EQ((Entries()), (std::set<std::string>{"A.class", "A.class.bak"}));
@@ -430,7 +431,7 @@ TEST_F(SaveImage, BackupCopyFailureKeepsTheOlderBackup)
     Write(path + ".bak", "older backup");
     FailingFileSystem failing;
     failing.FailAt(FailStep::HalfWrite, 1);
-    ASSERT_TRUE(cl::SaveImage(ImageOf(path, "patched"), failing).has_value());
+    ASSERT_FALSE(cl::SaveImage(ImageOf(path, "patched"), failing).ok());
     EXPECT_EQ(Read(path + ".bak"), "older backup");
     EXPECT_EQ(Read(path), kOriginal);
 }
@@ -441,10 +442,10 @@ TEST_F(SaveImage, FailedFolderFlushIsReportedWithTheNewBytesInPlace)
     Write(path, kOriginal);
     FailingFileSystem failing;
     failing.FailAt(FailStep::FlushFolder, 2);
-    auto error = cl::SaveImage(ImageOf(path, "patched"), failing);
+    auto error = cltest::ErrorOf(cl::SaveImage(ImageOf(path, "patched"), failing));
     ASSERT_TRUE(failing.Injected());
     ASSERT_TRUE(error.has_value());
-    EXPECT_NE(cltext::DescribeFileError(*error).find("新内容已写入"), std::string::npos) << cltext::DescribeFileError(*error);
+    EXPECT_NE(cltext::DescribeError(*error).find("新内容已写入"), std::string::npos) << cltext::DescribeError(*error);
     EXPECT_EQ(Read(path), "patched");
     EXPECT_EQ((Entries()), (std::set<std::string>{"A.class", "A.class.bak"}));
 }
@@ -452,15 +453,15 @@ TEST_F(SaveImage, FailedFolderFlushIsReportedWithTheNewBytesInPlace)
 TEST_F(SaveImage, WriteFileSafelyCreatesAMissingFileAndReplacesAnExistingOne)
 {
     const std::string path = Path("MANIFEST.MF");
-    ASSERT_FALSE(cl::WriteFileSafely(path, cl::ByteString("Manifest-Version: 1.0\r\n")).has_value());
+    ASSERT_TRUE(cl::WriteFileSafely(path, cl::ByteString("Manifest-Version: 1.0\r\n")).ok());
     EXPECT_EQ(Read(path), "Manifest-Version: 1.0\r\n");
-    ASSERT_FALSE(cl::WriteFileSafely(path, cl::ByteString("x")).has_value());
+    ASSERT_TRUE(cl::WriteFileSafely(path, cl::ByteString("x")).ok());
     EXPECT_EQ(Read(path), "x");
     EXPECT_EQ((Entries()), (std::set<std::string>{"MANIFEST.MF"}));  // no backup of its own
 
     FailingFileSystem failing;
     failing.FailAt(FailStep::HalfWrite, 1);
-    EXPECT_TRUE(cl::WriteFileSafely(path, cl::ByteString("a longer text than before"), failing).has_value());
+    EXPECT_FALSE(cl::WriteFileSafely(path, cl::ByteString("a longer text than before"), failing).ok());
     EXPECT_EQ(Read(path), "x");
     EXPECT_EQ((Entries()), (std::set<std::string>{"MANIFEST.MF"}));
 }
@@ -482,7 +483,7 @@ cl::StringRow Row(const cl::ByteString& caption, cl::RowStatus status = cl::RowS
 TEST_F(ExportRows, EmptyListGivesEmptyFile)
 {
     const std::string path = Path("A.txt");
-    ASSERT_FALSE(cl::ExportRows(cl::StringList{}, path).has_value());
+    ASSERT_TRUE(cl::ExportRows(cl::StringList{}, path).ok());
     EXPECT_TRUE(fs::exists(path));
     EXPECT_EQ(Read(path), "");
 }
@@ -494,7 +495,7 @@ TEST_F(ExportRows, SuspiciousRowsCarryThePrefixInTheAnsiCodePage)
     list.PlainRowCount = 2;
     const std::string path = Path("A.txt");
     Write(path, "an older export that is longer than the new one");
-    ASSERT_FALSE(cl::ExportRows(list, path).has_value());
+    ASSERT_TRUE(cl::ExportRows(list, path).ok());
     // [可疑的] in GBK: 可 BF C9, 疑 D2 C9, 的 B5 C4.
     EXPECT_EQ(Read(path), "A\r\nB\r\n[\xBF\xC9\xD2\xC9\xB5\xC4]C\r\n");
 }
@@ -505,7 +506,7 @@ TEST_F(ExportRows, CaptionsAreWrittenAsHeldZeroBytesIncluded)
     list.rows = {Row(cl::ByteString("\xD6\xD0\x00z", 4)), Row("")};
     list.PlainRowCount = 2;
     const std::string path = Path("A.txt");
-    ASSERT_FALSE(cl::ExportRows(list, path).has_value());
+    ASSERT_TRUE(cl::ExportRows(list, path).ok());
     EXPECT_EQ(Read(path), std::string("\xD6\xD0\x00z\r\n\r\n", 8));
 }
 
@@ -515,7 +516,7 @@ TEST_F(ExportRows, LanguagePackRowsCarryNoPrefix)
     list.rows = {Row("one"), Row("two"), Row("three")};
     list.PlainRowCount = 3;
     const std::string path = Path("pack.txt");
-    ASSERT_FALSE(cl::ExportRows(list, path).has_value());
+    ASSERT_TRUE(cl::ExportRows(list, path).ok());
     EXPECT_EQ(Read(path), "one\r\ntwo\r\nthree\r\n");
 }
 
@@ -529,10 +530,10 @@ TEST_F(ExportRows, FailureIsReportedAndKeepsAnExistingFile)
     for (FailStep step : {FailStep::Create, FailStep::Write, FailStep::HalfWrite, FailStep::Flush, FailStep::Rename}) {
         FailingFileSystem failing;
         failing.FailAt(step);
-        auto error = cl::ExportRows(list, path, failing);
+        auto error = cltest::ErrorOf(cl::ExportRows(list, path, failing));
         ASSERT_TRUE(failing.Injected());
         ASSERT_TRUE(error.has_value());
-        EXPECT_NE(cltext::DescribeFileError(*error).find(path), std::string::npos) << cltext::DescribeFileError(*error);
+        EXPECT_NE(cltext::DescribeError(*error).find(path), std::string::npos) << cltext::DescribeError(*error);
         EXPECT_EQ(Read(path), "earlier export");
         EXPECT_EQ((Entries()), (std::set<std::string>{"A.txt"}));
     }
@@ -541,10 +542,10 @@ TEST_F(ExportRows, FailureIsReportedAndKeepsAnExistingFile)
 TEST_F(ExportRows, FolderThatDoesNotExistIsReported)
 {
     cl::StringList list;
-    auto error = cl::ExportRows(list, Path("missing/A.txt"));
+    auto error = cltest::ErrorOf(cl::ExportRows(list, Path("missing/A.txt")));
     ASSERT_TRUE(error.has_value());
-    EXPECT_EQ(error->kind, cl::FileError::Kind::Io);
-    EXPECT_NE(cltext::DescribeFileError(*error).find(Path("missing")), std::string::npos) << cltext::DescribeFileError(*error);
+    EXPECT_EQ(error->kind, cl::ErrorKind::NotReplaced);
+    EXPECT_NE(cltext::DescribeError(*error).find(Path("missing")), std::string::npos) << cltext::DescribeError(*error);
 }
 
 // ---------------------------------------------------------------------------------------

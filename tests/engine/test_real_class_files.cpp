@@ -61,7 +61,7 @@ public class Greeter {
 }
 )");
     StringList list;
-    ScanClassImage(image, FilterList{ByteString("Settings")}, list);
+    ASSERT_TRUE(ScanClassImage(image, FilterList{ByteString("Settings")}, list).ok());
     for (const char* literal : {"Hello, world", "File not found", "Goodbye"}) {
         const StringRow* row = FindRow(list, literal);
         ASSERT_NE(row, nullptr) << literal;
@@ -91,7 +91,7 @@ public class Messages {
 }
 )");
     StringList list;
-    ScanClassImage(image, {}, list);
+    ASSERT_TRUE(ScanClassImage(image, {}, list).ok());
     const StringRow* first = FindRow(list, "first message");
     ASSERT_NE(first, nullptr);
     const int index = static_cast<int>(first - list.rows.data());
@@ -104,7 +104,7 @@ public class Messages {
     // A fresh scan of the patched image finds the new text at the same place.
     image.loadedSize = image.bytes.ByteLength();
     StringList rescanned;
-    ScanClassImage(image, {}, rescanned);
+    ASSERT_TRUE(ScanClassImage(image, {}, rescanned).ok());
     const StringRow* replaced = FindRow(rescanned, "\xB5\xDA\xD2\xBB");
     ASSERT_NE(replaced, nullptr);
     EXPECT_EQ(replaced->byteLength, 6);

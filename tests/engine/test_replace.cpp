@@ -1,4 +1,5 @@
-#include "errors/EngineErrors.h"
+#include "EngineText.h"
+#include "text/ByteStringErrors.h"
 #include "document/Replace.h"
 #include "scan/Scanner.h"
 
@@ -30,7 +31,7 @@ Opened Open(const std::string& bytes, const FilterList& filter = {})
     Opened opened;
     opened.image.bytes = B(bytes);
     opened.image.loadedSize = opened.image.bytes.ByteLength();
-    ScanClassImage(opened.image, filter, opened.list);
+    EXPECT_TRUE(ScanClassImage(opened.image, filter, opened.list).ok());
     return opened;
 }
 
@@ -103,7 +104,7 @@ TEST(ReplaceSelectedStringTest, LengthLimitIsOnUtf8Bytes)
     EXPECT_EQ(o.image.bytes, before);
     EXPECT_EQ(o.list.rows[1].Caption(), listBefore.rows[1].Caption());
     EXPECT_EQ(ReplaceSelectedString(o.image, o.list, 1, B(std::string(255, 'x'))), ReplaceOutcome::Replaced);
-    EXPECT_STREQ(kReplacementTooLongText, "替换的字符UTF-8字节长度超过255个字符，不能替换，请减小字符长度。");
+    EXPECT_STREQ(cltext::ReplacementTooLongText(), "替换的字符UTF-8字节长度超过255个字符，不能替换，请减小字符长度。");
 }
 
 TEST(ReplaceSelectedStringTest, NothingHappensWithoutTextOrSelection)
@@ -137,7 +138,7 @@ TEST(ReplaceSelectedStringTest, PackRowsPatchLikeClassRows)
                       13));
     image.loadedSize = image.bytes.ByteLength();
     StringList list;
-    ScanPackImage(image, {}, list);
+    ASSERT_TRUE(ScanPackImage(image, {}, list).ok());
     ASSERT_EQ(list.rows.size(), 2u);
     EXPECT_EQ(ReplaceSelectedString(image, list, 0, B("Hi")), ReplaceOutcome::Replaced);
     EXPECT_EQ(image.bytes.View(), std::string_view("\xAA\x00\x02Hi\x00\x03"

@@ -2,8 +2,9 @@
 #include "FailingFileSystem.h"
 #include "scan/PieceScan.h"
 #include "ScratchFolder.h"
-#include "errors/EngineErrors.h"
+#include "text/ByteStringErrors.h"
 #include "scan/FilterList.h"
+#include "EngineText.h"
 #include "scan/Scanner.h"
 #include "text/Utf8.h"
 
@@ -110,12 +111,21 @@ struct ScanResult {
     bool rangeError = false;
 };
 
+// The engine's scans give a range error back; the reference scans, made of byte-string
+// operations, raise it as the byte access does.
 template <typename Scan>
 ScanResult RunScan(Scan scan, const FileImage& image, const FilterList& filter)
 {
     ScanResult result;
     try {
-        scan(image, filter, result.list);
+        if constexpr (std::is_same_v<decltype(scan(image, filter, result.list)), cl::Status>) {
+            const cl::Status scanned = scan(image, filter, result.list);
+            result.rangeError = !scanned;
+            if (!scanned)
+                EXPECT_EQ(scanned.error().kind, cl::ErrorKind::RangeError);
+        } else {
+            scan(image, filter, result.list);
+        }
     } catch (const RangeError&) {
         result.rangeError = true;
     }
@@ -178,7 +188,7 @@ TEST(ClassifyStringTest, WordListMarksExactMatchesSuspicious)
 TEST(ScanClassImageTest, ListsHelloWithTagOffset)
 {
     StringList list;
-    ScanClassImage(Image(std::string("\xCA\xFE\xBA\xBE", 4) + Utf8Constant("Hello")), {}, list);
+    ASSERT_TRUE(ScanClassImage(Image(std::string("\xCA\xFE\xBA\xBE", 4) + Utf8Constant("Hello")), {}, list).ok());
     ASSERT_EQ(list.rows.size(), 1u);
     EXPECT_EQ(list.rows[0].Caption(), B("Hello"));
     EXPECT_EQ(list.rows[0].byteLength, 5);
@@ -194,7 +204,7 @@ TEST(ScanClassImageTest, OnlyTranslatableCandidatesAreListed)
     for (const char* s : {"<init>", "java/lang/Object", "(Ljava/lang/String;)V", "LA;", "[I", "StackMap", "Code", "x"})
         bytes += Utf8Constant(s);
     StringList list;
-    ScanClassImage(Image(bytes), {}, list);
+    ASSERT_TRUE(ScanClassImage(Image(bytes), {}, list).ok());
     ASSERT_EQ(list.rows.size(), 1u);
     EXPECT_EQ(list.rows[0].Caption(), B("Code"));
 }
@@ -203,7 +213,7 @@ TEST(ScanClassImageTest, SuspiciousRowsFollowPlainRows)
 {
     const std::string bytes = Utf8Constant("Warn") + Utf8Constant("First") + Utf8Constant("Second");
     StringList list;
-    ScanClassImage(Image(bytes), FilterList{B("Warn")}, list);
+    ASSERT_TRUE(ScanClassImage(Image(bytes), FilterList{B("Warn")}, list).ok());
     ASSERT_EQ(list.rows.size(), 3u);
     EXPECT_EQ(list.rows[0].Caption(), B("First"));
     EXPECT_EQ(list.rows[1].Caption(), B("Second"));
@@ -217,13 +227,13 @@ TEST(ScanClassImageTest, SuspiciousRowsFollowPlainRows)
 TEST(ScanClassImageTest, PatternsThatListNothing)
 {
     StringList list;
-    ScanClassImage(Image(std::string("\x01\x00\x00zz", 5)), {}, list);
+    ASSERT_TRUE(ScanClassImage(Image(std::string("\x01\x00\x00zz", 5)), {}, list).ok());
     EXPECT_TRUE(list.rows.empty()) << "length 0";
     // 01 with a non-zero high byte is skipped and the scan goes on after the 01 byte.
-    ScanClassImage(Image(std::string("\x01\x05", 2) + Utf8Constant("Hi")), {}, list);
+    ASSERT_TRUE(ScanClassImage(Image(std::string("\x01\x05", 2) + Utf8Constant("Hi")), {}, list).ok());
     ASSERT_EQ(list.rows.size(), 1u);
     EXPECT_EQ(list.rows[0].offset, 3);
-    ScanClassImage(Image(""), {}, list);
+    ASSERT_TRUE(ScanClassImage(Image(""), {}, list).ok());
     EXPECT_TRUE(list.rows.empty());
     EXPECT_EQ(list.PlainRowCount, 0);
 }
@@ -231,10 +241,10 @@ TEST(ScanClassImageTest, PatternsThatListNothing)
 TEST(ScanClassImageTest, CutStringIsTakenUpToTheEnd)
 {
     StringList list;
-    ScanClassImage(Image(std::string("\x01\x00\x09"
+    ASSERT_TRUE(ScanClassImage(Image(std::string("\x01\x00\x09"
                                      "abc",
                                      6)),
-                   {}, list);
+                   {}, list).ok());
     ASSERT_EQ(list.rows.size(), 1u);
     EXPECT_EQ(list.rows[0].Caption(), B("abc"));
     EXPECT_EQ(list.rows[0].byteLength, 3);
@@ -245,7 +255,9 @@ TEST(ScanClassImageTest, CutPatternRaisesRangeErrorKeepingEarlierRows)
     for (const std::string& tail : {std::string("\x01", 1), std::string("\x01\x00", 2)}) {
         StringList list;
         const FileImage image = Image(Utf8Constant("Bad") + Utf8Constant("One") + Utf8Constant("Two") + tail);
-        EXPECT_THROW(ScanClassImage(image, FilterList{B("Bad")}, list), RangeError);
+        const cl::Status scanned = ScanClassImage(image, FilterList{B("Bad")}, list);
+        ASSERT_FALSE(scanned.ok());
+        EXPECT_EQ(scanned.error().kind, cl::ErrorKind::RangeError);
         ASSERT_EQ(list.rows.size(), 3u);
         EXPECT_EQ(list.rows[0].Caption(), B("One"));
         EXPECT_EQ(list.rows[1].Caption(), B("Two"));
@@ -257,7 +269,7 @@ TEST(ScanClassImageTest, CutPatternRaisesRangeErrorKeepingEarlierRows)
 TEST(ScanClassImageTest, InvalidUtf8IsListedWithEmptyCaption)
 {
     StringList list;
-    ScanClassImage(Image(Utf8Constant("ab\xE4\xB8") + Utf8Constant("\xC0\x80xy")), {}, list);
+    ASSERT_TRUE(ScanClassImage(Image(Utf8Constant("ab\xE4\xB8") + Utf8Constant("\xC0\x80xy")), {}, list).ok());
     ASSERT_EQ(list.rows.size(), 2u);
     EXPECT_EQ(list.rows[0].Caption(), ByteString());
     EXPECT_EQ(list.rows[0].byteLength, 4);
@@ -268,7 +280,7 @@ TEST(ScanPackImageTest, StringsAfterZeroBytesAllPlainInFileOrder)
 {
     const std::string bytes = std::string("\xFF\x00\x04Warn\x00\x05Hello\x00\x01x", 17);
     StringList list;
-    ScanPackImage(Image(bytes), FilterList{B("Warn")}, list);
+    ASSERT_TRUE(ScanPackImage(Image(bytes), FilterList{B("Warn")}, list).ok());
     ASSERT_EQ(list.rows.size(), 2u);
     EXPECT_EQ(list.rows[0].Caption(), B("Warn"));
     EXPECT_EQ(list.rows[0].StatusText(), B("2"));
@@ -284,11 +296,13 @@ TEST(ScanPackImageTest, StringsAfterZeroBytesAllPlainInFileOrder)
 TEST(ScanPackImageTest, ZeroByteAtTheEndRaisesRangeError)
 {
     StringList list;
-    EXPECT_THROW(ScanPackImage(Image(std::string("\x00\x02hi\x00", 5)), {}, list), RangeError);
+    const cl::Status scanned = ScanPackImage(Image(std::string("\x00\x02hi\x00", 5)), {}, list);
+    ASSERT_FALSE(scanned.ok());
+    EXPECT_EQ(scanned.error().kind, cl::ErrorKind::RangeError);
     ASSERT_EQ(list.rows.size(), 1u);
     EXPECT_EQ(list.rows[0].Caption(), B("hi"));
     EXPECT_EQ(list.rows[0].offset, 0);
-    ScanPackImage(Image(""), {}, list);
+    ASSERT_TRUE(ScanPackImage(Image(""), {}, list).ok());
     EXPECT_TRUE(list.rows.empty());
 }
 
@@ -349,17 +363,17 @@ protected:
         const FileImage image = Image(bytes);
         struct Kind {
             ScanKind kind;
-            void (*scanWhole)(const FileImage&, const FilterList&, StringList&);
+            cl::Status (*scanWhole)(const FileImage&, const FilterList&, StringList&);
         };
         for (const bool recycle : {false, true}) {
             for (const Kind k : {Kind{ScanKind::Class, ScanClassImage}, Kind{ScanKind::LanguagePack, ScanPackImage}}) {
                 SCOPED_TRACE("piece size " + std::to_string(pieceSize) + (recycle ? ", pieces given back" : "") +
                              (k.kind == ScanKind::Class ? ", class" : ", pack"));
                 CollectingSink pieces(recycle);
-                const PieceScanResult result =
+                const cl::Status result =
                     ScanFileInPieces(Path("image"), k.kind, filter, pieces, NativeFileSystem(), pieceSize);
-                ASSERT_FALSE(result.error);
-                pieces.rows.rangeError = result.rangeError;
+                ASSERT_TRUE(result || result.error().kind == cl::ErrorKind::RangeError);
+                pieces.rows.rangeError = !result;
                 ExpectSameRows(pieces.rows, RunScan(k.scanWhole, image, filter));
             }
         }
@@ -424,28 +438,27 @@ TEST_F(PieceScanTest, ReadErrorsStopTheScanWithTheRowsOfTheFirstPiecesGiven)
         bytes += Utf8Constant("row" + std::to_string(i)) + "zz";
     Write(Path("A.class"), bytes);
     CollectingSink whole;
-    ASSERT_FALSE(ScanFileInPieces(Path("A.class"), ScanKind::Class, {}, whole, NativeFileSystem(), 512).error);
+    ASSERT_TRUE(ScanFileInPieces(Path("A.class"), ScanKind::Class, {}, whole, NativeFileSystem(), 512).ok());
     ASSERT_GT(whole.pieces, 3);
 
     struct Fault {
         cltest::FailStep step;
         int occurrence;
-        FileError::What what;
+        cl::ErrorKind what;
         int piecesBefore;
     };
-    for (const Fault fault : {Fault{cltest::FailStep::Read, 1, FileError::What::ReadFailed, 0},
-                              Fault{cltest::FailStep::Read, 3, FileError::What::ReadFailed, 2},
-                              Fault{cltest::FailStep::ShortRead, 2, FileError::What::ShortRead, 1}}) {
+    for (const Fault fault : {Fault{cltest::FailStep::Read, 1, cl::ErrorKind::ReadFailed, 0},
+                              Fault{cltest::FailStep::Read, 3, cl::ErrorKind::ReadFailed, 2},
+                              Fault{cltest::FailStep::ShortRead, 2, cl::ErrorKind::ShortRead, 1}}) {
         SCOPED_TRACE(std::to_string(static_cast<int>(fault.step)) + " at read " + std::to_string(fault.occurrence));
         cltest::FailingFileSystem failing;
         failing.FailAt(fault.step, fault.occurrence);
         CollectingSink sink;
-        const PieceScanResult result = ScanFileInPieces(Path("A.class"), ScanKind::Class, {}, sink, failing, 512);
+        const cl::Status result = ScanFileInPieces(Path("A.class"), ScanKind::Class, {}, sink, failing, 512);
         ASSERT_TRUE(failing.Injected());
-        ASSERT_TRUE(result.error);
-        EXPECT_EQ(result.error->what, fault.what);
-        EXPECT_EQ(result.error->path, Path("A.class"));
-        EXPECT_FALSE(result.rangeError);
+        ASSERT_FALSE(result.ok());
+        EXPECT_EQ(result.error().kind, fault.what);
+        EXPECT_EQ(result.error().path, Path("A.class"));
         EXPECT_EQ(sink.pieces, fault.piecesBefore);
         // The rows given are the first rows of the whole scan, none left out.
         ASSERT_LE(sink.rows.list.rows.size(), whole.rows.list.rows.size());
@@ -455,9 +468,9 @@ TEST_F(PieceScanTest, ReadErrorsStopTheScanWithTheRowsOfTheFirstPiecesGiven)
     }
 
     CollectingSink none;
-    const PieceScanResult missing = ScanFileInPieces(Path("missing.class"), ScanKind::Class, {}, none);
-    ASSERT_TRUE(missing.error);
-    EXPECT_EQ(missing.error->kind, FileError::Kind::CannotOpen);
+    const cl::Status missing = ScanFileInPieces(Path("missing.class"), ScanKind::Class, {}, none);
+    ASSERT_FALSE(missing.ok());
+    EXPECT_EQ(missing.error().kind, cl::ErrorKind::CannotOpen);
     EXPECT_EQ(none.pieces, 0);
 }
 
@@ -479,23 +492,23 @@ TEST(FilterListTest, LoadsFromFolder)
     const fs::path folder = fs::temp_directory_path() / ("classlingo-filter-" + std::to_string(::getpid()));
     fs::remove_all(folder);
     fs::create_directories(folder);
-    EXPECT_TRUE(LoadFilterList(folder.string()).empty()) << "missing file";
+    EXPECT_TRUE(LoadFilterList(folder.string())->empty()) << "missing file";
 
     fs::create_directory(folder / "Filter.ini");
-    EXPECT_TRUE(LoadFilterList(folder.string()).empty()) << "a folder of that name";
+    EXPECT_TRUE(LoadFilterList(folder.string())->empty()) << "a folder of that name";
     fs::remove(folder / "Filter.ini");
 
     std::ofstream(folder / "Filter.ini", std::ios::binary) << "Warn\r\n\xE4\xB8\xAD\n";
-    EXPECT_EQ(LoadFilterList(folder.string()), (FilterList{B("Warn"), B("\xE4\xB8\xAD")}));
+    EXPECT_EQ(*LoadFilterList(folder.string()), (FilterList{B("Warn"), B("\xE4\xB8\xAD")}));
 
     if (::geteuid() != 0) {  // root reads anything
         fs::permissions(folder / "Filter.ini", fs::perms::none);
-        try {
-            LoadFilterList(folder.string());
-            ADD_FAILURE() << "no error for an unreadable Filter.ini";
-        } catch (const CannotOpenFile& e) {
-            EXPECT_EQ(std::string(e.what()), "Cannot open file " + (folder / "Filter.ini").string());
-        }
+        const cl::Result<FilterList> refused = LoadFilterList(folder.string());
+        ASSERT_FALSE(refused.ok()) << "no error for an unreadable Filter.ini";
+        EXPECT_EQ(refused.error().path, (folder / "Filter.ini").string());
+        EXPECT_EQ(refused.error().task, cl::ErrorTask::WordList);
+        EXPECT_EQ(cltext::WordListUnreadableText(refused.error()),
+                  "Cannot open file " + (folder / "Filter.ini").string());
         fs::permissions(folder / "Filter.ini", fs::perms::owner_all);
     }
     fs::remove_all(folder);

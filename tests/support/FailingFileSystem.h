@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <system_error>
+#include <vector>
 
 namespace cltest {
 
@@ -28,6 +29,13 @@ enum class FailStep {
     ShortRead,  // the read gives half the data, then the file seems to end
     Stat,
     ResolveLink,
+    ListFolder,
+    StatLink,
+    ReadLink,
+    MakeLink,
+    MakeFolder,
+    CreateTempFolder,
+    CopyAttributes,
     kCount
 };
 
@@ -89,6 +97,50 @@ public:
         if (Hit(FailStep::ResolveLink))
             return error_;
         return inner_.ResolveLink(path, target);
+    }
+    std::error_code ListFolder(const std::string& path, std::vector<cl::FolderEntry>& entries) override
+    {
+        if (Hit(FailStep::ListFolder))
+            return error_;
+        return inner_.ListFolder(path, entries);
+    }
+    std::error_code StatLink(const std::string& path, cl::FileInfo& info) override
+    {
+        if (Hit(FailStep::StatLink))
+            return error_;
+        return inner_.StatLink(path, info);
+    }
+    std::error_code ReadLink(const std::string& path, std::string& target) override
+    {
+        if (Hit(FailStep::ReadLink))
+            return error_;
+        return inner_.ReadLink(path, target);
+    }
+    std::error_code MakeLink(const std::string& target, const std::string& path) override
+    {
+        if (Hit(FailStep::MakeLink))
+            return error_;
+        return inner_.MakeLink(target, path);
+    }
+    std::error_code MakeFolder(const std::string& path) override
+    {
+        if (Hit(FailStep::MakeFolder))
+            return error_;
+        return inner_.MakeFolder(path);
+    }
+    std::error_code CreateTempFolder(const std::string& folder, const std::string& nameHint,
+                                     std::string& tempPath) override
+    {
+        if (Hit(FailStep::CreateTempFolder))
+            return error_;
+        return inner_.CreateTempFolder(folder, nameHint, tempPath);
+    }
+    std::error_code RemoveFolder(const std::string& path) override { return inner_.RemoveFolder(path); }
+    std::error_code CopyAttributes(const cl::FileInfo& like, const std::string& path) override
+    {
+        if (Hit(FailStep::CopyAttributes))
+            return error_;
+        return inner_.CopyAttributes(like, path);
     }
 
 private:

@@ -17,7 +17,7 @@ bool WindowSession::Start()
 void WindowSession::Restart()
 {
     form_.reset();
-    form_ = std::make_unique<TForm1>(*dialogs_, dir_->path());
+    form_ = TForm1::Create(*dialogs_, dir_->path());
     form_->show();
 }
 

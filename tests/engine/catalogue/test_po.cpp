@@ -14,7 +14,6 @@ namespace {
 
 using cl::catalogue::PoEntry;
 using cl::catalogue::PoHeader;
-using cl::catalogue::PoReadError;
 using cl::catalogue::ReadPo;
 using cl::catalogue::WritePo;
 
@@ -67,13 +66,13 @@ TEST_F(PoFiles, WrittenCatalogueReadsBackTextForText)
 {
     const std::string text = WritePo(Header(), MakeEntries(kTrickyTexts, true));
     const auto read = ReadPo(text, "x.po");
-    ASSERT_TRUE(read.ok) << read.error.reason << " line " << read.error.line;
-    EXPECT_EQ(read.charset, "UTF-8");
-    ASSERT_EQ(read.messages.size(), kTrickyTexts.size());
+    ASSERT_TRUE(read.ok()) << read.error().detail << " line " << read.error().line;
+    EXPECT_EQ(read->charset, "UTF-8");
+    ASSERT_EQ(read->messages.size(), kTrickyTexts.size());
     for (std::size_t i = 0; i < kTrickyTexts.size(); ++i) {
-        EXPECT_EQ(read.messages[i].msgid, kTrickyTexts[i]);
-        EXPECT_EQ(read.messages[i].msgstr, Translated(kTrickyTexts[i]));
-        EXPECT_FALSE(read.messages[i].fuzzy);
+        EXPECT_EQ(read->messages[i].msgid, kTrickyTexts[i]);
+        EXPECT_EQ(read->messages[i].msgstr, Translated(kTrickyTexts[i]));
+        EXPECT_FALSE(read->messages[i].fuzzy);
     }
 }
 
@@ -138,8 +137,8 @@ TEST(PoReader, MarksFuzzyObsoleteAndPluralEntries)
                              "msgid \"one file\"\nmsgid_plural \"many files\"\nmsgstr[0] \"一个\"\nmsgstr[1] \"多个\"\n\n"
                              "#~ msgid \"gone\"\n#~ msgstr \"没了\"\n";
     const auto read = ReadPo(text, "t.po");
-    ASSERT_TRUE(read.ok) << read.error.reason;
-    ASSERT_EQ(read.messages.size(), 5u);
+    ASSERT_TRUE(read.ok()) << read.error().detail;
+    ASSERT_EQ(read->messages.size(), 5u);
     const struct {
         const char* msgid;
         const char* msgstr;
@@ -150,11 +149,11 @@ TEST(PoReader, MarksFuzzyObsoleteAndPluralEntries)
         {"gone", "没了", false, false, true},
     };
     for (std::size_t i = 0; i < 5; ++i) {
-        EXPECT_EQ(read.messages[i].msgid, expected[i].msgid);
-        EXPECT_EQ(read.messages[i].msgstr, expected[i].msgstr) << expected[i].msgid;
-        EXPECT_EQ(read.messages[i].fuzzy, expected[i].fuzzy) << expected[i].msgid;
-        EXPECT_EQ(read.messages[i].plural, expected[i].plural) << expected[i].msgid;
-        EXPECT_EQ(read.messages[i].obsolete, expected[i].obsolete) << expected[i].msgid;
+        EXPECT_EQ(read->messages[i].msgid, expected[i].msgid);
+        EXPECT_EQ(read->messages[i].msgstr, expected[i].msgstr) << expected[i].msgid;
+        EXPECT_EQ(read->messages[i].fuzzy, expected[i].fuzzy) << expected[i].msgid;
+        EXPECT_EQ(read->messages[i].plural, expected[i].plural) << expected[i].msgid;
+        EXPECT_EQ(read->messages[i].obsolete, expected[i].obsolete) << expected[i].msgid;
     }
 }
 
@@ -174,9 +173,9 @@ TEST(PoReader, ConvertsTheDeclaredCharsetToUtf8)
         const std::string text = "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=" + c.charset +
                                  "\\n\"\n\nmsgid \"x\"\nmsgstr \"" + c.msgstr + "\"\n";
         const auto read = ReadPo(text, "c.po");
-        ASSERT_TRUE(read.ok) << c.charset << ": " << read.error.reason;
-        ASSERT_EQ(read.messages.size(), 1u) << c.charset;
-        EXPECT_EQ(read.messages[0].msgstr, c.utf8) << c.charset;
+        ASSERT_TRUE(read.ok()) << c.charset << ": " << read.error().detail;
+        ASSERT_EQ(read->messages.size(), 1u) << c.charset;
+        EXPECT_EQ(read->messages[0].msgstr, c.utf8) << c.charset;
     }
 }
 
@@ -184,26 +183,26 @@ TEST(PoReader, ReportsBadCatalogues)
 {
     const struct {
         std::string text;
-        PoReadError::Kind kind;
+        cl::ErrorKind kind;
         std::size_t line;  // 0: any
     } cases[] = {
         // gettext's lexer notices the open string on the next line, and msgfmt says so too.
         {std::string(kUtf8Header) + "msgid \"a\"\nmsgstr \"b\"\n\nmsgid \"unterminated\nmsgstr \"x\"\n",
-         PoReadError::Kind::Syntax, 10},
-        {std::string(kUtf8Header) + "msgid \"a\"\nmsgstr \"b\"\nbogus line\n", PoReadError::Kind::Syntax, 8},
+         cl::ErrorKind::CatalogueSyntax, 10},
+        {std::string(kUtf8Header) + "msgid \"a\"\nmsgstr \"b\"\nbogus line\n", cl::ErrorKind::CatalogueSyntax, 8},
         {std::string(kUtf8Header) + "msgid \"a\"\nmsgstr \"b\"\n\nmsgid \"a\"\nmsgstr \"c\"\n",
-         PoReadError::Kind::Syntax, 0},
+         cl::ErrorKind::CatalogueSyntax, 0},
         {"msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=NO-SUCH-CHARSET\\n\"\n\nmsgid \"x\"\nmsgstr \"y\"\n",
-         PoReadError::Kind::Charset, 0},
-        {std::string(kUtf8Header) + "msgid \"x\"\nmsgstr \"\xff\xfe\"\n", PoReadError::Kind::Syntax, 7},
+         cl::ErrorKind::CatalogueCharset, 0},
+        {std::string(kUtf8Header) + "msgid \"x\"\nmsgstr \"\xff\xfe\"\n", cl::ErrorKind::CatalogueSyntax, 7},
     };
     for (const auto& c : cases) {
         const auto read = ReadPo(c.text, "bad.po");
-        EXPECT_FALSE(read.ok) << c.text;
-        EXPECT_EQ(read.error.kind, c.kind) << c.text << "\n" << read.error.reason;
-        EXPECT_EQ(read.error.path, "bad.po");
+        EXPECT_FALSE(read.ok()) << c.text;
+        EXPECT_EQ(read.error().kind, c.kind) << c.text << "\n" << read.error().detail;
+        EXPECT_EQ(read.error().path, "bad.po");
         if (c.line != 0) {
-            EXPECT_EQ(read.error.line, c.line) << c.text << "\n" << read.error.reason;
+            EXPECT_EQ(read.error().line, c.line) << c.text << "\n" << read.error().detail;
         }
     }
 }
@@ -217,13 +216,13 @@ TEST_F(PoFiles, FailedReadIsReportedNotParsed)
         fs.FailAt(step);
         const auto read = cl::catalogue::ReadPoFile(path, fs);
         EXPECT_TRUE(fs.Injected());
-        EXPECT_FALSE(read.ok);
-        EXPECT_EQ(read.error.kind, PoReadError::Kind::CannotRead);
-        EXPECT_EQ(read.error.path, path);
+        EXPECT_FALSE(read.ok());
+        EXPECT_EQ(read.error().task, cl::ErrorTask::Catalogue);
+        EXPECT_EQ(read.error().path, path);
     }
     const auto good = cl::catalogue::ReadPoFile(path);
-    ASSERT_TRUE(good.ok);
-    EXPECT_EQ(good.messages.at(0).msgstr, "y");
+    ASSERT_TRUE(good.ok());
+    EXPECT_EQ(good->messages.at(0).msgstr, "y");
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 // Extraction and rewriting over classes compiled by javac: which texts are offered, and what
 // a translation does to the class (in place, detached from a shared name, refused).
 
+#include "CatalogueNotes.h"
 #include "catalogue/ClassRewriter.h"
+#include "catalogue/ProgramSession.h"
 #include "catalogue/Translation.h"
 #include "classfile/ModifiedUtf8.h"
 
@@ -17,6 +19,18 @@
 namespace {
 
 namespace cat = cl::catalogue;
+
+cat::PoMessage Message(std::string msgid, std::string msgstr, bool fuzzy = false, bool obsolete = false,
+                       bool plural = false)
+{
+    cat::PoMessage message;
+    message.msgid = std::move(msgid);
+    message.msgstr = std::move(msgstr);
+    message.fuzzy = fuzzy;
+    message.obsolete = obsolete;
+    message.plural = plural;
+    return message;
+}
 
 const std::string kLong300 = std::string(290, 'L') + " [300 bytes]";
 
@@ -47,7 +61,9 @@ public class Demo {
 }
 )");
         ASSERT_EQ(cltest::RunJavac(javac, Path("Demo.java"), Path("out")), "");
-        ASSERT_FALSE(cat::LoadProgram(Path("out/Demo.class"), program_));
+        cl::Result<cat::Program> loaded = cat::LoadProgram(Path("out/Demo.class"));
+        ASSERT_TRUE(loaded.ok());
+        program_ = std::move(*loaded);
     }
 
     std::map<std::string, cat::PlaceKind> Offered(bool annotations)
@@ -66,7 +82,7 @@ public class Demo {
         const cat::Extraction ex = cat::Extract(program_, {true});
         std::vector<cat::PoMessage> messages;
         for (const auto& [msgid, msgstr] : translations)
-            messages.push_back({msgid, msgstr, false, false, false});
+            messages.push_back(Message(msgid, msgstr));
         plan = cat::PlanApply(program_, ex, messages);
         std::map<std::string, std::string> texts;
         if (plan.changed.empty())
@@ -101,10 +117,12 @@ TEST_F(Translation, OffersLiteralsAndRecipesButNoKeysOrNames)
 
 TEST_F(Translation, RecipeNotesAreWholeSentencesOneALine)
 {
-    const cat::Extraction ex = cat::Extract(program_, {false});
-    const std::vector<cat::PoEntry> entries = cat::CatalogueEntries(program_, ex);
+    cat::ProgramSession session;
+    ASSERT_TRUE(session.Open(Path("out/Demo.class"), {}).ok());
+    const auto read = cat::ReadPo(session.CatalogueText({}, false, cltext::Notes()), "Demo.po");
+    ASSERT_TRUE(read.ok()) << read.error().detail;
     bool sawRecipe = false;
-    for (const cat::PoEntry& entry : entries) {
+    for (const cat::PoEntry& entry : read->messages) {
         if (entry.msgid == "Short") {
             EXPECT_TRUE(entry.extractedComments.empty()) << "a literal needs no note";
         }
@@ -199,9 +217,8 @@ TEST_F(Translation, CountsWhatWasNotApplied)
 {
     const cat::Extraction ex = cat::Extract(program_, {false});
     const std::vector<cat::PoMessage> messages = {
-        {"Short", "短", false, false, false}, {"bye", "", false, false, false},
-        {"run", "跑", true, false, false},    {"nowhere", "无", false, false, false},
-        {"Short", "旧", false, true, false},  {"one", "一", false, false, true},
+        Message("Short", "短"),        Message("bye", ""),   Message("run", "跑", true), Message("nowhere", "无"),
+        Message("Short", "旧", false, true), Message("one", "一", false, false, true),
     };
     const cat::ApplyPlan plan = cat::PlanApply(program_, ex, messages);
     ASSERT_TRUE(plan.problems.empty());

@@ -54,7 +54,7 @@ cl::StringList Scan(const std::vector<uint8_t>& bytes, const cl::FilterList& fil
     image.bytes = cl::ByteString(bytes.data(), static_cast<int32_t>(bytes.size()));
     image.loadedSize = image.bytes.ByteLength();
     cl::StringList list;
-    cl::ScanClassImage(image, filter, list);
+    EXPECT_TRUE(cl::ScanClassImage(image, filter, list).ok());
     return list;
 }
 

@@ -1,13 +1,13 @@
 #pragma once
-// The one escaping rule of the command line's listings (list, strings, and the msgids it
-// names): backslash, tab, CR, LF and zero written out, so that one row stays one line.
+// The one escaping rule of the command line's listings (list, strings) and of the texts the
+// sentences name: backslash, tab, CR, LF and zero written out, so that one row stays one line.
 
 #include "text/ByteWords.h"
 
 #include <string>
 #include <string_view>
 
-namespace clcli {
+namespace cltext {
 
 // Writes `text` at p with backslash, tab, CR, LF and zero written out, so that one row stays one
 // line; returns the end. Room for twice the text is needed.
@@ -43,4 +43,4 @@ inline std::string Escaped(std::string_view text)
     return result;
 }
 
-}  // namespace clcli
+}  // namespace cltext

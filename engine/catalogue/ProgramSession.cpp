@@ -1,0 +1,535 @@
+#include "catalogue/ProgramSession.h"
+
+#include "classfile/ModifiedUtf8.h"
+#include "files/FileOps.h"
+#include "files/SameFile.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace cl::catalogue {
+
+namespace {
+
+using classfile::ClassFile;
+using classfile::Tag;
+
+Error SessionError(ErrorKind kind, const std::string& path = {})
+{
+    Error error(kind, path);
+    error.task = ErrorTask::Program;
+    return error;
+}
+
+std::string Readable(std::string_view modified)
+{
+    std::string utf8;
+    if (!classfile::Utf8FromModifiedUtf8(modified, utf8).Ok())
+        utf8.assign(modified);
+    return utf8;
+}
+
+// For every CONSTANT_String of the class, the methods whose code loads it: by ldc, or as the
+// recipe of a string concatenation the method performs.
+std::unordered_map<uint16_t, std::vector<uint16_t>> MethodsByString(const ClassFile& cf)
+{
+    std::unordered_map<uint16_t, std::vector<uint16_t>> users;
+    auto note = [&](uint16_t string, uint16_t method) {
+        std::vector<uint16_t>& methods = users[string];
+        if (std::find(methods.begin(), methods.end(), method) == methods.end())
+            methods.push_back(method);
+    };
+    for (const classfile::CodeInfo& code : cf.codes) {
+        for (const classfile::LoadedString& loaded : code.strings)
+            note(loaded.stringIndex, code.method);
+        for (const classfile::InvokeDynamicSite& site : code.invokeDynamics) {
+            const classfile::Constant* indy = cf.At(site.invokeDynamicIndex, Tag::InvokeDynamic);
+            if (indy == nullptr || indy->BootstrapIndex() >= cf.bootstrapMethods.size())
+                continue;
+            const auto arguments = cf.Arguments(cf.bootstrapMethods[indy->BootstrapIndex()]);
+            if (!arguments.empty() && cf.At(arguments[0], Tag::String))
+                note(arguments[0], code.method);
+        }
+    }
+    return users;
+}
+
+std::string BinaryName(const ClassFile& cf, const std::string& entry)
+{
+    std::string name = cf.parsed ? Readable(cf.ThisClassName()) : std::string();
+    if (name.empty()) {
+        name = entry;
+        if (name.size() > 6 && name.compare(name.size() - 6, 6, ".class") == 0)
+            name.resize(name.size() - 6);
+    }
+    std::replace(name.begin(), name.end(), '/', '.');
+    return name;
+}
+
+ApplyProblem::Kind ProblemKind(TranslationProblem problem)
+{
+    switch (problem) {
+        case TranslationProblem::MissingSlot: return ApplyProblem::Kind::MissingSlot;
+        case TranslationProblem::ExtraSlot: return ApplyProblem::Kind::ExtraSlot;
+        case TranslationProblem::SlotOutOfOrder: return ApplyProblem::Kind::SlotOutOfOrder;
+        case TranslationProblem::StrayBrace: return ApplyProblem::Kind::StrayBrace;
+        case TranslationProblem::ControlChar: return ApplyProblem::Kind::ControlChar;
+        case TranslationProblem::TooLong: return ApplyProblem::Kind::TextTooLong;
+        case TranslationProblem::None: break;
+    }
+    return ApplyProblem::Kind::BadText;
+}
+
+std::string KeyOf(const PoMessage& message)
+{
+    return message.hasContext ? EntryKey(message.context, message.msgid) : message.msgid;
+}
+
+// What the session is building while a program opens; handed over whole once it is done.
+struct Opening {
+    ProgramFacts facts;
+    std::vector<SessionEntry> entries;
+    std::unordered_map<std::string, std::size_t> byKey;
+};
+
+// Adds the texts of a batch of classes (the program's classes from `first` on) to what opens.
+void AddBatch(const Program& batch, const Extraction& extraction, std::size_t first, const OpenOptions& options,
+              Opening& opening)
+{
+    ProgramFacts& facts = opening.facts;
+    facts.notOfferable += extraction.notOfferable;
+    facts.unparsable.insert(facts.unparsable.end(), extraction.unparsable.begin(), extraction.unparsable.end());
+    for (std::size_t ci = 0; ci < batch.classes.size(); ++ci)
+        facts.classNames.push_back(BinaryName(extraction.classFiles[ci], batch.classes[ci].entry));
+
+    // Which methods use which string, worked out only for classes that offer texts.
+    std::vector<std::unordered_map<uint16_t, std::vector<uint16_t>>> users(batch.classes.size());
+    std::vector<bool> known(batch.classes.size(), false);
+    for (const CatalogueEntry& found : extraction.entries) {
+        const std::string key = found.context.empty() ? found.msgid : EntryKey(found.context, found.msgid);
+        auto [it, fresh] = opening.byKey.emplace(key, opening.entries.size());
+        if (fresh) {
+            opening.entries.emplace_back();
+            opening.entries.back().context = found.context;
+            opening.entries.back().msgid = found.msgid;
+        }
+        SessionEntry& entry = opening.entries[it->second];
+        for (const Place& place : found.places) {
+            entry.references.push_back({batch.classes[place.classIndex].entry, place.index});
+            SessionPlace shown;
+            shown.classIndex = first + place.classIndex;
+            shown.kind = place.kind;
+            if (place.kind != PlaceKind::Annotation) {
+                const ClassFile& cf = extraction.classFiles[place.classIndex];
+                if (options.methods) {
+                    if (!known[place.classIndex]) {
+                        users[place.classIndex] = MethodsByString(cf);
+                        known[place.classIndex] = true;
+                    }
+                    const auto methods = users[place.classIndex].find(place.index);
+                    if (methods != users[place.classIndex].end())
+                        for (const uint16_t method : methods->second)
+                            if (method < cf.methods.size())
+                                shown.methods.push_back(Readable(cf.Utf8Bytes(cf.methods[method].nameIndex)));
+                }
+                entry.inCode = true;
+            }
+            if (place.kind == PlaceKind::Recipe) {
+                entry.recipe = true;
+                entry.slotCount = std::max(entry.slotCount, place.slotCount);
+            }
+            entry.places.push_back(std::move(shown));
+        }
+    }
+}
+
+}  // namespace
+
+Result<GenerateReport> PreparedGenerate::Commit()
+{
+    if (!problems_.empty() || !staged_)
+        return SessionError(ErrorKind::CannotWrite);
+    Result<OutputReport> output = staged_->Commit();
+    staged_.reset();
+    if (!output)
+        return std::move(output).error();
+    report_.output = std::move(*output);
+    return report_;
+}
+
+ProgramSession::ProgramSession(FileSystem& fs) : fs_(&fs) {}
+
+ProgramSession ProgramSession::Assemble(ProgramFacts facts, std::vector<SessionEntry> entries, FileSystem& fs)
+{
+    ProgramSession session(fs);
+    session.open_ = true;
+    session.options_.annotations = true;
+    session.facts_ = std::move(facts);
+    session.entries_ = std::move(entries);
+    for (std::size_t i = 0; i < session.entries_.size(); ++i) {
+        const SessionEntry& entry = session.entries_[i];
+        session.byKey_.emplace(entry.context.empty() ? entry.msgid : EntryKey(entry.context, entry.msgid), i);
+    }
+    return session;
+}
+
+ProgramSession ProgramSession::Snapshot() const
+{
+    ProgramSession copy(*fs_);
+    copy.open_ = open_;
+    copy.options_ = options_;
+    copy.options_.keepProgram = false;
+    copy.facts_ = facts_;
+    copy.entries_ = entries_;
+    copy.byKey_ = byKey_;
+    copy.obsolete_ = obsolete_;
+    copy.cataloguePath_ = cataloguePath_;
+    copy.language_ = language_;
+    copy.modified_ = modified_;
+    return copy;
+}
+ProgramSession::~ProgramSession() = default;
+ProgramSession::ProgramSession(ProgramSession&&) noexcept = default;
+ProgramSession& ProgramSession::operator=(ProgramSession&&) noexcept = default;
+
+Status ProgramSession::Open(const std::string& path, const OpenOptions& options, const Progress& progress)
+{
+    progress.Begin(WorkStage::Reading);
+    Result<Program> loaded = LoadProgram(path, *fs_);
+    if (!loaded)
+        return std::move(loaded).error();
+    if (progress.Cancelled())
+        return SessionError(ErrorKind::Cancelled);
+    progress.Begin(WorkStage::Analysing);
+
+    Program& program = *loaded;
+    Opening opening;
+    ProgramFacts& facts = opening.facts;
+    facts.path = program.path;
+    facts.name = program.name;
+    facts.kind = program.kind;
+    facts.classCount = program.classes.size();
+    facts.unreadable = program.unreadable;
+    facts.nestedJars = program.nestedJars;
+    facts.classNames.reserve(program.classes.size());
+
+    std::unique_ptr<Program> keptProgram;
+    std::unique_ptr<Extraction> keptExtraction;
+    const ExtractOptions extract{options.annotations};
+    if (options.keepProgram) {
+        keptExtraction = std::make_unique<Extraction>(Extract(program, extract));
+        AddBatch(program, *keptExtraction, 0, options, opening);
+        keptProgram = std::make_unique<Program>(std::move(program));
+    } else {
+        // A parsed class takes a few times its size, so the classes are analysed a batch at a
+        // time and each batch's bytes and parse are dropped before the next: what one text
+        // offers does not depend on any other class.
+        constexpr std::size_t kBatch = 128;
+        std::vector<ProgramClass> classes = std::move(program.classes);
+        program.classes.clear();
+        for (std::size_t first = 0; first < classes.size(); first += kBatch) {
+            if (progress.Cancelled())
+                return SessionError(ErrorKind::Cancelled);
+            const std::size_t last = std::min(classes.size(), first + kBatch);
+            Program batch;
+            batch.kind = program.kind;
+            batch.path = program.path;
+            batch.name = program.name;
+            batch.classes.assign(std::make_move_iterator(classes.begin() + static_cast<std::ptrdiff_t>(first)),
+                                 std::make_move_iterator(classes.begin() + static_cast<std::ptrdiff_t>(last)));
+            const Extraction extraction = Extract(batch, extract);
+            AddBatch(batch, extraction, first, options, opening);
+        }
+    }
+    if (progress.Cancelled())
+        return SessionError(ErrorKind::Cancelled);
+
+    open_ = true;
+    options_ = options;
+    facts_ = std::move(opening.facts);
+    entries_ = std::move(opening.entries);
+    byKey_ = std::move(opening.byKey);
+    obsolete_.clear();
+    cataloguePath_.clear();
+    language_ = kDefaultLanguage;
+    modified_ = false;
+    program_ = std::move(keptProgram);
+    extraction_ = std::move(keptExtraction);
+    return {};
+}
+
+std::optional<std::size_t> ProgramSession::Find(const std::string& context, const std::string& msgid) const
+{
+    const auto found = byKey_.find(context.empty() ? msgid : EntryKey(context, msgid));
+    if (found == byKey_.end())
+        return std::nullopt;
+    return found->second;
+}
+
+void ProgramSession::Recheck(SessionEntry& entry)
+{
+    entry.problem = CheckTranslation(entry.recipe, entry.slotCount, entry.translation);
+}
+
+TranslationProblem ProgramSession::SetTranslation(std::size_t index, std::string translation)
+{
+    SessionEntry& entry = entries_.at(index);
+    if (entry.translation != translation) {
+        entry.translation = std::move(translation);
+        Recheck(entry);
+        modified_ = true;
+    }
+    return entry.problem;
+}
+
+void ProgramSession::SetFuzzy(std::size_t index, bool fuzzy)
+{
+    SessionEntry& entry = entries_.at(index);
+    if (entry.fuzzy != fuzzy) {
+        entry.fuzzy = fuzzy;
+        modified_ = true;
+    }
+}
+
+EntryValue ProgramSession::ValueOf(std::size_t index) const
+{
+    const SessionEntry& entry = entries_.at(index);
+    return {entry.translation, entry.fuzzy};
+}
+
+void ProgramSession::Restore(std::size_t index, EntryValue value)
+{
+    SetTranslation(index, std::move(value.translation));
+    SetFuzzy(index, value.fuzzy);
+}
+
+std::vector<std::size_t> ProgramSession::EntriesWithProblems(bool annotations) const
+{
+    std::vector<std::size_t> found;
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        if (entries_[i].problem != TranslationProblem::None && entries_[i].Included(annotations))
+            found.push_back(i);
+    }
+    return found;
+}
+
+std::vector<PoMessage> ProgramSession::MessagesToApply(bool annotations) const
+{
+    std::vector<PoMessage> messages;
+    for (const SessionEntry& entry : entries_) {
+        if (entry.State() != EntryState::Translated || !entry.Included(annotations) ||
+            entry.problem != TranslationProblem::None)
+            continue;
+        PoMessage message;
+        message.hasContext = !entry.context.empty();
+        message.context = entry.context;
+        message.msgid = entry.msgid;
+        message.msgstr = entry.translation;
+        messages.push_back(std::move(message));
+    }
+    return messages;
+}
+
+ImportSummary ProgramSession::ImportMessages(const PoCatalogue& catalogue, ImportMode mode, const std::string& from)
+{
+    ImportSummary summary;
+    const bool keep = mode == ImportMode::Continue;
+    if (keep) {
+        obsolete_.clear();
+        if (!catalogue.language.empty())
+            language_ = catalogue.language;
+    }
+    auto keepObsolete = [&](const PoMessage& message) {
+        if (!keep)
+            return;
+        PoEntry kept = message;
+        kept.obsolete = true;
+        obsolete_.push_back(std::move(kept));
+    };
+    for (const PoMessage& message : catalogue.messages) {
+        if (message.obsolete) {
+            ++summary.obsolete;
+            keepObsolete(message);
+            continue;
+        }
+        if (message.plural) {
+            ++summary.plural;
+            keepObsolete(message);
+            continue;
+        }
+        if (message.msgstr.empty()) {
+            ++summary.untranslated;
+            continue;
+        }
+        if (message.fuzzy)
+            ++summary.fuzzy;
+        const auto found = byKey_.find(KeyOf(message));
+        if (found == byKey_.end()) {
+            if (!message.fuzzy)
+                ++summary.notFound;
+            // A translation the program no longer asks for may be asked for again: kept, as
+            // msgmerge keeps it.
+            keepObsolete(message);
+            continue;
+        }
+        ++(message.fuzzy ? summary.fuzzyFilled : summary.filled);
+        SessionEntry& entry = entries_[found->second];
+        const EntryValue before{entry.translation, entry.fuzzy};
+        entry.translation = message.msgstr;
+        entry.fuzzy = message.fuzzy;
+        entry.hasPreviousMsgid = message.hasPreviousMsgid;
+        entry.previousMsgid = message.previousMsgid;
+        entry.translatorComments = message.translatorComments;
+        Recheck(entry);
+        if (before.translation != entry.translation || before.fuzzy != entry.fuzzy)
+            summary.changed.emplace_back(found->second, before);
+    }
+    if (keep) {
+        cataloguePath_ = from;
+        modified_ = false;
+    } else if (!summary.changed.empty()) {
+        modified_ = true;
+    }
+    return summary;
+}
+
+Result<ImportSummary> ProgramSession::ImportCatalogue(const std::string& path, ImportMode mode)
+{
+    Result<PoCatalogue> catalogue = ReadPoFile(path, *fs_);
+    if (!catalogue)
+        return std::move(catalogue).error();
+    return ImportMessages(*catalogue, mode, path);
+}
+
+std::string ProgramSession::CatalogueText(const CatalogueHeader& header, bool annotations,
+                                          const CatalogueWording& wording) const
+{
+    std::vector<PoEntry> out;
+    out.reserve(entries_.size() + obsolete_.size());
+    for (const SessionEntry& entry : entries_) {
+        if (!entry.Included(annotations) && entry.translation.empty())
+            continue;
+        PoEntry po;
+        po.hasContext = !entry.context.empty();
+        po.context = entry.context;
+        po.msgid = entry.msgid;
+        po.msgstr = entry.translation;
+        po.fuzzy = entry.fuzzy && !entry.translation.empty();
+        po.translatorComments = entry.translatorComments;
+        if (entry.slotCount > 0)
+            po.extractedComments = wording.RecipeNote(entry.slotCount);
+        po.references = entry.references;
+        po.hasPreviousMsgid = entry.hasPreviousMsgid && po.fuzzy;
+        po.previousMsgid = entry.previousMsgid;
+        out.push_back(std::move(po));
+    }
+    out.insert(out.end(), obsolete_.begin(), obsolete_.end());
+    const PoHeader po{header.project.empty() ? facts_.name : header.project, language_, header.generator};
+    return WritePo(po, out);
+}
+
+Status ProgramSession::SaveCatalogue(const std::string& path, const CatalogueHeader& header, bool annotations,
+                                     const CatalogueWording& wording)
+{
+    const std::string target = path.empty() ? cataloguePath_ : path;
+    if (target.empty())
+        return SessionError(ErrorKind::CannotWrite);
+    // Never over the program itself, whatever name leads to it.
+    if (IsSameFile(target, facts_.path, *fs_)) {
+        Error error = SessionError(ErrorKind::OutputIsInput, target);
+        error.task = ErrorTask::Catalogue;
+        return error;
+    }
+    if (Status written = WriteFileSafely(target, std::string_view(CatalogueText(header, annotations, wording)), *fs_);
+        !written) {
+        Error error = std::move(written).error();
+        error.task = ErrorTask::Catalogue;
+        return error;
+    }
+    cataloguePath_ = target;
+    modified_ = false;
+    return {};
+}
+
+Result<PreparedGenerate> ProgramSession::PrepareGenerate(const GenerateRequest& request, const Progress& progress)
+{
+    if (!open_)
+        return SessionError(ErrorKind::NotAProgram);
+    OutputRequest output;
+    output.output = request.output;
+    output.inPlace = request.inPlace;
+    output.otherInputs = {cataloguePath_};
+
+    std::unique_ptr<Program> fresh;
+    std::unique_ptr<Extraction> freshExtraction;
+    Program* program = program_.get();
+    Extraction* extraction = extraction_.get();
+    if (program == nullptr || options_.annotations != request.annotations) {
+        progress.Begin(WorkStage::Reading);
+        Result<Program> loaded = LoadProgram(facts_.path, *fs_);
+        if (!loaded)
+            return std::move(loaded).error();
+        fresh = std::make_unique<Program>(std::move(*loaded));
+        program = fresh.get();
+    }
+    // The destination is checked before the long part.
+    if (Status checked = CheckOutput(*program, output, *fs_); !checked)
+        return std::move(checked).error();
+    if (progress.Cancelled())
+        return SessionError(ErrorKind::Cancelled);
+    if (extraction == nullptr || fresh) {
+        progress.Begin(WorkStage::Analysing);
+        freshExtraction = std::make_unique<Extraction>(Extract(*program, ExtractOptions{request.annotations}));
+        extraction = freshExtraction.get();
+        if (progress.Cancelled())
+            return SessionError(ErrorKind::Cancelled);
+    }
+
+    progress.Begin(WorkStage::Checking);
+    PreparedGenerate prepared;
+    // A translation with a problem keeps the whole program from being written: every one is
+    // named, so that all can be mended before the next try.
+    for (const std::size_t index : EntriesWithProblems(request.annotations)) {
+        const SessionEntry& entry = entries_[index];
+        if (entry.State() != EntryState::Translated)
+            continue;
+        ApplyProblem problem;
+        problem.kind = ProblemKind(entry.problem);
+        problem.msgid = entry.msgid;
+        if (!entry.references.empty()) {
+            problem.classEntry = entry.references.front().file;
+            problem.index = static_cast<uint16_t>(entry.references.front().line);
+        }
+        prepared.problems_.push_back(std::move(problem));
+    }
+    if (!prepared.problems_.empty())
+        return prepared;
+    ApplyPlan plan = PlanApply(*program, *extraction, MessagesToApply(request.annotations));
+    prepared.report_.summary = plan.summary;
+    prepared.report_.unparsable = extraction->unparsable;
+    prepared.report_.unreadable = program->unreadable;
+    prepared.report_.nestedJars = program->nestedJars;
+    prepared.report_.notOfferable = extraction->notOfferable;
+    if (!plan.problems.empty()) {
+        prepared.problems_ = std::move(plan.problems);
+        return prepared;
+    }
+    if (progress.Cancelled())
+        return SessionError(ErrorKind::Cancelled);
+
+    progress.Begin(WorkStage::Writing);
+    OutputChanges changes;
+    changes.replaced = std::move(plan.changed);
+    Result<StagedOutput> staged = StageOutput(*program, changes, output, progress, *fs_);
+    if (!staged)
+        return std::move(staged).error();
+    prepared.staged_.emplace(std::move(*staged));
+    if (program == program_.get()) {
+        // The kept program went into this output (its archive is written): one output per open.
+        program_.reset();
+        extraction_.reset();
+    }
+    return prepared;
+}
+
+}  // namespace cl::catalogue

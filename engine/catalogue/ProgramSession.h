@@ -1,0 +1,243 @@
+#pragma once
+// ProgramSession: one whole-program translation, as the translator works on it. It owns the
+// program that was opened (a jar, a folder or a class), every text it offers with the places
+// that use it, the translations with their state, the catalogue file they were read from or
+// saved to, and whether they changed since. Both front ends drive it: the command line's
+// extract and apply are a few calls to it, the translation window presents it.
+//
+// Opening reads and analyses the program; generating writes its translated copy (a new file or
+// folder, or the input in place with its backup) after every check has passed, so that nothing
+// is written while any translation has a problem.
+
+#include "catalogue/CatalogueWording.h"
+#include "catalogue/Po.h"
+#include "catalogue/Program.h"
+#include "catalogue/ProgramOutput.h"
+#include "catalogue/Progress.h"
+#include "catalogue/Translation.h"
+#include "catalogue/TranslationCheck.h"
+#include "errors/Result.h"
+#include "files/FileSystem.h"
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace cl::catalogue {
+
+// One place of a text: the class (an index into ProgramFacts::classNames) and the methods whose
+// code loads it; no method for annotation values and constant fields.
+struct SessionPlace {
+    std::size_t classIndex = 0;
+    PlaceKind kind = PlaceKind::Literal;
+    std::vector<std::string> methods;
+};
+
+enum class EntryState : uint8_t {
+    Untranslated,
+    Translated,
+    NeedsReview,  // a translation marked fuzzy: kept, shown, not written into the program
+};
+
+struct SessionEntry {
+    // What the program offers.
+    std::string context;  // msgctxt; empty for a text with none
+    std::string msgid;
+    std::vector<PoReference> references;
+    std::vector<SessionPlace> places;
+    std::size_t slotCount = 0;  // the most slots of any recipe place; 0 when no place is a recipe
+    bool recipe = false;
+    bool inCode = false;  // some place is a literal or recipe, not only an annotation value
+    // What the translator made of it.
+    std::string translation;
+    bool fuzzy = false;
+    std::vector<std::string> translatorComments;
+    bool hasPreviousMsgid = false;
+    std::string previousMsgid;  // the text the translation was made for, when it changed since
+    TranslationProblem problem = TranslationProblem::None;
+
+    EntryState State() const
+    {
+        if (translation.empty())
+            return EntryState::Untranslated;
+        return fuzzy ? EntryState::NeedsReview : EntryState::Translated;
+    }
+    // Whether the entry belongs in the catalogue: texts of the code always, annotation values
+    // only when they are asked for.
+    bool Included(bool annotations) const { return annotations || inCode; }
+};
+
+// What opening found besides the texts.
+struct ProgramFacts {
+    std::string path;
+    std::string name;
+    ProgramKind kind = ProgramKind::Jar;
+    std::vector<std::string> classNames;  // binary names with dots, in the program's class order
+    std::size_t classCount = 0;
+    std::size_t notOfferable = 0;          // texts a PO cannot carry, and recipes with constants
+    std::vector<std::string> unparsable;   // classes that did not parse, copied unchanged
+    std::vector<UnreadablePart> unreadable;
+    std::vector<std::string> nestedJars;
+};
+
+struct OpenOptions {
+    // Offer annotation values besides the texts of the code.
+    bool annotations = false;
+    // Keep the program (its classes, parsed) for a generate that follows at once, instead of
+    // reading it again then: what the command line's apply wants; a window keeps only texts.
+    bool keepProgram = false;
+    // Name the methods that use each text (what a window shows); the command line needs none.
+    bool methods = false;
+};
+
+// An entry's translation as it stands, to put back what an import changed.
+struct EntryValue {
+    std::string translation;
+    bool fuzzy = false;
+};
+
+// What a catalogue brought in.
+struct ImportSummary {
+    std::size_t filled = 0;        // translated, not fuzzy, entries whose text is in the program
+    std::size_t fuzzy = 0;         // fuzzy entries with a translation (filled as needing review)
+    std::size_t fuzzyFilled = 0;   // of those, the ones whose text is in the program
+    std::size_t untranslated = 0;  // entries with an empty translation
+    std::size_t notFound = 0;      // translated, not fuzzy, entries the program does not hold
+    std::size_t plural = 0;        // plural entries (the program's texts have no plural forms)
+    std::size_t obsolete = 0;      // "#~" entries, kept
+    // The entries the import changed, with what they held before.
+    std::vector<std::pair<std::size_t, EntryValue>> changed;
+};
+
+enum class ImportMode {
+    // The catalogue this session continues (the one beside the program): it becomes the
+    // session's catalogue, its obsolete entries and the translations of texts the program no
+    // longer holds are kept (as obsolete entries), and nothing counts as changed.
+    Continue,
+    // Translations brought in from another catalogue: they fill the entries, as a change.
+    Merge,
+};
+
+struct CatalogueHeader {
+    std::string project;    // empty: the program's name
+    std::string generator;  // X-Generator
+};
+
+struct GenerateRequest {
+    std::string output;    // where the translated program goes; ignored in place
+    bool inPlace = false;  // replace the input, keeping it as INPUT.bak
+    bool annotations = false;  // annotation values' translations too
+};
+
+// What generating did.
+struct GenerateReport {
+    ApplySummary summary;
+    OutputReport output;
+    std::vector<std::string> unparsable;
+    std::vector<UnreadablePart> unreadable;
+    std::vector<std::string> nestedJars;
+    std::size_t notOfferable = 0;
+};
+
+// A translated program made, waiting to be put in its place; gone when discarded or destroyed.
+class PreparedGenerate {
+public:
+    PreparedGenerate(PreparedGenerate&&) noexcept = default;
+    PreparedGenerate& operator=(PreparedGenerate&&) noexcept = default;
+    // Nothing can be written: the problems say why (each names its text and place).
+    const std::vector<ApplyProblem>& Problems() const { return problems_; }
+    bool HasProblems() const { return !problems_.empty(); }
+    // Puts the program in its place; once only. Refused while there are problems.
+    Result<GenerateReport> Commit();
+    void Discard() { staged_.reset(); }
+
+private:
+    friend class ProgramSession;
+    PreparedGenerate() = default;
+    std::vector<ApplyProblem> problems_;
+    std::optional<StagedOutput> staged_;
+    GenerateReport report_;
+};
+
+class ProgramSession {
+public:
+    explicit ProgramSession(FileSystem& fs = NativeFileSystem());
+    // A session over a program already analysed (as a test or a benchmark builds one): its
+    // facts and texts, nothing translated. Generating reads the program from `facts.path`.
+    static ProgramSession Assemble(ProgramFacts facts, std::vector<SessionEntry> entries,
+                                   FileSystem& fs = NativeFileSystem());
+    // The translations as they stand, without the program kept: what a generate running beside
+    // further editing works from.
+    ProgramSession Snapshot() const;
+    ~ProgramSession();
+    ProgramSession(ProgramSession&&) noexcept;
+    ProgramSession& operator=(ProgramSession&&) noexcept;
+
+    // Reads and analyses the program. On failure or cancel (ErrorKind::Cancelled) the session
+    // is as it was.
+    Status Open(const std::string& path, const OpenOptions& options, const Progress& progress = {});
+    bool IsOpen() const { return open_; }
+    const ProgramFacts& Facts() const { return facts_; }
+    const std::vector<SessionEntry>& Entries() const { return entries_; }
+    // The entry of a text (with its context), if the program offers it.
+    std::optional<std::size_t> Find(const std::string& context, const std::string& msgid) const;
+
+    // Changes the translation of an entry and gives back its check. A fuzzy entry stays fuzzy:
+    // AcceptEntry says the translation is right.
+    TranslationProblem SetTranslation(std::size_t entry, std::string translation);
+    void SetFuzzy(std::size_t entry, bool fuzzy);
+    EntryValue ValueOf(std::size_t entry) const;
+    void Restore(std::size_t entry, EntryValue value);
+    // The entries whose translations have a problem, in entry order.
+    std::vector<std::size_t> EntriesWithProblems(bool annotations) const;
+    // What generating writes into the program: the translated entries (not needing review)
+    // whose translations pass the check.
+    std::vector<PoMessage> MessagesToApply(bool annotations) const;
+
+    // The catalogue.
+    Result<ImportSummary> ImportCatalogue(const std::string& path, ImportMode mode);
+    // The same with the messages of a catalogue already read from `from`.
+    ImportSummary ImportMessages(const PoCatalogue& catalogue, ImportMode mode, const std::string& from);
+    const std::string& CataloguePath() const { return cataloguePath_; }
+    // The Language of the catalogue: the one read, or given, else kDefaultLanguage.
+    const std::string& Language() const { return language_; }
+    void SetLanguage(std::string language) { language_ = std::move(language); }
+    bool IsModified() const { return modified_; }
+    // A front end that undoes changes says when the translations are back to what was saved.
+    void SetModified(bool modified) { modified_ = modified; }
+    // The catalogue as PO text: every included entry, any other one that has a translation, and
+    // the obsolete entries kept.
+    std::string CatalogueText(const CatalogueHeader& header, bool annotations, const CatalogueWording& wording) const;
+    // Writes the catalogue atomically to `path` (empty: the session's catalogue), which then is
+    // the session's catalogue, unchanged.
+    Status SaveCatalogue(const std::string& path, const CatalogueHeader& header, bool annotations,
+                         const CatalogueWording& wording);
+
+    // The translated program: reads the program again unless it was kept, checks every
+    // translation against every place and every output rule, and makes the new program beside
+    // its destination. Nothing is written while any translation has a problem: the result then
+    // holds the problems, and can only be discarded.
+    Result<PreparedGenerate> PrepareGenerate(const GenerateRequest& request, const Progress& progress = {});
+
+private:
+    void Recheck(SessionEntry& entry);
+
+    FileSystem* fs_;
+    bool open_ = false;
+    OpenOptions options_;
+    ProgramFacts facts_;
+    std::vector<SessionEntry> entries_;
+    std::unordered_map<std::string, std::size_t> byKey_;  // EntryKey -> entry
+    std::vector<PoEntry> obsolete_;                       // kept, written back as "#~"
+    std::string cataloguePath_;
+    std::string language_ = kDefaultLanguage;
+    bool modified_ = false;
+    // The program and its analysis, kept when asked to.
+    std::unique_ptr<Program> program_;
+    std::unique_ptr<Extraction> extraction_;
+};
+
+}  // namespace cl::catalogue

@@ -1,0 +1,25 @@
+#include "CatalogueNotes.h"
+
+namespace cltext {
+
+// English, as catalogues are read in translators' tools whatever language they translate into.
+std::vector<std::string> CatalogueNotes::RecipeNote(std::size_t slots) const
+{
+    std::string names;
+    for (std::size_t k = 0; k < slots && k < 10; ++k)
+        names += (k ? ", {" : "{") + std::to_string(k) + "}";
+    if (slots > 10)
+        names += ", ...";
+    // One whole sentence a line: editors such as Poedit show each "#." line as a line of its
+    // own, so a sentence carried over to the next line reads as broken off.
+    names += " stand for values the program fills in: keep every one of them, in this order.";
+    return {names, "Write a brace of the text itself doubled: {{ or }}."};
+}
+
+const CatalogueNotes& Notes()
+{
+    static const CatalogueNotes notes;
+    return notes;
+}
+
+}  // namespace cltext

@@ -1,0 +1,176 @@
+#include "ErrorText.h"
+
+namespace cltext {
+
+namespace {
+
+using Kind = cl::ErrorKind;
+using Step = cl::ErrorStep;
+using Task = cl::ErrorTask;
+
+std::string Because(const cl::Error& e)
+{
+    const std::string reason = ReasonOf(e);
+    return reason.empty() ? std::string() : "（" + reason + "）";
+}
+
+std::string StepText(const cl::Error& e)
+{
+    switch (e.step) {
+        case Step::None: return {};
+        case Step::ResolveLink: return "无法解析符号链接";
+        case Step::Stat: return "无法读取文件属性";
+        case Step::NotRegular: return Quoted(e.other) + "不是普通文件";
+        case Step::CreateTemp: return "无法在文件夹" + Quoted(e.other) + "中创建临时文件";
+        case Step::Permissions: return "无法设置临时文件的权限";
+        case Step::WriteTemp: return "写入临时文件失败";
+        case Step::OpenSource: return "无法读取原文件";
+        case Step::StatSource: return "无法读取原文件的属性";
+        case Step::SizeSource: return "无法取得原文件的大小";
+        case Step::ReadSource: return "读取原文件失败";
+        case Step::ShortSource:
+            return "读取原文件时只读到 " + std::to_string(e.done) + " 字节，文件应有 " + std::to_string(e.expected) +
+                   " 字节";
+        case Step::FlushTemp: return "无法把临时文件写入磁盘";
+        case Step::CloseTemp: return "关闭临时文件失败";
+        case Step::Rename: return "无法用临时文件替换" + Quoted(e.other);
+    }
+    return {};
+}
+
+// "Could not <task> <file>: " for the failed replacement of a file.
+std::string TaskPrefix(const cl::Error& e)
+{
+    switch (e.task) {
+        case Task::Backup: return "无法把文件" + Quoted(e.path) + "备份到" + Quoted(e.path + ".bak") + "：";
+        case Task::Export: return "无法导出到文件" + Quoted(e.path) + "：";
+        case Task::Copy: return "无法复制文件" + Quoted(e.path) + "：";
+        default: return "无法保存文件" + Quoted(e.path) + "：";
+    }
+}
+
+// What a failure before the rename left alone.
+std::string KeptNote(Task task)
+{
+    switch (task) {
+        case Task::Backup: return "原有的备份文件保持不变。";
+        case Task::Export: return "已有的同名文件保持不变。";
+        case Task::Copy: return "原程序和已有的输出保持不变。";
+        default: return "原文件保持不变。";
+    }
+}
+
+// Reading a file: the sentences of the single-file tools, or the shorter ones of a whole
+// program or catalogue, which name the file among many.
+std::string ReadFailure(const cl::Error& e)
+{
+    if (e.task == Task::Program || e.task == Task::Catalogue) {
+        std::string reason = e.kind == Kind::TooLarge ? "文件达到或超过 2 GiB" : ReasonOf(e);
+        if (e.kind == Kind::ShortRead)
+            reason = "只读到 " + std::to_string(e.done) + " 字节，文件应有 " + std::to_string(e.expected) + " 字节";
+        return (e.task == Task::Catalogue ? "无法读取目录" : "无法读取") + Quoted(e.path.empty() ? "?" : e.path) +
+               (reason.empty() ? std::string() : "（" + reason + "）") + "。";
+    }
+    switch (e.kind) {
+        case Kind::CannotOpen:
+            if (e.step == Step::SizeSource)
+                return "无法取得文件" + Quoted(e.path) + "的大小" + Because(e) + "。";
+            return "无法打开文件" + Quoted(e.path) + Because(e) + "。";
+        case Kind::TooLarge:
+            return "文件" + Quoted(e.path) + "有 " + std::to_string(e.expected) + " 字节，达到或超过 2 GiB，无法打开。";
+        case Kind::CannotGetSize: return "无法取得文件" + Quoted(e.path) + "的大小" + Because(e) + "。";
+        case Kind::ReadFailed: return "读取文件" + Quoted(e.path) + "时出错" + Because(e) + "。";
+        case Kind::ShortRead:
+            return "读取文件" + Quoted(e.path) + "时只读到 " + std::to_string(e.done) + " 字节，文件应有 " +
+                   std::to_string(e.expected) + " 字节。";
+        default: return {};
+    }
+}
+
+}  // namespace
+
+std::string Quoted(const std::string& text)
+{
+    return "“" + text + "”";
+}
+
+std::string ReasonOf(const cl::Error& e)
+{
+    if (e.kind == Kind::EntryTooLarge)
+        return "解压后超过 " + std::to_string(e.expected >> 20) + " MiB";
+    if (!e.detail.empty())
+        return e.detail;
+    if (e.code)
+        return e.code.message();
+    return {};
+}
+
+bool SaysCannotOpen(const cl::Error& error)
+{
+    return error.kind == Kind::CannotOpen && error.task != Task::Program && error.task != Task::Catalogue &&
+           error.task != Task::WordList;
+}
+
+const char* CannotOpenText()
+{
+    return "无法打开此文件!";
+}
+
+std::string DescribeError(const cl::Error& e)
+{
+    switch (e.kind) {
+        case Kind::CannotOpen:
+        case Kind::TooLarge:
+        case Kind::CannotGetSize:
+        case Kind::ReadFailed:
+        case Kind::ShortRead: return ReadFailure(e);
+        case Kind::AlreadyRead: return "文件" + Quoted(e.path) + "已经读过并关闭。";
+        case Kind::NotReplaced: {
+            std::string text = TaskPrefix(e) + StepText(e) + Because(e) + "。" + KeptNote(e.task);
+            if (e.saveStopped)
+                text += "文件" + Quoted(e.path) + "因此没有保存，保持不变。";
+            return text;
+        }
+        case Kind::FolderNotFlushed: {
+            std::string text = TaskPrefix(e) + "新内容已写入，但无法把文件夹" + Quoted(e.other) + "的更改写入磁盘" +
+                               Because(e) + "，断电后可能丢失。";
+            if (e.saveStopped)
+                text += "文件" + Quoted(e.path) + "因此没有保存，保持不变。";
+            return text;
+        }
+        case Kind::ClassNoLongerParses:
+            return "不能保存文件" + Quoted(e.path) + "：替换后的类文件无法再被解析（在第 " + std::to_string(e.done) +
+                   " 字节处：" + e.detail + "），保存会损坏它。文件没有保存，保持不变。";
+        case Kind::ExportOverOpened:
+            return "不能导出到" + Quoted(e.path) + "：它就是正在翻译的文件或其备份，导出会覆盖它。请选择其他文件名。";
+        case Kind::RangeError: return "Range check error";
+        case Kind::NotAProgram: return Quoted(e.path) + "既不是 jar/zip，也不是 class 文件或文件夹。";
+        case Kind::BadArchive: return "无法读取压缩包" + Quoted(e.path) + Because(e) + "。";
+        case Kind::CannotList: return "无法列出文件夹" + Quoted(e.path) + "的内容" + Because(e) + "。";
+        case Kind::OutputIsInput: return "输出" + Quoted(e.path) + "就是输入本身，不能覆盖。";
+        case Kind::OutputNotEmpty: return "输出文件夹" + Quoted(e.path) + "已存在且不为空。";
+        case Kind::OutputWrongKind: return "输出" + Quoted(e.path) + "已存在，且与输入不是同一类（文件/文件夹）。";
+        case Kind::CannotWrite:
+            return "无法写入" + Quoted(e.path.empty() ? "?" : e.path) + Because(e) +
+                   (e.task == Task::Catalogue ? "。已有的文件保持不变。" : "。原程序和已有的输出保持不变。");
+        case Kind::CannotMakeFolder:
+            return "无法建立文件夹" + Quoted(e.path) + Because(e) + "。原程序和已有的输出保持不变。";
+        case Kind::ArchiveWrite: return "无法生成压缩包" + Quoted(e.path) + Because(e) + "。原程序和已有的输出保持不变。";
+        case Kind::EntryTooLarge:
+        case Kind::EntryUnreadable: return "无法读取" + Quoted(e.entry) + Because(e) + "，原样复制。";
+        case Kind::CatalogueSyntax: {
+            std::string text = "目录" + Quoted(e.path);
+            if (e.line != 0)
+                text += "第 " + std::to_string(e.line) + " 行";
+            return text + "有语法错误：" + e.detail;
+        }
+        case Kind::CatalogueCharset:
+            return "目录" + Quoted(e.path) + "的文本无法按其声明的字符集 " + e.detail + " 转换。";
+        case Kind::BadEscape:
+            return Quoted(e.path) + "第 " + std::to_string(e.line) + " 行有无效的 \\uXXXX 转义，跳过了这个文件。";
+        case Kind::Cancelled: return "已取消。";
+    }
+    return {};
+}
+
+}  // namespace cltext

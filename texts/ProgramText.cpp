@@ -1,0 +1,161 @@
+#include "ProgramText.h"
+
+#include "ErrorText.h"
+#include "Escape.h"
+
+namespace cltext {
+
+namespace cat = cl::catalogue;
+
+std::string StageText(cat::WorkStage stage)
+{
+    switch (stage) {
+        case cat::WorkStage::Reading: return "正在读取程序";
+        case cat::WorkStage::Analysing: return "正在分析类文件";
+        case cat::WorkStage::Checking: return "正在检查译文";
+        case cat::WorkStage::Writing: return "正在写入";
+    }
+    return {};
+}
+
+const char* CatalogueReadingText()
+{
+    return "正在读取目录";
+}
+
+const char* CatalogueWritingText()
+{
+    return "正在写入目录";
+}
+
+std::string TranslationProblemText(cat::TranslationProblem problem)
+{
+    using P = cat::TranslationProblem;
+    switch (problem) {
+        case P::None: return {};
+        case P::MissingSlot: return "译文缺少占位符（原文的每个 {n} 都须保留）";
+        case P::ExtraSlot: return "译文有原文没有的或重复的占位符";
+        case P::SlotOutOfOrder: return "译文的占位符顺序与原文不同（须为 {0}、{1}…依次出现）";
+        case P::StrayBrace: return "译文中有单独的 { 或 }（文字中的花括号须写成 {{ 或 }}）";
+        case P::ControlChar: return "译文含有控制字符 U+0001 或 U+0002";
+        case P::TooLong: return "译文写入类文件后超过 65535 字节";
+    }
+    return {};
+}
+
+std::string ApplyProblemText(const cat::ApplyProblem& p)
+{
+    using Kind = cat::ApplyProblem::Kind;
+    std::string what;
+    switch (p.kind) {
+        case Kind::MissingSlot: what = TranslationProblemText(cat::TranslationProblem::MissingSlot); break;
+        case Kind::ExtraSlot: what = TranslationProblemText(cat::TranslationProblem::ExtraSlot); break;
+        case Kind::SlotOutOfOrder: what = TranslationProblemText(cat::TranslationProblem::SlotOutOfOrder); break;
+        case Kind::StrayBrace: what = TranslationProblemText(cat::TranslationProblem::StrayBrace); break;
+        case Kind::ControlChar: what = TranslationProblemText(cat::TranslationProblem::ControlChar); break;
+        case Kind::BadText: what = "译文不是有效的 UTF-8"; break;
+        case Kind::TextTooLong: what = TranslationProblemText(cat::TranslationProblem::TooLong); break;
+        case Kind::PoolTooLarge: what = "类的常量池将超过 65535 项"; break;
+        case Kind::NotReparsed: what = "改写后的类无法再次解析"; break;
+    }
+    if (!p.msgid.empty())
+        what += "：msgid “" + Escaped(p.msgid) + "”";
+    return what + "（" + p.classEntry + ":" + std::to_string(p.index) + "）";
+}
+
+const char* NothingWrittenText()
+{
+    return "没有写入任何文件。";
+}
+
+std::string UnreadablePartText(const cat::UnreadablePart& part)
+{
+    const std::string reason = ReasonOf(part.error);
+    return "无法读取" + Quoted(part.entry) + (reason.empty() ? std::string() : "（" + reason + "）") + "，原样复制。";
+}
+
+std::string UnparsableClassText(const std::string& entry)
+{
+    return "无法解析类" + Quoted(entry) + "，原样复制。";
+}
+
+std::string NestedJarText(const std::string& entry)
+{
+    return "嵌套的 jar " + Quoted(entry) + "原样复制，未翻译。";
+}
+
+std::string DroppedSignaturesText(const std::vector<std::string>& names)
+{
+    std::string list;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        list += (i ? "、" : "") + names[i];
+    return "类已改变，原签名不再有效，因此去掉了签名文件：" + list + "。输出的 jar 不再带签名。";
+}
+
+std::string PluralSkippedText(std::size_t count)
+{
+    return "跳过了 " + std::to_string(count) + " 个复数条目（程序中的字符串没有复数形式）。";
+}
+
+std::string ExtractSummaryText(const cat::ProgramFacts& facts, std::size_t entries, std::size_t places)
+{
+    return "提供翻译的文本 " + std::to_string(entries) + " 条（" + std::to_string(places) + " 处，" +
+           std::to_string(facts.classCount) + " 个类）；无法放入目录的文本 " + std::to_string(facts.notOfferable) +
+           " 条；嵌套的 jar " + std::to_string(facts.nestedJars.size()) + " 个（未处理）；无法解析的类 " +
+           std::to_string(facts.unparsable.size()) + " 个。";
+}
+
+std::string ApplySummaryText(const cat::ImportSummary& imported, const cat::GenerateReport& report)
+{
+    const cat::ApplySummary& s = report.summary;
+    return "已写入译文 " + std::to_string(s.textsApplied) + " 条，改动 " + std::to_string(s.placesChanged) + " 处、" +
+           std::to_string(s.classesChanged) + " 个类；未翻译 " + std::to_string(imported.untranslated) + " 条，模糊 " +
+           std::to_string(imported.fuzzy) + " 条，程序中没有的 " + std::to_string(imported.notFound + s.notFound) +
+           " 条；无法放入目录的文本 " + std::to_string(report.notOfferable) + " 条；去掉的签名文件 " +
+           std::to_string(report.output.droppedSignatures.size()) + " 个；跳过的嵌套 jar " +
+           std::to_string(report.nestedJars.size()) + " 个；无法解析的类 " + std::to_string(report.unparsable.size()) +
+           " 个（原样复制）。";
+}
+
+std::string BackupText(const cat::OutputReport& output)
+{
+    switch (output.backup) {
+        case cat::BackupOutcome::None: return {};
+        case cat::BackupOutcome::Made:
+            if (output.backupsAdded > 0)
+                return "改动的原文件保留在" + Quoted(output.backupPath) + "中。";
+            return "原程序保留为" + Quoted(output.backupPath) + "。";
+        case cat::BackupOutcome::Kept:
+            if (output.backupsAdded > 0)
+                return "备份" + Quoted(output.backupPath) + "已存在，其中原有的文件保持不变；首次改动的 " +
+                       std::to_string(output.backupsAdded) + " 个原文件已放入其中。";
+            return "备份" + Quoted(output.backupPath) + "已存在，保持不变（其中是更早的原程序）。";
+    }
+    return {};
+}
+
+const char* NothingChangedText()
+{
+    return "译文没有改变程序中的任何文本，没有写入任何文件。";
+}
+
+std::string GeneratedText(const std::string& output, const cat::GenerateReport& report)
+{
+    if (!report.output.written)
+        return NothingChangedText();
+    const cat::ApplySummary& s = report.summary;
+    std::string text = "已生成" + Quoted(output) + "。\n已写入译文 " + std::to_string(s.textsApplied) + " 条，改动 " +
+                       std::to_string(s.placesChanged) + " 处、" + std::to_string(s.classesChanged) + " 个类。";
+    const std::string backup = BackupText(report.output);
+    if (!backup.empty())
+        text += "\n" + backup;
+    return text;
+}
+
+std::string ImportSummaryText(const std::string& path, const cat::ImportSummary& summary)
+{
+    return "从" + Quoted(path) + "导入：\n已填入译文 " + std::to_string(summary.filled) + " 条；\n程序中没有的 " +
+           std::to_string(summary.notFound) + " 条；\n模糊（需要检查）" + std::to_string(summary.fuzzyFilled) + " 条。";
+}
+
+}  // namespace cltext
