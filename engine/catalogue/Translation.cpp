@@ -46,6 +46,15 @@ bool IsLiteralRole(Role role)
     return role == Role::Literal || role == Role::Shared;
 }
 
+// An annotation element's value, also when a string constant of the class has the same text
+// (javac keeps one Utf8 entry for both): changed where it stands, it changes both, which the
+// one entry of the catalogue translates alike. A value that is also a name stays as it is.
+bool IsAnnotationText(const classfile::Constant& utf8, Role role)
+{
+    constexpr uint8_t kTextUses = classfile::use::kString | classfile::use::kAnnotation;
+    return role == Role::Annotation || (role == Role::Shared && (utf8.uses & ~kTextUses) == 0);
+}
+
 std::string EntryOf(const Program& program, const Place& place)
 {
     return program.classes[place.classIndex].entry;
@@ -83,7 +92,7 @@ void OfferClass(std::size_t ci, const ClassFile& cf, const std::vector<Role>& ro
         if (c.tag == Tag::String && c.StringIndex() < roles.size() && IsLiteralRole(roles[c.StringIndex()])) {
             utf8Index = c.StringIndex();
             kind = recipes.count(index) ? PlaceKind::Recipe : PlaceKind::Literal;
-        } else if (c.tag == Tag::Utf8 && roles[i] == Role::Annotation && annotationValues.count(index)) {
+        } else if (c.tag == Tag::Utf8 && annotationValues.count(index) && IsAnnotationText(c, roles[i])) {
             utf8Index = index;
             kind = PlaceKind::Annotation;
         } else {
