@@ -245,6 +245,15 @@ Result<PropertiesFile> ParseProperties(std::string_view bytes)
 {
     PropertiesFile file;
     const bool utf8 = IsStrictUtf8(bytes);
+    if (!utf8 && EndsInCutUtf8(bytes)) {
+        Error error(ErrorKind::BundleCutShort);
+        error.line = 1;
+        for (std::size_t i = 0; i < bytes.size(); ++i) {
+            if (bytes[i] == '\n' || (bytes[i] == '\r' && (i + 1 == bytes.size() || bytes[i + 1] != '\n')))
+                ++error.line;
+        }
+        return error;
+    }
     file.encoding = utf8 ? PropertiesEncoding::Utf8 : PropertiesEncoding::Latin1;
     const std::u32string text = utf8 ? DecodeUtf8Lenient(bytes) : DecodeLatin1(bytes);
     file.lineEnd = FirstLineEnd(bytes);

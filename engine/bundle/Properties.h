@@ -51,7 +51,12 @@ struct PropertiesFile {
 // Reads the bytes of a .properties file. A malformed \uXXXX escape (Java throws
 // IllegalArgumentException "Malformed \uxxxx encoding.") gives ErrorKind::BadEscape with the
 // natural line of the escape in `line` and the escape as written in `detail`; the caller
-// names the file.
+// names the file. A file in UTF-8 but for a last character cut short gives
+// ErrorKind::BundleCutShort: Java refuses it rather than read it as ISO-8859-1.
+//
+// Java decides the encoding by the 8 KiB it reads at a time: in a file whose first byte that is
+// not UTF-8 lies past its first 8 KiB, the part before is read as UTF-8. Here the whole file is
+// then ISO-8859-1; such a file mixes two encodings and is no file anybody meant to write.
 Result<PropertiesFile> ParseProperties(std::string_view bytes);
 
 }  // namespace cl::bundle

@@ -14,6 +14,9 @@ namespace cl::formats {
 
 namespace {
 
+// MessageFormat refuses argument numbers from this one on.
+constexpr int32_t kArgumentLimit = 10000;
+
 // Choice texts are patterns that may hold choices again; past this depth they are not
 // followed, so that a hostile value cannot exhaust the stack.
 constexpr int kMaxNesting = 32;
@@ -55,6 +58,8 @@ MessageFault MakeFormat(const std::array<std::u32string, 4>& segments, MessagePa
         return MessageFault::BadArgumentNumber;
     if (*number < 0)
         return MessageFault::NegativeArgument;
+    if (*number >= kArgumentLimit)
+        return MessageFault::ArgumentTooLarge;
     MessageArgument argument;
     argument.number = *number;
     std::vector<MessageArgument> nested;

@@ -19,6 +19,7 @@ enum class MessageFault : uint8_t {
     UnmatchedBraces,    // an argument is still open at the end ("Unmatched braces in the pattern.")
     BadArgumentNumber,  // the number is no int ("can't parse argument number")
     NegativeArgument,   // "negative argument number"
+    ArgumentTooLarge,   // 10000 or more ("exceeds the ArgumentIndex implementation limit")
     UnknownType,        // the type is none of number, date, time, choice ("unknown format type")
     BadNumberStyle,     // DecimalFormat refuses the style
     BadDateStyle,       // SimpleDateFormat refuses the style (date or time)

@@ -73,6 +73,33 @@ bool IsStrictUtf8(std::string_view bytes)
     return true;
 }
 
+bool EndsInCutUtf8(std::string_view bytes)
+{
+    char32_t cp = 0;
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const std::size_t n = DecodeOne(bytes, i, false, cp);
+        if (n == 0)
+            break;
+        i += n;
+    }
+    const std::size_t left = bytes.size() - i;
+    if (left == 0 || left > 3)
+        return false;
+    const auto b1 = static_cast<unsigned char>(bytes[i]);
+    const auto b2 = left > 1 ? static_cast<unsigned char>(bytes[i + 1]) : 0;
+    const bool secondOk3 = !((b1 == 0xE0 && (b2 & 0xE0) == 0x80) || !IsContinuation(static_cast<unsigned char>(b2)));
+    const bool secondOk4 = !((b1 == 0xF0 && (b2 < 0x90 || b2 > 0xBF)) || (b1 == 0xF4 && (b2 & 0xF0) != 0x80) ||
+                             !IsContinuation(static_cast<unsigned char>(b2)));
+    if (left == 1)
+        return b1 >= 0xC2 && b1 <= 0xF4;
+    if (b1 >= 0xE0 && b1 <= 0xEF)
+        return left == 2 && secondOk3;
+    if (b1 >= 0xF0 && b1 <= 0xF4)
+        return secondOk4 && (left == 2 || IsContinuation(static_cast<unsigned char>(bytes[i + 2])));
+    return false;
+}
+
 std::u32string DecodeLatin1(std::string_view bytes)
 {
     std::u32string out;

@@ -16,6 +16,11 @@ namespace cl {
 // no encoded surrogates, nothing past U+10FFFF, no cut sequence.
 bool IsStrictUtf8(std::string_view bytes);
 
+// True when `bytes` is well-formed UTF-8 but for its last one to three bytes, which begin a
+// sequence that the end cuts short; Java's decoder waits for the rest of such a sequence
+// rather than call it malformed (it checks the second byte's range, not a surrogate's).
+bool EndsInCutUtf8(std::string_view bytes);
+
 // Every byte is one code point (ISO-8859-1).
 std::u32string DecodeLatin1(std::string_view bytes);
 
