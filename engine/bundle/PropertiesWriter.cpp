@@ -52,13 +52,13 @@ std::string SaveConvert(std::string_view text, bool escapeSpace)
     return out;
 }
 
-// A comment line as it was, in ASCII: a comment is never unescaped, so \uXXXX in it is only
-// read by people, as in the comments Properties.store writes.
+// A comment line as it was, in printable ASCII (tabs kept): a comment is never unescaped, so
+// \uXXXX in it is only read by people, as in the comments Properties.store writes.
 std::string AsciiComment(std::string_view text)
 {
     std::string out;
     for (const char16_t c : Utf8ToUtf16Lenient(text)) {
-        if (c > 0x7E)
+        if ((c < 0x20 && c != '\t') || c > 0x7E)
             AppendUnicodeEscape(c, out);
         else
             out += static_cast<char>(c);

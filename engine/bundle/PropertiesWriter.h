@@ -13,7 +13,9 @@
 
 namespace cl::bundle {
 
-// Key -> value (UTF-8). Keys the source does not have are left out of the variant.
+// Key -> value, in UTF-8 as the reader gives it (a lone surrogate in its three-byte form, a pair
+// always as one code point); a byte that is no such UTF-8 is written as U+FFFD. Keys the source
+// does not have are left out of the variant.
 using VariantValues = std::map<std::string, std::string, std::less<>>;
 
 std::string WriteVariant(const PropertiesFile& source, const VariantValues& values);

@@ -196,6 +196,7 @@ TEST(PropertiesWriter, KeepsTheSourcesOrderCommentsAndLineEnds)
         {"a=1\rb=2", {{"b", " 二"}}, "a=1\rb=\\ \\u4E8C"},
         // Comments keep their text, in ASCII; continued values come out on one line.
         {"# Café menu\nlong=one \\\n   two\n", {}, "# Caf\\u00E9 menu\nlong=one two\n"},
+        {std::string("#\tbell \a nul \0 del \x7f\nk=v", 24), {}, "#\tbell \\u0007 nul \\u0000 del \\u007F\nk=v"},
         {"k=v\n\n\n", {}, "k=v\n\n\n"},
         {"", {{"a", "x"}}, ""},
     };
