@@ -39,6 +39,8 @@ enum class ErrorKind : uint8_t {
     CatalogueSyntax,   // no valid PO: `line`, `detail`
     CatalogueCharset,  // the declared charset (`detail`) is unknown or a text does not fit it
     BadEscape,         // a malformed \uXXXX escape in a .properties file, at `line`
+    BundleCutShort,    // a .properties file in UTF-8 whose last character is cut short: Java
+                       // refuses to read it (MalformedInputException); `line` is the last line
     // Work stopped by the user.
     Cancelled,
 };

@@ -1,0 +1,76 @@
+#pragma once
+// Which .properties files of a program are resource bundles, grouped in families of language
+// variants; the source of each family, its existing variant for a catalogue's language and the
+// name of the variant to write.
+//
+// Paths are '/'-separated and relative to the program: jar entries, or files of a folder
+// input. A file inside a jar of a folder input is named by the jar's path, "!/" and the entry
+// ("lib/app.jar!/app/Messages.properties"), as Java's jar URLs do; families never cross that
+// boundary, and bundle base names are matched from the root of the jar.
+
+#include "bundle/LocaleTag.h"
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace cl::bundle {
+
+enum class BundleLayout : uint8_t {
+    LocaleSuffix,  // app/Messages.properties, app/Messages_de.properties, app/Messages_pt_BR.properties
+    LocaleFolder,  // lang/en/menu.properties, lang/de/menu.properties
+};
+
+struct BundleMember {
+    std::string path;
+    std::optional<LocaleTag> locale;  // none for the base file
+};
+
+struct BundleFamily {
+    BundleLayout layout = BundleLayout::LocaleSuffix;
+    // LocaleSuffix: the folder of the files ("app/"); LocaleFolder: the folder that holds the
+    // language folders ("lang/"). Empty at the root; otherwise it ends with '/'.
+    std::string folder;
+    // LocaleSuffix: the base name without locale and extension ("Messages"); LocaleFolder: the
+    // file name ("menu.properties").
+    std::string baseName;
+    // The base file first (a suffix family may have one), then the variants by locale.
+    std::vector<BundleMember> members;
+    // The base name appears as a string literal of the program ("app.Messages").
+    bool namedInCode = false;
+    // LocaleFolder: the separator of the language folders' names ('_' or '-').
+    char separator = '_';
+    // The member the texts come from: the base file, else the English variant (en, en_US,
+    // en_GB). None: the family is not offered, and the summary names it.
+    std::optional<std::size_t> source;
+
+    // How the summary names the family: "app/Messages", "lang/*/menu.properties".
+    std::string Name() const;
+    const BundleMember* Source() const { return source ? &members[*source] : nullptr; }
+};
+
+// Whether a text is a string literal of some class of the program.
+using IsStringLiteral = std::function<bool(std::string_view)>;
+
+// The bundle families among `paths`, ordered by name. A .properties file is a bundle when it
+// belongs to a family of two files or more in either layout, or when its base name appears as
+// a string literal with '.' or '/' between the parts: the whole path from the root, or (for a
+// name of two parts or more) its end, for a folder input whose classes lie deeper
+// ("classes/app/Messages.properties" for "app.Messages"). Any other .properties file is
+// configuration and is left out.
+std::vector<BundleFamily> FindBundleFamilies(const std::vector<std::string>& paths, const IsStringLiteral& isLiteral);
+
+// The member that holds the family's texts for a catalogue's language ("zh_CN": the zh_CN
+// variant, else the zh one), or null.
+const BundleMember* ExistingVariant(const BundleFamily& family, std::string_view language);
+
+// The path of the variant to write for a catalogue's language: "app/Messages_zh_CN.properties"
+// beside the others; in a folder layout a folder named like the others ("lang/zh/" when they
+// all name a language alone, "lang/zh_CN/" otherwise) and the same file name. None when the
+// language is no locale.
+std::optional<std::string> VariantPath(const BundleFamily& family, std::string_view language);
+
+}  // namespace cl::bundle

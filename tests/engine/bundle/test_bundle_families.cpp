@@ -1,0 +1,194 @@
+// Which .properties files of a program are bundles, how they group in families, which member
+// is the source, which one holds a language already, and where a new variant goes.
+
+#include "bundle/BundleFamilies.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+using cl::bundle::BundleFamily;
+using cl::bundle::BundleLayout;
+using cl::bundle::ExistingVariant;
+using cl::bundle::FindBundleFamilies;
+using cl::bundle::VariantPath;
+
+struct ExpectedFamily {
+    std::string name;
+    BundleLayout layout;
+    std::vector<std::string> members;  // paths, in the family's order
+    std::string source;                // "" when there is none
+};
+
+std::vector<BundleFamily> Find(const std::vector<std::string>& paths, const std::set<std::string>& literals)
+{
+    return FindBundleFamilies(paths, [&](std::string_view text) { return literals.count(std::string(text)) != 0; });
+}
+
+TEST(BundleFamilies, GroupsVariantsAndLeavesConfigurationOut)
+{
+    constexpr auto Suffix = BundleLayout::LocaleSuffix;
+    constexpr auto Folder = BundleLayout::LocaleFolder;
+    const struct {
+        const char* what;
+        std::vector<std::string> paths;
+        std::set<std::string> literals;
+        std::vector<ExpectedFamily> families;
+    } cases[] = {
+        {"locale suffixes beside configuration",
+         {"app/Messages.properties", "app/Messages_de.properties", "app/Messages_pt_BR.properties",
+          "config.properties", "log4j.properties", "app/App.class"},
+         {},
+         {{"app/Messages", Suffix,
+           {"app/Messages.properties", "app/Messages_de.properties", "app/Messages_pt_BR.properties"},
+           "app/Messages.properties"}}},
+        {"a file alone named in code, with dots or slashes",
+         {"app/Labels.properties", "app/Other.properties", "app/Unnamed.properties", "config.properties"},
+         {"app.Labels", "app/Other", "config.properties", "Unnamed"},
+         {{"app/Labels", Suffix, {"app/Labels.properties"}, "app/Labels.properties"},
+          {"app/Other", Suffix, {"app/Other.properties"}, "app/Other.properties"}}},
+        {"a name of two parts found deeper in a folder; one part only from the root",
+         {"classes/app/Msg.properties", "x/Single.properties", "Root.properties"},
+         {"app.Msg", "Single", "Root"},
+         {{"Root", Suffix, {"Root.properties"}, "Root.properties"},
+          {"classes/app/Msg", Suffix, {"classes/app/Msg.properties"}, "classes/app/Msg.properties"}}},
+        {"English when there is no base file, en before en_US before en_GB",
+         {"i18n/Text_fr.properties", "i18n/Text_en.properties", "i18n/Text_en_US.properties",
+          "u/T_en_GB.properties", "u/T_en_US.properties", "u/T_fr.properties"},
+         {},
+         {{"i18n/Text", Suffix, {"i18n/Text_en.properties", "i18n/Text_en_US.properties", "i18n/Text_fr.properties"},
+           "i18n/Text_en.properties"},
+          {"u/T", Suffix, {"u/T_en_GB.properties", "u/T_en_US.properties", "u/T_fr.properties"},
+           "u/T_en_US.properties"}}},
+        {"a family without base or English is found, without a source",
+         {"x/M_de.properties", "x/M_fr.properties"},
+         {},
+         {{"x/M", Suffix, {"x/M_de.properties", "x/M_fr.properties"}, ""}}},
+        {"English alone named in code",
+         {"app/Strings_en.properties"},
+         {"app.Strings"},
+         {{"app/Strings", Suffix, {"app/Strings_en.properties"}, "app/Strings_en.properties"}}},
+        {"underscores in the base name",
+         {"my_app.properties", "my_app_de.properties", "my_app_zh_CN.properties"},
+         {},
+         {{"my_app", Suffix, {"my_app.properties", "my_app_de.properties", "my_app_zh_CN.properties"},
+           "my_app.properties"}}},
+        {"scripts, variants and names that are no locale",
+         {"M.properties", "M_sr_Latn_RS.properties", "M_ja_JP_JP.properties", "M_de__POSIX.properties",
+          "M_es_419.properties", "M_xx_yy.properties", "M_DE.properties", "M_toolong.properties"},
+         {},
+         {{"M", Suffix,
+           {"M.properties", "M_de__POSIX.properties", "M_es_419.properties", "M_ja_JP_JP.properties",
+            "M_sr_Latn_RS.properties"},
+           "M.properties"}}},
+        {"a folder per language",
+         {"lang/en/menu.properties", "lang/de/menu.properties", "lang/pt_BR/menu.properties",
+          "lang/de/other.properties", "res/zh-CN/ui.properties", "res/en-US/ui.properties"},
+         {},
+         {{"lang/*/menu.properties", Folder,
+           {"lang/de/menu.properties", "lang/en/menu.properties", "lang/pt_BR/menu.properties"},
+           "lang/en/menu.properties"},
+          {"res/*/ui.properties", Folder, {"res/en-US/ui.properties", "res/zh-CN/ui.properties"},
+           "res/en-US/ui.properties"}}},
+        {"files inside jars of a folder stay in their jar",
+         {"lib/a.jar!/app/Messages.properties", "lib/a.jar!/app/Messages_de.properties",
+          "lib/b.jar!/app/Messages.properties", "lib/c.jar!/conf.properties"},
+         {"app.Messages"},
+         {{"lib/a.jar!/app/Messages", Suffix,
+           {"lib/a.jar!/app/Messages.properties", "lib/a.jar!/app/Messages_de.properties"},
+           "lib/a.jar!/app/Messages.properties"},
+          {"lib/b.jar!/app/Messages", Suffix, {"lib/b.jar!/app/Messages.properties"},
+           "lib/b.jar!/app/Messages.properties"}}},
+        {"not .properties, or nothing but the extension",
+         {"app/Messages.properties.bak", "app/.properties", "app/Messages.PROPERTIES", "app/_de.properties"},
+         {"app.Messages"},
+         {}},
+    };
+    for (const auto& c : cases) {
+        const auto families = Find(c.paths, c.literals);
+        ASSERT_EQ(families.size(), c.families.size()) << c.what;
+        for (std::size_t i = 0; i < families.size(); ++i) {
+            const BundleFamily& f = families[i];
+            const ExpectedFamily& e = c.families[i];
+            EXPECT_EQ(f.Name(), e.name) << c.what;
+            EXPECT_EQ(f.layout, e.layout) << c.what << ": " << e.name;
+            std::vector<std::string> members;
+            for (const auto& m : f.members)
+                members.push_back(m.path);
+            EXPECT_EQ(members, e.members) << c.what << ": " << e.name;
+            EXPECT_EQ(f.Source() ? f.Source()->path : std::string(), e.source) << c.what << ": " << e.name;
+        }
+    }
+}
+
+TEST(BundleFamilies, ExistingVariantForTheCataloguesLanguage)
+{
+    const auto families = Find({"a/M.properties", "a/M_zh.properties", "a/M_zh_TW.properties", "a/M_de_DE.properties",
+                                "b/N.properties", "b/N_zh_CN.properties", "b/N_zh.properties", "lang/en/x.properties",
+                                "lang/zh-CN/x.properties"},
+                               {});
+    ASSERT_EQ(families.size(), 3u);
+    const struct {
+        std::size_t family;
+        std::string language;
+        std::string existing;  // "" for none
+    } cases[] = {
+        {0, "zh_CN", "a/M_zh.properties"},  // no zh_CN: the language alone
+        {0, "zh_TW", "a/M_zh_TW.properties"},
+        {0, "zh", "a/M_zh.properties"},
+        {0, "de", ""},  // de_DE is not the language alone
+        {0, "de_DE", "a/M_de_DE.properties"},
+        {0, "fr", ""},
+        {1, "zh_CN", "b/N_zh_CN.properties"},
+        {1, "zh-CN", "b/N_zh_CN.properties"},
+        {1, "zh_cn.UTF-8", "b/N_zh_CN.properties"},
+        {1, "zh_Hans_CN", "b/N_zh_CN.properties"},
+        {1, "zh_HK", "b/N_zh.properties"},
+        {2, "zh_CN", "lang/zh-CN/x.properties"},
+        {2, "not a language", ""},
+    };
+    for (const auto& c : cases) {
+        const auto* member = ExistingVariant(families[c.family], c.language);
+        EXPECT_EQ(member ? member->path : std::string(), c.existing) << families[c.family].Name() << " " << c.language;
+    }
+}
+
+TEST(BundleFamilies, VariantToWriteIsNamedLikeTheOthers)
+{
+    const auto families = Find({"app/Messages.properties", "app/Messages_de.properties", "lang/en/menu.properties",
+                                "lang/de/menu.properties", "loc/en/ui.properties", "loc/pt_BR/ui.properties",
+                                "res/en-US/t.properties", "res/de-DE/t.properties"},
+                               {});
+    ASSERT_EQ(families.size(), 4u);
+    ASSERT_EQ(families[0].Name(), "app/Messages");
+    ASSERT_EQ(families[1].Name(), "lang/*/menu.properties");
+    ASSERT_EQ(families[2].Name(), "loc/*/ui.properties");
+    ASSERT_EQ(families[3].Name(), "res/*/t.properties");
+    const struct {
+        std::size_t family;
+        std::string language;
+        std::optional<std::string> path;
+    } cases[] = {
+        {0, "zh_CN", "app/Messages_zh_CN.properties"},
+        {0, "zh", "app/Messages_zh.properties"},
+        {0, "pt-BR", "app/Messages_pt_BR.properties"},
+        {0, "sr@latin", "app/Messages_sr.properties"},
+        {0, "zh_Hant_TW", "app/Messages_zh_Hant_TW.properties"},
+        {0, "", std::nullopt},
+        {0, "chinese", std::nullopt},
+        {1, "zh_CN", "lang/zh/menu.properties"},  // the others name a language alone
+        {1, "zh", "lang/zh/menu.properties"},
+        {2, "zh_CN", "loc/zh_CN/ui.properties"},
+        {2, "zh", "loc/zh/ui.properties"},
+        {3, "zh_CN", "res/zh-CN/t.properties"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(VariantPath(families[c.family], c.language), c.path) << families[c.family].Name() << " " << c.language;
+}
+
+}  // namespace
