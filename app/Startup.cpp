@@ -1,11 +1,13 @@
 // classlingo: start-up. Builds the main window (which loads Filter.ini from the executable's
 // folder) and the hidden manifest editor, then runs the event loop until the main window is
-// closed. An error while the windows are built is shown and the program ends.
+// closed or SIGTERM, SIGINT or SIGHUP arrives. An error while the windows are built is shown
+// and the program ends with status 1.
 
 #include "ErrorDisplay.h"
 #include "Main.h"
 #include "Modmanifest.h"
 #include "QtDialogs.h"
+#include "QuitOnSignal.h"
 #include "WindowFont.h"
 
 #include <QApplication>
@@ -21,6 +23,9 @@ int main(int argc, char* argv[])
     // Where QSettings keeps what the windows remember between runs.
     QCoreApplication::setOrganizationName(QStringLiteral("classlingo"));
     QCoreApplication::setApplicationName(QStringLiteral("classlingo"));
+    // Lets a Wayland desktop find the menu entry, and with it the icon, for the windows.
+    QGuiApplication::setDesktopFileName(QStringLiteral("classlingo"));
+    QuitOnSignals();
     RegisterSongTiSubstitutes();
     // The program speaks Chinese, so Qt's own texts (message box buttons, file dialogs) do too.
     QTranslator qtTexts;
