@@ -167,7 +167,11 @@ std::string DescribeError(const cl::Error& e)
         case Kind::CatalogueCharset:
             return "目录" + Quoted(e.path) + "的文本无法按其声明的字符集 " + e.detail + " 转换。";
         case Kind::BadEscape:
-            return Quoted(e.path) + "第 " + std::to_string(e.line) + " 行有无效的 \\uXXXX 转义，跳过了这个文件。";
+            return Quoted(e.path) + "第 " + std::to_string(e.line) + " 行有无效的 \\uXXXX 转义" +
+                   (e.detail.empty() ? std::string() : "（" + e.detail + "）") + "，跳过了这个文件。";
+        case Kind::BundleCutShort:
+            return Quoted(e.path) + "的最后一个字符（第 " + std::to_string(e.line) +
+                   " 行）不完整，Java 无法读取这个文件，跳过了它。";
         case Kind::Cancelled: return "已取消。";
     }
     return {};

@@ -121,8 +121,9 @@ ScanResult RunScan(Scan scan, const FileImage& image, const FilterList& filter)
         if constexpr (std::is_same_v<decltype(scan(image, filter, result.list)), cl::Status>) {
             const cl::Status scanned = scan(image, filter, result.list);
             result.rangeError = !scanned;
-            if (!scanned)
+            if (!scanned) {
                 EXPECT_EQ(scanned.error().kind, cl::ErrorKind::RangeError);
+            }
         } else {
             scan(image, filter, result.list);
         }
