@@ -39,6 +39,10 @@ std::string TranslationProblemText(cat::TranslationProblem problem)
         case P::StrayBrace: return "译文中有单独的 { 或 }（文字中的花括号须写成 {{ 或 }}）";
         case P::ControlChar: return "译文含有控制字符 U+0001 或 U+0002";
         case P::TooLong: return "译文写入类文件后超过 65535 字节";
+        case P::FormatInvalid: return "译文不是原文那种格式所能接受的模式（检查 {n}、% 和单引号）";
+        case P::FormatArgumentMissing: return "译文缺少原文格式中的参数（原文的每个 {n} 或 % 转换都须保留）";
+        case P::FormatArgumentExtra: return "译文有原文格式中没有的参数";
+        case P::FormatArgumentChanged: return "译文中某个参数的格式与原文不同（如 {0,number} 或 %d 变成了别的类型）";
     }
     return {};
 }
@@ -57,6 +61,14 @@ std::string ApplyProblemText(const cat::ApplyProblem& p)
         case Kind::TextTooLong: what = TranslationProblemText(cat::TranslationProblem::TooLong); break;
         case Kind::PoolTooLarge: what = "类的常量池将超过 65535 项"; break;
         case Kind::NotReparsed: what = "改写后的类无法再次解析"; break;
+        case Kind::FormatInvalid: what = TranslationProblemText(cat::TranslationProblem::FormatInvalid); break;
+        case Kind::FormatArgumentMissing:
+            what = TranslationProblemText(cat::TranslationProblem::FormatArgumentMissing);
+            break;
+        case Kind::FormatArgumentExtra: what = TranslationProblemText(cat::TranslationProblem::FormatArgumentExtra); break;
+        case Kind::FormatArgumentChanged:
+            what = TranslationProblemText(cat::TranslationProblem::FormatArgumentChanged);
+            break;
     }
     if (!p.msgid.empty())
         what += "：msgid “" + Escaped(p.msgid) + "”";

@@ -75,6 +75,10 @@ ApplyProblem::Kind ProblemKind(TranslationProblem problem)
         case TranslationProblem::StrayBrace: return ApplyProblem::Kind::StrayBrace;
         case TranslationProblem::ControlChar: return ApplyProblem::Kind::ControlChar;
         case TranslationProblem::TooLong: return ApplyProblem::Kind::TextTooLong;
+        case TranslationProblem::FormatInvalid: return ApplyProblem::Kind::FormatInvalid;
+        case TranslationProblem::FormatArgumentMissing: return ApplyProblem::Kind::FormatArgumentMissing;
+        case TranslationProblem::FormatArgumentExtra: return ApplyProblem::Kind::FormatArgumentExtra;
+        case TranslationProblem::FormatArgumentChanged: return ApplyProblem::Kind::FormatArgumentChanged;
         case TranslationProblem::None: break;
     }
     return ApplyProblem::Kind::BadText;
@@ -119,6 +123,7 @@ void AddBatch(const Program& batch, const Extraction& extraction, std::size_t fi
             SessionPlace shown;
             shown.classIndex = first + place.classIndex;
             shown.kind = place.kind;
+            entry.inClass = true;
             if (place.kind != PlaceKind::Annotation) {
                 const ClassFile& cf = extraction.classFiles[place.classIndex];
                 if (options.methods) {
@@ -268,7 +273,7 @@ std::optional<std::size_t> ProgramSession::Find(const std::string& context, cons
 
 void ProgramSession::Recheck(SessionEntry& entry)
 {
-    entry.problem = CheckTranslation(entry.recipe, entry.slotCount, entry.translation);
+    entry.problem = CheckTranslation(entry.Checks(), entry.msgid, entry.translation);
 }
 
 TranslationProblem ProgramSession::SetTranslation(std::size_t index, std::string translation)
@@ -419,6 +424,8 @@ std::string ProgramSession::CatalogueText(const CatalogueHeader& header, bool an
         if (entry.slotCount > 0)
             po.extractedComments = wording.RecipeNote(entry.slotCount);
         po.references = entry.references;
+        if (entry.javaFormat)
+            po.flags.push_back("java-format");
         po.hasPreviousMsgid = entry.hasPreviousMsgid && po.fuzzy;
         po.previousMsgid = entry.previousMsgid;
         out.push_back(std::move(po));

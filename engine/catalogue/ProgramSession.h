@@ -29,11 +29,14 @@
 namespace cl::catalogue {
 
 // One place of a text: the class (an index into ProgramFacts::classNames) and the methods whose
-// code loads it; no method for annotation values and constant fields.
+// code loads it (no method for annotation values and constant fields); or, for a bundle value,
+// the bundle file and the key.
 struct SessionPlace {
     std::size_t classIndex = 0;
     PlaceKind kind = PlaceKind::Literal;
     std::vector<std::string> methods;
+    std::string file;  // PlaceKind::Bundle: the source file of the family
+    std::string key;   // PlaceKind::Bundle: the key of the value
 };
 
 enum class EntryState : uint8_t {
@@ -50,7 +53,10 @@ struct SessionEntry {
     std::vector<SessionPlace> places;
     std::size_t slotCount = 0;  // the most slots of any recipe place; 0 when no place is a recipe
     bool recipe = false;
-    bool inCode = false;  // some place is a literal or recipe, not only an annotation value
+    bool inCode = false;  // some place is a literal, a recipe or a bundle value, not only an annotation value
+    bool inClass = false;  // some place is in a class file, whose texts hold 65535 bytes at most
+    bool javaFormat = false;  // a MessageFormat pattern with arguments (the catalogue's java-format)
+    bool printf = false;      // a printf pattern: its conversions are checked
     // What the translator made of it.
     std::string translation;
     bool fuzzy = false;
@@ -59,6 +65,7 @@ struct SessionEntry {
     std::string previousMsgid;  // the text the translation was made for, when it changed since
     TranslationProblem problem = TranslationProblem::None;
 
+    TextChecks Checks() const { return {recipe, slotCount, javaFormat, printf, inClass}; }
     EntryState State() const
     {
         if (translation.empty())

@@ -24,6 +24,7 @@ enum class PlaceKind {
     Literal,     // a CONSTANT_String's text
     Recipe,      // a string-concatenation recipe, shown with {n} slots
     Annotation,  // an annotation element's string value (a CONSTANT_Utf8)
+    Bundle,      // a value of a resource bundle's source file
 };
 
 struct Place {
@@ -71,6 +72,10 @@ struct ApplyProblem {
         TextTooLong,     // passes 65535 bytes of modified UTF-8
         PoolTooLarge,    // the class would pass 65535 constant-pool entries
         NotReparsed,     // the rewritten class does not parse
+        FormatInvalid,          // not a pattern the original's format accepts
+        FormatArgumentMissing,  // an argument of the original's pattern is missing
+        FormatArgumentExtra,    // ... or added
+        FormatArgumentChanged,  // ... or formatted as another kind of value
     };
     Kind kind = Kind::BadText;
     std::string msgid;

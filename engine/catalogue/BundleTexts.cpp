@@ -1,0 +1,155 @@
+#include "catalogue/BundleTexts.h"
+
+#include "bundle/OfferedValues.h"
+#include "bundle/PropertiesWriter.h"
+
+#include <map>
+#include <unordered_map>
+
+namespace cl::catalogue {
+
+namespace {
+
+// Reads one file of a family; a file Java would refuse is named and left out.
+const bundle::PropertiesFile* Parse(const std::string& path,
+                                    const std::unordered_map<std::string, const PropertiesFileBytes*>& byPath,
+                                    std::map<std::string, bundle::PropertiesFile>& parsed,
+                                    std::map<std::string, bool>& refused, BundleAnalysis& analysis)
+{
+    if (const auto done = parsed.find(path); done != parsed.end())
+        return &done->second;
+    if (refused.count(path))
+        return nullptr;
+    const auto file = byPath.find(path);
+    if (file == byPath.end())
+        return nullptr;
+    Result<bundle::PropertiesFile> read = bundle::ParseProperties(file->second->bytes);
+    if (!read) {
+        Error error = std::move(read).error();
+        error.path = path;
+        error.task = ErrorTask::Program;
+        analysis.unreadable.push_back(std::move(error));
+        refused[path] = true;
+        return nullptr;
+    }
+    return &parsed.emplace(path, std::move(*read)).first->second;
+}
+
+std::unordered_map<std::string, const PropertiesFileBytes*> ByPath(const std::vector<PropertiesFileBytes>& files)
+{
+    std::unordered_map<std::string, const PropertiesFileBytes*> byPath;
+    for (const PropertiesFileBytes& file : files)
+        byPath.emplace(file.path, &file);
+    return byPath;
+}
+
+}  // namespace
+
+BundleAnalysis AnalyseBundles(const std::vector<PropertiesFileBytes>& files, const bundle::IsStringLiteral& isLiteral,
+                              std::string_view language)
+{
+    BundleAnalysis analysis;
+    std::vector<std::string> paths;
+    paths.reserve(files.size());
+    for (const PropertiesFileBytes& file : files)
+        paths.push_back(file.path);
+    analysis.families = bundle::FindBundleFamilies(paths, isLiteral);
+    const auto byPath = ByPath(files);
+    std::map<std::string, bundle::PropertiesFile> parsed;
+    std::map<std::string, bool> refused;
+
+    analysis.sources.resize(analysis.families.size());
+    for (std::size_t f = 0; f < analysis.families.size(); ++f) {
+        const bundle::BundleFamily& family = analysis.families[f];
+        for (const bundle::BundleMember& member : family.members) {
+            if (const bundle::PropertiesFile* file = Parse(member.path, byPath, parsed, refused, analysis)) {
+                for (const bundle::PropertiesEntry& entry : file->entries)
+                    analysis.keys.insert(entry.key);
+            }
+        }
+        const bundle::BundleMember* source = family.Source();
+        if (source == nullptr) {
+            analysis.withoutSource.push_back(family.Name());
+            continue;
+        }
+        const bundle::PropertiesFile* sourceFile = Parse(source->path, byPath, parsed, refused, analysis);
+        if (sourceFile == nullptr)
+            continue;
+        analysis.sources[f] = *sourceFile;
+        // The program's own translation, where it has one that differs from the source.
+        std::map<std::string, std::string, std::less<>> existing;
+        if (const bundle::BundleMember* variant = bundle::ExistingVariant(family, language);
+            variant != nullptr && variant != source) {
+            if (const bundle::PropertiesFile* file = Parse(variant->path, byPath, parsed, refused, analysis)) {
+                for (const bundle::PropertiesEntry& entry : file->entries)
+                    existing[entry.key] = entry.value;
+            }
+        }
+        for (const bundle::PropertiesEntry& entry : sourceFile->entries) {
+            const bundle::ValueOffer offer = bundle::OfferValue(entry.key, entry.value);
+            if (!offer.offered()) {
+                ++analysis.notOffered;
+                continue;
+            }
+            BundleText text;
+            text.family = f;
+            text.file = source->path;
+            text.key = entry.key;
+            text.value = entry.value;
+            text.javaFormat = offer.javaFormat;
+            if (const auto found = existing.find(entry.key);
+                found != existing.end() && !found->second.empty() && found->second != entry.value)
+                text.existing = found->second;
+            analysis.texts.push_back(std::move(text));
+        }
+    }
+    return analysis;
+}
+
+std::vector<VariantFile> WriteVariants(const BundleAnalysis& analysis, const std::vector<PropertiesFileBytes>& files,
+                                       std::string_view language,
+                                       const std::function<std::optional<std::string>(const BundleText&)>& translationOf)
+{
+    std::vector<VariantFile> variants;
+    const auto byPath = ByPath(files);
+    std::vector<std::vector<const BundleText*>> textsOf(analysis.families.size());
+    for (const BundleText& text : analysis.texts)
+        textsOf[text.family].push_back(&text);
+    for (std::size_t f = 0; f < analysis.families.size(); ++f) {
+        const bundle::BundleFamily& family = analysis.families[f];
+        const bundle::BundleMember* source = family.Source();
+        if (source == nullptr || textsOf[f].empty())
+            continue;
+        const std::optional<std::string> path = bundle::VariantPath(family, language);
+        if (!path)
+            continue;
+        bundle::VariantValues values;
+        // The program's own values for the language first, for keys the catalogue leaves alone.
+        if (const bundle::BundleMember* variant = bundle::ExistingVariant(family, language);
+            variant != nullptr && variant != source) {
+            if (const auto file = byPath.find(variant->path); file != byPath.end()) {
+                if (Result<bundle::PropertiesFile> read = bundle::ParseProperties(file->second->bytes)) {
+                    for (const bundle::PropertiesEntry& entry : read->entries)
+                        values[entry.key] = entry.value;
+                }
+            }
+        }
+        VariantFile written;
+        for (const BundleText* text : textsOf[f]) {
+            if (std::optional<std::string> translation = translationOf(*text)) {
+                values[text->key] = std::move(*translation);
+                ++written.translated;
+            }
+        }
+        if (written.translated == 0)
+            continue;
+        written.path = *path;
+        written.source = source->path;
+        written.replaces = byPath.count(*path) != 0;
+        written.bytes = bundle::WriteVariant(analysis.sources[f], values);
+        variants.push_back(std::move(written));
+    }
+    return variants;
+}
+
+}  // namespace cl::catalogue
