@@ -8,6 +8,7 @@
 #include "text/ByteString.h"
 #include "files/FileOps.h"
 #include "files/FileSystem.h"
+#include "zip/ZipFault.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -84,13 +85,19 @@ std::optional<ProgramError> WriteFile(const std::string& path, const std::string
 
 std::optional<ProgramError> LoadJar(Program& program, std::string bytes, std::unique_ptr<JarArchive>& jar)
 {
-    JarError why;
-    jar = JarArchive::Open(std::move(bytes), why);
-    if (!jar) {
-        ProgramError error = Error(ProgramError::Kind::BadArchive, program.path);
-        error.reason = why.reason;
+    // Without an end record the bytes hold no zip and the input is no program, unless they
+    // start as a zip does: that is an archive cut short, and is named as one.
+    const bool zipStart = bytes.size() >= 4 && bytes.compare(0, 4, "PK\3\4", 4) == 0;
+    Result<std::unique_ptr<JarArchive>> opened = JarArchive::Open(std::move(bytes));
+    if (!opened) {
+        const bool noZip = !zipStart && opened.error().fault == static_cast<uint16_t>(zip::ZipFault::NoEndRecord);
+        ProgramError error =
+            Error(noZip ? ProgramError::Kind::NotAProgram : ProgramError::Kind::BadArchive, program.path);
+        error.reason = opened.error().detail;
         return error;
     }
+    jar = std::move(*opened);
+    program.kind = ProgramKind::Jar;
     std::vector<uint64_t> classEntries;
     for (const JarEntry& entry : jar->Entries()) {
         if (entry.directory)
@@ -104,21 +111,20 @@ std::optional<ProgramError> LoadJar(Program& program, std::string bytes, std::un
         if (IsClassName(entry.name))
             classEntries.push_back(entry.index);
     }
-    // All classes are inflated in one go, on every core; they are kept in archive order.
-    std::vector<std::string> contents;
-    std::vector<std::optional<JarError>> errors;
-    jar->ReadMany(classEntries, contents, errors);
+    // All classes are inflated in one go, on every core; they are kept in archive order. One
+    // that cannot be read (or would inflate past the read's limit) is copied unchanged.
+    std::vector<Result<std::string>> contents = jar->ReadMany(classEntries);
     program.classes.reserve(classEntries.size());
     for (std::size_t i = 0; i < classEntries.size(); ++i) {
         const JarEntry& entry = jar->Entries()[classEntries[i]];
-        if (errors[i]) {
-            program.unreadable.push_back({entry.name, errors[i]->reason});
+        if (!contents[i]) {
+            program.unreadable.push_back({entry.name, contents[i].error().detail});
             continue;
         }
         ProgramClass cls;
         cls.entry = entry.name;
         cls.jarIndex = entry.index;
-        cls.bytes = std::move(contents[i]);
+        cls.bytes = std::move(*contents[i]);
         program.classes.push_back(std::move(cls));
     }
     return std::nullopt;
@@ -262,16 +268,14 @@ std::optional<ProgramError> LoadProgram(const std::string& path, Program& progra
     std::string bytes;
     if (auto error = ReadFile(path, bytes, fs))
         return error;
-    if (LooksLikeZip(bytes)) {
-        program.kind = ProgramKind::Jar;
-        return LoadJar(program, std::move(bytes), program.jar_);
-    }
+    // A class by its magic; otherwise a zip wherever its end record says it is (a launcher
+    // script may come first); otherwise no program.
     if (LooksLikeClass(bytes)) {
         program.kind = ProgramKind::Class;
         program.classes.push_back({program.name, std::move(bytes), 0});
         return std::nullopt;
     }
-    return Error(ProgramError::Kind::NotAProgram, path);
+    return LoadJar(program, std::move(bytes), program.jar_);
 }
 
 std::optional<ProgramError> WriteProgram(Program& program, const std::map<std::string, std::string>& changed,
@@ -314,13 +318,15 @@ std::optional<ProgramError> WriteProgram(Program& program, const std::map<std::s
             else if (auto error = ReadFile(program.path, bytes, fs))
                 return error;
         } else {
+            auto archiveFailure = [&](const cl::Error& error) {
+                ProgramError failure = Error(ProgramError::Kind::ArchiveWrite, target);
+                failure.reason = error.detail;
+                return failure;
+            };
             for (const ProgramClass& cls : program.classes) {
                 if (auto it = changed.find(cls.entry); it != changed.end()) {
-                    if (auto error = program.jar_->Replace(cls.jarIndex, it->second)) {
-                        ProgramError failure = Error(ProgramError::Kind::ArchiveWrite, target);
-                        failure.reason = error->reason;
-                        return failure;
-                    }
+                    if (Status replaced = program.jar_->Replace(cls.jarIndex, it->second); !replaced)
+                        return archiveFailure(replaced.error());
                 }
             }
             // A changed class breaks the signature, and a jar with a broken signature does not
@@ -328,20 +334,16 @@ std::optional<ProgramError> WriteProgram(Program& program, const std::map<std::s
             if (!changed.empty()) {
                 for (const JarEntry& entry : program.jar_->Entries()) {
                     if (!entry.directory && IsSignatureFile(entry.name)) {
-                        if (auto error = program.jar_->Remove(entry.index)) {
-                            ProgramError failure = Error(ProgramError::Kind::ArchiveWrite, target);
-                            failure.reason = error->reason;
-                            return failure;
-                        }
+                        if (Status removed = program.jar_->Remove(entry.index); !removed)
+                            return archiveFailure(removed.error());
                         droppedSignatures.push_back(entry.name);
                     }
                 }
             }
-            if (auto error = program.jar_->Finish(bytes)) {
-                ProgramError failure = Error(ProgramError::Kind::ArchiveWrite, target);
-                failure.reason = error->reason;
-                return failure;
-            }
+            Result<std::string> written = program.jar_->Finish();
+            if (!written)
+                return archiveFailure(written.error());
+            bytes = std::move(*written);
         }
         if (inPlace) {
             if (auto error = MakeBackup(program.path, fs))

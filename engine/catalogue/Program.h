@@ -21,20 +21,21 @@ namespace cl::catalogue {
 enum class ProgramKind { Jar, Folder, Class };
 
 // Why a program could not be read or written. `file` carries the file layer's account for
-// CannotRead and CannotWrite; `reason` is libzip's words for the archive kinds; `code` the
-// system's reason for the folder kinds.
+// CannotRead and CannotWrite; `reason` is the archive code's short technical account (the
+// `detail` of its cl::Error) for the archive kinds; `code` the system's reason for the folder
+// kinds.
 struct ProgramError {
     enum class Kind {
         CannotRead,      // the input (or a file of the input folder) cannot be read
-        NotAProgram,     // neither a ZIP, a class file nor a folder
-        BadArchive,      // libzip cannot read the archive
+        NotAProgram,     // neither a class file, a zip (no end record found) nor a folder
+        BadArchive,      // the archive's records cannot be followed
         CannotList,      // a folder of the input cannot be listed
         OutputIsInput,   // OUTPUT is INPUT (by any path or link) and no --in-place
         OutputNotEmpty,  // a folder OUTPUT that exists and holds files
         OutputWrongKind, // OUTPUT exists and is a folder for a file input, or the other way round
         CannotWrite,     // a file of the output cannot be written
         CannotMakeFolder,// a folder of the output cannot be made or put in place
-        ArchiveWrite,    // libzip cannot write the new archive
+        ArchiveWrite,    // the new archive cannot be made
     };
     Kind kind = Kind::CannotRead;
     std::string path;
