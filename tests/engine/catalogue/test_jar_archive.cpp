@@ -151,6 +151,7 @@ std::vector<Shape> Shapes()
     {
         std::vector<hz::Entry> entries = HandEntries();
         entries[0].comment = "the manifest";
+        entries[0].gapAfter = "stray bytes after an entry that stays";
         entries[2].extra = std::string("\x55\x54\x05\x00\x01\x00\x00\x80\x5f", 9);  // extended timestamp
         entries[2].comment = "类";
         entries[2].gapAfter = "stray bytes between entries";
@@ -165,6 +166,11 @@ std::vector<Shape> Shapes()
         shapes.push_back(FromHand("comment holding an end record", HandEntries(), {"", false, "x" + fake, false, ""}));
     }
     return shapes;
+}
+
+void PrintTo(const Shape& shape, std::ostream* os)
+{
+    *os << shape.name;
 }
 
 class Shapes_ : public ::testing::TestWithParam<Shape> {};
