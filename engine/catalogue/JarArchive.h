@@ -31,7 +31,7 @@ struct JarEntry {
     uint64_t index = 0;
     bool directory = false;
     uint64_t size = 0;  // uncompressed, as its central record states
-    uint64_t compressedSize = 0;
+    uint64_t compressedSize = 0;  // as stored; 0 for an added entry, which is deflated by Finish
     uint32_t crc = 0;
     uint16_t method = 0;  // 0 stored, 8 deflated; anything else cannot be read
     bool encrypted = false;
