@@ -14,7 +14,7 @@
 
 namespace cltest {
 
-struct ZipSpec {
+struct ZipEntryPlan {
     std::string name;
     std::string data;
     bool store = false;
@@ -22,16 +22,16 @@ struct ZipSpec {
 };
 
 // Builds an archive whose entries all carry `mtime`.
-inline std::string BuildZip(const std::vector<ZipSpec>& specs, time_t mtime = 1500000000)
+inline std::string BuildZip(const std::vector<ZipEntryPlan>& plans, time_t mtime = 1500000000)
 {
     zip_error_t error;
     zip_error_init(&error);
     zip_source_t* target = zip_source_buffer_create(nullptr, 0, 0, &error);
     zip_source_keep(target);
     zip_t* archive = zip_open_from_source(target, ZIP_TRUNCATE, &error);
-    std::vector<std::string> keep(specs.size());
-    for (std::size_t i = 0; i < specs.size(); ++i) {
-        const ZipSpec& want = specs[i];
+    std::vector<std::string> keep(plans.size());
+    for (std::size_t i = 0; i < plans.size(); ++i) {
+        const ZipEntryPlan& want = plans[i];
         zip_int64_t index = 0;
         if (!want.name.empty() && want.name.back() == '/') {
             index = zip_dir_add(archive, want.name.c_str(), ZIP_FL_ENC_UTF_8);

@@ -64,7 +64,7 @@ std::string FinishOrFail(const JarArchive& jar)
     return bytes ? *bytes : std::string();
 }
 
-std::vector<cltest::ZipSpec> Specs()
+std::vector<cltest::ZipEntryPlan> Planned()
 {
     return {
         {"META-INF/MANIFEST.MF", "Manifest-Version: 1.0\r\nMain-Class: demo.App\r\n\r\n", false, ""},
@@ -133,10 +133,10 @@ std::vector<Shape> Shapes()
 {
     std::vector<Shape> shapes;
     {
-        Shape shape{"made by libzip", cltest::BuildZip(Specs()), {}, {"demo/App.class", "demo/Stored.class"},
+        Shape shape{"made by libzip", cltest::BuildZip(Planned()), {}, {"demo/App.class", "demo/Stored.class"},
                     "demo/Other.class", true};
-        for (const cltest::ZipSpec& spec : Specs())
-            shape.contents[spec.name] = spec.data;
+        for (const cltest::ZipEntryPlan& plan : Planned())
+            shape.contents[plan.name] = plan.data;
         shapes.push_back(shape);
     }
     shapes.push_back(FromHand("plain", HandEntries()));
@@ -337,7 +337,7 @@ TEST(JarArchive, AddsAnEntryRightAfterAnother)
 
 TEST(JarArchive, AnEntryAddedAndThenRemovedLeavesTheInput)
 {
-    const std::string input = cltest::BuildZip(Specs());
+    const std::string input = cltest::BuildZip(Planned());
     const auto jar = OpenOrFail(input);
     ASSERT_TRUE(jar);
     auto added = jar->AddAfter(0, "extra.txt", false, "x");
@@ -378,19 +378,19 @@ TEST(JarArchive, RefusesChangesItCannotMake)
 }
 
 // Many deflated classes, more than one thread's worth, each with its own text.
-std::vector<cltest::ZipSpec> ManyClasses(std::size_t count)
+std::vector<cltest::ZipEntryPlan> ManyClasses(std::size_t count)
 {
-    std::vector<cltest::ZipSpec> specs;
+    std::vector<cltest::ZipEntryPlan> plans;
     for (std::size_t i = 0; i < count; ++i)
-        specs.push_back({"demo/C" + std::to_string(i) + ".class", Text(static_cast<char>('a' + i % 20), 500 + i * 37),
+        plans.push_back({"demo/C" + std::to_string(i) + ".class", Text(static_cast<char>('a' + i % 20), 500 + i * 37),
                          i % 5 == 4, ""});
-    return specs;
+    return plans;
 }
 
 TEST(JarArchive, ReadingManyAtOnceGivesWhatReadingOneByOneGives)
 {
-    std::vector<cltest::ZipSpec> specs = ManyClasses(40);
-    std::string input = cltest::BuildZip(specs);
+    std::vector<cltest::ZipEntryPlan> plans = ManyClasses(40);
+    std::string input = cltest::BuildZip(plans);
     // One deflated class damaged in its compressed bytes: it must come out with the same
     // complaint as a single read makes, and its neighbours must not suffer.
     const auto layout = cl::zip::ReadZipLayout(input);
@@ -420,23 +420,23 @@ TEST(JarArchive, ReadingManyAtOnceGivesWhatReadingOneByOneGives)
             continue;
         }
         EXPECT_EQ(*many[i], *one) << name;
-        EXPECT_EQ(*one, specs[indices[i]].data) << name;
+        EXPECT_EQ(*one, plans[indices[i]].data) << name;
     }
     EXPECT_EQ(failures, 1u);
 }
 
 TEST(JarArchive, ManyReplacedClassesReadBackWithTheirMethodAndTime)
 {
-    const std::vector<cltest::ZipSpec> specs = ManyClasses(30);
-    const std::string input = cltest::BuildZip(specs, 1400000000);
+    const std::vector<cltest::ZipEntryPlan> plans = ManyClasses(30);
+    const std::string input = cltest::BuildZip(plans, 1400000000);
     const auto jar = OpenOrFail(input);
     ASSERT_TRUE(jar);
     std::map<std::string, std::string> expected;
     std::set<std::string> changed;
-    for (std::size_t i = 0; i < specs.size(); ++i) {
-        expected[specs[i].name] = i % 3 == 0 ? std::string() : Text(static_cast<char>('A' + i % 20), 900 + i * 53);
-        changed.insert(specs[i].name);
-        ASSERT_TRUE(jar->Replace(IndexOf(*jar, specs[i].name), expected[specs[i].name]));
+    for (std::size_t i = 0; i < plans.size(); ++i) {
+        expected[plans[i].name] = i % 3 == 0 ? std::string() : Text(static_cast<char>('A' + i % 20), 900 + i * 53);
+        changed.insert(plans[i].name);
+        ASSERT_TRUE(jar->Replace(IndexOf(*jar, plans[i].name), expected[plans[i].name]));
     }
     const std::string output = FinishOrFail(*jar);
     for (const std::string& problem : cltest::RecordDifferences(input, output, changed))
