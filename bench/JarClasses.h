@@ -25,25 +25,22 @@ inline std::optional<std::vector<JarClass>> ReadJarClasses(const std::string& pa
     std::string bytes(std::istreambuf_iterator<char>(in), {});
     if (!in && !in.eof())
         return std::nullopt;
-    cl::catalogue::JarError why;
-    const auto archive = cl::catalogue::JarArchive::Open(std::move(bytes), why);
+    auto archive = cl::catalogue::JarArchive::Open(std::move(bytes));
     if (!archive)
         return std::nullopt;
     std::vector<uint64_t> indices;
     std::vector<std::string> names;
-    for (const cl::catalogue::JarEntry& entry : archive->Entries()) {
+    for (const cl::catalogue::JarEntry& entry : (*archive)->Entries()) {
         if (!entry.directory && entry.name.ends_with(".class")) {
             indices.push_back(entry.index);
             names.push_back(entry.name);
         }
     }
-    std::vector<std::string> data;
-    std::vector<std::optional<cl::catalogue::JarError>> errors;
-    archive->ReadMany(indices, data, errors);
+    std::vector<cl::Result<std::string>> data = (*archive)->ReadMany(indices);
     std::vector<JarClass> classes;
     for (size_t i = 0; i < indices.size(); ++i) {
-        if (!errors[i])
-            classes.push_back({std::move(names[i]), std::move(data[i])});
+        if (data[i])
+            classes.push_back({std::move(names[i]), std::move(*data[i])});
     }
     return classes;
 }

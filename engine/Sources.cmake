@@ -7,18 +7,18 @@ include(${CLASSLINGO_ENGINE_DIR}/scan/Sources.cmake)
 include(${CLASSLINGO_ENGINE_DIR}/files/Sources.cmake)
 include(${CLASSLINGO_ENGINE_DIR}/document/Sources.cmake)
 include(${CLASSLINGO_ENGINE_DIR}/classfile/Sources.cmake)
+include(${CLASSLINGO_ENGINE_DIR}/zip/Sources.cmake)
 include(${CLASSLINGO_ENGINE_DIR}/catalogue/Sources.cmake)
 include(${CLASSLINGO_ENGINE_DIR}/formats/Sources.cmake)
 include(${CLASSLINGO_ENGINE_DIR}/bundle/Sources.cmake)
 
-# The libraries the engine links: libzip for JARs (and libdeflate to inflate and deflate their
-# entries, several times faster than libzip's zlib), libgettextpo for PO catalogues.
+# The libraries the engine links: libdeflate to inflate and deflate the entries of JARs (the
+# engine reads and writes their records itself), libgettextpo for PO catalogues.
 function(classlingo_link_engine_dependencies target)
   find_package(PkgConfig REQUIRED)
-  pkg_check_modules(CLASSLINGO_LIBZIP REQUIRED IMPORTED_TARGET libzip)
   find_path(CLASSLINGO_GETTEXTPO_INCLUDE gettext-po.h REQUIRED)
   find_library(CLASSLINGO_GETTEXTPO_LIBRARY gettextpo REQUIRED)
   pkg_check_modules(CLASSLINGO_LIBDEFLATE REQUIRED IMPORTED_TARGET libdeflate)
   target_include_directories(${target} PRIVATE ${CLASSLINGO_GETTEXTPO_INCLUDE})
-  target_link_libraries(${target} PUBLIC PkgConfig::CLASSLINGO_LIBZIP PkgConfig::CLASSLINGO_LIBDEFLATE ${CLASSLINGO_GETTEXTPO_LIBRARY})
+  target_link_libraries(${target} PUBLIC PkgConfig::CLASSLINGO_LIBDEFLATE ${CLASSLINGO_GETTEXTPO_LIBRARY})
 endfunction()

@@ -1,5 +1,7 @@
 #include "ErrorText.h"
 
+#include "zip/ZipFault.h"
+
 namespace cltext {
 
 namespace {
@@ -87,6 +89,33 @@ std::string ReadFailure(const cl::Error& e)
     }
 }
 
+// Why an archive or an entry of it cannot be read or written, in the user's words.
+const char* ZipFaultText(cl::zip::ZipFault fault)
+{
+    using F = cl::zip::ZipFault;
+    switch (fault) {
+        case F::None: return nullptr;
+        case F::NoEndRecord: return "找不到压缩包的结束记录，不是 zip 文件或已被截断";
+        case F::SplitArchive: return "这是分卷压缩包，无法处理";
+        case F::Zip64Shape: return "其中的 Zip64 记录无法识别";
+        case F::CentralDirectoryOutsideFile: return "中央目录超出了文件范围，压缩包已损坏或被截断";
+        case F::BadCentralRecord: return "中央目录的记录不完整或数目不符";
+        case F::BadLocalHeader: return "条目的本地文件头不在中央目录所说的位置";
+        case F::Truncated: return "条目的数据超出了文件，压缩包已被截断";
+        case F::OverlappingEntries: return "两个条目的数据互相重叠";
+        case F::UnsupportedMethod: return "压缩方法既不是存储也不是 deflate";
+        case F::Encrypted: return "条目已加密";
+        case F::BadData: return "压缩数据无法解压";
+        case F::SizeMismatch: return "解压后的大小与记录不符";
+        case F::CrcMismatch: return "内容的 CRC 与记录不符";
+        case F::TooLarge: return "解压后过大";
+        case F::NoSuchEntry: return "没有这个条目";
+        case F::NameTooLong: return "条目名称超过 65535 字节";
+        case F::NeedsZip64: return "改动后的大小、位置或条目数超出了这个压缩包的记录所能表示的范围（需要 Zip64）";
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 std::string Quoted(const std::string& text)
@@ -98,6 +127,12 @@ std::string ReasonOf(const cl::Error& e)
 {
     if (e.kind == Kind::EntryTooLarge)
         return "解压后超过 " + std::to_string(e.expected >> 20) + " MiB";
+    const bool archive = e.kind == Kind::BadArchive || e.kind == Kind::EntryUnreadable || e.kind == Kind::ArchiveWrite ||
+                         e.kind == Kind::NotAProgram;
+    if (archive && e.fault != 0) {
+        if (const char* text = ZipFaultText(static_cast<cl::zip::ZipFault>(e.fault)))
+            return text;
+    }
     if (!e.detail.empty())
         return e.detail;
     if (e.code)

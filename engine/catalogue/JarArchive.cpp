@@ -1,405 +1,289 @@
 #include "catalogue/JarArchive.h"
 
 #include "catalogue/Parallel.h"
+#include "zip/EntryCodec.h"
+#include "zip/ZipFault.h"
+#include "zip/ZipRecords.h"
+#include "zip/ZipWriter.h"
 
-#include <zip.h>
-#include <libdeflate.h>
-
-#include <cstring>
+#include <algorithm>
+#include <cstdint>
+#include <string_view>
 
 namespace cl::catalogue {
 
 namespace {
 
-// Replaced classes are deflated at libdeflate's fastest level: a translated jar is rebuilt
-// every time the translation changes, and level 1 writes it several times faster than zlib's
-// default, in about as many bytes. The level is fixed, so the output stays the same bytes.
-constexpr int kReplacedLevel = 1;
+using zip::ZipFault;
 
-// Entries are inflated and deflated outside libzip only below this size; larger ones go
-// through libzip as before.
-constexpr uint64_t kMaxDirectSize = uint64_t{1} << 30;
-
-// One libdeflate state per thread, made once and used for many entries.
-class Inflater {
-public:
-    Inflater() : d_(libdeflate_alloc_decompressor()) {}
-    ~Inflater()
-    {
-        if (d_)
-            libdeflate_free_decompressor(d_);
-    }
-    Inflater(const Inflater&) = delete;
-    Inflater& operator=(const Inflater&) = delete;
-
-    // Raw deflate data that must come out as exactly `size` bytes with `crc`.
-    bool Inflate(const std::string& raw, uint64_t size, uint32_t crc, std::string& out)
-    {
-        if (!d_)
-            return false;
-        out.resize(static_cast<std::size_t>(size));
-        std::size_t produced = 0;
-        return libdeflate_deflate_decompress(d_, raw.data(), raw.size(), out.data(), out.size(), &produced) ==
-                   LIBDEFLATE_SUCCESS &&
-               produced == size && libdeflate_crc32(0, out.data(), out.size()) == crc;
-    }
-
-private:
-    libdeflate_decompressor* d_;
-};
-
-class Deflater {
-public:
-    Deflater() : c_(libdeflate_alloc_compressor(kReplacedLevel)) {}
-    ~Deflater()
-    {
-        if (c_)
-            libdeflate_free_compressor(c_);
-    }
-    Deflater(const Deflater&) = delete;
-    Deflater& operator=(const Deflater&) = delete;
-
-    bool Deflate(const std::string& data, std::string& out)
-    {
-        if (!c_)
-            return false;
-        out.resize(libdeflate_deflate_compress_bound(c_, data.size()));
-        const std::size_t n = libdeflate_deflate_compress(c_, data.data(), data.size(), out.data(), out.size());
-        out.resize(n);
-        return n != 0;
-    }
-
-private:
-    libdeflate_compressor* c_;
-};
-
-// A libzip source of data that is already deflated: its stat names the method, sizes and CRC,
-// so libzip writes the bytes as they are instead of compressing them again.
-struct DeflatedSource {
-    const std::string* deflated = nullptr;
-    uint64_t size = 0;
-    uint32_t crc = 0;
-    bool hasTime = false;
-    time_t mtime = 0;
-    uint64_t position = 0;
-    zip_error_t error;
-};
-
-zip_int64_t DeflatedCallback(void* context, void* data, zip_uint64_t length, zip_source_cmd_t command)
+Error EntryError(ZipFault fault, const std::string& entry, uint64_t limit)
 {
-    auto* source = static_cast<DeflatedSource*>(context);
-    switch (command) {
-        case ZIP_SOURCE_OPEN: source->position = 0; return 0;
-        case ZIP_SOURCE_READ: {
-            const uint64_t left = source->deflated->size() - source->position;
-            const uint64_t n = length < left ? length : left;
-            std::memcpy(data, source->deflated->data() + source->position, static_cast<std::size_t>(n));
-            source->position += n;
-            return static_cast<zip_int64_t>(n);
-        }
-        case ZIP_SOURCE_CLOSE: return 0;
-        case ZIP_SOURCE_STAT: {
-            auto* st = static_cast<zip_stat_t*>(data);
-            zip_stat_init(st);
-            st->size = source->size;
-            st->comp_size = source->deflated->size();
-            st->crc = source->crc;
-            st->comp_method = ZIP_CM_DEFLATE;
-            st->encryption_method = ZIP_EM_NONE;
-            st->valid =
-                ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_CRC | ZIP_STAT_COMP_METHOD | ZIP_STAT_ENCRYPTION_METHOD;
-            if (source->hasTime) {
-                st->mtime = source->mtime;
-                st->valid |= ZIP_STAT_MTIME;
-            }
-            return sizeof(zip_stat_t);
-        }
-        case ZIP_SOURCE_GET_FILE_ATTRIBUTES: {
-            // As libzip marks what it deflates itself: version 2.0 needed, "fast" level bits.
-            auto* attributes = static_cast<zip_file_attributes_t*>(data);
-            attributes->valid |= ZIP_FILE_ATTRIBUTES_VERSION_NEEDED | ZIP_FILE_ATTRIBUTES_GENERAL_PURPOSE_BIT_FLAGS;
-            attributes->version_needed = 20;
-            attributes->general_purpose_bit_mask = 0x0006;
-            attributes->general_purpose_bit_flags = 0x0004;
-            return 0;
-        }
-        case ZIP_SOURCE_ERROR: return zip_error_to_data(&source->error, data, length);
-        case ZIP_SOURCE_FREE:
-            zip_error_fini(&source->error);
-            delete source;
-            return 0;
-        case ZIP_SOURCE_SUPPORTS:
-            return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
-                                                  ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, ZIP_SOURCE_GET_FILE_ATTRIBUTES,
-                                                  -1);
-        default: zip_error_set(&source->error, ZIP_ER_OPNOTSUPP, 0); return -1;
+    Error error(fault == ZipFault::TooLarge ? ErrorKind::EntryTooLarge : ErrorKind::EntryUnreadable);
+    error.fault = static_cast<uint16_t>(fault);
+    error.entry = entry;
+    error.detail.assign(zip::ZipFaultName(fault));
+    if (fault == ZipFault::TooLarge) {
+        error.expected = limit;
+        error.detail += ": more than " + std::to_string(limit) + " bytes";
     }
+    return error;
 }
 
-JarError FromZip(zip_error_t* error)
+Error WriteError(ZipFault fault, const std::string& entry = {})
 {
-    return JarError{zip_error_strerror(error)};
+    Error error(ErrorKind::ArchiveWrite);
+    error.fault = static_cast<uint16_t>(fault);
+    error.entry = entry;
+    error.detail.assign(zip::ZipFaultName(fault));
+    return error;
 }
 
-JarError FromArchive(zip_t* archive)
+// What one thread needs to make the new contents of entries.
+struct Codecs {
+    zip::Inflater inflater;
+    zip::Deflater deflater;
+};
+
+void InsertAfter(std::vector<uint64_t>& order, uint64_t after, uint64_t added)
 {
-    return JarError{zip_strerror(archive)};
+    const auto at = std::find(order.begin(), order.end(), after);
+    order.insert(at == order.end() ? at : at + 1, added);
 }
 
 }  // namespace
 
-bool LooksLikeZip(const std::string& bytes)
+Result<std::unique_ptr<JarArchive>> JarArchive::Open(std::string bytes)
 {
-    return bytes.size() >= 4 && bytes[0] == 'P' && bytes[1] == 'K' &&
-           ((bytes[2] == '\3' && bytes[3] == '\4') || (bytes[2] == '\5' && bytes[3] == '\6'));
-}
-
-std::unique_ptr<JarArchive> JarArchive::Open(std::string bytes, JarError& why)
-{
-    // libzip takes an empty or tiny buffer for a new, empty archive.
-    if (!LooksLikeZip(bytes)) {
-        why.reason = "Not a zip archive";
-        return nullptr;
-    }
     std::unique_ptr<JarArchive> jar(new JarArchive());
     jar->input_ = std::move(bytes);
-    zip_error_t error;
-    zip_error_init(&error);
-    jar->source_ = zip_source_buffer_create(jar->input_.data(), jar->input_.size(), 0, &error);
-    if (!jar->source_) {
-        why = FromZip(&error);
-        zip_error_fini(&error);
-        return nullptr;
-    }
-    jar->archive_ = zip_open_from_source(jar->source_, 0, &error);
-    if (!jar->archive_) {
-        // The source is still ours alone; the destructor frees it.
-        why = FromZip(&error);
-        zip_error_fini(&error);
-        return nullptr;
-    }
-    zip_error_fini(&error);
-    // The archive now owns the source and writes itself back into it on close; one more
-    // reference lets the result be read after that.
-    zip_source_keep(jar->source_);
+    Result<zip::ZipLayout> layout = zip::ReadZipLayout(jar->input_);
+    if (!layout)
+        return std::move(layout).error();
+    jar->layout_ = std::move(*layout);
 
-    const zip_int64_t count = zip_get_num_entries(jar->archive_, 0);
-    for (zip_int64_t i = 0; i < count; ++i) {
-        zip_stat_t st;
-        zip_stat_init(&st);
-        if (zip_stat_index(jar->archive_, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW, &st) != 0) {
-            why = FromArchive(jar->archive_);
-            return nullptr;
-        }
+    const std::vector<zip::EntryLayout>& records = jar->layout_.entries;
+    jar->entries_.reserve(records.size());
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const zip::CentralRecord& c = records[i].central;
         JarEntry entry;
-        entry.index = static_cast<uint64_t>(i);
-        entry.name = st.name ? st.name : "";
-        entry.size = (st.valid & ZIP_STAT_SIZE) ? st.size : 0;
+        entry.name.assign(jar->input_, static_cast<std::size_t>(c.name.offset), static_cast<std::size_t>(c.name.length));
+        entry.utf8 = (c.flags & zip::records::kFlagUtf8) != 0;
+        entry.index = i;
         entry.directory = !entry.name.empty() && entry.name.back() == '/';
-        entry.method = (st.valid & ZIP_STAT_COMP_METHOD) ? st.comp_method : 0;
-        entry.encrypted = (st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE;
-        entry.compressedSize = (st.valid & ZIP_STAT_COMP_SIZE) ? st.comp_size : 0;
-        entry.crc = (st.valid & ZIP_STAT_CRC) ? st.crc : 0;
-        const zip_uint64_t needed = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_CRC | ZIP_STAT_COMP_METHOD;
-        entry.sizesKnown = (st.valid & needed) == needed;
+        entry.size = c.size;
+        entry.compressedSize = c.compressedSize;
+        entry.crc = c.crc;
+        entry.method = c.method;
+        entry.encrypted = ((c.flags | records[i].localFlags) & zip::records::kFlagEncrypted) != 0;
         jar->entries_.push_back(std::move(entry));
     }
-    return jar;
+    jar->pending_.resize(records.size());
+    jar->directoryOrder_.resize(records.size());
+    for (std::size_t i = 0; i < records.size(); ++i)
+        jar->directoryOrder_[i] = i;
+    jar->fileOrder_.assign(jar->layout_.fileOrder.begin(), jar->layout_.fileOrder.end());
+    return Result<std::unique_ptr<JarArchive>>(std::move(jar));
 }
 
-JarArchive::~JarArchive()
+Result<std::string> JarArchive::ReadOne(uint64_t index, uint64_t limit) const
 {
-    if (archive_)
-        zip_discard(archive_);
-    if (source_)
-        zip_source_free(source_);
-}
-
-std::optional<JarError> JarArchive::Read(uint64_t index, std::string& data) const
-{
-    zip_file_t* file = zip_fopen_index(archive_, index, 0);
-    if (!file)
-        return FromArchive(archive_);
-    std::string out;
-    out.resize(static_cast<std::size_t>(entries_.at(index).size));
-    std::size_t done = 0;
-    for (;;) {
-        if (done == out.size())
-            out.resize(out.size() + 4096);
-        const zip_int64_t n = zip_fread(file, out.data() + done, out.size() - done);
-        if (n < 0) {
-            JarError error = FromZip(zip_file_get_error(file));
-            zip_fclose(file);
-            return error;
-        }
-        if (n == 0)
-            break;
-        done += static_cast<std::size_t>(n);
+    if (index >= entries_.size())
+        return EntryError(ZipFault::NoSuchEntry, std::string(), limit);
+    const JarEntry& entry = entries_[index];
+    if (entry.added) {
+        const std::string& data = pending_[index].data;
+        if (data.size() > limit)
+            return EntryError(ZipFault::TooLarge, entry.name, limit);
+        return data;
     }
-    zip_fclose(file);
-    out.resize(done);
-    data = std::move(out);
-    return std::nullopt;
+    zip::Inflater inflater;
+    std::string data;
+    bool overflowed = false;
+    ZipFault fault = zip::ReadEntryContents(input_, layout_.entries[index], limit, inflater, data, overflowed);
+    if (overflowed)
+    {
+        const zip::Span raw = layout_.entries[index].data;
+        fault = inflater.PassesLimit(std::string_view(input_).substr(raw.offset, raw.length), limit)
+                    ? ZipFault::TooLarge
+                    : ZipFault::SizeMismatch;
+    }
+    if (fault != ZipFault::None)
+        return EntryError(fault, entry.name, limit);
+    return data;
 }
 
-void JarArchive::ReadMany(const std::vector<uint64_t>& indices, std::vector<std::string>& data,
-                          std::vector<std::optional<JarError>>& errors) const
+Result<std::string> JarArchive::Read(uint64_t index, uint64_t limit) const
 {
-    data.assign(indices.size(), std::string());
-    errors.assign(indices.size(), std::nullopt);
-    // libzip is not shared between threads: it hands over each entry's deflated bytes here,
-    // libdeflate inflates them on every core, and whatever does not come out whole (or is not plain
-    // deflate) is read through libzip afterwards, which then says what is wrong with it.
-    std::vector<std::string> raw(indices.size());
-    std::vector<bool> direct(indices.size(), false);
-    for (std::size_t i = 0; i < indices.size(); ++i) {
+    return ReadOne(index, limit);
+}
+
+std::vector<Result<std::string>> JarArchive::ReadMany(const std::vector<uint64_t>& indices, uint64_t limit) const
+{
+    std::vector<std::string> data(indices.size());
+    std::vector<ZipFault> faults(indices.size(), ZipFault::None);
+    std::vector<char> overflowed(indices.size(), 0);
+    std::vector<char> direct(indices.size(), 0);
+    ForEachInParallelWith<zip::Inflater>(indices.size(), [&](zip::Inflater& inflater, std::size_t i) {
         const uint64_t index = indices[i];
-        if (index >= entries_.size())
-            continue;
-        const JarEntry& entry = entries_[index];
-        if (!entry.sizesKnown || entry.encrypted || entry.method != ZIP_CM_DEFLATE || entry.size >= kMaxDirectSize ||
-            entry.compressedSize >= kMaxDirectSize)
-            continue;
-        zip_file_t* file = zip_fopen_index(archive_, index, ZIP_FL_COMPRESSED);
-        if (!file)
-            continue;
-        raw[i].resize(static_cast<std::size_t>(entry.compressedSize));
-        const zip_int64_t n = zip_fread(file, raw[i].data(), raw[i].size());
-        zip_fclose(file);
-        direct[i] = n == static_cast<zip_int64_t>(raw[i].size());
-    }
-    std::vector<char> inflated(indices.size(), 0);
-    ForEachInParallelWith<Inflater>(indices.size(), [&](Inflater& inflater, std::size_t i) {
-        if (!direct[i])
+        if (index >= entries_.size() || entries_[index].added)
             return;
-        const JarEntry& entry = entries_[indices[i]];
-        inflated[i] = inflater.Inflate(raw[i], entry.size, entry.crc, data[i]) ? 1 : 0;
-        std::string().swap(raw[i]);
+        bool over = false;
+        faults[i] = zip::ReadEntryContents(input_, layout_.entries[index], limit, inflater, data[i], over);
+        overflowed[i] = over ? 1 : 0;
+        direct[i] = 1;
     });
+    // An entry that inflates past its stated size is inflated again up to the limit to tell
+    // whether it is too large or only mislabelled; one at a time, so that only one buffer of
+    // the limit's size is ever held.
+    std::vector<Result<std::string>> results;
+    results.reserve(indices.size());
     for (std::size_t i = 0; i < indices.size(); ++i) {
-        if (!inflated[i])
-            errors[i] = Read(indices[i], data[i]);
-    }
-}
-
-std::optional<JarError> JarArchive::Replace(uint64_t index, std::string data)
-{
-    zip_stat_t st;
-    zip_stat_init(&st);
-    if (zip_stat_index(archive_, index, 0, &st) != 0)
-        return FromArchive(archive_);
-    Replacement replacement;
-    replacement.index = index;
-    replacement.data = std::move(data);
-    replacement.store = (st.valid & ZIP_STAT_COMP_METHOD) && st.comp_method == ZIP_CM_STORE;
-    replacement.hasTime = (st.valid & ZIP_STAT_MTIME) != 0;
-    replacement.mtime = st.mtime;
-    replacements_.push_back(std::move(replacement));
-    changed_ = true;
-    return std::nullopt;
-}
-
-std::optional<JarError> JarArchive::Remove(uint64_t index)
-{
-    if (zip_delete(archive_, index) != 0)
-        return FromArchive(archive_);
-    if (removed_.size() <= index)
-        removed_.resize(static_cast<std::size_t>(index) + 1, false);
-    removed_[static_cast<std::size_t>(index)] = true;
-    changed_ = true;
-    return std::nullopt;
-}
-
-// Hands the replaced entries to libzip, deflated beforehand on every core. An entry that was
-// stored stays stored; one that cannot be deflated here is left to libzip to deflate.
-std::optional<JarError> JarArchive::ApplyReplacements()
-{
-    std::vector<Replacement*> pending;
-    for (Replacement& r : replacements_) {
-        if (r.index < removed_.size() && removed_[static_cast<std::size_t>(r.index)])
+        if (!direct[i] || overflowed[i]) {
+            results.push_back(ReadOne(indices[i], limit));
             continue;
-        pending.push_back(&r);
+        }
+        if (faults[i] != ZipFault::None)
+            results.push_back(EntryError(faults[i], entries_[indices[i]].name, limit));
+        else
+            results.push_back(std::move(data[i]));
     }
-    ForEachInParallelWith<Deflater>(pending.size(), [&](Deflater& deflater, std::size_t i) {
-        Replacement& r = *pending[i];
-        if (r.store || r.data.size() >= kMaxDirectSize)
-            return;
-        r.crc = libdeflate_crc32(0, r.data.data(), r.data.size());
-        if (!deflater.Deflate(r.data, r.deflated))
-            std::string().swap(r.deflated);
-    });
-    for (Replacement* r : pending) {
-        const bool predeflated = !r->store && !r->deflated.empty();
-        zip_error_t error;
-        zip_error_init(&error);
-        zip_source_t* source = nullptr;
-        if (predeflated) {
-            auto* context = new DeflatedSource;
-            context->deflated = &r->deflated;
-            context->size = r->data.size();
-            context->crc = r->crc;
-            context->hasTime = r->hasTime;
-            context->mtime = r->mtime;
-            zip_error_init(&context->error);
-            source = zip_source_function_create(DeflatedCallback, context, &error);
-            if (!source) {
-                zip_error_fini(&context->error);
-                delete context;
-            }
-        } else {
-            source = zip_source_buffer_create(r->data.data(), r->data.size(), 0, &error);
-        }
-        if (!source) {
-            JarError why = FromZip(&error);
-            zip_error_fini(&error);
-            return why;
-        }
-        zip_error_fini(&error);
-        if (zip_file_replace(archive_, r->index, source, 0) != 0) {
-            zip_source_free(source);
-            return FromArchive(archive_);
-        }
-        if (zip_set_file_compression(archive_, r->index, r->store ? ZIP_CM_STORE : ZIP_CM_DEFLATE,
-                                     r->store ? 0 : kReplacedLevel) != 0)
-            return FromArchive(archive_);
-        if (r->hasTime && zip_file_set_mtime(archive_, r->index, r->mtime, 0) != 0)
-            return FromArchive(archive_);
-    }
-    return std::nullopt;
+    return results;
 }
 
-std::optional<JarError> JarArchive::Finish(std::string& bytes)
+Status JarArchive::Replace(uint64_t index, std::string data)
 {
-    if (!changed_) {
-        bytes = input_;
-        return std::nullopt;
+    if (index >= entries_.size())
+        return WriteError(ZipFault::NoSuchEntry);
+    const JarEntry& entry = entries_[index];
+    if (!entry.added) {
+        if (entry.encrypted)
+            return WriteError(ZipFault::Encrypted, entry.name);
+        if (entry.method != zip::records::kMethodStored && entry.method != zip::records::kMethodDeflated)
+            return WriteError(ZipFault::UnsupportedMethod, entry.name);
+        pending_[index].replaced = true;
     }
-    if (auto error = ApplyReplacements())
-        return error;
-    if (zip_close(archive_) != 0)
-        return FromArchive(archive_);
-    archive_ = nullptr;
+    pending_[index].data = std::move(data);
+    return Status::Ok();
+}
 
-    zip_stat_t st;
-    zip_stat_init(&st);
-    if (zip_source_stat(source_, &st) != 0 || !(st.valid & ZIP_STAT_SIZE))
-        return FromZip(zip_source_error(source_));
-    if (zip_source_open(source_) != 0)
-        return FromZip(zip_source_error(source_));
-    std::string out(static_cast<std::size_t>(st.size), '\0');
-    std::size_t done = 0;
-    while (done < out.size()) {
-        const zip_int64_t n = zip_source_read(source_, out.data() + done, out.size() - done);
-        if (n <= 0) {
-            JarError why = FromZip(zip_source_error(source_));
-            zip_source_close(source_);
-            return why;
-        }
-        done += static_cast<std::size_t>(n);
+Result<uint64_t> JarArchive::AddAfter(uint64_t after, std::string name, bool utf8, std::string data)
+{
+    if (after >= entries_.size())
+        return WriteError(ZipFault::NoSuchEntry);
+    if (name.size() > zip::records::kMax16)
+        return WriteError(ZipFault::NameTooLong, name);
+    Pending pending;
+    if (entries_[after].added) {
+        pending.time = pending_[after].time;
+        pending.date = pending_[after].date;
+    } else {
+        pending.time = layout_.entries[after].central.time;
+        pending.date = layout_.entries[after].central.date;
     }
-    zip_source_close(source_);
-    bytes = std::move(out);
-    return std::nullopt;
+    pending.data = std::move(data);
+    const uint64_t index = entries_.size();
+    JarEntry entry;
+    entry.name = std::move(name);
+    entry.utf8 = utf8;
+    entry.index = index;
+    entry.directory = !entry.name.empty() && entry.name.back() == '/';
+    entry.size = pending.data.size();
+    entry.crc = zip::Crc32(pending.data);
+    entry.method = zip::records::kMethodDeflated;
+    entry.added = true;
+    entries_.push_back(std::move(entry));
+    pending_.push_back(std::move(pending));
+    InsertAfter(directoryOrder_, after, index);
+    InsertAfter(fileOrder_, after, index);
+    return index;
+}
+
+Status JarArchive::Remove(uint64_t index)
+{
+    if (index >= entries_.size())
+        return WriteError(ZipFault::NoSuchEntry);
+    pending_[index].removed = true;
+    return Status::Ok();
+}
+
+Result<std::string> JarArchive::Finish() const
+{
+    // The entries that need stored bytes made: replaced and added ones that are kept.
+    std::vector<uint64_t> work;
+    for (const uint64_t index : directoryOrder_) {
+        const Pending& p = pending_[index];
+        if (!p.removed && (p.replaced || entries_[index].added))
+            work.push_back(index);
+    }
+    std::vector<zip::StoredContents> stored(work.size());
+    std::vector<char> same(work.size(), 0);
+    ForEachInParallelWith<Codecs>(work.size(), [&](Codecs& codecs, std::size_t i) {
+        const uint64_t index = work[i];
+        const std::string& data = pending_[index].data;
+        zip::StoredContents& s = stored[i];
+        s.size = data.size();
+        s.crc = zip::Crc32(data);
+        if (!entries_[index].added) {
+            // New contents equal to the old leave the entry as it was, byte for byte.
+            const zip::EntryLayout& e = layout_.entries[index];
+            if (s.size == e.central.size && s.crc == e.central.crc) {
+                std::string old;
+                bool overflowed = false;
+                if (zip::ReadEntryContents(input_, e, s.size, codecs.inflater, old, overflowed) == ZipFault::None &&
+                    old == data) {
+                    same[i] = 1;
+                    return;
+                }
+            }
+            if (e.central.method == zip::records::kMethodStored) {
+                s.bytes = data;
+                return;
+            }
+        }
+        codecs.deflater.Deflate(data, s.bytes);
+    });
+
+    bool changed = false;
+    std::vector<zip::OutputEntry> output;
+    output.reserve(directoryOrder_.size());
+    std::vector<std::size_t> placeOf(entries_.size(), SIZE_MAX);
+    std::size_t w = 0;
+    for (const uint64_t index : directoryOrder_) {
+        const Pending& p = pending_[index];
+        const JarEntry& entry = entries_[index];
+        if (p.removed) {
+            changed = changed || !entry.added;
+            continue;
+        }
+        zip::OutputEntry out;
+        if (entry.added) {
+            out.from = zip::OutputEntry::From::Added;
+            out.contents = &stored[w++];
+            out.name = entry.name;
+            out.utf8 = entry.utf8;
+            out.time = p.time;
+            out.date = p.date;
+            changed = true;
+        } else {
+            out.input = static_cast<std::size_t>(index);
+            if (p.replaced && !same[w++]) {
+                out.from = zip::OutputEntry::From::Replaced;
+                out.contents = &stored[w - 1];
+                changed = true;
+            }
+        }
+        placeOf[index] = output.size();
+        output.push_back(out);
+    }
+    if (!changed)
+        return input_;
+    std::vector<std::size_t> fileOrder;
+    fileOrder.reserve(output.size());
+    for (const uint64_t index : fileOrder_) {
+        if (placeOf[index] != SIZE_MAX)
+            fileOrder.push_back(placeOf[index]);
+    }
+    return zip::WriteZip(input_, layout_, output, fileOrder);
 }
 
 }  // namespace cl::catalogue

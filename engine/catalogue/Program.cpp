@@ -1,10 +1,11 @@
 // Reading a whole program into memory: a jar through its archive, a folder item by item (links
-// noted, never followed), one class as it is.
+// noted, never followed; its jars each through their archive), one class as it is.
 
 #include "catalogue/Program.h"
 
 #include "files/FileOps.h"
 #include "text/ByteString.h"
+#include "zip/ZipFault.h"
 
 #include <algorithm>
 
@@ -31,10 +32,20 @@ bool IsClassName(const std::string& entry)
     return EndsWith(entry, ".class") && entry.size() > 6;
 }
 
+bool IsPropertiesName(const std::string& entry)
+{
+    return EndsWith(entry, ".properties") && entry.size() > 11 && entry.back() != '/';
+}
+
 bool IsNestedArchiveName(const std::string& entry)
 {
     const std::string upper = Upper(entry);
     return EndsWith(upper, ".JAR") || EndsWith(upper, ".WAR") || EndsWith(upper, ".EAR") || EndsWith(upper, ".ZIP");
+}
+
+bool IsJarName(const std::string& entry)
+{
+    return EndsWith(Upper(entry), ".JAR");
 }
 
 bool LooksLikeClass(const std::string& bytes)
@@ -55,49 +66,61 @@ Result<std::string> ReadFile(const std::string& path, FileSystem& fs)
     return std::string(data->View());
 }
 
-Status LoadJar(Program& program, std::string bytes, std::unique_ptr<JarArchive>& jar)
+// Reads the classes and .properties files of one archive (index `a` of the program's); names
+// are prefixed with the archive's path inside a folder.
+void LoadArchiveFiles(Program& program, std::size_t a)
 {
-    JarError why;
-    jar = JarArchive::Open(std::move(bytes), why);
-    if (!jar) {
-        Error error(ErrorKind::BadArchive, program.path);
-        error.task = ErrorTask::Program;
-        error.detail = why.reason;
-        return error;
-    }
-    std::vector<uint64_t> classEntries;
-    for (const JarEntry& entry : jar->Entries()) {
+    ProgramArchive& archive = program.archives[a];
+    const JarArchive& jar = *archive.jar;
+    std::vector<uint64_t> wanted;
+    for (const JarEntry& entry : jar.Entries()) {
         if (entry.directory)
             continue;
         if (IsSignatureFile(entry.name))
-            program.signatureFiles.push_back(entry.name);
+            archive.signatureFiles.push_back(entry.name);
         if (IsNestedArchiveName(entry.name)) {
-            program.nestedJars.push_back(entry.name);
+            program.nestedJars.push_back(EntryInArchive(archive.path, entry.name));
             continue;
         }
-        if (IsClassName(entry.name))
-            classEntries.push_back(entry.index);
+        if (IsClassName(entry.name) || IsPropertiesName(entry.name))
+            wanted.push_back(entry.index);
     }
-    // All classes are inflated in one go, on every core; they are kept in archive order.
-    std::vector<std::string> contents;
-    std::vector<std::optional<JarError>> errors;
-    jar->ReadMany(classEntries, contents, errors);
-    program.classes.reserve(classEntries.size());
-    for (std::size_t i = 0; i < classEntries.size(); ++i) {
-        const JarEntry& entry = jar->Entries()[classEntries[i]];
-        if (errors[i]) {
-            Error error(ErrorKind::EntryUnreadable, program.path);
-            error.entry = entry.name;
-            error.detail = errors[i]->reason;
-            program.unreadable.push_back({entry.name, std::move(error)});
+    // Everything is inflated in one go, on every core, and kept in archive order. What cannot be
+    // read (or would inflate past the read's limit) is copied unchanged.
+    std::vector<Result<std::string>> contents = jar.ReadMany(wanted);
+    for (std::size_t i = 0; i < wanted.size(); ++i) {
+        const JarEntry& entry = jar.Entries()[wanted[i]];
+        const std::string name = EntryInArchive(archive.path, entry.name);
+        if (!contents[i]) {
+            Error error = std::move(contents[i]).error();
+            error.entry = name;
+            error.task = ErrorTask::Program;
+            program.unreadable.push_back({name, std::move(error)});
             continue;
         }
-        ProgramClass cls;
-        cls.entry = entry.name;
-        cls.jarIndex = entry.index;
-        cls.bytes = std::move(contents[i]);
-        program.classes.push_back(std::move(cls));
+        ProgramFile file{name, std::move(*contents[i]), a, entry.index};
+        (IsClassName(entry.name) ? program.classes : program.properties).push_back(std::move(file));
     }
+}
+
+// Opens the jar in `bytes` as archive `relative` of the program.
+Status OpenArchive(Program& program, const std::string& relative, std::string bytes)
+{
+    // Without an end record the bytes hold no zip, unless they start as a zip does: that is an
+    // archive cut short, and is named as one.
+    const bool zipStart = bytes.size() >= 4 && bytes.compare(0, 4, "PK\3\4", 4) == 0;
+    Result<std::unique_ptr<JarArchive>> opened = JarArchive::Open(std::move(bytes));
+    const std::string path = relative.empty() ? program.path : JoinPath(program.path, relative);
+    if (!opened) {
+        const bool noZip = !zipStart && opened.error().fault == static_cast<uint16_t>(zip::ZipFault::NoEndRecord);
+        Error error = std::move(opened).error();
+        error.kind = noZip ? ErrorKind::NotAProgram : ErrorKind::BadArchive;
+        error.path = path;
+        error.task = ErrorTask::Program;
+        return error;
+    }
+    program.archives.push_back({relative, std::move(*opened), {}});
+    LoadArchiveFiles(program, program.archives.size() - 1);
     return {};
 }
 
@@ -121,7 +144,10 @@ Status LoadFolder(Program& program, std::vector<TreeItem>& items, FileSystem& fs
             program.unreadable.push_back({item.relative, std::move(error)});
             continue;
         }
-        if (item.type != EntryType::File || !IsClassName(item.relative))
+        const bool isClass = IsClassName(item.relative);
+        const bool isProperties = IsPropertiesName(item.relative);
+        const bool isJar = IsJarName(item.relative);
+        if (item.type != EntryType::File || (!isClass && !isProperties && !isJar))
             continue;
         Result<std::string> bytes = ReadFile(JoinPath(program.path, item.relative), fs);
         if (!bytes) {
@@ -130,10 +156,17 @@ Status LoadFolder(Program& program, std::vector<TreeItem>& items, FileSystem& fs
             program.unreadable.push_back({item.relative, std::move(error)});
             continue;
         }
-        ProgramClass cls;
-        cls.entry = item.relative;
-        cls.bytes = std::move(*bytes);
-        program.classes.push_back(std::move(cls));
+        if (isJar) {
+            // A jar that is no archive is copied as it is, as any other file of the folder.
+            if (Status opened = OpenArchive(program, item.relative, std::move(*bytes)); !opened) {
+                Error error = std::move(opened).error();
+                error.entry = item.relative;
+                program.unreadable.push_back({item.relative, std::move(error)});
+            }
+            continue;
+        }
+        ProgramFile file{item.relative, std::move(*bytes), kNoArchive, 0};
+        (isClass ? program.classes : program.properties).push_back(std::move(file));
     }
     return {};
 }
@@ -145,6 +178,16 @@ Program::Program(Program&&) noexcept = default;
 Program& Program::operator=(Program&&) noexcept = default;
 Program::~Program() = default;
 
+std::vector<std::string> Program::SignatureFiles() const
+{
+    std::vector<std::string> names;
+    for (const ProgramArchive& archive : archives) {
+        for (const std::string& name : archive.signatureFiles)
+            names.push_back(EntryInArchive(archive.path, name));
+    }
+    return names;
+}
+
 bool IsSignatureFile(const std::string& entry)
 {
     const std::string upper = Upper(entry);
@@ -153,6 +196,11 @@ bool IsSignatureFile(const std::string& entry)
     const std::string name = upper.substr(9);
     return EndsWith(name, ".SF") || EndsWith(name, ".RSA") || EndsWith(name, ".DSA") || EndsWith(name, ".EC") ||
            name.rfind("SIG-", 0) == 0;
+}
+
+std::string EntryInArchive(const std::string& archivePath, const std::string& entry)
+{
+    return archivePath.empty() ? entry : archivePath + "!/" + entry;
 }
 
 Result<Program> LoadProgram(const std::string& path, FileSystem& fs)
@@ -176,20 +224,17 @@ Result<Program> LoadProgram(const std::string& path, FileSystem& fs)
     Result<std::string> bytes = ReadFile(program.path, fs);
     if (!bytes)
         return std::move(bytes).error();
+    // A class by its magic; otherwise a zip wherever its end record says it is (a launcher
+    // script may come first); otherwise no program.
     if (LooksLikeClass(*bytes)) {
         program.kind = ProgramKind::Class;
-        program.classes.push_back({program.name, std::move(*bytes), 0});
+        program.classes.push_back({program.name, std::move(*bytes), kNoArchive, 0});
         return program;
     }
-    if (LooksLikeZip(*bytes)) {
-        program.kind = ProgramKind::Jar;
-        if (Status loaded = LoadJar(program, std::move(*bytes), program.jar_); !loaded)
-            return std::move(loaded).error();
-        return program;
-    }
-    Error error(ErrorKind::NotAProgram, program.path);
-    error.task = ErrorTask::Program;
-    return error;
+    program.kind = ProgramKind::Jar;
+    if (Status opened = OpenArchive(program, "", std::move(*bytes)); !opened)
+        return std::move(opened).error();
+    return program;
 }
 
 }  // namespace cl::catalogue

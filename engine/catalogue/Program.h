@@ -1,14 +1,16 @@
 #pragma once
 // A program as the translator hands it over: a JAR (or any zip, recognised by its bytes), a
-// folder of classes, or one class file. Loading reads every class into memory and notes what
-// else the program holds, so that its translated copy (ProgramOutput.h) can be made without
-// reading the input again.
+// folder, or one class file. A folder is a program installed as one: loose classes, jars (each
+// read as a jar: its classes and bundles) and .properties files beside them. Loading reads every
+// class and every .properties file into memory and notes what else the program holds, so that
+// its translated copy (ProgramOutput.h) can be made without reading the input again.
 
 #include "catalogue/JarArchive.h"
 #include "errors/Result.h"
 #include "files/FileSystem.h"
 #include "files/FolderTree.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -18,11 +20,27 @@ namespace cl::catalogue {
 
 enum class ProgramKind { Jar, Folder, Class };
 
-struct ProgramClass {
-    std::string entry;  // '/'-separated, relative to the jar or folder; the file name for a class
-    std::string bytes;
-    uint64_t jarIndex = 0;
+// Not in an archive: a file of the folder input, or the class input itself.
+inline constexpr std::size_t kNoArchive = static_cast<std::size_t>(-1);
+
+// A jar of the program: the input itself, or a jar of a folder input.
+struct ProgramArchive {
+    std::string path;  // relative to the folder input ("lib/app.jar"); empty for a jar input
+    std::unique_ptr<JarArchive> jar;
+    std::vector<std::string> signatureFiles;  // META-INF signature files of a signed jar
 };
+
+// A file the program is translated in: a class, or a .properties file.
+struct ProgramFile {
+    // '/'-separated: relative to the jar or folder; inside a jar of a folder input the jar's path,
+    // "!/" and the entry ("lib/app.jar!/app/Main.class"); the file name for a class input.
+    std::string entry;
+    std::string bytes;
+    std::size_t archive = kNoArchive;  // into Program::archives
+    uint64_t jarIndex = 0;             // the entry in its archive
+};
+
+using ProgramClass = ProgramFile;
 
 // A part of the input that could not be read; it is copied unchanged where that is possible.
 struct UnreadablePart {
@@ -41,18 +59,20 @@ public:
     std::string path;  // as given, without separators at its end
     std::string name;  // the input's file or folder name, for the catalogue header
     std::vector<ProgramClass> classes;
-    std::vector<std::string> nestedJars;      // copied unchanged
-    std::vector<std::string> signatureFiles;  // META-INF signature files of a signed jar
+    std::vector<ProgramFile> properties;  // every .properties file, bundle or not
+    std::vector<ProgramArchive> archives;
+    std::vector<std::string> nestedJars;  // jars inside a jar, copied unchanged
     std::vector<UnreadablePart> unreadable;
 
     // The archive of a jar input; null for the other kinds.
-    JarArchive* Jar() const { return jar_.get(); }
+    JarArchive* Jar() const { return kind == ProgramKind::Jar && !archives.empty() ? archives.front().jar.get() : nullptr; }
     // Everything under a folder input, as found; empty for the other kinds.
     const std::vector<TreeItem>& FolderItems() const { return folderItems_; }
+    // The signature files of every archive (the jar input's, or those of a folder's jars).
+    std::vector<std::string> SignatureFiles() const;
 
 private:
     friend Result<Program> LoadProgram(const std::string&, FileSystem&);
-    std::unique_ptr<JarArchive> jar_;
     std::vector<TreeItem> folderItems_;
 };
 
@@ -60,8 +80,11 @@ private:
 // and META-INF/SIG-*.
 bool IsSignatureFile(const std::string& entry);
 
+// The '/'-separated name of an entry inside a jar of a folder: "lib/app.jar!/a/B.class".
+std::string EntryInArchive(const std::string& archivePath, const std::string& entry);
+
 // Reads the program at `path`. Fails when the input itself cannot be read or is no program;
-// classes that cannot be read are named in `unreadable` and the rest is loaded.
+// files that cannot be read are named in `unreadable` and the rest is loaded.
 Result<Program> LoadProgram(const std::string& path, FileSystem& fs = NativeFileSystem());
 
 }  // namespace cl::catalogue

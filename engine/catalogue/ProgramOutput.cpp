@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <map>
 #include <optional>
 #include <utility>
 
@@ -36,36 +37,109 @@ int64_t NowNs()
         .count();
 }
 
-// The bytes of a jar with the changed classes in it; a jar that changes drops its signature
-// files, since a jar with a broken signature does not run at all and one without runs unsigned.
-Result<std::string> BuildJar(Program& program, const OutputChanges& changes, const std::string& destination,
-                             std::vector<std::string>& dropped)
+bool IsAscii(const std::string& text)
 {
-    JarArchive& jar = *program.Jar();
-    auto failure = [&](const JarError& why) {
-        Error error = OutputError(ErrorKind::ArchiveWrite, destination);
-        error.detail = why.reason;
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// The name of `entry` inside archive `archive` of the program ("a/B.class" for
+// "lib/x.jar!/a/B.class"); empty when it is not in that archive.
+std::string NameInArchive(const ProgramArchive& archive, const std::string& entry)
+{
+    if (archive.path.empty())
+        return entry;
+    const std::string prefix = archive.path + "!/";
+    return entry.compare(0, prefix.size(), prefix) == 0 ? entry.substr(prefix.size()) : std::string();
+}
+
+// The bytes of archive `a` with the changes that fall in it; the input's bytes when none does.
+// An archive that changes drops its signature files, since a jar with a broken signature does
+// not run at all and one without runs unsigned.
+Result<std::string> BuildArchive(Program& program, std::size_t a, const OutputChanges& changes,
+                                 const std::string& destination, std::vector<std::string>& dropped)
+{
+    ProgramArchive& archive = program.archives[a];
+    JarArchive& jar = *archive.jar;
+    auto failure = [&](Error error) {
+        error.kind = ErrorKind::ArchiveWrite;
+        error.path = destination;
+        error.task = ErrorTask::Program;
         return error;
     };
-    for (const ProgramClass& cls : program.classes) {
-        if (auto it = changes.replaced.find(cls.entry); it != changes.replaced.end()) {
-            if (auto error = jar.Replace(cls.jarIndex, it->second))
-                return failure(*error);
-        }
-    }
-    if (!changes.Empty()) {
-        for (const JarEntry& entry : jar.Entries()) {
-            if (!entry.directory && IsSignatureFile(entry.name)) {
-                if (auto error = jar.Remove(entry.index))
-                    return failure(*error);
-                dropped.push_back(entry.name);
+    bool changed = false;
+    std::map<std::string, uint64_t> indexOf;
+    for (const std::vector<ProgramFile>* files : {&program.classes, &program.properties}) {
+        for (const ProgramFile& file : *files) {
+            if (file.archive != a)
+                continue;
+            indexOf.emplace(file.entry, file.jarIndex);
+            if (auto it = changes.replaced.find(file.entry); it != changes.replaced.end()) {
+                if (Status replaced = jar.Replace(file.jarIndex, it->second); !replaced)
+                    return failure(std::move(replaced).error());
+                changed = true;
             }
         }
     }
-    std::string bytes;
-    if (auto error = jar.Finish(bytes))
-        return failure(*error);
+    for (const AddedFile& added : changes.added) {
+        const auto after = indexOf.find(added.after);
+        const std::string name = NameInArchive(archive, added.entry);
+        if (after == indexOf.end() || name.empty())
+            continue;
+        Result<uint64_t> index = jar.AddAfter(after->second, name, !IsAscii(name), added.bytes);
+        if (!index)
+            return failure(std::move(index).error());
+        changed = true;
+    }
+    if (changed) {
+        for (const JarEntry& entry : jar.Entries()) {
+            if (!entry.directory && !entry.added && IsSignatureFile(entry.name)) {
+                if (Status removed = jar.Remove(entry.index); !removed)
+                    return failure(std::move(removed).error());
+                dropped.push_back(EntryInArchive(archive.path, entry.name));
+            }
+        }
+    }
+    Result<std::string> bytes = jar.Finish();
+    if (!bytes)
+        return failure(std::move(bytes).error());
     return bytes;
+}
+
+// A folder's changes as whole files: loose files replaced, its jars that change made anew, and
+// the files added beside the others.
+struct FolderChanges {
+    std::map<std::string, std::string> files;  // relative path -> new contents
+    std::map<std::string, std::string> added;  // relative path -> contents of a new file
+};
+
+Result<FolderChanges> ResolveFolderChanges(Program& program, const OutputChanges& changes,
+                                           std::vector<std::string>& dropped)
+{
+    FolderChanges resolved;
+    for (const auto& [entry, bytes] : changes.replaced) {
+        if (entry.find("!/") == std::string::npos)
+            resolved.files[entry] = bytes;
+    }
+    for (const AddedFile& added : changes.added) {
+        if (added.entry.find("!/") == std::string::npos)
+            resolved.added[added.entry] = added.bytes;
+    }
+    for (std::size_t a = 0; a < program.archives.size(); ++a) {
+        const std::string prefix = program.archives[a].path + "!/";
+        const bool touched =
+            std::any_of(changes.replaced.begin(), changes.replaced.end(),
+                        [&](const auto& change) { return change.first.compare(0, prefix.size(), prefix) == 0; }) ||
+            std::any_of(changes.added.begin(), changes.added.end(),
+                        [&](const AddedFile& added) { return added.entry.compare(0, prefix.size(), prefix) == 0; });
+        if (!touched)
+            continue;
+        Result<std::string> bytes =
+            BuildArchive(program, a, changes, JoinPath(program.path, program.archives[a].path), dropped);
+        if (!bytes)
+            return std::move(bytes).error();
+        resolved.files[program.archives[a].path] = std::move(*bytes);
+    }
+    return resolved;
 }
 
 }  // namespace
@@ -81,6 +155,8 @@ struct StagedOutput::State {
     FileInfo inputRootInfo;                       // Shape::Folder: the input folder's own attributes
     std::vector<PreparedFile> files;              // Shape::FilesInPlace, with their entries:
     std::vector<std::string> entries;
+    std::map<std::string, std::string> newFiles;  // Shape::FilesInPlace: files added, written at commit
+    std::size_t filesChanged = 0;                 // Shape::Folder: files changed or added
     std::vector<std::string> droppedSignatures;
 
     void Discard()
@@ -97,10 +173,28 @@ namespace {
 
 using State = StagedOutput::State;
 
+Status MakeFoldersTo(const std::string& root, const std::string& relative, FileSystem& fs)
+{
+    std::string path = root;
+    std::size_t start = 0;
+    for (std::size_t slash = relative.find('/'); slash != std::string::npos; slash = relative.find('/', start)) {
+        path = JoinPath(path, relative.substr(start, slash - start));
+        start = slash + 1;
+        FileInfo info;
+        if (auto ec = fs.Stat(path, info))
+            return OutputError(ErrorKind::CannotMakeFolder, path, ec);
+        if (info.exists && info.isDirectory)
+            continue;
+        if (auto ec = fs.MakeFolder(path))
+            return OutputError(ErrorKind::CannotMakeFolder, path, ec);
+    }
+    return {};
+}
+
 // A new folder: every item of the input, in the input's order (parents first), changed files
 // with their new contents; each keeps its mode and time, links stay links. Folders get their
 // attributes last, since filling a folder changes its time.
-Status CopyFolder(const Program& program, const OutputChanges& changes, const std::string& staged,
+Status CopyFolder(const Program& program, const FolderChanges& changes, const std::string& staged,
                   const Progress& progress, FileSystem& fs)
 {
     std::vector<const TreeItem*> folders;
@@ -127,7 +221,7 @@ Status CopyFolder(const Program& program, const OutputChanges& changes, const st
             }
             case EntryType::File: {
                 FileInfo like = item.info;
-                if (auto it = changes.replaced.find(item.relative); it != changes.replaced.end()) {
+                if (auto it = changes.files.find(item.relative); it != changes.files.end()) {
                     if (Status written = WriteFileSafely(to, std::string_view(it->second), fs); !written)
                         return written;
                     like.modifiedNs = NowNs();  // it changed now
@@ -147,28 +241,16 @@ Status CopyFolder(const Program& program, const OutputChanges& changes, const st
             case EntryType::Other: break;  // named as unreadable when loaded
         }
     }
+    for (const auto& [relative, bytes] : changes.added) {
+        if (Status folders = MakeFoldersTo(staged, relative, fs); !folders)
+            return folders;
+        if (Status written = WriteFileSafely(JoinPath(staged, relative), std::string_view(bytes), fs); !written)
+            return written;
+    }
     for (auto it = folders.rbegin(); it != folders.rend(); ++it) {
         const std::string to = JoinPath(staged, (*it)->relative);
         if (auto ec = fs.CopyAttributes((*it)->info, to))
             return OutputError(ErrorKind::CannotWrite, to, ec);
-    }
-    return {};
-}
-
-Status MakeFoldersTo(const std::string& root, const std::string& relative, FileSystem& fs)
-{
-    std::string path = root;
-    std::size_t start = 0;
-    for (std::size_t slash = relative.find('/'); slash != std::string::npos; slash = relative.find('/', start)) {
-        path = JoinPath(path, relative.substr(start, slash - start));
-        start = slash + 1;
-        FileInfo info;
-        if (auto ec = fs.Stat(path, info))
-            return OutputError(ErrorKind::CannotMakeFolder, path, ec);
-        if (info.exists && info.isDirectory)
-            continue;
-        if (auto ec = fs.MakeFolder(path))
-            return OutputError(ErrorKind::CannotMakeFolder, path, ec);
     }
     return {};
 }
@@ -203,6 +285,7 @@ Result<OutputReport> CommitFileInPlace(State& state, OutputReport report)
     if (Status put = state.file->Commit(); !put)
         return std::move(put).error();
     report.written = true;
+    report.filesWritten = 1;
     return report;
 }
 
@@ -245,6 +328,15 @@ Result<OutputReport> CommitFilesInPlace(State& state, OutputReport report)
         }
         if (Status put = state.files[i].Commit(); !put)
             return std::move(put).error();
+        ++report.filesWritten;
+    }
+    // A new file has no original to keep.
+    for (const auto& [relative, bytes] : state.newFiles) {
+        if (Status folders = MakeFoldersTo(state.input, relative, fs); !folders)
+            return std::move(folders).error();
+        if (Status written = WriteFileSafely(JoinPath(state.input, relative), std::string_view(bytes), fs); !written)
+            return std::move(written).error();
+        ++report.filesWritten;
     }
     report.written = true;
     return report;
@@ -317,6 +409,7 @@ Result<OutputReport> StagedOutput::Commit()
                 result = std::move(put).error();
             } else {
                 result->written = true;
+                result->filesWritten = 1;
             }
             break;
         case State::Shape::FilesInPlace: result = CommitFilesInPlace(state, std::move(report)); break;
@@ -335,6 +428,7 @@ Result<OutputReport> StagedOutput::Commit()
                 break;
             }
             state.stagedFolder.clear();
+            result->filesWritten = state.filesChanged;
             (void)fs.CopyAttributes(state.inputRootInfo, state.destination);
             (void)fs.FlushFolder(FolderOf(state.destination));
             result->written = true;
@@ -364,7 +458,7 @@ Result<StagedOutput> StageOutput(Program& program, const OutputChanges& changes,
 
     switch (program.kind) {
         case ProgramKind::Jar: {
-            Result<std::string> bytes = BuildJar(program, changes, s.destination, s.droppedSignatures);
+            Result<std::string> bytes = BuildArchive(program, 0, changes, s.destination, s.droppedSignatures);
             if (!bytes)
                 return std::move(bytes).error();
             if (progress.Cancelled())
@@ -394,9 +488,12 @@ Result<StagedOutput> StageOutput(Program& program, const OutputChanges& changes,
             s.shape = State::Shape::File;
             break;
         }
-        case ProgramKind::Folder:
+        case ProgramKind::Folder: {
+            Result<FolderChanges> resolved = ResolveFolderChanges(program, changes, s.droppedSignatures);
+            if (!resolved)
+                return std::move(resolved).error();
             if (request.inPlace) {
-                for (const auto& [entry, bytes] : changes.replaced) {
+                for (const auto& [entry, bytes] : resolved->files) {
                     if (progress.Cancelled())
                         return Cancelled();
                     Result<PreparedFile> file = PrepareFile(JoinPath(program.path, entry), bytes, fs);
@@ -405,6 +502,7 @@ Result<StagedOutput> StageOutput(Program& program, const OutputChanges& changes,
                     s.files.push_back(std::move(*file));
                     s.entries.push_back(entry);
                 }
+                s.newFiles = std::move(resolved->added);
                 s.shape = State::Shape::FilesInPlace;
                 break;
             }
@@ -413,9 +511,11 @@ Result<StagedOutput> StageOutput(Program& program, const OutputChanges& changes,
             s.shape = State::Shape::Folder;
             if (auto ec = fs.StatLink(program.path, s.inputRootInfo))
                 return OutputError(ErrorKind::ReadFailed, program.path, ec);
-            if (Status copied = CopyFolder(program, changes, s.stagedFolder, progress, fs); !copied)
+            s.filesChanged = resolved->files.size() + resolved->added.size();
+            if (Status copied = CopyFolder(program, *resolved, s.stagedFolder, progress, fs); !copied)
                 return std::move(copied).error();
             break;
+        }
     }
     return staged;
 }

@@ -23,10 +23,18 @@
 
 namespace cl::catalogue {
 
-struct OutputChanges {
-    std::map<std::string, std::string> replaced;  // entry -> its new contents
+// A file the translation adds: a bundle's new language variant.
+struct AddedFile {
+    std::string entry;  // as ProgramFile::entry names files
+    std::string bytes;
+    std::string after;  // in an archive: the entry it follows (the family's source)
+};
 
-    bool Empty() const { return replaced.empty(); }
+struct OutputChanges {
+    std::map<std::string, std::string> replaced;  // entry (as ProgramFile::entry) -> new contents
+    std::vector<AddedFile> added;
+
+    bool Empty() const { return replaced.empty() && added.empty(); }
 };
 
 struct OutputRequest {
@@ -48,6 +56,7 @@ struct OutputReport {
     std::string backupPath;
     std::size_t backupsAdded = 0;  // a folder in place: originals newly put under INPUT.bak/
     std::vector<std::string> droppedSignatures;
+    std::size_t filesWritten = 0;  // files of the program that changed or were added
 };
 
 // Everything that can be checked before the long part: the output is none of the inputs (by
@@ -79,8 +88,8 @@ private:
 };
 
 // Checks (CheckOutput) and makes the translated program. A jar that changes drops its
-// signature files, whose signatures it would break. Cancelled: an error of kind Cancelled, and
-// nothing left behind.
+// signature files, whose signatures it would break; in a folder, a jar with a change is made
+// anew under its own name. Cancelled: an error of kind Cancelled, and nothing left behind.
 Result<StagedOutput> StageOutput(Program& program, const OutputChanges& changes, const OutputRequest& request,
                                  const Progress& progress, FileSystem& fs = NativeFileSystem());
 

@@ -45,6 +45,8 @@ cat::SessionEntry Entry(const std::string& msgid, std::vector<cat::SessionPlace>
             entry.recipe = true;
         if (place.kind != cat::PlaceKind::Annotation)
             entry.inCode = true;
+        if (place.kind != cat::PlaceKind::Bundle)
+            entry.inClass = true;
     }
     entry.slotCount = slotCount;
     entry.places = std::move(places);

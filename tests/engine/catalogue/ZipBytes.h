@@ -1,12 +1,12 @@
 #pragma once
-// Test helpers for ZIP archives: building one in memory with libzip, and reading each entry's
-// stored records (local header, compressed bytes, central directory record) straight from the
-// bytes, to show what a rewrite kept.
+// Test helpers that go through libzip, a zip implementation other than the engine's: building
+// an archive in memory, and reading one back with libzip's strictest checks (local and central
+// records must agree, every entry's CRC must match), to show that what the engine writes is
+// read the same way by others.
 
 #include <zip.h>
 
 #include <cstdint>
-#include <cstring>
 #include <ctime>
 #include <map>
 #include <string>
@@ -14,7 +14,7 @@
 
 namespace cltest {
 
-struct ZipSpec {
+struct ZipEntryPlan {
     std::string name;
     std::string data;
     bool store = false;
@@ -22,16 +22,16 @@ struct ZipSpec {
 };
 
 // Builds an archive whose entries all carry `mtime`.
-inline std::string BuildZip(const std::vector<ZipSpec>& specs, time_t mtime = 1500000000)
+inline std::string BuildZip(const std::vector<ZipEntryPlan>& plans, time_t mtime = 1500000000)
 {
     zip_error_t error;
     zip_error_init(&error);
     zip_source_t* target = zip_source_buffer_create(nullptr, 0, 0, &error);
     zip_source_keep(target);
     zip_t* archive = zip_open_from_source(target, ZIP_TRUNCATE, &error);
-    std::vector<std::string> keep(specs.size());
-    for (std::size_t i = 0; i < specs.size(); ++i) {
-        const ZipSpec& want = specs[i];
+    std::vector<std::string> keep(plans.size());
+    for (std::size_t i = 0; i < plans.size(); ++i) {
+        const ZipEntryPlan& want = plans[i];
         zip_int64_t index = 0;
         if (!want.name.empty() && want.name.back() == '/') {
             index = zip_dir_add(archive, want.name.c_str(), ZIP_FL_ENC_UTF_8);
@@ -62,46 +62,56 @@ inline std::string BuildZip(const std::vector<ZipSpec>& specs, time_t mtime = 15
     return out;
 }
 
-struct RawEntry {
-    std::string localHeader;  // signature to the end of the extra field
-    std::string compressed;
-    std::string central;      // the central record with its local-header offset zeroed
-    std::size_t order = 0;
+struct LibzipView {
+    std::string error;  // empty when libzip read the archive and every entry
+    std::vector<std::string> names;  // in central directory order
+    std::map<std::string, std::string> contents;
 };
 
-inline uint32_t Le(const std::string& b, std::size_t at, int bytes)
+// The archive as libzip reads it with ZIP_CHECKCONS. libzip copies the bytes it is given, so
+// nothing here is shared with the caller.
+inline LibzipView ReadWithLibzip(const std::string& bytes)
 {
-    uint32_t v = 0;
-    for (int i = bytes - 1; i >= 0; --i)
-        v = (v << 8) | static_cast<unsigned char>(b.at(at + static_cast<std::size_t>(i)));
-    return v;
-}
-
-// Every entry's records, by name; empty when the bytes hold no end record.
-inline std::map<std::string, RawEntry> RawEntries(const std::string& zip)
-{
-    std::map<std::string, RawEntry> entries;
-    const std::size_t eocd = zip.rfind(std::string("PK\5\6", 4));
-    if (eocd == std::string::npos)
-        return entries;
-    const std::size_t count = Le(zip, eocd + 10, 2);
-    std::size_t at = Le(zip, eocd + 16, 4);
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::size_t nameLength = Le(zip, at + 28, 2), extraLength = Le(zip, at + 30, 2),
-                          commentLength = Le(zip, at + 32, 2);
-        const std::size_t compressedSize = Le(zip, at + 20, 4), local = Le(zip, at + 42, 4);
-        RawEntry entry;
-        entry.order = i;
-        entry.central = zip.substr(at, 46 + nameLength + extraLength + commentLength);
-        std::memset(entry.central.data() + 42, 0, 4);
-        const std::string name = zip.substr(at + 46, nameLength);
-        const std::size_t localLength = 30 + Le(zip, local + 26, 2) + Le(zip, local + 28, 2);
-        entry.localHeader = zip.substr(local, localLength);
-        entry.compressed = zip.substr(local + localLength, compressedSize);
-        entries[name] = entry;
-        at += 46 + nameLength + extraLength + commentLength;
+    LibzipView view;
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* source = zip_source_buffer_create(nullptr, 0, 0, &error);
+    // Writing the bytes into the source makes them libzip's own.
+    if (zip_source_begin_write(source) != 0 ||
+        zip_source_write(source, bytes.data(), bytes.size()) != static_cast<zip_int64_t>(bytes.size()) ||
+        zip_source_commit_write(source) != 0) {
+        view.error = "cannot fill a libzip source";
+        zip_source_free(source);
+        return view;
     }
-    return entries;
+    zip_t* archive = zip_open_from_source(source, ZIP_CHECKCONS | ZIP_RDONLY, &error);
+    if (!archive) {
+        view.error = zip_error_strerror(&error);
+        zip_source_free(source);
+        zip_error_fini(&error);
+        return view;
+    }
+    const zip_int64_t count = zip_get_num_entries(archive, 0);
+    for (zip_int64_t i = 0; i < count && view.error.empty(); ++i) {
+        const char* name = zip_get_name(archive, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW);
+        zip_file_t* file = zip_fopen_index(archive, static_cast<zip_uint64_t>(i), 0);
+        if (!name || !file) {
+            view.error = zip_strerror(archive);
+            break;
+        }
+        std::string data;
+        char buffer[65536];
+        for (zip_int64_t n; (n = zip_fread(file, buffer, sizeof buffer)) > 0;)
+            data.append(buffer, static_cast<std::size_t>(n));
+        if (zip_file_get_error(file)->zip_err != ZIP_ER_OK)
+            view.error = std::string(name) + ": " + zip_error_strerror(zip_file_get_error(file));
+        zip_fclose(file);
+        view.names.push_back(name);
+        view.contents[name] = std::move(data);
+    }
+    zip_discard(archive);
+    zip_error_fini(&error);
+    return view;
 }
 
 }  // namespace cltest

@@ -1,0 +1,64 @@
+#pragma once
+// Reading an entry's contents out of its stored bytes and deflating new contents, with
+// libdeflate (several times faster than zlib for whole buffers). Each thread makes its own
+// Inflater and Deflater once and uses them for many entries.
+//
+// Reading never inflates past a limit: an entry whose records state a larger size is not
+// inflated at all, and one whose data inflates past what its records say is stopped there,
+// so a small archive with lying headers cannot make the reader take gigabytes.
+
+#include "zip/ZipFault.h"
+#include "zip/ZipLayout.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+struct libdeflate_compressor;
+struct libdeflate_decompressor;
+
+namespace cl::zip {
+
+uint32_t Crc32(std::string_view data);
+
+class Inflater {
+public:
+    Inflater();
+    ~Inflater();
+    Inflater(const Inflater&) = delete;
+    Inflater& operator=(const Inflater&) = delete;
+
+    // Raw deflate data that must come out as exactly `size` bytes with `crc`, `size` being at
+    // most the caller's limit. When the data holds more than `size` bytes the inflation stops
+    // there and SizeMismatch comes back with `overflowed` set: PassesLimit then tells whether
+    // the entry is merely mislabelled or too large.
+    ZipFault Inflate(std::string_view raw, uint64_t size, uint32_t crc, std::string& out, bool& overflowed);
+    // True when the data inflates to more than `limit` bytes (or the inflater could not be
+    // made). Uses a scratch buffer of `limit` + 1 bytes for as long as it runs.
+    bool PassesLimit(std::string_view raw, uint64_t limit);
+
+private:
+    libdeflate_decompressor* d_;
+};
+
+class Deflater {
+public:
+    Deflater();
+    ~Deflater();
+    Deflater(const Deflater&) = delete;
+    Deflater& operator=(const Deflater&) = delete;
+
+    // Raw deflate data for `data`.
+    void Deflate(std::string_view data, std::string& out);
+
+private:
+    libdeflate_compressor* c_;
+};
+
+// The contents of entry `entry` of the archive `archive`, checked against its stated size and
+// CRC. Faults: Encrypted, UnsupportedMethod, TooLarge (stated size past `limit`), BadData,
+// SizeMismatch, CrcMismatch. `overflowed` as for Inflater::Inflate.
+ZipFault ReadEntryContents(std::string_view archive, const EntryLayout& entry, uint64_t limit, Inflater& inflater,
+                           std::string& out, bool& overflowed);
+
+}  // namespace cl::zip
