@@ -24,15 +24,18 @@ const char* const kProgramUsage =
     "  classlingo-cli apply --in-place [--annotations] INPUT IN.po\n"
     "  classlingo-cli strings [--all] INPUT\n"
     "\n"
-    "  INPUT 可以是 jar/zip（按内容识别）、文件夹（其下所有 .class）或单个 .class；OUTPUT 与之同类\n"
-    "  extract   把所有可翻译的文本写成 PO 目录 OUT.po（UTF-8，语言默认 zh_CN）\n"
-    "  apply     把 IN.po 中已翻译（非模糊）的条目写回程序，生成 OUTPUT；\n"
-    "            --in-place 直接替换 INPUT，并保留 INPUT.bak\n"
+    "  INPUT 可以是 jar/zip（按内容识别）、文件夹（其下所有 .class、.jar 和 .properties）或单个 .class；\n"
+    "            OUTPUT 与之同类\n"
+    "  extract   把所有可翻译的文本（类中的字符串和资源包 .properties 的文本）写成 PO 目录 OUT.po\n"
+    "            （UTF-8，语言默认 zh_CN；程序自带该语言的资源包时，其译文作为起点）\n"
+    "  apply     把 IN.po 中已翻译（非模糊）的条目写回程序，生成 OUTPUT；资源包的译文写成目录语言的\n"
+    "            资源包（如 Messages_zh_CN.properties）；--in-place 直接替换 INPUT 中改动的文件，\n"
+    "            原文件保留在 INPUT.bak 中（已有的 .bak 保持不变）\n"
     "  strings   每个 Utf8 常量一行：条目<TAB>索引<TAB>角色<TAB>文本（默认只列文字、拼接模板和键；\n"
-    "            --all 列出全部）\n"
+    "            --all 列出全部）；资源包的每个值一行：文件<TAB>键<TAB>bundle<TAB>文本\n"
     "  --annotations  同时处理注解中的字符串值\n"
     "  退出状态：0 完成；1 无法读取输入、无法写入输出、目录有误或译文无法写回；2 用法错误；\n"
-    "            3 完成，但有条目或类无法读取（原样复制）\n";
+    "            3 完成，但有条目、类或资源包无法读取（原样复制）\n";
 
 namespace {
 
@@ -94,13 +97,15 @@ private:
 
 // Parts of the input that could not be read or parsed; true when there were any.
 bool ReportUnreadable(std::ostream& err, const std::vector<cat::UnreadablePart>& unreadable,
-                      const std::vector<std::string>& unparsable)
+                      const std::vector<std::string>& unparsable, const std::vector<cl::Error>& bundles = {})
 {
     for (const cat::UnreadablePart& part : unreadable)
         err << cltext::UnreadablePartText(part) << "\n";
     for (const std::string& entry : unparsable)
         err << cltext::UnparsableClassText(entry) << "\n";
-    return !unreadable.empty() || !unparsable.empty();
+    for (const cl::Error& bundle : bundles)
+        err << cltext::DescribeError(bundle) << "\n";
+    return !unreadable.empty() || !unparsable.empty() || !bundles.empty();
 }
 
 int RunExtract(bool annotations, const std::string& language, const std::string& input, const std::string& poPath,
@@ -114,9 +119,9 @@ int RunExtract(bool annotations, const std::string& language, const std::string&
     cat::ProgramSession session(fs);
     cat::OpenOptions options;
     options.annotations = annotations;
+    options.language = language;
     if (cl::Status opened = session.Open(input, options, progress.Stages()); !opened)
         return Fail(err, opened.error());
-    session.SetLanguage(language);
     progress.Step(cltext::CatalogueWritingText());
     if (cl::Status saved = session.SaveCatalogue(poPath, {"", "classlingo-cli"}, annotations, cltext::Notes()); !saved)
         return Fail(err, saved.error());
@@ -124,7 +129,7 @@ int RunExtract(bool annotations, const std::string& language, const std::string&
     for (const cat::SessionEntry& entry : session.Entries())
         places += entry.places.size();
     const cat::ProgramFacts& facts = session.Facts();
-    const bool partly = ReportUnreadable(err, facts.unreadable, facts.unparsable);
+    const bool partly = ReportUnreadable(err, facts.unreadable, facts.unparsable, facts.unreadableBundles);
     err << cltext::ExtractSummaryText(facts, session.Entries().size(), places) << "\n";
     return partly ? kPartly : kDone;
 }
@@ -141,6 +146,8 @@ int RunApply(bool annotations, bool inPlace, const std::string& input, const std
     cat::OpenOptions options;
     options.annotations = annotations;
     options.keepProgram = true;
+    if (!catalogue->language.empty())
+        options.language = catalogue->language;
     if (cl::Status opened = session.Open(input, options, progress.Stages()); !opened)
         return Fail(err, opened.error());
     // The translations go on from this catalogue, which is an input the output must not be.
@@ -172,7 +179,7 @@ int RunApply(bool annotations, bool inPlace, const std::string& input, const std
         err << "警告：" << cltext::DroppedSignaturesText(report->output.droppedSignatures) << "\n";
     for (const std::string& nested : report->nestedJars)
         err << cltext::NestedJarText(nested) << "\n";
-    const bool partly = ReportUnreadable(err, report->unreadable, report->unparsable);
+    const bool partly = ReportUnreadable(err, report->unreadable, report->unparsable, session.Facts().unreadableBundles);
     if (inPlace) {
         if (!report->output.written)
             err << cltext::NothingChangedText() << "\n";
@@ -194,8 +201,12 @@ int RunStrings(bool all, const std::string& input, cl::FileSystem& fs, std::ostr
     const cat::Extraction extraction = cat::Extract(*program, cat::ExtractOptions{false});
     for (const cat::StringRow& row : cat::ListStrings(*program, extraction, all))
         out << row.entry << '\t' << row.index << '\t' << row.role << '\t' << cltext::Escaped(row.text) << '\n';
+    std::vector<cl::Error> unreadableBundles;
+    for (const cat::StringRow& row : cat::ListBundleStrings(*program, extraction, all, unreadableBundles))
+        out << row.entry << '\t' << cltext::Escaped(row.key) << '\t' << row.role << '\t' << cltext::Escaped(row.text)
+            << '\n';
     out.flush();
-    return ReportUnreadable(err, program->unreadable, extraction.unparsable) ? kPartly : kDone;
+    return ReportUnreadable(err, program->unreadable, extraction.unparsable, unreadableBundles) ? kPartly : kDone;
 }
 
 }  // namespace

@@ -109,12 +109,39 @@ std::string PluralSkippedText(std::size_t count)
     return "跳过了 " + std::to_string(count) + " 个复数条目（程序中的字符串没有复数形式）。";
 }
 
+std::string BundleSummaryText(const cat::ProgramFacts& facts)
+{
+    if (facts.bundleFamilies == 0 && facts.bundlesWithoutSource.empty() && facts.unreadableBundles.empty())
+        return {};
+    std::string text = "资源包 " + std::to_string(facts.bundleFamilies) + " 组（文本 " + std::to_string(facts.bundleTexts) +
+                       " 条，其中 " + std::to_string(facts.filledFromProgram) + " 条用程序自带的译文填入；不翻译的值 " +
+                       std::to_string(facts.bundleValuesNotOffered) + " 个；作为资源包键而不提供的类中文本 " +
+                       std::to_string(facts.keysWithheld) + " 条）。";
+    for (const std::string& name : facts.bundlesWithoutSource)
+        text += "\n资源包" + Quoted(name) + "既没有基础文件也没有英文文件，没有提供翻译。";
+    return text;
+}
+
 std::string ExtractSummaryText(const cat::ProgramFacts& facts, std::size_t entries, std::size_t places)
 {
-    return "提供翻译的文本 " + std::to_string(entries) + " 条（" + std::to_string(places) + " 处，" +
-           std::to_string(facts.classCount) + " 个类）；无法放入目录的文本 " + std::to_string(facts.notOfferable) +
-           " 条；嵌套的 jar " + std::to_string(facts.nestedJars.size()) + " 个（未处理）；无法解析的类 " +
-           std::to_string(facts.unparsable.size()) + " 个。";
+    std::string text = "提供翻译的文本 " + std::to_string(entries) + " 条（" + std::to_string(places) + " 处，" +
+                       std::to_string(facts.classCount) + " 个类）；无法放入目录的文本 " +
+                       std::to_string(facts.notOfferable) + " 条；嵌套的 jar " + std::to_string(facts.nestedJars.size()) +
+                       " 个（未处理）；无法解析的类 " + std::to_string(facts.unparsable.size()) + " 个。";
+    if (const std::string bundles = BundleSummaryText(facts); !bundles.empty())
+        text += "\n" + bundles;
+    return text;
+}
+
+std::string BundleWrittenText(const cat::GenerateReport& report)
+{
+    if (report.variantsWritten.empty())
+        return {};
+    std::string names;
+    for (std::size_t i = 0; i < report.variantsWritten.size(); ++i)
+        names += (i ? "、" : "") + report.variantsWritten[i];
+    return "\n资源包译文 " + std::to_string(report.bundleTextsWritten) + " 条，写入 " +
+           std::to_string(report.variantsWritten.size()) + " 个语言文件：" + names + "。";
 }
 
 std::string ApplySummaryText(const cat::ImportSummary& imported, const cat::GenerateReport& report)
@@ -126,7 +153,7 @@ std::string ApplySummaryText(const cat::ImportSummary& imported, const cat::Gene
            " 条；无法放入目录的文本 " + std::to_string(report.notOfferable) + " 条；去掉的签名文件 " +
            std::to_string(report.output.droppedSignatures.size()) + " 个；跳过的嵌套 jar " +
            std::to_string(report.nestedJars.size()) + " 个；无法解析的类 " + std::to_string(report.unparsable.size()) +
-           " 个（原样复制）。";
+           " 个（原样复制）。" + BundleWrittenText(report);
 }
 
 std::string BackupText(const cat::OutputReport& output)
@@ -157,7 +184,8 @@ std::string GeneratedText(const std::string& output, const cat::GenerateReport& 
         return NothingChangedText();
     const cat::ApplySummary& s = report.summary;
     std::string text = "已生成" + Quoted(output) + "。\n已写入译文 " + std::to_string(s.textsApplied) + " 条，改动 " +
-                       std::to_string(s.placesChanged) + " 处、" + std::to_string(s.classesChanged) + " 个类。";
+                       std::to_string(s.placesChanged) + " 处、" + std::to_string(s.classesChanged) + " 个类。" +
+                       BundleWrittenText(report);
     const std::string backup = BackupText(report.output);
     if (!backup.empty())
         text += "\n" + backup;

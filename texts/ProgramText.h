@@ -28,6 +28,11 @@ std::string NestedJarText(const std::string& entry);
 std::string DroppedSignaturesText(const std::vector<std::string>& names);
 std::string PluralSkippedText(std::size_t count);
 
+// What the bundles of a program offered (empty for a program without bundles), and what a
+// generate wrote into them (empty when nothing).
+std::string BundleSummaryText(const cl::catalogue::ProgramFacts& facts);
+std::string BundleWrittenText(const cl::catalogue::GenerateReport& report);
+
 // The one-line summaries of the command line.
 std::string ExtractSummaryText(const cl::catalogue::ProgramFacts& facts, std::size_t entries, std::size_t places);
 std::string ApplySummaryText(const cl::catalogue::ImportSummary& imported, const cl::catalogue::GenerateReport& report);

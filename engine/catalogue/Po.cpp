@@ -99,9 +99,26 @@ void AppendString(std::string& out, std::string_view keyword, std::string_view t
 }
 
 // gettext encloses file names holding spaces in FIRST STRONG ISOLATE ... POP DIRECTIONAL
-// ISOLATE, so that a reader can still tell where the name ends.
+// ISOLATE, so that a reader can still tell where the name ends; a bundle key holding spaces or
+// colons is enclosed the same way, with its file, so that the reference stays one.
 std::string ReferenceText(const PoReference& ref)
 {
+    if (!ref.key.empty()) {
+        // A key may hold line breaks and tabs (escaped in its file); a reference is one line.
+        std::string key;
+        for (const char c : ref.key) {
+            switch (c) {
+                case '\n': key += "\\n"; break;
+                case '\r': key += "\\r"; break;
+                case '\t': key += "\\t"; break;
+                default: key += c; break;
+            }
+        }
+        const std::string text = ref.file + ":" + key;
+        if (ref.file.find_first_of(" \t") != std::string::npos || key.find_first_of(" :\\") != std::string::npos)
+            return "\u2068" + text + "\u2069";
+        return text;
+    }
     std::string name = ref.file;
     if (name.find_first_of(" \t") != std::string::npos)
         name = "\u2068" + name + "\u2069";

@@ -14,9 +14,12 @@
 namespace cl::catalogue {
 
 // One place a text comes from: an entry of the program and a constant-pool index.
+// One place a text comes from: an entry of the program and a constant-pool index, or a bundle
+// file and the key of the value ("app/Messages.properties:menu.file").
 struct PoReference {
     std::string file;
     uint32_t line = 0;
+    std::string key{};  // a bundle value's key; the line is not written then
 };
 
 // One entry of a catalogue, as written and as read back. Texts are UTF-8.

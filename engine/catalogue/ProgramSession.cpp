@@ -1,11 +1,13 @@
 #include "catalogue/ProgramSession.h"
 
+#include "catalogue/BundleTexts.h"
 #include "classfile/ModifiedUtf8.h"
 #include "files/FileOps.h"
 #include "files/SameFile.h"
 
 #include <algorithm>
 #include <iterator>
+#include <unordered_set>
 
 namespace cl::catalogue {
 
@@ -89,12 +91,99 @@ std::string KeyOf(const PoMessage& message)
     return message.hasContext ? EntryKey(message.context, message.msgid) : message.msgid;
 }
 
+std::string KeyOf(const SessionEntry& entry)
+{
+    return entry.context.empty() ? entry.msgid : EntryKey(entry.context, entry.msgid);
+}
+
 // What the session is building while a program opens; handed over whole once it is done.
 struct Opening {
     ProgramFacts facts;
     std::vector<SessionEntry> entries;
     std::unordered_map<std::string, std::size_t> byKey;
+    std::unordered_set<std::string> names;  // string constants that could name a bundle
 };
+
+std::vector<PropertiesFileBytes> PropertiesOf(const Program& program)
+{
+    std::vector<PropertiesFileBytes> files;
+    files.reserve(program.properties.size());
+    for (const ProgramFile& file : program.properties)
+        files.push_back({file.entry, file.bytes});
+    return files;
+}
+
+std::string BundleContext(const BundleText& text)
+{
+    return text.file + ":" + text.key;
+}
+
+// The texts of the program's resource bundles, beside those of its classes: a class text that
+// is a key of a bundle goes (it is how the program looks a text up), each offered value joins
+// the entry of its text, and the program's own variant for the language gives the start. Where
+// that variant translates one text two ways, the keys concerned get entries of their own (the
+// file and key as context), so that neither translation is lost.
+void AddBundles(const Program& program, const std::string& language, Opening& opening)
+{
+    const BundleAnalysis analysis = AnalyseBundles(
+        PropertiesOf(program), [&](std::string_view name) { return opening.names.count(std::string(name)) != 0; },
+        language);
+    ProgramFacts& facts = opening.facts;
+    facts.bundlesWithoutSource = analysis.withoutSource;
+    facts.unreadableBundles = analysis.unreadable;
+    facts.bundleValuesNotOffered = analysis.notOffered;
+    for (std::size_t f = 0; f < analysis.families.size(); ++f) {
+        if (analysis.families[f].Source() != nullptr && !analysis.sources[f].entries.empty())
+            ++facts.bundleFamilies;
+    }
+
+    if (!analysis.keys.empty()) {
+        std::vector<SessionEntry> kept;
+        kept.reserve(opening.entries.size());
+        for (SessionEntry& entry : opening.entries) {
+            if (analysis.keys.count(entry.msgid) != 0)
+                ++facts.keysWithheld;
+            else
+                kept.push_back(std::move(entry));
+        }
+        opening.entries = std::move(kept);
+        opening.byKey.clear();
+        for (std::size_t i = 0; i < opening.entries.size(); ++i)
+            opening.byKey.emplace(KeyOf(opening.entries[i]), i);
+    }
+
+    std::unordered_map<std::string, std::unordered_set<std::string>> translationsOf;
+    for (const BundleText& text : analysis.texts) {
+        if (text.existing)
+            translationsOf[text.value].insert(*text.existing);
+    }
+    for (const BundleText& text : analysis.texts) {
+        const bool own = text.existing && translationsOf[text.value].size() > 1;
+        const std::string context = own ? BundleContext(text) : std::string();
+        auto [it, fresh] = opening.byKey.emplace(own ? EntryKey(context, text.value) : text.value, opening.entries.size());
+        if (fresh) {
+            opening.entries.emplace_back();
+            opening.entries.back().context = context;
+            opening.entries.back().msgid = text.value;
+        }
+        SessionEntry& entry = opening.entries[it->second];
+        SessionPlace place;
+        place.kind = PlaceKind::Bundle;
+        place.file = text.file;
+        place.key = text.key;
+        entry.places.push_back(std::move(place));
+        entry.references.push_back({text.file, 0, text.key});
+        entry.inCode = true;
+        entry.javaFormat = entry.javaFormat || text.javaFormat;
+        ++facts.bundleTexts;
+        if (text.existing && entry.translation.empty()) {
+            entry.translation = *text.existing;
+            ++facts.filledFromProgram;
+        }
+    }
+    for (SessionEntry& entry : opening.entries)
+        entry.problem = CheckTranslation(entry.Checks(), entry.msgid, entry.translation);
+}
 
 // Adds the texts of a batch of classes (the program's classes from `first` on) to what opens.
 void AddBatch(const Program& batch, const Extraction& extraction, std::size_t first, const OpenOptions& options,
@@ -102,6 +191,7 @@ void AddBatch(const Program& batch, const Extraction& extraction, std::size_t fi
 {
     ProgramFacts& facts = opening.facts;
     facts.notOfferable += extraction.notOfferable;
+    opening.names.insert(extraction.names.begin(), extraction.names.end());
     facts.unparsable.insert(facts.unparsable.end(), extraction.unparsable.begin(), extraction.unparsable.end());
     for (std::size_t ci = 0; ci < batch.classes.size(); ++ci)
         facts.classNames.push_back(BinaryName(extraction.classFiles[ci], batch.classes[ci].entry));
@@ -173,7 +263,7 @@ ProgramSession ProgramSession::Assemble(ProgramFacts facts, std::vector<SessionE
     session.entries_ = std::move(entries);
     for (std::size_t i = 0; i < session.entries_.size(); ++i) {
         const SessionEntry& entry = session.entries_[i];
-        session.byKey_.emplace(entry.context.empty() ? entry.msgid : EntryKey(entry.context, entry.msgid), i);
+        session.byKey_.emplace(KeyOf(entry), i);
     }
     return session;
 }
@@ -224,6 +314,7 @@ Status ProgramSession::Open(const std::string& path, const OpenOptions& options,
     if (options.keepProgram) {
         keptExtraction = std::make_unique<Extraction>(Extract(program, extract));
         AddBatch(program, *keptExtraction, 0, options, opening);
+        AddBundles(program, options.language, opening);
         keptProgram = std::make_unique<Program>(std::move(program));
     } else {
         // A parsed class takes a few times its size, so the classes are analysed a batch at a
@@ -245,6 +336,7 @@ Status ProgramSession::Open(const std::string& path, const OpenOptions& options,
             const Extraction extraction = Extract(batch, extract);
             AddBatch(batch, extraction, first, options, opening);
         }
+        AddBundles(program, options.language, opening);
     }
     if (progress.Cancelled())
         return SessionError(ErrorKind::Cancelled);
@@ -256,7 +348,7 @@ Status ProgramSession::Open(const std::string& path, const OpenOptions& options,
     byKey_ = std::move(opening.byKey);
     obsolete_.clear();
     cataloguePath_.clear();
-    language_ = kDefaultLanguage;
+    language_ = options.language.empty() ? std::string(kDefaultLanguage) : options.language;
     modified_ = false;
     program_ = std::move(keptProgram);
     extraction_ = std::move(keptExtraction);
@@ -458,6 +550,40 @@ Status ProgramSession::SaveCatalogue(const std::string& path, const CatalogueHea
     return {};
 }
 
+// The language variants of the bundles whose values are translated, as changes of the program.
+void ProgramSession::AddVariants(const Program& program, const Extraction& extraction, OutputChanges& changes,
+                                 GenerateReport& report) const
+{
+    if (program.properties.empty())
+        return;
+    const std::unordered_set<std::string> names(extraction.names.begin(), extraction.names.end());
+    const std::vector<PropertiesFileBytes> files = PropertiesOf(program);
+    const BundleAnalysis analysis =
+        AnalyseBundles(files, [&](std::string_view name) { return names.count(std::string(name)) != 0; }, language_);
+    auto translationOf = [&](const BundleText& text) -> std::optional<std::string> {
+        auto found = byKey_.find(EntryKey(BundleContext(text), text.value));
+        if (found == byKey_.end())
+            found = byKey_.find(text.value);
+        if (found == byKey_.end())
+            return std::nullopt;
+        const SessionEntry& entry = entries_[found->second];
+        if (entry.State() != EntryState::Translated || entry.problem != TranslationProblem::None)
+            return std::nullopt;
+        // The program's own translation is no change: its variant keeps it as it is.
+        if (text.existing && *text.existing == entry.translation)
+            return std::nullopt;
+        return entry.translation;
+    };
+    for (VariantFile& variant : WriteVariants(analysis, files, language_, translationOf)) {
+        report.bundleTextsWritten += variant.translated;
+        report.variantsWritten.push_back(variant.path);
+        if (variant.replaces)
+            changes.replaced[variant.path] = std::move(variant.bytes);
+        else
+            changes.added.push_back({variant.path, std::move(variant.bytes), variant.source});
+    }
+}
+
 Result<PreparedGenerate> ProgramSession::PrepareGenerate(const GenerateRequest& request, const Progress& progress)
 {
     if (!open_)
@@ -511,7 +637,15 @@ Result<PreparedGenerate> ProgramSession::PrepareGenerate(const GenerateRequest& 
     }
     if (!prepared.problems_.empty())
         return prepared;
-    ApplyPlan plan = PlanApply(*program, *extraction, MessagesToApply(request.annotations));
+    // The classes take the translations of texts they hold; the bundles, those of their values.
+    std::vector<PoMessage> messages = MessagesToApply(request.annotations);
+    messages.erase(std::remove_if(messages.begin(), messages.end(),
+                                  [&](const PoMessage& message) {
+                                      const SessionEntry& entry = entries_[byKey_.at(KeyOf(message))];
+                                      return !entry.inClass;
+                                  }),
+                   messages.end());
+    ApplyPlan plan = PlanApply(*program, *extraction, messages);
     prepared.report_.summary = plan.summary;
     prepared.report_.unparsable = extraction->unparsable;
     prepared.report_.unreadable = program->unreadable;
@@ -527,6 +661,7 @@ Result<PreparedGenerate> ProgramSession::PrepareGenerate(const GenerateRequest& 
     progress.Begin(WorkStage::Writing);
     OutputChanges changes;
     changes.replaced = std::move(plan.changed);
+    AddVariants(*program, *extraction, changes, prepared.report_);
     Result<StagedOutput> staged = StageOutput(*program, changes, output, progress, *fs_);
     if (!staged)
         return std::move(staged).error();

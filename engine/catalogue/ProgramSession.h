@@ -88,6 +88,14 @@ struct ProgramFacts {
     std::vector<std::string> unparsable;   // classes that did not parse, copied unchanged
     std::vector<UnreadablePart> unreadable;
     std::vector<std::string> nestedJars;
+    // Resource bundles.
+    std::size_t bundleFamilies = 0;       // families whose texts are offered
+    std::size_t bundleTexts = 0;          // values offered
+    std::size_t bundleValuesNotOffered = 0;  // too short, no letter, or naming a key of the keyboard
+    std::size_t keysWithheld = 0;         // class texts that are keys of a bundle, not offered
+    std::size_t filledFromProgram = 0;    // entries translated by the program's own variant
+    std::vector<std::string> bundlesWithoutSource;  // families with neither a base nor an English file
+    std::vector<Error> unreadableBundles;  // files Java would refuse to read, left out
 };
 
 struct OpenOptions {
@@ -98,6 +106,8 @@ struct OpenOptions {
     bool keepProgram = false;
     // Name the methods that use each text (what a window shows); the command line needs none.
     bool methods = false;
+    // The catalogue's language: the program's own bundle variant for it gives a start.
+    std::string language = kDefaultLanguage;
 };
 
 // An entry's translation as it stands, to put back what an import changed.
@@ -142,6 +152,8 @@ struct GenerateRequest {
 // What generating did.
 struct GenerateReport {
     ApplySummary summary;
+    std::size_t bundleTextsWritten = 0;  // translations written into bundle variants
+    std::vector<std::string> variantsWritten;  // the variant files written, new or replaced
     OutputReport output;
     std::vector<std::string> unparsable;
     std::vector<UnreadablePart> unreadable;
@@ -231,6 +243,8 @@ public:
 
 private:
     void Recheck(SessionEntry& entry);
+    void AddVariants(const Program& program, const Extraction& extraction, OutputChanges& changes,
+                     GenerateReport& report) const;
 
     FileSystem* fs_;
     bool open_ = false;

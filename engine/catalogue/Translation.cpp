@@ -1,5 +1,6 @@
 #include "catalogue/Translation.h"
 
+#include "catalogue/BundleTexts.h"
 #include "catalogue/ClassRewriter.h"
 #include "catalogue/Parallel.h"
 #include "catalogue/Recipe.h"
@@ -68,7 +69,23 @@ namespace {
 struct ClassOffer {
     std::vector<std::pair<std::string, Place>> texts;  // UTF-8 msgid and where, in pool order
     std::size_t notOfferable = 0;
+    std::vector<std::string> names;  // string constants that could name a resource
 };
+
+// A string constant that could name a resource bundle ("app.Messages", "lang/menu"): what a
+// program hands getBundle. Only these are kept of the class's constants.
+bool CouldNameResource(std::string_view text)
+{
+    if (text.empty() || text.size() > 200)
+        return false;
+    for (const char c : text) {
+        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+                        c == '/' || c == '_' || c == '-' || c == '$';
+        if (!ok)
+            return false;
+    }
+    return true;
+}
 
 void OfferClass(std::size_t ci, const ClassFile& cf, const std::vector<Role>& roles, const ExtractOptions& options,
                 ClassOffer& offer)
@@ -78,6 +95,11 @@ void OfferClass(std::size_t ci, const ClassFile& cf, const std::vector<Role>& ro
     for (std::size_t i = 1; i < cf.pool.size(); ++i) {
         if (roles[i] == Role::Key)
             keys.insert(cf.Utf8Bytes(static_cast<uint16_t>(i)));
+    }
+    for (std::size_t i = 1; i < cf.pool.size(); ++i) {
+        const classfile::Constant& c = cf.pool[i];
+        if (c.tag == Tag::String && CouldNameResource(cf.Utf8Bytes(c.StringIndex())))
+            offer.names.emplace_back(cf.Utf8Bytes(c.StringIndex()));
     }
     const std::set<uint16_t> recipes = RecipeStrings(cf);
     std::set<uint16_t> annotationValues;
@@ -145,6 +167,8 @@ Extraction Extract(const Program& program, const ExtractOptions& options)
             continue;
         }
         ex.notOfferable += offers[ci].notOfferable;
+        for (std::string& name : offers[ci].names)
+            ex.names.push_back(std::move(name));
         for (auto& [msgid, place] : offers[ci].texts) {
             auto [it, fresh] = ex.byKey.emplace(msgid, ex.entries.size());
             if (fresh)
@@ -314,6 +338,41 @@ std::vector<StringRow> ListStrings(const Program& program, const Extraction& ex,
             else if (recipe)
                 row.text = RecipeToMessage(row.text);
             rows.push_back(std::move(row));
+        }
+    }
+    return rows;
+}
+
+std::vector<StringRow> ListBundleStrings(const Program& program, const Extraction& extraction, bool all,
+                                         std::vector<Error>& unreadable)
+{
+    std::vector<StringRow> rows;
+    if (program.properties.empty())
+        return rows;
+    std::vector<PropertiesFileBytes> files;
+    for (const ProgramFile& file : program.properties)
+        files.push_back({file.entry, file.bytes});
+    const std::set<std::string, std::less<>> names(extraction.names.begin(), extraction.names.end());
+    const BundleAnalysis analysis =
+        AnalyseBundles(files, [&](std::string_view name) { return names.count(name) != 0; }, kDefaultLanguage);
+    unreadable = analysis.unreadable;
+    auto row = [](const std::string& file, const std::string& key, const std::string& value) {
+        StringRow r;
+        r.entry = file;
+        r.role = "bundle";
+        r.key = key;
+        r.text = value;
+        return r;
+    };
+    if (!all) {
+        for (const BundleText& text : analysis.texts)
+            rows.push_back(row(text.file, text.key, text.value));
+        return rows;
+    }
+    for (std::size_t f = 0; f < analysis.families.size(); ++f) {
+        if (const bundle::BundleMember* source = analysis.families[f].Source()) {
+            for (const bundle::PropertiesEntry& entry : analysis.sources[f].entries)
+                rows.push_back(row(source->path, entry.key, entry.value));
         }
     }
     return rows;

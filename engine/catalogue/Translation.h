@@ -54,6 +54,7 @@ struct Extraction {
     std::vector<classfile::ClassFile> classFiles;  // parallel to Program::classes
     std::vector<std::vector<classfile::Role>> roles;
     std::size_t notOfferable = 0;          // texts a PO cannot carry, and recipes with constants
+    std::vector<std::string> names;        // string constants that could name a resource bundle
     std::vector<std::string> unparsable;   // classes that did not parse, copied unchanged
 };
 
@@ -103,16 +104,23 @@ struct ApplyPlan {
 // context and text), then rewrites the classes they change.
 ApplyPlan PlanApply(const Program& program, const Extraction& extraction, const std::vector<PoMessage>& messages);
 
-// One CONSTANT_Utf8 entry for the `strings` listing.
+// One CONSTANT_Utf8 entry, or one bundle value, for the `strings` listing.
 struct StringRow {
     std::string entry;
     uint16_t index = 0;
-    std::string role;  // RoleWord, or "recipe"
+    std::string role;  // RoleWord, "recipe", or "bundle"
     std::string text;  // UTF-8 (a recipe in its catalogue form); the raw bytes when undecodable
+    std::string key{};  // a bundle value's key, which stands where a class row has its index
 };
 
 // Literals, recipes and keys; with `all`, every Utf8 entry. Classes that do not parse are
 // named in `unparsable`.
 std::vector<StringRow> ListStrings(const Program& program, const Extraction& extraction, bool all);
+
+// The values of the program's resource bundles (their sources'), one row each with its file and
+// key: those offered for translation; with `all`, every value. Files Java would refuse to read
+// are named in `unreadable`.
+std::vector<StringRow> ListBundleStrings(const Program& program, const Extraction& extraction, bool all,
+                                         std::vector<Error>& unreadable);
 
 }  // namespace cl::catalogue
