@@ -255,6 +255,14 @@ bool TranslationModel::Included(int row, bool annotations) const
 
 QString TranslationModel::PlaceText(const cat::SessionPlace& place, bool shortName) const
 {
+    if (place.kind == cat::PlaceKind::Bundle) {
+        // The file and the key the program looks the text up by.
+        const QString file = FromUtf8(place.file);
+        const QString key = Visible(FromUtf8(place.key));
+        if (shortName)
+            return file.mid(file.lastIndexOf(u'/') + 1) + u':' + key;
+        return file + QStringLiteral(" — ") + key;
+    }
     const std::string& binary = session_.Facts().classNames.at(place.classIndex);
     QString text = shortName ? SimpleName(binary) : FromUtf8(binary);
     if (place.kind == cat::PlaceKind::Annotation)

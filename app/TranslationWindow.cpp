@@ -480,25 +480,30 @@ void TranslationWindow::Open(const QString& path)
     StartJob(
         QStringLiteral("正在打开") + Quoted(QFileInfo(TrimmedPath(path)).fileName()) + QStringLiteral("…"),
         [job, native, fs](const cat::Progress& progress) {
+            // The catalogue beside the program is where the translation goes on from; its
+            // language decides which of the program's own bundle variants gives a start.
+            std::optional<cl::Result<cat::PoCatalogue>> beside;
+            cl::FileInfo info;
+            if (!fs->Stat(job->cataloguePath, info) && info.exists && info.isRegular)
+                beside = cat::ReadPoFile(job->cataloguePath, *fs);
             cat::ProgramSession session(*fs);
             cat::OpenOptions options;
             options.annotations = true;  // the window can hide them
             options.methods = true;
+            if (beside && *beside && !(*beside)->language.empty())
+                options.language = (*beside)->language;
             cl::Status opened = session.Open(native, options, progress);
             GiveBackFreedMemory();
             if (!opened) {
                 job->session = std::move(opened).error();
                 return;
             }
-            // The catalogue beside the program is where the translation goes on from.
-            cl::FileInfo info;
-            if (!fs->Stat(job->cataloguePath, info) && info.exists && info.isRegular) {
+            if (beside) {
                 job->hasCatalogue = true;
-                cl::Result<cat::ImportSummary> read = session.ImportCatalogue(job->cataloguePath, cat::ImportMode::Continue);
-                if (read)
-                    job->catalogue = std::move(*read);
+                if (*beside)
+                    job->catalogue = session.ImportMessages(**beside, cat::ImportMode::Continue, job->cataloguePath);
                 else
-                    job->catalogueError = std::move(read).error();
+                    job->catalogueError = beside->error();
             }
             job->session = std::move(session);
         },
@@ -531,10 +536,10 @@ void TranslationWindow::Opened(const QString& path, OpenJob& job)
         table->setCurrentIndex(filter_->index(0, TranslationModel::TranslationColumn));
     else
         ShowCurrent();
-    statusBar()->showMessage(QStringLiteral("共 %1 条文本，%2 个类。")
-                                 .arg(model_->rowCount())
-                                 .arg(model_->Facts().classCount),
-                             8000);
+    QString opened = QStringLiteral("共 %1 条文本，%2 个类。").arg(model_->rowCount()).arg(model_->Facts().classCount);
+    if (const std::string bundles = cltext::BundleSummaryText(model_->Facts()); !bundles.empty())
+        opened += QString::fromStdString(bundles).replace(u'\n', u' ');
+    statusBar()->showMessage(opened, 8000);
     if (job.catalogueError) {
         ShowError(ErrorText(*job.catalogueError));
         return;

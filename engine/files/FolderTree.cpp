@@ -21,10 +21,11 @@ Status ListInto(const std::string& root, const std::string& relative, FileSystem
         const std::string path = JoinPath(root, item.relative);
         if (auto ec = fs.StatLink(path, item.info))
             return Error(ErrorKind::CannotList, path, ec);
-        const bool folderItem = entry.type == EntryType::Folder;
+        // A copy: the list grows (and may move) while the folder's contents are added.
+        const std::string below = entry.type == EntryType::Folder ? item.relative : std::string();
         items.push_back(std::move(item));
-        if (folderItem) {
-            if (Status listed = ListInto(root, items.back().relative, fs, items); !listed)
+        if (!below.empty()) {
+            if (Status listed = ListInto(root, below, fs, items); !listed)
                 return listed;
         }
     }
