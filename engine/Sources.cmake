@@ -8,6 +8,7 @@ include(${CLASSLINGO_ENGINE_DIR}/files/Sources.cmake)
 include(${CLASSLINGO_ENGINE_DIR}/document/Sources.cmake)
 include(${CLASSLINGO_ENGINE_DIR}/classfile/Sources.cmake)
 include(${CLASSLINGO_ENGINE_DIR}/catalogue/Sources.cmake)
+include(${CLASSLINGO_ENGINE_DIR}/usage/Sources.cmake)
 
 # The libraries the engine links: libzip for JARs (and libdeflate to inflate and deflate their
 # entries, several times faster than libzip's zlib), libgettextpo for PO catalogues.

@@ -1,0 +1,94 @@
+#pragma once
+// What the analysis of one class looks up again and again while it follows its methods: the
+// table lines and shape of every method it calls and field it touches (once per pool entry),
+// and the names, sinks and flows it records into the class's facts (each once).
+
+#include "classfile/ClassFile.h"
+#include "usage/ClassFacts.h"
+#include "usage/ConsumerTable.h"
+#include "usage/Descriptor.h"
+#include "usage/FlatMap.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace cl::usage {
+
+// A called method as the data-flow needs it.
+struct CallSite {
+    bool valid = false;
+    bool isInit = false;       // a constructor
+    bool libraryOwner = false; // a class of the Java platform: never the program's own
+    bool anyReceiverLine = false;
+    bool returnsReference = false;
+    bool returnMayBeString = false;
+    uint8_t returnWords = 0;
+    uint16_t parameterCount = 0;
+    uint32_t parameterWords = 0;
+    uint32_t firstParameter = 0;  // its parameters' words, in ClassScope::ParameterWords
+    std::vector<const ConsumerLine*> lines;  // the table's lines for it; empty when none
+    uint16_t refIndex = 0;     // its Methodref or InterfaceMethodref
+    mutable uint32_t consumer = UINT32_MAX;  // "owner.name", interned when first needed
+};
+
+struct FieldSite {
+    bool valid = false;
+    uint8_t words = 1;
+    bool mayBeString = false;
+    uint16_t refIndex = 0;
+};
+
+class ClassScope {
+public:
+    ClassScope(const classfile::ClassFile& cf, ClassFacts& facts);
+
+    const classfile::ClassFile& File() const noexcept { return cf_; }
+    ClassFacts& Facts() noexcept { return facts_; }
+
+    // The called method of a Methodref or InterfaceMethodref; null for any other entry.
+    const CallSite* Call(uint16_t refIndex);
+    // The stack words of each parameter of `site`, in order.
+    const uint8_t* ParameterWords(const CallSite& site) const noexcept { return words_.data() + site.firstParameter; }
+    const FieldSite* Field(uint16_t refIndex);
+    // True when `new` of this class makes an object the analysis follows.
+    bool Collects(uint16_t classIndex);
+
+    uint32_t Consumer(std::string_view name);
+    uint32_t Consumer(const CallSite& site);  // "owner.name" of a called method
+    uint32_t Member(uint16_t refIndex);  // a Fieldref or method ref, interned into the facts
+    uint32_t OwnField(uint16_t fieldIndex);  // a field this class declares
+    uint32_t AddSink(const Sink& sink);
+    void AddFlow(const Flow& flow);
+
+    // Sorts the flows as ClassFacts promises.
+    void Finish();
+
+private:
+    const classfile::ClassFile& cf_;
+    ClassFacts& facts_;
+    const ConsumerTable& table_;
+    // Per pool index: what was worked out for the entry; -1 when not yet.
+    struct Entry {
+        int32_t call = -1;    // into calls_
+        int32_t field = -1;   // into fields_
+        int32_t member = -1;  // into the facts' members
+        int8_t collects = -1;
+    };
+    std::vector<Entry> entries_;
+    std::vector<CallSite> calls_;
+    std::vector<FieldSite> fields_;
+    std::vector<uint8_t> words_;
+    MethodShape shape_;
+    std::unordered_map<std::string, uint32_t> consumers_;
+    FlatMap& sinks_;  // sink key -> index into the facts' sinks
+    FlatMap& flows_;  // flows recorded
+};
+
+// True for internal class names of the Java platform (java/, javax/, jdk/, sun/...), which a
+// program does not declare.
+bool IsPlatformClass(std::string_view className) noexcept;
+
+}  // namespace cl::usage
