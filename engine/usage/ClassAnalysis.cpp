@@ -3,7 +3,8 @@
 #include "usage/ClassScope.h"
 #include "usage/MethodFlow.h"
 
-#include <set>
+#include <algorithm>
+#include <vector>
 
 namespace cl::usage {
 
@@ -12,10 +13,10 @@ using classfile::Tag;
 
 namespace {
 
-// The CONSTANT_String indices that are string-concatenation recipes.
-std::set<uint16_t> Recipes(const ClassFile& cf)
+// The CONSTANT_String indices that are string-concatenation recipes, sorted.
+std::vector<uint16_t> Recipes(const ClassFile& cf)
 {
-    std::set<uint16_t> recipes;
+    std::vector<uint16_t> recipes;
     for (const classfile::BootstrapMethod& method : cf.bootstrapMethods) {
         const auto member = cf.MethodHandleMember(method.methodHandleIndex);
         if (!member || member->className != "java/lang/invoke/StringConcatFactory" ||
@@ -23,8 +24,9 @@ std::set<uint16_t> Recipes(const ClassFile& cf)
             continue;
         const auto arguments = cf.Arguments(method);
         if (!arguments.empty() && cf.At(arguments[0], Tag::String) != nullptr)
-            recipes.insert(arguments[0]);
+            recipes.push_back(arguments[0]);
     }
+    std::sort(recipes.begin(), recipes.end());
     return recipes;
 }
 
@@ -56,25 +58,20 @@ ClassFacts AnalyseClass(const ClassFile& cf)
     if (!cf.parsed)
         return facts;
     facts.parsed = true;
-    facts.name.assign(cf.ThisClassName());
-    facts.superName.assign(cf.ClassName(cf.superClass));
-    for (const uint16_t i : cf.interfaces)
-        facts.interfaces.emplace_back(cf.ClassName(i));
     facts.access = cf.accessFlags;
-    facts.methods.reserve(cf.methods.size());
-    for (const classfile::Member& m : cf.methods)
-        facts.methods.push_back(
-            {std::string(cf.Utf8Bytes(m.nameIndex)), std::string(cf.Utf8Bytes(m.descriptorIndex)), m.accessFlags});
-    facts.fields.reserve(cf.fields.size());
-    for (const classfile::Member& f : cf.fields)
-        facts.fields.push_back(
-            {std::string(cf.Utf8Bytes(f.nameIndex)), std::string(cf.Utf8Bytes(f.descriptorIndex)), f.accessFlags});
-    const std::set<uint16_t> recipes = Recipes(cf);
+    // Names and texts are given to the facts by the scope when the class is done.
+    facts.methods.resize(cf.methods.size());
+    for (size_t m = 0; m < cf.methods.size(); ++m)
+        facts.methods[m].access = cf.methods[m].accessFlags;
+    facts.fields.resize(cf.fields.size());
+    for (size_t f = 0; f < cf.fields.size(); ++f)
+        facts.fields[f].access = cf.fields[f].accessFlags;
+    const std::vector<uint16_t> recipes = Recipes(cf);
     for (size_t i = 1; i < cf.pool.size(); ++i) {
         const classfile::Constant& c = cf.pool[i];
         if (c.tag == Tag::String)
-            facts.literals.push_back({static_cast<uint16_t>(i), std::string(cf.Utf8Bytes(c.StringIndex())),
-                                      recipes.count(static_cast<uint16_t>(i)) != 0});
+            facts.literals.push_back({static_cast<uint16_t>(i), {},
+                                      std::binary_search(recipes.begin(), recipes.end(), static_cast<uint16_t>(i))});
     }
 
     ClassScope scope(cf, facts);

@@ -4,11 +4,16 @@
 // A flow runs from an origin (a string constant, a parameter, a field read, the result of a
 // call) to a sink (a consumer of the table, a call, a field store, a return). The program-wide
 // step joins the flows of all classes; nothing here points into the parsed class.
+//
+// Every name and text of the facts is a view into one block of memory the facts own (shared by
+// their copies): a class's names and texts cost one allocation, not one each, and are freed
+// in one go.
 
 #include "usage/Use.h"
 
 #include <cstdint>
-#include <string>
+#include <memory>
+#include <string_view>
 #include <vector>
 
 namespace cl::usage {
@@ -50,44 +55,45 @@ struct Flow {
 constexpr uint16_t kNoMethod = 0xFFFF;
 
 struct MemberRef {
-    std::string owner;
-    std::string name;
-    std::string descriptor;
+    std::string_view owner;
+    std::string_view name;
+    std::string_view descriptor;
 };
 
 struct MethodFacts {
-    std::string name;
-    std::string descriptor;
+    std::string_view name;
+    std::string_view descriptor;
     uint16_t access = 0;
     bool hasCode = false;
     bool followed = false;  // its code was analysed (false: too large, malformed, or no code)
 };
 
 struct FieldFacts {
-    std::string name;
-    std::string descriptor;
+    std::string_view name;
+    std::string_view descriptor;
     uint16_t access = 0;
 };
 
 struct LiteralFacts {
     uint16_t stringIndex = 0;  // the CONSTANT_String
-    std::string text;          // its modified UTF-8 bytes
+    std::string_view text;     // its modified UTF-8 bytes
     bool recipe = false;       // a string-concatenation recipe (U+0001 marks a value)
 };
 
 struct ClassFacts {
     bool parsed = false;
-    std::string name;
-    std::string superName;  // empty for java/lang/Object and module-info
-    std::vector<std::string> interfaces;
+    std::string_view name;
+    std::string_view superName;  // empty for java/lang/Object and module-info
+    std::vector<std::string_view> interfaces;
     uint16_t access = 0;
     std::vector<MethodFacts> methods;  // parallel to the class file's methods
     std::vector<FieldFacts> fields;
     std::vector<LiteralFacts> literals;  // every CONSTANT_String, in pool order
     std::vector<MemberRef> members;      // the members flows name
-    std::vector<std::string> consumers;  // the consumer names sinks name
+    std::vector<std::string_view> consumers;  // the consumer names sinks name
     std::vector<Sink> sinks;
     std::vector<Flow> flows;  // sorted by origin, then value, then method
+    std::shared_ptr<const char[]> text;  // the bytes every view above points into
 };
 
 }  // namespace cl::usage

@@ -1,6 +1,7 @@
 #include "usage/ClassScope.h"
 
 #include <algorithm>
+#include <cstring>
 #include <tuple>
 
 namespace cl::usage {
@@ -9,35 +10,92 @@ using classfile::Tag;
 
 bool IsPlatformClass(std::string_view name) noexcept
 {
-    for (const std::string_view prefix : {"java/", "javax/", "jdk/", "sun/", "com/sun/", "org/w3c/", "org/xml/"}) {
-        if (name.substr(0, prefix.size()) == prefix)
-            return true;
+    // Looked at for every class a program calls: the first letter rules most names out.
+    auto starts = [&](std::string_view prefix) { return name.substr(0, prefix.size()) == prefix; };
+    switch (name.empty() ? '\0' : name[0]) {
+        case 'j': return starts("java/") || starts("javax/") || starts("jdk/");
+        case 's': return starts("sun/");
+        case 'c': return starts("com/sun/");
+        case 'o': return starts("org/w3c/") || starts("org/xml/");
+        default: return false;
     }
-    return false;
 }
 
 namespace {
 
-// The sink and flow sets of the class being analysed on this thread, kept from class to class.
-FlatMap& ThreadSinks()
+// What the analysis of a class keeps from one class to the next on its thread: the storage of
+// the sink, flow and consumer sets and of the names and texts.
+struct ThreadStore {
+    FlatMap sinks;
+    FlatMap flows;
+    FlatMap consumerIds;
+    std::string text;
+    std::vector<uint32_t> utf8At;
+};
+
+ThreadStore& Store()
 {
-    thread_local FlatMap map;
-    return map;
+    thread_local ThreadStore store;
+    return store;
 }
-FlatMap& ThreadFlows()
+
+uint64_t HashText(std::string_view text) noexcept
 {
-    thread_local FlatMap map;
-    return map;
+    uint64_t h = 0xCBF29CE484222325ull ^ text.size();
+    for (const char c : text) {
+        h ^= static_cast<uint8_t>(c);
+        h *= 0x100000001B3ull;
+    }
+    return h;
 }
+
+constexpr uint32_t kNotKept = UINT32_MAX;
 
 }  // namespace
 
 ClassScope::ClassScope(const classfile::ClassFile& cf, ClassFacts& facts)
-    : cf_(cf), facts_(facts), table_(ConsumerTable::Builtin()), sinks_(ThreadSinks()), flows_(ThreadFlows())
+    : cf_(cf),
+      facts_(facts),
+      table_(ConsumerTable::Builtin()),
+      text_(Store().text),
+      utf8At_(Store().utf8At),
+      consumerIds_(Store().consumerIds),
+      sinks_(Store().sinks),
+      flows_(Store().flows)
 {
     entries_.resize(cf.pool.size());
+    text_.clear();
+    utf8At_.assign(cf.pool.size(), kNotKept);
+    consumerIds_.Clear();
     sinks_.Clear();
     flows_.Clear();
+}
+
+ClassScope::Span ClassScope::KeepUtf8(uint16_t index)
+{
+    if (index >= utf8At_.size())
+        return {};
+    const std::string_view bytes = cf_.Utf8Bytes(index);
+    if (utf8At_[index] == kNotKept) {
+        if (bytes.empty())
+            return {};
+        utf8At_[index] = static_cast<uint32_t>(text_.size());
+        text_.append(bytes);
+    }
+    return {utf8At_[index], static_cast<uint32_t>(bytes.size())};
+}
+
+ClassScope::Span ClassScope::Keep(std::string_view text)
+{
+    const Span span{static_cast<uint32_t>(text_.size()), static_cast<uint32_t>(text.size())};
+    text_.append(text);
+    return span;
+}
+
+uint16_t ClassScope::ClassNameIndex(uint16_t classIndex) const noexcept
+{
+    const classfile::Constant* c = cf_.At(classIndex, Tag::Class);
+    return c == nullptr ? 0 : c->NameIndex();
 }
 
 const CallSite* ClassScope::Call(uint16_t refIndex)
@@ -110,12 +168,17 @@ bool ClassScope::Collects(uint16_t classIndex)
 
 uint32_t ClassScope::Consumer(std::string_view name)
 {
-    const auto [it, fresh] = consumers_.emplace(std::string(name), 0u);
-    if (fresh) {
-        it->second = static_cast<uint32_t>(facts_.consumers.size());
-        facts_.consumers.emplace_back(name);
+    // Chained on a hash collision: the next key of the chain is derived from the last.
+    for (uint64_t key = HashText(name);; key = key * 0x9E3779B97F4A7C15ull + 1) {
+        bool inserted = false;
+        const uint32_t index = consumerIds_.FindOrInsert(key, static_cast<uint32_t>(consumers_.size()), inserted);
+        if (inserted) {
+            consumers_.push_back(Keep(name));
+            return index;
+        }
+        if (View(consumers_[index]) == name)
+            return index;
     }
-    return it->second;
 }
 
 uint32_t ClassScope::Consumer(const CallSite& site)
@@ -133,23 +196,26 @@ uint32_t ClassScope::Member(uint16_t refIndex)
 {
     if (entries_[refIndex].member >= 0)
         return static_cast<uint32_t>(entries_[refIndex].member);
-    MemberRef ref;
-    if (const auto member = cf_.MemberOf(refIndex)) {
-        ref.owner.assign(member->className);
-        ref.name.assign(member->name);
-        ref.descriptor.assign(member->descriptor);
+    std::array<Span, 3> ref{};
+    const classfile::Constant* c = cf_.At(refIndex);
+    if (c != nullptr && (c->tag == Tag::Fieldref || c->tag == Tag::Methodref || c->tag == Tag::InterfaceMethodref)) {
+        if (const classfile::Constant* nat = cf_.At(c->NameAndTypeIndex(), Tag::NameAndType)) {
+            ref[0] = KeepUtf8(ClassNameIndex(c->ClassIndex()));
+            ref[1] = KeepUtf8(nat->NameIndex());
+            ref[2] = KeepUtf8(nat->DescriptorIndex());
+        }
     }
-    entries_[refIndex].member = static_cast<int32_t>(facts_.members.size());
-    facts_.members.push_back(std::move(ref));
+    entries_[refIndex].member = static_cast<int32_t>(members_.size());
+    members_.push_back(ref);
     return static_cast<uint32_t>(entries_[refIndex].member);
 }
 
 uint32_t ClassScope::OwnField(uint16_t fieldIndex)
 {
     const classfile::Member& field = cf_.fields[fieldIndex];
-    facts_.members.push_back({std::string(cf_.ThisClassName()), std::string(cf_.Utf8Bytes(field.nameIndex)),
-                              std::string(cf_.Utf8Bytes(field.descriptorIndex))});
-    return static_cast<uint32_t>(facts_.members.size() - 1);
+    members_.push_back(
+        {KeepUtf8(ClassNameIndex(cf_.thisClass)), KeepUtf8(field.nameIndex), KeepUtf8(field.descriptorIndex)});
+    return static_cast<uint32_t>(members_.size() - 1);
 }
 
 uint32_t ClassScope::AddSink(const Sink& sink)
@@ -186,6 +252,59 @@ void ClassScope::Finish()
         return std::tie(a.origin, a.value, a.method, a.sink, a.format) <
                std::tie(b.origin, b.value, b.method, b.sink, b.format);
     });
+
+    // Every name and text the facts keep, gathered before the block is made.
+    const Span name = KeepUtf8(ClassNameIndex(cf_.thisClass));
+    const Span superName = KeepUtf8(ClassNameIndex(cf_.superClass));
+    std::vector<Span> spans;  // interfaces, then each method's and field's name and descriptor
+    spans.reserve(cf_.interfaces.size() + 2 * (cf_.methods.size() + cf_.fields.size()));
+    for (const uint16_t i : cf_.interfaces)
+        spans.push_back(KeepUtf8(ClassNameIndex(i)));
+    for (const classfile::Member& m : cf_.methods) {
+        spans.push_back(KeepUtf8(m.nameIndex));
+        spans.push_back(KeepUtf8(m.descriptorIndex));
+    }
+    for (const classfile::Member& f : cf_.fields) {
+        spans.push_back(KeepUtf8(f.nameIndex));
+        spans.push_back(KeepUtf8(f.descriptorIndex));
+    }
+    std::vector<Span> literals;
+    literals.reserve(facts_.literals.size());
+    for (const LiteralFacts& literal : facts_.literals) {
+        const classfile::Constant* c = cf_.At(literal.stringIndex, Tag::String);
+        literals.push_back(c == nullptr ? Span{} : KeepUtf8(c->StringIndex()));
+    }
+
+    std::shared_ptr<char[]> block;
+    if (!text_.empty()) {
+        block = std::make_shared_for_overwrite<char[]>(text_.size());
+        std::memcpy(block.get(), text_.data(), text_.size());
+    }
+    const char* base = block.get();
+    auto view = [base](Span s) { return s.size == 0 ? std::string_view() : std::string_view(base + s.offset, s.size); };
+    facts_.name = view(name);
+    facts_.superName = view(superName);
+    size_t at = 0;
+    facts_.interfaces.resize(cf_.interfaces.size());
+    for (std::string_view& i : facts_.interfaces)
+        i = view(spans[at++]);
+    for (MethodFacts& m : facts_.methods) {
+        m.name = view(spans[at++]);
+        m.descriptor = view(spans[at++]);
+    }
+    for (FieldFacts& f : facts_.fields) {
+        f.name = view(spans[at++]);
+        f.descriptor = view(spans[at++]);
+    }
+    for (size_t i = 0; i < literals.size(); ++i)
+        facts_.literals[i].text = view(literals[i]);
+    facts_.members.resize(members_.size());
+    for (size_t i = 0; i < members_.size(); ++i)
+        facts_.members[i] = {view(members_[i][0]), view(members_[i][1]), view(members_[i][2])};
+    facts_.consumers.resize(consumers_.size());
+    for (size_t i = 0; i < consumers_.size(); ++i)
+        facts_.consumers[i] = view(consumers_[i]);
+    facts_.text = std::move(block);
 }
 
 }  // namespace cl::usage

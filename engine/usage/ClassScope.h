@@ -1,7 +1,9 @@
 #pragma once
 // What the analysis of one class looks up again and again while it follows its methods: the
 // table lines and shape of every method it calls and field it touches (once per pool entry),
-// and the names, sinks and flows it records into the class's facts (each once).
+// and the names, sinks and flows it records into the class's facts (each once). The names and
+// texts the facts keep are gathered into one buffer while the class is analysed (a Utf8 entry
+// once however often it is named) and become the facts' one block of text at the end.
 
 #include "classfile/ClassFile.h"
 #include "usage/ClassFacts.h"
@@ -10,9 +12,9 @@
 #include "usage/FlatMap.h"
 
 #include <cstdint>
+#include <array>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace cl::usage {
@@ -56,17 +58,29 @@ public:
     // True when `new` of this class makes an object the analysis follows.
     bool Collects(uint16_t classIndex);
 
-    uint32_t Consumer(std::string_view name);
+    uint32_t Consumer(std::string_view name);  // the same text is the same consumer
     uint32_t Consumer(const CallSite& site);  // "owner.name" of a called method
     uint32_t Member(uint16_t refIndex);  // a Fieldref or method ref, interned into the facts
     uint32_t OwnField(uint16_t fieldIndex);  // a field this class declares
     uint32_t AddSink(const Sink& sink);
     void AddFlow(const Flow& flow);
 
-    // Sorts the flows as ClassFacts promises.
+    // Sorts the flows as ClassFacts promises, and gives the facts their names and texts: the
+    // class's, its methods', fields' and literals', and those of the members and consumers
+    // recorded.
     void Finish();
 
 private:
+    // A piece of the text buffer.
+    struct Span {
+        uint32_t offset = 0;
+        uint32_t size = 0;
+    };
+    Span KeepUtf8(uint16_t index);  // empty when `index` is no Utf8 entry
+    Span Keep(std::string_view text);
+    std::string_view View(Span span) const noexcept { return {text_.data() + span.offset, span.size}; }
+    uint16_t ClassNameIndex(uint16_t classIndex) const noexcept;  // its Utf8 entry; 0 when none
+
     const classfile::ClassFile& cf_;
     ClassFacts& facts_;
     const ConsumerTable& table_;
@@ -82,7 +96,11 @@ private:
     std::vector<FieldSite> fields_;
     std::vector<uint8_t> words_;
     MethodShape shape_;
-    std::unordered_map<std::string, uint32_t> consumers_;
+    std::string& text_;             // the names and texts kept so far
+    std::vector<uint32_t>& utf8At_; // per pool index: where its Utf8 text is in text_; -1 when not yet
+    std::vector<std::array<Span, 3>> members_;  // parallel to the facts' members
+    std::vector<Span> consumers_;               // parallel to the facts' consumers
+    FlatMap& consumerIds_;  // hash of a consumer's text -> its index
     FlatMap& sinks_;  // sink key -> index into the facts' sinks
     FlatMap& flows_;  // flows recorded
 };

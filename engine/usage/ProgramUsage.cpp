@@ -152,7 +152,7 @@ struct ProgramUsage::Graph {
                        "()";
             case kFieldNode: {
                 const ClassFacts& c = classes[(key >> 16) & 0xFFFFFFFFFFull];
-                return "field " + c.name + "." + c.fields[static_cast<uint16_t>(key)].name;
+                return "field " + std::string(c.name) + "." + std::string(c.fields[static_cast<uint16_t>(key)].name);
             }
             case kCallNode: {
                 const Target& t = targets[(key >> 8) & 0xFFFFFFFFFFFull];
@@ -174,7 +174,7 @@ struct ProgramUsage::Graph {
 
     std::string MethodName(uint32_t ci, uint16_t mi) const
     {
-        return classes[ci].name + "." + classes[ci].methods[mi].name;
+        return std::string(classes[ci].name) + "." + std::string(classes[ci].methods[mi].name);
     }
 
     uint32_t ParamNode(uint32_t ci, uint16_t mi, uint16_t p)
@@ -297,7 +297,7 @@ struct ProgramUsage::Graph {
                 break;
             seen[static_cast<size_t>(ci)] = 1;
             found = take(static_cast<uint32_t>(ci));
-            for (const std::string& i : classes[static_cast<size_t>(ci)].interfaces) {
+            for (const std::string_view i : classes[static_cast<size_t>(ci)].interfaces) {
                 const int64_t ii = ClassOf(i);
                 if (ii >= 0)
                     interfaces.push_back(static_cast<uint32_t>(ii));
@@ -310,7 +310,7 @@ struct ProgramUsage::Graph {
                 continue;
             seen[ci] = 1;
             found = take(ci);
-            for (const std::string& i : classes[ci].interfaces) {
+            for (const std::string_view i : classes[ci].interfaces) {
                 const int64_t ii = ClassOf(i);
                 if (ii >= 0)
                     interfaces.push_back(static_cast<uint32_t>(ii));
@@ -354,7 +354,7 @@ struct ProgramUsage::Graph {
                 if (c.fields[fi].name == ref.name && c.fields[fi].descriptor == ref.descriptor)
                     return std::make_pair(ci, static_cast<uint16_t>(fi));
             }
-            for (const std::string& i : c.interfaces) {
+            for (const std::string_view i : c.interfaces) {
                 const int64_t ii = ClassOf(i);
                 if (ii >= 0)
                     pending.push_back(static_cast<uint32_t>(ii));
@@ -379,7 +379,7 @@ struct ProgramUsage::Graph {
                 const MemberRef& ref = c.members[sink.target];
                 if (const auto field = ResolveField(ref))
                     return FieldNode(field->first, field->second);
-                return TerminalOf(Use::Unknown, FormatStyle::None, false, Name("field " + ref.owner + "." + ref.name));
+                return TerminalOf(Use::Unknown, FormatStyle::None, false, Name("field " + std::string(ref.owner) + "." + std::string(ref.name)));
             }
             case SinkKind::Return:
                 return sink.target < c.methods.size() ? ReturnNode(ci, static_cast<uint16_t>(sink.target))
@@ -448,7 +448,7 @@ void ProgramUsage::Graph::Build()
         const int64_t sup = ClassOf(c.superName);
         if (sup >= 0 && static_cast<uint32_t>(sup) != ci)
             children[static_cast<size_t>(sup)].push_back(ci);
-        for (const std::string& i : c.interfaces) {
+        for (const std::string_view i : c.interfaces) {
             const int64_t ii = ClassOf(i);
             if (ii >= 0 && static_cast<uint32_t>(ii) != ci)
                 children[static_cast<size_t>(ii)].push_back(ci);
@@ -756,7 +756,7 @@ std::vector<ProgramUsage::TextDecision> ProgramUsage::DecideAll() const
         for (const LiteralFacts& literal : graph_->classes[ci].literals) {
             const auto [it, fresh] = at.emplace(literal.text, out.size());
             if (fresh)
-                out.push_back({literal.text, {}, literal.recipe, {}});
+                out.push_back({std::string(literal.text), {}, literal.recipe, {}});
             out[it->second].places.push_back({ci, literal.stringIndex});
             out[it->second].recipe = out[it->second].recipe || literal.recipe;
         }

@@ -137,7 +137,7 @@ struct JarProgram {
         archive->ReadMany(indices, data, errors);
         program.Analyse(data);
         for (const cl::usage::ClassFacts& facts : program.usage.Classes())
-            classNames.push_back(facts.name);
+            classNames.emplace_back(facts.name);
         for (const auto& [text, decision] : program.byText)
             byPrinted.emplace(WithoutTrailingSpaces(text), &decision);
         return true;
