@@ -1,5 +1,7 @@
 #include "usage/ClassScope.h"
 
+#include "usage/TextHash.h"
+
 #include <algorithm>
 #include <cstring>
 #include <tuple>
@@ -21,33 +23,31 @@ bool IsPlatformClass(std::string_view name) noexcept
     }
 }
 
-namespace {
-
-// What the analysis of a class keeps from one class to the next on its thread: the storage of
-// the sink, flow and consumer sets and of the names and texts.
-struct ThreadStore {
-    FlatMap sinks;
-    FlatMap flows;
-    FlatMap consumerIds;
+struct ClassScope::Storage {
+    std::vector<Entry> entries;
+    std::vector<CallSite> calls;
+    std::vector<FieldSite> fields;
+    std::vector<uint8_t> words;
+    std::vector<const ConsumerLine*> lines;
+    std::vector<const ConsumerLine*> found;
+    MethodShape shape;
     std::string text;
     std::vector<uint32_t> utf8At;
+    std::vector<std::array<Span, 3>> members;
+    std::vector<Span> consumers;
+    std::vector<Span> spans;
+    FlatMap consumerIds;
+    FlatMap sinks;
+    FlatMap flows;
 };
 
-ThreadStore& Store()
+ClassScope::Storage& ClassScope::ThisThread()
 {
-    thread_local ThreadStore store;
+    thread_local Storage store;
     return store;
 }
 
-uint64_t HashText(std::string_view text) noexcept
-{
-    uint64_t h = 0xCBF29CE484222325ull ^ text.size();
-    for (const char c : text) {
-        h ^= static_cast<uint8_t>(c);
-        h *= 0x100000001B3ull;
-    }
-    return h;
-}
+namespace {
 
 constexpr uint32_t kNotKept = UINT32_MAX;
 
@@ -57,15 +57,32 @@ ClassScope::ClassScope(const classfile::ClassFile& cf, ClassFacts& facts)
     : cf_(cf),
       facts_(facts),
       table_(ConsumerTable::Builtin()),
-      text_(Store().text),
-      utf8At_(Store().utf8At),
-      consumerIds_(Store().consumerIds),
-      sinks_(Store().sinks),
-      flows_(Store().flows)
+      store_(ThisThread()),
+      entries_(store_.entries),
+      calls_(store_.calls),
+      fields_(store_.fields),
+      words_(store_.words),
+      lines_(store_.lines),
+      found_(store_.found),
+      shape_(store_.shape),
+      text_(store_.text),
+      utf8At_(store_.utf8At),
+      members_(store_.members),
+      consumers_(store_.consumers),
+      spans_(store_.spans),
+      consumerIds_(store_.consumerIds),
+      sinks_(store_.sinks),
+      flows_(store_.flows)
 {
-    entries_.resize(cf.pool.size());
+    entries_.assign(cf.pool.size(), Entry{});
+    calls_.clear();
+    fields_.clear();
+    words_.clear();
+    lines_.clear();
     text_.clear();
     utf8At_.assign(cf.pool.size(), kNotKept);
+    members_.clear();
+    consumers_.clear();
     consumerIds_.Clear();
     sinks_.Clear();
     flows_.Clear();
@@ -125,15 +142,26 @@ const CallSite* ClassScope::Call(uint16_t refIndex)
         site.isInit = member->name == "<init>";
         site.libraryOwner = IsPlatformClass(member->className);
         table_.Find(member->className, member->name, member->descriptor,
-                    site.libraryOwner ? ClassMatch::Any : ClassMatch::ExactOrPrefix, site.lines);
-        for (const ConsumerLine* line : site.lines) {
+                    site.libraryOwner ? ClassMatch::Any : ClassMatch::ExactOrPrefix, found_);
+        site.firstLine = static_cast<uint32_t>(lines_.size());
+        site.lineCount = static_cast<uint32_t>(found_.size());
+        for (const ConsumerLine* line : found_) {
+            lines_.push_back(line);
             if (line->action == Action::Receiver || line->action == Action::ReceiverMessageFormat)
                 site.anyReceiverLine = true;
         }
     }
     entries_[refIndex].call = static_cast<int32_t>(calls_.size());
-    calls_.push_back(std::move(site));
+    calls_.push_back(site);
     return &calls_.back();
+}
+
+bool ClassScope::OwnerIsPlatform(uint16_t refIndex) const noexcept
+{
+    const classfile::Constant* c = cf_.At(refIndex);
+    return c != nullptr &&
+           (c->tag == Tag::Fieldref || c->tag == Tag::Methodref || c->tag == Tag::InterfaceMethodref) &&
+           IsPlatformClass(cf_.ClassName(c->ClassIndex()));
 }
 
 const FieldSite* ClassScope::Field(uint16_t refIndex)
@@ -256,7 +284,8 @@ void ClassScope::Finish()
     // Every name and text the facts keep, gathered before the block is made.
     const Span name = KeepUtf8(ClassNameIndex(cf_.thisClass));
     const Span superName = KeepUtf8(ClassNameIndex(cf_.superClass));
-    std::vector<Span> spans;  // interfaces, then each method's and field's name and descriptor
+    std::vector<Span>& spans = spans_;  // interfaces, then each method's and field's name and descriptor
+    spans.clear();
     spans.reserve(cf_.interfaces.size() + 2 * (cf_.methods.size() + cf_.fields.size()));
     for (const uint16_t i : cf_.interfaces)
         spans.push_back(KeepUtf8(ClassNameIndex(i)));
@@ -268,11 +297,9 @@ void ClassScope::Finish()
         spans.push_back(KeepUtf8(f.nameIndex));
         spans.push_back(KeepUtf8(f.descriptorIndex));
     }
-    std::vector<Span> literals;
-    literals.reserve(facts_.literals.size());
     for (const LiteralFacts& literal : facts_.literals) {
         const classfile::Constant* c = cf_.At(literal.stringIndex, Tag::String);
-        literals.push_back(c == nullptr ? Span{} : KeepUtf8(c->StringIndex()));
+        spans.push_back(c == nullptr ? Span{} : KeepUtf8(c->StringIndex()));
     }
 
     std::shared_ptr<char[]> block;
@@ -296,8 +323,8 @@ void ClassScope::Finish()
         f.name = view(spans[at++]);
         f.descriptor = view(spans[at++]);
     }
-    for (size_t i = 0; i < literals.size(); ++i)
-        facts_.literals[i].text = view(literals[i]);
+    for (LiteralFacts& literal : facts_.literals)
+        literal.text = view(spans[at++]);
     facts_.members.resize(members_.size());
     for (size_t i = 0; i < members_.size(); ++i)
         facts_.members[i] = {view(members_[i][0]), view(members_[i][1]), view(members_[i][2])};

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <array>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,7 +32,8 @@ struct CallSite {
     uint16_t parameterCount = 0;
     uint32_t parameterWords = 0;
     uint32_t firstParameter = 0;  // its parameters' words, in ClassScope::ParameterWords
-    std::vector<const ConsumerLine*> lines;  // the table's lines for it; empty when none
+    uint32_t firstLine = 0;       // the table's lines for it, in ClassScope::Lines
+    uint32_t lineCount = 0;       // 0 when the table has none
     uint16_t refIndex = 0;     // its Methodref or InterfaceMethodref
     mutable uint32_t consumer = UINT32_MAX;  // "owner.name", interned when first needed
 };
@@ -54,6 +56,12 @@ public:
     const CallSite* Call(uint16_t refIndex);
     // The stack words of each parameter of `site`, in order.
     const uint8_t* ParameterWords(const CallSite& site) const noexcept { return words_.data() + site.firstParameter; }
+    std::span<const ConsumerLine* const> Lines(const CallSite& site) const noexcept
+    {
+        return {lines_.data() + site.firstLine, site.lineCount};
+    }
+    // True when `refIndex` is a member reference whose class is of the Java platform.
+    bool OwnerIsPlatform(uint16_t refIndex) const noexcept;
     const FieldSite* Field(uint16_t refIndex);
     // True when `new` of this class makes an object the analysis follows.
     bool Collects(uint16_t classIndex);
@@ -81,9 +89,6 @@ private:
     std::string_view View(Span span) const noexcept { return {text_.data() + span.offset, span.size}; }
     uint16_t ClassNameIndex(uint16_t classIndex) const noexcept;  // its Utf8 entry; 0 when none
 
-    const classfile::ClassFile& cf_;
-    ClassFacts& facts_;
-    const ConsumerTable& table_;
     // Per pool index: what was worked out for the entry; -1 when not yet.
     struct Entry {
         int32_t call = -1;    // into calls_
@@ -91,15 +96,27 @@ private:
         int32_t member = -1;  // into the facts' members
         int8_t collects = -1;
     };
-    std::vector<Entry> entries_;
-    std::vector<CallSite> calls_;
-    std::vector<FieldSite> fields_;
-    std::vector<uint8_t> words_;
-    MethodShape shape_;
+    // The storage of all the above: this thread's, kept from class to class, so that a class
+    // does not pay for growing each of its tables from nothing.
+    struct Storage;
+    static Storage& ThisThread();
+
+    const classfile::ClassFile& cf_;
+    ClassFacts& facts_;
+    const ConsumerTable& table_;
+    Storage& store_;
+    std::vector<Entry>& entries_;
+    std::vector<CallSite>& calls_;
+    std::vector<FieldSite>& fields_;
+    std::vector<uint8_t>& words_;
+    std::vector<const ConsumerLine*>& lines_;
+    std::vector<const ConsumerLine*>& found_;
+    MethodShape& shape_;
     std::string& text_;             // the names and texts kept so far
     std::vector<uint32_t>& utf8At_; // per pool index: where its Utf8 text is in text_; -1 when not yet
-    std::vector<std::array<Span, 3>> members_;  // parallel to the facts' members
-    std::vector<Span> consumers_;               // parallel to the facts' consumers
+    std::vector<std::array<Span, 3>>& members_;  // parallel to the facts' members
+    std::vector<Span>& consumers_;               // parallel to the facts' consumers
+    std::vector<Span>& spans_;                   // Finish's
     FlatMap& consumerIds_;  // hash of a consumer's text -> its index
     FlatMap& sinks_;  // sink key -> index into the facts' sinks
     FlatMap& flows_;  // flows recorded

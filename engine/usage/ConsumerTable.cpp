@@ -1,6 +1,7 @@
 #include "usage/ConsumerTable.h"
 
 #include <algorithm>
+#include <bitset>
 #include <string>
 #include <unordered_map>
 
@@ -108,10 +109,10 @@ struct ConsumerTable::Index {
     std::vector<Group> prefixes;  // longest stem first
     std::vector<Group> suffixes;  // longest stem first
     std::unordered_map<std::string_view, bool> collectors;
-    // Method names the lines name exactly; a call of any other method can only match a line
-    // whose method is a pattern, and those are few: most calls are ruled out by one lookup.
-    std::unordered_map<std::string_view, bool> methodNames;
-    std::vector<uint32_t> patternLines;  // lines whose method is a pattern
+    // The first letters of the prefix stems and the last letters of the suffix stems: most
+    // classes called start or end with none of them, and are ruled out without a comparison.
+    std::bitset<256> prefixFirst;
+    std::bitset<256> suffixLast;
 };
 
 namespace {
@@ -137,11 +138,6 @@ std::shared_ptr<const ConsumerTable::Index> MakeIndex(std::span<const ConsumerLi
                 case Kind::Prefix: group(built->prefixes, name.substr(0, name.size() - 1), i); break;
                 case Kind::Suffix: group(built->suffixes, name.substr(1), i); break;
             }
-            const std::string_view method = lines[i].method;
-            if (method.find('*') == std::string_view::npos)
-                built->methodNames[method] = true;
-            else
-                built->patternLines.push_back(i);
             if ((lines[i].action == Action::Receiver || lines[i].action == Action::ReceiverMessageFormat) &&
                 KindOf(name) == Kind::Exact)
                 built->collectors[name] = true;
@@ -149,6 +145,18 @@ std::shared_ptr<const ConsumerTable::Index> MakeIndex(std::span<const ConsumerLi
         auto longestFirst = [](const Index::Group& a, const Index::Group& b) { return a.stem.size() > b.stem.size(); };
         std::stable_sort(built->prefixes.begin(), built->prefixes.end(), longestFirst);
         std::stable_sort(built->suffixes.begin(), built->suffixes.end(), longestFirst);
+        for (const Index::Group& g : built->prefixes) {
+            if (g.stem.empty())
+                built->prefixFirst.set();
+            else
+                built->prefixFirst.set(static_cast<uint8_t>(g.stem.front()));
+        }
+        for (const Index::Group& g : built->suffixes) {
+            if (g.stem.empty())
+                built->suffixLast.set();
+            else
+                built->suffixLast.set(static_cast<uint8_t>(g.stem.back()));
+        }
     }
     return built;
 }
@@ -174,8 +182,6 @@ void ConsumerTable::Find(std::string_view owner, std::string_view method, std::s
 {
     out.clear();
     const Index& index = *index_;
-    if (index.methodNames.count(method) == 0 && !HasPatternLine(owner))
-        return;
     auto take = [&](const std::vector<uint32_t>& group) {
         for (const uint32_t i : group) {
             const ConsumerLine& line = lines_[i];
@@ -186,30 +192,20 @@ void ConsumerTable::Find(std::string_view owner, std::string_view method, std::s
     };
     if (const auto found = index.exact.find(owner); found != index.exact.end() && take(found->second))
         return;
-    for (const Index::Group& g : index.prefixes) {
-        if (owner.substr(0, g.stem.size()) == g.stem && take(g.lines))
-            return;
+    const auto first = static_cast<uint8_t>(owner.empty() ? 0 : owner.front());
+    const auto last = static_cast<uint8_t>(owner.empty() ? 0 : owner.back());
+    if (index.prefixFirst.test(first)) {
+        for (const Index::Group& g : index.prefixes) {
+            if (owner.substr(0, g.stem.size()) == g.stem && take(g.lines))
+                return;
+        }
     }
-    if (match != ClassMatch::Any)
+    if (match != ClassMatch::Any || !index.suffixLast.test(last))
         return;
     for (const Index::Group& g : index.suffixes) {
         if (owner.size() >= g.stem.size() && owner.substr(owner.size() - g.stem.size()) == g.stem && take(g.lines))
             return;
     }
-}
-
-bool ConsumerTable::HasPatternLine(std::string_view owner) const
-{
-    // Lines whose method is a pattern ("*", "get*") are looked for only in the classes that
-    // have one.
-    for (const uint32_t i : index_->patternLines) {
-        const std::string_view name = lines_[i].className;
-        if (name == owner || (name.back() == '*' && owner.substr(0, name.size() - 1) == name.substr(0, name.size() - 1)) ||
-            (name.front() == '*' && owner.size() >= name.size() - 1 &&
-             owner.substr(owner.size() - (name.size() - 1)) == name.substr(1)))
-            return true;
-    }
-    return false;
 }
 
 bool ConsumerTable::Collects(std::string_view owner) const

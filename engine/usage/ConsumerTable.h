@@ -69,7 +69,6 @@ public:
 
 private:
     ConsumerTable();
-    bool HasPatternLine(std::string_view owner) const;
     std::vector<ConsumerLine> lines_;
     std::shared_ptr<const Index> index_;
 };

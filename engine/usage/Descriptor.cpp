@@ -1,5 +1,7 @@
 #include "usage/Descriptor.h"
 
+#include <cstring>
+
 namespace cl::usage {
 
 bool MayBeString(std::string_view type) noexcept
@@ -13,10 +15,10 @@ bool MayBeString(std::string_view type) noexcept
 
 namespace {
 
-// The length of the field descriptor at the start of `text`, or 0 when there is none.
-size_t TypeLength(std::string_view text) noexcept
+// The length of the field descriptor at `at` in `text`, or 0 when there is none.
+size_t TypeLength(std::string_view text, size_t at) noexcept
 {
-    size_t i = 0;
+    size_t i = at;
     while (i < text.size() && text[i] == '[')
         ++i;
     if (i >= text.size())
@@ -29,10 +31,13 @@ size_t TypeLength(std::string_view text) noexcept
         case 'I':
         case 'J':
         case 'S':
-        case 'Z': return i + 1;
+        case 'Z': return i + 1 - at;
         case 'L': {
-            const size_t end = text.find(';', i);
-            return end == std::string_view::npos || end == i + 1 ? 0 : end + 1;
+            const void* end = std::memchr(text.data() + i, ';', text.size() - i);
+            if (end == nullptr)
+                return 0;
+            const auto semicolon = static_cast<size_t>(static_cast<const char*>(end) - text.data());
+            return semicolon == i + 1 ? 0 : semicolon + 1 - at;
         }
         default: return 0;
     }
@@ -42,7 +47,7 @@ ParameterShape ShapeOf(std::string_view type) noexcept
 {
     ParameterShape shape;
     shape.reference = type[0] == 'L' || type[0] == '[';
-    shape.words = type == "J" || type == "D" ? 2 : 1;
+    shape.words = type.size() == 1 && (type[0] == 'J' || type[0] == 'D') ? 2 : 1;
     shape.mayBeString = shape.reference && MayBeString(type);
     return shape;
 }
@@ -59,24 +64,25 @@ void ParseMethodDescriptor(std::string_view descriptor, MethodShape& shape)
     shape.returnMayBeString = false;
     if (descriptor.empty() || descriptor[0] != '(')
         return;
-    std::string_view rest = descriptor.substr(1);
-    while (!rest.empty() && rest[0] != ')') {
-        const size_t length = TypeLength(rest);
+    size_t at = 1;
+    while (at < descriptor.size() && descriptor[at] != ')') {
+        const size_t length = TypeLength(descriptor, at);
         if (length == 0)
             return;
-        const ParameterShape p = ShapeOf(rest.substr(0, length));
+        const ParameterShape p = ShapeOf(descriptor.substr(at, length));
         shape.parameters.push_back(p);
         shape.parameterWords += p.words;
-        rest.remove_prefix(length);
+        at += length;
     }
-    if (rest.empty())
+    if (at >= descriptor.size())
         return;
-    rest.remove_prefix(1);
+    ++at;
+    const std::string_view rest = descriptor.substr(at);
     if (rest == "V") {
         shape.valid = true;
         return;
     }
-    if (TypeLength(rest) != rest.size())
+    if (rest.empty() || TypeLength(descriptor, at) != rest.size())
         return;
     const ParameterShape r = ShapeOf(rest);
     shape.returnWords = r.words;

@@ -213,15 +213,20 @@ public:
     {
         if (size_t{code_.codeOffset} + length_ > cf_.bytes.size() || length_ == 0)
             return false;
+        // Most methods hold nothing that can carry a string: they are checked as the JVM
+        // would (so that one it would reject is reported unfollowed all the same) without
+        // setting up their blocks and frames.
+        if (!Decode() || !CheckEntry())
+            return false;
+        if (!origins_)
+            return true;  // nothing in it can carry a string: nothing to follow
         s_.sets.Clear();
         s_.sources.clear();
         s_.sourceAt.Clear();
         s_.contents.clear();
         s_.uses.clear();
-        if (!Decode() || !Enter())
-            return false;
-        if (!origins_)
-            return true;  // nothing in it can carry a string: nothing to follow
+        MakeBlocks();
+        Enter();
         if (!Iterate())
             return false;
         Emit();
@@ -324,6 +329,23 @@ private:
             if (h.endPc < length_)
                 s_.mark[h.endPc] |= kLeader;
         }
+        return code_.handlers.empty() || uint64_t{Blocks()} * code_.handlers.size() <= kMaxHandlerCover;
+    }
+
+    // How many blocks Decode marked, counted when first asked.
+    uint32_t Blocks()
+    {
+        if (blocks_ == UINT32_MAX) {
+            blocks_ = 0;
+            for (uint32_t at = 0; at < length_; ++at)
+                blocks_ += (s_.mark[at] & kLeader) != 0 ? 1u : 0u;
+        }
+        return blocks_;
+    }
+
+    // The blocks of the code Decode marked, and the handlers that cover each.
+    void MakeBlocks()
+    {
         s_.blockAt.assign(length_, UINT32_MAX);
         s_.blockPc.clear();
         for (uint32_t at = 0; at < length_; ++at) {
@@ -335,8 +357,6 @@ private:
         // Which handlers cover each block: block edges include every range's ends, so a
         // handler covers a block whole or not at all.
         const size_t blocks = s_.blockPc.size();
-        if (uint64_t{blocks} * code_.handlers.size() > kMaxHandlerCover)
-            return false;
         s_.handlerFirst.assign(blocks + 1, 0);
         s_.handlerBlocks.clear();
         for (size_t b = 0; b < blocks; ++b) {
@@ -348,7 +368,6 @@ private:
             }
         }
         s_.handlerFirst[blocks] = static_cast<uint32_t>(s_.handlerBlocks.size());
-        return true;
     }
 
     // Whether the instruction may bring a string into the method: a string constant, a
@@ -371,8 +390,13 @@ private:
             case 0xB7:
             case 0xB8:
             case 0xB9: {
-                const CallSite* site = scope_.Call(U2(bytes_ + pc + 1));
-                return site != nullptr && site->lines.empty() && !site->libraryOwner && site->returnMayBeString;
+                // A platform method is never the program's own: ruled out before its
+                // descriptor and table lines are looked at.
+                const uint16_t ref = U2(bytes_ + pc + 1);
+                if (scope_.OwnerIsPlatform(ref))
+                    return false;
+                const CallSite* site = scope_.Call(ref);
+                return site != nullptr && site->lineCount == 0 && !site->libraryOwner && site->returnMayBeString;
             }
             default: return false;
         }
@@ -477,12 +501,31 @@ private:
 
     // ---- Entry state
 
-    bool Enter()
+    // What the JVM checks of the frame on entry; notes the parameters that may hold a string.
+    bool CheckEntry()
+    {
+        const size_t width = size_t{maxLocals_} + maxStack_;
+        if (size_t{length_} * width > (size_t{1} << 24) && size_t{Blocks()} * width > (size_t{1} << 24))
+            return false;  // a frame table past 64 MiB: not a method javac writes
+        const classfile::Member& method = cf_.methods[method_];
+        MethodShape& shape = s_.shape;
+        ParseMethodDescriptor(cf_.Utf8Bytes(method.descriptorIndex), shape);
+        if (!shape.valid)
+            return false;
+        const uint32_t slot = (method.accessFlags & 0x0008) != 0 ? 0 : 1;
+        if (slot + shape.parameterWords > maxLocals_)
+            return false;
+        for (const ParameterShape& parameter : shape.parameters)
+            origins_ = origins_ || parameter.mayBeString;
+        returnsReference_ = shape.returnsReference;
+        return true;
+    }
+
+    // The state on entry: the parameters that may hold a string hold themselves.
+    void Enter()
     {
         const size_t blocks = s_.blockPc.size();
         const size_t width = size_t{maxLocals_} + maxStack_;
-        if (blocks * width > (size_t{1} << 24))
-            return false;  // a frame table past 64 MiB: not a method javac writes
         s_.state.assign(blocks * width, 0u);
         s_.height.assign(blocks, 0);
         s_.visited.assign(blocks, 0);
@@ -492,23 +535,14 @@ private:
         s_.stack.assign(size_t{maxStack_} + 1, 0u);
 
         const classfile::Member& method = cf_.methods[method_];
-        MethodShape& shape = s_.shape;
-        ParseMethodDescriptor(cf_.Utf8Bytes(method.descriptorIndex), shape);
-        if (!shape.valid)
-            return false;
+        const MethodShape& shape = s_.shape;
         uint32_t slot = (method.accessFlags & 0x0008) != 0 ? 0 : 1;
-        if (slot + shape.parameterWords > maxLocals_)
-            return false;
         for (size_t p = 0; p < shape.parameters.size(); ++p) {
-            if (shape.parameters[p].mayBeString) {
+            if (shape.parameters[p].mayBeString)
                 s_.locals[slot] = SetOf(kParameter, static_cast<uint32_t>(p + 1));
-                origins_ = true;
-            }
             slot += shape.parameters[p].words;
         }
-        returnsReference_ = shape.returnsReference;
         Merge(0, s_.locals.data(), nullptr, 0);
-        return true;
     }
 
     // Merges a state into the in-state of `block`; queues the block when it changed.
@@ -981,14 +1015,14 @@ private:
     uint32_t ApplyCall(const CallSite& site, const uint32_t* args, size_t count)
     {
         uint32_t result = 0;
-        if (!site.lines.empty()) {
+        if (site.lineCount != 0) {
             const uint32_t receiver = args[0];
             for (size_t p = 0; p < count; ++p) {
                 const uint32_t value = args[p];
                 if (value == 0)
                     continue;
                 bool named = false;
-                for (const ConsumerLine* line : site.lines) {
+                for (const ConsumerLine* line : scope_.Lines(site)) {
                     if (!line->Names(static_cast<unsigned>(p)))
                         continue;
                     named = true;
@@ -1201,6 +1235,7 @@ private:
     bool broken_ = false;
     bool returnsReference_ = false;
     bool origins_ = false;
+    uint32_t blocks_ = UINT32_MAX;  // see Blocks()
 };
 
 }  // namespace
