@@ -1,13 +1,14 @@
 #include "usage/ProgramUsage.h"
 
 #include "usage/ConsumerTable.h"
+#include "usage/FlatMap.h"
+#include "usage/TextHash.h"
 #include "usage/TextShape.h"
 
 #include <algorithm>
-#include <map>
+#include <deque>
 #include <optional>
 #include <tuple>
-#include <unordered_map>
 
 namespace cl::usage {
 
@@ -40,6 +41,9 @@ bool EqualsOf(uint8_t kind)
 {
     return (kind & 1) != 0;
 }
+// Kinds are below 64 (nine uses, three pattern kinds, equality or not): a node's set of kinds
+// is one word.
+static_assert(kUseCount * 6 <= 64);
 
 // What a finding becomes when the value was the pattern of a formatting on its way: shown
 // uses make the pattern a format; an unknown one remembers the formatting; a key, name or
@@ -63,30 +67,57 @@ struct Terminal {
 
 enum NodeKind : uint64_t { kParamNode = 1, kReturnNode = 2, kFieldNode = 3, kCallNode = 4, kResultNode = 5 };
 
+// Every view below points into the classes' own text or into the graph's, which live as long
+// as the graph.
 struct Target {
-    std::string owner;
-    std::string name;
-    std::string descriptor;
+    MemberRef ref;
     bool resolved = false;
-    std::vector<std::pair<uint32_t, uint16_t>> methods;  // (class, method) it may run
-    std::string library;  // the first platform class it is inherited from, if any
     bool unresolvedOwner = false;
+    std::string_view library;  // the first platform class it is inherited from, if any
+    uint32_t firstMethod = 0;  // the (class, method) pairs it may run, in Graph::targetMethods
+    uint32_t methodCount = 0;
 };
+
+uint64_t HashMember(const MemberRef& ref) noexcept
+{
+    return HashText(ref.descriptor, HashText(ref.name, HashText(ref.owner)));
+}
+
+// The next key to try when a key's slot holds another text of the same hash.
+uint64_t NextKey(uint64_t key) noexcept
+{
+    return key * 0x9E3779B97F4A7C15ull + 1;
+}
+
+// A finding before its words are made: its kind, its consumer (a name, or a node with
+// kTerminalBit), the node it went through (kNone when none) and its method.
+struct BareFinding {
+    uint8_t kind = 0;
+    uint32_t consumer = 0;
+    uint32_t via = kNone;
+    uint16_t method = kNoMethod;
+
+    bool operator==(const BareFinding&) const = default;
+};
+// The consumer of the finding of a literal that goes nowhere.
+constexpr uint32_t kNothing = kNone;
 
 }  // namespace
 
 struct ProgramUsage::Graph {
     std::vector<ClassFacts> classes;
-    std::unordered_map<std::string_view, uint32_t> classByName;
-    std::vector<std::vector<uint32_t>> children;
+    FlatMap classIds;  // hash of a class name -> the first class of that name
+    std::vector<uint32_t> childFirst;  // per class, into children; one more at the end
+    std::vector<uint32_t> children;
 
-    std::vector<std::string> names;
-    std::unordered_map<std::string, uint32_t> nameIds;
+    std::vector<std::string_view> names;
+    FlatMap nameIds;                 // hash of a name -> its index in names
+    std::deque<std::string> madeNames;  // the names made here rather than found in a class
 
     std::vector<Terminal> terminals;
-    std::unordered_map<uint64_t, uint32_t> terminalIds;
+    FlatMap terminalIds;
 
-    std::unordered_map<uint64_t, uint32_t> nodeAt;
+    FlatMap nodeAt;
     std::vector<uint64_t> nodeKey;  // per node: what it stands for (its name is made from it)
     struct EdgeRecord {
         uint32_t from;
@@ -94,46 +125,90 @@ struct ProgramUsage::Graph {
         FormatStyle flag;
     };
     std::vector<EdgeRecord> edgeList;
-    std::vector<std::vector<Mark>> marks;
+    // Per node: the marks worked out for it, sorted by kind (markFirst has one more entry at
+    // the end). Only the nodes a literal can reach have any.
+    std::vector<uint32_t> markFirst;
+    std::vector<Mark> marks;
 
     std::vector<Target> targets;
-    std::unordered_map<std::string, uint32_t> targetIds;
+    FlatMap targetIds;  // hash of a member -> its index in targets
+    std::vector<std::pair<uint32_t, uint16_t>> targetMethods;
 
-    std::vector<std::vector<uint32_t>> sinkTargets;  // per class, per sink
+    // Field references resolved: hash of the reference -> its index in fieldRefs.
+    struct FieldRef {
+        MemberRef ref;
+        std::optional<std::pair<uint32_t, uint16_t>> field;
+    };
+    std::vector<FieldRef> fieldRefs;
+    FlatMap fieldRefIds;
 
-    uint32_t Name(std::string_view text)
+    std::vector<uint32_t> sinkFirst;    // per class, into sinkTargets; one more at the end
+    std::vector<uint32_t> sinkTargets;  // per class, per sink
+
+    // Scratch of the resolutions: the classes met (a class is met when it holds the current
+    // stamp) and the classes still to look at.
+    std::vector<uint32_t> metAt;
+    uint32_t stamp = 0;
+    std::vector<uint32_t> pending;
+    std::vector<uint32_t> interfaces;
+    std::vector<std::pair<uint32_t, uint16_t>> found;
+
+    uint32_t NewStamp()
     {
-        const auto [it, fresh] = nameIds.emplace(std::string(text), 0u);
-        if (fresh) {
-            it->second = static_cast<uint32_t>(names.size());
-            names.emplace_back(text);
+        if (++stamp == 0) {
+            std::fill(metAt.begin(), metAt.end(), 0u);
+            stamp = 1;
         }
-        return it->second;
+        return stamp;
+    }
+
+    // `text` is kept as it is when it lives as long as the graph (a class's text, a constant),
+    // else copied.
+    uint32_t Name(std::string_view text, bool lasting)
+    {
+        for (uint64_t key = HashText(text);; key = NextKey(key)) {
+            bool fresh = false;
+            const uint32_t id = nameIds.FindOrInsert(key, static_cast<uint32_t>(names.size()), fresh);
+            if (fresh) {
+                names.push_back(lasting ? text : std::string_view(madeNames.emplace_back(text)));
+                return id;
+            }
+            if (names[id] == text)
+                return id;
+        }
     }
 
     uint32_t TerminalOf(Use use, FormatStyle format, bool equalsStyle, uint32_t consumer)
     {
         const uint8_t kind = KindOf(use, format, equalsStyle);
         const uint64_t key = (uint64_t{kind} << 32) | consumer;
-        const auto [it, fresh] = terminalIds.emplace(key, 0u);
-        if (fresh) {
-            it->second = static_cast<uint32_t>(terminals.size());
+        bool fresh = false;
+        const uint32_t id = terminalIds.FindOrInsert(key, static_cast<uint32_t>(terminals.size()), fresh);
+        if (fresh)
             terminals.push_back({kind, consumer});
-        }
-        return it->second | kTerminalBit;
+        return id | kTerminalBit;
     }
 
     uint32_t Node(uint64_t key)
     {
-        const auto [it, fresh] = nodeAt.emplace(key, 0u);
-        if (fresh) {
-            it->second = static_cast<uint32_t>(nodeKey.size());
+        bool fresh = false;
+        const uint32_t id = nodeAt.FindOrInsert(key, static_cast<uint32_t>(nodeKey.size()), fresh);
+        if (fresh)
             nodeKey.push_back(key);
-        }
-        return it->second;
+        return id;
     }
 
+    const uint32_t* FindNode(uint64_t key) const { return nodeAt.Find(key); }
+
     void Edge(uint32_t from, uint32_t to, FormatStyle flag) { edgeList.push_back({from, to, flag}); }
+
+    static std::string Joined(std::string_view a, std::string_view b, std::string_view c, std::string_view d = {})
+    {
+        std::string out;
+        out.reserve(a.size() + b.size() + c.size() + d.size());
+        out.append(a).append(b).append(c).append(d);
+        return out;
+    }
 
     // A node's description, the consumer named when the analysis stops there.
     std::string NodeName(uint32_t node) const
@@ -152,15 +227,15 @@ struct ProgramUsage::Graph {
                        "()";
             case kFieldNode: {
                 const ClassFacts& c = classes[(key >> 16) & 0xFFFFFFFFFFull];
-                return "field " + std::string(c.name) + "." + std::string(c.fields[static_cast<uint16_t>(key)].name);
+                return Joined("field ", c.name, ".", c.fields[static_cast<uint16_t>(key)].name);
             }
             case kCallNode: {
                 const Target& t = targets[(key >> 8) & 0xFFFFFFFFFFFull];
-                return "parameter " + std::to_string(key & 0xFF) + " of " + t.owner + "." + t.name;
+                return "parameter " + std::to_string(key & 0xFF) + " of " + Joined(t.ref.owner, ".", t.ref.name);
             }
             case kResultNode: {
                 const Target& t = targets[key & 0xFFFFFFFFFFFull];
-                return "return of " + t.owner + "." + t.name + "()";
+                return Joined("return of ", t.ref.owner, ".", t.ref.name) + "()";
             }
             default: return "nothing";
         }
@@ -169,83 +244,66 @@ struct ProgramUsage::Graph {
     // A consumer is a name (Name) or, with kTerminalBit, a node stopped at.
     std::string ConsumerName(uint32_t consumer) const
     {
-        return (consumer & kTerminalBit) != 0 ? NodeName(consumer & ~kTerminalBit) : names[consumer];
+        return (consumer & kTerminalBit) != 0 ? NodeName(consumer & ~kTerminalBit) : std::string(names[consumer]);
     }
 
     std::string MethodName(uint32_t ci, uint16_t mi) const
     {
-        return std::string(classes[ci].name) + "." + std::string(classes[ci].methods[mi].name);
+        return Joined(classes[ci].name, ".", classes[ci].methods[mi].name);
     }
 
     uint32_t ParamNode(uint32_t ci, uint16_t mi, uint16_t p)
     {
         const uint64_t key = (uint64_t{kParamNode} << 60) | (uint64_t{ci} << 24) | (uint64_t{mi} << 8) | (p & 0xFF);
-        const auto found = nodeAt.find(key);
-        if (found != nodeAt.end())
-            return found->second;
+        if (const uint32_t* found = FindNode(key))
+            return *found;
         const uint32_t node = Node(key);
         const MethodFacts& method = classes[ci].methods[mi];
         if (method.hasCode && !method.followed)
-            Edge(node, TerminalOf(Use::Unknown, FormatStyle::None, false, Name("code not followed")), {});
+            Edge(node, TerminalOf(Use::Unknown, FormatStyle::None, false, Name("code not followed", true)), {});
         return node;
     }
 
-    uint32_t ReturnNode(uint32_t ci, uint16_t mi)
-    {
-        const uint64_t key = (uint64_t{kReturnNode} << 60) | (uint64_t{ci} << 16) | mi;
-        const auto found = nodeAt.find(key);
-        return found != nodeAt.end() ? found->second : Node(key);
-    }
+    uint32_t ReturnNode(uint32_t ci, uint16_t mi) { return Node((uint64_t{kReturnNode} << 60) | (uint64_t{ci} << 16) | mi); }
 
-    uint32_t FieldNode(uint32_t ci, uint16_t fi)
-    {
-        const uint64_t key = (uint64_t{kFieldNode} << 60) | (uint64_t{ci} << 16) | fi;
-        const auto found = nodeAt.find(key);
-        return found != nodeAt.end() ? found->second : Node(key);
-    }
+    uint32_t FieldNode(uint32_t ci, uint16_t fi) { return Node((uint64_t{kFieldNode} << 60) | (uint64_t{ci} << 16) | fi); }
 
     uint32_t TargetOf(const MemberRef& ref)
     {
-        std::string key;
-        key.reserve(ref.owner.size() + ref.name.size() + ref.descriptor.size() + 1);
-        key.append(ref.owner).append(".").append(ref.name).append(ref.descriptor);
-        const auto [it, fresh] = targetIds.emplace(std::move(key), 0u);
-        if (fresh) {
-            it->second = static_cast<uint32_t>(targets.size());
-            Target t;
-            t.owner = ref.owner;
-            t.name = ref.name;
-            t.descriptor = ref.descriptor;
-            targets.push_back(std::move(t));
+        for (uint64_t key = HashMember(ref);; key = NextKey(key)) {
+            bool fresh = false;
+            const uint32_t id = targetIds.FindOrInsert(key, static_cast<uint32_t>(targets.size()), fresh);
+            if (fresh) {
+                Target t;
+                t.ref = ref;
+                targets.push_back(t);
+                return id;
+            }
+            const MemberRef& known = targets[id].ref;
+            if (known.owner == ref.owner && known.name == ref.name && known.descriptor == ref.descriptor)
+                return id;
         }
-        return it->second;
     }
 
     uint32_t CallNode(uint32_t target, uint16_t p)
     {
-        const uint64_t key = (uint64_t{kCallNode} << 60) | (uint64_t{target} << 8) | (p & 0xFF);
-        const auto found = nodeAt.find(key);
-        if (found != nodeAt.end())
-            return found->second;
-        return Node(key);
+        return Node((uint64_t{kCallNode} << 60) | (uint64_t{target} << 8) | (p & 0xFF));
     }
 
-    uint32_t ResultNode(uint32_t target)
-    {
-        const uint64_t key = (uint64_t{kResultNode} << 60) | target;
-        const auto found = nodeAt.find(key);
-        if (found != nodeAt.end())
-            return found->second;
-        return Node(key);
-    }
+    uint32_t ResultNode(uint32_t target) { return Node((uint64_t{kResultNode} << 60) | target); }
 
     int64_t ClassOf(std::string_view name) const
     {
-        const auto found = classByName.find(name);
-        return found == classByName.end() ? int64_t{-1} : int64_t{found->second};
+        for (uint64_t key = HashText(name);; key = NextKey(key)) {
+            const uint32_t* found = classIds.Find(key);
+            if (found == nullptr)
+                return -1;
+            if (classes[*found].name == name)
+                return *found;
+        }
     }
 
-    int32_t MethodOf(uint32_t ci, const std::string& name, const std::string& descriptor) const
+    int32_t MethodOf(uint32_t ci, std::string_view name, std::string_view descriptor) const
     {
         const std::vector<MethodFacts>& methods = classes[ci].methods;
         for (size_t mi = 0; mi < methods.size(); ++mi) {
@@ -255,6 +313,11 @@ struct ProgramUsage::Graph {
         return -1;
     }
 
+    std::span<const std::pair<uint32_t, uint16_t>> MethodsOf(const Target& t) const
+    {
+        return {targetMethods.data() + t.firstMethod, t.methodCount};
+    }
+
     // Which of the program's methods a call may run, and the platform class it may reach.
     const Target& Resolve(uint32_t target)
     {
@@ -262,41 +325,50 @@ struct ProgramUsage::Graph {
         if (t.resolved)
             return t;
         t.resolved = true;
-        const int64_t owner = ClassOf(t.owner);
+        const int64_t owner = ClassOf(t.ref.owner);
         if (owner < 0) {
-            t.library = t.owner;
+            t.library = t.ref.owner;
             t.unresolvedOwner = true;
             return t;
         }
+        found.clear();
         auto take = [&](uint32_t ci) {
-            const int32_t mi = MethodOf(ci, t.name, t.descriptor);
+            const int32_t mi = MethodOf(ci, t.ref.name, t.ref.descriptor);
             if (mi < 0)
                 return false;
             if (classes[ci].methods[static_cast<size_t>(mi)].hasCode)
-                t.methods.emplace_back(ci, static_cast<uint16_t>(mi));
+                found.emplace_back(ci, static_cast<uint16_t>(mi));
             return true;
         };
-        if (t.name == "<init>" || t.name == "<clinit>") {
+        auto finish = [&] {
+            std::sort(found.begin(), found.end());
+            found.erase(std::unique(found.begin(), found.end()), found.end());
+            t.firstMethod = static_cast<uint32_t>(targetMethods.size());
+            t.methodCount = static_cast<uint32_t>(found.size());
+            targetMethods.insert(targetMethods.end(), found.begin(), found.end());
+        };
+        if (t.ref.name == "<init>" || t.ref.name == "<clinit>") {
             take(static_cast<uint32_t>(owner));
+            finish();
             return t;
         }
         // Upwards: the declaration the call resolves to (a superclass's, or an interface's
         // default method), or the platform class the program's classes extend.
-        std::vector<uint32_t> interfaces;
-        std::vector<uint8_t> seen(classes.size(), 0);
-        bool found = false;
-        std::string_view at = t.owner;
-        for (int depth = 0; depth < 4096 && !found; ++depth) {
+        interfaces.clear();
+        uint32_t met = NewStamp();
+        bool declared = false;
+        std::string_view at = t.ref.owner;
+        for (int depth = 0; depth < 4096 && !declared; ++depth) {
             const int64_t ci = ClassOf(at);
             if (ci < 0) {
                 if (!at.empty())
-                    t.library.assign(at);
+                    t.library = at;
                 break;
             }
-            if (seen[static_cast<size_t>(ci)])
+            if (metAt[static_cast<size_t>(ci)] == met)
                 break;
-            seen[static_cast<size_t>(ci)] = 1;
-            found = take(static_cast<uint32_t>(ci));
+            metAt[static_cast<size_t>(ci)] = met;
+            declared = take(static_cast<uint32_t>(ci));
             for (const std::string_view i : classes[static_cast<size_t>(ci)].interfaces) {
                 const int64_t ii = ClassOf(i);
                 if (ii >= 0)
@@ -304,51 +376,65 @@ struct ProgramUsage::Graph {
             }
             at = classes[static_cast<size_t>(ci)].superName;
         }
-        for (size_t k = 0; k < interfaces.size() && !found; ++k) {
+        for (size_t k = 0; k < interfaces.size() && !declared; ++k) {
             const uint32_t ci = interfaces[k];
-            if (seen[ci])
+            if (metAt[ci] == met)
                 continue;
-            seen[ci] = 1;
-            found = take(ci);
+            metAt[ci] = met;
+            declared = take(ci);
             for (const std::string_view i : classes[ci].interfaces) {
                 const int64_t ii = ClassOf(i);
                 if (ii >= 0)
                     interfaces.push_back(static_cast<uint32_t>(ii));
             }
         }
-        if (found)
-            t.library.clear();
+        if (declared)
+            t.library = {};
         // Downwards: every override in the program's subclasses and implementations.
-        std::vector<uint32_t> pending(children[static_cast<size_t>(owner)]);
-        std::fill(seen.begin(), seen.end(), 0);
+        met = NewStamp();
+        pending.assign(children.begin() + childFirst[static_cast<size_t>(owner)],
+                       children.begin() + childFirst[static_cast<size_t>(owner) + 1]);
         while (!pending.empty()) {
             const uint32_t ci = pending.back();
             pending.pop_back();
-            if (seen[ci])
+            if (metAt[ci] == met)
                 continue;
-            seen[ci] = 1;
+            metAt[ci] = met;
             take(ci);
-            pending.insert(pending.end(), children[ci].begin(), children[ci].end());
+            pending.insert(pending.end(), children.begin() + childFirst[ci], children.begin() + childFirst[ci + 1]);
         }
-        std::sort(t.methods.begin(), t.methods.end());
-        t.methods.erase(std::unique(t.methods.begin(), t.methods.end()), t.methods.end());
+        finish();
         return t;
     }
 
     // The field a reference means: declared by its class, an interface or a superclass.
-    std::optional<std::pair<uint32_t, uint16_t>> ResolveField(const MemberRef& ref) const
+    std::optional<std::pair<uint32_t, uint16_t>> ResolveField(const MemberRef& ref)
     {
-        std::vector<uint32_t> pending;
+        for (uint64_t key = HashMember(ref);; key = NextKey(key)) {
+            bool fresh = false;
+            const uint32_t id = fieldRefIds.FindOrInsert(key, static_cast<uint32_t>(fieldRefs.size()), fresh);
+            if (fresh) {
+                fieldRefs.push_back({ref, FindField(ref)});
+                return fieldRefs.back().field;
+            }
+            const MemberRef& known = fieldRefs[id].ref;
+            if (known.owner == ref.owner && known.name == ref.name && known.descriptor == ref.descriptor)
+                return fieldRefs[id].field;
+        }
+    }
+
+    std::optional<std::pair<uint32_t, uint16_t>> FindField(const MemberRef& ref)
+    {
         const int64_t owner = ClassOf(ref.owner);
         if (owner < 0)
             return std::nullopt;
-        pending.push_back(static_cast<uint32_t>(owner));
-        std::vector<uint32_t> done;
+        pending.assign(1, static_cast<uint32_t>(owner));
+        const uint32_t met = NewStamp();
         for (size_t k = 0; k < pending.size() && k < 4096; ++k) {
             const uint32_t ci = pending[k];
-            if (std::find(done.begin(), done.end(), ci) != done.end())
+            if (metAt[ci] == met)
                 continue;
-            done.push_back(ci);
+            metAt[ci] = met;
             const ClassFacts& c = classes[ci];
             for (size_t fi = 0; fi < c.fields.size(); ++fi) {
                 if (c.fields[fi].name == ref.name && c.fields[fi].descriptor == ref.descriptor)
@@ -371,21 +457,23 @@ struct ProgramUsage::Graph {
         const ClassFacts& c = classes[ci];
         switch (sink.kind) {
             case SinkKind::Consumer:
-                return TerminalOf(sink.use, sink.format, sink.equalsStyle, Name(c.consumers[sink.target]));
+                return TerminalOf(sink.use, sink.format, sink.equalsStyle, Name(c.consumers[sink.target], true));
             case SinkKind::Unknown:
-                return TerminalOf(Use::Unknown, FormatStyle::None, false, Name(c.consumers[sink.target]));
+                return TerminalOf(Use::Unknown, FormatStyle::None, false, Name(c.consumers[sink.target], true));
             case SinkKind::Call: return CallNode(TargetOf(c.members[sink.target]), sink.parameter);
             case SinkKind::FieldStore: {
                 const MemberRef& ref = c.members[sink.target];
                 if (const auto field = ResolveField(ref))
                     return FieldNode(field->first, field->second);
-                return TerminalOf(Use::Unknown, FormatStyle::None, false, Name("field " + std::string(ref.owner) + "." + std::string(ref.name)));
+                return TerminalOf(Use::Unknown, FormatStyle::None, false,
+                                  Name(Joined("field ", ref.owner, ".", ref.name), false));
             }
             case SinkKind::Return:
-                return sink.target < c.methods.size() ? ReturnNode(ci, static_cast<uint16_t>(sink.target))
-                                                      : TerminalOf(Use::Unknown, FormatStyle::None, false, Name("nothing"));
+                return sink.target < c.methods.size()
+                           ? ReturnNode(ci, static_cast<uint16_t>(sink.target))
+                           : TerminalOf(Use::Unknown, FormatStyle::None, false, Name("nothing", true));
         }
-        return TerminalOf(Use::Unknown, FormatStyle::None, false, Name("nothing"));
+        return TerminalOf(Use::Unknown, FormatStyle::None, false, Name("nothing", true));
     }
 
     // The node a flow's origin stands for; kNone for a literal or a field of the platform.
@@ -407,67 +495,82 @@ struct ProgramUsage::Graph {
         return kNone;
     }
 
+    std::span<const Mark> MarksOf(uint32_t node) const
+    {
+        return {marks.data() + markFirst[node], markFirst[node + 1] - markFirst[node]};
+    }
+    std::span<const uint32_t> SinkTargetsOf(size_t ci) const
+    {
+        return {sinkTargets.data() + sinkFirst[ci], sinkFirst[ci + 1] - sinkFirst[ci]};
+    }
+
+    // The findings of one place, in the order its flows give them, without repeats.
+    void BareFindingsOf(PlaceRef place, std::vector<BareFinding>& out) const;
+
     void Build();
     void Connect();
     void FixedPoint();
 };
 
-namespace {
-
-bool Merge(std::vector<Mark>& into, uint8_t kind, uint32_t consumer)
-{
-    for (Mark& m : into) {
-        if (m.kind == kind) {
-            if (consumer < m.consumer) {
-                m.consumer = consumer;
-                return true;
-            }
-            return false;
-        }
-    }
-    into.push_back({kind, consumer});
-    return true;
-}
-
-}  // namespace
-
 void ProgramUsage::Graph::Build()
 {
     const size_t n = classes.size();
-    children.resize(n);
+    metAt.assign(n, 0u);
     for (uint32_t ci = 0; ci < n; ++ci) {
         const ClassFacts& c = classes[ci];
         if (!c.parsed)
             continue;
-        classByName.emplace(c.name, ci);  // the first class of a name is the one that runs
+        // The first class of a name is the one that runs.
+        for (uint64_t key = HashText(c.name);; key = NextKey(key)) {
+            bool fresh = false;
+            const uint32_t id = classIds.FindOrInsert(key, ci, fresh);
+            if (fresh || classes[id].name == c.name)
+                break;
+        }
     }
-    for (uint32_t ci = 0; ci < n; ++ci) {
+    // Each class's subclasses and implementations, in class order.
+    childFirst.assign(n + 1, 0u);
+    auto parents = [&](uint32_t ci, auto&& visit) {
         const ClassFacts& c = classes[ci];
-        if (!c.parsed)
-            continue;
         const int64_t sup = ClassOf(c.superName);
         if (sup >= 0 && static_cast<uint32_t>(sup) != ci)
-            children[static_cast<size_t>(sup)].push_back(ci);
+            visit(static_cast<uint32_t>(sup));
         for (const std::string_view i : c.interfaces) {
             const int64_t ii = ClassOf(i);
             if (ii >= 0 && static_cast<uint32_t>(ii) != ci)
-                children[static_cast<size_t>(ii)].push_back(ci);
+                visit(static_cast<uint32_t>(ii));
+        }
+    };
+    for (uint32_t ci = 0; ci < n; ++ci) {
+        if (classes[ci].parsed)
+            parents(ci, [&](uint32_t parent) { ++childFirst[parent + 1]; });
+    }
+    for (size_t i = 0; i < n; ++i)
+        childFirst[i + 1] += childFirst[i];
+    children.assign(childFirst[n], 0u);
+    {
+        std::vector<uint32_t> at(childFirst.begin(), childFirst.end() - 1);
+        for (uint32_t ci = 0; ci < n; ++ci) {
+            if (classes[ci].parsed)
+                parents(ci, [&](uint32_t parent) { children[at[parent]++] = ci; });
         }
     }
     // Every flow's sink becomes a terminal or a node; every flow from a parameter, a field or
     // a call's result becomes an edge.
-    sinkTargets.resize(n);
+    sinkFirst.assign(n + 1, 0u);
     for (uint32_t ci = 0; ci < n; ++ci) {
         const ClassFacts& c = classes[ci];
-        sinkTargets[ci].resize(c.sinks.size());
-        for (size_t s = 0; s < c.sinks.size(); ++s)
-            sinkTargets[ci][s] = TargetOfSink(ci, c.sinks[s]);
+        sinkFirst[ci] = static_cast<uint32_t>(sinkTargets.size());
+        for (const Sink& sink : c.sinks)
+            sinkTargets.push_back(TargetOfSink(ci, sink));
+        const uint32_t first = sinkFirst[ci];
         for (const Flow& flow : c.flows) {
             const uint32_t from = OriginNode(ci, flow);
-            if (from != kNone && flow.sink < sinkTargets[ci].size())
-                Edge(from, sinkTargets[ci][flow.sink], flow.format);
+            if (from != kNone && flow.sink < c.sinks.size())
+                Edge(from, sinkTargets[first + flow.sink], flow.format);
         }
     }
+    sinkFirst[n] = static_cast<uint32_t>(sinkTargets.size());
 }
 
 // Calls reach the methods they may run; returns reach the calls' results.
@@ -475,85 +578,158 @@ void ProgramUsage::Graph::Connect()
 {
     const ConsumerTable& table = ConsumerTable::Builtin();
     std::vector<const ConsumerLine*> lines;
-    // The node map grows while this runs: take the call and result nodes first.
-    std::vector<std::pair<uint64_t, uint32_t>> pending;
-    for (const auto& [key, node] : nodeAt) {
-        const uint64_t kind = key >> 60;
+    // The nodes grow while this runs: take the call and result nodes first.
+    std::vector<std::pair<uint64_t, uint32_t>> calls;
+    for (uint32_t node = 0; node < nodeKey.size(); ++node) {
+        const uint64_t kind = nodeKey[node] >> 60;
         if (kind == kCallNode || kind == kResultNode)
-            pending.emplace_back(key, node);
+            calls.emplace_back(nodeKey[node], node);
     }
-    std::sort(pending.begin(), pending.end());
-    for (const auto& [key, node] : pending) {
+    std::sort(calls.begin(), calls.end());
+    for (const auto& [key, node] : calls) {
         const uint64_t kind = key >> 60;
         const auto target = static_cast<uint32_t>(kind == kCallNode ? (key >> 8) & 0xFFFFFFFFFFFull : key & 0xFFFFFFFFFFFull);
-        const Target& t = Resolve(target);
+        Resolve(target);
+        const Target& t = targets[target];
         if (kind == kResultNode) {
-            for (const auto& [ci, mi] : t.methods)
+            for (const auto& [ci, mi] : MethodsOf(t))
                 Edge(ReturnNode(ci, mi), node, {});
             continue;
         }
         const auto p = static_cast<uint16_t>(key & 0xFF);
-        for (const auto& [ci, mi] : t.methods)
+        for (const auto& [ci, mi] : MethodsOf(t))
             Edge(node, ParamNode(ci, mi, p), {});
         if (!t.library.empty()) {
-            table.Find(t.library, t.name, t.descriptor, ClassMatch::Any, lines);
+            table.Find(t.library, t.ref.name, t.ref.descriptor, ClassMatch::Any, lines);
             bool named = false;
+            uint32_t name = kNone;
+            auto libraryName = [&] {
+                if (name == kNone)
+                    name = Name(Joined(t.library, ".", t.ref.name), false);
+                return name;
+            };
             for (const ConsumerLine* line : lines) {
                 if (line->Names(p) && line->action == Action::Consume) {
-                    Edge(node, TerminalOf(line->use, line->format, line->equalsStyle, Name(t.library + "." + t.name)),
-                         {});
+                    Edge(node, TerminalOf(line->use, line->format, line->equalsStyle, libraryName()), {});
                     named = true;
                 }
             }
             if (!named)
-                Edge(node, TerminalOf(Use::Unknown, FormatStyle::None, false, Name(t.library + "." + t.name)), {});
+                Edge(node, TerminalOf(Use::Unknown, FormatStyle::None, false, libraryName()), {});
         }
     }
 }
 
+namespace {
+
+// Each node's marks while the fixed point runs: the set of its kinds in one word, and the
+// consumer of each (node, kind).
+class MarkSets {
+public:
+    explicit MarkSets(size_t nodes) : kinds_(nodes, 0) {}
+
+    // True when the node's marks changed.
+    bool Merge(uint32_t node, uint8_t kind, uint32_t consumer)
+    {
+        bool fresh = false;
+        uint32_t& kept = consumers_.FindOrInsert((uint64_t{node} << 6) | kind, consumer, fresh);
+        if (fresh) {
+            kinds_[node] |= uint64_t{1} << kind;
+            return true;
+        }
+        if (consumer < kept) {
+            kept = consumer;
+            return true;
+        }
+        return false;
+    }
+
+    uint64_t Kinds(uint32_t node) const noexcept { return kinds_[node]; }
+    uint32_t Consumer(uint32_t node, uint8_t kind) const { return *consumers_.Find((uint64_t{node} << 6) | kind); }
+
+private:
+    std::vector<uint64_t> kinds_;
+    FlatMap consumers_;
+};
+
+}  // namespace
+
 void ProgramUsage::Graph::FixedPoint()
 {
     const size_t count = nodeKey.size();
-    // Edges in two flat tables: each node's terminals, and each node's predecessors.
-    std::vector<uint32_t> outDegree(count, 0);
-    std::vector<uint32_t> firstTerminal(count + 1, 0);
+    // Edges in two flat tables: each node's successors (nodes and terminals), and each node's
+    // predecessors.
+    std::vector<uint32_t> firstSuccessor(count + 1, 0);
     std::vector<uint32_t> firstPredecessor(count + 1, 0);
     for (const EdgeRecord& e : edgeList) {
-        ++outDegree[e.from];
-        if ((e.to & kTerminalBit) != 0)
-            ++firstTerminal[e.from + 1];
-        else
+        ++firstSuccessor[e.from + 1];
+        if ((e.to & kTerminalBit) == 0)
             ++firstPredecessor[e.to + 1];
     }
     for (size_t i = 0; i < count; ++i) {
-        firstTerminal[i + 1] += firstTerminal[i];
+        firstSuccessor[i + 1] += firstSuccessor[i];
         firstPredecessor[i + 1] += firstPredecessor[i];
     }
-    std::vector<std::pair<uint32_t, FormatStyle>> terminalEdges(firstTerminal[count]);
+    std::vector<std::pair<uint32_t, FormatStyle>> successorEdges(firstSuccessor[count]);
     std::vector<std::pair<uint32_t, FormatStyle>> predecessorEdges(firstPredecessor[count]);
     {
-        std::vector<uint32_t> t(firstTerminal.begin(), firstTerminal.end() - 1);
+        std::vector<uint32_t> s(firstSuccessor.begin(), firstSuccessor.end() - 1);
         std::vector<uint32_t> p(firstPredecessor.begin(), firstPredecessor.end() - 1);
         for (const EdgeRecord& e : edgeList) {
-            if ((e.to & kTerminalBit) != 0)
-                terminalEdges[t[e.from]++] = {e.to & ~kTerminalBit, e.flag};
-            else
+            successorEdges[s[e.from]++] = {e.to, e.flag};
+            if ((e.to & kTerminalBit) == 0)
                 predecessorEdges[p[e.to]++] = {e.from, e.flag};
         }
     }
 
-    marks.assign(count, {});
+    // Only the marks of the nodes a literal reaches are ever read (a literal's findings are
+    // the marks of where it goes), and a node's marks come from the nodes after it alone: the
+    // fixed point runs on the nodes after a literal's sinks.
+    std::vector<uint8_t> reached(count, 0);
     std::vector<uint32_t> work;
-    std::vector<uint8_t> queued(count, 0);
-    for (uint32_t node = 0; node < count; ++node) {
-        // A node that leads nowhere is where the analysis stops: the node is the consumer.
-        if (outDegree[node] == 0)
-            Merge(marks[node], KindOf(Use::Unknown, FormatStyle::None, false), node | kTerminalBit);
-        for (uint32_t k = firstTerminal[node]; k < firstTerminal[node + 1]; ++k) {
-            const auto [terminal, flag] = terminalEdges[k];
-            Merge(marks[node], ThroughFormat(terminals[terminal].kind, flag), terminals[terminal].consumer);
+    for (size_t ci = 0; ci < classes.size(); ++ci) {
+        const std::span<const uint32_t> targetsOfSinks = SinkTargetsOf(ci);
+        for (const Flow& flow : classes[ci].flows) {
+            if (flow.origin != OriginKind::Literal)
+                break;  // flows are sorted by origin, literals first
+            if (flow.sink >= targetsOfSinks.size())
+                continue;
+            const uint32_t to = targetsOfSinks[flow.sink];
+            if ((to & kTerminalBit) == 0 && !reached[to]) {
+                reached[to] = 1;
+                work.push_back(to);
+            }
         }
-        if (!marks[node].empty()) {
+    }
+    std::vector<uint32_t> reachedNodes;
+    while (!work.empty()) {
+        const uint32_t node = work.back();
+        work.pop_back();
+        reachedNodes.push_back(node);
+        for (uint32_t k = firstSuccessor[node]; k < firstSuccessor[node + 1]; ++k) {
+            const uint32_t to = successorEdges[k].first;
+            if ((to & kTerminalBit) == 0 && !reached[to]) {
+                reached[to] = 1;
+                work.push_back(to);
+            }
+        }
+    }
+    std::sort(reachedNodes.begin(), reachedNodes.end());
+
+    MarkSets sets(count);
+    std::vector<uint8_t> queued(count, 0);
+    for (const uint32_t node : reachedNodes) {
+        // A node that leads nowhere is where the analysis stops: the node is the consumer.
+        if (firstSuccessor[node] == firstSuccessor[node + 1])
+            sets.Merge(node, KindOf(Use::Unknown, FormatStyle::None, false), node | kTerminalBit);
+        for (uint32_t k = firstSuccessor[node]; k < firstSuccessor[node + 1]; ++k) {
+            const auto [to, flag] = successorEdges[k];
+            if ((to & kTerminalBit) == 0)
+                continue;
+            const Terminal& terminal = terminals[to & ~kTerminalBit];
+            sets.Merge(node, ThroughFormat(terminal.kind, flag), terminal.consumer);
+        }
+        if (sets.Kinds(node) != 0) {
             work.push_back(node);
             queued[node] = 1;
         }
@@ -562,12 +738,15 @@ void ProgramUsage::Graph::FixedPoint()
         const uint32_t node = work.back();
         work.pop_back();
         queued[node] = 0;
+        const uint64_t kinds = sets.Kinds(node);
         for (uint32_t k = firstPredecessor[node]; k < firstPredecessor[node + 1]; ++k) {
             const auto [from, flag] = predecessorEdges[k];
+            if (!reached[from])
+                continue;
             bool changed = false;
-            for (size_t m = 0; m < marks[node].size(); ++m) {
-                const Mark mark = marks[node][m];
-                changed = Merge(marks[from], ThroughFormat(mark.kind, flag), mark.consumer) || changed;
+            for (uint64_t rest = kinds; rest != 0; rest &= rest - 1) {
+                const auto kind = static_cast<uint8_t>(__builtin_ctzll(rest));
+                changed = sets.Merge(from, ThroughFormat(kind, flag), sets.Consumer(node, kind)) || changed;
             }
             if (changed && !queued[from]) {
                 queued[from] = 1;
@@ -575,8 +754,18 @@ void ProgramUsage::Graph::FixedPoint()
             }
         }
     }
-    for (std::vector<Mark>& m : marks)
-        std::sort(m.begin(), m.end(), [](const Mark& a, const Mark& b) { return a.kind < b.kind; });
+    markFirst.assign(count + 1, 0u);
+    marks.clear();
+    for (uint32_t node = 0; node < count; ++node) {
+        markFirst[node] = static_cast<uint32_t>(marks.size());
+        if (!reached[node])
+            continue;
+        for (uint64_t rest = sets.Kinds(node); rest != 0; rest &= rest - 1) {
+            const auto kind = static_cast<uint8_t>(__builtin_ctzll(rest));
+            marks.push_back({kind, sets.Consumer(node, kind)});
+        }
+    }
+    markFirst[count] = static_cast<uint32_t>(marks.size());
 }
 
 ProgramUsage::ProgramUsage() = default;
@@ -612,6 +801,38 @@ std::size_t ProgramUsage::EdgeCount() const noexcept
     return graph_ ? graph_->edgeList.size() : 0;
 }
 
+void ProgramUsage::Graph::BareFindingsOf(PlaceRef place, std::vector<BareFinding>& out) const
+{
+    out.clear();
+    if (place.classIndex >= classes.size())
+        return;
+    const ClassFacts& c = classes[place.classIndex];
+    const std::span<const uint32_t> targetsOfSinks = SinkTargetsOf(place.classIndex);
+    const Flow probe{OriginKind::Literal, FormatStyle::None, 0, place.stringIndex, 0};
+    auto [first, last] = std::equal_range(c.flows.begin(), c.flows.end(), probe, [](const Flow& a, const Flow& b) {
+        return std::tie(a.origin, a.value) < std::tie(b.origin, b.value);
+    });
+    auto add = [&](uint8_t kind, uint32_t consumer, uint32_t via, uint16_t method) {
+        const BareFinding f{kind, consumer, via, method};
+        if (std::find(out.begin(), out.end(), f) == out.end())
+            out.push_back(f);
+    };
+    for (auto it = first; it != last; ++it) {
+        if (it->sink >= targetsOfSinks.size())
+            continue;
+        const uint32_t target = targetsOfSinks[it->sink];
+        if ((target & kTerminalBit) != 0) {
+            const Terminal& t = terminals[target & ~kTerminalBit];
+            add(ThroughFormat(t.kind, it->format), t.consumer, kNone, it->method);
+            continue;
+        }
+        for (const Mark& m : MarksOf(target))
+            add(ThroughFormat(m.kind, it->format), m.consumer, target, it->method);
+    }
+    if (out.empty())
+        out.push_back({KindOf(Use::Unknown, FormatStyle::None, false), kNothing, kNone, kNoMethod});
+}
+
 std::vector<Finding> ProgramUsage::FindingsOf(PlaceRef place) const
 {
     std::vector<Finding> out;
@@ -619,40 +840,22 @@ std::vector<Finding> ProgramUsage::FindingsOf(PlaceRef place) const
         return out;
     const Graph& g = *graph_;
     const ClassFacts& c = g.classes[place.classIndex];
-    const Flow probe{OriginKind::Literal, FormatStyle::None, 0, place.stringIndex, 0};
-    auto [first, last] = std::equal_range(c.flows.begin(), c.flows.end(), probe, [](const Flow& a, const Flow& b) {
-        return std::tie(a.origin, a.value) < std::tie(b.origin, b.value);
-    });
-    auto add = [&](uint8_t kind, uint32_t consumer, std::string via, uint16_t method) {
+    std::vector<BareFinding> bare;
+    g.BareFindingsOf(place, bare);
+    for (const BareFinding& b : bare) {
         Finding f;
-        f.use = UseOf(kind);
-        f.format = FormatOf(kind);
-        f.equalsStyle = EqualsOf(kind);
-        f.consumer = g.ConsumerName(consumer);
-        f.via = std::move(via);
-        f.className = c.name;
-        if (method < c.methods.size())
-            f.method = c.methods[method].name;
+        f.use = UseOf(b.kind);
+        f.format = FormatOf(b.kind);
+        f.equalsStyle = EqualsOf(b.kind);
+        f.consumer = b.consumer == kNothing ? std::string("nothing") : g.ConsumerName(b.consumer);
+        if (b.via != kNone)
+            f.via = g.NodeName(b.via);
+        f.className.assign(c.name);
+        if (b.method < c.methods.size())
+            f.method.assign(c.methods[b.method].name);
+        // Two places of the graph can read the same: a finding is given once.
         if (std::find(out.begin(), out.end(), f) == out.end())
             out.push_back(std::move(f));
-    };
-    for (auto it = first; it != last; ++it) {
-        if (it->sink >= g.sinkTargets[place.classIndex].size())
-            continue;
-        const uint32_t target = g.sinkTargets[place.classIndex][it->sink];
-        if ((target & kTerminalBit) != 0) {
-            const Terminal& t = g.terminals[target & ~kTerminalBit];
-            add(ThroughFormat(t.kind, it->format), t.consumer, std::string(), it->method);
-            continue;
-        }
-        for (const Mark& m : g.marks[target])
-            add(ThroughFormat(m.kind, it->format), m.consumer, g.NodeName(target), it->method);
-    }
-    if (out.empty()) {
-        Finding f;
-        f.consumer = "nothing";
-        f.className = c.name;
-        out.push_back(std::move(f));
     }
     return out;
 }
@@ -680,45 +883,86 @@ int ForbiddingRank(Use use)
     }
 }
 
-bool Forbids(const Finding& f)
+bool Forbids(Use use, bool equalsStyle)
 {
-    return f.use == Use::Name || f.use == Use::Pattern || (f.use == Use::Key && !f.equalsStyle);
+    return use == Use::Name || use == Use::Pattern || (use == Use::Key && !equalsStyle);
 }
 
 }  // namespace
 
 Decision ProgramUsage::Decide(std::string_view text, std::span<const PlaceRef> places) const
 {
-    std::vector<Finding> findings;
-    for (const PlaceRef& place : places) {
-        for (Finding& f : FindingsOf(place))
-            findings.push_back(std::move(f));
-    }
-    Decision d;
-    const Finding* shown = nullptr;
-    const Finding* forbidding = nullptr;
-    const Finding* other = nullptr;  // a key compared by equality, or data
-    const Finding* unknown = nullptr;
-    for (const Finding& f : findings) {
-        if (Forbids(f)) {
-            d.forbidding.push_back(f);
-            if (forbidding == nullptr || ForbiddingRank(f.use) < ForbiddingRank(forbidding->use))
-                forbidding = &f;
-        } else if (IsShown(f.use)) {
-            if (shown == nullptr || ShownRank(f.use) < ShownRank(shown->use))
-                shown = &f;
-        } else if (f.use == Use::Unknown) {
-            if (unknown == nullptr || (unknown->format == FormatStyle::None && f.format != FormatStyle::None))
-                unknown = &f;
-        } else if (other == nullptr) {
-            other = &f;
+    // The findings of every place, bare: a finding's words are made only when the decision
+    // names it.
+    struct Placed {
+        BareFinding f;
+        size_t place;
+    };
+    thread_local std::vector<Placed> findings;
+    thread_local std::vector<BareFinding> bare;
+    findings.clear();
+    if (graph_) {
+        for (size_t p = 0; p < places.size(); ++p) {
+            graph_->BareFindingsOf(places[p], bare);
+            for (const BareFinding& f : bare)
+                findings.push_back({f, p});
         }
     }
-    auto take = [&](const Finding* f, Use use) {
+    // The words of a finding, as FindingsOf gives them.
+    auto words = [&](const Placed& placed) {
+        const Graph& g = *graph_;
+        const ClassFacts& c = g.classes[places[placed.place].classIndex];
+        Finding f;
+        f.use = UseOf(placed.f.kind);
+        f.format = FormatOf(placed.f.kind);
+        f.equalsStyle = EqualsOf(placed.f.kind);
+        f.consumer = placed.f.consumer == kNothing ? std::string("nothing") : g.ConsumerName(placed.f.consumer);
+        if (placed.f.via != kNone)
+            f.via = g.NodeName(placed.f.via);
+        f.className.assign(c.name);
+        if (placed.f.method < c.methods.size())
+            f.method.assign(c.methods[placed.f.method].name);
+        return f;
+    };
+
+    Decision d;
+    const Placed* shown = nullptr;
+    const Placed* forbidding = nullptr;
+    const Placed* other = nullptr;  // a key compared by equality, or data
+    const Placed* unknown = nullptr;
+    size_t placeOfForbidding = SIZE_MAX;
+    size_t firstOfPlace = 0;  // where the current place's forbidding findings start in d.forbidding
+    for (const Placed& placed : findings) {
+        const Use use = UseOf(placed.f.kind);
+        const FormatStyle format = FormatOf(placed.f.kind);
+        if (Forbids(use, EqualsOf(placed.f.kind))) {
+            // FindingsOf gives a finding once per place even where two places of the graph
+            // read the same.
+            if (placed.place != placeOfForbidding) {
+                placeOfForbidding = placed.place;
+                firstOfPlace = d.forbidding.size();
+            }
+            Finding f = words(placed);
+            if (std::find(d.forbidding.begin() + static_cast<std::ptrdiff_t>(firstOfPlace), d.forbidding.end(), f) ==
+                d.forbidding.end())
+                d.forbidding.push_back(std::move(f));
+            if (forbidding == nullptr || ForbiddingRank(use) < ForbiddingRank(UseOf(forbidding->f.kind)))
+                forbidding = &placed;
+        } else if (IsShown(use)) {
+            if (shown == nullptr || ShownRank(use) < ShownRank(UseOf(shown->f.kind)))
+                shown = &placed;
+        } else if (use == Use::Unknown) {
+            if (unknown == nullptr || (FormatOf(unknown->f.kind) == FormatStyle::None && format != FormatStyle::None))
+                unknown = &placed;
+        } else if (other == nullptr) {
+            other = &placed;
+        }
+    }
+    auto take = [&](const Placed* f, Use use) {
         d.use = use;
         if (f != nullptr) {
-            d.format = f->format;
-            d.consumer = f->consumer;
+            d.format = FormatOf(f->f.kind);
+            d.consumer = words(*f).consumer;
         }
     };
     if (IsData(text)) {
@@ -729,16 +973,16 @@ Decision ProgramUsage::Decide(std::string_view text, std::span<const PlaceRef> p
         return d;
     }
     if (forbidding != nullptr) {
-        take(forbidding, forbidding->use);
+        take(forbidding, UseOf(forbidding->f.kind));
         return d;
     }
     if (shown != nullptr) {
         d.offered = true;
-        take(shown, shown->use);
+        take(shown, UseOf(shown->f.kind));
         return d;
     }
     if (other != nullptr) {
-        take(other, other->use);
+        take(other, UseOf(other->f.kind));
         return d;
     }
     d.offered = ReadsAsProse(text);
@@ -751,14 +995,24 @@ std::vector<ProgramUsage::TextDecision> ProgramUsage::DecideAll() const
     std::vector<TextDecision> out;
     if (!graph_)
         return out;
-    std::unordered_map<std::string_view, size_t> at;
+    std::vector<std::string_view> texts;  // per entry of out
+    FlatMap at;                           // hash of a text -> its entry
     for (size_t ci = 0; ci < graph_->classes.size(); ++ci) {
         for (const LiteralFacts& literal : graph_->classes[ci].literals) {
-            const auto [it, fresh] = at.emplace(literal.text, out.size());
-            if (fresh)
-                out.push_back({std::string(literal.text), {}, literal.recipe, {}});
-            out[it->second].places.push_back({ci, literal.stringIndex});
-            out[it->second].recipe = out[it->second].recipe || literal.recipe;
+            uint32_t index = 0;
+            for (uint64_t key = HashText(literal.text);; key = NextKey(key)) {
+                bool fresh = false;
+                index = at.FindOrInsert(key, static_cast<uint32_t>(out.size()), fresh);
+                if (fresh) {
+                    out.push_back({std::string(literal.text), {}, literal.recipe, {}});
+                    texts.push_back(literal.text);
+                    break;
+                }
+                if (texts[index] == literal.text)
+                    break;
+            }
+            out[index].places.push_back({ci, literal.stringIndex});
+            out[index].recipe = out[index].recipe || literal.recipe;
         }
     }
     for (TextDecision& text : out)
