@@ -30,12 +30,15 @@ struct ClassScope::Storage {
     std::vector<uint8_t> words;
     std::vector<const ConsumerLine*> lines;
     std::vector<const ConsumerLine*> found;
+    std::vector<OwnerFacts> owners;
+    std::vector<DescriptorShape> shapes;
     MethodShape shape;
     std::string text;
     std::vector<uint32_t> utf8At;
     std::vector<std::array<Span, 3>> members;
     std::vector<Span> consumers;
     std::vector<Span> spans;
+    std::vector<std::pair<uint64_t, uint64_t>> flowKeys;
     FlatMap consumerIds;
     FlatMap sinks;
     FlatMap flows;
@@ -64,6 +67,8 @@ ClassScope::ClassScope(const classfile::ClassFile& cf, ClassFacts& facts)
       words_(store_.words),
       lines_(store_.lines),
       found_(store_.found),
+      owners_(store_.owners),
+      shapes_(store_.shapes),
       shape_(store_.shape),
       text_(store_.text),
       utf8At_(store_.utf8At),
@@ -79,6 +84,8 @@ ClassScope::ClassScope(const classfile::ClassFile& cf, ClassFacts& facts)
     fields_.clear();
     words_.clear();
     lines_.clear();
+    owners_.clear();
+    shapes_.clear();
     text_.clear();
     utf8At_.assign(cf.pool.size(), kNotKept);
     members_.clear();
@@ -115,6 +122,44 @@ uint16_t ClassScope::ClassNameIndex(uint16_t classIndex) const noexcept
     return c == nullptr ? 0 : c->NameIndex();
 }
 
+const DescriptorShape& ClassScope::ShapeOf(uint16_t descriptorIndex)
+{
+    static const DescriptorShape kNone;
+    if (descriptorIndex >= entries_.size())
+        return kNone;
+    int32_t& at = entries_[descriptorIndex].shape;
+    if (at < 0) {
+        ParseMethodDescriptor(cf_.Utf8Bytes(descriptorIndex), shape_);
+        DescriptorShape shape;
+        shape.valid = shape_.valid;
+        shape.returnsReference = shape_.returnsReference;
+        shape.returnMayBeString = shape_.returnMayBeString;
+        shape.returnWords = shape_.returnWords;
+        shape.parameterCount = static_cast<uint32_t>(shape_.parameters.size());
+        shape.parameterWords = shape_.parameterWords;
+        shape.firstParameter = static_cast<uint32_t>(words_.size());
+        for (const ParameterShape& p : shape_.parameters)
+            words_.push_back(static_cast<uint8_t>(p.words | (p.mayBeString ? kParameterMayBeString : 0)));
+        at = static_cast<int32_t>(shapes_.size());
+        shapes_.push_back(shape);
+    }
+    return shapes_[static_cast<size_t>(at)];
+}
+
+const ClassScope::OwnerFacts& ClassScope::OwnerOf(uint16_t classIndex)
+{
+    int32_t& at = entries_[classIndex].owner;
+    if (at < 0) {
+        const std::string_view name = cf_.ClassName(classIndex);
+        OwnerFacts owner;
+        owner.groups = table_.OwnerOf(name);
+        owner.platform = IsPlatformClass(name);
+        at = static_cast<int32_t>(owners_.size());
+        owners_.push_back(owner);
+    }
+    return owners_[static_cast<size_t>(at)];
+}
+
 const CallSite* ClassScope::Call(uint16_t refIndex)
 {
     if (refIndex >= entries_.size())
@@ -126,22 +171,22 @@ const CallSite* ClassScope::Call(uint16_t refIndex)
         return nullptr;
     CallSite site;
     site.refIndex = refIndex;
-    if (const auto member = cf_.MemberOf(refIndex)) {
-        ParseMethodDescriptor(member->descriptor, shape_);
-        site.valid = shape_.valid;
-        site.returnsReference = shape_.returnsReference;
-        site.returnMayBeString = shape_.returnMayBeString;
-        site.returnWords = shape_.returnWords;
-        site.parameterCount = static_cast<uint16_t>(std::min<size_t>(shape_.parameters.size(), 255));
-        site.parameterWords = shape_.parameterWords;
-        site.firstParameter = static_cast<uint32_t>(words_.size());
-        for (size_t p = 0; p < site.parameterCount; ++p)
-            words_.push_back(shape_.parameters[p].words);
-        if (shape_.parameters.size() > 255)
-            site.valid = false;  // the JVM allows no more
-        site.isInit = member->name == "<init>";
-        site.libraryOwner = IsPlatformClass(member->className);
-        table_.Find(member->className, member->name, member->descriptor,
+    // The class is looked up in the table once however many of its methods are called, and
+    // a descriptor parsed once however many methods share it.
+    if (const classfile::Constant* nat = cf_.At(c->NameAndTypeIndex(), Tag::NameAndType)) {
+        const DescriptorShape& shape = ShapeOf(nat->DescriptorIndex());
+        site.valid = shape.valid && shape.parameterCount <= 255;  // the JVM allows no more
+        site.returnsReference = shape.returnsReference;
+        site.returnMayBeString = shape.returnMayBeString;
+        site.returnWords = shape.returnWords;
+        site.parameterCount = static_cast<uint16_t>(std::min<uint32_t>(shape.parameterCount, 255));
+        site.parameterWords = shape.parameterWords;
+        site.firstParameter = shape.firstParameter;
+        const std::string_view name = cf_.Utf8Bytes(nat->NameIndex());
+        site.isInit = name == "<init>";
+        const OwnerFacts& owner = OwnerOf(c->ClassIndex());
+        site.libraryOwner = owner.platform;
+        table_.Find(owner.groups, name, cf_.Utf8Bytes(nat->DescriptorIndex()),
                     site.libraryOwner ? ClassMatch::Any : ClassMatch::ExactOrPrefix, found_);
         site.firstLine = static_cast<uint32_t>(lines_.size());
         site.lineCount = static_cast<uint32_t>(found_.size());
@@ -162,6 +207,18 @@ bool ClassScope::OwnerIsPlatform(uint16_t refIndex) const noexcept
     return c != nullptr &&
            (c->tag == Tag::Fieldref || c->tag == Tag::Methodref || c->tag == Tag::InterfaceMethodref) &&
            IsPlatformClass(cf_.ClassName(c->ClassIndex()));
+}
+
+bool ClassScope::TypeEndsInClass(uint16_t refIndex) const noexcept
+{
+    const classfile::Constant* c = cf_.At(refIndex);
+    if (c == nullptr || (c->tag != Tag::Fieldref && c->tag != Tag::Methodref && c->tag != Tag::InterfaceMethodref))
+        return false;
+    const classfile::Constant* nat = cf_.At(c->NameAndTypeIndex(), Tag::NameAndType);
+    if (nat == nullptr)
+        return false;
+    const std::string_view type = cf_.Utf8Bytes(nat->DescriptorIndex());
+    return !type.empty() && type.back() == ';';
 }
 
 const FieldSite* ClassScope::Field(uint16_t refIndex)
@@ -276,10 +333,20 @@ void ClassScope::AddFlow(const Flow& flow)
 
 void ClassScope::Finish()
 {
-    std::sort(facts_.flows.begin(), facts_.flows.end(), [](const Flow& a, const Flow& b) {
-        return std::tie(a.origin, a.value, a.method, a.sink, a.format) <
-               std::tie(b.origin, b.value, b.method, b.sink, b.format);
-    });
+    // Sorted as two words per flow, the order of ClassFacts: origin, value, method, then sink
+    // and format.
+    std::vector<std::pair<uint64_t, uint64_t>>& keys = store_.flowKeys;
+    keys.clear();
+    keys.reserve(facts_.flows.size());
+    for (const Flow& f : facts_.flows)
+        keys.emplace_back((uint64_t{static_cast<uint8_t>(f.origin)} << 48) | (uint64_t{f.value} << 16) | f.method,
+                          (uint64_t{f.sink} << 2) | static_cast<uint8_t>(f.format));
+    std::sort(keys.begin(), keys.end());
+    for (size_t i = 0; i < keys.size(); ++i) {
+        const auto [high, low] = keys[i];
+        facts_.flows[i] = {static_cast<OriginKind>(high >> 48), static_cast<FormatStyle>(low & 3),
+                           static_cast<uint16_t>(high), static_cast<uint32_t>(high >> 16), static_cast<uint32_t>(low >> 2)};
+    }
 
     // Every name and text the facts keep, gathered before the block is made.
     const Span name = KeepUtf8(ClassNameIndex(cf_.thisClass));

@@ -20,6 +20,20 @@
 
 namespace cl::usage {
 
+// A method descriptor as the data-flow needs it. Each parameter is one byte: its stack words
+// (kParameterWords) and whether it may hold a string (kParameterMayBeString).
+struct DescriptorShape {
+    bool valid = false;  // a method descriptor
+    bool returnsReference = false;
+    bool returnMayBeString = false;
+    uint8_t returnWords = 0;
+    uint32_t parameterCount = 0;
+    uint32_t parameterWords = 0;
+    uint32_t firstParameter = 0;  // in ClassScope::Parameters
+};
+constexpr uint8_t kParameterWords = 3;
+constexpr uint8_t kParameterMayBeString = 4;
+
 // A called method as the data-flow needs it.
 struct CallSite {
     bool valid = false;
@@ -31,7 +45,7 @@ struct CallSite {
     uint8_t returnWords = 0;
     uint16_t parameterCount = 0;
     uint32_t parameterWords = 0;
-    uint32_t firstParameter = 0;  // its parameters' words, in ClassScope::ParameterWords
+    uint32_t firstParameter = 0;  // its parameters, in ClassScope::Parameters
     uint32_t firstLine = 0;       // the table's lines for it, in ClassScope::Lines
     uint32_t lineCount = 0;       // 0 when the table has none
     uint16_t refIndex = 0;     // its Methodref or InterfaceMethodref
@@ -54,14 +68,20 @@ public:
 
     // The called method of a Methodref or InterfaceMethodref; null for any other entry.
     const CallSite* Call(uint16_t refIndex);
-    // The stack words of each parameter of `site`, in order.
-    const uint8_t* ParameterWords(const CallSite& site) const noexcept { return words_.data() + site.firstParameter; }
+    // The shape of the method descriptor at `descriptorIndex` (worked out once per class).
+    // The reference lasts until the next call.
+    const DescriptorShape& ShapeOf(uint16_t descriptorIndex);
+    // Each parameter of a shape or a called site, in order (see DescriptorShape).
+    const uint8_t* Parameters(uint32_t first) const noexcept { return words_.data() + first; }
     std::span<const ConsumerLine* const> Lines(const CallSite& site) const noexcept
     {
         return {lines_.data() + site.firstLine, site.lineCount};
     }
     // True when `refIndex` is a member reference whose class is of the Java platform.
     bool OwnerIsPlatform(uint16_t refIndex) const noexcept;
+    // True when `refIndex` is a member reference whose type (a field's, a method's return)
+    // ends in a class name: the only types that can hold a string.
+    bool TypeEndsInClass(uint16_t refIndex) const noexcept;
     const FieldSite* Field(uint16_t refIndex);
     // True when `new` of this class makes an object the analysis follows.
     bool Collects(uint16_t classIndex);
@@ -94,8 +114,16 @@ private:
         int32_t call = -1;    // into calls_
         int32_t field = -1;   // into fields_
         int32_t member = -1;  // into the facts' members
+        int32_t owner = -1;   // a Class: into owners_
+        int32_t shape = -1;   // a Utf8 method descriptor: into shapes_
         int8_t collects = -1;
     };
+    // The table's groups for a class the class file names, and whether it is the platform's.
+    struct OwnerFacts {
+        ConsumerTable::Owner groups;
+        bool platform = false;
+    };
+    const OwnerFacts& OwnerOf(uint16_t classIndex);
     // The storage of all the above: this thread's, kept from class to class, so that a class
     // does not pay for growing each of its tables from nothing.
     struct Storage;
@@ -111,6 +139,8 @@ private:
     std::vector<uint8_t>& words_;
     std::vector<const ConsumerLine*>& lines_;
     std::vector<const ConsumerLine*>& found_;
+    std::vector<OwnerFacts>& owners_;
+    std::vector<DescriptorShape>& shapes_;
     MethodShape& shape_;
     std::string& text_;             // the names and texts kept so far
     std::vector<uint32_t>& utf8At_; // per pool index: where its Utf8 text is in text_; -1 when not yet

@@ -101,11 +101,22 @@ Kind KindOf(std::string_view className)
 
 // Lines grouped by class pattern, for the lookup.
 struct ConsumerTable::Index {
-    std::unordered_map<std::string_view, std::vector<uint32_t>> exact;
+    // The lines of one class pattern, found by method: a class such as java/lang/String has
+    // dozens, and a call names one method.
     struct Group {
         std::string_view stem;  // the pattern without its '*'
-        std::vector<uint32_t> lines;
+        std::vector<std::pair<std::string_view, uint32_t>> byMethod;  // lines of one method, sorted
+        std::vector<uint32_t> patternLines;  // lines whose method is a pattern, in table order
+
+        void Add(std::string_view method, uint32_t line)
+        {
+            if (method.find('*') == std::string_view::npos)
+                byMethod.emplace_back(method, line);
+            else
+                patternLines.push_back(line);
+        }
     };
+    std::unordered_map<std::string_view, Group> exact;
     std::vector<Group> prefixes;  // longest stem first
     std::vector<Group> suffixes;  // longest stem first
     std::unordered_map<std::string_view, bool> collectors;
@@ -122,19 +133,20 @@ std::shared_ptr<const ConsumerTable::Index> MakeIndex(std::span<const ConsumerLi
     using Index = ConsumerTable::Index;
     auto built = std::make_shared<Index>();
     {
-        auto group = [](std::vector<Index::Group>& groups, std::string_view stem, uint32_t line) {
+        auto group = [&](std::vector<Index::Group>& groups, std::string_view stem, uint32_t line) {
             for (Index::Group& g : groups) {
                 if (g.stem == stem) {
-                    g.lines.push_back(line);
+                    g.Add(lines[line].method, line);
                     return;
                 }
             }
-            groups.push_back({stem, {line}});
+            groups.emplace_back().stem = stem;
+            groups.back().Add(lines[line].method, line);
         };
         for (uint32_t i = 0; i < lines.size(); ++i) {
             const std::string_view name = lines[i].className;
             switch (KindOf(name)) {
-                case Kind::Exact: built->exact[name].push_back(i); break;
+                case Kind::Exact: built->exact[name].Add(lines[i].method, i); break;
                 case Kind::Prefix: group(built->prefixes, name.substr(0, name.size() - 1), i); break;
                 case Kind::Suffix: group(built->suffixes, name.substr(1), i); break;
             }
@@ -142,6 +154,12 @@ std::shared_ptr<const ConsumerTable::Index> MakeIndex(std::span<const ConsumerLi
                 KindOf(name) == Kind::Exact)
                 built->collectors[name] = true;
         }
+        for (auto& [name, g] : built->exact)
+            std::sort(g.byMethod.begin(), g.byMethod.end());
+        for (Index::Group& g : built->prefixes)
+            std::sort(g.byMethod.begin(), g.byMethod.end());
+        for (Index::Group& g : built->suffixes)
+            std::sort(g.byMethod.begin(), g.byMethod.end());
         auto longestFirst = [](const Index::Group& a, const Index::Group& b) { return a.stem.size() > b.stem.size(); };
         std::stable_sort(built->prefixes.begin(), built->prefixes.end(), longestFirst);
         std::stable_sort(built->suffixes.begin(), built->suffixes.end(), longestFirst);
@@ -177,33 +195,81 @@ const ConsumerTable& ConsumerTable::Builtin()
     return table;
 }
 
+ConsumerTable::Owner ConsumerTable::OwnerOf(std::string_view owner) const
+{
+    const Index& index = *index_;
+    Owner found;
+    found.name = owner;
+    if (const auto exact = index.exact.find(owner); exact != index.exact.end())
+        found.exact = &exact->second;
+    if (index.prefixes.size() > 64 || index.suffixes.size() > 64) {
+        found.many = true;
+        return found;
+    }
+    const auto first = static_cast<uint8_t>(owner.empty() ? 0 : owner.front());
+    const auto last = static_cast<uint8_t>(owner.empty() ? 0 : owner.back());
+    if (index.prefixFirst.test(first)) {
+        for (size_t g = 0; g < index.prefixes.size(); ++g) {
+            const std::string_view stem = index.prefixes[g].stem;
+            if ((stem.empty() || stem[0] == static_cast<char>(first)) && owner.substr(0, stem.size()) == stem)
+                found.prefixes |= uint64_t{1} << g;
+        }
+    }
+    if (index.suffixLast.test(last)) {
+        for (size_t g = 0; g < index.suffixes.size(); ++g) {
+            const std::string_view stem = index.suffixes[g].stem;
+            if (owner.size() >= stem.size() && owner.substr(owner.size() - stem.size()) == stem)
+                found.suffixes |= uint64_t{1} << g;
+        }
+    }
+    return found;
+}
+
 void ConsumerTable::Find(std::string_view owner, std::string_view method, std::string_view descriptor,
                          ClassMatch match, std::vector<const ConsumerLine*>& out) const
 {
+    Find(OwnerOf(owner), method, descriptor, match, out);
+}
+
+void ConsumerTable::Find(const Owner& owner, std::string_view method, std::string_view descriptor, ClassMatch match,
+                         std::vector<const ConsumerLine*>& out) const
+{
     out.clear();
     const Index& index = *index_;
-    auto take = [&](const std::vector<uint32_t>& group) {
-        for (const uint32_t i : group) {
+    // The group's lines for the method, in table order.
+    auto take = [&](const Index::Group& group) {
+        auto at = std::lower_bound(group.byMethod.begin(), group.byMethod.end(), method,
+                                   [](const std::pair<std::string_view, uint32_t>& a, std::string_view m) { return a.first < m; });
+        for (; at != group.byMethod.end() && at->first == method; ++at) {
+            if (Matches(lines_[at->second].descriptor, descriptor))
+                out.push_back(&lines_[at->second]);
+        }
+        const size_t named = out.size();
+        for (const uint32_t i : group.patternLines) {
             const ConsumerLine& line = lines_[i];
             if (Matches(line.method, method) && Matches(line.descriptor, descriptor))
                 out.push_back(&line);
         }
+        if (named != 0 && out.size() != named)
+            std::sort(out.begin(), out.end());  // the lines are one array: table order
         return !out.empty();
     };
-    if (const auto found = index.exact.find(owner); found != index.exact.end() && take(found->second))
+    if (owner.exact != nullptr && take(*static_cast<const Index::Group*>(owner.exact)))
         return;
-    const auto first = static_cast<uint8_t>(owner.empty() ? 0 : owner.front());
-    const auto last = static_cast<uint8_t>(owner.empty() ? 0 : owner.back());
-    if (index.prefixFirst.test(first)) {
-        for (const Index::Group& g : index.prefixes) {
-            if (owner.substr(0, g.stem.size()) == g.stem && take(g.lines))
-                return;
-        }
+    const std::string_view name = owner.name;
+    for (size_t g = 0; g < index.prefixes.size(); ++g) {
+        const bool matches = owner.many ? name.substr(0, index.prefixes[g].stem.size()) == index.prefixes[g].stem
+                                        : ((owner.prefixes >> g) & 1) != 0;
+        if (matches && take(index.prefixes[g]))
+            return;
     }
-    if (match != ClassMatch::Any || !index.suffixLast.test(last))
+    if (match != ClassMatch::Any)
         return;
-    for (const Index::Group& g : index.suffixes) {
-        if (owner.size() >= g.stem.size() && owner.substr(owner.size() - g.stem.size()) == g.stem && take(g.lines))
+    for (size_t g = 0; g < index.suffixes.size(); ++g) {
+        const std::string_view stem = index.suffixes[g].stem;
+        const bool matches = owner.many ? name.size() >= stem.size() && name.substr(name.size() - stem.size()) == stem
+                                        : ((owner.suffixes >> g) & 1) != 0;
+        if (matches && take(index.suffixes[g]))
             return;
     }
 }

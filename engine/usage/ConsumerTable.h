@@ -59,6 +59,19 @@ public:
     void Find(std::string_view owner, std::string_view method, std::string_view descriptor, ClassMatch match,
               std::vector<const ConsumerLine*>& out) const;
 
+    // The same in two steps, for a caller that asks about many methods of one class: the
+    // class patterns that match `owner` (most precise first), then the lines of a method.
+    struct Owner {
+        const void* exact = nullptr;  // the group of the class's own name, if the table has one
+        uint64_t prefixes = 0;        // bit g: prefix group g matches (groups longest first)
+        uint64_t suffixes = 0;        // bit g: suffix group g matches
+        bool many = false;            // more groups than the bits hold: matched by name in Find
+        std::string_view name;        // for `many`
+    };
+    Owner OwnerOf(std::string_view owner) const;
+    void Find(const Owner& owner, std::string_view method, std::string_view descriptor, ClassMatch match,
+              std::vector<const ConsumerLine*>& out) const;
+
     // True when `new owner` makes an object the analysis follows (the table has a Receiver
     // line for the class).
     bool Collects(std::string_view owner) const;

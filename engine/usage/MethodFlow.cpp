@@ -151,6 +151,54 @@ struct SimpleEffects {
 };
 constexpr SimpleEffects kSimple;
 
+// The length of each opcode of fixed length; 0 for wide, the switches and undefined opcodes.
+constexpr uint8_t kFixedLength[256] = {
+    // 0x00..0x0F
+    1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
+    // 0x10..0x1F: bipush 2, sipush 3, ldc 2, ldc_w 3, ldc2_w 3, loads 2
+    2, 3, 2, 3, 3, 2, 2, 2, 2, 2, 1, 1, 1, 1, 1, 1,
+    1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
+    // 0x30..0x3F: stores 2 at 0x36..0x3A
+    1, 1, 1, 1, 1, 1, 2, 2, 2, 2, 2, 1, 1, 1, 1, 1,
+    1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
+    1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
+    1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
+    1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
+    // 0x80..0x8F: iinc 3
+    1, 1, 1, 1, 3, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
+    // 0x90..0x9F: if<cond> 3 from 0x99
+    1, 1, 1, 1, 1, 1, 1, 1, 1, 3, 3, 3, 3, 3, 3, 3,
+    // 0xA0..0xAF: if_icmp, if_acmp, goto, jsr 3, ret 2, switches variable
+    3, 3, 3, 3, 3, 3, 3, 3, 3, 2, 0, 0, 1, 1, 1, 1,
+    // 0xB0..0xBF: returns, field access 3, invokes 3, interface/dynamic 5, new 3,
+    // newarray 2, anewarray 3, arraylength, athrow
+    1, 1, 3, 3, 3, 3, 3, 3, 3, 5, 5, 3, 2, 3, 1, 1,
+    // 0xC0..0xCF: checkcast 3, instanceof 3, monitors, wide variable, multianewarray 4,
+    // ifnull 3, ifnonnull 3, goto_w 5, jsr_w 5
+    3, 3, 1, 1, 0, 4, 3, 3, 5, 5, 0, 0, 0, 0, 0, 0,
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+};
+
+// What Decode looks at an opcode for: kMayOriginate, an instruction that may bring a string
+// into the method; kControl, one that ends a block or branches.
+constexpr uint8_t kMayOriginate = 1;
+constexpr uint8_t kControl = 2;
+struct DecodeClasses {
+    uint8_t of[256];
+    constexpr DecodeClasses() : of()
+    {
+        for (const int op : {0x12, 0x13, 0xB2, 0xB4, 0xB6, 0xB7, 0xB8, 0xB9, 0xBA})
+            of[op] |= kMayOriginate;
+        for (int op = 0x99; op <= 0xB1; ++op)
+            of[op] |= kControl;  // branches, jsr, ret, switches, returns
+        for (const int op : {0xBF, 0xC4, 0xC6, 0xC7, 0xC8, 0xC9})
+            of[op] |= kControl;
+    }
+};
+constexpr DecodeClasses kDecode;
+
 }  // namespace
 
 struct FlowScratch {
@@ -169,7 +217,6 @@ struct FlowScratch {
     std::vector<uint32_t> work;
     std::vector<uint32_t> locals;
     std::vector<uint32_t> stack;
-    std::vector<uint32_t> args;
     MethodShape shape;
     std::vector<Source> sources;
     FlatMap sourceAt;
@@ -258,8 +305,13 @@ private:
             if (!InstructionLength(pc, length))
                 return false;
             const uint32_t next = pc + length;
-            if (!origins_)
+            const uint8_t what = kDecode.of[op];
+            if (!origins_ && (what & kMayOriginate) != 0)
                 origins_ = MayOriginate(pc, op);
+            if ((what & kControl) == 0) {
+                pc = next;
+                continue;
+            }
             auto branch = [&](int64_t target) {
                 if (target < 0 || target >= length_)
                     return false;
@@ -346,7 +398,10 @@ private:
     // The blocks of the code Decode marked, and the handlers that cover each.
     void MakeBlocks()
     {
-        s_.blockAt.assign(length_, UINT32_MAX);
+        // Only the entries of block starts are ever read (every branch target, handler and
+        // fall-through into a block is one): the others are left as they are.
+        if (s_.blockAt.size() < length_)
+            s_.blockAt.resize(length_);
         s_.blockPc.clear();
         for (uint32_t at = 0; at < length_; ++at) {
             if ((s_.mark[at] & kLeader) != 0) {
@@ -383,7 +438,12 @@ private:
             case 0xBA: return true;
             case 0xB2:
             case 0xB4: {
-                const FieldSite* field = scope_.Field(U2(bytes_ + pc + 1));
+                // Only a field of a class type can hold a string: most are ruled out by the
+                // last letter of their type.
+                const uint16_t ref = U2(bytes_ + pc + 1);
+                if (!scope_.TypeEndsInClass(ref))
+                    return false;
+                const FieldSite* field = scope_.Field(ref);
                 return field != nullptr && field->mayBeString;
             }
             case 0xB6:
@@ -393,7 +453,7 @@ private:
                 // A platform method is never the program's own: ruled out before its
                 // descriptor and table lines are looked at.
                 const uint16_t ref = U2(bytes_ + pc + 1);
-                if (scope_.OwnerIsPlatform(ref))
+                if (!scope_.TypeEndsInClass(ref) || scope_.OwnerIsPlatform(ref))
                     return false;
                 const CallSite* site = scope_.Call(ref);
                 return site != nullptr && site->lineCount == 0 && !site->libraryOwner && site->returnMayBeString;
@@ -404,34 +464,15 @@ private:
 
     bool InstructionLength(uint32_t pc, uint32_t& length) const
     {
-        static constexpr uint8_t kFixed[256] = {
-            // 0x00..0x0F
-            1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
-            // 0x10..0x1F: bipush 2, sipush 3, ldc 2, ldc_w 3, ldc2_w 3, loads 2
-            2, 3, 2, 3, 3, 2, 2, 2, 2, 2, 1, 1, 1, 1, 1, 1,
-            1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
-            // 0x30..0x3F: stores 2 at 0x36..0x3A
-            1, 1, 1, 1, 1, 1, 2, 2, 2, 2, 2, 1, 1, 1, 1, 1,
-            1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
-            1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
-            1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
-            1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
-            // 0x80..0x8F: iinc 3
-            1, 1, 1, 1, 3, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
-            // 0x90..0x9F: if<cond> 3 from 0x99
-            1, 1, 1, 1, 1, 1, 1, 1, 1, 3, 3, 3, 3, 3, 3, 3,
-            // 0xA0..0xAF: if_icmp, if_acmp, goto, jsr 3, ret 2, switches variable
-            3, 3, 3, 3, 3, 3, 3, 3, 3, 2, 0, 0, 1, 1, 1, 1,
-            // 0xB0..0xBF: returns, field access 3, invokes 3, interface/dynamic 5, new 3,
-            // newarray 2, anewarray 3, arraylength, athrow
-            1, 1, 3, 3, 3, 3, 3, 3, 3, 5, 5, 3, 2, 3, 1, 1,
-            // 0xC0..0xCF: checkcast 3, instanceof 3, monitors, wide variable, multianewarray 4,
-            // ifnull 3, ifnonnull 3, goto_w 5, jsr_w 5
-            3, 3, 1, 1, 0, 4, 3, 3, 5, 5, 0, 0, 0, 0, 0, 0,
-            0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-            0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-            0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-        };
+        length = kFixedLength[bytes_[pc]];
+        if (length != 0)
+            return uint64_t{pc} + length <= length_;
+        return VariableLength(pc, length);
+    }
+
+    // wide, the switches, and opcodes the JVM does not define.
+    bool VariableLength(uint32_t pc, uint32_t& length) const
+    {
         const uint8_t op = bytes_[pc];
         if (op == 0xC4) {
             if (pc + 1 >= length_)
@@ -466,9 +507,7 @@ private:
                 return false;
             length = static_cast<uint32_t>(operands + fixed + entries - pc);
         } else {
-            length = kFixed[op];
-            if (length == 0)
-                return false;
+            return false;
         }
         return uint64_t{pc} + length <= length_;
     }
@@ -508,16 +547,16 @@ private:
         if (size_t{length_} * width > (size_t{1} << 24) && size_t{Blocks()} * width > (size_t{1} << 24))
             return false;  // a frame table past 64 MiB: not a method javac writes
         const classfile::Member& method = cf_.methods[method_];
-        MethodShape& shape = s_.shape;
-        ParseMethodDescriptor(cf_.Utf8Bytes(method.descriptorIndex), shape);
-        if (!shape.valid)
+        shape_ = scope_.ShapeOf(method.descriptorIndex);
+        if (!shape_.valid)
             return false;
         const uint32_t slot = (method.accessFlags & 0x0008) != 0 ? 0 : 1;
-        if (slot + shape.parameterWords > maxLocals_)
+        if (slot + shape_.parameterWords > maxLocals_)
             return false;
-        for (const ParameterShape& parameter : shape.parameters)
-            origins_ = origins_ || parameter.mayBeString;
-        returnsReference_ = shape.returnsReference;
+        const uint8_t* parameters = scope_.Parameters(shape_.firstParameter);
+        for (uint32_t p = 0; p < shape_.parameterCount && !origins_; ++p)
+            origins_ = (parameters[p] & kParameterMayBeString) != 0;
+        returnsReference_ = shape_.returnsReference;
         return true;
     }
 
@@ -535,12 +574,12 @@ private:
         s_.stack.assign(size_t{maxStack_} + 1, 0u);
 
         const classfile::Member& method = cf_.methods[method_];
-        const MethodShape& shape = s_.shape;
+        const uint8_t* parameters = scope_.Parameters(shape_.firstParameter);
         uint32_t slot = (method.accessFlags & 0x0008) != 0 ? 0 : 1;
-        for (size_t p = 0; p < shape.parameters.size(); ++p) {
-            if (shape.parameters[p].mayBeString)
-                s_.locals[slot] = SetOf(kParameter, static_cast<uint32_t>(p + 1));
-            slot += shape.parameters[p].words;
+        for (uint32_t p = 0; p < shape_.parameterCount; ++p) {
+            if ((parameters[p] & kParameterMayBeString) != 0)
+                s_.locals[slot] = SetOf(kParameter, p + 1);
+            slot += parameters[p] & kParameterWords;
         }
         Merge(0, s_.locals.data(), nullptr, 0);
     }
@@ -993,18 +1032,17 @@ private:
         const uint32_t words = site->parameterWords + (hasReceiver ? 1u : 0u);
         if (height_ < words)
             return false;
-        const size_t count = size_t{site->parameterCount} + 1;
-        s_.args.assign(count, 0u);
+        const size_t count = size_t{site->parameterCount} + 1;  // at most 256
+        uint32_t args[256];
         uint32_t at = height_ - words;
-        if (hasReceiver)
-            s_.args[0] = s_.stack[at++];
-        const uint8_t* parameterWords = scope_.ParameterWords(*site);
+        args[0] = hasReceiver ? s_.stack[at++] : 0u;
+        const uint8_t* parameters = scope_.Parameters(site->firstParameter);
         for (size_t i = 0; i < site->parameterCount; ++i) {
-            s_.args[i + 1] = s_.stack[at];
-            at += parameterWords[i];
+            args[i + 1] = s_.stack[at];
+            at += parameters[i] & kParameterWords;
         }
         height_ -= static_cast<uint16_t>(words);
-        const uint32_t result = ApplyCall(*site, s_.args.data(), count);
+        const uint32_t result = ApplyCall(*site, args, count);
         if (site->returnWords == 0)
             return true;
         if (site->returnsReference)
@@ -1236,6 +1274,7 @@ private:
     bool returnsReference_ = false;
     bool origins_ = false;
     uint32_t blocks_ = UINT32_MAX;  // see Blocks()
+    DescriptorShape shape_;         // the method's own descriptor
 };
 
 }  // namespace

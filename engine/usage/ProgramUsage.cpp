@@ -107,6 +107,9 @@ constexpr uint32_t kNothing = kNone;
 struct ProgramUsage::Graph {
     std::vector<ClassFacts> classes;
     FlatMap classIds;  // hash of a class name -> the first class of that name
+    std::vector<int32_t> superOf;           // per class: its superclass among the classes, or -1
+    std::vector<uint32_t> interfaceFirst;   // per class, into interfaceOf; one more at the end
+    std::vector<uint32_t> interfaceOf;      // the interfaces among the classes, in order
     std::vector<uint32_t> childFirst;  // per class, into children; one more at the end
     std::vector<uint32_t> children;
 
@@ -307,10 +310,17 @@ struct ProgramUsage::Graph {
     {
         const std::vector<MethodFacts>& methods = classes[ci].methods;
         for (size_t mi = 0; mi < methods.size(); ++mi) {
-            if (methods[mi].name == name && methods[mi].descriptor == descriptor)
+            const MethodFacts& m = methods[mi];
+            if (m.name.size() == name.size() && m.descriptor.size() == descriptor.size() && m.name == name &&
+                m.descriptor == descriptor)
                 return static_cast<int32_t>(mi);
         }
         return -1;
+    }
+
+    std::span<const uint32_t> InterfacesOf(uint32_t ci) const
+    {
+        return {interfaceOf.data() + interfaceFirst[ci], interfaceFirst[ci + 1] - interfaceFirst[ci]};
     }
 
     std::span<const std::pair<uint32_t, uint16_t>> MethodsOf(const Target& t) const
@@ -358,8 +368,8 @@ struct ProgramUsage::Graph {
         uint32_t met = NewStamp();
         bool declared = false;
         std::string_view at = t.ref.owner;
+        int64_t ci = owner;
         for (int depth = 0; depth < 4096 && !declared; ++depth) {
-            const int64_t ci = ClassOf(at);
             if (ci < 0) {
                 if (!at.empty())
                     t.library = at;
@@ -369,24 +379,19 @@ struct ProgramUsage::Graph {
                 break;
             metAt[static_cast<size_t>(ci)] = met;
             declared = take(static_cast<uint32_t>(ci));
-            for (const std::string_view i : classes[static_cast<size_t>(ci)].interfaces) {
-                const int64_t ii = ClassOf(i);
-                if (ii >= 0)
-                    interfaces.push_back(static_cast<uint32_t>(ii));
-            }
+            for (const uint32_t ii : InterfacesOf(static_cast<uint32_t>(ci)))
+                interfaces.push_back(ii);
             at = classes[static_cast<size_t>(ci)].superName;
+            ci = superOf[static_cast<size_t>(ci)];
         }
         for (size_t k = 0; k < interfaces.size() && !declared; ++k) {
-            const uint32_t ci = interfaces[k];
-            if (metAt[ci] == met)
+            const uint32_t ii = interfaces[k];
+            if (metAt[ii] == met)
                 continue;
-            metAt[ci] = met;
-            declared = take(ci);
-            for (const std::string_view i : classes[ci].interfaces) {
-                const int64_t ii = ClassOf(i);
-                if (ii >= 0)
-                    interfaces.push_back(static_cast<uint32_t>(ii));
-            }
+            metAt[ii] = met;
+            declared = take(ii);
+            for (const uint32_t next : InterfacesOf(ii))
+                interfaces.push_back(next);
         }
         if (declared)
             t.library = {};
@@ -440,14 +445,10 @@ struct ProgramUsage::Graph {
                 if (c.fields[fi].name == ref.name && c.fields[fi].descriptor == ref.descriptor)
                     return std::make_pair(ci, static_cast<uint16_t>(fi));
             }
-            for (const std::string_view i : c.interfaces) {
-                const int64_t ii = ClassOf(i);
-                if (ii >= 0)
-                    pending.push_back(static_cast<uint32_t>(ii));
-            }
-            const int64_t sup = ClassOf(c.superName);
-            if (sup >= 0)
-                pending.push_back(static_cast<uint32_t>(sup));
+            for (const uint32_t ii : InterfacesOf(ci))
+                pending.push_back(ii);
+            if (superOf[ci] >= 0)
+                pending.push_back(static_cast<uint32_t>(superOf[ci]));
         }
         return std::nullopt;
     }
@@ -528,17 +529,32 @@ void ProgramUsage::Graph::Build()
                 break;
         }
     }
+    // Each class's superclass and interfaces among the classes, found by name once.
+    superOf.assign(n, -1);
+    interfaceFirst.assign(n + 1, 0u);
+    interfaceOf.clear();
+    for (uint32_t ci = 0; ci < n; ++ci) {
+        const ClassFacts& c = classes[ci];
+        interfaceFirst[ci] = static_cast<uint32_t>(interfaceOf.size());
+        if (!c.parsed)
+            continue;
+        superOf[ci] = static_cast<int32_t>(ClassOf(c.superName));
+        for (const std::string_view i : c.interfaces) {
+            const int64_t ii = ClassOf(i);
+            if (ii >= 0)
+                interfaceOf.push_back(static_cast<uint32_t>(ii));
+        }
+    }
+    interfaceFirst[n] = static_cast<uint32_t>(interfaceOf.size());
     // Each class's subclasses and implementations, in class order.
     childFirst.assign(n + 1, 0u);
     auto parents = [&](uint32_t ci, auto&& visit) {
-        const ClassFacts& c = classes[ci];
-        const int64_t sup = ClassOf(c.superName);
+        const int32_t sup = superOf[ci];
         if (sup >= 0 && static_cast<uint32_t>(sup) != ci)
             visit(static_cast<uint32_t>(sup));
-        for (const std::string_view i : c.interfaces) {
-            const int64_t ii = ClassOf(i);
-            if (ii >= 0 && static_cast<uint32_t>(ii) != ci)
-                visit(static_cast<uint32_t>(ii));
+        for (const uint32_t ii : InterfacesOf(ci)) {
+            if (ii != ci)
+                visit(ii);
         }
     };
     for (uint32_t ci = 0; ci < n; ++ci) {
@@ -716,41 +732,45 @@ void ProgramUsage::Graph::FixedPoint()
     }
     std::sort(reachedNodes.begin(), reachedNodes.end());
 
-    MarkSets sets(count);
-    std::vector<uint8_t> queued(count, 0);
+    // Each node's marks: for each kind, the least consumer of the findings of that kind it
+    // leads to. A consumer is passed on unchanged, so the consumers are taken least first,
+    // each passed on as far as it goes: the first mark a node gets for a kind is then its
+    // final one, and each node and kind is passed on to the nodes before it once.
+    struct Seed {
+        uint32_t consumer;
+        uint32_t node;
+        uint8_t kind;
+    };
+    std::vector<Seed> seeds;
     for (const uint32_t node : reachedNodes) {
         // A node that leads nowhere is where the analysis stops: the node is the consumer.
         if (firstSuccessor[node] == firstSuccessor[node + 1])
-            sets.Merge(node, KindOf(Use::Unknown, FormatStyle::None, false), node | kTerminalBit);
+            seeds.push_back({node | kTerminalBit, node, KindOf(Use::Unknown, FormatStyle::None, false)});
         for (uint32_t k = firstSuccessor[node]; k < firstSuccessor[node + 1]; ++k) {
             const auto [to, flag] = successorEdges[k];
             if ((to & kTerminalBit) == 0)
                 continue;
             const Terminal& terminal = terminals[to & ~kTerminalBit];
-            sets.Merge(node, ThroughFormat(terminal.kind, flag), terminal.consumer);
-        }
-        if (sets.Kinds(node) != 0) {
-            work.push_back(node);
-            queued[node] = 1;
+            seeds.push_back({terminal.consumer, node, ThroughFormat(terminal.kind, flag)});
         }
     }
-    while (!work.empty()) {
-        const uint32_t node = work.back();
-        work.pop_back();
-        queued[node] = 0;
-        const uint64_t kinds = sets.Kinds(node);
-        for (uint32_t k = firstPredecessor[node]; k < firstPredecessor[node + 1]; ++k) {
-            const auto [from, flag] = predecessorEdges[k];
-            if (!reached[from])
-                continue;
-            bool changed = false;
-            for (uint64_t rest = kinds; rest != 0; rest &= rest - 1) {
-                const auto kind = static_cast<uint8_t>(__builtin_ctzll(rest));
-                changed = sets.Merge(from, ThroughFormat(kind, flag), sets.Consumer(node, kind)) || changed;
-            }
-            if (changed && !queued[from]) {
-                queued[from] = 1;
-                work.push_back(from);
+    std::stable_sort(seeds.begin(), seeds.end(), [](const Seed& a, const Seed& b) { return a.consumer < b.consumer; });
+    MarkSets sets(count);
+    std::vector<std::pair<uint32_t, uint8_t>> stack;  // (node, kind) to pass on
+    for (const Seed& seed : seeds) {
+        if (!sets.Merge(seed.node, seed.kind, seed.consumer))
+            continue;  // the node has this kind already, from a consumer no greater
+        stack.emplace_back(seed.node, seed.kind);
+        while (!stack.empty()) {
+            const auto [node, kind] = stack.back();
+            stack.pop_back();
+            for (uint32_t k = firstPredecessor[node]; k < firstPredecessor[node + 1]; ++k) {
+                const auto [from, flag] = predecessorEdges[k];
+                if (!reached[from])
+                    continue;
+                const uint8_t passed = ThroughFormat(kind, flag);
+                if (sets.Merge(from, passed, seed.consumer))
+                    stack.emplace_back(from, passed);
             }
         }
     }

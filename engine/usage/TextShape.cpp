@@ -135,6 +135,16 @@ bool IsData(std::string_view utf8) noexcept
 {
     bool letter = false;
     for (size_t at = 0; at < utf8.size();) {
+        const auto b = static_cast<uint8_t>(utf8[at]);
+        if (b < 0x80) {  // most texts are ASCII: one byte, one test
+            ++at;
+            if (b == 1 || b == 2)
+                continue;
+            if ((b < 0x20 && b != '\t' && b != '\n' && b != '\r') || b == 0x7F)
+                return true;
+            letter = letter || ((b | 0x20) >= 'a' && (b | 0x20) <= 'z');
+            continue;
+        }
         const char32_t c = Next(utf8, at);
         if (c == 1 || c == 2)
             continue;  // a recipe's value
