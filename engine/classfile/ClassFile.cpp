@@ -588,7 +588,14 @@ private:
         switch (kind) {
             case Attr::Unknown:
             case Attr::Empty: break;
-            case Attr::ConstantValue: Index(kConstantValue); break;
+            case Attr::ConstantValue: {
+                // `method` is the member's index here; the field itself was pushed before its
+                // attributes are read.
+                const uint16_t value = Index(kConstantValue);
+                if (method < cf_.fields.size())
+                    cf_.fields[method].constantValue = value;
+                break;
+            }
             case Attr::Code: Code(method); break;
             case Attr::StackMapTable: StackMapTable(); break;
             case Attr::Exceptions:
@@ -857,7 +864,8 @@ private:
 
     void Code(uint16_t method)
     {
-        r_.Skip(4);  // max_stack, max_locals
+        const uint16_t maxStack = r_.U2();
+        const uint16_t maxLocals = r_.U2();
         const size_t lengthAt = r_.Position();
         const uint32_t length = r_.U4();
         if (!r_.Ok())
@@ -872,17 +880,24 @@ private:
         }
         CodeInfo info;
         info.method = method;
+        info.maxStack = maxStack;
+        info.maxLocals = maxLocals;
         info.codeOffset = static_cast<uint32_t>(r_.Position());
         info.codeLength = length;
         if (!WalkBytecode(info))
             return;
         r_.Skip(length);
-        cf_.codes.push_back(std::move(info));
         const uint16_t handlers = r_.U2();
+        info.handlers.reserve(handlers);
         for (uint32_t i = 0; i < handlers && r_.Ok(); ++i) {
-            r_.Skip(6);  // start_pc, end_pc, handler_pc
-            OptionalIndex(kClass);
+            ExceptionHandler handler;
+            handler.startPc = r_.U2();
+            handler.endPc = r_.U2();
+            handler.handlerPc = r_.U2();
+            handler.catchType = OptionalIndex(kClass);
+            info.handlers.push_back(handler);
         }
+        cf_.codes.push_back(std::move(info));
         Attributes(Where::Code, method);
     }
 

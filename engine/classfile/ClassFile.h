@@ -83,6 +83,7 @@ struct Member {
     uint16_t accessFlags = 0;
     uint16_t nameIndex = 0;
     uint16_t descriptorIndex = 0;
+    uint16_t constantValue = 0;  // a field's ConstantValue attribute (a pool index); 0 when it has none
 };
 
 struct BootstrapMethod {
@@ -101,11 +102,23 @@ struct InvokeDynamicSite {
     uint16_t invokeDynamicIndex = 0;
 };
 
+// One entry of a Code attribute's exception table; pcs as the file gives them (not checked
+// against instruction starts).
+struct ExceptionHandler {
+    uint16_t startPc = 0;
+    uint16_t endPc = 0;  // exclusive
+    uint16_t handlerPc = 0;
+    uint16_t catchType = 0;  // a Class index; 0 for any exception (finally)
+};
+
 // One Code attribute (a lambda body is a method of its own, so it has its own).
 struct CodeInfo {
     uint16_t method = 0;      // index into ClassFile::methods
+    uint16_t maxStack = 0;
+    uint16_t maxLocals = 0;
     uint32_t codeOffset = 0;  // 0-based file offset of the first bytecode byte
     uint32_t codeLength = 0;
+    std::vector<ExceptionHandler> handlers;
     bool callsStringHashCode = false;  // invokevirtual java/lang/String.hashCode:()I
     std::vector<LoadedString> strings;
     std::vector<InvokeDynamicSite> invokeDynamics;

@@ -1,0 +1,99 @@
+#pragma once
+// What the analysis keeps of one class once its bytes are gone: its place in the class
+// hierarchy, its members, its string constants, and where values flow inside its methods.
+// A flow runs from an origin (a string constant, a parameter, a field read, the result of a
+// call) to a sink (a consumer of the table, a call, a field store, a return). The program-wide
+// step joins the flows of all classes; nothing here points into the parsed class.
+//
+// Every name and text of the facts is a view into one block of memory the facts own (shared by
+// their copies): a class's names and texts cost one allocation, not one each, and are freed
+// in one go.
+
+#include "usage/Use.h"
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+namespace cl::usage {
+
+enum class OriginKind : uint8_t {
+    Literal,     // value: the CONSTANT_String index
+    Parameter,   // value: 1-based parameter position of the method
+    FieldRead,   // value: index into ClassFacts::members
+    CallResult,  // value: index into ClassFacts::members (the called method)
+};
+
+enum class SinkKind : uint8_t {
+    Consumer,    // a line of the table: use, format, equalsStyle; target: consumer name
+    Unknown,     // target: consumer name (the call, "array element", ...)
+    Call,        // a method the program may declare; target: member, parameter: position
+    FieldStore,  // target: member (the field as referenced)
+    Return,      // target: the method's index in ClassFacts::methods
+};
+
+struct Sink {
+    SinkKind kind = SinkKind::Unknown;
+    Use use = Use::Unknown;
+    FormatStyle format = FormatStyle::None;
+    bool equalsStyle = false;
+    uint16_t parameter = 0;
+    uint32_t target = 0;
+
+    bool operator==(const Sink&) const = default;
+};
+
+struct Flow {
+    OriginKind origin = OriginKind::Literal;
+    // The value was used as the pattern of a formatting on its way to the sink.
+    FormatStyle format = FormatStyle::None;
+    uint16_t method = 0;  // index into ClassFacts::methods; kNoMethod for a field's ConstantValue
+    uint32_t value = 0;
+    uint32_t sink = 0;    // index into ClassFacts::sinks
+};
+constexpr uint16_t kNoMethod = 0xFFFF;
+
+struct MemberRef {
+    std::string_view owner;
+    std::string_view name;
+    std::string_view descriptor;
+};
+
+struct MethodFacts {
+    std::string_view name;
+    std::string_view descriptor;
+    uint16_t access = 0;
+    bool hasCode = false;
+    bool followed = false;  // its code was analysed (false: too large, malformed, or no code)
+};
+
+struct FieldFacts {
+    std::string_view name;
+    std::string_view descriptor;
+    uint16_t access = 0;
+};
+
+struct LiteralFacts {
+    uint16_t stringIndex = 0;  // the CONSTANT_String
+    std::string_view text;     // its modified UTF-8 bytes
+    bool recipe = false;       // a string-concatenation recipe (U+0001 marks a value)
+};
+
+struct ClassFacts {
+    bool parsed = false;
+    std::string_view name;
+    std::string_view superName;  // empty for java/lang/Object and module-info
+    std::vector<std::string_view> interfaces;
+    uint16_t access = 0;
+    std::vector<MethodFacts> methods;  // parallel to the class file's methods
+    std::vector<FieldFacts> fields;
+    std::vector<LiteralFacts> literals;  // every CONSTANT_String, in pool order
+    std::vector<MemberRef> members;      // the members flows name
+    std::vector<std::string_view> consumers;  // the consumer names sinks name
+    std::vector<Sink> sinks;
+    std::vector<Flow> flows;  // sorted by origin, then value, then method
+    std::shared_ptr<const char[]> text;  // the bytes every view above points into
+};
+
+}  // namespace cl::usage

@@ -1,0 +1,404 @@
+#include "usage/ClassScope.h"
+
+#include "usage/TextHash.h"
+
+#include <algorithm>
+#include <cstring>
+#include <tuple>
+
+namespace cl::usage {
+
+using classfile::Tag;
+
+bool IsPlatformClass(std::string_view name) noexcept
+{
+    // Looked at for every class a program calls: the first letter rules most names out.
+    auto starts = [&](std::string_view prefix) { return name.substr(0, prefix.size()) == prefix; };
+    switch (name.empty() ? '\0' : name[0]) {
+        case 'j': return starts("java/") || starts("javax/") || starts("jdk/");
+        case 's': return starts("sun/");
+        case 'c': return starts("com/sun/");
+        case 'o': return starts("org/w3c/") || starts("org/xml/");
+        default: return false;
+    }
+}
+
+struct ClassScope::Storage {
+    std::vector<Entry> entries;
+    std::vector<CallSite> calls;
+    std::vector<FieldSite> fields;
+    std::vector<uint8_t> words;
+    std::vector<const ConsumerLine*> lines;
+    std::vector<const ConsumerLine*> found;
+    std::vector<OwnerFacts> owners;
+    std::vector<DescriptorShape> shapes;
+    MethodShape shape;
+    std::string text;
+    std::vector<uint32_t> utf8At;
+    std::vector<std::array<Span, 3>> members;
+    std::vector<Span> consumers;
+    std::vector<Span> spans;
+    std::vector<std::pair<uint64_t, uint64_t>> flowKeys;
+    FlatMap consumerIds;
+    FlatMap sinks;
+    FlatMap flows;
+};
+
+ClassScope::Storage& ClassScope::ThisThread()
+{
+    thread_local Storage store;
+    return store;
+}
+
+namespace {
+
+constexpr uint32_t kNotKept = UINT32_MAX;
+
+}  // namespace
+
+ClassScope::ClassScope(const classfile::ClassFile& cf, ClassFacts& facts)
+    : cf_(cf),
+      facts_(facts),
+      table_(ConsumerTable::Builtin()),
+      store_(ThisThread()),
+      entries_(store_.entries),
+      calls_(store_.calls),
+      fields_(store_.fields),
+      words_(store_.words),
+      lines_(store_.lines),
+      found_(store_.found),
+      owners_(store_.owners),
+      shapes_(store_.shapes),
+      shape_(store_.shape),
+      text_(store_.text),
+      utf8At_(store_.utf8At),
+      members_(store_.members),
+      consumers_(store_.consumers),
+      spans_(store_.spans),
+      consumerIds_(store_.consumerIds),
+      sinks_(store_.sinks),
+      flows_(store_.flows)
+{
+    entries_.assign(cf.pool.size(), Entry{});
+    calls_.clear();
+    fields_.clear();
+    words_.clear();
+    lines_.clear();
+    owners_.clear();
+    shapes_.clear();
+    text_.clear();
+    utf8At_.assign(cf.pool.size(), kNotKept);
+    members_.clear();
+    consumers_.clear();
+    consumerIds_.Clear();
+    sinks_.Clear();
+    flows_.Clear();
+}
+
+ClassScope::Span ClassScope::KeepUtf8(uint16_t index)
+{
+    if (index >= utf8At_.size())
+        return {};
+    const std::string_view bytes = cf_.Utf8Bytes(index);
+    if (utf8At_[index] == kNotKept) {
+        if (bytes.empty())
+            return {};
+        utf8At_[index] = static_cast<uint32_t>(text_.size());
+        text_.append(bytes);
+    }
+    return {utf8At_[index], static_cast<uint32_t>(bytes.size())};
+}
+
+ClassScope::Span ClassScope::Keep(std::string_view text)
+{
+    const Span span{static_cast<uint32_t>(text_.size()), static_cast<uint32_t>(text.size())};
+    text_.append(text);
+    return span;
+}
+
+uint16_t ClassScope::ClassNameIndex(uint16_t classIndex) const noexcept
+{
+    const classfile::Constant* c = cf_.At(classIndex, Tag::Class);
+    return c == nullptr ? 0 : c->NameIndex();
+}
+
+const DescriptorShape& ClassScope::ShapeOf(uint16_t descriptorIndex)
+{
+    static const DescriptorShape kNone;
+    if (descriptorIndex >= entries_.size())
+        return kNone;
+    int32_t& at = entries_[descriptorIndex].shape;
+    if (at < 0) {
+        ParseMethodDescriptor(cf_.Utf8Bytes(descriptorIndex), shape_);
+        DescriptorShape shape;
+        shape.valid = shape_.valid;
+        shape.returnsReference = shape_.returnsReference;
+        shape.returnMayBeString = shape_.returnMayBeString;
+        shape.returnWords = shape_.returnWords;
+        shape.parameterCount = static_cast<uint32_t>(shape_.parameters.size());
+        shape.parameterWords = shape_.parameterWords;
+        shape.firstParameter = static_cast<uint32_t>(words_.size());
+        for (const ParameterShape& p : shape_.parameters)
+            words_.push_back(static_cast<uint8_t>(p.words | (p.mayBeString ? kParameterMayBeString : 0)));
+        at = static_cast<int32_t>(shapes_.size());
+        shapes_.push_back(shape);
+    }
+    return shapes_[static_cast<size_t>(at)];
+}
+
+const ClassScope::OwnerFacts& ClassScope::OwnerOf(uint16_t classIndex)
+{
+    int32_t& at = entries_[classIndex].owner;
+    if (at < 0) {
+        const std::string_view name = cf_.ClassName(classIndex);
+        OwnerFacts owner;
+        owner.groups = table_.OwnerOf(name);
+        owner.platform = IsPlatformClass(name);
+        at = static_cast<int32_t>(owners_.size());
+        owners_.push_back(owner);
+    }
+    return owners_[static_cast<size_t>(at)];
+}
+
+const CallSite* ClassScope::Call(uint16_t refIndex)
+{
+    if (refIndex >= entries_.size())
+        return nullptr;
+    if (entries_[refIndex].call >= 0)
+        return &calls_[static_cast<size_t>(entries_[refIndex].call)];
+    const classfile::Constant* c = cf_.At(refIndex);
+    if (c == nullptr || (c->tag != Tag::Methodref && c->tag != Tag::InterfaceMethodref))
+        return nullptr;
+    CallSite site;
+    site.refIndex = refIndex;
+    // The class is looked up in the table once however many of its methods are called, and
+    // a descriptor parsed once however many methods share it.
+    if (const classfile::Constant* nat = cf_.At(c->NameAndTypeIndex(), Tag::NameAndType)) {
+        const DescriptorShape& shape = ShapeOf(nat->DescriptorIndex());
+        site.valid = shape.valid && shape.parameterCount <= 255;  // the JVM allows no more
+        site.returnsReference = shape.returnsReference;
+        site.returnMayBeString = shape.returnMayBeString;
+        site.returnWords = shape.returnWords;
+        site.parameterCount = static_cast<uint16_t>(std::min<uint32_t>(shape.parameterCount, 255));
+        site.parameterWords = shape.parameterWords;
+        site.firstParameter = shape.firstParameter;
+        const std::string_view name = cf_.Utf8Bytes(nat->NameIndex());
+        site.isInit = name == "<init>";
+        const OwnerFacts& owner = OwnerOf(c->ClassIndex());
+        site.libraryOwner = owner.platform;
+        table_.Find(owner.groups, name, cf_.Utf8Bytes(nat->DescriptorIndex()),
+                    site.libraryOwner ? ClassMatch::Any : ClassMatch::ExactOrPrefix, found_);
+        site.firstLine = static_cast<uint32_t>(lines_.size());
+        site.lineCount = static_cast<uint32_t>(found_.size());
+        for (const ConsumerLine* line : found_) {
+            lines_.push_back(line);
+            if (line->action == Action::Receiver || line->action == Action::ReceiverMessageFormat)
+                site.anyReceiverLine = true;
+        }
+    }
+    entries_[refIndex].call = static_cast<int32_t>(calls_.size());
+    calls_.push_back(site);
+    return &calls_.back();
+}
+
+bool ClassScope::OwnerIsPlatform(uint16_t refIndex) const noexcept
+{
+    const classfile::Constant* c = cf_.At(refIndex);
+    return c != nullptr &&
+           (c->tag == Tag::Fieldref || c->tag == Tag::Methodref || c->tag == Tag::InterfaceMethodref) &&
+           IsPlatformClass(cf_.ClassName(c->ClassIndex()));
+}
+
+bool ClassScope::TypeEndsInClass(uint16_t refIndex) const noexcept
+{
+    const classfile::Constant* c = cf_.At(refIndex);
+    if (c == nullptr || (c->tag != Tag::Fieldref && c->tag != Tag::Methodref && c->tag != Tag::InterfaceMethodref))
+        return false;
+    const classfile::Constant* nat = cf_.At(c->NameAndTypeIndex(), Tag::NameAndType);
+    if (nat == nullptr)
+        return false;
+    const std::string_view type = cf_.Utf8Bytes(nat->DescriptorIndex());
+    return !type.empty() && type.back() == ';';
+}
+
+const FieldSite* ClassScope::Field(uint16_t refIndex)
+{
+    if (refIndex >= entries_.size())
+        return nullptr;
+    if (entries_[refIndex].field >= 0)
+        return &fields_[static_cast<size_t>(entries_[refIndex].field)];
+    if (cf_.At(refIndex, Tag::Fieldref) == nullptr)
+        return nullptr;
+    FieldSite site;
+    site.refIndex = refIndex;
+    if (const auto member = cf_.MemberOf(refIndex)) {
+        site.valid = !member->descriptor.empty();
+        site.words = FieldWords(member->descriptor);
+        site.mayBeString = MayBeString(member->descriptor);
+    }
+    entries_[refIndex].field = static_cast<int32_t>(fields_.size());
+    fields_.push_back(site);
+    return &fields_.back();
+}
+
+bool ClassScope::Collects(uint16_t classIndex)
+{
+    if (classIndex >= entries_.size())
+        return false;
+    int8_t& collects = entries_[classIndex].collects;
+    if (collects < 0)
+        collects = table_.Collects(cf_.ClassName(classIndex)) ? 1 : 0;
+    return collects == 1;
+}
+
+uint32_t ClassScope::Consumer(std::string_view name)
+{
+    // Chained on a hash collision: the next key of the chain is derived from the last.
+    for (uint64_t key = HashText(name);; key = key * 0x9E3779B97F4A7C15ull + 1) {
+        bool inserted = false;
+        const uint32_t index = consumerIds_.FindOrInsert(key, static_cast<uint32_t>(consumers_.size()), inserted);
+        if (inserted) {
+            consumers_.push_back(Keep(name));
+            return index;
+        }
+        if (View(consumers_[index]) == name)
+            return index;
+    }
+}
+
+uint32_t ClassScope::Consumer(const CallSite& site)
+{
+    if (site.consumer == UINT32_MAX) {
+        std::string name;
+        if (const auto member = cf_.MemberOf(site.refIndex))
+            name.append(member->className).append(".").append(member->name);
+        site.consumer = Consumer(name);
+    }
+    return site.consumer;
+}
+
+uint32_t ClassScope::Member(uint16_t refIndex)
+{
+    if (entries_[refIndex].member >= 0)
+        return static_cast<uint32_t>(entries_[refIndex].member);
+    std::array<Span, 3> ref{};
+    const classfile::Constant* c = cf_.At(refIndex);
+    if (c != nullptr && (c->tag == Tag::Fieldref || c->tag == Tag::Methodref || c->tag == Tag::InterfaceMethodref)) {
+        if (const classfile::Constant* nat = cf_.At(c->NameAndTypeIndex(), Tag::NameAndType)) {
+            ref[0] = KeepUtf8(ClassNameIndex(c->ClassIndex()));
+            ref[1] = KeepUtf8(nat->NameIndex());
+            ref[2] = KeepUtf8(nat->DescriptorIndex());
+        }
+    }
+    entries_[refIndex].member = static_cast<int32_t>(members_.size());
+    members_.push_back(ref);
+    return static_cast<uint32_t>(entries_[refIndex].member);
+}
+
+uint32_t ClassScope::OwnField(uint16_t fieldIndex)
+{
+    const classfile::Member& field = cf_.fields[fieldIndex];
+    members_.push_back(
+        {KeepUtf8(ClassNameIndex(cf_.thisClass)), KeepUtf8(field.nameIndex), KeepUtf8(field.descriptorIndex)});
+    return static_cast<uint32_t>(members_.size() - 1);
+}
+
+uint32_t ClassScope::AddSink(const Sink& sink)
+{
+    const uint64_t key = (uint64_t{static_cast<uint8_t>(sink.kind)} << 56) |
+                         (uint64_t{static_cast<uint8_t>(sink.use)} << 52) |
+                         (uint64_t{static_cast<uint8_t>(sink.format)} << 50) | (uint64_t{sink.equalsStyle} << 49) |
+                         (uint64_t{sink.parameter} << 32) | sink.target;
+    bool inserted = false;
+    const uint32_t index = sinks_.FindOrInsert(key, static_cast<uint32_t>(facts_.sinks.size()), inserted);
+    if (inserted)
+        facts_.sinks.push_back(sink);
+    return index;
+}
+
+void ClassScope::AddFlow(const Flow& flow)
+{
+    // The sink number fits 24 bits in practice; a class with more sinks keeps duplicates,
+    // which the program-wide step merges anyway.
+    const uint64_t key = (uint64_t{static_cast<uint8_t>(flow.origin)} << 62) |
+                         (uint64_t{static_cast<uint8_t>(flow.format)} << 60) | (uint64_t{flow.method} << 44) |
+                         (uint64_t{flow.value & 0xFFFFF} << 24) | (flow.sink & 0xFFFFFF);
+    bool inserted = true;
+    if (flow.sink <= 0xFFFFFF && flow.value <= 0xFFFFF)
+        flows_.FindOrInsert(key, 0, inserted);
+    if (!inserted)
+        return;
+    facts_.flows.push_back(flow);
+}
+
+void ClassScope::Finish()
+{
+    // Sorted as two words per flow, the order of ClassFacts: origin, value, method, then sink
+    // and format.
+    std::vector<std::pair<uint64_t, uint64_t>>& keys = store_.flowKeys;
+    keys.clear();
+    keys.reserve(facts_.flows.size());
+    for (const Flow& f : facts_.flows)
+        keys.emplace_back((uint64_t{static_cast<uint8_t>(f.origin)} << 48) | (uint64_t{f.value} << 16) | f.method,
+                          (uint64_t{f.sink} << 2) | static_cast<uint8_t>(f.format));
+    std::sort(keys.begin(), keys.end());
+    for (size_t i = 0; i < keys.size(); ++i) {
+        const auto [high, low] = keys[i];
+        facts_.flows[i] = {static_cast<OriginKind>(high >> 48), static_cast<FormatStyle>(low & 3),
+                           static_cast<uint16_t>(high), static_cast<uint32_t>(high >> 16), static_cast<uint32_t>(low >> 2)};
+    }
+
+    // Every name and text the facts keep, gathered before the block is made.
+    const Span name = KeepUtf8(ClassNameIndex(cf_.thisClass));
+    const Span superName = KeepUtf8(ClassNameIndex(cf_.superClass));
+    std::vector<Span>& spans = spans_;  // interfaces, then each method's and field's name and descriptor
+    spans.clear();
+    spans.reserve(cf_.interfaces.size() + 2 * (cf_.methods.size() + cf_.fields.size()));
+    for (const uint16_t i : cf_.interfaces)
+        spans.push_back(KeepUtf8(ClassNameIndex(i)));
+    for (const classfile::Member& m : cf_.methods) {
+        spans.push_back(KeepUtf8(m.nameIndex));
+        spans.push_back(KeepUtf8(m.descriptorIndex));
+    }
+    for (const classfile::Member& f : cf_.fields) {
+        spans.push_back(KeepUtf8(f.nameIndex));
+        spans.push_back(KeepUtf8(f.descriptorIndex));
+    }
+    for (const LiteralFacts& literal : facts_.literals) {
+        const classfile::Constant* c = cf_.At(literal.stringIndex, Tag::String);
+        spans.push_back(c == nullptr ? Span{} : KeepUtf8(c->StringIndex()));
+    }
+
+    std::shared_ptr<char[]> block;
+    if (!text_.empty()) {
+        block = std::make_shared_for_overwrite<char[]>(text_.size());
+        std::memcpy(block.get(), text_.data(), text_.size());
+    }
+    const char* base = block.get();
+    auto view = [base](Span s) { return s.size == 0 ? std::string_view() : std::string_view(base + s.offset, s.size); };
+    facts_.name = view(name);
+    facts_.superName = view(superName);
+    size_t at = 0;
+    facts_.interfaces.resize(cf_.interfaces.size());
+    for (std::string_view& i : facts_.interfaces)
+        i = view(spans[at++]);
+    for (MethodFacts& m : facts_.methods) {
+        m.name = view(spans[at++]);
+        m.descriptor = view(spans[at++]);
+    }
+    for (FieldFacts& f : facts_.fields) {
+        f.name = view(spans[at++]);
+        f.descriptor = view(spans[at++]);
+    }
+    for (LiteralFacts& literal : facts_.literals)
+        literal.text = view(spans[at++]);
+    facts_.members.resize(members_.size());
+    for (size_t i = 0; i < members_.size(); ++i)
+        facts_.members[i] = {view(members_[i][0]), view(members_[i][1]), view(members_[i][2])};
+    facts_.consumers.resize(consumers_.size());
+    for (size_t i = 0; i < consumers_.size(); ++i)
+        facts_.consumers[i] = view(consumers_[i]);
+    facts_.text = std::move(block);
+}
+
+}  // namespace cl::usage

@@ -1,0 +1,159 @@
+#pragma once
+// What the analysis of one class looks up again and again while it follows its methods: the
+// table lines and shape of every method it calls and field it touches (once per pool entry),
+// and the names, sinks and flows it records into the class's facts (each once). The names and
+// texts the facts keep are gathered into one buffer while the class is analysed (a Utf8 entry
+// once however often it is named) and become the facts' one block of text at the end.
+
+#include "classfile/ClassFile.h"
+#include "usage/ClassFacts.h"
+#include "usage/ConsumerTable.h"
+#include "usage/Descriptor.h"
+#include "usage/FlatMap.h"
+
+#include <cstdint>
+#include <array>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace cl::usage {
+
+// A method descriptor as the data-flow needs it. Each parameter is one byte: its stack words
+// (kParameterWords) and whether it may hold a string (kParameterMayBeString).
+struct DescriptorShape {
+    bool valid = false;  // a method descriptor
+    bool returnsReference = false;
+    bool returnMayBeString = false;
+    uint8_t returnWords = 0;
+    uint32_t parameterCount = 0;
+    uint32_t parameterWords = 0;
+    uint32_t firstParameter = 0;  // in ClassScope::Parameters
+};
+constexpr uint8_t kParameterWords = 3;
+constexpr uint8_t kParameterMayBeString = 4;
+
+// A called method as the data-flow needs it.
+struct CallSite {
+    bool valid = false;
+    bool isInit = false;       // a constructor
+    bool libraryOwner = false; // a class of the Java platform: never the program's own
+    bool anyReceiverLine = false;
+    bool returnsReference = false;
+    bool returnMayBeString = false;
+    uint8_t returnWords = 0;
+    uint16_t parameterCount = 0;
+    uint32_t parameterWords = 0;
+    uint32_t firstParameter = 0;  // its parameters, in ClassScope::Parameters
+    uint32_t firstLine = 0;       // the table's lines for it, in ClassScope::Lines
+    uint32_t lineCount = 0;       // 0 when the table has none
+    uint16_t refIndex = 0;     // its Methodref or InterfaceMethodref
+    mutable uint32_t consumer = UINT32_MAX;  // "owner.name", interned when first needed
+};
+
+struct FieldSite {
+    bool valid = false;
+    uint8_t words = 1;
+    bool mayBeString = false;
+    uint16_t refIndex = 0;
+};
+
+class ClassScope {
+public:
+    ClassScope(const classfile::ClassFile& cf, ClassFacts& facts);
+
+    const classfile::ClassFile& File() const noexcept { return cf_; }
+    ClassFacts& Facts() noexcept { return facts_; }
+
+    // The called method of a Methodref or InterfaceMethodref; null for any other entry.
+    const CallSite* Call(uint16_t refIndex);
+    // The shape of the method descriptor at `descriptorIndex` (worked out once per class).
+    // The reference lasts until the next call.
+    const DescriptorShape& ShapeOf(uint16_t descriptorIndex);
+    // Each parameter of a shape or a called site, in order (see DescriptorShape).
+    const uint8_t* Parameters(uint32_t first) const noexcept { return words_.data() + first; }
+    std::span<const ConsumerLine* const> Lines(const CallSite& site) const noexcept
+    {
+        return {lines_.data() + site.firstLine, site.lineCount};
+    }
+    // True when `refIndex` is a member reference whose class is of the Java platform.
+    bool OwnerIsPlatform(uint16_t refIndex) const noexcept;
+    // True when `refIndex` is a member reference whose type (a field's, a method's return)
+    // ends in a class name: the only types that can hold a string.
+    bool TypeEndsInClass(uint16_t refIndex) const noexcept;
+    const FieldSite* Field(uint16_t refIndex);
+    // True when `new` of this class makes an object the analysis follows.
+    bool Collects(uint16_t classIndex);
+
+    uint32_t Consumer(std::string_view name);  // the same text is the same consumer
+    uint32_t Consumer(const CallSite& site);  // "owner.name" of a called method
+    uint32_t Member(uint16_t refIndex);  // a Fieldref or method ref, interned into the facts
+    uint32_t OwnField(uint16_t fieldIndex);  // a field this class declares
+    uint32_t AddSink(const Sink& sink);
+    void AddFlow(const Flow& flow);
+
+    // Sorts the flows as ClassFacts promises, and gives the facts their names and texts: the
+    // class's, its methods', fields' and literals', and those of the members and consumers
+    // recorded.
+    void Finish();
+
+private:
+    // A piece of the text buffer.
+    struct Span {
+        uint32_t offset = 0;
+        uint32_t size = 0;
+    };
+    Span KeepUtf8(uint16_t index);  // empty when `index` is no Utf8 entry
+    Span Keep(std::string_view text);
+    std::string_view View(Span span) const noexcept { return {text_.data() + span.offset, span.size}; }
+    uint16_t ClassNameIndex(uint16_t classIndex) const noexcept;  // its Utf8 entry; 0 when none
+
+    // Per pool index: what was worked out for the entry; -1 when not yet.
+    struct Entry {
+        int32_t call = -1;    // into calls_
+        int32_t field = -1;   // into fields_
+        int32_t member = -1;  // into the facts' members
+        int32_t owner = -1;   // a Class: into owners_
+        int32_t shape = -1;   // a Utf8 method descriptor: into shapes_
+        int8_t collects = -1;
+    };
+    // The table's groups for a class the class file names, and whether it is the platform's.
+    struct OwnerFacts {
+        ConsumerTable::Owner groups;
+        bool platform = false;
+    };
+    const OwnerFacts& OwnerOf(uint16_t classIndex);
+    // The storage of all the above: this thread's, kept from class to class, so that a class
+    // does not pay for growing each of its tables from nothing.
+    struct Storage;
+    static Storage& ThisThread();
+
+    const classfile::ClassFile& cf_;
+    ClassFacts& facts_;
+    const ConsumerTable& table_;
+    Storage& store_;
+    std::vector<Entry>& entries_;
+    std::vector<CallSite>& calls_;
+    std::vector<FieldSite>& fields_;
+    std::vector<uint8_t>& words_;
+    std::vector<const ConsumerLine*>& lines_;
+    std::vector<const ConsumerLine*>& found_;
+    std::vector<OwnerFacts>& owners_;
+    std::vector<DescriptorShape>& shapes_;
+    MethodShape& shape_;
+    std::string& text_;             // the names and texts kept so far
+    std::vector<uint32_t>& utf8At_; // per pool index: where its Utf8 text is in text_; -1 when not yet
+    std::vector<std::array<Span, 3>>& members_;  // parallel to the facts' members
+    std::vector<Span>& consumers_;               // parallel to the facts' consumers
+    std::vector<Span>& spans_;                   // Finish's
+    FlatMap& consumerIds_;  // hash of a consumer's text -> its index
+    FlatMap& sinks_;  // sink key -> index into the facts' sinks
+    FlatMap& flows_;  // flows recorded
+};
+
+// True for internal class names of the Java platform (java/, javax/, jdk/, sun/...), which a
+// program does not declare.
+bool IsPlatformClass(std::string_view className) noexcept;
+
+}  // namespace cl::usage

@@ -1,0 +1,106 @@
+#pragma once
+// Where every string literal of a whole program goes, and whether a translator is offered it.
+//
+// The facts of each class (ClassAnalysis.h) are joined into one graph: a string passed to the
+// program's own method takes the uses of that method's parameter (every override of it for a
+// virtual call), a string stored into a field takes the uses of the places that read the
+// field, a string returned takes the uses of the calls' results. The uses are worked out to a
+// fixed point (recursion included); then each literal's findings, and the decision for a text
+// found at several places, are read off.
+//
+// Use: the per-class step under ForEachInParallel, then Solve once, then Decide per catalogue
+// entry:
+//
+//   std::vector<ClassFacts> facts(n);
+//   ForEachInParallel(n, [&](size_t i) { facts[i] = AnalyseClass(parsed[i]); });
+//   const ProgramUsage usage = ProgramUsage::Solve(std::move(facts));
+//   Decision d = usage.Decide(msgid, places);
+
+#include "usage/ClassFacts.h"
+#include "usage/Use.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace cl::usage {
+
+// One place a literal goes to.
+struct Finding {
+    Use use = Use::Unknown;
+    // Format: the kind of pattern. Unknown: the value went through a formatting as its pattern.
+    FormatStyle format = FormatStyle::None;
+    bool equalsStyle = false;  // Key: compared by equality (equals, ==)
+    // What consumes it: "java/lang/System.getProperty", "switch", "==", "array element",
+    // "field com/x/Foo.title", "return of com/x/Foo.name()", "parameter 1 of com/x/Foo.m",
+    // "code not followed", "nothing".
+    std::string consumer;
+    // The first of the program's own methods or fields it went through ("com/x/Foo.label",
+    // "field com/x/Foo.title"); empty when it reached the consumer directly.
+    std::string via;
+    std::string className;  // where the constant is loaded
+    std::string method;     // ... in which method; empty for a field's constant value
+
+    bool operator==(const Finding&) const = default;
+};
+
+// A CONSTANT_String of one class of the program.
+struct PlaceRef {
+    std::size_t classIndex = 0;  // into the facts given to Solve
+    uint16_t stringIndex = 0;
+};
+
+struct Decision {
+    bool offered = false;
+    // The use a note names: the shown use when offered (Format before Ui, Message, Log), the
+    // use that forbids it when withheld, Unknown for prose that goes nowhere known, Data for
+    // the rest.
+    Use use = Use::Unknown;
+    FormatStyle format = FormatStyle::None;  // the pattern's kind when it is a format
+    std::string consumer;                    // the consumer of the finding `use` comes from
+    std::vector<Finding> forbidding;         // withheld: every finding that forbids a change
+};
+
+class ProgramUsage {
+public:
+    ProgramUsage();
+    ~ProgramUsage();
+    ProgramUsage(ProgramUsage&&) noexcept;
+    ProgramUsage& operator=(ProgramUsage&&) noexcept;
+
+    // The program-wide step over the facts of every class, indexed as the caller's classes.
+    static ProgramUsage Solve(std::vector<ClassFacts> classes);
+
+    // Every finding of one CONSTANT_String (deduplicated, in a stable order). A literal that
+    // goes nowhere has one finding: unknown, "nothing".
+    std::vector<Finding> FindingsOf(PlaceRef place) const;
+
+    // The decision for a text found at `places` (every place of one catalogue entry). `text`
+    // is UTF-8: a recipe with its U+0001 markers or in its {0} form.
+    Decision Decide(std::string_view text, std::span<const PlaceRef> places) const;
+
+    // Every CONSTANT_String of the program grouped by its bytes, with the decision for each:
+    // for tools and tests that have no catalogue of their own.
+    struct TextDecision {
+        std::string text;  // modified UTF-8, as the class holds it
+        std::vector<PlaceRef> places;
+        bool recipe = false;
+        Decision decision;
+    };
+    std::vector<TextDecision> DecideAll() const;
+
+    const std::vector<ClassFacts>& Classes() const noexcept;
+    // How many nodes and edges the program-wide graph has: the size of the step.
+    std::size_t NodeCount() const noexcept;
+    std::size_t EdgeCount() const noexcept;
+
+private:
+    struct Graph;
+    std::unique_ptr<Graph> graph_;
+};
+
+}  // namespace cl::usage

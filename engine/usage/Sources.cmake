@@ -1,0 +1,13 @@
+# Where string literals go: the per-class data-flow, the table of consumers, the program-wide
+# fixed point and the decision per text.
+list(APPEND CLASSLINGO_ENGINE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/ClassAnalysis.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ClassScope.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ConsumerTable.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Descriptor.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/MethodFlow.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ProgramUsage.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TextShape.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Use.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ValueSets.cpp
+)

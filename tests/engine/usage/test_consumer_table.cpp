@@ -1,0 +1,129 @@
+// The table of consumers: which lines apply to a call, the most precise class first, and the
+// words the table is written in.
+
+#include "usage/ConsumerTable.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using cl::usage::Action;
+using cl::usage::ClassMatch;
+using cl::usage::ConsumerLine;
+using cl::usage::ConsumerTable;
+using cl::usage::Use;
+
+namespace {
+
+std::vector<const ConsumerLine*> Find(const char* owner, const char* method, const char* descriptor,
+                                      ClassMatch match = ClassMatch::Any)
+{
+    std::vector<const ConsumerLine*> lines;
+    ConsumerTable::Builtin().Find(owner, method, descriptor, match, lines);
+    return lines;
+}
+
+// The use a call gives parameter `p`, or Unknown when no line names it.
+Use UseOf(const char* owner, const char* method, const char* descriptor, unsigned p,
+          ClassMatch match = ClassMatch::Any)
+{
+    for (const ConsumerLine* line : Find(owner, method, descriptor, match)) {
+        if (line->action == Action::Consume && line->Names(p))
+            return line->use;
+    }
+    return Use::Unknown;
+}
+
+TEST(ConsumerTable, TheMostPreciseClassThatHasTheMethodWins)
+{
+    struct Case {
+        const char* owner;
+        const char* method;
+        const char* descriptor;
+        unsigned parameter;
+        Use use;
+    };
+    const Case cases[] = {
+        // A prefix line for any Swing class...
+        {"javax/swing/JLabel", "setText", "(Ljava/lang/String;)V", 1, Use::Ui},
+        {"javax/swing/JLabel", "<init>", "(Ljava/lang/String;)V", 1, Use::Ui},
+        {"javax/swing/border/TitledBorder", "<init>", "(Ljava/lang/String;)V", 1, Use::Ui},
+        // ... but the exact class's own line for the same method before it.
+        {"javax/swing/ImageIcon", "<init>", "(Ljava/lang/String;)V", 1, Use::Name},
+        {"javax/swing/JEditorPane", "<init>", "(Ljava/lang/String;Ljava/lang/String;)V", 1, Use::Name},
+        {"javax/swing/JEditorPane", "<init>", "(Ljava/lang/String;Ljava/lang/String;)V", 2, Use::Ui},
+        // The exact class has lines, but none for this method: the prefix line applies.
+        {"javax/swing/JEditorPane", "setToolTipText", "(Ljava/lang/String;)V", 1, Use::Ui},
+        // Descriptors tell overloads apart.
+        {"java/io/PrintStream", "printf", "(Ljava/lang/String;[Ljava/lang/Object;)Ljava/io/PrintStream;", 1,
+         Use::Format},
+        {"java/io/PrintStream", "printf", "(Ljava/util/Locale;Ljava/lang/String;[Ljava/lang/Object;)Ljava/io/PrintStream;",
+         2, Use::Format},
+        {"java/io/PrintStream", "printf", "(Ljava/util/Locale;Ljava/lang/String;[Ljava/lang/Object;)Ljava/io/PrintStream;",
+         1, Use::Unknown},
+        // A method-name pattern.
+        {"java/util/prefs/Preferences", "getInt", "(Ljava/lang/String;I)I", 1, Use::Key},
+        {"java/lang/invoke/MethodHandles$Lookup", "findVirtual", "*", 2, Use::Name},
+        // A suffix line: any exception's constructor.
+        {"java/io/IOException", "<init>", "(Ljava/lang/String;)V", 1, Use::Message},
+        {"com/example/BadThingError", "<init>", "(Ljava/lang/String;)V", 1, Use::Message},
+        // Nothing for a method the table does not know.
+        {"javax/swing/JLabel", "getText", "()Ljava/lang/String;", 0, Use::Unknown},
+        {"com/example/Anything", "setText", "(Ljava/lang/String;)V", 1, Use::Unknown},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.owner) + "." + c.method + c.descriptor);
+        EXPECT_EQ(UseOf(c.owner, c.method, c.descriptor, c.parameter), c.use);
+    }
+}
+
+TEST(ConsumerTable, SuffixLinesWaitUntilTheClassIsKnownNotToBeTheProgramsOwn)
+{
+    EXPECT_TRUE(Find("com/example/ParseException", "<init>", "(Ljava/lang/String;)V", ClassMatch::ExactOrPrefix).empty());
+    EXPECT_EQ(UseOf("com/example/ParseException", "<init>", "(Ljava/lang/String;)V", 1, ClassMatch::Any), Use::Message);
+}
+
+TEST(ConsumerTable, ParametersCountFromOneAndZeroIsTheObjectCalledOn)
+{
+    const auto equals = Find("java/lang/String", "equals", "(Ljava/lang/Object;)Z");
+    ASSERT_EQ(equals.size(), 1u);
+    EXPECT_TRUE(equals[0]->Names(0));
+    EXPECT_TRUE(equals[0]->Names(1));
+    EXPECT_FALSE(equals[0]->Names(2));
+    EXPECT_TRUE(equals[0]->equalsStyle);
+    const auto join = Find("java/lang/String", "join", "(Ljava/lang/CharSequence;[Ljava/lang/CharSequence;)Ljava/lang/String;");
+    ASSERT_EQ(join.size(), 1u);
+    EXPECT_EQ(join[0]->action, Action::Result);
+    EXPECT_FALSE(join[0]->Names(0));  // "*" is every parameter, not the object
+    EXPECT_TRUE(join[0]->Names(1));
+    EXPECT_TRUE(join[0]->Names(200));
+}
+
+TEST(ConsumerTable, EveryLineIsWellFormed)
+{
+    for (const ConsumerLine& line : ConsumerTable::Builtin().Lines()) {
+        SCOPED_TRACE(std::string(line.className) + "." + std::string(line.method));
+        EXPECT_FALSE(line.className.empty());
+        EXPECT_NE(line.className, "*");
+        EXPECT_FALSE(line.method.empty());
+        EXPECT_TRUE(line.descriptor == "*" || line.descriptor.front() == '(');
+        EXPECT_NE(line.parameters, 0u);
+        if (line.action == Action::Consume) {
+            EXPECT_NE(line.use, Use::Unknown);
+        } else {
+            EXPECT_NE(line.className.front(), '*');  // flows are followed before the program is known
+        }
+    }
+}
+
+TEST(ConsumerTable, BuildersAndListsAreFollowedWhereTheyAreMade)
+{
+    const ConsumerTable& table = ConsumerTable::Builtin();
+    EXPECT_TRUE(table.Collects("java/lang/StringBuilder"));
+    EXPECT_TRUE(table.Collects("java/text/MessageFormat"));
+    EXPECT_TRUE(table.Collects("java/util/ArrayList"));
+    EXPECT_FALSE(table.Collects("javax/swing/JLabel"));
+}
+
+}  // namespace
