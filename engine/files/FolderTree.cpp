@@ -22,9 +22,11 @@ Status ListInto(const std::string& root, const std::string& relative, FileSystem
         if (auto ec = fs.StatLink(path, item.info))
             return Error(ErrorKind::CannotList, path, ec);
         const bool folderItem = entry.type == EntryType::Folder;
+        // A copy: listing the folder adds to `items`, which may move the item's own name.
+        const std::string below = folderItem ? item.relative : std::string();
         items.push_back(std::move(item));
         if (folderItem) {
-            if (Status listed = ListInto(root, items.back().relative, fs, items); !listed)
+            if (Status listed = ListInto(root, below, fs, items); !listed)
                 return listed;
         }
     }
