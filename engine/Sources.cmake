@@ -10,6 +10,7 @@ include(${CLASSLINGO_ENGINE_DIR}/classfile/Sources.cmake)
 include(${CLASSLINGO_ENGINE_DIR}/catalogue/Sources.cmake)
 include(${CLASSLINGO_ENGINE_DIR}/formats/Sources.cmake)
 include(${CLASSLINGO_ENGINE_DIR}/bundle/Sources.cmake)
+include(${CLASSLINGO_ENGINE_DIR}/run/Sources.cmake)
 
 # The libraries the engine links: libzip for JARs (and libdeflate to inflate and deflate their
 # entries, several times faster than libzip's zlib), libgettextpo for PO catalogues.

@@ -81,6 +81,10 @@ struct ProgramFacts {
     std::vector<std::string> unparsable;   // classes that did not parse, copied unchanged
     std::vector<UnreadablePart> unreadable;
     std::vector<std::string> nestedJars;
+    // How the program starts, for a run of its translated copy.
+    std::string mainClass;                 // a jar manifest's Main-Class ('/' read as '.'); empty: none
+    std::vector<std::string> classPath;    // a jar manifest's Class-Path entries, as written
+    std::vector<std::string> mainClasses;  // classes with public static void main(String[]), in class order
 };
 
 struct OpenOptions {
