@@ -70,9 +70,4 @@ const char* RunCrashedText()
     return "程序异常终止。";
 }
 
-std::string RunNotGeneratedText(const std::string& why)
-{
-    return "没有试运行：" + why;
-}
-
 }  // namespace cltext

@@ -28,7 +28,5 @@ std::string RunFailedAtOnceText(int exitCode);
 std::string RunFailedText(int exitCode);
 const char* RunStoppedText();
 const char* RunCrashedText();
-// Generating the program for the run failed; `why` says why.
-std::string RunNotGeneratedText(const std::string& why);
 
 }  // namespace cltext
