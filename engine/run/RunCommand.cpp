@@ -50,16 +50,16 @@ std::string Upper(std::string_view text)
     return out;
 }
 
-std::vector<std::string_view> Parts(std::string_view tag)
+std::vector<std::string_view> Subtags(std::string_view tag)
 {
-    std::vector<std::string_view> parts;
+    std::vector<std::string_view> subtags;
     std::size_t at = 0;
     while (at <= tag.size()) {
         const std::size_t end = std::min(tag.find_first_of("_-", at), tag.size());
-        parts.push_back(tag.substr(at, end - at));
+        subtags.push_back(tag.substr(at, end - at));
         at = end + 1;
     }
-    return parts;
+    return subtags;
 }
 
 bool NeedsQuotes(std::string_view text)
@@ -96,27 +96,27 @@ std::vector<std::string> LanguageOptions(std::string_view language)
 {
     // "zh_CN.UTF-8@latin": the locale name's charset and modifier say nothing Java takes.
     language = language.substr(0, std::min(language.find_first_of(".@"), language.size()));
-    const std::vector<std::string_view> parts = Parts(language);
-    const std::string_view code = parts.front();
+    const std::vector<std::string_view> subtags = Subtags(language);
+    const std::string_view code = subtags.front();
     if (code.size() < 2 || code.size() > 3 || !AllOf(code, IsLetter))
         return {};
     std::vector<std::string> options{"-Duser.language=" + Lower(code)};
     std::size_t next = 1;
-    if (next < parts.size() && parts[next].size() == 4 && AllOf(parts[next], IsLetter)) {
-        const std::string script = Lower(parts[next]);
+    if (next < subtags.size() && subtags[next].size() == 4 && AllOf(subtags[next], IsLetter)) {
+        const std::string script = Lower(subtags[next]);
         options.push_back("-Duser.script=" + Upper(script.substr(0, 1)) + script.substr(1));
         ++next;
     }
-    if (next < parts.size() && ((parts[next].size() == 2 && AllOf(parts[next], IsLetter)) ||
-                                (parts[next].size() == 3 && AllOf(parts[next], IsDigit)))) {
-        options.push_back("-Duser.country=" + Upper(parts[next]));
+    if (next < subtags.size() && ((subtags[next].size() == 2 && AllOf(subtags[next], IsLetter)) ||
+                                (subtags[next].size() == 3 && AllOf(subtags[next], IsDigit)))) {
+        options.push_back("-Duser.country=" + Upper(subtags[next]));
         ++next;
     }
     std::string variant;
-    for (; next < parts.size(); ++next) {
-        if (!AllOf(parts[next], IsAlphanumeric))
+    for (; next < subtags.size(); ++next) {
+        if (!AllOf(subtags[next], IsAlphanumeric))
             continue;
-        variant += (variant.empty() ? "" : "_") + std::string(parts[next]);
+        variant += (variant.empty() ? "" : "_") + std::string(subtags[next]);
     }
     if (!variant.empty())
         options.push_back("-Duser.variant=" + variant);
