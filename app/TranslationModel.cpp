@@ -457,7 +457,7 @@ void TranslationFilter::SetSearch(const QString& text)
     if (text == search_)
         return;
     search_ = text;
-    invalidateRowsFilter();
+    Refilter();
 }
 
 void TranslationFilter::SetState(State state)
@@ -465,7 +465,7 @@ void TranslationFilter::SetState(State state)
     if (state == state_)
         return;
     state_ = state;
-    invalidateRowsFilter();
+    Refilter();
 }
 
 void TranslationFilter::SetAnnotations(bool shown)
@@ -473,7 +473,37 @@ void TranslationFilter::SetAnnotations(bool shown)
     if (shown == annotations_)
         return;
     annotations_ = shown;
+    Refilter();
+}
+
+void TranslationFilter::Refilter()
+{
     invalidateRowsFilter();
+    // Without dynamic sorting the rows a filter lets in come in the program's order, whatever
+    // order the table is in.
+    if (sortColumn() >= 0)
+        sort(sortColumn(), sortOrder());
+}
+
+bool TranslationFilter::lessThan(const QModelIndex& left, const QModelIndex& right) const
+{
+    if (translations_ == nullptr || left.column() != right.column())
+        return QSortFilterProxyModel::lessThan(left, right);
+    switch (left.column()) {
+        case TranslationModel::UsesColumn: return left.data().toInt() < right.data().toInt();
+        case TranslationModel::SourceColumn:
+        case TranslationModel::TranslationColumn:
+        case TranslationModel::PlaceColumn: {
+            const int role = left.column() == TranslationModel::PlaceColumn ? int(Qt::DisplayRole)
+                                                                            : int(TranslationModel::RawTextRole);
+            const QString a = left.data(role).toString();
+            const QString b = right.data(role).toString();
+            if (const int folded = a.compare(b, Qt::CaseInsensitive); folded != 0)
+                return folded < 0;
+            return a < b;
+        }
+    }
+    return QSortFilterProxyModel::lessThan(left, right);
 }
 
 bool TranslationFilter::filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const

@@ -104,8 +104,10 @@ private:
     QUndoStack* undo_ = nullptr;
 };
 
-// Search box, state filter and annotation switch over a TranslationModel. Rows are judged
-// only when a filter changes, so that a row being edited does not vanish under the cursor.
+// Search box, state filter and annotation switch over a TranslationModel, and the order the
+// table is sorted in (none: the order in which the program holds its texts). Rows are judged and
+// placed only when a filter or the order changes, so that a row being edited neither vanishes
+// nor moves under the cursor.
 class TranslationFilter : public QSortFilterProxyModel {
     Q_OBJECT
 public:
@@ -124,8 +126,14 @@ public:
 
 protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;
+    // Texts by their characters, case set aside first; the number of places as a number. Equal
+    // rows keep the program's order.
+    bool lessThan(const QModelIndex& left, const QModelIndex& right) const override;
 
 private:
+    // Judges every row again, and puts the rows let in where the order wants them.
+    void Refilter();
+
     TranslationModel* translations_ = nullptr;
     QString search_;
     State state_ = State::All;

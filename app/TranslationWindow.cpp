@@ -3,10 +3,18 @@
 #include "CatalogueNotes.h"
 #include "ErrorDisplay.h"
 #include "ErrorText.h"
+#include "ProgramRunner.h"
 #include "ProgramText.h"
+#include "QProcessRunner.h"
+#include "RecentPrograms.h"
+#include "RunPane.h"
+#include "RunText.h"
 #include "TranslationModel.h"
 #include "files/FileSystem.h"
+#include "files/FolderTree.h"
 #include "files/SameFile.h"
+#include "run/FindJava.h"
+#include "run/RunLayout.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -18,14 +26,17 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QProgressDialog>
+#include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStringListModel>
@@ -33,6 +44,7 @@
 #include <QTextCursor>
 #include <QThread>
 #include <QToolBar>
+#include <QToolButton>
 #include <QUndoStack>
 #include <QVBoxLayout>
 
@@ -53,6 +65,11 @@ struct OpenJob {
 namespace {
 
 const QString kErrorCaption = QStringLiteral("错误");
+// The class a run starts, per program, for programs with several that could.
+const QString kMainClassKey = QStringLiteral("translation/runMainClass");
+// A run that ends with an error sooner than this failed as it started (a class Java cannot load,
+// a missing library), rather than in the middle of what the translator was trying.
+constexpr qint64 kAtOnceMs = 5000;
 
 std::string NativePath(const QString& path)
 {
@@ -72,6 +89,11 @@ QString Quoted(const QString& text)
 QString ErrorText(const cl::Error& error)
 {
     return QString::fromStdString(cltext::DescribeError(error));
+}
+
+QString FromUtf8(const std::string& text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 QString StageText(cat::WorkStage stage)
@@ -146,6 +168,19 @@ TranslationWindow::TranslationWindow(Dialogs& dialogs, cl::FileSystem& fs, QWidg
     connect(importAction, &QAction::triggered, this, &TranslationWindow::Import);
     connect(generateAction, &QAction::triggered, this, &TranslationWindow::Generate);
     connect(nextAction, &QAction::triggered, this, &TranslationWindow::NextUntranslated);
+    runAction = new QAction(QStringLiteral("试运行"), this);
+    runAction->setShortcut(QKeySequence(Qt::Key_F5));
+    runAction->setToolTip(QStringLiteral("生成翻译后的程序，用 java 以目录的语言运行它（F5）"));
+    stopAction = new QAction(QStringLiteral("停止"), this);
+    stopAction->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F5));
+    stopAction->setToolTip(QStringLiteral("停止试运行的程序（Shift+F5）"));
+    connect(runAction, &QAction::triggered, this, &TranslationWindow::Run);
+    connect(stopAction, &QAction::triggered, this, &TranslationWindow::StopRun);
+    // The recent programs hang below the open action, listed afresh each time they are shown.
+    recentMenu = new QMenu(this);
+    recentMenu->setObjectName(QStringLiteral("recentMenu"));
+    openAction->setMenu(recentMenu);
+    connect(recentMenu, &QMenu::aboutToShow, this, &TranslationWindow::FillRecentMenu);
 
     QToolBar* tools = addToolBar(QStringLiteral("文件"));
     tools->setObjectName(QStringLiteral("tools"));
@@ -153,9 +188,14 @@ TranslationWindow::TranslationWindow(Dialogs& dialogs, cl::FileSystem& fs, QWidg
     tools->setToolButtonStyle(Qt::ToolButtonTextOnly);
     for (QAction* action : {openAction, saveAction, saveAsAction, importAction, generateAction})
         tools->addAction(action);
+    if (auto* open = qobject_cast<QToolButton*>(tools->widgetForAction(openAction)))
+        open->setPopupMode(QToolButton::MenuButtonPopup);
     tools->addSeparator();
     for (QAction* action : {undoAction, redoAction, nextAction, acceptAction})
         tools->addAction(action);
+    tools->addSeparator();
+    tools->addAction(runAction);
+    tools->addAction(stopAction);
 
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
@@ -216,6 +256,12 @@ TranslationWindow::TranslationWindow(Dialogs& dialogs, cl::FileSystem& fs, QWidg
     columns->resizeSection(TranslationModel::SourceColumn, em * 26);
     columns->resizeSection(TranslationModel::TranslationColumn, em * 22);
     columns->resizeSection(TranslationModel::UsesColumn, em * 3 + 12);
+    // A click sorts by the column, a second the other way round, a third brings back the order in
+    // which the program holds its texts.
+    columns->setSortIndicatorShown(true);
+    columns->setSortIndicatorClearable(true);
+    columns->setSortIndicator(-1, Qt::AscendingOrder);
+    table->setSortingEnabled(true);
     connect(table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) { CurrentChanged(current); });
 
@@ -304,6 +350,13 @@ TranslationWindow::TranslationWindow(Dialogs& dialogs, cl::FileSystem& fs, QWidg
     progress_->reset();
     connect(progress_, &QProgressDialog::canceled, this, &TranslationWindow::CancelJob);
 
+    runPane = new RunPane(runAction, stopAction, this);
+    addDockWidget(Qt::BottomDockWidgetArea, runPane);
+    runPane->hide();
+    runEnvironment.path = qEnvironmentVariable("PATH");
+    runEnvironment.javaHome = qEnvironmentVariable("JAVA_HOME");
+    SetRunner(new QProcessRunner(this));
+
     connect(model_, &TranslationModel::CountsChanged, this, &TranslationWindow::UpdateCounts);
     connect(model_, &QAbstractItemModel::dataChanged, this,
             [this](const QModelIndex& first, const QModelIndex& last) { RowsChanged(first, last); });
@@ -325,6 +378,7 @@ TranslationWindow::~TranslationWindow()
         delete worker_;
         worker_ = nullptr;
     }
+    AbandonRun();
 }
 
 QString TranslationWindow::BaseTitle()
@@ -387,6 +441,9 @@ void TranslationWindow::UpdateActions()
     openAction->setEnabled(idle);
     for (QAction* action : {saveAction, saveAsAction, importAction, generateAction, nextAction})
         action->setEnabled(idle && IsOpen());
+    // One run at a time: from the moment its program is being generated until it has ended.
+    runAction->setEnabled(idle && IsOpen() && runFolder_.empty() && !Running());
+    stopAction->setEnabled(Running());
     UpdateReview();
 }
 
@@ -527,6 +584,7 @@ void TranslationWindow::Opened(const QString& path, OpenJob& job)
     model_->Reset(std::move(*job.session));
     programPath_ = path;
     programIsFolder_ = folder;
+    recent::Add(path);
     dlgSave.fileName.clear();
     dlgGenerate.fileName.clear();
     UpdateTitle();
@@ -676,13 +734,7 @@ void TranslationWindow::Generate()
                     return;
                 }
                 if ((*prepared)->HasProblems()) {
-                    QStringList lines;
-                    const std::vector<cat::ApplyProblem>& problems = (*prepared)->Problems();
-                    for (std::size_t i = 0; i < problems.size() && i < 10; ++i)
-                        lines.append(QString::fromStdString(cltext::ApplyProblemText(problems[i])));
-                    if (problems.size() > 10)
-                        lines.append(QStringLiteral("……共 %1 处。").arg(problems.size()));
-                    ShowError(lines.join(u'\n') + u'\n' + QString::fromUtf8(cltext::NothingWrittenText()));
+                    ShowApplyProblems((*prepared)->Problems());
                     return;
                 }
                 const cl::Result<cat::GenerateReport> report = (*prepared)->Commit();
@@ -693,6 +745,235 @@ void TranslationWindow::Generate()
                 ReportGenerated(NativePath(output), *report);
             });
     });
+}
+
+void TranslationWindow::SetRunner(ProgramRunner* runner)
+{
+    if (runner == nullptr || runner == runner_ || Running())
+        return;
+    if (runner_ != nullptr)
+        delete runner_;
+    runner_ = runner;
+    runner_->setParent(this);
+    connect(runner_, &ProgramRunner::Output, runPane, &RunPane::AddOutput);
+    connect(runner_, &ProgramRunner::Ended, this, &TranslationWindow::RunEnded);
+}
+
+bool TranslationWindow::Running() const
+{
+    return runner_ != nullptr && runner_->IsRunning();
+}
+
+QString TranslationWindow::RunFolder() const
+{
+    return DisplayPath(runFolder_);
+}
+
+void TranslationWindow::Run()
+{
+    Guarded(dialogs_, this, [this] {
+        if (!IsOpen() || Busy() || Running() || !runFolder_.empty())
+            return;
+        const bool annotations = annotationsBox->isChecked();
+        // The run is a generate: the same translations stop it.
+        if (const std::vector<std::size_t> bad = model_->Session().EntriesWithProblems(annotations); !bad.empty()) {
+            OfferFirstProblem(bad);
+            return;
+        }
+        runPane->Begin();
+        const cl::Result<std::string> java =
+            cl::run::FindJava(NativePath(runEnvironment.path), NativePath(runEnvironment.javaHome), fs_);
+        if (!java) {
+            runPane->AddMessage(ErrorText(java.error()));
+            return;
+        }
+        const cat::ProgramFacts& facts = model_->Facts();
+        std::string mainClass;
+        if (!cl::run::StartsByManifest(facts)) {
+            std::optional<std::string> chosen = MainClassToRun();
+            if (!chosen)
+                return;
+            mainClass = std::move(*chosen);
+        }
+
+        // Never beside the user's files: the translated copy lives in a scratch folder of its own.
+        const std::string temp = NativePath(QDir::tempPath());
+        std::string folder;
+        if (const std::error_code ec = fs_.CreateTempFolder(temp, "classlingo-run", folder)) {
+            cl::Error error(cl::ErrorKind::CannotMakeFolder, temp, ec);
+            error.task = cl::ErrorTask::Program;
+            runPane->AddMessage(ErrorText(error));
+            return;
+        }
+        runFolder_ = folder;
+        const cl::Result<cl::run::RunLayout> layout = cl::run::PrepareRunLayout(facts, folder, fs_);
+        if (!layout) {
+            RemoveRunFolder();
+            runPane->AddMessage(ErrorText(layout.error()));
+            return;
+        }
+        const cl::run::RunCommand command =
+            cl::run::MakeRunCommand(*java, model_->Session().Language(), cl::run::TargetOf(facts, *layout, mainClass),
+                                    layout->workingFolder);
+
+        auto request = std::make_shared<cat::GenerateRequest>();
+        request->output = layout->output;
+        request->annotations = annotations;
+        auto snapshot = std::make_shared<cat::ProgramSession>(model_->Session().Snapshot());
+        auto prepared = std::make_shared<cl::Result<cat::PreparedGenerate>>(cl::Error(cl::ErrorKind::Cancelled));
+        abandon_ = [prepared] { *prepared = cl::Error(cl::ErrorKind::Cancelled); };
+        StartJob(
+            QString::fromUtf8(cltext::RunPreparingText()),
+            [request, snapshot, prepared](const cat::Progress& progress) {
+                *prepared = snapshot->PrepareGenerate(*request, progress);
+                GiveBackFreedMemory();
+            },
+            [this, prepared, command](bool cancelled) {
+                // Whatever ends the run here, the staged output goes before its folder does.
+                auto drop = [&] {
+                    *prepared = cl::Error(cl::ErrorKind::Cancelled);
+                    RemoveRunFolder();
+                    UpdateActions();
+                };
+                if (cancelled || (!*prepared && prepared->error().kind == cl::ErrorKind::Cancelled)) {
+                    drop();
+                    statusBar()->showMessage(QStringLiteral("已取消试运行。"), 5000);
+                    return;
+                }
+                if (!*prepared) {
+                    const cl::Error error = prepared->error();
+                    drop();
+                    runPane->AddMessage(ErrorText(error));
+                    return;
+                }
+                if ((*prepared)->HasProblems()) {
+                    const std::vector<cat::ApplyProblem> problems = (*prepared)->Problems();
+                    drop();
+                    ShowApplyProblems(problems);
+                    return;
+                }
+                const cl::Result<cat::GenerateReport> report = (*prepared)->Commit();
+                if (!report) {
+                    drop();
+                    runPane->AddMessage(ErrorText(report.error()));
+                    return;
+                }
+                runStopping_ = false;
+                runProgram_ = command.program;
+                runPane->AddMessage(FromUtf8(cltext::RunStartedText(command)));
+                runClock_.start();
+                runner_->Start(command);
+                UpdateActions();
+            });
+    });
+}
+
+std::optional<std::string> TranslationWindow::MainClassToRun()
+{
+    const cat::ProgramFacts& facts = model_->Facts();
+    if (facts.mainClasses.empty()) {
+        runPane->AddMessage(FromUtf8(cltext::NoMainClassText(facts.name)));
+        return std::nullopt;
+    }
+    if (facts.mainClasses.size() == 1)
+        return facts.mainClasses.front();
+    QStringList candidates;
+    for (const std::string& name : facts.mainClasses)
+        candidates.append(FromUtf8(name));
+    QSettings settings;
+    QVariantMap chosen = settings.value(kMainClassKey).toMap();
+    const QString program = QDir::cleanPath(QFileInfo(programPath_).absoluteFilePath());
+    if (const QString earlier = chosen.value(program).toString(); candidates.contains(earlier))
+        return earlier.toStdString();
+
+    QInputDialog dialog(this);
+    dialog.setObjectName(QStringLiteral("mainClassDialog"));
+    dialog.setWindowTitle(QString::fromUtf8(cltext::ChooseMainClassCaption()));
+    dialog.setLabelText(QString::fromUtf8(cltext::ChooseMainClassText()));
+    dialog.setOption(QInputDialog::UseListViewForComboBoxItems);
+    dialog.setComboBoxItems(candidates);
+    dialog.setComboBoxEditable(false);
+    dialog.setTextValue(candidates.front());
+    dialogs_.ShowModal(&dialog);
+    if (dialog.result() != QDialog::Accepted || !candidates.contains(dialog.textValue()))
+        return std::nullopt;
+    chosen.insert(program, dialog.textValue());
+    settings.setValue(kMainClassKey, chosen);
+    return dialog.textValue().toStdString();
+}
+
+void TranslationWindow::RunEnded(const RunEnd& end)
+{
+    std::string text;
+    if (!end.started)
+        text = cltext::RunNotStartedText(runProgram_, end.reason.toStdString());
+    else if (runStopping_)
+        text = cltext::RunStoppedText();
+    else if (end.crashed)
+        text = cltext::RunCrashedText();
+    else if (end.exitCode == 0)
+        text = cltext::RunEndedText();
+    else if (runClock_.elapsed() < kAtOnceMs)
+        text = cltext::RunFailedAtOnceText(end.exitCode);
+    else
+        text = cltext::RunFailedText(end.exitCode);
+    runPane->AddMessage(FromUtf8(text));
+    runStopping_ = false;
+    RemoveRunFolder();
+    UpdateActions();
+}
+
+void TranslationWindow::StopRun()
+{
+    if (!Running())
+        return;
+    runStopping_ = true;
+    stopAction->setEnabled(false);
+    runner_->Stop();
+}
+
+void TranslationWindow::AbandonRun()
+{
+    if (Running())
+        runner_->Abandon();
+    RemoveRunFolder();
+}
+
+void TranslationWindow::RemoveRunFolder()
+{
+    if (runFolder_.empty())
+        return;
+    // Left behind only when the system refuses; the temporary folder is the system's to clear.
+    (void)cl::RemoveTree(runFolder_, fs_);
+    runFolder_.clear();
+}
+
+void TranslationWindow::FillRecentMenu()
+{
+    recentMenu->clear();
+    const QStringList programs = recent::ExistingPrograms();
+    if (programs.isEmpty()) {
+        recentMenu->addAction(QStringLiteral("（没有最近打开的程序）"))->setEnabled(false);
+        return;
+    }
+    int number = 0;
+    for (const QString& program : programs) {
+        QString shown = QDir::toNativeSeparators(program);
+        shown.replace(u'&', QStringLiteral("&&"));
+        QAction* action = recentMenu->addAction(QStringLiteral("&%1 %2").arg(++number % 10).arg(shown));
+        action->setData(program);
+        connect(action, &QAction::triggered, this, [this, program] { Guarded(dialogs_, this, [&] { Open(program); }); });
+    }
+}
+
+void TranslationWindow::ShowApplyProblems(const std::vector<cat::ApplyProblem>& problems)
+{
+    QStringList lines;
+    for (std::size_t i = 0; i < problems.size() && i < 10; ++i)
+        lines.append(QString::fromStdString(cltext::ApplyProblemText(problems[i])));
+    if (problems.size() > 10)
+        lines.append(QStringLiteral("……共 %1 处。").arg(problems.size()));
+    ShowError(lines.join(u'\n') + u'\n' + QString::fromUtf8(cltext::NothingWrittenText()));
 }
 
 void TranslationWindow::ReportGenerated(const std::string& output, const cat::GenerateReport& report)
@@ -882,10 +1163,12 @@ void TranslationWindow::closeEvent(QCloseEvent* event)
     }
     bool canClose = false;
     Guarded(dialogs_, this, [&] { canClose = SaveChangesFirst(); });
-    if (canClose)
+    if (canClose) {
+        AbandonRun();
         event->accept();
-    else
+    } else {
         event->ignore();
+    }
 }
 
 TranslationWindow* OpenTranslationWindow(Dialogs& dialogs, const QString& path, cl::FileSystem& fs)

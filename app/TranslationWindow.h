@@ -2,18 +2,22 @@
 // The translation window: a whole program (a jar, a folder of classes or one class) in one
 // table, with the details of the current text below it, live checks of each translation,
 // undo, PO catalogues in and out, and generating the translated program. Opening and
-// generating run on a worker thread behind a progress dialog that can cancel them.
+// generating run on a worker thread behind a progress dialog that can cancel them. "试运行"
+// generates the program into a scratch folder and runs it with java, its output in a pane.
 
 #include "Dialogs.h"
 #include "catalogue/ProgramSession.h"
 #include "files/FileSystem.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QString>
 
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 
 class QAction;
 class QCheckBox;
@@ -21,15 +25,19 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListView;
+class QMenu;
 class QPlainTextEdit;
 class QProgressBar;
 class QProgressDialog;
 class QStringListModel;
 class QTableView;
 class QThread;
+class ProgramRunner;
+class RunPane;
 class TranslationFilter;
 class TranslationModel;
 struct OpenJob;
+struct RunEnd;
 
 class TranslationWindow : public QMainWindow {
     Q_OBJECT
@@ -80,6 +88,25 @@ public:
     QAction* redoAction = nullptr;
     QAction* nextAction = nullptr;
     QAction* acceptAction = nullptr;
+    QAction* runAction = nullptr;   // F5
+    QAction* stopAction = nullptr;  // Shift+F5
+    QMenu* recentMenu = nullptr;    // the open action's drop-down
+    RunPane* runPane = nullptr;
+
+    // Where a run looks for java: PATH and JAVA_HOME, the process's own unless a test sets others.
+    struct RunEnvironment {
+        QString path;
+        QString javaHome;
+    };
+    RunEnvironment runEnvironment;
+
+    // The process a run starts goes through `runner` (a QProcessRunner unless a test puts a fake
+    // here); the window takes it over. Only while nothing runs.
+    void SetRunner(ProgramRunner* runner);
+    ProgramRunner* Runner() const { return runner_; }
+    bool Running() const;
+    // The scratch folder of the run being prepared or running; empty when there is none.
+    QString RunFolder() const;
 
     // The window's file dialogs; each remembers the last choice.
     FileDialogSpec dlgOpen;
@@ -103,6 +130,9 @@ public slots:
     void Generate();
     void NextUntranslated();
     void CancelJob();
+    // Generates the translated program into a scratch folder and starts it with java.
+    void Run();
+    void StopRun();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -127,6 +157,16 @@ private:
     void UpdateReview();
     bool SaveTo(QString path);
     void ReportGenerated(const std::string& output, const cl::catalogue::GenerateReport& report);
+    // Names the problems a generate found, and that nothing was written.
+    void ShowApplyProblems(const std::vector<cl::catalogue::ApplyProblem>& problems);
+    // The class a run starts: the only one with a main method, the one chosen before for this
+    // program, or the one the translator chooses now. Empty when there is none or no choice.
+    std::optional<std::string> MainClassToRun();
+    void RunEnded(const RunEnd& end);
+    // Ends a run at once (the window goes) and removes its files.
+    void AbandonRun();
+    void RemoveRunFolder();
+    void FillRecentMenu();
     // Names the translations with problems and offers to show the first.
     void OfferFirstProblem(const std::vector<std::size_t>& rows);
     // Selects a row, making the filters give way when they hide it.
@@ -148,6 +188,11 @@ private:
     bool programIsFolder_ = false;
     int currentRow_ = -1;
     bool showing_ = false;  // the detail pane is being filled, not edited
+    ProgramRunner* runner_ = nullptr;
+    std::string runFolder_;   // the scratch folder of the run being prepared or running
+    std::string runProgram_;  // the java it starts
+    bool runStopping_ = false;
+    QElapsedTimer runClock_;
 };
 
 // A new translation window of its own (deleted when closed), shown and opening `path`.

@@ -16,6 +16,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTableView>
 
 #include <algorithm>
@@ -96,6 +97,8 @@ void Settle()
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    // The window lists each program opened among the recent ones: not in the user's settings.
+    QStandardPaths::setTestModeEnabled(true);
     const QString jar = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("/usr/share/java/guava.jar");
     const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
     const double jarKiB = static_cast<double>(QFileInfo(jar).size()) / 1024.0;

@@ -12,6 +12,7 @@ include(${CLASSLINGO_ENGINE_DIR}/catalogue/Sources.cmake)
 include(${CLASSLINGO_ENGINE_DIR}/formats/Sources.cmake)
 include(${CLASSLINGO_ENGINE_DIR}/bundle/Sources.cmake)
 include(${CLASSLINGO_ENGINE_DIR}/usage/Sources.cmake)
+include(${CLASSLINGO_ENGINE_DIR}/run/Sources.cmake)
 
 # The libraries the engine links: libdeflate to inflate and deflate the entries of JARs (the
 # engine reads and writes their records itself), libgettextpo for PO catalogues.

@@ -1,6 +1,7 @@
 #include "ErrorText.h"
 
 #include "zip/ZipFault.h"
+#include "RunText.h"
 
 namespace cltext {
 
@@ -207,6 +208,7 @@ std::string DescribeError(const cl::Error& e)
         case Kind::BundleCutShort:
             return Quoted(e.path) + "的最后一个字符（第 " + std::to_string(e.line) +
                    " 行）不完整，Java 无法读取这个文件，跳过了它。";
+        case Kind::JavaNotFound: return NoJavaText(e.detail);
         case Kind::Cancelled: return "已取消。";
     }
     return {};

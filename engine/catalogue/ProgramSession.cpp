@@ -4,8 +4,11 @@
 #include "classfile/ModifiedUtf8.h"
 #include "files/FileOps.h"
 #include "files/SameFile.h"
+#include "run/MainMethod.h"
+#include "run/Manifest.h"
 
 #include <algorithm>
+#include <cctype>
 #include <iterator>
 #include <unordered_set>
 
@@ -193,8 +196,11 @@ void AddBatch(const Program& batch, const Extraction& extraction, std::size_t fi
     facts.notOfferable += extraction.notOfferable;
     opening.names.insert(extraction.names.begin(), extraction.names.end());
     facts.unparsable.insert(facts.unparsable.end(), extraction.unparsable.begin(), extraction.unparsable.end());
-    for (std::size_t ci = 0; ci < batch.classes.size(); ++ci)
+    for (std::size_t ci = 0; ci < batch.classes.size(); ++ci) {
         facts.classNames.push_back(BinaryName(extraction.classFiles[ci], batch.classes[ci].entry));
+        if (run::HasMainMethod(extraction.classFiles[ci]))
+            facts.mainClasses.push_back(facts.classNames.back());
+    }
 
     // Which methods use which string, worked out only for classes that offer texts.
     std::vector<std::unordered_map<uint16_t, std::vector<uint16_t>>> users(batch.classes.size());
@@ -236,6 +242,34 @@ void AddBatch(const Program& batch, const Extraction& extraction, std::size_t fi
             entry.places.push_back(std::move(shown));
         }
     }
+}
+
+// What a jar's manifest says about starting it. The launcher finds the manifest whatever the
+// case of its name; one that cannot be read says nothing (the run then asks for a class).
+void ReadManifest(const Program& program, ProgramFacts& facts)
+{
+    const JarArchive* jar = program.Jar();
+    if (jar == nullptr)
+        return;
+    const JarEntry* manifest = nullptr;
+    for (const JarEntry& entry : jar->Entries()) {
+        if (entry.directory || entry.name.size() != run::kManifestEntry.size())
+            continue;
+        if (std::equal(entry.name.begin(), entry.name.end(), run::kManifestEntry.begin(), [](char a, char b) {
+                return std::toupper(static_cast<unsigned char>(a)) == std::toupper(static_cast<unsigned char>(b));
+            })) {
+            manifest = &entry;
+            if (entry.name == run::kManifestEntry)
+                break;
+        }
+    }
+    if (manifest == nullptr)
+        return;
+    const Result<std::string> text = jar->Read(manifest->index);
+    if (!text)
+        return;
+    facts.mainClass = run::ManifestMainClass(*text);
+    facts.classPath = run::ManifestClassPath(*text);
 }
 
 }  // namespace
@@ -307,6 +341,7 @@ Status ProgramSession::Open(const std::string& path, const OpenOptions& options,
     facts.unreadable = program.unreadable;
     facts.nestedJars = program.nestedJars;
     facts.classNames.reserve(program.classes.size());
+    ReadManifest(program, facts);
 
     std::unique_ptr<Program> keptProgram;
     std::unique_ptr<Extraction> keptExtraction;

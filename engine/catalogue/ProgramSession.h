@@ -96,6 +96,10 @@ struct ProgramFacts {
     std::size_t filledFromProgram = 0;    // entries translated by the program's own variant
     std::vector<std::string> bundlesWithoutSource;  // families with neither a base nor an English file
     std::vector<Error> unreadableBundles;  // files Java would refuse to read, left out
+    // How the program starts, for a run of its translated copy.
+    std::string mainClass;                 // a jar manifest's Main-Class ('/' read as '.'); empty: none
+    std::vector<std::string> classPath;    // a jar manifest's Class-Path entries, as written
+    std::vector<std::string> mainClasses;  // classes with public static void main(String[]), in class order
 };
 
 struct OpenOptions {

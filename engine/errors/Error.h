@@ -41,6 +41,8 @@ enum class ErrorKind : uint8_t {
     BadEscape,         // a malformed \uXXXX escape in a .properties file, at `line`
     BundleCutShort,    // a .properties file in UTF-8 whose last character is cut short: Java
                        // refuses to read it (MalformedInputException); `line` is the last line
+    // Running a translated program.
+    JavaNotFound,  // no executable java on PATH nor under JAVA_HOME (`detail`: JAVA_HOME as given)
     // Work stopped by the user.
     Cancelled,
 };

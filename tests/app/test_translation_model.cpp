@@ -1,7 +1,7 @@
 // The translation table: structure (Qt's model tester, also through the filter), what each
 // column shows, the live placeholder and length check, undo of edits and of a whole import,
-// filtering, and what goes into a catalogue and into the program. The engine side (places
-// with their methods) is checked on a class compiled with javac.
+// filtering and sorting, and what goes into a catalogue and into the program. The engine side
+// (places with their methods) is checked on a class compiled with javac.
 
 #include "TestFiles.h"
 #include "TranslationModel.h"
@@ -363,6 +363,49 @@ private slots:
         for (int r = 0; r < filter.rowCount(); ++r)
             shown.append(filter.mapToSource(filter.index(r, 0)).row());
         QCOMPARE(shown, rows);
+    }
+
+    void sortingByEachColumn_data()
+    {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QList<int>>("ascending");
+        // Rows: 0 "Banana" (10 places, Helper.zeta, "甲"), 1 "Apple" (9, App.alpha, none),
+        // 2 "cherry" (2, App.beta, "乙"), 3 "apple" (1, Helper.alpha, "B").
+        QTest::newRow("source, case set aside first") << int(TranslationModel::SourceColumn) << QList<int>{1, 3, 0, 2};
+        QTest::newRow("translation, none first") << int(TranslationModel::TranslationColumn) << QList<int>{1, 3, 2, 0};
+        QTest::newRow("uses, as numbers") << int(TranslationModel::UsesColumn) << QList<int>{3, 2, 1, 0};
+        QTest::newRow("place") << int(TranslationModel::PlaceColumn) << QList<int>{1, 2, 3, 0};
+    }
+
+    void sortingByEachColumn()
+    {
+        QFETCH(int, column);
+        QFETCH(QList<int>, ascending);
+        auto places = [](std::size_t count, std::size_t classIndex, const std::string& method) {
+            return std::vector<cat::SessionPlace>(count, Place(classIndex, cat::PlaceKind::Literal, {method}));
+        };
+        TranslationModel model;
+        model.Reset(Fixture({Entry("Banana", places(10, 1, "zeta")), Entry("Apple", places(9, 0, "alpha")),
+                             Entry("cherry", places(2, 0, "beta")), Entry("apple", places(1, 1, "alpha"))}));
+        model.SetTranslation(0, QStringLiteral("甲"));
+        model.SetTranslation(2, QStringLiteral("乙"));
+        model.SetTranslation(3, QStringLiteral("B"));
+        TranslationFilter filter;
+        filter.setSourceModel(&model);
+        QAbstractItemModelTester tester(&filter, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        auto shown = [&] {
+            QList<int> rows;
+            for (int r = 0; r < filter.rowCount(); ++r)
+                rows.append(filter.mapToSource(filter.index(r, 0)).row());
+            return rows;
+        };
+        filter.sort(column, Qt::AscendingOrder);
+        QCOMPARE(shown(), ascending);
+        filter.sort(column, Qt::DescendingOrder);
+        QCOMPARE(shown(), QList<int>(ascending.rbegin(), ascending.rend()));
+        // No column: the program's order again.
+        filter.sort(-1, Qt::AscendingOrder);
+        QCOMPARE(shown(), (QList<int>{0, 1, 2, 3}));
     }
 
     void editedRowStaysUntilTheFilterChanges()

@@ -1,29 +1,44 @@
 // The translation window driven as a translator drives it, with every dialog answered through
 // ScriptedDialogs: opening (and the catalogue found beside the program), typing with live
-// checks and undo, Ctrl+Enter, filtering, saving, importing, generating (also over the
-// original, and cancelled), the close prompt, and the way in from the main window.
+// checks and undo, Ctrl+Enter, filtering and sorting, saving (also elsewhere), importing,
+// generating (also over the original, and cancelled), running the translated program through a
+// fake runner, the recent programs, the close prompt, and the way in from the main window.
+// What the window remembers goes to a scratch settings folder, never the user's.
+
+// Before Qt's headers, whose "slots" the class builder would meet.
+#include "SampleClasses.h"
 
 #include "Main.h"
+#include "ProgramRunner.h"
+#include "RecentPrograms.h"
+#include "RunPane.h"
+#include "RunText.h"
 #include "ScriptedDialogs.h"
 #include "TestFiles.h"
 #include "TranslationModel.h"
 #include "TranslationWindow.h"
 
+#include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
+#include <QHeaderView>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -50,10 +65,78 @@ const char* const kAppSource =
     "    }\n"
     "}\n";
 
+const char* const kOtherSource =
+    "public class Other {\n"
+    "    public static void main(String[] args) {\n"
+    "        System.out.println(\"Other\");\n"
+    "    }\n"
+    "}\n";
+
 std::string Native(const QString& path)
 {
     return QFile::encodeName(path).toStdString();
 }
+
+uint64_t Inode(const QString& path)
+{
+    cl::FileInfo info;
+    return cl::NativeFileSystem().Stat(Native(path), info) ? 0 : info.inode;
+}
+
+QString FromUtf8(const std::string& text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The program's part in a run: the window hands the command over, the test writes its output
+// and ends it.
+class FakeRunner : public ProgramRunner {
+public:
+    QList<cl::run::RunCommand> started;
+    int stops = 0;
+    int abandons = 0;
+
+    void Start(const cl::run::RunCommand& command) override
+    {
+        started.append(command);
+        running_ = true;
+    }
+    void Stop() override { ++stops; }
+    void Abandon() override
+    {
+        ++abandons;
+        running_ = false;
+    }
+    bool IsRunning() const override { return running_; }
+
+    void Write(const QByteArray& bytes, bool error = false) { emit Output(bytes, error); }
+    void End(int exitCode, bool crashed = false)
+    {
+        running_ = false;
+        RunEnd end;
+        end.exitCode = exitCode;
+        end.crashed = crashed;
+        emit Ended(end);
+    }
+    void FailToStart(const QString& reason)
+    {
+        running_ = false;
+        RunEnd end;
+        end.started = false;
+        end.reason = reason;
+        emit Ended(end);
+    }
+    QStringList Arguments(int run = -1) const
+    {
+        QStringList arguments;
+        for (const std::string& argument : started.at(run < 0 ? started.size() - 1 : run).arguments)
+            arguments.append(FromUtf8(argument));
+        return arguments;
+    }
+
+private:
+    bool running_ = false;
+};
 
 }  // namespace
 
@@ -62,7 +145,10 @@ class TranslationWindowTest : public QObject {
 
 private:
     QTemporaryDir compiled_;
+    QTemporaryDir settings_;
+    QTemporaryDir jdk_;  // bin/java: a file that only has to be there and be executable
     QByteArray appClass_;
+    QByteArray otherClass_;
     std::unique_ptr<QTemporaryDir> dir_;
     std::unique_ptr<ScriptedDialogs> dialogs_;
     std::unique_ptr<TranslationWindow> window_;
@@ -103,6 +189,41 @@ private:
         const int row = RowOf(source);
         QVERIFY(row >= 0);
         window_->Model()->SetTranslation(row, text);
+    }
+
+    FakeRunner* UseFakeRunner()
+    {
+        auto* runner = new FakeRunner;
+        window_->SetRunner(runner);
+        window_->runEnvironment = {jdk_.filePath(QStringLiteral("bin")), QString()};
+        return runner;
+    }
+    QString FakeJava() const { return jdk_.filePath(QStringLiteral("bin/java")); }
+
+    // F5 and the generate it starts, done.
+    void PressRun()
+    {
+        QTest::keyClick(window_.get(), Qt::Key_F5);
+        QVERIFY(WaitForJob());
+    }
+
+    QString PaneText() const { return window_->runPane->Text(); }
+
+    // The texts of the table as it shows them, top to bottom.
+    QStringList Shown() const
+    {
+        QStringList texts;
+        for (int r = 0; r < window_->Filter()->rowCount(); ++r)
+            texts.append(window_->Filter()->index(r, 0).data(TranslationModel::RawTextRole).toString());
+        return texts;
+    }
+
+    void ClickHeader(int column)
+    {
+        QHeaderView* header = window_->table->horizontalHeader();
+        const QPoint middle(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
+                            header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, middle);
     }
 
     QStringList FolderEntries() const
@@ -146,10 +267,24 @@ private slots:
                                                   QString::fromUtf8(kAppSource));
         QVERIFY(bytes);
         appClass_ = *bytes;
+        const auto other = testfiles::CompileJava(javac, compiled_.path(), QStringLiteral("Other"),
+                                                  QString::fromUtf8(kOtherSource));
+        QVERIFY(other);
+        otherClass_ = *other;
+
+        QStandardPaths::setTestModeEnabled(true);
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings_.path());
+        QCoreApplication::setOrganizationName(QStringLiteral("classlingo-tests"));
+        QCoreApplication::setApplicationName(QStringLiteral("test_translation_window"));
+
+        QVERIFY(QDir(jdk_.path()).mkpath(QStringLiteral("bin")));
+        QVERIFY(testfiles::WriteFile(FakeJava(), "#!/bin/sh\n"));
+        QVERIFY(QFile::setPermissions(FakeJava(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     }
 
     void init()
     {
+        QSettings().clear();
         dir_ = std::make_unique<QTemporaryDir>();
         QVERIFY(testfiles::WriteFile(AppPath(), appClass_));
         dialogs_ = std::make_unique<ScriptedDialogs>();
@@ -588,6 +723,348 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return !opened->Busy(); }, 30000));
         QCOMPARE(opened->ProgramPath(), AppPath());
         QVERIFY(opened->close());
+    }
+
+    void saveAsWritesWhereChosenAndTheCatalogueFollows()
+    {
+        const std::string po = cat::WritePo({"App.class", "zh_CN", "test"}, {{"Goodbye", "再见", {}, {}}});
+        const QString beside = Path(QStringLiteral("App.zh_CN.po"));
+        QVERIFY(testfiles::WriteFile(beside, QByteArray::fromStdString(po)));
+        OpenApp();
+        Translate(QStringLiteral("Hello, translator"), QStringLiteral("你好，译者"));
+        QVERIFY(QDir(dir_->path()).mkpath(QStringLiteral("elsewhere")));
+        const QString target = Path(QStringLiteral("elsewhere/mine.po"));
+        // What is at the chosen name is replaced whole, by a rename, not written over.
+        QVERIFY(testfiles::WriteFile(target, "old contents\n"));
+        const uint64_t before = Inode(target);
+        dialogs_->ExpectSave(target);
+        window_->saveAsAction->trigger();
+        QCOMPARE(dialogs_->LastCall().dialog.fileName, beside);
+        QCOMPARE(window_->CataloguePath(), target);
+        QVERIFY(!window_->IsModified());
+        QCOMPARE(ReadCatalogue(target).value(QStringLiteral("Hello, translator")), QStringLiteral("你好，译者"));
+        QCOMPARE(ReadCatalogue(target).value(QStringLiteral("Goodbye")), QStringLiteral("再见"));
+        QVERIFY(Inode(target) != before);
+        // Nothing left beside it, and the catalogue it came from is as it was.
+        QCOMPARE(QDir(Path(QStringLiteral("elsewhere"))).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{QStringLiteral("mine.po")});
+        QCOMPARE(testfiles::ReadFile(beside).value(), QByteArray::fromStdString(po));
+
+        // Save now writes there, without asking.
+        Translate(QStringLiteral("Goodbye"), QStringLiteral("回头见"));
+        QTest::keyClick(window_->table, Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(ReadCatalogue(target).value(QStringLiteral("Goodbye")), QStringLiteral("回头见"));
+        QCOMPARE(testfiles::ReadFile(beside).value(), QByteArray::fromStdString(po));
+        // Cancelled, Save As changes nothing.
+        Translate(QStringLiteral("Goodbye"), QStringLiteral("再会"));
+        dialogs_->ExpectSaveCancelled();
+        QVERIFY(!window_->SaveAs());
+        QCOMPARE(window_->CataloguePath(), target);
+        QVERIFY(window_->IsModified());
+    }
+
+    void headerClicksSortThroughFilterAndSearch()
+    {
+        OpenApp();
+        Translate(QStringLiteral("Goodbye"), QStringLiteral("再见"));
+        QAbstractItemModelTester tester(window_->Filter(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        window_->annotationsBox->setChecked(true);
+        window_->stateBox->setCurrentIndex(static_cast<int>(TranslationFilter::State::Untranslated));
+        QTest::keyClicks(window_->searchBox, QStringLiteral("l"));
+        const QStringList programOrder = Shown();
+        QCOMPARE(programOrder.size(), 3);  // "Goodbye" is translated and has no "l"
+        const QStringList ascending{QStringLiteral("Found {0} files"), QStringLiteral("Hello, translator"),
+                                    QStringLiteral("Menu label")};
+        QVERIFY(programOrder != ascending);
+        QHeaderView* header = window_->table->horizontalHeader();
+
+        ClickHeader(TranslationModel::SourceColumn);
+        QCOMPARE(Shown(), ascending);
+        QCOMPARE(header->sortIndicatorSection(), int(TranslationModel::SourceColumn));
+        QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
+        ClickHeader(TranslationModel::SourceColumn);
+        QCOMPARE(Shown(), QStringList(ascending.rbegin(), ascending.rend()));
+        QCOMPARE(header->sortIndicatorOrder(), Qt::DescendingOrder);
+        ClickHeader(TranslationModel::SourceColumn);
+        QCOMPARE(Shown(), programOrder);
+        QCOMPARE(header->sortIndicatorSection(), -1);
+
+        // Sorted, a changed filter puts the rows it lets in where the order wants them.
+        ClickHeader(TranslationModel::SourceColumn);
+        window_->stateBox->setCurrentIndex(static_cast<int>(TranslationFilter::State::All));
+        window_->searchBox->clear();
+        QCOMPARE(Shown(), (QStringList{QStringLiteral("Found {0} files"), QStringLiteral("Goodbye"),
+                                       QStringLiteral("Hello, translator"), QStringLiteral("Menu label")}));
+
+        // By translation: a row being translated stays where it is until the order is asked for again.
+        ClickHeader(TranslationModel::TranslationColumn);
+        QCOMPARE(Shown().last(), QStringLiteral("Goodbye"));
+        const QString first = Shown().first();
+        window_->table->setCurrentIndex(window_->Filter()->index(0, TranslationModel::TranslationColumn));
+        window_->translationEdit->setFocus();
+        window_->translationEdit->insertPlainText(QStringLiteral("啊"));
+        QCOMPARE(Shown().first(), first);
+        QCOMPARE(window_->CurrentRow(), RowOf(first));
+    }
+
+    void runStartsTheTranslatedProgramInTheCataloguesLanguage()
+    {
+        // The catalogue beside the program is in Traditional Chinese for Taiwan.
+        const std::string po = cat::WritePo({"App.class", "zh_TW", "test"}, {{"Goodbye", "再見", {}, {}}});
+        const QString catalogue = Path(QStringLiteral("App.zh_CN.po"));
+        QVERIFY(testfiles::WriteFile(catalogue, QByteArray::fromStdString(po)));
+        OpenApp();
+        FakeRunner* runner = UseFakeRunner();
+        QVERIFY(window_->runAction->isEnabled() && !window_->stopAction->isEnabled());
+        PressRun();
+        QCOMPARE(runner->started.size(), 1);
+        const cl::run::RunCommand command = runner->started.first();
+        QCOMPARE(FromUtf8(command.program), FakeJava());
+        QCOMPARE(FromUtf8(command.workingFolder), dir_->path());
+        const QStringList arguments = runner->Arguments();
+        for (const char* option : {"-Duser.language=zh", "-Duser.country=TW", "-Dfile.encoding=UTF-8",
+                                   "-Dstdout.encoding=UTF-8"})
+            QVERIFY2(arguments.contains(QString::fromUtf8(option)), option);
+        // The translated copy lies in a scratch folder of its own, on the class path.
+        const QString folder = window_->RunFolder();
+        QVERIFY(!folder.isEmpty());
+        QVERIFY(!folder.startsWith(dir_->path()));
+        QCOMPARE(arguments.mid(arguments.size() - 3), (QStringList{QStringLiteral("-cp"), folder, QStringLiteral("App")}));
+        QVERIFY(TextsOf(folder + QStringLiteral("/App.class")).contains(QStringLiteral("再見")));
+        // Nothing beside the user's program, the catalogue as it was, the translations unchanged.
+        QCOMPARE(FolderEntries(), (QStringList{QStringLiteral("App.class"), QStringLiteral("App.zh_CN.po")}));
+        QCOMPARE(testfiles::ReadFile(catalogue).value(), QByteArray::fromStdString(po));
+        QCOMPARE(testfiles::ReadFile(AppPath()).value(), appClass_);
+        QVERIFY(!window_->IsModified());
+        QVERIFY(!window_->runAction->isEnabled() && window_->stopAction->isEnabled());
+        QVERIFY(window_->runPane->isVisible());
+        QVERIFY2(PaneText().contains(FromUtf8(cltext::RunStartedText(command))), qPrintable(PaneText()));
+
+        // The output as it comes, a character cut in two between pieces.
+        const QByteArray greeting = QStringLiteral("你好，世界\n").toUtf8();
+        runner->Write(greeting.left(4));
+        runner->Write(greeting.mid(4));
+        runner->Write("warning: slow\n", true);
+        QVERIFY2(PaneText().contains(QStringLiteral("你好，世界\nwarning: slow\n")), qPrintable(PaneText()));
+        runner->End(0);
+        QVERIFY(PaneText().endsWith(QString::fromUtf8(cltext::RunEndedText()) + u'\n'));
+        QVERIFY(!QFileInfo::exists(folder));
+        QVERIFY(window_->RunFolder().isEmpty());
+        QVERIFY(window_->runAction->isEnabled() && !window_->stopAction->isEnabled());
+
+        // The next run starts with an empty pane.
+        PressRun();
+        QCOMPARE(runner->started.size(), 2);
+        QVERIFY(!PaneText().contains(QStringLiteral("你好")));
+        runner->End(0);
+    }
+
+    void stoppingOrClosingEndsTheRun()
+    {
+        OpenApp();
+        FakeRunner* runner = UseFakeRunner();
+        PressRun();
+        QString folder = window_->RunFolder();
+        QVERIFY(QFileInfo(folder).isDir());
+        QTest::keyClick(window_.get(), Qt::Key_F5, Qt::ShiftModifier);
+        QCOMPARE(runner->stops, 1);
+        QVERIFY(!window_->stopAction->isEnabled());
+        runner->End(143, true);
+        QVERIFY(PaneText().endsWith(QString::fromUtf8(cltext::RunStoppedText()) + u'\n'));
+        QVERIFY(!QFileInfo::exists(folder));
+
+        PressRun();
+        folder = window_->RunFolder();
+        QVERIFY(QFileInfo(folder).isDir());
+        QVERIFY(window_->close());
+        QCOMPARE(runner->abandons, 1);
+        QVERIFY(!runner->IsRunning());
+        QVERIFY(!QFileInfo::exists(folder));
+        QCOMPARE(FolderEntries(), QStringList{QStringLiteral("App.class")});
+    }
+
+    void runThatCannotStart_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<bool>("java");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no java") << QStringLiteral("App.class") << false << FromUtf8(cltext::NoJavaText(""));
+        QTest::newRow("no main class") << QStringLiteral("Sample.class") << true
+                                       << FromUtf8(cltext::NoMainClassText("Sample.class"));
+    }
+
+    void runThatCannotStart()
+    {
+        QFETCH(QString, program);
+        QFETCH(bool, java);
+        QFETCH(QString, message);
+        QVERIFY(testfiles::WriteFile(Path(QStringLiteral("Sample.class")),
+                                     QByteArray::fromStdString(cltest::ClassWithEveryRowKind())));
+        window_->Open(Path(program));
+        QVERIFY(WaitForJob());
+        window_->Model()->SetTranslation(0, QStringLiteral("译文"));
+        FakeRunner* runner = UseFakeRunner();
+        if (!java)
+            window_->runEnvironment = {QStringLiteral("relative/bin:") + dir_->path(), QString()};
+        const QStringList entries = FolderEntries();
+        PressRun();
+        QVERIFY(runner->started.isEmpty());
+        QCOMPARE(PaneText(), message + u'\n');
+        QVERIFY(window_->runPane->isVisible());
+        QVERIFY(window_->RunFolder().isEmpty());
+        QVERIFY(window_->runAction->isEnabled());
+        QCOMPARE(FolderEntries(), entries);
+        QCOMPARE(window_->Model()->Translation(0), QStringLiteral("译文"));
+        QVERIFY(window_->IsModified());
+    }
+
+    void runEndingInAnError()
+    {
+        OpenApp();
+        FakeRunner* runner = UseFakeRunner();
+        PressRun();
+        QString folder = window_->RunFolder();
+        runner->Write("Error: Could not find or load main class App\n", true);
+        runner->End(1);
+        QVERIFY2(PaneText().endsWith(QStringLiteral("Error: Could not find or load main class App\n") +
+                                     FromUtf8(cltext::RunFailedAtOnceText(1)) + u'\n'),
+                 qPrintable(PaneText()));
+        QVERIFY(!QFileInfo::exists(folder));
+        QVERIFY(!window_->IsModified());
+        QCOMPARE(window_->ProgramPath(), AppPath());
+
+        // java itself would not start.
+        PressRun();
+        folder = window_->RunFolder();
+        runner->FailToStart(QStringLiteral("Permission denied"));
+        QVERIFY2(PaneText().endsWith(FromUtf8(cltext::RunNotStartedText(Native(FakeJava()), "Permission denied")) +
+                                     u'\n'),
+                 qPrintable(PaneText()));
+        QVERIFY(!QFileInfo::exists(folder));
+        QVERIFY(window_->runAction->isEnabled());
+    }
+
+    void translationsWithProblemsStopTheRun()
+    {
+        OpenApp();
+        Translate(QStringLiteral("Found {0} files"), QStringLiteral("文件"));
+        FakeRunner* runner = UseFakeRunner();
+        dialogs_->ExpectAskYesNo(Answer::No);
+        PressRun();
+        QVERIFY2(dialogs_->LastCall().text.contains(QStringLiteral("Found {0} files")),
+                 qPrintable(dialogs_->LastCall().text));
+        QVERIFY(runner->started.isEmpty());
+        QVERIFY(window_->RunFolder().isEmpty());
+        QVERIFY(!window_->runPane->isVisible());
+    }
+
+    void severalMainClassesAreAskedOnceAndRemembered()
+    {
+        const QString program = Path(QStringLiteral("prog"));
+        QVERIFY(QDir(dir_->path()).mkpath(QStringLiteral("prog")));
+        QVERIFY(testfiles::WriteFile(Path(QStringLiteral("prog/App.class")), appClass_));
+        QVERIFY(testfiles::WriteFile(Path(QStringLiteral("prog/Other.class")), otherClass_));
+        window_->Open(program);
+        QVERIFY(WaitForJob());
+        FakeRunner* runner = UseFakeRunner();
+
+        // Asked, and cancelled: nothing runs.
+        QStringList offered;
+        dialogs_->ExpectModal([&](QDialog& shown) {
+            auto* dialog = qobject_cast<QInputDialog*>(&shown);
+            QVERIFY(dialog != nullptr);
+            offered = dialog->comboBoxItems();
+            dialog->reject();
+        });
+        PressRun();
+        QCOMPARE(offered, (QStringList{QStringLiteral("App"), QStringLiteral("Other")}));
+        QVERIFY(runner->started.isEmpty());
+        QVERIFY(window_->RunFolder().isEmpty());
+
+        // Asked, and answered.
+        dialogs_->ExpectModal([&](QDialog& shown) {
+            auto* dialog = qobject_cast<QInputDialog*>(&shown);
+            QVERIFY(dialog != nullptr);
+            dialog->setTextValue(QStringLiteral("Other"));
+            dialog->accept();
+        });
+        PressRun();
+        QCOMPARE(runner->started.size(), 1);
+        QCOMPARE(runner->Arguments().last(), QStringLiteral("Other"));
+        QCOMPARE(FromUtf8(runner->started.first().workingFolder), program);  // a folder starts in itself
+        runner->End(0);
+
+        // Not asked again, in this window or the next.
+        PressRun();
+        QCOMPARE(runner->Arguments().last(), QStringLiteral("Other"));
+        runner->End(0);
+        window_ = std::make_unique<TranslationWindow>(*dialogs_);
+        window_->show();
+        window_->Open(program);
+        QVERIFY(WaitForJob());
+        runner = UseFakeRunner();
+        PressRun();
+        QCOMPARE(runner->started.size(), 1);
+        QCOMPARE(runner->Arguments().last(), QStringLiteral("Other"));
+        runner->End(0);
+    }
+
+    void recentProgramsInTheOpenMenu()
+    {
+        QCOMPARE(window_->openAction->menu(), window_->recentMenu);
+        auto listed = [&] {
+            emit window_->recentMenu->aboutToShow();
+            QStringList paths;
+            for (QAction* action : window_->recentMenu->actions())
+                paths.append(action->data().toString());
+            return paths;
+        };
+        QCOMPARE(listed(), QStringList{QString()});  // only the note that there are none
+        QVERIFY(!window_->recentMenu->actions().first()->isEnabled());
+
+        // Twelve programs opened one after the other: the last ten, the most recent first.
+        QStringList opened;
+        for (int i = 1; i <= 12; ++i) {
+            const QString path = Path(QStringLiteral("App%1.class").arg(i));
+            QVERIFY(testfiles::WriteFile(path, appClass_));
+            window_->Open(path);
+            QVERIFY(WaitForJob());
+            opened.prepend(path);
+        }
+        QCOMPARE(listed(), opened.mid(0, recent::kMost));
+        // Opened again, a program goes to the top, once; one that failed to open does not count.
+        window_->Open(opened[4]);
+        QVERIFY(WaitForJob());
+        opened.move(4, 0);
+        dialogs_->ExpectError();
+        window_->Open(Path(QStringLiteral("missing.jar")));
+        QVERIFY(WaitForJob());
+        QCOMPARE(listed(), opened.mid(0, recent::kMost));
+
+        // One no longer there is dropped when the menu is shown, and forgotten.
+        QVERIFY(QFile::remove(opened[1]));
+        const QString gone = opened.takeAt(1);
+        QCOMPARE(listed(), opened.mid(0, 9));
+        QVERIFY(!recent::Programs().contains(gone));
+
+        // Chosen from the menu, a program opens.
+        window_->recentMenu->actions().at(3)->trigger();
+        QVERIFY(WaitForJob());
+        QCOMPARE(window_->ProgramPath(), opened[3]);
+        QCOMPARE(recent::Programs().first(), opened[3]);
+
+        // Opened from the main window (as the command line and a drop open it), it counts too.
+        const std::unique_ptr<TForm1> main = TForm1::Create(*dialogs_, dir_->path());
+        QVERIFY(main != nullptr);
+        main->OpenProgram(opened[6]);
+        TranslationWindow* other = nullptr;
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* window = qobject_cast<TranslationWindow*>(widget); window && window != window_.get())
+                other = window;
+        QVERIFY(other != nullptr);
+        QVERIFY(QTest::qWaitFor([&] { return !other->Busy(); }, 30000));
+        QCOMPARE(recent::Programs().first(), opened[6]);
+        QVERIFY(other->close());
     }
 
     void screenshots()

@@ -1,20 +1,30 @@
 // A small program compiled with javac and packed with jar, translated in the translation
 // window as a translator would (the detail editor, Ctrl+Enter, a recipe reworded around its
 // slot), generated as app_zh.jar, and run with java: the translated texts must be printed.
+// Then the same through "试运行": the real java started from the window, its output in the run
+// pane, a program that cannot start, and one still running when the window closes.
 
+#include "RunPane.h"
+#include "RunText.h"
 #include "ScriptedDialogs.h"
 #include "TestFiles.h"
 #include "TranslationModel.h"
 #include "TranslationWindow.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUndoStack>
+
+#include <memory>
 
 namespace {
 
@@ -40,12 +50,79 @@ QString JavaTool(const char* configured, const QString& name)
     return QFileInfo(QFileInfo(QStringLiteral(CLASSLINGO_JAVAC)).canonicalFilePath()).dir().filePath(name);
 }
 
+// Compiles `source` (the class `mainClass`, in package demo) under `folder` and packs it as
+// `jar` there, with `mainClass` as its manifest's Main-Class (`manifestClass` when given).
+bool BuildJar(const QString& folder, const QString& mainClass, const QByteArray& source, const QString& jar,
+              const QString& manifestClass = QString())
+{
+    const QString name = QStringLiteral("src-%1/demo/%1.java").arg(mainClass);
+    const QString classes = QStringLiteral("classes-") + mainClass;
+    const QString manifest = QStringLiteral("manifest-") + mainClass + QStringLiteral(".txt");
+    const QString started = manifestClass.isEmpty() ? QStringLiteral("demo.") + mainClass : manifestClass;
+    return QDir(folder).mkpath(QFileInfo(name).path()) && testfiles::WriteFile(QDir(folder).filePath(name), source) &&
+           testfiles::WriteFile(QDir(folder).filePath(manifest), "Main-Class: " + started.toUtf8() + "\n") &&
+           Run(QStringLiteral(CLASSLINGO_JAVAC),
+               {QStringLiteral("-encoding"), QStringLiteral("UTF-8"), QStringLiteral("-d"), classes, name}, folder) &&
+           Run(JavaTool(CLASSLINGO_JAR, QStringLiteral("jar")),
+               {QStringLiteral("cfm"), jar, manifest, QStringLiteral("-C"), classes, QStringLiteral(".")}, folder);
+}
+
+QString Text(const char* utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+// How many processes have `text` in their command line (Linux: read from /proc).
+int ProcessesMentioning(const QString& text)
+{
+    int found = 0;
+    const QByteArray wanted = text.toUtf8();
+    for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const std::optional<QByteArray> line = testfiles::ReadFile(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (line && line->contains(wanted))
+            ++found;
+    }
+    return found;
+}
+
 }  // namespace
 
 class TranslationWindowRoundTrip : public QObject {
     Q_OBJECT
 
+private:
+    QTemporaryDir settings_;
+
+    // A window on `jar` with `source` translated to `translation`, java to be found where the
+    // build found it.
+    std::unique_ptr<TranslationWindow> Translated(ScriptedDialogs& dialogs, const QString& jar, const QString& source,
+                                                  const QString& translation)
+    {
+        auto window = std::make_unique<TranslationWindow>(dialogs);
+        window->show();
+        window->runEnvironment = {QFileInfo(QStringLiteral(CLASSLINGO_JAVA)).path(), QString()};
+        window->Open(jar);
+        if (!QTest::qWaitFor([&] { return !window->Busy(); }, 60000))
+            return nullptr;
+        for (int row = 0; row < window->Model()->rowCount(); ++row)
+            if (window->Model()->Source(row) == source)
+                window->Model()->SetTranslation(row, translation);
+        window->Model()->UndoStack()->setClean();
+        return window;
+    }
+
 private slots:
+    void initTestCase()
+    {
+        // The windows remember programs and choices: in a scratch place, never the user's.
+        QStandardPaths::setTestModeEnabled(true);
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings_.path());
+        QCoreApplication::setOrganizationName(QStringLiteral("classlingo-tests"));
+        // The programs run in a locale that is not UTF-8: what they print must still come out
+        // in UTF-8, as the window asks java for it.
+        qputenv("LC_ALL", "C");
+    }
+
     void translatedJarRuns()
     {
         QTemporaryDir dir;
@@ -115,6 +192,100 @@ private slots:
         QCOMPARE(QString::fromUtf8(printed), QStringLiteral("Hello, translator\nFound 3 files\nGoodbye {for now}\n"));
         dialogs.ExpectAsk(Dialogs::Answer::No);
         QVERIFY(window.close());
+    }
+
+    void runShowsTheTranslatedProgram()
+    {
+        QTemporaryDir dir;
+        QVERIFY(BuildJar(dir.path(), QStringLiteral("Hello"),
+                         "package demo;\n"
+                         "public class Hello {\n"
+                         "    public static void main(String[] args) throws Exception {\n"
+                         "        System.out.println(\"Hello, world\");\n"
+                         "        System.out.println(java.util.Locale.getDefault());\n"
+                         "        System.out.println(new java.io.File(\".\").getCanonicalPath());\n"
+                         "        System.err.println(\"Done\");\n"
+                         "    }\n"
+                         "}\n",
+                         QStringLiteral("hello.jar")));
+        const QString jar = dir.filePath(QStringLiteral("hello.jar"));
+        const QByteArray original = testfiles::ReadFile(jar).value();
+        const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        ScriptedDialogs dialogs;
+        const std::unique_ptr<TranslationWindow> window =
+            Translated(dialogs, jar, QStringLiteral("Hello, world"), QStringLiteral("你好，世界"));
+        QVERIFY(window);
+
+        QTest::keyClick(window.get(), Qt::Key_F5);
+        QVERIFY(QTest::qWaitFor([&] { return !window->Busy(); }, 60000));
+        const QString folder = window->RunFolder();
+        QVERIFY(!folder.isEmpty());
+        const QString ended = Text(cltext::RunEndedText());
+        QVERIFY2(QTest::qWaitFor([&] { return window->runPane->Text().contains(ended); }, 60000),
+                 qPrintable(window->runPane->Text()));
+        // In Chinese, in the catalogue's language, from the jar's own folder, its errors too.
+        const QString expected = QStringLiteral("你好，世界\nzh_CN\n") + QFileInfo(dir.path()).canonicalFilePath() +
+                                 QStringLiteral("\nDone\n") + ended + u'\n';
+        QVERIFY2(window->runPane->Text().endsWith(expected), qPrintable(window->runPane->Text()));
+        QVERIFY(!QFileInfo::exists(folder));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+        QCOMPARE(testfiles::ReadFile(jar).value(), original);
+        QVERIFY(dialogs.AllMet());
+    }
+
+    void runThatFailsAtOnce()
+    {
+        QTemporaryDir dir;
+        // The manifest names a class the jar does not hold.
+        QVERIFY(BuildJar(dir.path(), QStringLiteral("Lost"),
+                         "package demo;\n"
+                         "public class Lost {\n"
+                         "    public static void main(String[] args) { System.out.println(\"Lost\"); }\n"
+                         "}\n",
+                         QStringLiteral("lost.jar"), QStringLiteral("demo.Missing")));
+        ScriptedDialogs dialogs;
+        const std::unique_ptr<TranslationWindow> window =
+            Translated(dialogs, dir.filePath(QStringLiteral("lost.jar")), QStringLiteral("Lost"), QStringLiteral("迷路"));
+        QVERIFY(window);
+        QTest::keyClick(window.get(), Qt::Key_F5);
+        QVERIFY(QTest::qWaitFor([&] { return !window->Busy(); }, 60000));
+        const QString failed = QString::fromStdString(cltext::RunFailedAtOnceText(1));
+        QVERIFY2(QTest::qWaitFor([&] { return window->runPane->Text().contains(failed); }, 60000),
+                 qPrintable(window->runPane->Text()));
+        QVERIFY2(window->runPane->Text().contains(QStringLiteral("demo.Missing")), qPrintable(window->runPane->Text()));
+        QVERIFY(window->RunFolder().isEmpty());
+    }
+
+    void closingTheWindowEndsTheProgram()
+    {
+        QTemporaryDir dir;
+        QVERIFY(BuildJar(dir.path(), QStringLiteral("Waiter"),
+                         "package demo;\n"
+                         "public class Waiter {\n"
+                         "    public static void main(String[] args) throws Exception {\n"
+                         "        System.out.println(\"Waiting\");\n"
+                         "        Thread.sleep(120000);\n"
+                         "    }\n"
+                         "}\n",
+                         QStringLiteral("waiter.jar")));
+        ScriptedDialogs dialogs;
+        std::unique_ptr<TranslationWindow> window =
+            Translated(dialogs, dir.filePath(QStringLiteral("waiter.jar")), QStringLiteral("Waiting"), QStringLiteral("等待中"));
+        QVERIFY(window);
+        QTest::keyClick(window.get(), Qt::Key_F5);
+        QVERIFY(QTest::qWaitFor([&] { return !window->Busy(); }, 60000));
+        QVERIFY2(QTest::qWaitFor([&] { return window->runPane->Text().contains(QStringLiteral("等待中\n")); }, 60000),
+                 qPrintable(window->runPane->Text()));
+        QVERIFY(window->Running());
+        const QString folder = window->RunFolder();
+        QCOMPARE(ProcessesMentioning(folder), 1);
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(window->close());
+        QVERIFY(!window->Running());
+        QVERIFY(clock.elapsed() < 10000);
+        QCOMPARE(ProcessesMentioning(folder), 0);
+        QVERIFY(!QFileInfo::exists(folder));
     }
 };
 
