@@ -5,6 +5,7 @@
 #include "catalogue/Parallel.h"
 #include "catalogue/Recipe.h"
 #include "classfile/ModifiedUtf8.h"
+#include "usage/ClassAnalysis.h"
 
 #include <algorithm>
 #include <set>
@@ -149,6 +150,8 @@ Extraction Extract(const Program& program, const ExtractOptions& options)
     const std::size_t count = program.classes.size();
     ex.classFiles.resize(count);
     ex.roles.resize(count);
+    if (options.usage)
+        ex.usageFacts.resize(count);
     std::vector<ClassOffer> offers(count);
     // Each class is parsed and read on its own, on every core; the catalogue is then built
     // in class order, so entries and places come out in the same order every time.
@@ -159,6 +162,8 @@ Extraction Extract(const Program& program, const ExtractOptions& options)
         ex.roles[ci] = classfile::ComputeRoles(cf);
         if (cf.parsed)
             OfferClass(ci, cf, ex.roles[ci], options, offers[ci]);
+        if (options.usage)
+            ex.usageFacts[ci] = usage::AnalyseClass(cf);
     });
 
     for (std::size_t ci = 0; ci < count; ++ci) {

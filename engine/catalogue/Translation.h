@@ -8,6 +8,7 @@
 #include "catalogue/Program.h"
 #include "classfile/ClassFile.h"
 #include "classfile/Roles.h"
+#include "usage/ClassFacts.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -46,6 +47,8 @@ std::string EntryKey(std::string_view context, std::string_view msgid);
 
 struct ExtractOptions {
     bool annotations = false;
+    // Work out where each string constant goes (usage/), for deciding what is offered.
+    bool usage = false;
 };
 
 struct Extraction {
@@ -55,6 +58,7 @@ struct Extraction {
     std::vector<std::vector<classfile::Role>> roles;
     std::size_t notOfferable = 0;          // texts a PO cannot carry, and recipes with constants
     std::vector<std::string> names;        // string constants that could name a resource bundle
+    std::vector<usage::ClassFacts> usageFacts;  // parallel to Program::classes, when asked for
     std::vector<std::string> unparsable;   // classes that did not parse, copied unchanged
 };
 
