@@ -10,6 +10,7 @@
 #include "document/Replace.h"
 #include "ScriptedDialogs.h"
 #include "StringListModel.h"
+#include "Java.h"
 #include "TestFiles.h"
 
 #include <QDir>
@@ -664,15 +665,15 @@ private slots:
 
     void realClassFileFromJavac()
     {
-        const QString javac = QString::fromUtf8(CLASSLINGO_JAVAC);
-        if (javac.isEmpty())
-            QSKIP("no javac");
-        const auto bytes =
-            testfiles::CompileJava(javac, dir_->path(), QStringLiteral("Greeting"),
-                                   QStringLiteral("public class Greeting {\n"
-                                                  "  public static String hello() { return \"Hello, translator\"; }\n"
-                                                  "  public static String zh() { return \"你好，世界\"; }\n"
-                                                  "}\n"));
+        CLTEST_QT_REQUIRE_TOOL("javac", cltest::JavacPath());
+        const std::string compiled =
+            cltest::CompileJava(testfiles::Native(dir_->path()), "Greeting",
+                                "public class Greeting {\n"
+                                "  public static String hello() { return \"Hello, translator\"; }\n"
+                                "  public static String zh() { return \"你好，世界\"; }\n"
+                                "}\n");
+        QVERIFY2(compiled.empty(), compiled.c_str());
+        const auto bytes = testfiles::ReadFile(dir_->filePath(QStringLiteral("Greeting.class")));
         QVERIFY(bytes.has_value());
         const QString path = Path(QStringLiteral("Greeting.class"));
         OpenClass(path);

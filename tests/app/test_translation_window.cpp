@@ -5,6 +5,7 @@
 
 #include "Main.h"
 #include "ScriptedDialogs.h"
+#include "Java.h"
 #include "TestFiles.h"
 #include "TranslationModel.h"
 #include "TranslationWindow.h"
@@ -139,11 +140,10 @@ private:
 private slots:
     void initTestCase()
     {
-        const QString javac = QStringLiteral(CLASSLINGO_JAVAC);
-        if (javac.isEmpty())
-            QSKIP("no javac to compile the fixture program");
-        const auto bytes = testfiles::CompileJava(javac, compiled_.path(), QStringLiteral("App"),
-                                                  QString::fromUtf8(kAppSource));
+        CLTEST_QT_REQUIRE_TOOL("javac", cltest::JavacPath());
+        const std::string compiled = cltest::CompileJava(testfiles::Native(compiled_.path()), "App", kAppSource);
+        QVERIFY2(compiled.empty(), compiled.c_str());
+        const auto bytes = testfiles::ReadFile(compiled_.filePath(QStringLiteral("App.class")));
         QVERIFY(bytes);
         appClass_ = *bytes;
     }

@@ -6,6 +6,7 @@
 #include "Main.h"
 #include "ScriptedDialogs.h"
 #include "StringListModel.h"
+#include "Java.h"
 #include "TestFiles.h"
 
 #include <QDir>
@@ -268,20 +269,20 @@ private slots:
         SaveShot(QStringLiteral("main-wide.png"), form_.get());
 
         // A real class: the type column, grey rows, and a counter warning about Korean text.
-        const std::optional<QByteArray> compiled = testfiles::CompileJava(
-            QString::fromUtf8(CLASSLINGO_JAVAC), dir_->path(), QStringLiteral("Menu"),
-            QStringLiteral("public class Menu {\n"
-                           "    static int count;\n"
-                           "    public static void main(String[] args) {\n"
-                           "        switch (args.length > 0 ? args[0] : \"open\") {\n"
-                           "            case \"open\": System.out.println(\"Opening the file\"); break;\n"
-                           "            default: System.out.println(\"Unknown command\\r\\nTry again\");\n"
-                           "        }\n"
-                           "        System.out.println(\"count\");\n"
-                           "    }\n"
-                           "}\n"));
-        if (!compiled)
-            return;
+        CLTEST_QT_REQUIRE_TOOL("javac", cltest::JavacPath());
+        const std::string compiled = cltest::CompileJava(
+            testfiles::Native(dir_->path()), "Menu",
+            std::string("public class Menu {\n"
+                        "    static int count;\n"
+                        "    public static void main(String[] args) {\n"
+                        "        switch (args.length > 0 ? args[0] : \"open\") {\n"
+                        "            case \"open\": System.out.println(\"Opening the file\"); break;\n"
+                        "            default: System.out.println(\"Unknown command\\r\\nTry again\");\n"
+                        "        }\n"
+                        "        System.out.println(\"count\");\n"
+                        "    }\n"
+                        "}\n"));
+        QVERIFY2(compiled.empty(), compiled.c_str());
         const QString menu = dir_->filePath(QStringLiteral("Menu.class"));
         dialogs_->ExpectOpen(menu);
         form_->btn2Click();
