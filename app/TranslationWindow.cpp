@@ -750,9 +750,8 @@ void TranslationWindow::AcceptCurrent()
 
 void TranslationWindow::NextUntranslated()
 {
+    // A filter that shows no row at all may still hide untranslated ones: said below.
     const int count = filter_->rowCount();
-    if (count == 0)
-        return;
     const QModelIndex current = table->currentIndex();
     const int start = current.isValid() ? current.row() : -1;
     for (int step = 1; step <= count; ++step) {
