@@ -613,8 +613,15 @@ void TranslationWindow::Generate()
         if (!IsOpen() || Busy())
             return;
         const bool annotations = annotationsBox->isChecked();
-        // Nothing is written while a translation has a problem: say which, and offer the first.
-        if (const std::vector<std::size_t> bad = model_->Session().EntriesWithProblems(annotations); !bad.empty()) {
+        // Nothing is written while a translation has a problem: say which, and offer the first. A
+        // translation needing review is not written, so its problem keeps nothing out, as with
+        // apply.
+        std::vector<std::size_t> bad;
+        for (const std::size_t row : model_->Session().EntriesWithProblems(annotations)) {
+            if (model_->Session().Entries()[row].State() == cat::EntryState::Translated)
+                bad.push_back(row);
+        }
+        if (!bad.empty()) {
             OfferFirstProblem(bad);
             return;
         }
