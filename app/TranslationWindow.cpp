@@ -638,8 +638,21 @@ void TranslationWindow::Generate()
         request->annotations = annotations;
         if (cl::IsSameFile(NativePath(*chosen), NativePath(programPath_), fs_)) {
             const QString name = QFileInfo(TrimmedPath(programPath_)).fileName();
-            const QString question = QStringLiteral("生成的程序将替换原程序%1，原程序保留为%2。\n确定要替换原程序吗？")
-                                         .arg(Quoted(name), Quoted(name + QStringLiteral(".bak")));
+            const QString backup = Quoted(name + QStringLiteral(".bak"));
+            // A backup already there is the original and is kept: the program replaced now gets none.
+            cl::FileInfo existing;
+            const bool kept = !fs_.Stat(NativePath(TrimmedPath(programPath_)) + ".bak", existing) && existing.exists;
+            QString question;
+            if (programIsFolder_)
+                question = QStringLiteral("生成的程序将替换原程序%1中改动的文件，改动的原文件放入%2（其中已有的文件保持不变）。")
+                               .arg(Quoted(name), backup);
+            else if (kept)
+                question = QStringLiteral("生成的程序将替换原程序%1。备份%2已存在，保持不变（其中是更早的原程序），"
+                                          "现在的%1不另作备份。")
+                               .arg(Quoted(name), backup);
+            else
+                question = QStringLiteral("生成的程序将替换原程序%1，原程序保留为%2。").arg(Quoted(name), backup);
+            question += QStringLiteral("\n确定要替换原程序吗？");
             if (dialogs_.AskYesNo(this, question, QStringLiteral("替换原程序？"), Dialogs::Answer::No) !=
                 Dialogs::Answer::Yes)
                 return;
