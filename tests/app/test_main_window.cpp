@@ -4,6 +4,8 @@
 // for byte.
 
 #include "EngineText.h"
+#include "FailingFileSystem.h"
+#include "FileState.h"
 #include "ErrorDisplay.h"
 #include "Main.h"
 #include "Modmanifest.h"
@@ -594,6 +596,52 @@ private slots:
         expected.replace(Utf8Entry("World"), Utf8Entry("Hi"));
         QCOMPARE(Read(path), expected);
         QCOMPARE(States(), (QList<bool>{true, true, false}));
+    }
+
+    void failedSaveThroughTheFileSystemLeavesTheFile_data()
+    {
+        QTest::addColumn<int>("rename");     // which rename fails: the backup's is the first
+        QTest::addColumn<bool>("backupMade");
+        QTest::newRow("the backup") << 1 << false;
+        QTest::newRow("the class") << 2 << true;
+    }
+
+    void failedSaveThroughTheFileSystemLeavesTheFile()
+    {
+        QFETCH(int, rename);
+        QFETCH(bool, backupMade);
+        const QString path = Write(QStringLiteral("Fixture.class"), FixtureClass());
+        OpenClass(path);
+        Replace(1, QStringLiteral("Hi"));
+        const cltest::FileState before = cltest::FileState::Of(testfiles::Native(path));
+        cltest::FailingFileSystem fs;
+        fs.FailAt(cltest::FailStep::Rename, rename);
+        Form().SetFileSystem(fs);
+        if (!backupMade)
+            Dialogs().ExpectAskYesNo(Dialogs::Answer::No);  // save without a backup? No.
+        else
+            Dialogs().ExpectError();
+        Form().btn3Click();
+        QVERIFY(fs.Injected());
+        if (backupMade) {
+            QCOMPARE(Dialogs().LastCall().caption, kErrorCaption);
+            QVERIFY2(Dialogs().LastCall().text.contains(path), qPrintable(Dialogs().LastCall().text));
+            QCOMPARE(Read(path + ".bak"), FixtureClass());
+        } else {
+            QCOMPARE(Dialogs().LastCall().defaultButton, Dialogs::Answer::No);
+            QVERIFY(!QFile::exists(path + ".bak"));
+        }
+        QCOMPARE(cltest::FileState::Of(testfiles::Native(path)), before);
+        QCOMPARE(States(), (QList<bool>{true, true, true}));
+        QCOMPARE(Captions().at(1), QStringLiteral("Hi"));
+
+        // The same file system, past its failure, saves the changes.
+        Form().btn3Click();
+        QByteArray expected = FixtureClass();
+        expected.replace(Utf8Entry("World"), Utf8Entry("Hi"));
+        QCOMPARE(Read(path), expected);
+        QCOMPARE(States(), (QList<bool>{true, true, false}));
+        Form().SetFileSystem(cl::NativeFileSystem());
     }
 
     void languagePackIsBackedUpAtOpeningAndListedInFileOrder()
