@@ -24,7 +24,9 @@ Status ListInto(const std::string& root, const std::string& relative, FileSystem
         const bool folderItem = entry.type == EntryType::Folder;
         items.push_back(std::move(item));
         if (folderItem) {
-            if (Status listed = ListInto(root, items.back().relative, fs, items); !listed)
+            // A copy: listing the folder adds to `items`, which may move the name held there.
+            const std::string sub = items.back().relative;
+            if (Status listed = ListInto(root, sub, fs, items); !listed)
                 return listed;
         }
     }
