@@ -676,8 +676,15 @@ void TranslationWindow::Generate()
         if (!IsOpen() || Busy())
             return;
         const bool annotations = annotationsBox->isChecked();
-        // Nothing is written while a translation has a problem: say which, and offer the first.
-        if (const std::vector<std::size_t> bad = model_->Session().EntriesWithProblems(annotations); !bad.empty()) {
+        // Nothing is written while a translation has a problem: say which, and offer the first. A
+        // translation needing review is not written, so its problem keeps nothing out, as with
+        // apply.
+        std::vector<std::size_t> bad;
+        for (const std::size_t row : model_->Session().EntriesWithProblems(annotations)) {
+            if (model_->Session().Entries()[row].State() == cat::EntryState::Translated)
+                bad.push_back(row);
+        }
+        if (!bad.empty()) {
             OfferFirstProblem(bad);
             return;
         }
@@ -694,8 +701,21 @@ void TranslationWindow::Generate()
         request->annotations = annotations;
         if (cl::IsSameFile(NativePath(*chosen), NativePath(programPath_), fs_)) {
             const QString name = QFileInfo(TrimmedPath(programPath_)).fileName();
-            const QString question = QStringLiteral("生成的程序将替换原程序%1，原程序保留为%2。\n确定要替换原程序吗？")
-                                         .arg(Quoted(name), Quoted(name + QStringLiteral(".bak")));
+            const QString backup = Quoted(name + QStringLiteral(".bak"));
+            // A backup already there is the original and is kept: the program replaced now gets none.
+            cl::FileInfo existing;
+            const bool kept = !fs_.Stat(NativePath(TrimmedPath(programPath_)) + ".bak", existing) && existing.exists;
+            QString question;
+            if (programIsFolder_)
+                question = QStringLiteral("生成的程序将替换原程序%1中改动的文件，改动的原文件放入%2（其中已有的文件保持不变）。")
+                               .arg(Quoted(name), backup);
+            else if (kept)
+                question = QStringLiteral("生成的程序将替换原程序%1。备份%2已存在，保持不变（其中是更早的原程序），"
+                                          "现在的%1不另作备份。")
+                               .arg(Quoted(name), backup);
+            else
+                question = QStringLiteral("生成的程序将替换原程序%1，原程序保留为%2。").arg(Quoted(name), backup);
+            question += QStringLiteral("\n确定要替换原程序吗？");
             if (dialogs_.AskYesNo(this, question, QStringLiteral("替换原程序？"), Dialogs::Answer::No) !=
                 Dialogs::Answer::Yes)
                 return;
@@ -1036,9 +1056,8 @@ void TranslationWindow::AcceptCurrent()
 
 void TranslationWindow::NextUntranslated()
 {
+    // A filter that shows no row at all may still hide untranslated ones: said below.
     const int count = filter_->rowCount();
-    if (count == 0)
-        return;
     const QModelIndex current = table->currentIndex();
     const int start = current.isValid() ? current.row() : -1;
     for (int step = 1; step <= count; ++step) {

@@ -415,16 +415,23 @@ Result<OutputReport> StagedOutput::Commit()
         case State::Shape::FilesInPlace: result = CommitFilesInPlace(state, std::move(report)); break;
         case State::Shape::Folder: {
             FileSystem& fs = *state.fs;
+            // A rename puts the new folder in the place of an empty one in one step where the
+            // platform allows it. Where it does not, the empty folder (checked before, and
+            // RemoveFolder takes no other) goes first, and comes back when the rename still
+            // fails: a failure leaves the output as it was.
+            std::error_code renamed = fs.Rename(state.stagedFolder, state.destination);
             FileInfo out;
-            if (!fs.Stat(state.destination, out) && out.exists && out.isDirectory) {
-                // Only an empty folder: checked before, and RemoveFolder takes no other.
+            if (renamed && !fs.Stat(state.destination, out) && out.exists && out.isDirectory) {
                 if (auto ec = fs.RemoveFolder(state.destination)) {
                     result = OutputError(ErrorKind::OutputNotEmpty, state.destination, ec);
                     break;
                 }
+                renamed = fs.Rename(state.stagedFolder, state.destination);
+                if (renamed && !fs.MakeFolder(state.destination))
+                    (void)fs.CopyAttributes(out, state.destination);
             }
-            if (auto ec = fs.Rename(state.stagedFolder, state.destination)) {
-                result = OutputError(ErrorKind::CannotMakeFolder, state.destination, ec);
+            if (renamed) {
+                result = OutputError(ErrorKind::CannotMakeFolder, state.destination, renamed);
                 break;
             }
             state.stagedFolder.clear();

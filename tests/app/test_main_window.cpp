@@ -4,13 +4,17 @@
 // for byte.
 
 #include "EngineText.h"
+#include "FailingFileSystem.h"
+#include "FileState.h"
 #include "ErrorDisplay.h"
 #include "Main.h"
 #include "Modmanifest.h"
 #include "document/Replace.h"
 #include "ScriptedDialogs.h"
 #include "StringListModel.h"
+#include "Java.h"
 #include "TestFiles.h"
+#include "WindowSession.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,15 +24,12 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
 
 using testfiles::PackEntry;
-using testfiles::ReadFile;
 using testfiles::Utf8Entry;
-using testfiles::WriteFile;
 
 namespace {
 
@@ -56,27 +57,19 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> dir_;
-    std::unique_ptr<ScriptedDialogs> dialogs_;
-    std::unique_ptr<TForm1> form_;
-    std::unique_ptr<TForm2> form2_;
+    WindowSession session_;
 
-    QString Path(const QString& name) const { return dir_->filePath(name); }
-
-    QString Write(const QString& name, const QByteArray& bytes)
-    {
-        const QString path = Path(name);
-        if (!WriteFile(path, bytes))
-            qFatal("cannot write %s", qPrintable(path));
-        return path;
-    }
-
-    QByteArray Read(const QString& path) const { return ReadFile(path).value_or(QByteArray("<missing>")); }
+    TForm1& Form() { return session_.Form(); }
+    const TForm1& Form() const { return session_.Form(); }
+    ScriptedDialogs& Dialogs() { return session_.Dialogs(); }
+    QString Path(const QString& name) const { return session_.Path(name); }
+    QString Write(const QString& name, const QByteArray& bytes) { return session_.Write(name, bytes); }
+    QByteArray Read(const QString& path) const { return session_.Read(path); }
 
     QStringList Captions() const
     {
         QStringList captions;
-        const StringListModel* model = form_->Model();
+        const StringListModel* model = Form().Model();
         for (int row = 0; row < model->rowCount(); ++row)
             captions << model->index(row, StringListModel::CaptionColumn).data().toString();
         return captions;
@@ -84,67 +77,55 @@ private:
 
     void OpenClass(const QString& path)
     {
-        dialogs_->ExpectOpen(path);
-        form_->btn2Click();
+        Dialogs().ExpectOpen(path);
+        Form().btn2Click();
     }
 
     // Selects a row and types `text` over the replacement box, as a user does.
     void SelectAndType(int row, const QString& text)
     {
-        form_->lv1->selectRow(row);
-        form_->mmo1->selectAll();
-        QTest::keyClicks(form_->mmo1, text);
+        Form().lv1->selectRow(row);
+        Form().mmo1->selectAll();
+        QTest::keyClicks(Form().mmo1, text);
     }
 
     void Replace(int row, const QString& text)
     {
-        form_->lv1->selectRow(row);
-        form_->mmo1->setPlainText(text);
-        form_->btn1Click();
+        Form().lv1->selectRow(row);
+        Form().mmo1->setPlainText(text);
+        Form().btn1Click();
     }
 
     // btn1, btn8, btn3
     QList<bool> States() const
     {
-        return {form_->btn1->isEnabled(), form_->btn8->isEnabled(), form_->btn3->isEnabled()};
+        return {Form().btn1->isEnabled(), Form().btn8->isEnabled(), Form().btn3->isEnabled()};
     }
 
 private slots:
     void init()
     {
-        dir_ = std::make_unique<QTemporaryDir>();
-        QVERIFY(dir_->isValid());
-        Write(QStringLiteral("Filter.ini"), "Suspicious\r\nNeverFound\r\n");
-        dialogs_ = std::make_unique<ScriptedDialogs>();
-        form_ = TForm1::Create(*dialogs_, dir_->path());
-        form2_ = std::make_unique<TForm2>(*dialogs_, form_->dlgOpen3);
-        form_->SetManifestEditor(form2_.get());
-        form_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+        QVERIFY(session_.Start("Suspicious\r\nNeverFound\r\n"));
+        session_.AttachManifestEditor();
     }
 
     void cleanup()
     {
-        const QStringList problems = dialogs_->Problems();
-        const int pending = dialogs_->Pending();
-        form2_.reset();
-        form_.reset();
-        dialogs_.reset();
-        dir_.reset();
-        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
-        QCOMPARE(pending, 0);
+        // Unexpected dialogs and expected ones never shown.
+        const QString problems = session_.Finish();
+        QVERIFY2(problems.isEmpty(), qPrintable(problems));
     }
 
     void startsWithNothingOpen()
     {
         QCOMPARE(States(), (QList<bool>{false, false, false}));
-        QCOMPARE(form_->windowTitle(), QStringLiteral("java Class 汉化工具(TALWENDE 专用版)"));
-        QVERIFY(form_->lbl1->text().startsWith(QStringLiteral("Java Class 汉化程序\n\n版本:0.02\n")));
-        QVERIFY(form_->lbl1->text().count(u'\n') >= 5);
-        QCOMPARE(form_->lbl2->text(), QStringLiteral("0"));
-        QCOMPARE(form_->Model()->rowCount(), 0);
-        QVERIFY(!form_->btn1->isDefault());
-        QCOMPARE(form_->Filter().size(), size_t(2));
+        QCOMPARE(Form().windowTitle(), QStringLiteral("java Class 汉化工具(TALWENDE 专用版)"));
+        QVERIFY(Form().lbl1->text().startsWith(QStringLiteral("Java Class 汉化程序\n\n版本:0.02\n")));
+        QVERIFY(Form().lbl1->text().count(u'\n') >= 5);
+        QCOMPARE(Form().lbl2->text(), QStringLiteral("0"));
+        QCOMPARE(Form().Model()->rowCount(), 0);
+        QVERIFY(!Form().btn1->isDefault());
+        QCOMPARE(Form().Filter().size(), size_t(2));
     }
 
     void openingAClassListsItsStrings()
@@ -152,22 +133,22 @@ private slots:
         const QString path = Write(QStringLiteral("Fixture.class"), FixtureClass());
         OpenClass(path);
 
-        QCOMPARE(dialogs_->LastCall().dialog.filter, form_->dlgOpen1.filter);
+        QCOMPARE(Dialogs().LastCall().dialog.filter, Form().dlgOpen1.filter);
         QCOMPARE(Captions(), (QStringList{"Hello", "World", QStringLiteral("文字"), "Suspicious"}));
-        const StringListModel* model = form_->Model();
+        const StringListModel* model = Form().Model();
         QCOMPARE(model->index(2, StringListModel::ByteLengthColumn).data().toString(), QStringLiteral("6"));
         QCOMPARE(model->index(0, StringListModel::StatusColumn).data().toString(), QStringLiteral("2"));
         QCOMPARE(model->index(3, StringListModel::StatusColumn).data().toString(), QStringLiteral("1"));
         QCOMPARE(model->index(3, 0).data(Qt::ForegroundRole).value<QBrush>().color(), QColor(255, 0, 0));
         QVERIFY(!model->index(0, 0).data(Qt::ForegroundRole).isValid());
-        QCOMPARE(form_->List().PlainRowCount, 3);
+        QCOMPARE(Form().List().PlainRowCount, 3);
         // The offset names the tag byte, 1-based.
-        QCOMPARE(form_->List().rows[0].offset, int32_t(FixtureClass().indexOf(Utf8Entry("Hello")) + 1));
+        QCOMPARE(Form().List().rows[0].offset, int32_t(FixtureClass().indexOf(Utf8Entry("Hello")) + 1));
 
         QCOMPARE(States(), (QList<bool>{true, true, false}));
-        QCOMPARE(form_->windowTitle(), QStringLiteral("java Class 汉化工具(TALWENDE 专用版) - Fixture.class"));
-        QCOMPARE(QString::fromStdString(form_->Image().path), path);
-        QCOMPARE(form_->Image().loadedSize, int32_t(FixtureClass().size()));
+        QCOMPARE(Form().windowTitle(), QStringLiteral("java Class 汉化工具(TALWENDE 专用版) - Fixture.class"));
+        QCOMPARE(QString::fromStdString(Form().Image().path), path);
+        QCOMPARE(Form().Image().loadedSize, int32_t(FixtureClass().size()));
         // A class file gets its backup when it is saved, not when it is opened.
         QVERIFY(!QFile::exists(path + ".bak"));
     }
@@ -179,11 +160,11 @@ private slots:
         QCOMPARE(States(), (QList<bool>{true, true, false}));
         Replace(1, QStringLiteral("Hi"));
         QCOMPARE(States(), (QList<bool>{true, true, true}));
-        form_->btn3Click();
+        Form().btn3Click();
         QCOMPARE(States(), (QList<bool>{true, true, false}));
         Replace(1, QStringLiteral("Again"));
         QCOMPARE(States(), (QList<bool>{true, true, true}));
-        dialogs_->ExpectAsk(Dialogs::Answer::No);
+        Dialogs().ExpectAsk(Dialogs::Answer::No);
         OpenClass(Write(QStringLiteral("Other.class"), OtherClass()));
         QCOMPARE(States(), (QList<bool>{true, true, false}));
     }
@@ -193,32 +174,32 @@ private slots:
         const QString path = Write(QStringLiteral("Fixture.class"), FixtureClass());
         OpenClass(path);
         Replace(0, QStringLiteral("Hey"));
-        const QByteArray patched(reinterpret_cast<const char*>(form_->Image().bytes.Bytes()),
-                                 form_->Image().bytes.ByteLength());
-        const QString title = form_->windowTitle();
+        const QByteArray patched(reinterpret_cast<const char*>(Form().Image().bytes.Bytes()),
+                                 Form().Image().bytes.ByteLength());
+        const QString title = Form().windowTitle();
 
-        dialogs_->ExpectAsk(Dialogs::Answer::No).ExpectOpenCancelled();
-        form_->btn2Click();
+        Dialogs().ExpectAsk(Dialogs::Answer::No).ExpectOpenCancelled();
+        Form().btn2Click();
 
-        dialogs_->ExpectAsk(Dialogs::Answer::No).ExpectOpen(Path(QStringLiteral("missing.class"))).ExpectError();
-        form_->btn2Click();
-        const ScriptedDialogs::Call& error = dialogs_->LastCall();
+        Dialogs().ExpectAsk(Dialogs::Answer::No).ExpectOpen(Path(QStringLiteral("missing.class"))).ExpectError();
+        Form().btn2Click();
+        const ScriptedDialogs::Call& error = Dialogs().LastCall();
         QCOMPARE(error.text, QStringLiteral("无法打开此文件!"));
         QCOMPARE(error.caption, kErrorCaption);
-        QCOMPARE(error.owner, form_.get());
+        QCOMPARE(error.owner, &Form());
 
         // A folder cannot be opened either.
-        QVERIFY(QDir(dir_->path()).mkdir(QStringLiteral("folder.class")));
-        dialogs_->ExpectAsk(Dialogs::Answer::No).ExpectOpen(Path(QStringLiteral("folder.class"))).ExpectError();
-        form_->btn4Click();
-        QCOMPARE(dialogs_->LastCall().text, QStringLiteral("无法打开此文件!"));
+        QVERIFY(QDir(session_.Folder()).mkdir(QStringLiteral("folder.class")));
+        Dialogs().ExpectAsk(Dialogs::Answer::No).ExpectOpen(Path(QStringLiteral("folder.class"))).ExpectError();
+        Form().btn4Click();
+        QCOMPARE(Dialogs().LastCall().text, QStringLiteral("无法打开此文件!"));
 
         QCOMPARE(Captions(), (QStringList{"Hey", "World", QStringLiteral("文字"), "Suspicious"}));
         QCOMPARE(States(), (QList<bool>{true, true, true}));
-        QCOMPARE(form_->windowTitle(), title);
-        QCOMPARE(QString::fromStdString(form_->Image().path), path);
+        QCOMPARE(Form().windowTitle(), title);
+        QCOMPARE(QString::fromStdString(Form().Image().path), path);
         QCOMPARE(
-            QByteArray(reinterpret_cast<const char*>(form_->Image().bytes.Bytes()), form_->Image().bytes.ByteLength()),
+            QByteArray(reinterpret_cast<const char*>(Form().Image().bytes.Bytes()), Form().Image().bytes.ByteLength()),
             patched);
         QCOMPARE(Read(path), FixtureClass());
     }
@@ -227,7 +208,7 @@ private slots:
     {
         OpenClass(Write(QStringLiteral("Fixture.class"), FixtureClass()));
         Replace(1, QStringLiteral("Hi"));
-        form_->btn3Click();
+        Form().btn3Click();
         // Save is disabled again: opening asks nothing (an unexpected question fails the test).
         OpenClass(Write(QStringLiteral("Other.class"), OtherClass()));
         QCOMPARE(Captions(), (QStringList{"Another", "Second"}));
@@ -239,10 +220,10 @@ private slots:
         OpenClass(first);
         Replace(1, QStringLiteral("Hi"));
 
-        dialogs_->ExpectAsk(Dialogs::Answer::Yes);
+        Dialogs().ExpectAsk(Dialogs::Answer::Yes);
         OpenClass(Write(QStringLiteral("Other.class"), OtherClass()));
 
-        const ScriptedDialogs::Call& question = dialogs_->Calls().at(dialogs_->Calls().size() - 2);
+        const ScriptedDialogs::Call& question = Dialogs().Calls().at(Dialogs().Calls().size() - 2);
         QCOMPARE(question.kind, ScriptedDialogs::Kind::Ask);
         QCOMPARE(question.text, QStringLiteral("数据已修改，是否保存?"));
         QCOMPARE(question.caption, QStringLiteral("保存？"));
@@ -260,7 +241,7 @@ private slots:
         const QString first = Write(QStringLiteral("Fixture.class"), FixtureClass());
         OpenClass(first);
         Replace(1, QStringLiteral("Hi"));
-        dialogs_->ExpectAsk(Dialogs::Answer::No);
+        Dialogs().ExpectAsk(Dialogs::Answer::No);
         OpenClass(Write(QStringLiteral("Other.class"), OtherClass()));
         QCOMPARE(Read(first), FixtureClass());
         QVERIFY(!QFile::exists(first + ".bak"));
@@ -274,18 +255,18 @@ private slots:
         OpenClass(first);
         Replace(1, QStringLiteral("Hi"));
 
-        dialogs_->ExpectAsk(Dialogs::Answer::Cancel);  // and no open dialog after it
-        form_->btn2Click();
-        dialogs_->ExpectAsk(Dialogs::Answer::Cancel);
-        form_->btn4Click();
-        dialogs_->ExpectAsk(Dialogs::Answer::No).ExpectOpenCancelled();
-        form_->btn2Click();
+        Dialogs().ExpectAsk(Dialogs::Answer::Cancel);  // and no open dialog after it
+        Form().btn2Click();
+        Dialogs().ExpectAsk(Dialogs::Answer::Cancel);
+        Form().btn4Click();
+        Dialogs().ExpectAsk(Dialogs::Answer::No).ExpectOpenCancelled();
+        Form().btn2Click();
 
         QCOMPARE(Captions(), (QStringList{"Hello", "Hi", QStringLiteral("文字"), "Suspicious"}));
         QCOMPARE(States(), (QList<bool>{true, true, true}));
         QCOMPARE(Read(first), FixtureClass());
         // The changes are still there to be saved.
-        form_->btn3Click();
+        Form().btn3Click();
         QByteArray expected = FixtureClass();
         expected.replace(Utf8Entry("World"), Utf8Entry("Hi"));
         QCOMPARE(Read(first), expected);
@@ -293,16 +274,16 @@ private slots:
 
     void promptYesWithAFailingSaveStopsTheOpen()
     {
-        QVERIFY(QDir(dir_->path()).mkdir(QStringLiteral("work")));
+        QVERIFY(QDir(session_.Folder()).mkdir(QStringLiteral("work")));
         const QString first = Write(QStringLiteral("work/Fixture.class"), FixtureClass());
         OpenClass(first);
         Replace(1, QStringLiteral("Hi"));
         QVERIFY(QDir(Path(QStringLiteral("work"))).removeRecursively());
 
-        dialogs_->ExpectAsk(Dialogs::Answer::Yes).ExpectError();  // no open dialog: the edits would be lost
-        form_->btn2Click();
-        QCOMPARE(dialogs_->LastCall().caption, kErrorCaption);
-        QVERIFY(!dialogs_->LastCall().text.isEmpty());
+        Dialogs().ExpectAsk(Dialogs::Answer::Yes).ExpectError();  // no open dialog: the edits would be lost
+        Form().btn2Click();
+        QCOMPARE(Dialogs().LastCall().caption, kErrorCaption);
+        QVERIFY(!Dialogs().LastCall().text.isEmpty());
         QCOMPARE(Captions(), (QStringList{"Hello", "Hi", QStringLiteral("文字"), "Suspicious"}));
         QCOMPARE(States(), (QList<bool>{true, true, true}));
     }
@@ -311,101 +292,101 @@ private slots:
     {
         const QString path = Write(QStringLiteral("Fixture.class"), FixtureClass());
         OpenClass(path);
-        QVERIFY(form_->close());  // nothing unsaved: no question
-        form_->show();
+        QVERIFY(Form().close());  // nothing unsaved: no question
+        Form().show();
 
         Replace(1, QStringLiteral("Hi"));
-        dialogs_->ExpectAsk(Dialogs::Answer::Cancel);
-        QVERIFY(!form_->close());
-        QVERIFY(form_->isVisible());
-        QCOMPARE(dialogs_->LastCall().text, QStringLiteral("数据已修改，是否保存?"));
-        QCOMPARE(dialogs_->LastCall().caption, QStringLiteral("保存？"));
+        Dialogs().ExpectAsk(Dialogs::Answer::Cancel);
+        QVERIFY(!Form().close());
+        QVERIFY(Form().isVisible());
+        QCOMPARE(Dialogs().LastCall().text, QStringLiteral("数据已修改，是否保存?"));
+        QCOMPARE(Dialogs().LastCall().caption, QStringLiteral("保存？"));
 
         // Yes with a save that fails keeps the window open with the changes.
         QVERIFY(QFile::rename(path, path + ".moved"));
-        QVERIFY(QDir(dir_->path()).mkdir(QStringLiteral("Fixture.class")));  // a folder in the file's place
-        dialogs_->ExpectAsk(Dialogs::Answer::Yes).ExpectError();
-        QVERIFY(!form_->close());
-        QVERIFY(form_->btn3->isEnabled());
-        QVERIFY(QDir(dir_->path()).rmdir(QStringLiteral("Fixture.class")));
+        QVERIFY(QDir(session_.Folder()).mkdir(QStringLiteral("Fixture.class")));  // a folder in the file's place
+        Dialogs().ExpectAsk(Dialogs::Answer::Yes).ExpectError();
+        QVERIFY(!Form().close());
+        QVERIFY(Form().btn3->isEnabled());
+        QVERIFY(QDir(session_.Folder()).rmdir(QStringLiteral("Fixture.class")));
         QVERIFY(QFile::rename(path + ".moved", path));
 
-        dialogs_->ExpectAsk(Dialogs::Answer::Yes);
-        QVERIFY(form_->close());
+        Dialogs().ExpectAsk(Dialogs::Answer::Yes);
+        QVERIFY(Form().close());
         QByteArray expected = FixtureClass();
         expected.replace(Utf8Entry("World"), Utf8Entry("Hi"));
         QCOMPARE(Read(path), expected);
 
-        form_->show();
+        Form().show();
         Replace(1, QStringLiteral("Dropped"));
-        dialogs_->ExpectAsk(Dialogs::Answer::No);
-        QVERIFY(form_->close());
+        Dialogs().ExpectAsk(Dialogs::Answer::No);
+        QVERIFY(Form().close());
         QCOMPARE(Read(path), expected);
     }
 
     void selectingAndDeselectingFillsTheReplacementBox()
     {
         OpenClass(Write(QStringLiteral("Fixture.class"), FixtureClass()));
-        QTableView* lv1 = form_->lv1;
+        QTableView* lv1 = Form().lv1;
 
-        QTest::mouseClick(lv1->viewport(), Qt::LeftButton, {}, lv1->visualRect(form_->Model()->index(1, 0)).center());
-        QCOMPARE(form_->SelectedRow(), 1);
-        QCOMPARE(form_->mmo1->toPlainText(), QStringLiteral("World"));
-        QCOMPARE(form_->lbl2->text(), QStringLiteral("5"));
+        QTest::mouseClick(lv1->viewport(), Qt::LeftButton, {}, lv1->visualRect(Form().Model()->index(1, 0)).center());
+        QCOMPARE(Form().SelectedRow(), 1);
+        QCOMPARE(Form().mmo1->toPlainText(), QStringLiteral("World"));
+        QCOMPARE(Form().lbl2->text(), QStringLiteral("5"));
 
         // Moving the selection ends with the new row's caption.
         QTest::keyClick(lv1, Qt::Key_Down);
-        QCOMPARE(form_->SelectedRow(), 2);
-        QCOMPARE(form_->mmo1->toPlainText(), QStringLiteral("文字"));
-        QCOMPARE(form_->lbl2->text(), QStringLiteral("6"));
+        QCOMPARE(Form().SelectedRow(), 2);
+        QCOMPARE(Form().mmo1->toPlainText(), QStringLiteral("文字"));
+        QCOMPARE(Form().lbl2->text(), QStringLiteral("6"));
 
         // Typed text is replaced by the deselected row's caption when empty space is clicked.
-        form_->mmo1->selectAll();
-        QTest::keyClicks(form_->mmo1, QStringLiteral("typed"));
-        QCOMPARE(form_->mmo1->toPlainText(), QStringLiteral("typed"));
-        const QRect lastRow = lv1->visualRect(form_->Model()->index(3, 0));
+        Form().mmo1->selectAll();
+        QTest::keyClicks(Form().mmo1, QStringLiteral("typed"));
+        QCOMPARE(Form().mmo1->toPlainText(), QStringLiteral("typed"));
+        const QRect lastRow = lv1->visualRect(Form().Model()->index(3, 0));
         QVERIFY(lastRow.bottom() + 10 < lv1->viewport()->height());
         QTest::mouseClick(lv1->viewport(), Qt::LeftButton, {}, QPoint(20, lastRow.bottom() + 10));
-        QCOMPARE(form_->SelectedRow(), -1);
-        QCOMPARE(form_->mmo1->toPlainText(), QStringLiteral("文字"));
+        QCOMPARE(Form().SelectedRow(), -1);
+        QCOMPARE(Form().mmo1->toPlainText(), QStringLiteral("文字"));
 
         // With no row selected Replace does nothing.
-        form_->mmo1->setPlainText(QStringLiteral("nothing"));
-        form_->btn1Click();
+        Form().mmo1->setPlainText(QStringLiteral("nothing"));
+        Form().btn1Click();
         QCOMPARE(Captions(), (QStringList{"Hello", "World", QStringLiteral("文字"), "Suspicious"}));
         QCOMPARE(States(), (QList<bool>{true, true, false}));
     }
 
     void byteCounterShowsTheUtf8Length()
     {
-        QTest::keyClicks(form_->mmo1, QStringLiteral("abc"));
-        QCOMPARE(form_->lbl2->text(), QStringLiteral("3"));
-        form_->mmo1->insertPlainText(QStringLiteral("中"));
-        QCOMPARE(form_->lbl2->text(), QStringLiteral("6"));
-        form_->mmo1->setPlainText(QString(85, QChar(0x4E2D)));
-        QCOMPARE(form_->lbl2->text(), QStringLiteral("255"));
-        form_->mmo1->insertPlainText(QStringLiteral("中"));
-        QCOMPARE(form_->lbl2->text(), QStringLiteral("258"));
-        form_->mmo1->clear();
-        QCOMPARE(form_->lbl2->text(), QStringLiteral("0"));
+        QTest::keyClicks(Form().mmo1, QStringLiteral("abc"));
+        QCOMPARE(Form().lbl2->text(), QStringLiteral("3"));
+        Form().mmo1->insertPlainText(QStringLiteral("中"));
+        QCOMPARE(Form().lbl2->text(), QStringLiteral("6"));
+        Form().mmo1->setPlainText(QString(85, QChar(0x4E2D)));
+        QCOMPARE(Form().lbl2->text(), QStringLiteral("255"));
+        Form().mmo1->insertPlainText(QStringLiteral("中"));
+        QCOMPARE(Form().lbl2->text(), QStringLiteral("258"));
+        Form().mmo1->clear();
+        QCOMPARE(Form().lbl2->text(), QStringLiteral("0"));
     }
 
     void enterPressesReplaceOnlyOnceItIsTheDefault()
     {
         OpenClass(Write(QStringLiteral("Fixture.class"), FixtureClass()));
-        QPlainTextEdit* mmo1 = form_->mmo1;
+        QPlainTextEdit* mmo1 = Form().mmo1;
 
         // Before the box first changes, Enter neither replaces nor breaks the line.
         QTest::keyClick(mmo1, Qt::Key_Return);
         QCOMPARE(mmo1->toPlainText(), QString());
-        QVERIFY(!form_->btn1->isDefault());
+        QVERIFY(!Form().btn1->isDefault());
 
         SelectAndType(1, QStringLiteral("Hi"));
-        QVERIFY(form_->btn1->isDefault());
+        QVERIFY(Form().btn1->isDefault());
         QTest::keyClick(mmo1, Qt::Key_Return);
         QCOMPARE(Captions().at(1), QStringLiteral("Hi"));
         QCOMPARE(mmo1->toPlainText(), QStringLiteral("Hi"));
-        QVERIFY(form_->btn3->isEnabled());
+        QVERIFY(Form().btn3->isEnabled());
 
         // Shift+Enter is not Enter: nothing replaced, still no line break.
         QTest::keyClicks(mmo1, QStringLiteral("X"));
@@ -417,26 +398,26 @@ private slots:
         QTest::keyClick(mmo1, Qt::Key_Enter, Qt::KeypadModifier);
         QCOMPARE(Captions().at(1), QStringLiteral("HiX"));
         mmo1->setPlainText(QStringLiteral("FromEdit"));
-        QTest::keyClick(form_->edt2, Qt::Key_Return);
+        QTest::keyClick(Form().edt2, Qt::Key_Return);
         QCOMPARE(Captions().at(1), QStringLiteral("FromEdit"));
         mmo1->setPlainText(QStringLiteral("FromList"));
-        QTest::keyClick(form_->lv1, Qt::Key_Return);
+        QTest::keyClick(Form().lv1, Qt::Key_Return);
         QCOMPARE(Captions().at(1), QStringLiteral("FromList"));
 
         // A button with the focus takes Enter itself.
         mmo1->setPlainText(QStringLiteral("NotThis"));
-        dialogs_->ExpectSaveCancelled();
-        QTest::keyClick(form_->btn8, Qt::Key_Return);
+        Dialogs().ExpectSaveCancelled();
+        QTest::keyClick(Form().btn8, Qt::Key_Return);
         QCOMPARE(Captions().at(1), QStringLiteral("FromList"));
     }
 
     void enterDoesNothingWhileReplaceIsDisabled()
     {
-        QTest::keyClicks(form_->mmo1, QStringLiteral("abc"));
-        QVERIFY(form_->btn1->isDefault());
-        QVERIFY(!form_->btn1->isEnabled());
-        QTest::keyClick(form_->mmo1, Qt::Key_Return);
-        QCOMPARE(form_->mmo1->toPlainText(), QStringLiteral("abc"));
+        QTest::keyClicks(Form().mmo1, QStringLiteral("abc"));
+        QVERIFY(Form().btn1->isDefault());
+        QVERIFY(!Form().btn1->isEnabled());
+        QTest::keyClick(Form().mmo1, Qt::Key_Return);
+        QCOMPARE(Form().mmo1->toPlainText(), QStringLiteral("abc"));
         QCOMPARE(States(), (QList<bool>{false, false, false}));
     }
 
@@ -444,42 +425,42 @@ private slots:
     {
         const QString path = Write(QStringLiteral("Fixture.class"), FixtureClass());
         OpenClass(path);
-        const int32_t wenZiOffset = form_->List().rows[2].offset;
-        const int32_t suspiciousOffset = form_->List().rows[3].offset;
+        const int32_t wenZiOffset = Form().List().rows[2].offset;
+        const int32_t suspiciousOffset = Form().List().rows[3].offset;
 
         Replace(1, QStringLiteral("Hi"));  // World (5 bytes) -> Hi (2 bytes)
         QByteArray expected = FixtureClass();
         expected.replace(Utf8Entry("World"), Utf8Entry("Hi"));
         QCOMPARE(
-            QByteArray(reinterpret_cast<const char*>(form_->Image().bytes.Bytes()), form_->Image().bytes.ByteLength()),
+            QByteArray(reinterpret_cast<const char*>(Form().Image().bytes.Bytes()), Form().Image().bytes.ByteLength()),
             expected);
-        QCOMPARE(form_->List().rows[2].offset, wenZiOffset - 3);
-        QCOMPARE(form_->List().rows[3].offset, suspiciousOffset);  // found before World in the file
-        QCOMPARE(form_->Model()->index(1, StringListModel::ByteLengthColumn).data().toString(), QStringLiteral("2"));
+        QCOMPARE(Form().List().rows[2].offset, wenZiOffset - 3);
+        QCOMPARE(Form().List().rows[3].offset, suspiciousOffset);  // found before World in the file
+        QCOMPARE(Form().Model()->index(1, StringListModel::ByteLengthColumn).data().toString(), QStringLiteral("2"));
 
-        form_->btn3Click();
+        Form().btn3Click();
         QCOMPARE(Read(path), expected);
         QCOMPARE(Read(path + ".bak"), FixtureClass());
 
         // Chinese text is written as UTF-8; a second save keeps the first save in the backup.
         Replace(0, QStringLiteral("你好"));
-        form_->btn3Click();
+        Form().btn3Click();
         const QByteArray firstSave = expected;
         expected.replace(Utf8Entry("Hello"), Utf8Entry("\xE4\xBD\xA0\xE5\xA5\xBD"));
         QCOMPARE(Read(path), expected);
         QCOMPARE(Read(path + ".bak"), firstSave);
 
-        dialogs_->ExpectSave(Path(QStringLiteral("list.txt")));
-        form_->btn8Click();
-        QCOMPARE(dialogs_->LastCall().dialog.fileName, path + ".txt");
-        QCOMPARE(dialogs_->LastCall().dialog.filter, form_->dlgSave1.filter);
+        Dialogs().ExpectSave(Path(QStringLiteral("list.txt")));
+        Form().btn8Click();
+        QCOMPARE(Dialogs().LastCall().dialog.fileName, path + ".txt");
+        QCOMPARE(Dialogs().LastCall().dialog.filter, Form().dlgSave1.filter);
         QCOMPARE(Read(Path(QStringLiteral("list.txt"))), QByteArray("\xC4\xE3\xBA\xC3\r\nHi\r\n") + kWenZiGbk + "\r\n" +
                                                              kSuspiciousPrefixGbk + "Suspicious\r\n");
 
         // An existing file is overwritten without a question.
-        dialogs_->ExpectSave(Path(QStringLiteral("list.txt")));
+        Dialogs().ExpectSave(Path(QStringLiteral("list.txt")));
         Replace(3, QStringLiteral("Checked"));
-        form_->btn8Click();
+        Form().btn8Click();
         QCOMPARE(Read(Path(QStringLiteral("list.txt"))),
                  QByteArray("\xC4\xE3\xBA\xC3\r\nHi\r\n") + kWenZiGbk + "\r\n" + kSuspiciousPrefixGbk + "Checked\r\n");
     }
@@ -488,19 +469,19 @@ private slots:
     {
         const QString path = Write(QStringLiteral("Fixture.class"), FixtureClass());
         OpenClass(path);
-        dialogs_->ExpectSaveCancelled();
-        form_->btn8Click();
-        QCOMPARE(dialogs_->LastCall().dialog.fileName, path + ".txt");
+        Dialogs().ExpectSaveCancelled();
+        Form().btn8Click();
+        QCOMPARE(Dialogs().LastCall().dialog.fileName, path + ".txt");
         QVERIFY(!QFile::exists(path + ".txt"));
     }
 
     void exportFailureIsReported()
     {
         OpenClass(Write(QStringLiteral("Fixture.class"), FixtureClass()));
-        dialogs_->ExpectSave(Path(QStringLiteral("no-such-folder/list.txt"))).ExpectError();
-        form_->btn8Click();
-        QCOMPARE(dialogs_->LastCall().caption, kErrorCaption);
-        QVERIFY(!dialogs_->LastCall().text.isEmpty());
+        Dialogs().ExpectSave(Path(QStringLiteral("no-such-folder/list.txt"))).ExpectError();
+        Form().btn8Click();
+        QCOMPARE(Dialogs().LastCall().caption, kErrorCaption);
+        QVERIFY(!Dialogs().LastCall().text.isEmpty());
         QCOMPARE(States(), (QList<bool>{true, true, false}));
     }
 
@@ -508,10 +489,10 @@ private slots:
     {
         const QString path = Write(QStringLiteral("Fixture.class"), FixtureClass());
         OpenClass(path);
-        dialogs_->ExpectSave(path).ExpectError();
-        form_->btn8Click();
-        QCOMPARE(dialogs_->LastCall().caption, kErrorCaption);
-        QVERIFY(dialogs_->LastCall().text.contains(QStringLiteral("不能导出到")));
+        Dialogs().ExpectSave(path).ExpectError();
+        Form().btn8Click();
+        QCOMPARE(Dialogs().LastCall().caption, kErrorCaption);
+        QVERIFY(Dialogs().LastCall().text.contains(QStringLiteral("不能导出到")));
         QCOMPARE(Read(path), FixtureClass());
         QCOMPARE(States(), (QList<bool>{true, true, false}));
     }
@@ -520,17 +501,17 @@ private slots:
     {
         const QString path = Write(QStringLiteral("Fixture.class"), FixtureClass());
         OpenClass(path);
-        dialogs_->ExpectError();
+        Dialogs().ExpectError();
         Replace(1, QString(86, QChar(0x4E2D)));  // 258 UTF-8 bytes
-        QCOMPARE(dialogs_->LastCall().text, QString::fromUtf8(cltext::ReplacementTooLongText()));
-        QCOMPARE(dialogs_->LastCall().caption, kErrorCaption);
+        QCOMPARE(Dialogs().LastCall().text, QString::fromUtf8(cltext::ReplacementTooLongText()));
+        QCOMPARE(Dialogs().LastCall().caption, kErrorCaption);
         QCOMPARE(Captions().at(1), QStringLiteral("World"));
-        QCOMPARE(form_->Image().bytes.ByteLength(), int32_t(FixtureClass().size()));
+        QCOMPARE(Form().Image().bytes.ByteLength(), int32_t(FixtureClass().size()));
         QCOMPARE(States(), (QList<bool>{true, true, false}));
 
         Replace(1, QString(85, QChar(0x4E2D)));  // exactly 255
-        QCOMPARE(form_->Model()->index(1, StringListModel::ByteLengthColumn).data().toString(), QStringLiteral("255"));
-        form_->btn3Click();
+        QCOMPARE(Form().Model()->index(1, StringListModel::ByteLengthColumn).data().toString(), QStringLiteral("255"));
+        Form().btn3Click();
         QByteArray expected = FixtureClass();
         QByteArray zhong255;
         for (int i = 0; i < 85; ++i)
@@ -541,22 +522,22 @@ private slots:
 
     void converterGoesBothWays()
     {
-        form_->edt2->setText(QStringLiteral("文字"));
-        form_->btn5Click();
+        Form().edt2->setText(QStringLiteral("文字"));
+        Form().btn5Click();
         // The UTF-8 bytes E6 96 87 E5 AD 97 read as GBK.
-        QCOMPARE(form_->edt3->text(), QStringLiteral("鏂囧瓧"));
-        form_->edt2->clear();
-        form_->btn6Click();
-        QCOMPARE(form_->edt2->text(), QStringLiteral("文字"));
+        QCOMPARE(Form().edt3->text(), QStringLiteral("鏂囧瓧"));
+        Form().edt2->clear();
+        Form().btn6Click();
+        QCOMPARE(Form().edt2->text(), QStringLiteral("文字"));
 
-        form_->edt2->setText(QStringLiteral("abc"));
-        form_->btn5Click();
-        QCOMPARE(form_->edt3->text(), QStringLiteral("abc"));
+        Form().edt2->setText(QStringLiteral("abc"));
+        Form().btn5Click();
+        QCOMPARE(Form().edt3->text(), QStringLiteral("abc"));
 
         // GBK 涓 is E4 B8: a UTF-8 sequence cut short, so the result is empty.
-        form_->edt3->setText(QStringLiteral("涓"));
-        form_->btn6Click();
-        QCOMPARE(form_->edt2->text(), QString());
+        Form().edt3->setText(QStringLiteral("涓"));
+        Form().btn6Click();
+        QCOMPARE(Form().edt2->text(), QString());
     }
 
     void scanRangeErrorIsShownWithTheRowsBeforeIt_data()
@@ -575,20 +556,20 @@ private slots:
         QFETCH(bool, pack);
         QFETCH(QByteArray, bytes);
         const QString path = Write(QStringLiteral("Cut.bin"), bytes);
-        dialogs_->ExpectOpen(path).ExpectStop();
+        Dialogs().ExpectOpen(path).ExpectStop();
         if (pack)
-            form_->btn4Click();
+            Form().btn4Click();
         else
-            form_->btn2Click();
-        QCOMPARE(dialogs_->LastCall().text, QStringLiteral("Range check error."));
-        QCOMPARE(dialogs_->LastCall().caption, QStringLiteral("test_main_window"));
-        QCOMPARE(dialogs_->LastCall().owner, form_.get());
+            Form().btn2Click();
+        QCOMPARE(Dialogs().LastCall().text, QStringLiteral("Range check error."));
+        QCOMPARE(Dialogs().LastCall().caption, QStringLiteral("test_main_window"));
+        QCOMPARE(Dialogs().LastCall().owner, &Form());
         QCOMPARE(Captions(), QStringList{"Hello"});
         QCOMPARE(States(), (QList<bool>{true, true, false}));
-        QCOMPARE(form_->windowTitle(), TForm1::BaseTitle() + QStringLiteral(" - Cut.bin"));
+        QCOMPARE(Form().windowTitle(), TForm1::BaseTitle() + QStringLiteral(" - Cut.bin"));
         // The window carries on: the listed row can be replaced and saved.
         Replace(0, QStringLiteral("Hey"));
-        form_->btn3Click();
+        Form().btn3Click();
         QByteArray expected = bytes;
         expected.replace(QByteArray("\x05Hello", 6), QByteArray("\x03Hey", 4));
         QCOMPARE(Read(path), expected);
@@ -596,25 +577,71 @@ private slots:
 
     void saveFailureIsShownAndSaveStaysEnabled()
     {
-        QVERIFY(QDir(dir_->path()).mkdir(QStringLiteral("work")));
+        QVERIFY(QDir(session_.Folder()).mkdir(QStringLiteral("work")));
         const QString path = Write(QStringLiteral("work/Fixture.class"), FixtureClass());
         OpenClass(path);
         Replace(1, QStringLiteral("Hi"));
         QVERIFY(QDir(Path(QStringLiteral("work"))).removeRecursively());
 
-        dialogs_->ExpectError();
-        form_->btn3Click();
-        QCOMPARE(dialogs_->LastCall().caption, kErrorCaption);
-        QVERIFY(!dialogs_->LastCall().text.isEmpty());
+        Dialogs().ExpectError();
+        Form().btn3Click();
+        QCOMPARE(Dialogs().LastCall().caption, kErrorCaption);
+        QVERIFY(!Dialogs().LastCall().text.isEmpty());
         QCOMPARE(States(), (QList<bool>{true, true, true}));
 
         // Once the folder is back, the same changes can be saved.
-        QVERIFY(QDir(dir_->path()).mkdir(QStringLiteral("work")));
-        form_->btn3Click();
+        QVERIFY(QDir(session_.Folder()).mkdir(QStringLiteral("work")));
+        Form().btn3Click();
         QByteArray expected = FixtureClass();
         expected.replace(Utf8Entry("World"), Utf8Entry("Hi"));
         QCOMPARE(Read(path), expected);
         QCOMPARE(States(), (QList<bool>{true, true, false}));
+    }
+
+    void failedSaveThroughTheFileSystemLeavesTheFile_data()
+    {
+        QTest::addColumn<int>("rename");     // which rename fails: the backup's is the first
+        QTest::addColumn<bool>("backupMade");
+        QTest::newRow("the backup") << 1 << false;
+        QTest::newRow("the class") << 2 << true;
+    }
+
+    void failedSaveThroughTheFileSystemLeavesTheFile()
+    {
+        QFETCH(int, rename);
+        QFETCH(bool, backupMade);
+        const QString path = Write(QStringLiteral("Fixture.class"), FixtureClass());
+        OpenClass(path);
+        Replace(1, QStringLiteral("Hi"));
+        const cltest::FileState before = cltest::FileState::Of(testfiles::Native(path));
+        cltest::FailingFileSystem fs;
+        fs.FailAt(cltest::FailStep::Rename, rename);
+        Form().SetFileSystem(fs);
+        if (!backupMade)
+            Dialogs().ExpectAskYesNo(Dialogs::Answer::No);  // save without a backup? No.
+        else
+            Dialogs().ExpectError();
+        Form().btn3Click();
+        QVERIFY(fs.Injected());
+        if (backupMade) {
+            QCOMPARE(Dialogs().LastCall().caption, kErrorCaption);
+            QVERIFY2(Dialogs().LastCall().text.contains(path), qPrintable(Dialogs().LastCall().text));
+            QCOMPARE(Read(path + ".bak"), FixtureClass());
+        } else {
+            QCOMPARE(Dialogs().LastCall().defaultButton, Dialogs::Answer::No);
+            QVERIFY(!QFile::exists(path + ".bak"));
+        }
+        QCOMPARE(cltest::FileState::Of(testfiles::Native(path)), before);
+        QCOMPARE(States(), (QList<bool>{true, true, true}));
+        QCOMPARE(Captions().at(1), QStringLiteral("Hi"));
+
+        // The same file system, past its failure, saves the changes.
+        Form().btn3Click();
+        QByteArray expected = FixtureClass();
+        expected.replace(Utf8Entry("World"), Utf8Entry("Hi"));
+        QCOMPARE(Read(path), expected);
+        QCOMPARE(States(), (QList<bool>{true, true, false}));
+        Form().SetFileSystem(cl::NativeFileSystem());
     }
 
     void languagePackIsBackedUpAtOpeningAndListedInFileOrder()
@@ -622,57 +649,57 @@ private slots:
         const QByteArray pack = QByteArray("P") + PackEntry("Suspicious") + QByteArray("Q") + PackEntry("Hello") +
                                 QByteArray("R") + PackEntry(kWenZiUtf8) + QByteArray("!");
         const QString path = Write(QStringLiteral("lang.pack"), pack);
-        dialogs_->ExpectOpen(path);
-        form_->btn4Click();
-        QCOMPARE(dialogs_->LastCall().dialog.filter, form_->dlgOpen2.filter);
+        Dialogs().ExpectOpen(path);
+        Form().btn4Click();
+        QCOMPARE(Dialogs().LastCall().dialog.filter, Form().dlgOpen2.filter);
         QCOMPARE(Read(path + ".bak"), pack);
         QCOMPARE(Captions(), (QStringList{"Suspicious", "Hello", QStringLiteral("文字")}));
-        QCOMPARE(form_->Model()->index(0, StringListModel::StatusColumn).data().toString(), QStringLiteral("2"));
-        QCOMPARE(form_->List().PlainRowCount, 3);
+        QCOMPARE(Form().Model()->index(0, StringListModel::StatusColumn).data().toString(), QStringLiteral("2"));
+        QCOMPARE(Form().List().PlainRowCount, 3);
         QCOMPARE(States(), (QList<bool>{true, true, false}));
-        QCOMPARE(form_->windowTitle(), TForm1::BaseTitle() + QStringLiteral(" - lang.pack"));
+        QCOMPARE(Form().windowTitle(), TForm1::BaseTitle() + QStringLiteral(" - lang.pack"));
 
         Replace(1, QStringLiteral("Hallo!"));
-        form_->btn3Click();
+        Form().btn3Click();
         QByteArray expected = pack;
         expected.replace(PackEntry("Hello"), PackEntry("Hallo!"));
         QCOMPARE(Read(path), expected);
         QCOMPARE(Read(path + ".bak"), pack);
 
-        dialogs_->ExpectSave(Path(QStringLiteral("pack.txt")));
-        form_->btn8Click();
+        Dialogs().ExpectSave(Path(QStringLiteral("pack.txt")));
+        Form().btn8Click();
         QCOMPARE(Read(Path(QStringLiteral("pack.txt"))), QByteArray("Suspicious\r\nHallo!\r\n") + kWenZiGbk + "\r\n");
     }
 
     void manifestButtonShowsTheEditorOnlyForAnOpenedFile()
     {
-        dialogs_->ExpectOpenCancelled();
-        form_->btn7Click();
-        QCOMPARE(dialogs_->LastCall().dialog.filter, form_->dlgOpen3.filter);
+        Dialogs().ExpectOpenCancelled();
+        Form().btn7Click();
+        QCOMPARE(Dialogs().LastCall().dialog.filter, Form().dlgOpen3.filter);
 
         const QString manifest = Write(QStringLiteral("MANIFEST.MF"), "Manifest-Version: 1.0\r\n\r\n");
         QWidget* shownWindow = nullptr;
-        dialogs_->ExpectOpen(manifest).ExpectModal([&](QDialog& window) {
+        Dialogs().ExpectOpen(manifest).ExpectModal([&](QDialog& window) {
             shownWindow = &window;
             window.close();
         });
-        form_->btn7Click();
-        QCOMPARE(shownWindow, static_cast<QWidget*>(form2_.get()));
+        Form().btn7Click();
+        QCOMPARE(shownWindow, static_cast<QWidget*>(session_.ManifestEditor()));
         // The shared dialog remembers the manifest chosen last.
-        QCOMPARE(form_->dlgOpen3.fileName, manifest);
+        QCOMPARE(Form().dlgOpen3.fileName, manifest);
     }
 
     void realClassFileFromJavac()
     {
-        const QString javac = QString::fromUtf8(CLASSLINGO_JAVAC);
-        if (javac.isEmpty())
-            QSKIP("no javac");
-        const auto bytes =
-            testfiles::CompileJava(javac, dir_->path(), QStringLiteral("Greeting"),
-                                   QStringLiteral("public class Greeting {\n"
-                                                  "  public static String hello() { return \"Hello, translator\"; }\n"
-                                                  "  public static String zh() { return \"你好，世界\"; }\n"
-                                                  "}\n"));
+        CLTEST_QT_REQUIRE_TOOL("javac", cltest::JavacPath());
+        const std::string compiled =
+            cltest::CompileJava(testfiles::Native(session_.Folder()), "Greeting",
+                                "public class Greeting {\n"
+                                "  public static String hello() { return \"Hello, translator\"; }\n"
+                                "  public static String zh() { return \"你好，世界\"; }\n"
+                                "}\n");
+        QVERIFY2(compiled.empty(), compiled.c_str());
+        const auto bytes = testfiles::ReadFile(session_.Path(QStringLiteral("Greeting.class")));
         QVERIFY(bytes.has_value());
         const QString path = Path(QStringLiteral("Greeting.class"));
         OpenClass(path);
@@ -685,7 +712,7 @@ private slots:
         // Translate the literal, save, and check that the JVM-side bytes are where they belong.
         const int row = static_cast<int>(captions.indexOf(QStringLiteral("Hello, translator")));
         Replace(row, QStringLiteral("译者你好"));
-        form_->btn3Click();
+        Form().btn3Click();
         QByteArray expected = *bytes;
         expected.replace(Utf8Entry("Hello, translator"), Utf8Entry(QStringLiteral("译者你好").toUtf8()));
         QCOMPARE(Read(path), expected);

@@ -3,6 +3,7 @@
 // filtering and sorting, and what goes into a catalogue and into the program. The engine side
 // (places with their methods) is checked on a class compiled with javac.
 
+#include "Java.h"
 #include "TestFiles.h"
 #include "TranslationModel.h"
 
@@ -504,11 +505,9 @@ private slots:
 
     void placesNameTheirMethods()
     {
-        const QString javac = QStringLiteral(CLASSLINGO_JAVAC);
-        if (javac.isEmpty())
-            QSKIP("no javac");
+        CLTEST_QT_REQUIRE_TOOL("javac", cltest::JavacPath());
         QTemporaryDir dir;
-        const QString source = QStringLiteral(
+        const std::string source = (
             "import java.lang.annotation.*;\n"
             "@Retention(RetentionPolicy.RUNTIME) @interface Label { String value(); }\n"
             "public class Shop {\n"
@@ -519,7 +518,8 @@ private slots:
             "    String count(int n, String where) { return \"Found \" + n + \" items in \" + where; }\n"
             "    Runnable later() { return () -> System.out.println(\"Later\"); }\n"
             "}\n");
-        QVERIFY(testfiles::CompileJava(javac, dir.path(), QStringLiteral("Shop"), source));
+        const std::string compiled = cltest::CompileJava(testfiles::Native(dir.path()), "Shop", source);
+        QVERIFY2(compiled.empty(), compiled.c_str());
         const std::string path = QFile::encodeName(dir.filePath(QStringLiteral("Shop.class"))).toStdString();
         std::atomic<bool> cancel{false};
         QList<cat::WorkStage> stages;

@@ -1,18 +1,24 @@
 // The translation window driven as a translator drives it, with every dialog answered through
 // ScriptedDialogs: opening (and the catalogue found beside the program), typing with live
-// checks and undo, Ctrl+Enter, filtering and sorting, saving (also elsewhere), importing,
-// generating (also over the original, and cancelled), running the translated program through a
-// fake runner, the recent programs, the close prompt, and the way in from the main window.
-// What the window remembers goes to a scratch settings folder, never the user's.
+// checks and undo, Ctrl+Enter (also when the search hides the rest), filtering and sorting,
+// saving (also elsewhere, and when the file system fails), importing, translations needing review
+// and what the catalogue keeps of them, generating (also over the original and its earlier
+// backup, and cancelled), running the translated program through a fake runner, the recent
+// programs, the close prompt, and the way in from the main window. What the window remembers
+// goes to a scratch settings folder, never the user's.
 
 // Before Qt's headers, whose "slots" the class builder would meet.
 #include "SampleClasses.h"
 
+#include "FailingFileSystem.h"
+#include "FileState.h"
+#include "Java.h"
 #include "Main.h"
 #include "ProgramRunner.h"
 #include "RecentPrograms.h"
 #include "RunPane.h"
 #include "RunText.h"
+#include "ProgramText.h"
 #include "ScriptedDialogs.h"
 #include "TestFiles.h"
 #include "TranslationModel.h"
@@ -36,9 +42,11 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QProgressDialog>
+#include <QPointer>
 #include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -48,6 +56,7 @@
 
 namespace cat = cl::catalogue;
 using Answer = Dialogs::Answer;
+Q_DECLARE_METATYPE(cltest::FailStep)
 
 namespace {
 
@@ -260,15 +269,15 @@ private:
 private slots:
     void initTestCase()
     {
-        const QString javac = QStringLiteral(CLASSLINGO_JAVAC);
-        if (javac.isEmpty())
-            QSKIP("no javac to compile the fixture program");
-        const auto bytes = testfiles::CompileJava(javac, compiled_.path(), QStringLiteral("App"),
-                                                  QString::fromUtf8(kAppSource));
+        CLTEST_QT_REQUIRE_TOOL("javac", cltest::JavacPath());
+        const std::string compiled = cltest::CompileJava(testfiles::Native(compiled_.path()), "App", kAppSource);
+        QVERIFY2(compiled.empty(), compiled.c_str());
+        const auto bytes = testfiles::ReadFile(compiled_.filePath(QStringLiteral("App.class")));
         QVERIFY(bytes);
         appClass_ = *bytes;
-        const auto other = testfiles::CompileJava(javac, compiled_.path(), QStringLiteral("Other"),
-                                                  QString::fromUtf8(kOtherSource));
+        const std::string otherCompiled = cltest::CompileJava(testfiles::Native(compiled_.path()), "Other", kOtherSource);
+        QVERIFY2(otherCompiled.empty(), otherCompiled.c_str());
+        const auto other = testfiles::ReadFile(compiled_.filePath(QStringLiteral("Other.class")));
         QVERIFY(other);
         otherClass_ = *other;
 
@@ -667,6 +676,223 @@ private slots:
         QCOMPARE(dialogs_->Calls().first().defaultButton, Answer::Yes);
         QCOMPARE(QFile::exists(target), saved);
         QCOMPARE(window_->IsModified(), !saved);
+    }
+
+    void fuzzyTranslationsAreKeptForReview()
+    {
+        // A catalogue as msgmerge leaves it: a translation made for an older text, marked fuzzy,
+        // one for a text the program no longer has, and an obsolete one.
+        const QString catalogue = Path(QStringLiteral("App.zh_CN.po"));
+        QVERIFY(testfiles::WriteFile(catalogue,
+                                     "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=UTF-8\\n\"\n\n"
+                                     "#, fuzzy\n#| msgid \"Hello, translater\"\nmsgid \"Hello, translator\"\n"
+                                     "msgstr \"你好，译者\"\n\n"
+                                     "msgid \"Goodbye\"\nmsgstr \"再见\"\n\n"
+                                     "msgid \"Removed text\"\nmsgstr \"删除的文字\"\n\n"
+                                     "#~ msgid \"Old\"\n#~ msgstr \"旧\"\n"));
+        OpenApp();
+        const int hello = RowOf(QStringLiteral("Hello, translator"));
+        QCOMPARE(window_->Model()->State(hello), cat::EntryState::NeedsReview);
+        QCOMPARE(window_->Model()->Translation(hello), QStringLiteral("你好，译者"));
+        QCOMPARE(window_->countLabel->text(), QStringLiteral("已翻译 1 / 3（需要检查 1）"));
+        QVERIFY(!window_->IsModified());
+
+        // The state filter's last choice shows just the rows needing review.
+        window_->stateBox->setCurrentIndex(4);
+        QCOMPARE(window_->stateBox->currentText(), QStringLiteral("需要检查"));
+        QCOMPARE(window_->table->model()->rowCount(), 1);
+        window_->table->setCurrentIndex(window_->table->model()->index(0, 1));
+        QCOMPARE(window_->CurrentRow(), hello);
+        QVERIFY(window_->reviewLabel->isVisible());
+        QVERIFY2(window_->reviewLabel->text().contains(QStringLiteral("翻译时的原文：Hello, translater")),
+                 qPrintable(window_->reviewLabel->text()));
+        QVERIFY(window_->acceptAction->isEnabled());
+
+        // Ctrl+U accepts it, as one undoable step.
+        window_->translationEdit->setFocus();
+        QTest::keyClick(window_->translationEdit, Qt::Key_U, Qt::ControlModifier);
+        QCOMPARE(window_->Model()->State(hello), cat::EntryState::Translated);
+        QVERIFY(!window_->reviewLabel->isVisible());
+        QVERIFY(!window_->acceptAction->isEnabled());
+        QCOMPARE(window_->countLabel->text(), QStringLiteral("已翻译 2 / 3"));
+        QVERIFY(window_->IsModified());
+        QCOMPARE(window_->Model()->Translation(hello), QStringLiteral("你好，译者"));
+        window_->undoAction->trigger();
+        QCOMPARE(window_->Model()->State(hello), cat::EntryState::NeedsReview);
+        QVERIFY(window_->reviewLabel->isVisible());
+        QVERIFY(!window_->IsModified());
+        window_->redoAction->trigger();
+        QCOMPARE(window_->Model()->State(hello), cat::EntryState::Translated);
+        window_->undoAction->trigger();
+
+        // Saved back, the catalogue keeps the mark, the older text and the entries the program
+        // does not hold.
+        Translate(QStringLiteral("Goodbye"), QStringLiteral("回头见"));
+        QVERIFY(window_->Save());
+        const QString saved = QString::fromUtf8(testfiles::ReadFile(catalogue).value());
+        QVERIFY2(saved.contains(QStringLiteral("#, fuzzy\n#| msgid \"Hello, translater\"\nmsgid \"Hello, translator\"\n"
+                                               "msgstr \"你好，译者\"\n")),
+                 qPrintable(saved));
+        QVERIFY2(saved.contains(QStringLiteral("#~ msgid \"Removed text\"\n#~ msgstr \"删除的文字\"\n")), qPrintable(saved));
+        QVERIFY2(saved.contains(QStringLiteral("#~ msgid \"Old\"\n#~ msgstr \"旧\"\n")), qPrintable(saved));
+        QCOMPARE(ReadCatalogue(catalogue).value(QStringLiteral("Goodbye")), QStringLiteral("回头见"));
+    }
+
+    void importedFuzzyTranslationIsSavedAsFuzzy()
+    {
+        OpenApp();
+        QVERIFY(testfiles::WriteFile(Path(QStringLiteral("from-poedit.po")),
+                                     "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=UTF-8\\n\"\n\n"
+                                     "#, fuzzy\n#| msgid \"Goodby\"\nmsgid \"Goodbye\"\nmsgstr \"再见\"\n"));
+        dialogs_->ExpectOpen(Path(QStringLiteral("from-poedit.po"))).ExpectModal();
+        window_->importAction->trigger();
+        QCOMPARE(window_->Model()->State(RowOf(QStringLiteral("Goodbye"))), cat::EntryState::NeedsReview);
+        const QString target = Path(QStringLiteral("mine.po"));
+        dialogs_->ExpectSave(target);
+        QVERIFY(window_->Save());
+        const cl::Result<cat::PoCatalogue> read = cat::ReadPoFile(Native(target));
+        QVERIFY(read.ok());
+        bool found = false;
+        for (const cat::PoMessage& message : read->messages) {
+            if (message.msgid != "Goodbye")
+                continue;
+            found = true;
+            QCOMPARE(QString::fromStdString(message.msgstr), QStringLiteral("再见"));
+            QVERIFY(message.fuzzy);
+            QCOMPARE(QString::fromStdString(message.previousMsgid), QStringLiteral("Goodby"));
+        }
+        QVERIFY(found);
+    }
+
+    void fuzzyTranslationWithAProblemDoesNotStopGenerating()
+    {
+        // Not written into the program, a translation needing review keeps nothing out: the
+        // window does as apply does.
+        QVERIFY(testfiles::WriteFile(Path(QStringLiteral("App.zh_CN.po")),
+                                     "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=UTF-8\\n\"\n\n"
+                                     "#, fuzzy\nmsgid \"Found {0} files\"\nmsgstr \"文件\"\n\n"
+                                     "msgid \"Goodbye\"\nmsgstr \"再见\"\n"));
+        OpenApp();
+        QCOMPARE(window_->Model()->State(RowOf(QStringLiteral("Found {0} files"))), cat::EntryState::NeedsReview);
+        const QString output = Path(QStringLiteral("App_zh.class"));
+        dialogs_->ExpectSave(output).ExpectModal();
+        window_->generateAction->trigger();
+        QVERIFY(WaitForJob());
+        const QStringList texts = TextsOf(output);
+        QVERIFY2(texts.contains(QStringLiteral("再见")) && texts.contains(QStringLiteral("Found {0} files")),
+                 qPrintable(texts.join(u',')));
+    }
+
+    void ctrlEnterSaysWhenTheSearchHidesTheRest()
+    {
+        OpenApp();
+        Translate(QStringLiteral("Goodbye"), QStringLiteral("再见"));
+        QTest::keyClicks(window_->searchBox, QStringLiteral("good"));
+        QCOMPARE(window_->table->model()->rowCount(), 1);
+        window_->table->setCurrentIndex(window_->table->model()->index(0, 1));
+        const int current = window_->CurrentRow();
+        window_->translationEdit->setFocus();
+        QTest::keyClick(window_->translationEdit, Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(window_->CurrentRow(), current);
+        QVERIFY2(window_->statusBar()->currentMessage().contains(QStringLiteral("查找或筛选隐藏了其余 2 条未翻译的条目")),
+                 qPrintable(window_->statusBar()->currentMessage()));
+
+        // A search that finds nothing hides them all.
+        window_->statusBar()->clearMessage();
+        window_->searchBox->clear();
+        QTest::keyClicks(window_->searchBox, QStringLiteral("no such text"));
+        QCOMPARE(window_->table->model()->rowCount(), 0);
+        window_->nextAction->trigger();
+        QVERIFY2(window_->statusBar()->currentMessage().contains(QStringLiteral("查找或筛选隐藏了其余 2 条未翻译的条目")),
+                 qPrintable(window_->statusBar()->currentMessage()));
+
+        // With every text translated, none is left.
+        window_->searchBox->clear();
+        Translate(QStringLiteral("Hello, translator"), QStringLiteral("你好"));
+        Translate(QStringLiteral("Found {0} files"), QStringLiteral("{0} 个文件"));
+        window_->nextAction->trigger();
+        QCOMPARE(window_->statusBar()->currentMessage(), QStringLiteral("没有未翻译的条目了。"));
+    }
+
+    void generateOverTheOriginalKeepsAnEarlierBackup()
+    {
+        const QByteArray earlier("an earlier original");
+        QVERIFY(testfiles::WriteFile(AppPath() + QStringLiteral(".bak"), earlier));
+        OpenApp();
+        Translate(QStringLiteral("Goodbye"), QStringLiteral("再见"));
+        QString question;
+        QString report;
+        dialogs_->ExpectSave(AppPath()).ExpectAskYesNo(Answer::Yes).ExpectModal([&](QDialog& box) {
+            report = static_cast<QMessageBox&>(box).text();
+        });
+        window_->generateAction->trigger();
+        question = dialogs_->Calls().at(1).text;
+        QVERIFY(WaitForJob());
+        // The program is replaced without a new backup; the question and the report say so.
+        QVERIFY2(!question.contains(QStringLiteral("原程序保留为")), qPrintable(question));
+        QVERIFY2(question.contains(QStringLiteral("App.class.bak")), qPrintable(question));
+        QVERIFY2(report.contains(QStringLiteral("已存在，保持不变")), qPrintable(report));
+        QCOMPARE(testfiles::ReadFile(AppPath() + QStringLiteral(".bak")).value(), earlier);
+        QVERIFY(TextsOf(AppPath()).contains(QStringLiteral("再见")));
+
+        // Generating again changes nothing, so nothing is written.
+        const cltest::FileState translated = cltest::FileState::Of(Native(AppPath()));
+        dialogs_->Reset();
+        dialogs_->ExpectSave(AppPath()).ExpectAskYesNo(Answer::Yes).ExpectModal([&](QDialog& box) {
+            report = static_cast<QMessageBox&>(box).text();
+        });
+        window_->generateAction->trigger();
+        QVERIFY(WaitForJob());
+        QVERIFY2(report.startsWith(QString::fromUtf8(cltext::NothingChangedText())), qPrintable(report));
+        QCOMPARE(cltest::FileState::Of(Native(AppPath())), translated);
+        QCOMPARE(testfiles::ReadFile(AppPath() + QStringLiteral(".bak")).value(), earlier);
+    }
+
+    void failedSaveKeepsTheOldCatalogueAndTheChanges_data()
+    {
+        QTest::addColumn<cltest::FailStep>("step");
+        QTest::newRow("temporary file") << cltest::FailStep::Create;
+        QTest::newRow("disk full") << cltest::FailStep::HalfWrite;
+        QTest::newRow("flush") << cltest::FailStep::Flush;
+        QTest::newRow("rename") << cltest::FailStep::Rename;
+    }
+
+    void failedSaveKeepsTheOldCatalogueAndTheChanges()
+    {
+        QFETCH(cltest::FailStep, step);
+        const QString catalogue = Path(QStringLiteral("App.zh_CN.po"));
+        QVERIFY(testfiles::WriteFile(catalogue, "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=UTF-8\\n\"\n\n"
+                                                "msgid \"Goodbye\"\nmsgstr \"再见\"\n"));
+        const cltest::FileState before = cltest::FileState::Of(Native(catalogue));
+        cltest::FailingFileSystem fs;
+        // Opened the way the main window opens programs, with the file system it is given.
+        QPointer<TranslationWindow> opened = OpenTranslationWindow(*dialogs_, AppPath(), fs);
+        QVERIFY(QTest::qWaitFor([&] { return !opened->Busy(); }, 30000));
+        QCOMPARE(opened->CataloguePath(), catalogue);
+        int goodbye = -1;
+        for (int r = 0; r < opened->Model()->rowCount(); ++r)
+            if (opened->Model()->Source(r) == QStringLiteral("Goodbye"))
+                goodbye = r;
+        QVERIFY(goodbye >= 0);
+        opened->Model()->SetTranslation(goodbye, QStringLiteral("回头见"));
+
+        fs.FailAt(step, fs.Calls(step) + 1);
+        dialogs_->ExpectError();
+        QVERIFY(!opened->Save());
+        QVERIFY(fs.Injected());
+        QCOMPARE(dialogs_->LastCall().caption, kErrorCaption);
+        QVERIFY2(dialogs_->LastCall().text.contains(catalogue), qPrintable(dialogs_->LastCall().text));
+        QCOMPARE(cltest::FileState::Of(Native(catalogue)), before);
+        QCOMPARE(FolderEntries(), QStringList({QStringLiteral("App.class"), QStringLiteral("App.zh_CN.po")}));
+        QVERIFY(opened->IsModified());
+        QVERIFY(opened->windowTitle().endsWith(u'*'));
+        QCOMPARE(opened->Model()->Translation(goodbye), QStringLiteral("回头见"));
+
+        // The next save, with nothing failing, writes the changes.
+        QVERIFY(opened->Save());
+        QCOMPARE(ReadCatalogue(catalogue).value(QStringLiteral("Goodbye")), QStringLiteral("回头见"));
+        QVERIFY(opened->close());
+        QTRY_VERIFY(opened.isNull());
     }
 
     void mainWindowOpensPrograms()

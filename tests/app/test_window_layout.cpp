@@ -6,7 +6,9 @@
 #include "Main.h"
 #include "ScriptedDialogs.h"
 #include "StringListModel.h"
+#include "Java.h"
 #include "TestFiles.h"
+#include "WindowSession.h"
 
 #include <QDir>
 #include <QFontInfo>
@@ -17,7 +19,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -28,9 +29,10 @@ class WindowLayoutTest : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> dir_;
-    std::unique_ptr<ScriptedDialogs> dialogs_;
-    std::unique_ptr<TForm1> form_;
+    WindowSession session_;
+
+    TForm1& Form() { return session_.Form(); }
+    ScriptedDialogs& Dialogs() { return session_.Dialogs(); }
 
     void OpenFixture()
     {
@@ -38,11 +40,11 @@ private:
         for (const char* text : {"Hello", "Open the file", "Suspicious", "Save", "\xE6\x96\x87\xE5\xAD\x97"})
             bytes += Utf8Entry(text);
         bytes += QByteArray("\x00\x00", 2);
-        const QString path = dir_->filePath(QStringLiteral("Look.class"));
+        const QString path = session_.Path(QStringLiteral("Look.class"));
         QVERIFY(testfiles::WriteFile(path, bytes));
-        dialogs_->ExpectOpen(path);
-        form_->btn2Click();
-        QCOMPARE(form_->Model()->rowCount(), 5);
+        Dialogs().ExpectOpen(path);
+        Form().btn2Click();
+        QCOMPARE(Form().Model()->rowCount(), 5);
     }
 
     static int ColumnSum(const QTableView* view)
@@ -61,91 +63,80 @@ private:
     }
 
 private slots:
-    void init()
-    {
-        dir_ = std::make_unique<QTemporaryDir>();
-        QVERIFY(testfiles::WriteFile(dir_->filePath(QStringLiteral("Filter.ini")), "Suspicious\n"));
-        dialogs_ = std::make_unique<ScriptedDialogs>();
-        form_ = TForm1::Create(*dialogs_, dir_->path());
-        form_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
-    }
+    void init() { QVERIFY(session_.Start("Suspicious\n")); }
 
     void cleanup()
     {
-        const QStringList problems = dialogs_->Problems();
-        form_.reset();
-        dialogs_.reset();
-        dir_.reset();
-        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
+        const QString problems = session_.Finish();
+        QVERIFY2(problems.isEmpty(), qPrintable(problems));
     }
 
     void controlsSitWhereTheyWereDesigned()
     {
-        QCOMPARE(form_->size(), QSize(582, 506));
-        QCOMPARE(form_->minimumHeight(), 506);
-        QVERIFY(!(form_->windowFlags() & Qt::WindowMaximizeButtonHint));
-        QVERIFY(form_->windowFlags() & Qt::WindowMinimizeButtonHint);
+        QCOMPARE(Form().size(), QSize(582, 506));
+        QCOMPARE(Form().minimumHeight(), 506);
+        QVERIFY(!(Form().windowFlags() & Qt::WindowMaximizeButtonHint));
+        QVERIFY(Form().windowFlags() & Qt::WindowMinimizeButtonHint);
 
-        QCOMPARE(form_->pnl1->geometry(), QRect(0, 0, 428, 451));
-        QVERIFY(form_->pnl1->geometry().contains(form_->lv1->geometry().translated(form_->pnl1->pos())));
-        QCOMPARE(form_->pnl2->geometry(), QRect(0, 451, 582, 55));
-        QCOMPARE(form_->mmo1->geometry(), QRect(0, 2, 429, 49));
-        QCOMPARE(form_->lbl2->pos(), QPoint(432, 18));
-        QCOMPARE(form_->btn1->geometry(), QRect(462, 11, 89, 25));
-        QCOMPARE(form_->lbl1->pos(), QPoint(440, 24));
-        QCOMPARE(form_->grp1->geometry(), QRect(440, 203, 129, 89));
-        QCOMPARE(form_->grp2->geometry(), QRect(440, 299, 129, 150));
-        QCOMPARE(form_->edt2->geometry(), QRect(40, 16, 73, 20));
-        QCOMPARE(form_->btn5->geometry(), QRect(40, 40, 38, 17));
-        QCOMPARE(form_->btn6->geometry(), QRect(78, 40, 35, 17));
-        QCOMPARE(form_->edt3->geometry(), QRect(40, 64, 73, 20));
+        QCOMPARE(Form().pnl1->geometry(), QRect(0, 0, 428, 451));
+        QVERIFY(Form().pnl1->geometry().contains(Form().lv1->geometry().translated(Form().pnl1->pos())));
+        QCOMPARE(Form().pnl2->geometry(), QRect(0, 451, 582, 55));
+        QCOMPARE(Form().mmo1->geometry(), QRect(0, 2, 429, 49));
+        QCOMPARE(Form().lbl2->pos(), QPoint(432, 18));
+        QCOMPARE(Form().btn1->geometry(), QRect(462, 11, 89, 25));
+        QCOMPARE(Form().lbl1->pos(), QPoint(440, 24));
+        QCOMPARE(Form().grp1->geometry(), QRect(440, 203, 129, 89));
+        QCOMPARE(Form().grp2->geometry(), QRect(440, 299, 129, 150));
+        QCOMPARE(Form().edt2->geometry(), QRect(40, 16, 73, 20));
+        QCOMPARE(Form().btn5->geometry(), QRect(40, 40, 38, 17));
+        QCOMPARE(Form().btn6->geometry(), QRect(78, 40, 35, 17));
+        QCOMPARE(Form().edt3->geometry(), QRect(40, 64, 73, 20));
         int y = 16;
-        for (QPushButton* button : {form_->btn2, form_->btn4, form_->btn7, form_->btn8, form_->btn3}) {
+        for (QPushButton* button : {Form().btn2, Form().btn4, Form().btn7, Form().btn8, Form().btn3}) {
             QCOMPARE(button->geometry(), QRect(22, y, 89, 25));
             y += 26;
         }
-        QCOMPARE(form_->font().pixelSize(), 12);
+        QCOMPARE(Form().font().pixelSize(), 12);
     }
 
     void resizingWidensTheListAndKeepsTheRightHandSide()
     {
-        form_->resize(800, 650);
-        QTRY_COMPARE(form_->size(), QSize(800, 650));
-        QCOMPARE(form_->pnl1->geometry(), QRect(0, 0, 646, 595));
-        QCOMPARE(form_->pnl2->geometry(), QRect(0, 595, 800, 55));
-        QCOMPARE(form_->mmo1->geometry(), QRect(0, 2, 647, 49));
-        QCOMPARE(form_->lbl2->pos(), QPoint(650, 18));
-        QCOMPARE(form_->btn1->geometry(), QRect(680, 11, 89, 25));
-        QCOMPARE(form_->lbl1->pos(), QPoint(658, 24));  // keeps to the top
-        QCOMPARE(form_->grp1->geometry(), QRect(658, 347, 129, 89));
-        QCOMPARE(form_->grp2->geometry(), QRect(658, 443, 129, 150));
+        Form().resize(800, 650);
+        QTRY_COMPARE(Form().size(), QSize(800, 650));
+        QCOMPARE(Form().pnl1->geometry(), QRect(0, 0, 646, 595));
+        QCOMPARE(Form().pnl2->geometry(), QRect(0, 595, 800, 55));
+        QCOMPARE(Form().mmo1->geometry(), QRect(0, 2, 647, 49));
+        QCOMPARE(Form().lbl2->pos(), QPoint(650, 18));
+        QCOMPARE(Form().btn1->geometry(), QRect(680, 11, 89, 25));
+        QCOMPARE(Form().lbl1->pos(), QPoint(658, 24));  // keeps to the top
+        QCOMPARE(Form().grp1->geometry(), QRect(658, 347, 129, 89));
+        QCOMPARE(Form().grp2->geometry(), QRect(658, 443, 129, 150));
     }
 
     void firstColumnTakesWhatTheOthersLeave()
     {
-        const QHeaderView* header = form_->lv1->horizontalHeader();
-        const int viewport = form_->lv1->viewport()->width();
+        const QHeaderView* header = Form().lv1->horizontalHeader();
+        const int viewport = Form().lv1->viewport()->width();
         QCOMPARE(header->sectionSize(1), 90);
         QCOMPARE(header->sectionSize(2), 0);
-        QCOMPARE(ColumnSum(form_->lv1), viewport);
+        QCOMPARE(ColumnSum(Form().lv1), viewport);
 
-        form_->resize(900, 600);
-        QTRY_COMPARE(form_->lv1->viewport()->width(), viewport + 318);
-        QCOMPARE(ColumnSum(form_->lv1), viewport + 318);
+        Form().resize(900, 600);
+        QTRY_COMPARE(Form().lv1->viewport()->width(), viewport + 318);
+        QCOMPARE(ColumnSum(Form().lv1), viewport + 318);
         QCOMPARE(header->sectionSize(1), 90);
 
         // The status column can be opened like any other column, and it shows the status.
-        form_->lv1->horizontalHeader()->resizeSection(2, 40);
+        Form().lv1->horizontalHeader()->resizeSection(2, 40);
         QCOMPARE(header->sectionSize(2), 40);
-        QCOMPARE(ColumnSum(form_->lv1), viewport + 318);
+        QCOMPARE(ColumnSum(Form().lv1), viewport + 318);
         QCOMPARE(header->sectionResizeMode(2), QHeaderView::Interactive);
     }
 
     void statusColumnIsDraggedOpenByItsDivider()
     {
-        QHeaderView* header = form_->lv1->horizontalHeader();
-        const int total = ColumnSum(form_->lv1);
+        QHeaderView* header = Form().lv1->horizontalHeader();
+        const int total = ColumnSum(Form().lv1);
         const int right = header->sectionViewportPosition(2);  // where the closed column sits
         QCOMPARE(right, header->viewport()->width() - header->sectionSize(3));  // before the type column
         const int y = header->height() / 2;
@@ -155,7 +146,7 @@ private slots:
         QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, QPoint(right - 41, y));
         QVERIFY2(std::abs(header->sectionSize(2) - 40) <= 1, qPrintable(QString::number(header->sectionSize(2))));
         QCOMPARE(header->sectionSize(1), 90);
-        QCOMPARE(ColumnSum(form_->lv1), total);
+        QCOMPARE(ColumnSum(Form().lv1), total);
 
         // Once open it is an ordinary column: its left divider (the length column's) narrows the
         // length column, and it can be dragged shut again.
@@ -169,42 +160,42 @@ private slots:
     void textsFitTheirControls()
     {
         // The window font must have Chinese glyphs, or every Chinese text shows as boxes.
-        QVERIFY(QFontMetrics(form_->font()).inFont(QChar(0x6C49)));
-        for (QPushButton* button : form_->findChildren<QPushButton*>()) {
+        QVERIFY(QFontMetrics(Form().font()).inFont(QChar(0x6C49)));
+        for (QPushButton* button : Form().findChildren<QPushButton*>()) {
             const int needed = button->fontMetrics().horizontalAdvance(button->text()) + 4;
             QVERIFY2(needed <= button->width(), qPrintable(button->objectName()));
         }
-        for (QGroupBox* group : {form_->grp1, form_->grp2})
+        for (QGroupBox* group : {Form().grp1, Form().grp2})
             QVERIFY2(group->fontMetrics().horizontalAdvance(group->title()) + 16 <= group->width(),
                      qPrintable(group->objectName()));
         // The about text stays inside the window and above the converter.
-        const QRect about = form_->lbl1->geometry();
-        QVERIFY2(about.right() < form_->width(), qPrintable(QString::number(about.right())));
-        QVERIFY(about.bottom() < form_->grp1->y());
+        const QRect about = Form().lbl1->geometry();
+        QVERIFY2(about.right() < Form().width(), qPrintable(QString::number(about.right())));
+        QVERIFY(about.bottom() < Form().grp1->y());
         // Labels inside the converter end before the edit boxes.
-        QVERIFY(form_->lbl3->geometry().right() < form_->edt2->x());
-        QVERIFY(form_->lbl4->geometry().right() < form_->edt3->x());
+        QVERIFY(Form().lbl3->geometry().right() < Form().edt2->x());
+        QVERIFY(Form().lbl4->geometry().right() < Form().edt3->x());
         // A three-digit byte count fits between the replacement box and Replace.
-        form_->mmo1->setPlainText(QString(85, QChar(0x4E2D)));
-        QCOMPARE(form_->lbl2->text(), QStringLiteral("255"));
-        QVERIFY(form_->lbl2->geometry().right() < form_->btn1->x());
+        Form().mmo1->setPlainText(QString(85, QChar(0x4E2D)));
+        QCOMPARE(Form().lbl2->text(), QStringLiteral("255"));
+        QVERIFY(Form().lbl2->geometry().right() < Form().btn1->x());
         // The header's texts fit their columns.
-        const QHeaderView* header = form_->lv1->horizontalHeader();
+        const QHeaderView* header = Form().lv1->horizontalHeader();
         QVERIFY(header->fontMetrics().horizontalAdvance(QStringLiteral("长度（字节）")) + 8 <= header->sectionSize(1));
     }
 
     void rowsAreDrawnInTheirColours()
     {
         OpenFixture();
-        QTableView* lv1 = form_->lv1;
+        QTableView* lv1 = Form().lv1;
         lv1->selectRow(0);
-        form_->mmo1->setFocus();
+        Form().mmo1->setFocus();
         QApplication::processEvents();
         QVERIFY(!lv1->hasFocus());
         const QImage image = lv1->viewport()->grab().toImage();
         const qreal ratio = image.devicePixelRatio();
         auto count = [&](int row, auto&& predicate) {
-            const QRect rect = lv1->visualRect(form_->Model()->index(row, 0));
+            const QRect rect = lv1->visualRect(Form().Model()->index(row, 0));
             int hits = 0;
             for (int y = rect.top(); y <= rect.bottom(); ++y)
                 for (int x = rect.left(); x <= rect.right(); ++x)
@@ -217,7 +208,7 @@ private slots:
         auto isHighlight = [&](const QColor& c) { return c == highlight; };
         auto isWhite = [](const QColor& c) { return c.red() > 240 && c.green() > 240 && c.blue() > 240; };
         const int suspicious = 4;  // listed after the plain rows
-        QCOMPARE(form_->Model()->index(suspicious, 0).data().toString(), QStringLiteral("Suspicious"));
+        QCOMPARE(Form().Model()->index(suspicious, 0).data().toString(), QStringLiteral("Suspicious"));
         QVERIFY(count(suspicious, isRed) > 10);
         QCOMPARE(count(1, isRed), 0);
         // The selected row: highlight background with white text, also without the focus.
@@ -228,7 +219,7 @@ private slots:
         lv1->selectRow(suspicious);
         QApplication::processEvents();
         const QImage selected = lv1->viewport()->grab().toImage();
-        const QRect rect = lv1->visualRect(form_->Model()->index(suspicious, 0));
+        const QRect rect = lv1->visualRect(Form().Model()->index(suspicious, 0));
         int red = 0;
         for (int y = rect.top(); y <= rect.bottom(); ++y)
             for (int x = rect.left(); x <= rect.right(); ++x)
@@ -240,14 +231,14 @@ private slots:
     void tabOrderFollowsTheGroups()
     {
         QList<QWidget*> chain;
-        QWidget* widget = form_->lv1;
+        QWidget* widget = Form().lv1;
         for (int i = 0; i < 300 && chain.size() < 12; ++i) {
             if (widget->focusPolicy() & Qt::TabFocus)
                 chain << widget;
             widget = widget->nextInFocusChain();
         }
-        const QList<QWidget*> expected{form_->lv1,  form_->mmo1, form_->btn1, form_->edt2, form_->btn5, form_->btn6,
-                                       form_->edt3, form_->btn2, form_->btn4, form_->btn3, form_->btn7, form_->btn8};
+        const QList<QWidget*> expected{Form().lv1,  Form().mmo1, Form().btn1, Form().edt2, Form().btn5, Form().btn6,
+                                       Form().edt3, Form().btn2, Form().btn4, Form().btn3, Form().btn7, Form().btn8};
         QCOMPARE(chain, expected);
     }
 
@@ -255,46 +246,46 @@ private slots:
     {
         if (qEnvironmentVariableIsEmpty("CLASSLINGO_SCREENSHOT_DIR"))
             QSKIP("set CLASSLINGO_SCREENSHOT_DIR to save pictures of the window");
-        SaveShot(QStringLiteral("main-empty.png"), form_.get());
+        SaveShot(QStringLiteral("main-empty.png"), &Form());
         OpenFixture();
-        form_->lv1->selectRow(1);
-        form_->lv1->horizontalHeader()->resizeSection(2, 30);
-        form_->edt2->setText(QStringLiteral("文字"));
-        form_->btn5Click();
+        Form().lv1->selectRow(1);
+        Form().lv1->horizontalHeader()->resizeSection(2, 30);
+        Form().edt2->setText(QStringLiteral("文字"));
+        Form().btn5Click();
         QApplication::processEvents();
-        SaveShot(QStringLiteral("main-open.png"), form_.get());
-        form_->resize(760, 600);
+        SaveShot(QStringLiteral("main-open.png"), &Form());
+        Form().resize(760, 600);
         QApplication::processEvents();
-        SaveShot(QStringLiteral("main-wide.png"), form_.get());
+        SaveShot(QStringLiteral("main-wide.png"), &Form());
 
         // A real class: the type column, grey rows, and a counter warning about Korean text.
-        const std::optional<QByteArray> compiled = testfiles::CompileJava(
-            QString::fromUtf8(CLASSLINGO_JAVAC), dir_->path(), QStringLiteral("Menu"),
-            QStringLiteral("public class Menu {\n"
-                           "    static int count;\n"
-                           "    public static void main(String[] args) {\n"
-                           "        switch (args.length > 0 ? args[0] : \"open\") {\n"
-                           "            case \"open\": System.out.println(\"Opening the file\"); break;\n"
-                           "            default: System.out.println(\"Unknown command\\r\\nTry again\");\n"
-                           "        }\n"
-                           "        System.out.println(\"count\");\n"
-                           "    }\n"
-                           "}\n"));
-        if (!compiled)
-            return;
-        const QString menu = dir_->filePath(QStringLiteral("Menu.class"));
-        dialogs_->ExpectOpen(menu);
-        form_->btn2Click();
-        form_->resize(760, 600);
-        for (int row = 0; row < form_->Model()->rowCount(); ++row) {
-            if (form_->Model()->index(row, 0).data().toString().startsWith(QStringLiteral("Unknown")))
-                form_->lv1->selectRow(row);
+        CLTEST_QT_REQUIRE_TOOL("javac", cltest::JavacPath());
+        const std::string compiled = cltest::CompileJava(
+            testfiles::Native(session_.Folder()), "Menu",
+            std::string("public class Menu {\n"
+                        "    static int count;\n"
+                        "    public static void main(String[] args) {\n"
+                        "        switch (args.length > 0 ? args[0] : \"open\") {\n"
+                        "            case \"open\": System.out.println(\"Opening the file\"); break;\n"
+                        "            default: System.out.println(\"Unknown command\\r\\nTry again\");\n"
+                        "        }\n"
+                        "        System.out.println(\"count\");\n"
+                        "    }\n"
+                        "}\n"));
+        QVERIFY2(compiled.empty(), compiled.c_str());
+        const QString menu = session_.Path(QStringLiteral("Menu.class"));
+        Dialogs().ExpectOpen(menu);
+        Form().btn2Click();
+        Form().resize(760, 600);
+        for (int row = 0; row < Form().Model()->rowCount(); ++row) {
+            if (Form().Model()->index(row, 0).data().toString().startsWith(QStringLiteral("Unknown")))
+                Form().lv1->selectRow(row);
         }
         QApplication::processEvents();
-        SaveShot(QStringLiteral("main-roles.png"), form_.get());
-        form_->mmo1->setPlainText(QStringLiteral("알 수 없는 명령"));
+        SaveShot(QStringLiteral("main-roles.png"), &Form());
+        Form().mmo1->setPlainText(QStringLiteral("알 수 없는 명령"));
         QApplication::processEvents();
-        SaveShot(QStringLiteral("main-korean.png"), form_.get());
+        SaveShot(QStringLiteral("main-korean.png"), &Form());
     }
 };
 

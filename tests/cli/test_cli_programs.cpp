@@ -2,7 +2,7 @@
 // the shell, and class files compiled by javac.
 
 #include "CliFixture.h"
-#include "Tools.h"
+#include "Java.h"
 
 #include <sys/wait.h>
 
@@ -88,14 +88,11 @@ protected:
     void SetUp() override
     {
         CliFixture::SetUp();
-        const std::string javac = CLASSLINGO_JAVAC;
-        if (!cltest::ToolIsInstalled(javac))
-            GTEST_SKIP() << "no javac";
+        CLTEST_REQUIRE_TOOL("javac", cltest::JavacPath());
     }
     std::string Compile(const std::string& className, const std::string& source)
     {
-        Write(Path(className + ".java"), source);
-        EXPECT_EQ(cltest::RunJavac(CLASSLINGO_JAVAC, Path(className + ".java"), dir_.string()), "");
+        EXPECT_EQ(cltest::CompileJava(dir_.string(), className, source), "");
         return Path(className + ".class");
     }
 };

@@ -9,7 +9,7 @@
 // zeros that the read must refuse at its 64 MiB limit, without taking the memory.
 
 #include "ChildProcess.h"
-#include "Tools.h"
+#include "Java.h"
 #include "ZipComparison.h"
 #include "zip/ZipLayout.h"
 #include "zip/ZipRecords.h"
@@ -133,10 +133,10 @@ std::string CompiledOnce()
     WriteBytes((work / "src" / "demo" / "App.java").string(), kAppSource);
     WriteBytes((work / "src" / "PairDemo.java").string(), kPairSource);
     WriteBytes((work / "classes" / "资源" / "说明.txt").string(), "说明：一个非 ASCII 名字的资源。\n");
-    std::string said = cltest::RunJavac(kJavac, (work / "src" / "demo" / "App.java").string(),
+    std::string said = cltest::CompileJavaFile((work / "src" / "demo" / "App.java").string(),
                                         (work / "classes").string());
     if (said.empty() && fs::exists(kDebianJar))
-        said = cltest::RunJavac(kJavac, (work / "src" / "PairDemo.java").string(), (work / "pair").string(),
+        said = cltest::CompileJavaFile((work / "src" / "PairDemo.java").string(), (work / "pair").string(),
                                 "-cp " + kDebianJar);
     if (!said.empty()) {
         ADD_FAILURE() << said;
@@ -247,10 +247,11 @@ class CorpusFolder : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        for (const std::string& tool : {kJavac, kJava, kJar, kZip, kUnzip}) {
-            if (!cltest::ToolIsInstalled(tool))
-                GTEST_SKIP() << "javac, java, jar, zip and unzip are needed";
-        }
+        CLTEST_REQUIRE_TOOL("javac", kJavac);
+        CLTEST_REQUIRE_TOOL("java", kJava);
+        CLTEST_REQUIRE_TOOL("jar", kJar);
+        CLTEST_REQUIRE_TOOL("zip", kZip);
+        CLTEST_REQUIRE_TOOL("unzip", kUnzip);
         compiled_ = CompiledOnce();
         ASSERT_FALSE(compiled_.empty());
         std::string pattern = (fs::temp_directory_path() / "classlingo-corpus-XXXXXX").string();

@@ -2,7 +2,7 @@
 // fails, and the refusals that protect the input.
 
 #include "CliFixture.h"
-#include "Tools.h"
+#include "Java.h"
 #include "FailingFileSystem.h"
 #include "FileState.h"
 
@@ -21,12 +21,12 @@ protected:
     void SetUp() override
     {
         CliFixture::SetUp();
-        const std::string javac = CLASSLINGO_JAVAC;
-        if (!cltest::ToolIsInstalled(javac))
-            GTEST_SKIP() << "javac is not installed";
-        Write(Path("Hi.java"), "public class Hi { public static void main(String[] a) {"
-                               " System.out.println(\"Hello\"); System.out.println(\"Bye \" + a.length); } }\n");
-        ASSERT_EQ(cltest::RunJavac(javac, Path("Hi.java"), Path("in")), "");
+        CLTEST_REQUIRE_TOOL("javac", cltest::JavacPath());
+        ASSERT_EQ(cltest::CompileJava(dir_.string(), "Hi",
+                                      "public class Hi { public static void main(String[] a) {"
+                                      " System.out.println(\"Hello\"); System.out.println(\"Bye \" + a.length); } }\n",
+                                      Path("in")),
+                  "");
         Write(Path("zh.po"), "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=UTF-8\\n\"\n\n"
                              "msgid \"Hello\"\nmsgstr \"你好\"\n\nmsgid \"Bye {0}\"\nmsgstr \"再见 {0}\"\n");
     }

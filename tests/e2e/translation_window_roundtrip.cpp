@@ -6,6 +6,7 @@
 
 #include "RunPane.h"
 #include "RunText.h"
+#include "Java.h"
 #include "ScriptedDialogs.h"
 #include "TestFiles.h"
 #include "TranslationModel.h"
@@ -28,7 +29,7 @@
 
 namespace {
 
-bool Run(const QString& program, const QStringList& arguments, const QString& folder, QByteArray* out = nullptr)
+bool Run(const QString& program, const QStringList& arguments, const QString& folder)
 {
     QProcess process;
     process.setWorkingDirectory(folder);
@@ -37,17 +38,14 @@ bool Run(const QString& program, const QStringList& arguments, const QString& fo
         qWarning("%s failed: %s", qPrintable(program), process.readAllStandardError().constData());
         return false;
     }
-    if (out != nullptr)
-        *out = process.readAllStandardOutput();
     return true;
 }
 
 QString JavaTool(const char* configured, const QString& name)
 {
-    const QString path = QString::fromUtf8(configured);
-    if (!path.isEmpty())
-        return path;
-    return QFileInfo(QFileInfo(QStringLiteral(CLASSLINGO_JAVAC)).canonicalFilePath()).dir().filePath(name);
+    if (cltest::ToolIsInstalled(configured))
+        return QString::fromUtf8(configured);
+    return QFileInfo(QFileInfo(QString::fromStdString(cltest::JavacPath())).canonicalFilePath()).dir().filePath(name);
 }
 
 // Compiles `source` (the class `mainClass`, in package demo) under `folder` and packs it as
@@ -125,23 +123,24 @@ private slots:
 
     void translatedJarRuns()
     {
+        CLTEST_QT_REQUIRE_TOOL("javac", cltest::JavacPath());
+        CLTEST_QT_REQUIRE_TOOL("java", cltest::JavaPath());
         QTemporaryDir dir;
         QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("src/demo")));
-        QVERIFY(testfiles::WriteFile(dir.filePath(QStringLiteral("src/demo/App.java")),
-                                     "package demo;\n"
-                                     "public class App {\n"
-                                     "    public static void main(String[] args) {\n"
-                                     "        int n = args.length + 3;\n"
-                                     "        System.out.println(\"Hello, translator\");\n"
-                                     "        System.out.println(\"Found \" + n + \" files\");\n"
-                                     "        System.out.println(\"Goodbye {for now}\");\n"
-                                     "    }\n"
-                                     "}\n"));
+        const std::string compiled =
+            cltest::CompileJava(testfiles::Native(dir.filePath(QStringLiteral("src/demo"))), "App",
+                                "package demo;\n"
+                                "public class App {\n"
+                                "    public static void main(String[] args) {\n"
+                                "        int n = args.length + 3;\n"
+                                "        System.out.println(\"Hello, translator\");\n"
+                                "        System.out.println(\"Found \" + n + \" files\");\n"
+                                "        System.out.println(\"Goodbye {for now}\");\n"
+                                "    }\n"
+                                "}\n",
+                                testfiles::Native(dir.filePath(QStringLiteral("classes"))));
+        QVERIFY2(compiled.empty(), compiled.c_str());
         QVERIFY(testfiles::WriteFile(dir.filePath(QStringLiteral("manifest.txt")), "Main-Class: demo.App\n"));
-        QVERIFY(Run(QStringLiteral(CLASSLINGO_JAVAC),
-                    {QStringLiteral("-encoding"), QStringLiteral("UTF-8"), QStringLiteral("-d"),
-                     QStringLiteral("classes"), QStringLiteral("src/demo/App.java")},
-                    dir.path()));
         QVERIFY(Run(JavaTool(CLASSLINGO_JAR, QStringLiteral("jar")),
                     {QStringLiteral("cfm"), QStringLiteral("app.jar"), QStringLiteral("manifest.txt"),
                      QStringLiteral("-C"), QStringLiteral("classes"), QStringLiteral(".")},
@@ -179,17 +178,15 @@ private slots:
         QVERIFY2(dialogs.AllMet(), qPrintable(dialogs.Problems().join(u'\n')));
         QVERIFY2(report.contains(QStringLiteral("已写入译文 3 条")), qPrintable(report));
 
-        QByteArray printed;
-        QVERIFY(Run(QStringLiteral(CLASSLINGO_JAVA),
-                    {QStringLiteral("-Dfile.encoding=UTF-8"), QStringLiteral("-Dstdout.encoding=UTF-8"),
-                     QStringLiteral("-Dsun.stdout.encoding=UTF-8"), QStringLiteral("-jar"), output},
-                    dir.path(), &printed));
-        QCOMPARE(QString::fromUtf8(printed), QStringLiteral("你好，译者\n找到 3 个文件\n再见 {暂时} 😀\n"));
+        const cltest::JavaRun translated = cltest::RunJava(testfiles::Native(output), "demo.App");
+        QVERIFY2(translated.status == 0, translated.err.c_str());
+        QCOMPARE(QString::fromStdString(translated.out), QStringLiteral("你好，译者\n找到 3 个文件\n再见 {暂时} 😀\n"));
 
         // The original still prints English.
-        QVERIFY(Run(QStringLiteral(CLASSLINGO_JAVA), {QStringLiteral("-jar"), dir.filePath(QStringLiteral("app.jar"))},
-                    dir.path(), &printed));
-        QCOMPARE(QString::fromUtf8(printed), QStringLiteral("Hello, translator\nFound 3 files\nGoodbye {for now}\n"));
+        const cltest::JavaRun original =
+            cltest::RunJava(testfiles::Native(dir.filePath(QStringLiteral("app.jar"))), "demo.App");
+        QVERIFY2(original.status == 0, original.err.c_str());
+        QCOMPARE(QString::fromStdString(original.out), QStringLiteral("Hello, translator\nFound 3 files\nGoodbye {for now}\n"));
         dialogs.ExpectAsk(Dialogs::Answer::No);
         QVERIFY(window.close());
     }

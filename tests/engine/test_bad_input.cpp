@@ -10,7 +10,7 @@
 #include "ScratchFolder.h"
 #include "FileState.h"
 #include "OrdinaryUser.h"
-#include "Tools.h"
+#include "Java.h"
 
 #include "text/ByteString.h"
 #include "text/ByteStringErrors.h"
@@ -180,16 +180,18 @@ void ScanAndReplaceAll(const std::string& bytes, bool pack)
 TEST_F(EngineBadInput, ClassFileCutAtEveryLengthScansAndReplaces)
 {
     std::string whole;
-    const std::string javac = CLASSLINGO_JAVAC;
-    if (cltest::ToolIsInstalled(javac)) {
-        Write(Path("Notice.java"),
-              "public class Notice {\n"
-              "    static final String TITLE = \"\xE6\x8F\x90\xE7\xA4\xBA\";\n"  // 提示
-              "    public static void main(String[] args) {\n"
-              "        System.out.println(TITLE + \": file saved\" + args.length);\n"
-              "    }\n"
-              "}\n");
-        ASSERT_EQ(cltest::RunJavac(javac, Path("Notice.java"), dir_.string()), "");
+    const cltest::ToolCheck javac = cltest::CheckTool("javac", cltest::JavacPath());
+    if (javac.verdict == cltest::ToolVerdict::Fail)
+        FAIL() << javac.message;
+    if (javac.verdict == cltest::ToolVerdict::Use) {
+        ASSERT_EQ(cltest::CompileJava(dir_.string(), "Notice",
+                                      "public class Notice {\n"
+                                      "    static final String TITLE = \"\xE6\x8F\x90\xE7\xA4\xBA\";\n"  // 提示
+                                      "    public static void main(String[] args) {\n"
+                                      "        System.out.println(TITLE + \": file saved\" + args.length);\n"
+                                      "    }\n"
+                                      "}\n"),
+                  "");
         whole = Read(Path("Notice.class"));
     } else {
         // Without a JDK: a hand-made constant pool with the same kinds of entries.

@@ -5,7 +5,7 @@
 #include "scan/Scanner.h"
 
 #include "ScratchFolder.h"
-#include "Tools.h"
+#include "Java.h"
 
 #include <gtest/gtest.h>
 
@@ -20,14 +20,12 @@ protected:
     void SetUp() override
     {
         ScratchFolder::SetUp();
-        if (!cltest::ToolIsInstalled(CLASSLINGO_JAVAC))
-            GTEST_SKIP() << "no javac";
+        CLTEST_REQUIRE_TOOL("javac", cltest::JavacPath());
     }
 
     FileImage Compile(const std::string& className, const std::string& source)
     {
-        Write(Path(className + ".java"), source);
-        EXPECT_EQ(cltest::RunJavac(CLASSLINGO_JAVAC, Path(className + ".java"), dir_.string()), "");
+        EXPECT_EQ(cltest::CompileJava(dir_.string(), className, source), "");
         const std::string bytes = Read(Path(className + ".class"));
         FileImage image;
         image.bytes = ByteString(std::string_view(bytes));

@@ -3,7 +3,7 @@
 // into a folder and run with arguments; its standard output is what the engine's own reading
 // is compared with. The tests that use it are skipped when no JDK was found.
 
-#include "Tools.h"
+#include "Java.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -20,23 +20,17 @@ struct JavaOutput {
 
 // Writes `source` as `folder`/`className`.java, compiles it and runs
 // `java <jvmOptions> -cp folder className <args>`.
-inline JavaOutput RunJavaProgram(const std::string& javac, const std::string& java, const std::string& folder,
-                                 const std::string& className, const std::string& source, const std::string& args,
-                                 const std::string& jvmOptions = "")
+inline JavaOutput RunJavaProgram(const std::string& folder, const std::string& className, const std::string& source,
+                                 const std::string& args, const std::string& jvmOptions = "")
 {
     JavaOutput result;
-    const std::string javaFile = folder + "/" + className + ".java";
-    {
-        std::ofstream out(javaFile, std::ios::binary | std::ios::trunc);
-        out << source;
-    }
-    const std::string compiled = RunJavac(javac, javaFile, folder);
+    const std::string compiled = CompileJava(folder, className, source);
     if (!compiled.empty()) {
         result.error = compiled;
         return result;
     }
     const std::string errFile = folder + "/" + className + ".stderr";
-    const std::string command = "'" + java + "' " + jvmOptions + " -Dfile.encoding=UTF-8 -cp '" + folder + "' " +
+    const std::string command = "'" + JavaPath() + "' " + jvmOptions + " -Dfile.encoding=UTF-8 -cp '" + folder + "' " +
                                 className + " " + args + " 2>'" + errFile + "'";
     FILE* pipe = ::popen(command.c_str(), "r");
     if (pipe == nullptr) {

@@ -1,8 +1,6 @@
 #include "TestFiles.h"
 
-#include <QDir>
 #include <QFile>
-#include <QProcess>
 
 namespace testfiles {
 
@@ -36,20 +34,9 @@ QByteArray PackEntry(const QByteArray& utf8)
     return entry;
 }
 
-std::optional<QByteArray> CompileJava(const QString& javac, const QString& folder, const QString& className,
-                                      const QString& source)
+std::string Native(const QString& path)
 {
-    if (javac.isEmpty())
-        return std::nullopt;
-    const QString javaPath = QDir(folder).filePath(className + QStringLiteral(".java"));
-    if (!WriteFile(javaPath, source.toUtf8()))
-        return std::nullopt;
-    QProcess process;
-    process.start(javac,
-                  {QStringLiteral("-encoding"), QStringLiteral("UTF-8"), QStringLiteral("-d"), folder, javaPath});
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        return std::nullopt;
-    return ReadFile(QDir(folder).filePath(className + QStringLiteral(".class")));
+    return QFile::encodeName(path).toStdString();
 }
 
 }  // namespace testfiles

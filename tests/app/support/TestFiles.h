@@ -1,11 +1,13 @@
 #pragma once
 // Files for window tests: writing and reading whole files, hand-made class-file and
-// language-pack images, and real class files compiled with javac when a JDK is available.
+// language-pack images, and paths as the engine takes them. (Real class files come from
+// javac through tests/support/Java.h, as in every suite.)
 
 #include <QByteArray>
 #include <QString>
 
 #include <optional>
+#include <string>
 
 namespace testfiles {
 
@@ -18,9 +20,7 @@ QByteArray Utf8Entry(const QByteArray& utf8);
 // A language-pack string: zero byte, length byte, bytes.
 QByteArray PackEntry(const QByteArray& utf8);
 
-// Compiles `source` as `className`.java in `folder` with `javac` and gives the class file's
-// bytes; empty when javac is not given or the compilation fails.
-std::optional<QByteArray> CompileJava(const QString& javac, const QString& folder, const QString& className,
-                                      const QString& source);
+// A path as the engine takes it (the file system's own bytes).
+std::string Native(const QString& path);
 
 }  // namespace testfiles

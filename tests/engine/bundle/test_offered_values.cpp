@@ -67,8 +67,8 @@ class LettersAgainstJava : public cltest::ScratchFolder {};
 
 TEST_F(LettersAgainstJava, EveryCodePointAsCharacterIsLetterSays)
 {
-    if (!cltest::ToolIsInstalled(CLASSLINGO_JAVAC) || !cltest::ToolIsInstalled(CLASSLINGO_JAVA))
-        GTEST_SKIP() << "no JDK";
+    CLTEST_REQUIRE_TOOL("javac", CLASSLINGO_JAVAC);
+    CLTEST_REQUIRE_TOOL("java", CLASSLINGO_JAVA);
     const char* const oracle = R"java(
 public class LetterOracle {
     public static void main(String[] args) {
@@ -88,7 +88,7 @@ public class LetterOracle {
 }
 )java";
     const auto run =
-        cltest::RunJavaProgram(CLASSLINGO_JAVAC, CLASSLINGO_JAVA, dir_.string(), "LetterOracle", oracle, "");
+        cltest::RunJavaProgram(dir_.string(), "LetterOracle", oracle, "");
     ASSERT_TRUE(run.ok) << run.error;
     const std::size_t firstLine = run.out.find('\n');
     const int feature = std::stoi(run.out.substr(0, firstLine));

@@ -132,8 +132,8 @@ protected:
     void SetUp() override
     {
         cltest::ScratchFolder::SetUp();
-        if (!cltest::ToolIsInstalled(CLASSLINGO_JAVAC) || !cltest::ToolIsInstalled(CLASSLINGO_JAVA))
-            GTEST_SKIP() << "no JDK";
+        CLTEST_REQUIRE_TOOL("javac", CLASSLINGO_JAVAC);
+        CLTEST_REQUIRE_TOOL("java", CLASSLINGO_JAVA);
     }
 
     // Java's reading of the files, as the oracle prints it.
@@ -144,7 +144,7 @@ protected:
             Write(Path(name), bytes);
             args += " '" + Path(name) + "'";
         }
-        const auto run = cltest::RunJavaProgram(CLASSLINGO_JAVAC, CLASSLINGO_JAVA, dir_.string(), "PropertiesOracle",
+        const auto run = cltest::RunJavaProgram(dir_.string(), "PropertiesOracle",
                                                 kOracle, args);
         EXPECT_TRUE(run.ok) << run.error;
         return run.out;

@@ -96,8 +96,7 @@ TEST_F(PoFiles, WrittenCatalogueHasGettextLayout)
 TEST_F(PoFiles, MsgfmtAcceptsWrittenCatalogues)
 {
     const std::string msgfmt = CLASSLINGO_MSGFMT;
-    if (!cltest::ToolIsInstalled(msgfmt))
-        GTEST_SKIP() << "msgfmt is not installed";
+    CLTEST_REQUIRE_TOOL("msgfmt", msgfmt);
     for (const bool translated : {false, true}) {
         const std::string path = Path(translated ? "translated.po" : "template.po");
         Write(path, WritePo(Header(), MakeEntries(kTrickyTexts, translated)));

@@ -8,7 +8,7 @@
 #include "classfile/ModifiedUtf8.h"
 
 #include "ScratchFolder.h"
-#include "Tools.h"
+#include "Java.h"
 
 #include <gtest/gtest.h>
 
@@ -39,10 +39,8 @@ protected:
     void SetUp() override
     {
         ScratchFolder::SetUp();
-        const std::string javac = CLASSLINGO_JAVAC;
-        if (!cltest::ToolIsInstalled(javac))
-            GTEST_SKIP() << "javac is not installed";
-        Write(Path("Demo.java"), R"(
+        CLTEST_REQUIRE_TOOL("javac", cltest::JavacPath());
+        const std::string source = R"(
 public class Demo {
     @Deprecated(since = "annotated value")
     public static String run(int n, String who) {
@@ -59,8 +57,8 @@ public class Demo {
         return a + b + c + d + e + f;
     }
 }
-)");
-        ASSERT_EQ(cltest::RunJavac(javac, Path("Demo.java"), Path("out")), "");
+)";
+        ASSERT_EQ(cltest::CompileJava(dir_.string(), "Demo", source, Path("out")), "");
         cl::Result<cat::Program> loaded = cat::LoadProgram(Path("out/Demo.class"));
         ASSERT_TRUE(loaded.ok());
         program_ = std::move(*loaded);

@@ -6,7 +6,7 @@
 
 #include "ClassFileBuilder.h"
 #include "ScratchFolder.h"
-#include "Tools.h"
+#include "Java.h"
 
 #include "scan/Scanner.h"
 
@@ -262,16 +262,14 @@ protected:
     void SetUp() override
     {
         ScratchFolder::SetUp();
-        if (!cltest::ToolIsInstalled(CLASSLINGO_JAVAC))
-            GTEST_SKIP() << "no javac";
+        CLTEST_REQUIRE_TOOL("javac", cltest::JavacPath());
     }
 
     // Compiles `source` (file `fileName`.java) and parses the class `className`.
     void Compile(const std::string& fileName, const std::string& source, const std::string& className,
                  const std::string& options = "")
     {
-        Write(Path(fileName + ".java"), source);
-        ASSERT_EQ(cltest::RunJavac(CLASSLINGO_JAVAC, Path(fileName + ".java"), dir_.string(), options), "");
+        ASSERT_EQ(cltest::CompileJava(dir_.string(), fileName, source, {}, options), "");
         const std::string bytes = Read(Path(className + ".class"));
         bytes_.assign(bytes.begin(), bytes.end());
         cf_ = ParseClassFile(bytes_.data(), bytes_.size());

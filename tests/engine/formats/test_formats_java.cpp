@@ -219,8 +219,8 @@ protected:
     void SetUp() override
     {
         cltest::ScratchFolder::SetUp();
-        if (!cltest::ToolIsInstalled(CLASSLINGO_JAVAC) || !cltest::ToolIsInstalled(CLASSLINGO_JAVA))
-            GTEST_SKIP() << "no JDK";
+        CLTEST_REQUIRE_TOOL("javac", CLASSLINGO_JAVAC);
+        CLTEST_REQUIRE_TOOL("java", CLASSLINGO_JAVA);
     }
 
     std::vector<std::string> JavaSays(const std::string& mode, const std::vector<std::string>& patterns)
@@ -229,8 +229,7 @@ protected:
         for (const std::string& p : patterns)
             lines += cltest::Hex(p) + "\n";
         Write(Path("patterns.txt"), lines);
-        const auto run = cltest::RunJavaProgram(
-            CLASSLINGO_JAVAC, CLASSLINGO_JAVA, dir_.string(), "FormatOracle", kOracle,
+        const auto run = cltest::RunJavaProgram(dir_.string(), "FormatOracle", kOracle,
             mode + " '" + Path("patterns.txt") + "'",
             "--add-opens java.base/java.text=ALL-UNNAMED --add-opens java.base/java.util=ALL-UNNAMED");
         EXPECT_TRUE(run.ok) << run.error;

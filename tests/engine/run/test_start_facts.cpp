@@ -5,7 +5,7 @@
 
 #include "ClassFileBuilder.h"
 #include "ScratchFolder.h"
-#include "Tools.h"
+#include "Java.h"
 #include "ZipBytes.h"
 
 #include <gtest/gtest.h>
@@ -75,8 +75,7 @@ TEST_F(StartFacts, AJarsManifestAndItsMainClasses)
 
 TEST_F(StartFacts, OnlyWhatTheLauncherCanStart)
 {
-    if (!cltest::ToolIsInstalled(CLASSLINGO_JAVAC))
-        GTEST_SKIP() << "no javac";
+    CLTEST_REQUIRE_TOOL("javac", CLASSLINGO_JAVAC);
     const struct {
         const char* name;
         const char* body;
@@ -103,7 +102,7 @@ TEST_F(StartFacts, OnlyWhatTheLauncherCanStart)
     }
     std::filesystem::create_directories(Path("classes"));
     Write(Path("Cases.java"), source);
-    const std::string said = cltest::RunJavac(CLASSLINGO_JAVAC, Path("Cases.java"), Path("classes"));
+    const std::string said = cltest::CompileJavaFile(Path("Cases.java"), Path("classes"));
     ASSERT_EQ(said, "") << said;
     cat::ProgramFacts facts = Open(Path("classes"));
     std::sort(facts.mainClasses.begin(), facts.mainClasses.end());

@@ -4,7 +4,7 @@
 
 #include "UsageFixture.h"
 #include "ScratchFolder.h"
-#include "Tools.h"
+#include "Java.h"
 
 #include "usage/Use.h"
 
@@ -28,10 +28,10 @@ protected:
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
         const std::filesystem::path folder = pattern;
         const std::string java = CLASSLINGO_USAGE_JAVA;
-        compileError_ = cltest::RunJavac(CLASSLINGO_JAVAC, java + "/Cases.java", (folder / "cases").string(),
+        compileError_ = cltest::CompileJavaFile(java + "/Cases.java", (folder / "cases").string(),
                                          "-nowarn -XDstringConcat=indyWithConstants");
         if (compileError_.empty())
-            compileError_ = cltest::RunJavac(CLASSLINGO_JAVAC, java + "/OldStyle.java", (folder / "old").string(),
+            compileError_ = cltest::CompileJavaFile(java + "/OldStyle.java", (folder / "old").string(),
                                              "-nowarn --release 8");
         if (compileError_.empty()) {
             std::vector<std::string> bytes;
@@ -50,8 +50,7 @@ protected:
     }
     void SetUp() override
     {
-        if (!cltest::ToolIsInstalled(CLASSLINGO_JAVAC))
-            GTEST_SKIP() << "javac is not installed";
+        CLTEST_REQUIRE_TOOL("javac", CLASSLINGO_JAVAC);
         ASSERT_TRUE(compileError_.empty()) << compileError_;
         ASSERT_NE(program_, nullptr);
     }

@@ -1,0 +1,358 @@
+// The program session as both front ends drive it: nothing is written while any translation
+// has a problem, the catalogue is never an output, what a catalogue holds besides finished
+// translations (fuzzy ones with the text they were made for, obsolete ones, ones the program no
+// longer holds) comes back when it is saved, an entry with a context applies only to places of
+// that context, and an annotation value that shares its text with a literal has both places.
+
+#include "CatalogueNotes.h"
+#include "ErrorText.h"
+#include "ProgramText.h"
+#include "catalogue/ProgramSession.h"
+
+#include "ErrorOf.h"
+#include "Java.h"
+#include "SamplePrograms.h"
+#include "ScratchFolder.h"
+#include "TreeState.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace cat = cl::catalogue;
+using cltest::FileState;
+using cltest::TreeState;
+
+std::set<std::string> TextsOf(const std::string& path)
+{
+    cat::ProgramSession session;
+    std::set<std::string> texts;
+    if (!session.Open(path, {}))
+        return texts;
+    for (const cat::SessionEntry& entry : session.Entries())
+        texts.insert(entry.msgid);
+    return texts;
+}
+
+const cat::PoMessage* FindMessage(const cat::PoCatalogue& catalogue, const std::string& msgid)
+{
+    for (const cat::PoMessage& message : catalogue.messages)
+        if (message.msgid == msgid)
+            return &message;
+    return nullptr;
+}
+
+class ProgramSessionTest : public cltest::ScratchFolder {
+protected:
+    // A session over `input` that goes on from the catalogue `po`.
+    cat::ProgramSession Continue(const std::string& input, const std::string& po, bool annotations = false)
+    {
+        cat::ProgramSession session;
+        cat::OpenOptions options;
+        options.annotations = annotations;
+        options.methods = true;
+        EXPECT_TRUE(session.Open(input, options).ok()) << input;
+        if (!po.empty()) {
+            const cl::Result<cat::ImportSummary> imported = session.ImportCatalogue(po, cat::ImportMode::Continue);
+            EXPECT_TRUE(imported.ok()) << po;
+        }
+        return session;
+    }
+
+    static cl::Result<cat::PreparedGenerate> Prepare(cat::ProgramSession& session, const std::string& output,
+                                                     bool inPlace = false)
+    {
+        cat::GenerateRequest request;
+        request.output = output;
+        request.inPlace = inPlace;
+        return session.PrepareGenerate(request);
+    }
+};
+
+// ---- Nothing over an input
+
+TEST_F(ProgramSessionTest, TheCatalogueAndTheProgramAreNeverAnOutput)
+{
+    Write(Path("app.jar"), cltest::SampleJar());
+    Write(Path("app_zh.po"), cltest::Catalogue({{"Hello", "你好"}}));
+    std::filesystem::create_symlink(Path("app_zh.po"), Path("catalogue-link"));
+    std::filesystem::create_symlink(Path("app.jar"), Path("program-link"));
+    std::filesystem::create_directory(Path("sub"));
+    const TreeState before = TreeState::Of(dir_.string());
+
+    cat::ProgramSession session = Continue(Path("app.jar"), Path("app_zh.po"));
+    for (const std::string& output : {Path("app_zh.po"), Path("catalogue-link"), Path("sub/../app_zh.po"),
+                                     Path("program-link"), Path("sub/../app.jar")}) {
+        const cl::Result<cat::PreparedGenerate> prepared = Prepare(session, output);
+        ASSERT_FALSE(prepared.ok()) << output;
+        EXPECT_EQ(prepared.error().kind, cl::ErrorKind::OutputIsInput) << output;
+        EXPECT_EQ(TreeState::Of(dir_.string()), before) << output;
+    }
+    // Nor is the program ever where the catalogue is saved.
+    for (const std::string& target : {Path("app.jar"), Path("program-link")}) {
+        const cl::Status saved = session.SaveCatalogue(target, {}, false, cltext::Notes());
+        ASSERT_FALSE(saved.ok()) << target;
+        EXPECT_EQ(saved.error().kind, cl::ErrorKind::OutputIsInput);
+        EXPECT_EQ(TreeState::Of(dir_.string()), before) << target;
+    }
+    // Once refused, the session still generates where it may.
+    cl::Result<cat::PreparedGenerate> prepared = Prepare(session, Path("app_zh.jar"));
+    ASSERT_TRUE(prepared.ok()) << cltext::DescribeError(prepared.error());
+    ASSERT_TRUE(prepared->Commit().ok());
+    EXPECT_EQ(TextsOf(Path("app_zh.jar")).count("你好"), 1u);
+    EXPECT_EQ(Read(Path("app_zh.po")), cltest::Catalogue({{"Hello", "你好"}}));
+}
+
+// ---- Problems keep everything out
+
+class ProblemProgram : public ProgramSessionTest {
+protected:
+    void SetUp() override
+    {
+        ProgramSessionTest::SetUp();
+        CLTEST_REQUIRE_TOOL("javac", cltest::JavacPath());
+        ASSERT_EQ(cltest::CompileJava(dir_.string(), "Shop",
+                                      "public class Shop {\n"
+                                      "    public static void main(String[] args) {\n"
+                                      "        int n = args.length;\n"
+                                      "        System.out.println(\"Welcome\");\n"
+                                      "        System.out.println(\"Found \" + n + \" items\");\n"
+                                      "        System.out.println(\"Goodbye\");\n"
+                                      "    }\n"
+                                      "}\n"),
+                  "");
+        std::filesystem::remove(Path("Shop.java"));
+        Write(Path("shop.po"), cltest::Catalogue({{"Welcome", "欢迎"},
+                                                  {"Found {0} items", "找到物品"},  // the slot is lost
+                                                  {"Goodbye", std::string(65536, 'x')}}));
+    }
+};
+
+TEST_F(ProblemProgram, AnyProblemKeepsTheWholeProgramFromBeingWritten)
+{
+    const std::string input = Path("Shop.class");
+    for (const bool inPlace : {false, true}) {
+        SCOPED_TRACE(inPlace ? "in place" : "new output");
+        cat::ProgramSession session = Continue(input, Path("shop.po"));
+        const TreeState before = TreeState::Of(dir_.string());
+        cl::Result<cat::PreparedGenerate> prepared = Prepare(session, Path("Shop_zh.class"), inPlace);
+        ASSERT_TRUE(prepared.ok()) << cltext::DescribeError(prepared.error());
+        ASSERT_TRUE(prepared->HasProblems());
+        // Every problem is named, so that all can be mended before the next try.
+        std::set<std::pair<std::string, cat::ApplyProblem::Kind>> named;
+        for (const cat::ApplyProblem& problem : prepared->Problems()) {
+            named.emplace(problem.msgid, problem.kind);
+            EXPECT_EQ(problem.classEntry, "Shop.class");
+        }
+        EXPECT_EQ(named, (std::set<std::pair<std::string, cat::ApplyProblem::Kind>>{
+                             {"Found {0} items", cat::ApplyProblem::Kind::MissingSlot},
+                             {std::string("Goodbye"), cat::ApplyProblem::Kind::TextTooLong}}));
+        const cl::Result<cat::GenerateReport> committed = prepared->Commit();
+        EXPECT_FALSE(committed.ok()) << "a prepared program with problems was written";
+        EXPECT_EQ(TreeState::Of(dir_.string()), before);
+    }
+}
+
+TEST_F(ProblemProgram, OnceMendedEveryTranslationIsWritten)
+{
+    cat::ProgramSession session = Continue(Path("Shop.class"), Path("shop.po"));
+    const std::vector<std::size_t> bad = session.EntriesWithProblems(false);
+    ASSERT_EQ(bad.size(), 2u);
+    EXPECT_EQ(session.SetTranslation(*session.Find("", "Found {0} items"), "找到 {0} 件物品"),
+              cat::TranslationProblem::None);
+    // A translation needing review is not written, so its problem keeps nothing out.
+    session.SetFuzzy(*session.Find("", "Goodbye"), true);
+    cl::Result<cat::PreparedGenerate> prepared = Prepare(session, Path("Shop_zh.class"));
+    ASSERT_TRUE(prepared.ok()) << cltext::DescribeError(prepared.error());
+    ASSERT_FALSE(prepared->HasProblems()) << cltext::ApplyProblemText(prepared->Problems().front());
+    ASSERT_TRUE(prepared->Commit().ok());
+    const std::set<std::string> texts = TextsOf(Path("Shop_zh.class"));
+    EXPECT_EQ(texts.count("欢迎"), 1u);
+    EXPECT_EQ(texts.count("找到 {0} 件物品"), 1u);
+    EXPECT_EQ(texts.count("Goodbye"), 1u);
+}
+
+// ---- What the catalogue held comes back
+
+const char* const kKeptCatalogue =
+    "msgid \"\"\nmsgstr \"\"\n\"Content-Type: text/plain; charset=UTF-8\\n\"\n\"Language: de\\n\"\n\n"
+    "# checked by Li\n#, fuzzy\n#| msgid \"Helo\"\nmsgid \"Hello\"\nmsgstr \"你好\"\n\n"
+    "msgid \"Gone from the program\"\nmsgstr \"没了\"\n\n"
+    "msgctxt \"menu\"\nmsgid \"Bye\"\nmsgstr \"菜单再见\"\n\n"
+    "msgid \"Bye\"\nmsgstr \"\"\n\n"
+    "#~ msgid \"Old\"\n#~ msgstr \"旧\"\n";
+
+TEST_F(ProgramSessionTest, ContinuedCatalogueKeepsFuzzyAndObsoleteEntries)
+{
+    Write(Path("app.jar"), cltest::SampleJar());
+    Write(Path("app.po"), kKeptCatalogue);
+    cat::ProgramSession session;
+    cat::OpenOptions options;
+    ASSERT_TRUE(session.Open(Path("app.jar"), options).ok());
+    const cl::Result<cat::ImportSummary> imported = session.ImportCatalogue(Path("app.po"), cat::ImportMode::Continue);
+    ASSERT_TRUE(imported.ok());
+    EXPECT_EQ(imported->filled, 0u);
+    EXPECT_EQ(imported->fuzzy, 1u);
+    EXPECT_EQ(imported->fuzzyFilled, 1u);
+    EXPECT_EQ(imported->notFound, 2u);  // the text gone, and the text of another context
+    EXPECT_EQ(imported->untranslated, 1u);
+    EXPECT_EQ(imported->obsolete, 1u);
+    EXPECT_FALSE(session.IsModified());
+    EXPECT_EQ(session.CataloguePath(), Path("app.po"));
+    EXPECT_EQ(session.Language(), "de");
+
+    // The fuzzy translation is kept as needing review, with what it was made for; never applied.
+    const cat::SessionEntry& hello = session.Entries().at(*session.Find("", "Hello"));
+    EXPECT_EQ(hello.State(), cat::EntryState::NeedsReview);
+    EXPECT_EQ(hello.translation, "你好");
+    EXPECT_TRUE(hello.hasPreviousMsgid);
+    EXPECT_EQ(hello.previousMsgid, "Helo");
+    EXPECT_EQ(hello.translatorComments, std::vector<std::string>{"checked by Li"});
+    EXPECT_TRUE(session.MessagesToApply(false).empty());
+
+    // Saved again, everything read comes back, and the result reads the same again.
+    ASSERT_TRUE(session.SaveCatalogue("", {}, false, cltext::Notes()).ok());
+    const std::string saved = Read(Path("app.po"));
+    EXPECT_NE(saved.find("# checked by Li\n"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("#, fuzzy\n#| msgid \"Helo\"\nmsgid \"Hello\"\nmsgstr \"你好\"\n"), std::string::npos)
+        << saved;
+    EXPECT_NE(saved.find("#~ msgid \"Old\"\n#~ msgstr \"旧\"\n"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("#~ msgid \"Gone from the program\"\n#~ msgstr \"没了\"\n"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("#~ msgctxt \"menu\"\n#~ msgid \"Bye\"\n#~ msgstr \"菜单再见\"\n"), std::string::npos)
+        << saved;
+    EXPECT_NE(saved.find("\"Language: de\\n\""), std::string::npos) << saved;
+    const cl::Result<cat::PoCatalogue> read = cat::ReadPo(saved, "app.po");
+    ASSERT_TRUE(read.ok()) << read.error().detail;
+    const cat::PoMessage* fuzzy = FindMessage(*read, "Hello");
+    ASSERT_NE(fuzzy, nullptr);
+    EXPECT_TRUE(fuzzy->fuzzy);
+    EXPECT_EQ(fuzzy->previousMsgid, "Helo");
+    ASSERT_NE(FindMessage(*read, "Old"), nullptr);
+    EXPECT_TRUE(FindMessage(*read, "Old")->obsolete);
+
+    cat::ProgramSession again = Continue(Path("app.jar"), Path("app.po"));
+    EXPECT_EQ(again.CatalogueText({}, false, cltext::Notes()), session.CatalogueText({}, false, cltext::Notes()));
+
+    // gettext's own checker takes what was written.
+    CLTEST_REQUIRE_TOOL("msgfmt", std::string(CLASSLINGO_MSGFMT));
+    const std::string command = cltest::ShellQuoted(CLASSLINGO_MSGFMT) + " --check -o /dev/null " +
+                                cltest::ShellQuoted(Path("app.po")) + " 2>&1";
+    std::string said;
+    EXPECT_EQ(cltest::RunCommand(command, said), 0) << said;
+}
+
+TEST_F(ProgramSessionTest, AcceptedTranslationLosesItsMarkAndIsApplied)
+{
+    Write(Path("app.jar"), cltest::SampleJar());
+    Write(Path("app.po"), kKeptCatalogue);
+    cat::ProgramSession session = Continue(Path("app.jar"), Path("app.po"));
+    const std::size_t hello = *session.Find("", "Hello");
+    session.SetFuzzy(hello, false);
+    EXPECT_TRUE(session.IsModified());
+    EXPECT_EQ(session.Entries()[hello].State(), cat::EntryState::Translated);
+    ASSERT_EQ(session.MessagesToApply(false).size(), 1u);
+    EXPECT_EQ(session.MessagesToApply(false)[0].msgstr, "你好");
+    const std::string text = session.CatalogueText({}, false, cltext::Notes());
+    EXPECT_EQ(text.find("#| msgid \"Helo\""), std::string::npos) << "a finished translation has no previous text";
+    EXPECT_EQ(text.find("#, fuzzy"), std::string::npos) << text;
+}
+
+TEST_F(ProgramSessionTest, MergedCatalogueFillsAsAChangeAndKeepsNoObsoleteEntries)
+{
+    Write(Path("app.jar"), cltest::SampleJar());
+    Write(Path("other.po"), kKeptCatalogue);
+    cat::ProgramSession session = Continue(Path("app.jar"), "");
+    const cl::Result<cat::ImportSummary> merged = session.ImportCatalogue(Path("other.po"), cat::ImportMode::Merge);
+    ASSERT_TRUE(merged.ok());
+    EXPECT_TRUE(session.IsModified());
+    ASSERT_EQ(merged->changed.size(), 1u);
+    EXPECT_EQ(merged->changed[0].first, *session.Find("", "Hello"));
+    EXPECT_TRUE(merged->changed[0].second.translation.empty());
+    EXPECT_TRUE(session.CataloguePath().empty()) << "a merged catalogue is not the session's own";
+    const std::string text = session.CatalogueText({}, false, cltext::Notes());
+    EXPECT_EQ(text.find("#~"), std::string::npos) << text;
+    EXPECT_NE(text.find("#, fuzzy\n#| msgid \"Helo\"\nmsgid \"Hello\""), std::string::npos) << text;
+}
+
+// ---- Contexts
+
+TEST_F(ProgramSessionTest, AnEntryWithAContextAppliesOnlyToPlacesOfItsContext)
+{
+    Write(Path("Main.class"), cltest::MainClass());
+    // The context's entry comes last, where a reader that ignored contexts would let it win.
+    Write(Path("both.po"), cltest::Catalogue({{"Hello", "你好"}, {"menu\x04Hello", "菜单"}}));
+    Write(Path("context-only.po"), cltest::Catalogue({{"menu\x04Hello", "菜单"}}));
+
+    cat::ProgramSession both = Continue(Path("Main.class"), Path("both.po"));
+    ASSERT_EQ(both.MessagesToApply(false).size(), 1u);
+    EXPECT_EQ(both.MessagesToApply(false)[0].msgstr, "你好");
+    cl::Result<cat::PreparedGenerate> prepared = Prepare(both, Path("both.class"));
+    ASSERT_TRUE(prepared.ok());
+    ASSERT_TRUE(prepared->Commit().ok());
+    EXPECT_EQ(TextsOf(Path("both.class")), std::set<std::string>{"你好"});
+
+    cat::ProgramSession contextOnly = Continue(Path("Main.class"), Path("context-only.po"));
+    EXPECT_TRUE(contextOnly.MessagesToApply(false).empty());
+    EXPECT_EQ(contextOnly.Entries().at(*contextOnly.Find("", "Hello")).State(), cat::EntryState::Untranslated);
+    EXPECT_FALSE(contextOnly.Find("menu", "Hello").has_value());
+    const FileState before = FileState::Of(Path("Main.class"));
+    prepared = Prepare(contextOnly, "", true);
+    ASSERT_TRUE(prepared.ok());
+    const cl::Result<cat::GenerateReport> report = prepared->Commit();
+    ASSERT_TRUE(report.ok());
+    EXPECT_FALSE(report->output.written);
+    EXPECT_EQ(FileState::Of(Path("Main.class")), before);
+    EXPECT_FALSE(FileState::Of(Path("Main.class.bak")).exists);
+}
+
+// ---- Annotation values
+
+TEST_F(ProgramSessionTest, AnnotationValueSharingALiteralHasBothPlaces)
+{
+    CLTEST_REQUIRE_TOOL("javac", cltest::JavacPath());
+    std::filesystem::create_directory(Path("in"));
+    ASSERT_EQ(cltest::CompileJava(dir_.string(), "Menu",
+                                  "import java.lang.annotation.*;\n"
+                                  "@Retention(RetentionPolicy.RUNTIME) @interface Label { String value(); }\n"
+                                  "@Label(\"Open file\")\n"
+                                  "public class Menu {\n"
+                                  "    @Label(\"Open file\") public void open() {}\n"
+                                  "    public static void main(String[] args) {\n"
+                                  "        System.out.println(\"Open file\");\n"
+                                  "    }\n"
+                                  "}\n",
+                                  Path("in")),
+              "");
+    cat::ProgramSession session = Continue(Path("in"), "", true);
+    const std::optional<std::size_t> found = session.Find("", "Open file");
+    ASSERT_TRUE(found.has_value());
+    const cat::SessionEntry& entry = session.Entries()[*found];
+    std::set<std::pair<std::string, cat::PlaceKind>> places;
+    for (const cat::SessionPlace& place : entry.places)
+        places.emplace(session.Facts().classNames.at(place.classIndex), place.kind);
+    EXPECT_EQ(places, (std::set<std::pair<std::string, cat::PlaceKind>>{{"Menu", cat::PlaceKind::Literal},
+                                                                        {"Menu", cat::PlaceKind::Annotation}}));
+    EXPECT_TRUE(entry.inCode);
+
+    // Translated with annotations, the one text changes everywhere it is used.
+    session.SetTranslation(*found, "打开文件");
+    cat::GenerateRequest request;
+    request.output = Path("out");
+    request.annotations = true;
+    cl::Result<cat::PreparedGenerate> prepared = session.PrepareGenerate(request);
+    ASSERT_TRUE(prepared.ok()) << cltext::DescribeError(prepared.error());
+    ASSERT_FALSE(prepared->HasProblems());
+    const cl::Result<cat::GenerateReport> report = prepared->Commit();
+    ASSERT_TRUE(report.ok());
+    EXPECT_EQ(report->summary.placesChanged, 2u);
+    cat::ProgramSession translated = Continue(Path("out"), "", true);
+    EXPECT_TRUE(translated.Find("", "打开文件").has_value());
+    EXPECT_FALSE(translated.Find("", "Open file").has_value());
+}
+
+}  // namespace
