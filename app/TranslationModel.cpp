@@ -1,6 +1,7 @@
 #include "TranslationModel.h"
 
 #include "ProgramText.h"
+#include "UsageText.h"
 
 #include <QColor>
 #include <QUndoCommand>
@@ -119,7 +120,6 @@ void TranslationModel::Reset(cat::ProgramSession session)
     for (std::size_t i = 0; i < entries.size(); ++i) {
         rows_[i].source = FromUtf8(entries[i].msgid);
         rows_[i].translation = FromUtf8(entries[i].translation);
-        ++total_[entries[i].inCode ? 1 : 0];
         Tally(static_cast<int>(i), +1);
     }
     endResetModel();
@@ -149,6 +149,7 @@ QVariant TranslationModel::data(const QModelIndex& index, int role) const
                 case SourceColumn: return CellText(row.source);
                 case TranslationColumn: return CellText(row.translation);
                 case UsesColumn: return static_cast<int>(session_.Entries()[static_cast<std::size_t>(r)].places.size());
+                case UseColumn: return QString::fromStdString(cltext::UseName(session_.Entries()[static_cast<std::size_t>(r)].use));
                 case PlaceColumn: return Location(r);
             }
             break;
@@ -183,6 +184,8 @@ QVariant TranslationModel::data(const QModelIndex& index, int role) const
                 return QStringLiteral("需要检查：这条译文被标为模糊，生成程序时不会写入");
             if (column == PlaceColumn)
                 return Places(r).mid(0, 30).join(u'\n');
+            if (column == UseColumn)
+                return Offered(r) ? UseText(r) : WithheldReason(r);
             break;
         case Qt::TextAlignmentRole:
             if (column == UsesColumn)
@@ -200,6 +203,7 @@ QVariant TranslationModel::headerData(int section, Qt::Orientation orientation, 
         case SourceColumn: return QStringLiteral("原文");
         case TranslationColumn: return QStringLiteral("译文");
         case UsesColumn: return QStringLiteral("次数");
+        case UseColumn: return QStringLiteral("用途");
         case PlaceColumn: return QStringLiteral("位置");
     }
     return {};
@@ -208,7 +212,8 @@ QVariant TranslationModel::headerData(int section, Qt::Orientation orientation, 
 Qt::ItemFlags TranslationModel::flags(const QModelIndex& index) const
 {
     Qt::ItemFlags flags = QAbstractTableModel::flags(index);
-    if (index.isValid() && index.column() == TranslationColumn)
+    // A withheld text is first translated in the detail pane, which asks before it does.
+    if (index.isValid() && index.column() == TranslationColumn && (Offered(index.row()) || !Translation(index.row()).isEmpty()))
         flags |= Qt::ItemIsEditable;
     return flags;
 }
@@ -250,7 +255,32 @@ QString TranslationModel::PreviousSource(int row) const
 
 bool TranslationModel::Included(int row, bool annotations) const
 {
-    return session_.Entries()[static_cast<std::size_t>(row)].Included(annotations);
+    const cat::SessionEntry& entry = session_.Entries()[static_cast<std::size_t>(row)];
+    return entry.Included(annotations) && (entry.offered || !entry.translation.empty());
+}
+
+bool TranslationModel::Offered(int row) const
+{
+    return session_.Entries().at(static_cast<std::size_t>(row)).offered;
+}
+
+QString TranslationModel::UseText(int row) const
+{
+    const cat::SessionEntry& entry = session_.Entries().at(static_cast<std::size_t>(row));
+    return QString::fromStdString(cltext::UseLine(entry.use, entry.consumer));
+}
+
+QString TranslationModel::WithheldReason(int row) const
+{
+    const cat::SessionEntry& entry = session_.Entries().at(static_cast<std::size_t>(row));
+    if (entry.offered)
+        return {};
+    QStringList lines{UseText(row), QString::fromUtf8(cltext::WithheldText())};
+    for (std::size_t i = 0; i < entry.forbidding.size() && i < 10; ++i)
+        lines.append(QString::fromStdString(cltext::FindingText(entry.forbidding[i])));
+    if (entry.forbidding.size() > 10)
+        lines.append(QStringLiteral("……共 %1 处。").arg(entry.forbidding.size()));
+    return lines.join(u'\n');
 }
 
 QString TranslationModel::PlaceText(const cat::SessionPlace& place, bool shortName) const
@@ -318,6 +348,10 @@ void TranslationModel::Tally(int row, int sign)
 {
     const cat::SessionEntry& entry = session_.Entries()[static_cast<std::size_t>(row)];
     const int k = entry.inCode ? 1 : 0;
+    // Counted are the rows the table shows by default: a withheld text once it is translated.
+    if (!entry.offered && entry.translation.empty())
+        return;
+    total_[k] += sign;
     switch (entry.State()) {
         case cat::EntryState::Translated: translated_[k] += sign; break;
         case cat::EntryState::NeedsReview: review_[k] += sign; break;
@@ -330,7 +364,7 @@ void TranslationModel::Tally(int row, int sign)
 void TranslationModel::Refresh(int row)
 {
     rows_[static_cast<std::size_t>(row)].translation = FromUtf8(session_.Entries()[static_cast<std::size_t>(row)].translation);
-    emit dataChanged(index(row, SourceColumn), index(row, PlaceColumn));
+    emit dataChanged(index(row, SourceColumn), index(row, ColumnCount - 1));
     emit CountsChanged();
 }
 
@@ -367,7 +401,7 @@ cat::ImportSummary TranslationModel::Import(const cat::PoCatalogue& catalogue, c
         before.emplace_back(row, value);
         after.emplace_back(row, session_.ValueOf(index));
         rows_[index].translation = FromUtf8(session_.Entries()[index].translation);
-        emit dataChanged(this->index(row, SourceColumn), this->index(row, PlaceColumn));
+        emit dataChanged(this->index(row, SourceColumn), this->index(row, ColumnCount - 1));
     }
     undo_->push(new ValuesEdit(this, QStringLiteral("导入译文"), std::move(before), std::move(after)));
     emit CountsChanged();
@@ -491,11 +525,13 @@ bool TranslationFilter::lessThan(const QModelIndex& left, const QModelIndex& rig
         return QSortFilterProxyModel::lessThan(left, right);
     switch (left.column()) {
         case TranslationModel::UsesColumn: return left.data().toInt() < right.data().toInt();
+        case TranslationModel::UseColumn:
         case TranslationModel::SourceColumn:
         case TranslationModel::TranslationColumn:
         case TranslationModel::PlaceColumn: {
-            const int role = left.column() == TranslationModel::PlaceColumn ? int(Qt::DisplayRole)
-                                                                            : int(TranslationModel::RawTextRole);
+            const int role = left.column() == TranslationModel::PlaceColumn || left.column() == TranslationModel::UseColumn
+                                 ? int(Qt::DisplayRole)
+                                 : int(TranslationModel::RawTextRole);
             const QString a = left.data(role).toString();
             const QString b = right.data(role).toString();
             if (const int folded = a.compare(b, Qt::CaseInsensitive); folded != 0)
@@ -510,11 +546,16 @@ bool TranslationFilter::filterAcceptsRow(int sourceRow, const QModelIndex& sourc
 {
     if (translations_ == nullptr || sourceParent.isValid())
         return true;
-    if (!translations_->Included(sourceRow, annotations_))
+    if (state_ == State::Withheld) {
+        if (translations_->Offered(sourceRow) || !translations_->Session().Entries()[static_cast<std::size_t>(sourceRow)].Included(annotations_))
+            return false;
+    } else if (!translations_->Included(sourceRow, annotations_)) {
         return false;
+    }
     const QString translation = translations_->Translation(sourceRow);
     switch (state_) {
         case State::All: break;
+        case State::Withheld: break;
         case State::Untranslated:
             if (!translation.isEmpty())
                 return false;

@@ -20,7 +20,7 @@ class QUndoStack;
 class TranslationModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { SourceColumn, TranslationColumn, UsesColumn, PlaceColumn, ColumnCount };
+    enum Column { SourceColumn, TranslationColumn, UsesColumn, UseColumn, PlaceColumn, ColumnCount };
     enum Role {
         RawTextRole = Qt::UserRole + 1,  // the source or translation as it is, line breaks included
         ProblemRole,                     // the row's cl::catalogue::TranslationProblem, as int
@@ -52,8 +52,16 @@ public:
     // otherwise).
     QString PreviousSource(int row) const;
     // Whether the row belongs in the table: texts of the code always, annotation values only
-    // when they are asked for.
+    // when they are asked for; a text the program reads (withheld) only once it has a
+    // translation all the same.
     bool Included(int row, bool annotations) const;
+    // Whether the text is offered for translation: what people read. A withheld one is shown by
+    // the filter 未提供 and asks before it is translated.
+    bool Offered(int row) const;
+    // Why the text is withheld (empty when it is offered): its use and every place that forbids
+    // a change; and its use in a word with what consumes it.
+    QString WithheldReason(int row) const;
+    QString UseText(int row) const;
     // Every place that uses the row's text, "class — method" (or what kind of place it is).
     QStringList Places(int row) const;
 
@@ -112,7 +120,7 @@ class TranslationFilter : public QSortFilterProxyModel {
     Q_OBJECT
 public:
     // In the order of the window's choices.
-    enum class State { All, Untranslated, Translated, Problem, NeedsReview };
+    enum class State { All, Untranslated, Translated, Problem, NeedsReview, Withheld };
 
     explicit TranslationFilter(QObject* parent = nullptr);
     void setSourceModel(QAbstractItemModel* model) override;

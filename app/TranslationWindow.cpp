@@ -10,6 +10,7 @@
 #include "RunPane.h"
 #include "RunText.h"
 #include "TranslationModel.h"
+#include "UsageText.h"
 #include "files/FileSystem.h"
 #include "files/FolderTree.h"
 #include "files/SameFile.h"
@@ -211,7 +212,10 @@ TranslationWindow::TranslationWindow(Dialogs& dialogs, cl::FileSystem& fs, QWidg
     stateBox = new QComboBox(central);
     stateBox->setObjectName(QStringLiteral("stateBox"));
     stateBox->addItems({QStringLiteral("全部"), QStringLiteral("未翻译"), QStringLiteral("已翻译"), QStringLiteral("有问题"),
-                        QStringLiteral("需要检查")});
+                        QStringLiteral("需要检查"), QStringLiteral("未提供")});
+    stateBox->setItemData(static_cast<int>(TranslationFilter::State::Withheld),
+                          QStringLiteral("程序读取而不提供翻译的文字（键、名称、模式、数据）；原因见“用途”"),
+                          Qt::ToolTipRole);
     annotationsBox = new QCheckBox(QStringLiteral("包括注解"), central);
     annotationsBox->setObjectName(QStringLiteral("annotationsBox"));
     filters->addWidget(searchLabel);
@@ -256,6 +260,7 @@ TranslationWindow::TranslationWindow(Dialogs& dialogs, cl::FileSystem& fs, QWidg
     columns->resizeSection(TranslationModel::SourceColumn, em * 26);
     columns->resizeSection(TranslationModel::TranslationColumn, em * 22);
     columns->resizeSection(TranslationModel::UsesColumn, em * 3 + 12);
+    columns->resizeSection(TranslationModel::UseColumn, em * 3 + 12);
     // A click sorts by the column, a second the other way round, a third brings back the order in
     // which the program holds its texts.
     columns->setSortIndicatorShown(true);
@@ -312,6 +317,12 @@ TranslationWindow::TranslationWindow(Dialogs& dialogs, cl::FileSystem& fs, QWidg
     reviewLabel->setPalette(brown);
     reviewLabel->hide();
     grid->addWidget(reviewLabel, 5, 0);
+    useLabel = new QLabel(details);
+    useLabel->setObjectName(QStringLiteral("useLabel"));
+    useLabel->setTextFormat(Qt::PlainText);
+    useLabel->setWordWrap(true);
+    useLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    grid->addWidget(useLabel, 6, 0);
     grid->addWidget(new QLabel(QStringLiteral("使用位置（类 — 方法）"), details), 0, 1);
     grid->addWidget(placesView, 1, 1, 5, 1);
     grid->setColumnStretch(0, 3);
@@ -1099,9 +1110,12 @@ void TranslationWindow::ShowCurrent()
         translationEdit->clear();
         translationEdit->setEnabled(false);
         problemLabel->clear();
+        useLabel->clear();
     } else {
         sourceView->setPlainText(model_->Source(currentRow_));
         places_->setStringList(model_->Places(currentRow_));
+        useLabel->setText(model_->Offered(currentRow_) ? model_->UseText(currentRow_)
+                                                       : model_->WithheldReason(currentRow_));
         const QString translation = model_->Translation(currentRow_);
         if (translationEdit->toPlainText() != translation) {
             translationEdit->setPlainText(translation);
@@ -1158,7 +1172,21 @@ void TranslationWindow::EditorChanged()
 {
     if (showing_ || currentRow_ < 0)
         return;
-    model_->SetTranslation(currentRow_, translationEdit->toPlainText(), true);
+    const QString typed = translationEdit->toPlainText();
+    // A text the program reads is translated only when the translator says so, knowing what
+    // may break; No (the default) takes the typing back.
+    if (!model_->Offered(currentRow_) && model_->Translation(currentRow_).isEmpty() && !typed.isEmpty()) {
+        const cl::catalogue::SessionEntry& entry = model_->Session().Entries()[static_cast<std::size_t>(currentRow_)];
+        const QString question = QString::fromStdString(cltext::TranslateWithheldQuestion(entry.use, entry.forbidding));
+        if (dialogs_.AskYesNo(this, question, QStringLiteral("翻译程序读取的文字？"), Dialogs::Answer::No) !=
+            Dialogs::Answer::Yes) {
+            showing_ = true;
+            translationEdit->clear();
+            showing_ = false;
+            return;
+        }
+    }
+    model_->SetTranslation(currentRow_, typed, true);
 }
 
 bool TranslationWindow::eventFilter(QObject* watched, QEvent* event)

@@ -77,6 +77,7 @@ public:
     QPlainTextEdit* translationEdit = nullptr;
     QLabel* problemLabel = nullptr;
     QLabel* reviewLabel = nullptr;  // a translation needing review, and the text it was made for
+    QLabel* useLabel = nullptr;     // where the text goes; for a withheld one, why
     QLabel* countLabel = nullptr;
     QProgressBar* countBar = nullptr;
     QAction* openAction = nullptr;

@@ -19,7 +19,7 @@
 #include <vector>
 
 const char* const kProgramUsage =
-    "  classlingo-cli extract [--annotations] [--language LL] INPUT OUT.po\n"
+    "  classlingo-cli extract [--annotations] [--all] [--language LL] INPUT OUT.po\n"
     "  classlingo-cli apply [--annotations] INPUT IN.po OUTPUT\n"
     "  classlingo-cli apply --in-place [--annotations] INPUT IN.po\n"
     "  classlingo-cli strings [--all] INPUT\n"
@@ -27,12 +27,15 @@ const char* const kProgramUsage =
     "  INPUT 可以是 jar/zip（按内容识别）、文件夹（其下所有 .class、.jar 和 .properties）或单个 .class；\n"
     "            OUTPUT 与之同类\n"
     "  extract   把所有可翻译的文本（类中的字符串和资源包 .properties 的文本）写成 PO 目录 OUT.po\n"
-    "            （UTF-8，语言默认 zh_CN；程序自带该语言的资源包时，其译文作为起点）\n"
+    "            （UTF-8，语言默认 zh_CN；程序自带该语言的资源包时，其译文作为起点）；\n"
+    "            默认只提供程序显示给人看的文本（界面、消息、格式、日志）；--all 也列出程序读取的\n"
+    "            文本（键、名称、模式、数据），并在注释中说明其用途\n"
     "  apply     把 IN.po 中已翻译（非模糊）的条目写回程序，生成 OUTPUT；资源包的译文写成目录语言的\n"
     "            资源包（如 Messages_zh_CN.properties）；--in-place 直接替换 INPUT 中改动的文件，\n"
     "            原文件保留在 INPUT.bak 中（已有的 .bak 保持不变）\n"
-    "  strings   每个 Utf8 常量一行：条目<TAB>索引<TAB>角色<TAB>文本（默认只列文字、拼接模板和键；\n"
-    "            --all 列出全部）；资源包的每个值一行：文件<TAB>键<TAB>bundle<TAB>文本\n"
+    "  strings   每个 Utf8 常量一行：条目<TAB>索引<TAB>角色<TAB>用途<TAB>文本（默认只列文字、拼接模板和键；\n"
+    "            --all 列出全部）；资源包的每个值一行：文件<TAB>键<TAB>bundle<TAB>-<TAB>文本\n"
+    "            用途：ui message format log key name pattern data unknown，不是字符串常量的为 -\n"
     "  --annotations  同时处理注解中的字符串值\n"
     "  退出状态：0 完成；1 无法读取输入、无法写入输出、目录有误或译文无法写回；2 用法错误；\n"
     "            3 完成，但有条目、类或资源包无法读取（原样复制）\n";
@@ -40,6 +43,7 @@ const char* const kProgramUsage =
 namespace {
 
 namespace cat = cl::catalogue;
+namespace usage = cl::usage;
 
 constexpr int kDone = 0;
 constexpr int kFailed = 1;
@@ -108,8 +112,8 @@ bool ReportUnreadable(std::ostream& err, const std::vector<cat::UnreadablePart>&
     return !unreadable.empty() || !unparsable.empty() || !bundles.empty();
 }
 
-int RunExtract(bool annotations, const std::string& language, const std::string& input, const std::string& poPath,
-               cl::FileSystem& fs, std::ostream& err)
+int RunExtract(bool annotations, bool all, const std::string& language, const std::string& input,
+               const std::string& poPath, cl::FileSystem& fs, std::ostream& err)
 {
     if (cl::IsSameFile(input, poPath, fs)) {
         cl::Error error(cl::ErrorKind::OutputIsInput, poPath);
@@ -123,14 +127,20 @@ int RunExtract(bool annotations, const std::string& language, const std::string&
     if (cl::Status opened = session.Open(input, options, progress.Stages()); !opened)
         return Fail(err, opened.error());
     progress.Step(cltext::CatalogueWritingText());
-    if (cl::Status saved = session.SaveCatalogue(poPath, {"", "classlingo-cli"}, annotations, cltext::Notes()); !saved)
+    if (cl::Status saved = session.SaveCatalogue(poPath, {"", "classlingo-cli"}, annotations, cltext::Notes(), all);
+        !saved)
         return Fail(err, saved.error());
+    std::size_t entries = 0;
     std::size_t places = 0;
-    for (const cat::SessionEntry& entry : session.Entries())
+    for (const cat::SessionEntry& entry : session.Entries()) {
+        if (!entry.offered && !all)
+            continue;
+        ++entries;
         places += entry.places.size();
+    }
     const cat::ProgramFacts& facts = session.Facts();
     const bool partly = ReportUnreadable(err, facts.unreadable, facts.unparsable, facts.unreadableBundles);
-    err << cltext::ExtractSummaryText(facts, session.Entries().size(), places) << "\n";
+    err << cltext::ExtractSummaryText(facts, entries, places) << "\n";
     return partly ? kPartly : kDone;
 }
 
@@ -198,12 +208,20 @@ int RunStrings(bool all, const std::string& input, cl::FileSystem& fs, std::ostr
     if (!program)
         return Fail(err, program.error());
     progress.Step(cltext::StageText(cat::WorkStage::Analysing));
-    const cat::Extraction extraction = cat::Extract(*program, cat::ExtractOptions{false});
-    for (const cat::StringRow& row : cat::ListStrings(*program, extraction, all))
-        out << row.entry << '\t' << row.index << '\t' << row.role << '\t' << cltext::Escaped(row.text) << '\n';
+    cat::Extraction extraction = cat::Extract(*program, cat::ExtractOptions{false, true});
+    const usage::ProgramUsage uses = usage::ProgramUsage::Solve(std::move(extraction.usageFacts));
+    for (const cat::StringRow& row : cat::ListStrings(*program, extraction, all)) {
+        const char* use = "-";
+        if (row.stringIndex != 0) {
+            const usage::PlaceRef place{row.classIndex, row.stringIndex};
+            use = usage::UseWord(uses.Decide(row.text, std::span<const usage::PlaceRef>(&place, 1)).use);
+        }
+        out << row.entry << '\t' << row.index << '\t' << row.role << '\t' << use << '\t' << cltext::Escaped(row.text)
+            << '\n';
+    }
     std::vector<cl::Error> unreadableBundles;
     for (const cat::StringRow& row : cat::ListBundleStrings(*program, extraction, all, unreadableBundles))
-        out << row.entry << '\t' << cltext::Escaped(row.key) << '\t' << row.role << '\t' << cltext::Escaped(row.text)
+        out << row.entry << '\t' << cltext::Escaped(row.key) << '\t' << row.role << "\t-\t" << cltext::Escaped(row.text)
             << '\n';
     out.flush();
     return ReportUnreadable(err, program->unreadable, extraction.unparsable, unreadableBundles) ? kPartly : kDone;
@@ -244,7 +262,7 @@ int RunProgramCommand(const std::vector<std::string>& args, std::ostream& out, s
             language = args[++i];
         } else if (arg == "--in-place" && command == "apply") {
             inPlace = true;
-        } else if (arg == "--all" && command == "strings") {
+        } else if (arg == "--all" && (command == "strings" || command == "extract")) {
             all = true;
         } else {
             return Usage(err, "未知的选项：" + arg);
@@ -253,7 +271,7 @@ int RunProgramCommand(const std::vector<std::string>& args, std::ostream& out, s
     if (command == "extract") {
         if (positional.size() != 2)
             return Usage(err, "extract 需要 INPUT 和 OUT.po");
-        return RunExtract(annotations, language, positional[0], positional[1], fs, err);
+        return RunExtract(annotations, all, language, positional[0], positional[1], fs, err);
     }
     if (command == "apply") {
         if (positional.size() != (inPlace ? 2u : 3u))

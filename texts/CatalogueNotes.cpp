@@ -1,5 +1,7 @@
 #include "CatalogueNotes.h"
 
+#include "UsageText.h"
+
 namespace cltext {
 
 // English, as catalogues are read in translators' tools whatever language they translate into.
@@ -14,6 +16,21 @@ std::vector<std::string> CatalogueNotes::RecipeNote(std::size_t slots) const
     // own, so a sentence carried over to the next line reads as broken off.
     names += " stand for values the program fills in: keep every one of them, in this order.";
     return {names, "Write a brace of the text itself doubled: {{ or }}."};
+}
+
+std::vector<std::string> CatalogueNotes::UseNote(cl::usage::Use use, const std::string& consumer, bool offered,
+                                                 const std::vector<cl::usage::Finding>& forbidding) const
+{
+    std::vector<std::string> lines{UseLine(use, consumer)};
+    if (offered)
+        return lines;
+    lines.push_back(WithheldText());
+    constexpr std::size_t kShown = 5;
+    for (std::size_t i = 0; i < forbidding.size() && i < kShown; ++i)
+        lines.push_back(FindingText(forbidding[i]));
+    if (forbidding.size() > kShown)
+        lines.push_back("……共 " + std::to_string(forbidding.size()) + " 处。");
+    return lines;
 }
 
 const CatalogueNotes& Notes()

@@ -8,6 +8,8 @@ namespace cltext {
 class CatalogueNotes final : public cl::catalogue::CatalogueWording {
 public:
     std::vector<std::string> RecipeNote(std::size_t slots) const override;
+    std::vector<std::string> UseNote(cl::usage::Use use, const std::string& consumer, bool offered,
+                                     const std::vector<cl::usage::Finding>& forbidding) const override;
 };
 
 // The one wording every front end hands the engine.

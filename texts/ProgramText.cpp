@@ -128,6 +128,9 @@ std::string ExtractSummaryText(const cat::ProgramFacts& facts, std::size_t entri
                        std::to_string(facts.classCount) + " 个类）；无法放入目录的文本 " +
                        std::to_string(facts.notOfferable) + " 条；嵌套的 jar " + std::to_string(facts.nestedJars.size()) +
                        " 个（未处理）；无法解析的类 " + std::to_string(facts.unparsable.size()) + " 个。";
+    if (facts.withheld > 0)
+        text += "\n程序读取而不提供翻译的文本 " + std::to_string(facts.withheld) +
+                " 条（键、名称、模式、数据；--all 会一并列出，并注明用途）。";
     if (const std::string bundles = BundleSummaryText(facts); !bundles.empty())
         text += "\n" + bundles;
     return text;

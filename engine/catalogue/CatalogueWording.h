@@ -3,6 +3,8 @@
 // the front ends' to word (texts/): the engine asks for them through this interface whenever it
 // writes a catalogue, so that every catalogue says the same whoever writes it.
 
+#include "usage/ProgramUsage.h"
+
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -15,6 +17,10 @@ public:
     // The note of a text shown with `slots` {n} placeholders standing for values (slots > 0):
     // one whole sentence an element.
     virtual std::vector<std::string> RecipeNote(std::size_t slots) const = 0;
+    // The note of where a text goes: its use and what consumes it; for a withheld text, every
+    // place that forbids a change.
+    virtual std::vector<std::string> UseNote(usage::Use use, const std::string& consumer, bool offered,
+                                             const std::vector<usage::Finding>& forbidding) const = 0;
 };
 
 }  // namespace cl::catalogue

@@ -105,6 +105,7 @@ struct Opening {
     std::vector<SessionEntry> entries;
     std::unordered_map<std::string, std::size_t> byKey;
     std::unordered_set<std::string> names;  // string constants that could name a bundle
+    std::vector<usage::ClassFacts> usage;   // where each class's literals go, in class order
 };
 
 std::vector<PropertiesFileBytes> PropertiesOf(const Program& program)
@@ -189,9 +190,11 @@ void AddBundles(const Program& program, const std::string& language, Opening& op
 }
 
 // Adds the texts of a batch of classes (the program's classes from `first` on) to what opens.
-void AddBatch(const Program& batch, const Extraction& extraction, std::size_t first, const OpenOptions& options,
+void AddBatch(const Program& batch, Extraction& extraction, std::size_t first, const OpenOptions& options,
               Opening& opening)
 {
+    opening.usage.insert(opening.usage.end(), std::make_move_iterator(extraction.usageFacts.begin()),
+                         std::make_move_iterator(extraction.usageFacts.end()));
     ProgramFacts& facts = opening.facts;
     facts.notOfferable += extraction.notOfferable;
     opening.names.insert(extraction.names.begin(), extraction.names.end());
@@ -219,6 +222,7 @@ void AddBatch(const Program& batch, const Extraction& extraction, std::size_t fi
             SessionPlace shown;
             shown.classIndex = first + place.classIndex;
             shown.kind = place.kind;
+            shown.index = place.index;
             entry.inClass = true;
             if (place.kind != PlaceKind::Annotation) {
                 const ClassFile& cf = extraction.classFiles[place.classIndex];
@@ -272,6 +276,46 @@ void ReadManifest(const Program& program, ProgramFacts& facts)
     facts.classPath = run::ManifestClassPath(*text);
 }
 
+// Where each text goes, and whether a translator is offered it: what people read is, what the
+// program reads is not. A text that bundles hold is offered for them; its places in classes that
+// the program reads are then left as they are.
+void DecideUses(const OpenOptions& options, Opening& opening)
+{
+    if (!options.usage)
+        return;
+    const usage::ProgramUsage uses = usage::ProgramUsage::Solve(std::move(opening.usage));
+    std::vector<usage::PlaceRef> refs;
+    for (SessionEntry& entry : opening.entries) {
+        refs.clear();
+        bool bundle = false;
+        for (const SessionPlace& place : entry.places) {
+            if (place.kind == PlaceKind::Literal || place.kind == PlaceKind::Recipe)
+                refs.push_back({place.classIndex, place.index});
+            bundle = bundle || place.kind == PlaceKind::Bundle;
+        }
+        if (refs.empty()) {
+            // A bundle value is what the program shows; an annotation value is offered only
+            // when annotations are asked for, and what reads it is not followed.
+            entry.use = bundle ? usage::Use::Ui : usage::Use::Unknown;
+            entry.consumer = bundle ? "resource bundle" : "annotation";
+            continue;
+        }
+        usage::Decision decision = uses.Decide(entry.msgid, refs);
+        entry.use = decision.use;
+        entry.consumer = std::move(decision.consumer);
+        entry.forbidding = std::move(decision.forbidding);
+        entry.offered = decision.offered || bundle;
+        entry.classPlacesWithheld = bundle && !decision.offered;
+        if (decision.format == usage::FormatStyle::MessageFormat)
+            entry.javaFormat = true;
+        else if (decision.format == usage::FormatStyle::Printf)
+            entry.printf = true;
+        if (!entry.offered)
+            ++opening.facts.withheld;
+        entry.problem = CheckTranslation(entry.Checks(), entry.msgid, entry.translation);
+    }
+}
+
 }  // namespace
 
 Result<GenerateReport> PreparedGenerate::Commit()
@@ -293,6 +337,7 @@ ProgramSession ProgramSession::Assemble(ProgramFacts facts, std::vector<SessionE
     ProgramSession session(fs);
     session.open_ = true;
     session.options_.annotations = true;
+    session.options_.usage = false;  // nothing was worked out of where the texts go
     session.facts_ = std::move(facts);
     session.entries_ = std::move(entries);
     for (std::size_t i = 0; i < session.entries_.size(); ++i) {
@@ -345,11 +390,12 @@ Status ProgramSession::Open(const std::string& path, const OpenOptions& options,
 
     std::unique_ptr<Program> keptProgram;
     std::unique_ptr<Extraction> keptExtraction;
-    const ExtractOptions extract{options.annotations};
+    const ExtractOptions extract{options.annotations, options.usage};
     if (options.keepProgram) {
         keptExtraction = std::make_unique<Extraction>(Extract(program, extract));
         AddBatch(program, *keptExtraction, 0, options, opening);
         AddBundles(program, options.language, opening);
+        DecideUses(options, opening);
         keptProgram = std::make_unique<Program>(std::move(program));
     } else {
         // A parsed class takes a few times its size, so the classes are analysed a batch at a
@@ -368,10 +414,11 @@ Status ProgramSession::Open(const std::string& path, const OpenOptions& options,
             batch.name = program.name;
             batch.classes.assign(std::make_move_iterator(classes.begin() + static_cast<std::ptrdiff_t>(first)),
                                  std::make_move_iterator(classes.begin() + static_cast<std::ptrdiff_t>(last)));
-            const Extraction extraction = Extract(batch, extract);
+            Extraction extraction = Extract(batch, extract);
             AddBatch(batch, extraction, first, options, opening);
         }
         AddBundles(program, options.language, opening);
+        DecideUses(options, opening);
     }
     if (progress.Cancelled())
         return SessionError(ErrorKind::Cancelled);
@@ -534,12 +581,12 @@ Result<ImportSummary> ProgramSession::ImportCatalogue(const std::string& path, I
 }
 
 std::string ProgramSession::CatalogueText(const CatalogueHeader& header, bool annotations,
-                                          const CatalogueWording& wording) const
+                                          const CatalogueWording& wording, bool all) const
 {
     std::vector<PoEntry> out;
     out.reserve(entries_.size() + obsolete_.size());
     for (const SessionEntry& entry : entries_) {
-        if (!entry.Included(annotations) && entry.translation.empty())
+        if (!(entry.Included(annotations) && (entry.offered || all)) && entry.translation.empty())
             continue;
         PoEntry po;
         po.hasContext = !entry.context.empty();
@@ -548,8 +595,13 @@ std::string ProgramSession::CatalogueText(const CatalogueHeader& header, bool an
         po.msgstr = entry.translation;
         po.fuzzy = entry.fuzzy && !entry.translation.empty();
         po.translatorComments = entry.translatorComments;
-        if (entry.slotCount > 0)
-            po.extractedComments = wording.RecipeNote(entry.slotCount);
+        if (options_.usage) {
+            po.extractedComments = wording.UseNote(entry.use, entry.consumer, entry.offered, entry.forbidding);
+        }
+        if (entry.slotCount > 0) {
+            const std::vector<std::string> recipe = wording.RecipeNote(entry.slotCount);
+            po.extractedComments.insert(po.extractedComments.end(), recipe.begin(), recipe.end());
+        }
         po.references = entry.references;
         if (entry.javaFormat)
             po.flags.push_back("java-format");
@@ -563,7 +615,7 @@ std::string ProgramSession::CatalogueText(const CatalogueHeader& header, bool an
 }
 
 Status ProgramSession::SaveCatalogue(const std::string& path, const CatalogueHeader& header, bool annotations,
-                                     const CatalogueWording& wording)
+                                     const CatalogueWording& wording, bool all)
 {
     const std::string target = path.empty() ? cataloguePath_ : path;
     if (target.empty())
@@ -574,7 +626,8 @@ Status ProgramSession::SaveCatalogue(const std::string& path, const CatalogueHea
         error.task = ErrorTask::Catalogue;
         return error;
     }
-    if (Status written = WriteFileSafely(target, std::string_view(CatalogueText(header, annotations, wording)), *fs_);
+    if (Status written =
+            WriteFileSafely(target, std::string_view(CatalogueText(header, annotations, wording, all)), *fs_);
         !written) {
         Error error = std::move(written).error();
         error.task = ErrorTask::Catalogue;
@@ -677,7 +730,7 @@ Result<PreparedGenerate> ProgramSession::PrepareGenerate(const GenerateRequest& 
     messages.erase(std::remove_if(messages.begin(), messages.end(),
                                   [&](const PoMessage& message) {
                                       const SessionEntry& entry = entries_[byKey_.at(KeyOf(message))];
-                                      return !entry.inClass;
+                                      return !entry.inClass || entry.classPlacesWithheld;
                                   }),
                    messages.end());
     ApplyPlan plan = PlanApply(*program, *extraction, messages);

@@ -18,6 +18,7 @@
 #include "catalogue/TranslationCheck.h"
 #include "errors/Result.h"
 #include "files/FileSystem.h"
+#include "usage/ProgramUsage.h"
 
 #include <cstddef>
 #include <memory>
@@ -33,6 +34,7 @@ namespace cl::catalogue {
 // the bundle file and the key.
 struct SessionPlace {
     std::size_t classIndex = 0;
+    uint16_t index = 0;  // the CONSTANT_String (the CONSTANT_Utf8 of an annotation value)
     PlaceKind kind = PlaceKind::Literal;
     std::vector<std::string> methods;
     std::string file;  // PlaceKind::Bundle: the source file of the family
@@ -57,6 +59,15 @@ struct SessionEntry {
     bool inClass = false;  // some place is in a class file, whose texts hold 65535 bytes at most
     bool javaFormat = false;  // a MessageFormat pattern with arguments (the catalogue's java-format)
     bool printf = false;      // a printf pattern: its conversions are checked
+    // Where the text goes (usage/): what the program does with it, through what; whether a
+    // translator is offered it, and when not, every place that forbids a change.
+    usage::Use use = usage::Use::Ui;
+    std::string consumer;
+    bool offered = true;
+    std::vector<usage::Finding> forbidding;
+    // Offered for the bundle values it holds, while its places in classes are read by the
+    // program: a translation goes into the bundles only.
+    bool classPlacesWithheld = false;
     // What the translator made of it.
     std::string translation;
     bool fuzzy = false;
@@ -95,6 +106,7 @@ struct ProgramFacts {
     std::size_t keysWithheld = 0;         // class texts that are keys of a bundle, not offered
     std::size_t filledFromProgram = 0;    // entries translated by the program's own variant
     std::vector<std::string> bundlesWithoutSource;  // families with neither a base nor an English file
+    std::size_t withheld = 0;             // texts withheld because the program reads them
     std::vector<Error> unreadableBundles;  // files Java would refuse to read, left out
     // How the program starts, for a run of its translated copy.
     std::string mainClass;                 // a jar manifest's Main-Class ('/' read as '.'); empty: none
@@ -112,6 +124,9 @@ struct OpenOptions {
     bool methods = false;
     // The catalogue's language: the program's own bundle variant for it gives a start.
     std::string language = kDefaultLanguage;
+    // Work out where each literal goes and offer only what people read; off, every literal is
+    // offered (and named of no use).
+    bool usage = true;
 };
 
 // An entry's translation as it stands, to put back what an import changed.
@@ -231,13 +246,14 @@ public:
     bool IsModified() const { return modified_; }
     // A front end that undoes changes says when the translations are back to what was saved.
     void SetModified(bool modified) { modified_ = modified; }
-    // The catalogue as PO text: every included entry, any other one that has a translation, and
-    // the obsolete entries kept.
-    std::string CatalogueText(const CatalogueHeader& header, bool annotations, const CatalogueWording& wording) const;
+    // The catalogue as PO text: every included entry offered (every one with `all`), any other
+    // one that has a translation, and the obsolete entries kept.
+    std::string CatalogueText(const CatalogueHeader& header, bool annotations, const CatalogueWording& wording,
+                              bool all = false) const;
     // Writes the catalogue atomically to `path` (empty: the session's catalogue), which then is
     // the session's catalogue, unchanged.
     Status SaveCatalogue(const std::string& path, const CatalogueHeader& header, bool annotations,
-                         const CatalogueWording& wording);
+                         const CatalogueWording& wording, bool all = false);
 
     // The translated program: reads the program again unless it was kept, checks every
     // translation against every place and every output rule, and makes the new program beside

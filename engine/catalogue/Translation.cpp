@@ -326,6 +326,13 @@ std::vector<StringRow> ListStrings(const Program& program, const Extraction& ex,
         std::set<uint16_t> recipeTexts;
         for (const uint16_t s : RecipeStrings(cf))
             recipeTexts.insert(cf.pool[s].StringIndex());
+        // The CONSTANT_String that loads each Utf8 entry, where one does.
+        std::vector<uint16_t> stringOf(cf.pool.size(), 0);
+        for (std::size_t i = 1; i < cf.pool.size(); ++i) {
+            if (cf.pool[i].tag == Tag::String && cf.pool[i].StringIndex() < stringOf.size() &&
+                stringOf[cf.pool[i].StringIndex()] == 0)
+                stringOf[cf.pool[i].StringIndex()] = static_cast<uint16_t>(i);
+        }
         for (std::size_t i = 1; i < cf.pool.size(); ++i) {
             if (cf.pool[i].tag != Tag::Utf8)
                 continue;
@@ -336,6 +343,8 @@ std::vector<StringRow> ListStrings(const Program& program, const Extraction& ex,
             StringRow row;
             row.entry = program.classes[ci].entry;
             row.index = index;
+            row.classIndex = ci;
+            row.stringIndex = stringOf[i];
             row.role = recipe ? "recipe" : classfile::RoleWord(roles[i]);
             const std::string_view modified = cf.Utf8Bytes(index);
             if (!classfile::Utf8FromModifiedUtf8(modified, row.text).Ok())

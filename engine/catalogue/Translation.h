@@ -115,6 +115,8 @@ struct StringRow {
     std::string role;  // RoleWord, "recipe", or "bundle"
     std::string text;  // UTF-8 (a recipe in its catalogue form); the raw bytes when undecodable
     std::string key{};  // a bundle value's key, which stands where a class row has its index
+    std::size_t classIndex = 0;  // into Program::classes
+    uint16_t stringIndex = 0;    // the CONSTANT_String that loads the text; 0 for none
 };
 
 // Literals, recipes and keys; with `all`, every Utf8 entry. Classes that do not parse are

@@ -111,7 +111,7 @@ private slots:
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         QAbstractItemModelTester filtered(&filter, QAbstractItemModelTester::FailureReportingMode::QtTest);
         QCOMPARE(model.rowCount(), 0);
-        QCOMPARE(model.columnCount(), 4);
+        QCOMPARE(model.columnCount(), 5);
 
         model.Reset(Fixture());
         QCOMPARE(model.rowCount(), 5);
@@ -131,8 +131,8 @@ private slots:
         TranslationModel model;
         model.Reset(Fixture());
         const QStringList headers{QStringLiteral("原文"), QStringLiteral("译文"), QStringLiteral("次数"),
-                                  QStringLiteral("位置")};
-        for (int c = 0; c < 4; ++c)
+                                  QStringLiteral("用途"), QStringLiteral("位置")};
+        for (int c = 0; c < 5; ++c)
             QCOMPARE(model.headerData(c, Qt::Horizontal).toString(), headers[c]);
 
         // Line breaks and tabs are visible marks in the table and real in the raw text.
@@ -147,7 +147,7 @@ private slots:
                                                QStringLiteral("demo.util.Helper — <init>")}));
 
         QVERIFY(model.flags(Cell(model, 0, TranslationModel::TranslationColumn)) & Qt::ItemIsEditable);
-        for (int c : {0, 2, 3})
+        for (int c : {0, 2, 3, 4})
             QVERIFY(!(model.flags(Cell(model, 0, c)) & Qt::ItemIsEditable));
 
         // A very long text shows its beginning in the cell; the whole of it stays in the raw text.

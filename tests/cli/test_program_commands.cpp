@@ -50,8 +50,8 @@ TEST_F(ProgramCommands, ApplyToAFolderThenStringsShowsTheTranslations)
     const auto strings = Run({"strings", Path("out")});
     ASSERT_EQ(strings.status, 0) << strings.err;
     EXPECT_NE(strings.out.find("Hi.class\t"), std::string::npos);
-    EXPECT_NE(strings.out.find("\tliteral\t你好\n"), std::string::npos) << strings.out;
-    EXPECT_NE(strings.out.find("\trecipe\t再见 {0}\n"), std::string::npos) << strings.out;
+    EXPECT_NE(strings.out.find("\tliteral\tmessage\t你好\n"), std::string::npos) << strings.out;
+    EXPECT_NE(strings.out.find("\trecipe\tmessage\t再见 {0}\n"), std::string::npos) << strings.out;
     EXPECT_EQ(Run({"strings", Path("in")}).out.find("你好"), std::string::npos) << "the input changed";
 }
 

@@ -121,17 +121,21 @@ TEST_F(Translation, RecipeNotesAreWholeSentencesOneALine)
     ASSERT_TRUE(read.ok()) << read.error().detail;
     bool sawRecipe = false;
     for (const cat::PoEntry& entry : read->messages) {
+        // Every entry first names where its text goes, in a line of its own.
+        ASSERT_FALSE(entry.extractedComments.empty()) << entry.msgid;
+        EXPECT_EQ(entry.extractedComments[0].rfind("用途：", 0), 0u) << entry.extractedComments[0];
         if (entry.msgid == "Short") {
-            EXPECT_TRUE(entry.extractedComments.empty()) << "a literal needs no note";
+            EXPECT_EQ(entry.extractedComments.size(), 1u) << "a literal needs no other note";
         }
         if (entry.msgid != "Found {0} files {{in}} {1}!")
             continue;
         sawRecipe = true;
-        ASSERT_EQ(entry.extractedComments.size(), 2u);
-        EXPECT_NE(entry.extractedComments[0].find("{0}, {1} "), std::string::npos) << entry.extractedComments[0];
-        EXPECT_NE(entry.extractedComments[0].find("in this order."), std::string::npos) << entry.extractedComments[0];
-        EXPECT_NE(entry.extractedComments[1].find("{{ or }}"), std::string::npos) << entry.extractedComments[1];
-        for (const std::string& line : entry.extractedComments) {
+        ASSERT_EQ(entry.extractedComments.size(), 3u);
+        const std::vector<std::string> recipe(entry.extractedComments.begin() + 1, entry.extractedComments.end());
+        EXPECT_NE(recipe[0].find("{0}, {1} "), std::string::npos) << recipe[0];
+        EXPECT_NE(recipe[0].find("in this order."), std::string::npos) << recipe[0];
+        EXPECT_NE(recipe[1].find("{{ or }}"), std::string::npos) << recipe[1];
+        for (const std::string& line : recipe) {
             ASSERT_FALSE(line.empty());
             EXPECT_EQ(line.back(), '.') << "a sentence runs on to the next line: " << line;
             EXPECT_TRUE(line.front() == '{' || (line.front() >= 'A' && line.front() <= 'Z'))

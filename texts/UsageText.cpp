@@ -1,0 +1,81 @@
+#include "UsageText.h"
+
+#include <algorithm>
+
+namespace cltext {
+
+namespace {
+
+using cl::usage::Use;
+
+std::string Dotted(std::string name)
+{
+    std::replace(name.begin(), name.end(), '/', '.');
+    return name;
+}
+
+// What changing a text of this use breaks.
+const char* Consequence(Use use)
+{
+    switch (use) {
+        case Use::Key: return "程序用它查找或比较，译文会使它找不到要找的内容";
+        case Use::Name: return "它是类、成员、文件、网址、字符集或命令等的名称，译文会使程序找不到它";
+        case Use::Pattern: return "它是正则表达式、日期或数字格式、SQL 等模式，译文会改变程序的结果";
+        case Use::Data: return "它是程序自己解读的数据，译文会改变程序的行为";
+        default: return "程序可能依赖它的原样";
+    }
+}
+
+}  // namespace
+
+std::string UseName(Use use)
+{
+    switch (use) {
+        case Use::Ui: return "界面";
+        case Use::Message: return "消息";
+        case Use::Format: return "格式";
+        case Use::Log: return "日志";
+        case Use::Key: return "键";
+        case Use::Name: return "名称";
+        case Use::Pattern: return "模式";
+        case Use::Data: return "数据";
+        case Use::Unknown: return "未知";
+    }
+    return {};
+}
+
+std::string UseLine(Use use, const std::string& consumer)
+{
+    std::string line = "用途：" + UseName(use);
+    if (!consumer.empty())
+        line += "（" + consumer + "）";
+    return line;
+}
+
+const char* WithheldText()
+{
+    return "不提供翻译：程序读取这段文字，改动它会使程序出错。使用它的地方：";
+}
+
+std::string FindingText(const cl::usage::Finding& finding)
+{
+    std::string where = Dotted(finding.className);
+    if (!finding.method.empty())
+        where += "." + finding.method;
+    return where + "：" + UseLine(finding.use, finding.consumer).substr(std::string("用途：").size());
+}
+
+std::string TranslateWithheldQuestion(Use use, const std::vector<cl::usage::Finding>& forbidding)
+{
+    std::string text = std::string("这段文字的用途是“") + UseName(use) + "”：" + Consequence(use) + "。";
+    if (!forbidding.empty()) {
+        text += "\n\n使用它的地方：";
+        for (std::size_t i = 0; i < forbidding.size() && i < 5; ++i)
+            text += "\n" + FindingText(forbidding[i]);
+        if (forbidding.size() > 5)
+            text += "\n……共 " + std::to_string(forbidding.size()) + " 处。";
+    }
+    return text + "\n\n仍然翻译吗？";
+}
+
+}  // namespace cltext

@@ -1,0 +1,28 @@
+#pragma once
+// What the front ends say about where a text goes: the Chinese word of each use, the note a
+// catalogue carries, why a text is withheld, and the question before a withheld text is
+// translated all the same.
+
+#include "usage/ProgramUsage.h"
+
+#include <string>
+#include <vector>
+
+namespace cltext {
+
+// 界面, 消息, 格式, 日志, 键, 名称, 模式, 数据, 未知.
+std::string UseName(cl::usage::Use use);
+
+// "用途：键（java/lang/System.getProperty）".
+std::string UseLine(cl::usage::Use use, const std::string& consumer);
+
+// Why a withheld text is not offered, in one sentence.
+const char* WithheldText();
+
+// One place that forbids a change: "com.x.Foo.bar：键（java/lang/System.getProperty）".
+std::string FindingText(const cl::usage::Finding& finding);
+
+// The question before a withheld text is translated: what may break, and the places.
+std::string TranslateWithheldQuestion(cl::usage::Use use, const std::vector<cl::usage::Finding>& forbidding);
+
+}  // namespace cltext
