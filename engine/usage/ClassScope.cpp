@@ -39,6 +39,7 @@ struct ClassScope::Storage {
     std::vector<Span> consumers;
     std::vector<Span> spans;
     std::vector<std::pair<uint64_t, uint64_t>> flowKeys;
+    std::string name;  // a consumer's name while it is made
     FlatMap consumerIds;
     FlatMap sinks;
     FlatMap flows;
@@ -209,7 +210,7 @@ bool ClassScope::OwnerIsPlatform(uint16_t refIndex) const noexcept
            IsPlatformClass(cf_.ClassName(c->ClassIndex()));
 }
 
-bool ClassScope::TypeEndsInClass(uint16_t refIndex) const noexcept
+bool ClassScope::TypeMayBeString(uint16_t refIndex) const noexcept
 {
     const classfile::Constant* c = cf_.At(refIndex);
     if (c == nullptr || (c->tag != Tag::Fieldref && c->tag != Tag::Methodref && c->tag != Tag::InterfaceMethodref))
@@ -217,8 +218,16 @@ bool ClassScope::TypeEndsInClass(uint16_t refIndex) const noexcept
     const classfile::Constant* nat = cf_.At(c->NameAndTypeIndex(), Tag::NameAndType);
     if (nat == nullptr)
         return false;
-    const std::string_view type = cf_.Utf8Bytes(nat->DescriptorIndex());
-    return !type.empty() && type.back() == ';';
+    std::string_view type = cf_.Utf8Bytes(nat->DescriptorIndex());
+    if (c->tag != Tag::Fieldref) {
+        // The return type follows the last ')': none of the types that can hold a string
+        // has one in its name.
+        const size_t close = type.rfind(')');
+        if (close == std::string_view::npos)
+            return false;
+        type.remove_prefix(close + 1);
+    }
+    return MayBeString(type);
 }
 
 const FieldSite* ClassScope::Field(uint16_t refIndex)
@@ -269,7 +278,8 @@ uint32_t ClassScope::Consumer(std::string_view name)
 uint32_t ClassScope::Consumer(const CallSite& site)
 {
     if (site.consumer == UINT32_MAX) {
-        std::string name;
+        std::string& name = store_.name;
+        name.clear();
         if (const auto member = cf_.MemberOf(site.refIndex))
             name.append(member->className).append(".").append(member->name);
         site.consumer = Consumer(name);

@@ -79,9 +79,10 @@ public:
     }
     // True when `refIndex` is a member reference whose class is of the Java platform.
     bool OwnerIsPlatform(uint16_t refIndex) const noexcept;
-    // True when `refIndex` is a member reference whose type (a field's, a method's return)
-    // ends in a class name: the only types that can hold a string.
-    bool TypeEndsInClass(uint16_t refIndex) const noexcept;
+    // False when `refIndex` is no member reference or its type (a field's, a method's
+    // return) cannot hold a string; read off the descriptor's end without parsing it (a
+    // method whose descriptor turns out malformed is ruled out by Call).
+    bool TypeMayBeString(uint16_t refIndex) const noexcept;
     const FieldSite* Field(uint16_t refIndex);
     // True when `new` of this class makes an object the analysis follows.
     bool Collects(uint16_t classIndex);

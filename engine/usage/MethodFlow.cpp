@@ -438,13 +438,8 @@ private:
             case 0xBA: return true;
             case 0xB2:
             case 0xB4: {
-                // Only a field of a class type can hold a string: most are ruled out by the
-                // last letter of their type.
                 const uint16_t ref = U2(bytes_ + pc + 1);
-                if (!scope_.TypeEndsInClass(ref))
-                    return false;
-                const FieldSite* field = scope_.Field(ref);
-                return field != nullptr && field->mayBeString;
+                return cf_.At(ref, Tag::Fieldref) != nullptr && scope_.TypeMayBeString(ref);
             }
             case 0xB6:
             case 0xB7:
@@ -453,7 +448,7 @@ private:
                 // A platform method is never the program's own: ruled out before its
                 // descriptor and table lines are looked at.
                 const uint16_t ref = U2(bytes_ + pc + 1);
-                if (!scope_.TypeEndsInClass(ref) || scope_.OwnerIsPlatform(ref))
+                if (!scope_.TypeMayBeString(ref) || scope_.OwnerIsPlatform(ref))
                     return false;
                 const CallSite* site = scope_.Call(ref);
                 return site != nullptr && site->lineCount == 0 && !site->libraryOwner && site->returnMayBeString;
