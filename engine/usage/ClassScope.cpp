@@ -147,14 +147,12 @@ const DescriptorShape& ClassScope::ShapeOf(uint16_t descriptorIndex)
     return shapes_[static_cast<size_t>(at)];
 }
 
-const ClassScope::OwnerFacts& ClassScope::OwnerOf(uint16_t classIndex)
+ClassScope::OwnerFacts& ClassScope::OwnerOf(uint16_t classIndex)
 {
     int32_t& at = entries_[classIndex].owner;
     if (at < 0) {
-        const std::string_view name = cf_.ClassName(classIndex);
         OwnerFacts owner;
-        owner.groups = table_.OwnerOf(name);
-        owner.platform = IsPlatformClass(name);
+        owner.platform = IsPlatformClass(cf_.ClassName(classIndex));
         at = static_cast<int32_t>(owners_.size());
         owners_.push_back(owner);
     }
@@ -172,8 +170,9 @@ const CallSite* ClassScope::Call(uint16_t refIndex)
         return nullptr;
     CallSite site;
     site.refIndex = refIndex;
-    // The class is looked up in the table once however many of its methods are called, and
-    // a descriptor parsed once however many methods share it.
+    site.linesKnown = true;  // none, unless the reference names a method
+    // A descriptor is parsed once however many methods share it, and the class is looked
+    // up in the table once however many of its methods are called.
     if (const classfile::Constant* nat = cf_.At(c->NameAndTypeIndex(), Tag::NameAndType)) {
         const DescriptorShape& shape = ShapeOf(nat->DescriptorIndex());
         site.valid = shape.valid && shape.parameterCount <= 255;  // the JVM allows no more
@@ -183,23 +182,35 @@ const CallSite* ClassScope::Call(uint16_t refIndex)
         site.parameterCount = static_cast<uint16_t>(std::min<uint32_t>(shape.parameterCount, 255));
         site.parameterWords = shape.parameterWords;
         site.firstParameter = shape.firstParameter;
-        const std::string_view name = cf_.Utf8Bytes(nat->NameIndex());
-        site.isInit = name == "<init>";
-        const OwnerFacts& owner = OwnerOf(c->ClassIndex());
-        site.libraryOwner = owner.platform;
-        table_.Find(owner.groups, name, cf_.Utf8Bytes(nat->DescriptorIndex()),
-                    site.libraryOwner ? ClassMatch::Any : ClassMatch::ExactOrPrefix, found_);
-        site.firstLine = static_cast<uint32_t>(lines_.size());
-        site.lineCount = static_cast<uint32_t>(found_.size());
-        for (const ConsumerLine* line : found_) {
-            lines_.push_back(line);
-            if (line->action == Action::Receiver || line->action == Action::ReceiverMessageFormat)
-                site.anyReceiverLine = true;
-        }
+        site.classIndex = c->ClassIndex();
+        site.nameIndex = nat->NameIndex();
+        site.descriptorIndex = nat->DescriptorIndex();
+        site.isInit = cf_.Utf8Bytes(site.nameIndex) == "<init>";
+        site.libraryOwner = OwnerOf(site.classIndex).platform;
+        site.linesKnown = false;
     }
     entries_[refIndex].call = static_cast<int32_t>(calls_.size());
     calls_.push_back(site);
     return &calls_.back();
+}
+
+void ClassScope::FindLines(const CallSite& site)
+{
+    OwnerFacts& owner = OwnerOf(site.classIndex);
+    if (!owner.grouped) {
+        owner.groups = table_.OwnerOf(cf_.ClassName(site.classIndex));
+        owner.grouped = true;
+    }
+    table_.Find(owner.groups, cf_.Utf8Bytes(site.nameIndex), cf_.Utf8Bytes(site.descriptorIndex),
+                site.libraryOwner ? ClassMatch::Any : ClassMatch::ExactOrPrefix, found_);
+    site.firstLine = static_cast<uint32_t>(lines_.size());
+    site.lineCount = static_cast<uint32_t>(found_.size());
+    for (const ConsumerLine* line : found_) {
+        lines_.push_back(line);
+        if (line->action == Action::Receiver || line->action == Action::ReceiverMessageFormat)
+            site.anyReceiverLine = true;
+    }
+    site.linesKnown = true;
 }
 
 bool ClassScope::OwnerIsPlatform(uint16_t refIndex) const noexcept

@@ -34,21 +34,27 @@ struct DescriptorShape {
 constexpr uint8_t kParameterWords = 3;
 constexpr uint8_t kParameterMayBeString = 4;
 
-// A called method as the data-flow needs it.
+// A called method as the data-flow needs it. The table's lines for it are looked up when
+// first asked for (ClassScope::Lines): most calls pass nothing the analysis follows and
+// return nothing it could, and never need them.
 struct CallSite {
     bool valid = false;
     bool isInit = false;       // a constructor
     bool libraryOwner = false; // a class of the Java platform: never the program's own
-    bool anyReceiverLine = false;
     bool returnsReference = false;
     bool returnMayBeString = false;
     uint8_t returnWords = 0;
     uint16_t parameterCount = 0;
     uint32_t parameterWords = 0;
     uint32_t firstParameter = 0;  // its parameters, in ClassScope::Parameters
-    uint32_t firstLine = 0;       // the table's lines for it, in ClassScope::Lines
-    uint32_t lineCount = 0;       // 0 when the table has none
     uint16_t refIndex = 0;     // its Methodref or InterfaceMethodref
+    uint16_t classIndex = 0;   // ... its class
+    uint16_t nameIndex = 0;    // ... its name and descriptor (Utf8 entries)
+    uint16_t descriptorIndex = 0;
+    mutable bool linesKnown = false;
+    mutable bool anyReceiverLine = false;
+    mutable uint32_t firstLine = 0;  // the table's lines for it, in ClassScope::Lines
+    mutable uint32_t lineCount = 0;  // 0 when the table has none
     mutable uint32_t consumer = UINT32_MAX;  // "owner.name", interned when first needed
 };
 
@@ -73,8 +79,11 @@ public:
     const DescriptorShape& ShapeOf(uint16_t descriptorIndex);
     // Each parameter of a shape or a called site, in order (see DescriptorShape).
     const uint8_t* Parameters(uint32_t first) const noexcept { return words_.data() + first; }
-    std::span<const ConsumerLine* const> Lines(const CallSite& site) const noexcept
+    // The table's lines for the called method (sets the site's lineCount and anyReceiverLine).
+    std::span<const ConsumerLine* const> Lines(const CallSite& site)
     {
+        if (!site.linesKnown)
+            FindLines(site);
         return {lines_.data() + site.firstLine, site.lineCount};
     }
     // True when `refIndex` is a member reference whose class is of the Java platform.
@@ -121,10 +130,12 @@ private:
     };
     // The table's groups for a class the class file names, and whether it is the platform's.
     struct OwnerFacts {
-        ConsumerTable::Owner groups;
+        ConsumerTable::Owner groups;  // when `grouped`
+        bool grouped = false;
         bool platform = false;
     };
-    const OwnerFacts& OwnerOf(uint16_t classIndex);
+    OwnerFacts& OwnerOf(uint16_t classIndex);
+    void FindLines(const CallSite& site);
     // The storage of all the above: this thread's, kept from class to class, so that a class
     // does not pay for growing each of its tables from nothing.
     struct Storage;

@@ -451,7 +451,7 @@ private:
                 if (!scope_.TypeMayBeString(ref) || scope_.OwnerIsPlatform(ref))
                     return false;
                 const CallSite* site = scope_.Call(ref);
-                return site != nullptr && site->lineCount == 0 && !site->libraryOwner && site->returnMayBeString;
+                return site != nullptr && !site->libraryOwner && site->returnMayBeString && scope_.Lines(*site).empty();
             }
             default: return false;
         }
@@ -1048,7 +1048,14 @@ private:
     uint32_t ApplyCall(const CallSite& site, const uint32_t* args, size_t count)
     {
         uint32_t result = 0;
-        if (site.lineCount != 0) {
+        bool carries = false;
+        for (size_t p = 0; p < count; ++p)
+            carries = carries || args[p] != 0;
+        // Nothing followed goes in: only a call of the program's own that may return a string
+        // gives something back, and only when the table has no line for it.
+        if (!carries && (site.libraryOwner || !site.returnMayBeString))
+            return 0;
+        if (!scope_.Lines(site).empty()) {
             const uint32_t receiver = args[0];
             for (size_t p = 0; p < count; ++p) {
                 const uint32_t value = args[p];
