@@ -24,7 +24,7 @@ bool IsPlatformClass(std::string_view name) noexcept
 }
 
 struct ClassScope::Storage {
-    std::vector<Entry> entries;
+    std::vector<PoolFacts> entries;
     std::vector<CallSite> calls;
     std::vector<FieldSite> fields;
     std::vector<uint8_t> words;
@@ -80,7 +80,7 @@ ClassScope::ClassScope(const classfile::ClassFile& cf, ClassFacts& facts)
       sinks_(store_.sinks),
       flows_(store_.flows)
 {
-    entries_.assign(cf.pool.size(), Entry{});
+    entries_.assign(cf.pool.size(), PoolFacts{});
     calls_.clear();
     fields_.clear();
     words_.clear();
@@ -100,7 +100,7 @@ ClassScope::Span ClassScope::KeepUtf8(uint16_t index)
 {
     if (index >= utf8At_.size())
         return {};
-    const std::string_view bytes = cf_.Utf8Bytes(index);
+    const std::string_view bytes = Utf8(index);
     if (utf8At_[index] == kNotKept) {
         if (bytes.empty())
             return {};
@@ -119,7 +119,7 @@ ClassScope::Span ClassScope::Keep(std::string_view text)
 
 uint16_t ClassScope::ClassNameIndex(uint16_t classIndex) const noexcept
 {
-    const classfile::Constant* c = cf_.At(classIndex, Tag::Class);
+    const classfile::Constant* c = Entry(classIndex, Tag::Class);
     return c == nullptr ? 0 : c->NameIndex();
 }
 
@@ -149,6 +149,11 @@ const DescriptorShape& ClassScope::ShapeOf(uint16_t descriptorIndex)
 
 ClassScope::OwnerFacts& ClassScope::OwnerOf(uint16_t classIndex)
 {
+    if (classIndex >= entries_.size()) {
+        thread_local OwnerFacts none;
+        none = OwnerFacts{};
+        return none;
+    }
     int32_t& at = entries_[classIndex].owner;
     if (at < 0) {
         OwnerFacts owner;
@@ -213,23 +218,31 @@ void ClassScope::FindLines(const CallSite& site)
     site.linesKnown = true;
 }
 
-bool ClassScope::OwnerIsPlatform(uint16_t refIndex) const noexcept
+bool ClassScope::OwnerIsPlatform(uint16_t refIndex) noexcept
 {
     const classfile::Constant* c = cf_.At(refIndex);
     return c != nullptr &&
            (c->tag == Tag::Fieldref || c->tag == Tag::Methodref || c->tag == Tag::InterfaceMethodref) &&
-           IsPlatformClass(cf_.ClassName(c->ClassIndex()));
+           Entry(c->ClassIndex(), Tag::Class) != nullptr && OwnerOf(c->ClassIndex()).platform;
 }
 
-bool ClassScope::TypeMayBeString(uint16_t refIndex) const noexcept
+bool ClassScope::TypeMayBeString(uint16_t refIndex) noexcept
 {
+    if (refIndex >= entries_.size())
+        return false;
+    int8_t& known = entries_[refIndex].mayOriginate;
+    if (known >= 0)
+        return known == 1;
+    known = 0;
     const classfile::Constant* c = cf_.At(refIndex);
     if (c == nullptr || (c->tag != Tag::Fieldref && c->tag != Tag::Methodref && c->tag != Tag::InterfaceMethodref))
         return false;
-    const classfile::Constant* nat = cf_.At(c->NameAndTypeIndex(), Tag::NameAndType);
+    const classfile::Constant* nat = Entry(c->NameAndTypeIndex(), Tag::NameAndType);
     if (nat == nullptr)
         return false;
-    std::string_view type = cf_.Utf8Bytes(nat->DescriptorIndex());
+    std::string_view type = Utf8(nat->DescriptorIndex());
+    if (type.empty() || type.back() != ';')
+        return false;  // a primitive, void, or an array of them
     if (c->tag != Tag::Fieldref) {
         // The return type follows the last ')': none of the types that can hold a string
         // has one in its name.
@@ -238,7 +251,8 @@ bool ClassScope::TypeMayBeString(uint16_t refIndex) const noexcept
             return false;
         type.remove_prefix(close + 1);
     }
-    return MayBeString(type);
+    known = MayBeString(type) ? 1 : 0;
+    return known == 1;
 }
 
 const FieldSite* ClassScope::Field(uint16_t refIndex)

@@ -87,11 +87,11 @@ public:
         return {lines_.data() + site.firstLine, site.lineCount};
     }
     // True when `refIndex` is a member reference whose class is of the Java platform.
-    bool OwnerIsPlatform(uint16_t refIndex) const noexcept;
+    bool OwnerIsPlatform(uint16_t refIndex) noexcept;
     // False when `refIndex` is no member reference or its type (a field's, a method's
     // return) cannot hold a string; read off the descriptor's end without parsing it (a
     // method whose descriptor turns out malformed is ruled out by Call).
-    bool TypeMayBeString(uint16_t refIndex) const noexcept;
+    bool TypeMayBeString(uint16_t refIndex) noexcept;
     const FieldSite* Field(uint16_t refIndex);
     // True when `new` of this class makes an object the analysis follows.
     bool Collects(uint16_t classIndex);
@@ -118,15 +118,31 @@ private:
     Span Keep(std::string_view text);
     std::string_view View(Span span) const noexcept { return {text_.data() + span.offset, span.size}; }
     uint16_t ClassNameIndex(uint16_t classIndex) const noexcept;  // its Utf8 entry; 0 when none
+    // The pool as ClassFile::At and ClassFile::Utf8Bytes read it, inline: the analysis asks
+    // for entries at every call, field and string it meets.
+    const classfile::Constant* Entry(uint16_t index, classfile::Tag tag) const noexcept
+    {
+        if (index == 0 || index >= cf_.pool.size() || cf_.pool[index].tag != tag)
+            return nullptr;
+        return &cf_.pool[index];
+    }
+    std::string_view Utf8(uint16_t index) const noexcept
+    {
+        const classfile::Constant* c = Entry(index, classfile::Tag::Utf8);
+        if (c == nullptr || size_t{c->Utf8Offset()} + c->Utf8Length() > cf_.bytes.size())
+            return {};
+        return {reinterpret_cast<const char*>(cf_.bytes.data()) + c->Utf8Offset(), c->Utf8Length()};
+    }
 
     // Per pool index: what was worked out for the entry; -1 when not yet.
-    struct Entry {
+    struct PoolFacts {
         int32_t call = -1;    // into calls_
         int32_t field = -1;   // into fields_
         int32_t member = -1;  // into the facts' members
         int32_t owner = -1;   // a Class: into owners_
         int32_t shape = -1;   // a Utf8 method descriptor: into shapes_
         int8_t collects = -1;
+        int8_t mayOriginate = -1;  // a member reference: TypeMayBeString
     };
     // The table's groups for a class the class file names, and whether it is the platform's.
     struct OwnerFacts {
@@ -145,7 +161,7 @@ private:
     ClassFacts& facts_;
     const ConsumerTable& table_;
     Storage& store_;
-    std::vector<Entry>& entries_;
+    std::vector<PoolFacts>& entries_;
     std::vector<CallSite>& calls_;
     std::vector<FieldSite>& fields_;
     std::vector<uint8_t>& words_;
