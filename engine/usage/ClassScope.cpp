@@ -123,6 +123,38 @@ uint16_t ClassScope::ClassNameIndex(uint16_t classIndex) const noexcept
     return c == nullptr ? 0 : c->NameIndex();
 }
 
+namespace {
+
+// The length of the field type at `at` of `text`; 0 when there is none.
+size_t TypeLengthAt(std::string_view text, size_t at) noexcept
+{
+    size_t i = at;
+    while (i < text.size() && text[i] == '[')
+        ++i;
+    if (i >= text.size())
+        return 0;
+    switch (text[i]) {
+        case 'B':
+        case 'C':
+        case 'D':
+        case 'F':
+        case 'I':
+        case 'J':
+        case 'S':
+        case 'Z': return i + 1 - at;
+        case 'L': {
+            const void* semicolon = std::memchr(text.data() + i, ';', text.size() - i);
+            if (semicolon == nullptr)
+                return 0;
+            const auto end = static_cast<size_t>(static_cast<const char*>(semicolon) - text.data());
+            return end == i + 1 ? 0 : end + 1 - at;
+        }
+        default: return 0;
+    }
+}
+
+}  // namespace
+
 const DescriptorShape& ClassScope::ShapeOf(uint16_t descriptorIndex)
 {
     static const DescriptorShape kNone;
@@ -130,17 +162,39 @@ const DescriptorShape& ClassScope::ShapeOf(uint16_t descriptorIndex)
         return kNone;
     int32_t& at = entries_[descriptorIndex].shape;
     if (at < 0) {
-        ParseMethodDescriptor(cf_.Utf8Bytes(descriptorIndex), shape_);
+        // As ParseMethodDescriptor reads it, each parameter straight into its byte.
+        const std::string_view d = Utf8(descriptorIndex);
         DescriptorShape shape;
-        shape.valid = shape_.valid;
-        shape.returnsReference = shape_.returnsReference;
-        shape.returnMayBeString = shape_.returnMayBeString;
-        shape.returnWords = shape_.returnWords;
-        shape.parameterCount = static_cast<uint32_t>(shape_.parameters.size());
-        shape.parameterWords = shape_.parameterWords;
         shape.firstParameter = static_cast<uint32_t>(words_.size());
-        for (const ParameterShape& p : shape_.parameters)
-            words_.push_back(static_cast<uint8_t>(p.words | (p.mayBeString ? kParameterMayBeString : 0)));
+        if (!d.empty() && d[0] == '(') {
+            size_t i = 1;
+            bool ok = true;
+            while (i < d.size() && d[i] != ')') {
+                const size_t length = TypeLengthAt(d, i);
+                if (length == 0) {
+                    ok = false;
+                    break;
+                }
+                const std::string_view type = d.substr(i, length);
+                const bool reference = type[0] == 'L' || type[0] == '[';
+                const uint8_t words = length == 1 && (type[0] == 'J' || type[0] == 'D') ? 2 : 1;
+                words_.push_back(static_cast<uint8_t>(words | (reference && MayBeString(type) ? kParameterMayBeString : 0)));
+                shape.parameterWords += words;
+                ++shape.parameterCount;
+                i += length;
+            }
+            if (ok && i < d.size()) {
+                const std::string_view rest = d.substr(i + 1);
+                if (rest == "V") {
+                    shape.valid = true;
+                } else if (!rest.empty() && TypeLengthAt(d, i + 1) == rest.size()) {
+                    shape.valid = true;
+                    shape.returnsReference = rest[0] == 'L' || rest[0] == '[';
+                    shape.returnWords = rest.size() == 1 && (rest[0] == 'J' || rest[0] == 'D') ? 2 : 1;
+                    shape.returnMayBeString = shape.returnsReference && MayBeString(rest);
+                }
+            }
+        }
         at = static_cast<int32_t>(shapes_.size());
         shapes_.push_back(shape);
     }

@@ -199,6 +199,17 @@ struct DecodeClasses {
 };
 constexpr DecodeClasses kDecode;
 
+// Sets the first `count` entries of `v` to `value`, growing it when it is smaller: the
+// per-method tables are set up for thousands of small methods, most of them far smaller than
+// what the storage already holds.
+template <typename T>
+void Fill(std::vector<T>& v, size_t count, T value)
+{
+    if (v.size() < count)
+        v.resize(count);
+    std::fill_n(v.data(), count, value);
+}
+
 }  // namespace
 
 struct FlowScratch {
@@ -220,7 +231,13 @@ struct FlowScratch {
     MethodShape shape;
     std::vector<Source> sources;
     FlatMap sourceAt;
-    std::vector<uint32_t> contents;  // per source: what an object collected
+    // What the objects made here collect: (source, element) in the order put, each once.
+    // Kept as a list rather than a set per object: an array of hundreds of strings would
+    // otherwise make a new set at each element put in.
+    std::vector<std::pair<uint32_t, uint32_t>> collected;
+    FlatMap collectedOnce;
+    std::vector<uint32_t> collectedFirst;  // per source, into collected once sorted by source
+    std::vector<uint32_t> elementsOf;      // one object's collection while Emit expands it
     std::vector<std::pair<uint32_t, uint32_t>> uses;  // (set, sink)
     std::vector<uint32_t> seen;      // per source and flag: the use that last expanded it
     std::vector<std::pair<uint32_t, uint32_t>> expand;
@@ -270,7 +287,8 @@ public:
         s_.sets.Clear();
         s_.sources.clear();
         s_.sourceAt.Clear();
-        s_.contents.clear();
+        s_.collected.clear();
+        s_.collectedOnce.Clear();
         s_.uses.clear();
         MakeBlocks();
         Enter();
@@ -293,7 +311,7 @@ private:
 
     bool Decode()
     {
-        s_.mark.assign(length_, 0);
+        Fill<uint8_t>(s_.mark, length_, 0);
         s_.targets.clear();
         s_.jsrReturns.clear();
         s_.mark[0] = kLeader;
@@ -412,7 +430,7 @@ private:
         // Which handlers cover each block: block edges include every range's ends, so a
         // handler covers a block whole or not at all.
         const size_t blocks = s_.blockPc.size();
-        s_.handlerFirst.assign(blocks + 1, 0);
+        Fill<uint32_t>(s_.handlerFirst, blocks + 1, 0);
         s_.handlerBlocks.clear();
         for (size_t b = 0; b < blocks; ++b) {
             s_.handlerFirst[b] = static_cast<uint32_t>(s_.handlerBlocks.size());
@@ -517,7 +535,6 @@ private:
             s_.sourceAt.FindOrInsert(key, static_cast<uint32_t>(s_.sources.size()), inserted);
         if (inserted) {
             s_.sources.push_back({kind, value});
-            s_.contents.push_back(0);
         }
         return source;
     }
@@ -560,13 +577,13 @@ private:
     {
         const size_t blocks = s_.blockPc.size();
         const size_t width = size_t{maxLocals_} + maxStack_;
-        s_.state.assign(blocks * width, 0u);
-        s_.height.assign(blocks, 0);
-        s_.visited.assign(blocks, 0);
-        s_.queued.assign(blocks, 0);
+        Fill<uint32_t>(s_.state, blocks * width, 0u);
+        Fill<uint16_t>(s_.height, blocks, 0);
+        Fill<uint8_t>(s_.visited, blocks, 0);
+        Fill<uint8_t>(s_.queued, blocks, 0);
         s_.work.clear();
-        s_.locals.assign(maxLocals_, 0u);
-        s_.stack.assign(size_t{maxStack_} + 1, 0u);
+        Fill<uint32_t>(s_.locals, maxLocals_, 0u);
+        Fill<uint32_t>(s_.stack, size_t{maxStack_} + 1, 0u);
 
         const classfile::Member& method = cf_.methods[method_];
         const uint8_t* parameters = scope_.Parameters(shape_.firstParameter);
@@ -650,7 +667,7 @@ private:
             MergeHandlers(block);
             if (!RunBlock(block))
                 return false;
-            if (visits_ > budget || s_.sets.StoredElements() > kMaxStoredElements)
+            if (visits_ > budget || s_.sets.StoredElements() + s_.collected.size() > kMaxStoredElements)
                 return false;
         }
         return !broken_;
@@ -1006,7 +1023,15 @@ private:
             const uint32_t source = element >> 2;
             const Source s = s_.sources[source];
             if (s.kind == kObject) {
-                s_.contents[source] = s_.sets.Union(s_.contents[source], s_.sets.WithFlag(value, element & 3u));
+                const uint32_t flag = element & 3u;
+                for (uint32_t put : s_.sets.Elements(value)) {
+                    if ((put & 3u) == 0)
+                        put |= flag;
+                    bool fresh = false;
+                    s_.collectedOnce.FindOrInsert((uint64_t{source} << 32) | put, 0, fresh);
+                    if (fresh)
+                        s_.collected.emplace_back(source, put);
+                }
             } else if (s.kind == kFieldRead && consumer == kNoConsumer) {
                 Use(value, scope_.AddSink({SinkKind::FieldStore, Use::Unknown, {}, false, 0, s.value}));
             } else {
@@ -1222,7 +1247,17 @@ private:
         uint32_t switchSink = UINT32_MAX;
         std::sort(s_.uses.begin(), s_.uses.end());
         s_.uses.erase(std::unique(s_.uses.begin(), s_.uses.end()), s_.uses.end());
-        s_.seen.assign(s_.sources.size() * 4, UINT32_MAX);
+        Fill<uint32_t>(s_.seen, s_.sources.size() * 4, UINT32_MAX);
+        // What each object collected, found by source.
+        std::stable_sort(s_.collected.begin(), s_.collected.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        Fill<uint32_t>(s_.collectedFirst, s_.sources.size() + 1, 0u);
+        for (const auto& [source, element] : s_.collected)
+            ++s_.collectedFirst[source + 1];
+        for (size_t i = 0; i < s_.sources.size(); ++i)
+            s_.collectedFirst[i + 1] += s_.collectedFirst[i];
+        // An item to expand is a set (below kCollectedBit) or an object's collection.
+        constexpr uint32_t kCollectedBit = 0x80000000u;
         for (uint32_t u = 0; u < s_.uses.size(); ++u) {
             const auto [set, sink] = s_.uses[u];
             s_.expand.clear();
@@ -1230,7 +1265,17 @@ private:
             while (!s_.expand.empty()) {
                 const auto [current, inherited] = s_.expand.back();
                 s_.expand.pop_back();
-                for (const uint32_t element : s_.sets.Elements(current)) {
+                std::span<const uint32_t> elements;
+                if ((current & kCollectedBit) == 0) {
+                    elements = s_.sets.Elements(current);
+                } else {
+                    const uint32_t object = current & ~kCollectedBit;
+                    s_.elementsOf.clear();
+                    for (uint32_t k = s_.collectedFirst[object]; k < s_.collectedFirst[object + 1]; ++k)
+                        s_.elementsOf.push_back(s_.collected[k].second);
+                    elements = s_.elementsOf;
+                }
+                for (const uint32_t element : elements) {
                     const uint32_t source = element >> 2;
                     const uint32_t flag = (element & 3u) != 0 ? (element & 3u) : inherited;
                     uint32_t& seen = s_.seen[source * 4 + flag];
@@ -1239,8 +1284,8 @@ private:
                     seen = u;
                     const Source& s = s_.sources[source];
                     if (s.kind == kObject) {
-                        if (s_.contents[source] != 0)
-                            s_.expand.emplace_back(s_.contents[source], flag);
+                        if (s_.collectedFirst[source] != s_.collectedFirst[source + 1])
+                            s_.expand.emplace_back(source | kCollectedBit, flag);
                         continue;
                     }
                     uint32_t target = sink;
