@@ -100,14 +100,15 @@ ClassScope::Span ClassScope::KeepUtf8(uint16_t index)
 {
     if (index >= utf8At_.size())
         return {};
+    uint32_t& at = utf8At_[index];
+    if (at != kNotKept)  // only a Utf8 entry with its bytes is ever kept
+        return {at, cf_.pool[index].Utf8Length()};
     const std::string_view bytes = Utf8(index);
-    if (utf8At_[index] == kNotKept) {
-        if (bytes.empty())
-            return {};
-        utf8At_[index] = static_cast<uint32_t>(text_.size());
-        text_.append(bytes);
-    }
-    return {utf8At_[index], static_cast<uint32_t>(bytes.size())};
+    if (bytes.empty())
+        return {};
+    at = static_cast<uint32_t>(text_.size());
+    text_.append(bytes);
+    return {at, static_cast<uint32_t>(bytes.size())};
 }
 
 ClassScope::Span ClassScope::Keep(std::string_view text)

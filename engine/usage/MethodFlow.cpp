@@ -217,6 +217,7 @@ struct FlowScratch {
     std::vector<uint8_t> mark;
     std::vector<uint32_t> blockAt;  // per pc: the block starting there
     std::vector<uint32_t> blockPc;
+    std::vector<uint32_t> leaders;  // block starts in the order Decode found them
     std::vector<uint32_t> handlerFirst;  // per block: into handlerBlocks
     std::vector<uint32_t> handlerBlocks;
     std::vector<uint32_t> targets;
@@ -305,8 +306,18 @@ private:
     {
         if (pc >= length_)
             return false;
-        s_.mark[pc] |= kLeader;
+        MarkLeader(pc);
         return true;
+    }
+
+    // Notes a block start once, so that the blocks are known without a second look at
+    // every byte.
+    void MarkLeader(uint32_t pc)
+    {
+        if ((s_.mark[pc] & kLeader) == 0) {
+            s_.mark[pc] |= kLeader;
+            s_.leaders.push_back(pc);
+        }
     }
 
     bool Decode()
@@ -314,7 +325,8 @@ private:
         Fill<uint8_t>(s_.mark, length_, 0);
         s_.targets.clear();
         s_.jsrReturns.clear();
-        s_.mark[0] = kLeader;
+        s_.leaders.clear();
+        MarkLeader(0);
         uint32_t pc = 0;
         while (pc < length_) {
             s_.mark[pc] |= kStart;
@@ -382,36 +394,28 @@ private:
         for (const uint32_t target : s_.targets) {
             if ((s_.mark[target] & kStart) == 0)
                 return false;
-            s_.mark[target] |= kLeader;
+            MarkLeader(target);
         }
         for (const uint32_t target : s_.jsrReturns) {
             if (target >= length_)
                 return false;
-            s_.mark[target] |= kLeader;
+            MarkLeader(target);
         }
         for (const classfile::ExceptionHandler& h : code_.handlers) {
             if (h.startPc >= h.endPc || h.endPc > length_ || h.handlerPc >= length_ ||
                 (s_.mark[h.startPc] & kStart) == 0 || (s_.mark[h.handlerPc] & kStart) == 0 ||
                 (h.endPc < length_ && (s_.mark[h.endPc] & kStart) == 0))
                 return false;
-            s_.mark[h.startPc] |= kLeader;
-            s_.mark[h.handlerPc] |= kLeader;
+            MarkLeader(h.startPc);
+            MarkLeader(h.handlerPc);
             if (h.endPc < length_)
-                s_.mark[h.endPc] |= kLeader;
+                MarkLeader(h.endPc);
         }
-        return code_.handlers.empty() || uint64_t{Blocks()} * code_.handlers.size() <= kMaxHandlerCover;
+        return uint64_t{Blocks()} * code_.handlers.size() <= kMaxHandlerCover;
     }
 
-    // How many blocks Decode marked, counted when first asked.
-    uint32_t Blocks()
-    {
-        if (blocks_ == UINT32_MAX) {
-            blocks_ = 0;
-            for (uint32_t at = 0; at < length_; ++at)
-                blocks_ += (s_.mark[at] & kLeader) != 0 ? 1u : 0u;
-        }
-        return blocks_;
-    }
+    // How many blocks Decode marked.
+    uint32_t Blocks() const noexcept { return static_cast<uint32_t>(s_.leaders.size()); }
 
     // The blocks of the code Decode marked, and the handlers that cover each.
     void MakeBlocks()
@@ -420,13 +424,10 @@ private:
         // fall-through into a block is one): the others are left as they are.
         if (s_.blockAt.size() < length_)
             s_.blockAt.resize(length_);
-        s_.blockPc.clear();
-        for (uint32_t at = 0; at < length_; ++at) {
-            if ((s_.mark[at] & kLeader) != 0) {
-                s_.blockAt[at] = static_cast<uint32_t>(s_.blockPc.size());
-                s_.blockPc.push_back(at);
-            }
-        }
+        s_.blockPc.assign(s_.leaders.begin(), s_.leaders.end());
+        std::sort(s_.blockPc.begin(), s_.blockPc.end());
+        for (uint32_t b = 0; b < s_.blockPc.size(); ++b)
+            s_.blockAt[s_.blockPc[b]] = b;
         // Which handlers cover each block: block edges include every range's ends, so a
         // handler covers a block whole or not at all.
         const size_t blocks = s_.blockPc.size();
@@ -556,7 +557,7 @@ private:
     bool CheckEntry()
     {
         const size_t width = size_t{maxLocals_} + maxStack_;
-        if (size_t{length_} * width > (size_t{1} << 24) && size_t{Blocks()} * width > (size_t{1} << 24))
+        if (size_t{Blocks()} * width > (size_t{1} << 24))
             return false;  // a frame table past 64 MiB: not a method javac writes
         const classfile::Member& method = cf_.methods[method_];
         shape_ = scope_.ShapeOf(method.descriptorIndex);
@@ -1320,7 +1321,6 @@ private:
     bool broken_ = false;
     bool returnsReference_ = false;
     bool origins_ = false;
-    uint32_t blocks_ = UINT32_MAX;  // see Blocks()
     DescriptorShape shape_;         // the method's own descriptor
 };
 
