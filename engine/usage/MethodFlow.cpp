@@ -199,6 +199,23 @@ struct DecodeClasses {
 };
 constexpr DecodeClasses kDecode;
 
+// The length of each opcode Decode only steps over: fixed length, no branch, nothing that
+// ends a block, and (in kPlainBeforeOrigin) nothing that may bring a string in. 0 for the
+// others.
+struct PlainSteps {
+    uint8_t before[256];
+    uint8_t after[256];
+    constexpr PlainSteps() : before(), after()
+    {
+        for (int op = 0; op < 256; ++op) {
+            const bool control = (kDecode.of[op] & kControl) != 0;
+            after[op] = control ? 0 : kFixedLength[op];
+            before[op] = (kDecode.of[op] & kMayOriginate) != 0 ? 0 : after[op];
+        }
+    }
+};
+constexpr PlainSteps kPlain;
+
 // Sets the first `count` entries of `v` to `value`, growing it when it is smaller: the
 // per-method tables are set up for thousands of small methods, most of them far smaller than
 // what the storage already holds.
@@ -328,16 +345,25 @@ private:
         s_.leaders.clear();
         MarkLeader(0);
         uint32_t pc = 0;
+        // Most instructions are only stepped over: one table lookup. One that runs past the
+        // code's end is caught by the check after the loop.
+        const uint8_t* plain = origins_ ? kPlain.after : kPlain.before;
         while (pc < length_) {
             s_.mark[pc] |= kStart;
             const uint8_t op = bytes_[pc];
+            if (const uint8_t step = plain[op]; step != 0) {
+                pc += step;
+                continue;
+            }
             uint32_t length = 0;
             if (!InstructionLength(pc, length))
                 return false;
             const uint32_t next = pc + length;
             const uint8_t what = kDecode.of[op];
-            if (!origins_ && (what & kMayOriginate) != 0)
-                origins_ = MayOriginate(pc, op);
+            if (!origins_ && (what & kMayOriginate) != 0 && MayOriginate(pc, op)) {
+                origins_ = true;
+                plain = kPlain.after;
+            }
             if ((what & kControl) == 0) {
                 pc = next;
                 continue;
