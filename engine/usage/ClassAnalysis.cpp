@@ -67,6 +67,10 @@ ClassFacts AnalyseClass(const ClassFile& cf)
     for (size_t f = 0; f < cf.fields.size(); ++f)
         facts.fields[f].access = cf.fields[f].accessFlags;
     const std::vector<uint16_t> recipes = Recipes(cf);
+    size_t strings = 0;
+    for (size_t i = 1; i < cf.pool.size(); ++i)
+        strings += cf.pool[i].tag == Tag::String ? 1 : 0;
+    facts.literals.reserve(strings);
     for (size_t i = 1; i < cf.pool.size(); ++i) {
         const classfile::Constant& c = cf.pool[i];
         if (c.tag == Tag::String)

@@ -39,6 +39,8 @@ struct ClassScope::Storage {
     std::vector<Span> consumers;
     std::vector<Span> spans;
     std::vector<std::pair<uint64_t, uint64_t>> flowKeys;
+    std::vector<Sink> sinkList;  // the class's sinks and flows as they are found
+    std::vector<Flow> flowList;
     std::string name;  // a consumer's name while it is made
     FlatMap consumerIds;
     FlatMap sinks;
@@ -91,6 +93,8 @@ ClassScope::ClassScope(const classfile::ClassFile& cf, ClassFacts& facts)
     utf8At_.assign(cf.pool.size(), kNotKept);
     members_.clear();
     consumers_.clear();
+    store_.sinkList.clear();
+    store_.flowList.clear();
     consumerIds_.Clear();
     sinks_.Clear();
     flows_.Clear();
@@ -393,6 +397,11 @@ uint32_t ClassScope::OwnField(uint16_t fieldIndex)
     return static_cast<uint32_t>(members_.size() - 1);
 }
 
+const Sink& ClassScope::SinkAt(uint32_t index) const noexcept
+{
+    return store_.sinkList[index];
+}
+
 uint32_t ClassScope::AddSink(const Sink& sink)
 {
     const uint64_t key = (uint64_t{static_cast<uint8_t>(sink.kind)} << 56) |
@@ -400,9 +409,9 @@ uint32_t ClassScope::AddSink(const Sink& sink)
                          (uint64_t{static_cast<uint8_t>(sink.format)} << 50) | (uint64_t{sink.equalsStyle} << 49) |
                          (uint64_t{sink.parameter} << 32) | sink.target;
     bool inserted = false;
-    const uint32_t index = sinks_.FindOrInsert(key, static_cast<uint32_t>(facts_.sinks.size()), inserted);
+    const uint32_t index = sinks_.FindOrInsert(key, static_cast<uint32_t>(store_.sinkList.size()), inserted);
     if (inserted)
-        facts_.sinks.push_back(sink);
+        store_.sinkList.push_back(sink);
     return index;
 }
 
@@ -418,7 +427,7 @@ void ClassScope::AddFlow(const Flow& flow)
         flows_.FindOrInsert(key, 0, inserted);
     if (!inserted)
         return;
-    facts_.flows.push_back(flow);
+    store_.flowList.push_back(flow);
 }
 
 void ClassScope::Finish()
@@ -427,11 +436,14 @@ void ClassScope::Finish()
     // and format.
     std::vector<std::pair<uint64_t, uint64_t>>& keys = store_.flowKeys;
     keys.clear();
-    keys.reserve(facts_.flows.size());
-    for (const Flow& f : facts_.flows)
+    keys.reserve(store_.flowList.size());
+    for (const Flow& f : store_.flowList)
         keys.emplace_back((uint64_t{static_cast<uint8_t>(f.origin)} << 48) | (uint64_t{f.value} << 16) | f.method,
                           (uint64_t{f.sink} << 2) | static_cast<uint8_t>(f.format));
     std::sort(keys.begin(), keys.end());
+    // The facts' tables made once, at their size, from what the class gathered.
+    facts_.flows.resize(keys.size());
+    facts_.sinks.assign(store_.sinkList.begin(), store_.sinkList.end());
     for (size_t i = 0; i < keys.size(); ++i) {
         const auto [high, low] = keys[i];
         facts_.flows[i] = {static_cast<OriginKind>(high >> 48), static_cast<FormatStyle>(low & 3),

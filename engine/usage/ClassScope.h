@@ -71,6 +71,7 @@ public:
 
     const classfile::ClassFile& File() const noexcept { return cf_; }
     ClassFacts& Facts() noexcept { return facts_; }
+    const Sink& SinkAt(uint32_t index) const noexcept;
 
     // The called method of a Methodref or InterfaceMethodref; null for any other entry.
     const CallSite* Call(uint16_t refIndex);

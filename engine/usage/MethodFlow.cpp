@@ -1318,7 +1318,7 @@ private:
                     uint32_t target = sink;
                     if (s.kind == kLiteral && !s_.switchLiterals.empty() &&
                         std::binary_search(s_.switchLiterals.begin(), s_.switchLiterals.end(), s.value)) {
-                        const Sink& used = scope_.Facts().sinks[sink];
+                        const Sink& used = scope_.SinkAt(sink);
                         if (used.kind == SinkKind::Consumer && used.use == Use::Key && used.equalsStyle) {
                             if (switchSink == UINT32_MAX)
                                 switchSink = scope_.AddSink({SinkKind::Consumer, Use::Key, FormatStyle::None, false, 0,
