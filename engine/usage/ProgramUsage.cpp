@@ -1040,6 +1040,11 @@ std::vector<ProgramUsage::TextDecision> ProgramUsage::DecideAll() const
         return out;
     std::vector<std::string_view> texts;  // per entry of out
     FlatMap at;                           // hash of a text -> its entry
+    size_t literals = 0;
+    for (const ClassFacts& c : graph_->classes)
+        literals += c.literals.size();
+    out.reserve(literals);
+    texts.reserve(literals);
     for (size_t ci = 0; ci < graph_->classes.size(); ++ci) {
         for (const LiteralFacts& literal : graph_->classes[ci].literals) {
             uint32_t index = 0;

@@ -157,7 +157,10 @@ bool IsData(std::string_view utf8) noexcept
 
 bool ReadsAsProse(std::string_view utf8) noexcept
 {
-    std::vector<char32_t> token;
+    // The token's storage is kept on the thread: thousands of texts are read one after
+    // another.
+    thread_local std::vector<char32_t> token;
+    token.clear();
     Word previous = Word::None;
     auto endOfToken = [&]() {
         if (token.empty())
