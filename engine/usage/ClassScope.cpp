@@ -55,7 +55,6 @@ ClassScope::Storage& ClassScope::ThisThread()
 
 namespace {
 
-constexpr uint32_t kNotKept = UINT32_MAX;
 
 }  // namespace
 
@@ -82,7 +81,8 @@ ClassScope::ClassScope(const classfile::ClassFile& cf, ClassFacts& facts)
       sinks_(store_.sinks),
       flows_(store_.flows)
 {
-    entries_.assign(cf.pool.size(), PoolFacts{});
+    entries_.resize(cf.pool.size());
+    std::memset(entries_.data(), 0, entries_.size() * sizeof(PoolFacts));
     calls_.clear();
     fields_.clear();
     words_.clear();
@@ -90,7 +90,8 @@ ClassScope::ClassScope(const classfile::ClassFile& cf, ClassFacts& facts)
     owners_.clear();
     shapes_.clear();
     text_.clear();
-    utf8At_.assign(cf.pool.size(), kNotKept);
+    utf8At_.resize(cf.pool.size());
+    std::memset(utf8At_.data(), 0, utf8At_.size() * sizeof(uint32_t));
     members_.clear();
     consumers_.clear();
     store_.sinkList.clear();
@@ -105,14 +106,15 @@ ClassScope::Span ClassScope::KeepUtf8(uint16_t index)
     if (index >= utf8At_.size())
         return {};
     uint32_t& at = utf8At_[index];
-    if (at != kNotKept)  // only a Utf8 entry with its bytes is ever kept
-        return {at, cf_.pool[index].Utf8Length()};
+    if (at != 0)  // only a Utf8 entry with its bytes is ever kept
+        return {at - 1, cf_.pool[index].Utf8Length()};
     const std::string_view bytes = Utf8(index);
     if (bytes.empty())
         return {};
-    at = static_cast<uint32_t>(text_.size());
+    const auto offset = static_cast<uint32_t>(text_.size());
+    at = offset + 1;
     text_.append(bytes);
-    return {at, static_cast<uint32_t>(bytes.size())};
+    return {offset, static_cast<uint32_t>(bytes.size())};
 }
 
 ClassScope::Span ClassScope::Keep(std::string_view text)
@@ -165,8 +167,8 @@ const DescriptorShape& ClassScope::ShapeOf(uint16_t descriptorIndex)
     static const DescriptorShape kNone;
     if (descriptorIndex >= entries_.size())
         return kNone;
-    int32_t& at = entries_[descriptorIndex].shape;
-    if (at < 0) {
+    uint16_t& at = entries_[descriptorIndex].shape;
+    if (at == 0) {
         // As ParseMethodDescriptor reads it, each parameter straight into its byte.
         const std::string_view d = Utf8(descriptorIndex);
         DescriptorShape shape;
@@ -200,10 +202,10 @@ const DescriptorShape& ClassScope::ShapeOf(uint16_t descriptorIndex)
                 }
             }
         }
-        at = static_cast<int32_t>(shapes_.size());
         shapes_.push_back(shape);
+        at = static_cast<uint16_t>(shapes_.size());
     }
-    return shapes_[static_cast<size_t>(at)];
+    return shapes_[at - 1u];
 }
 
 ClassScope::OwnerFacts& ClassScope::OwnerOf(uint16_t classIndex)
@@ -213,22 +215,22 @@ ClassScope::OwnerFacts& ClassScope::OwnerOf(uint16_t classIndex)
         none = OwnerFacts{};
         return none;
     }
-    int32_t& at = entries_[classIndex].owner;
-    if (at < 0) {
+    uint16_t& at = entries_[classIndex].owner;
+    if (at == 0) {
         OwnerFacts owner;
         owner.platform = IsPlatformClass(cf_.ClassName(classIndex));
-        at = static_cast<int32_t>(owners_.size());
         owners_.push_back(owner);
+        at = static_cast<uint16_t>(owners_.size());
     }
-    return owners_[static_cast<size_t>(at)];
+    return owners_[at - 1u];
 }
 
 const CallSite* ClassScope::Call(uint16_t refIndex)
 {
     if (refIndex >= entries_.size())
         return nullptr;
-    if (entries_[refIndex].call >= 0)
-        return &calls_[static_cast<size_t>(entries_[refIndex].call)];
+    if (entries_[refIndex].call != 0)
+        return &calls_[entries_[refIndex].call - 1u];
     const classfile::Constant* c = cf_.At(refIndex);
     if (c == nullptr || (c->tag != Tag::Methodref && c->tag != Tag::InterfaceMethodref))
         return nullptr;
@@ -253,8 +255,8 @@ const CallSite* ClassScope::Call(uint16_t refIndex)
         site.libraryOwner = OwnerOf(site.classIndex).platform;
         site.linesKnown = false;
     }
-    entries_[refIndex].call = static_cast<int32_t>(calls_.size());
     calls_.push_back(site);
+    entries_[refIndex].call = static_cast<uint16_t>(calls_.size());
     return &calls_.back();
 }
 
@@ -289,10 +291,10 @@ bool ClassScope::TypeMayBeString(uint16_t refIndex) noexcept
 {
     if (refIndex >= entries_.size())
         return false;
-    int8_t& known = entries_[refIndex].mayOriginate;
-    if (known >= 0)
-        return known == 1;
-    known = 0;
+    uint8_t& known = entries_[refIndex].mayOriginate;
+    if (known != 0)
+        return known == 2;
+    known = 1;
     const classfile::Constant* c = cf_.At(refIndex);
     if (c == nullptr || (c->tag != Tag::Fieldref && c->tag != Tag::Methodref && c->tag != Tag::InterfaceMethodref))
         return false;
@@ -310,16 +312,16 @@ bool ClassScope::TypeMayBeString(uint16_t refIndex) noexcept
             return false;
         type.remove_prefix(close + 1);
     }
-    known = MayBeString(type) ? 1 : 0;
-    return known == 1;
+    known = MayBeString(type) ? 2 : 1;
+    return known == 2;
 }
 
 const FieldSite* ClassScope::Field(uint16_t refIndex)
 {
     if (refIndex >= entries_.size())
         return nullptr;
-    if (entries_[refIndex].field >= 0)
-        return &fields_[static_cast<size_t>(entries_[refIndex].field)];
+    if (entries_[refIndex].field != 0)
+        return &fields_[entries_[refIndex].field - 1u];
     if (cf_.At(refIndex, Tag::Fieldref) == nullptr)
         return nullptr;
     FieldSite site;
@@ -329,8 +331,8 @@ const FieldSite* ClassScope::Field(uint16_t refIndex)
         site.words = FieldWords(member->descriptor);
         site.mayBeString = MayBeString(member->descriptor);
     }
-    entries_[refIndex].field = static_cast<int32_t>(fields_.size());
     fields_.push_back(site);
+    entries_[refIndex].field = static_cast<uint16_t>(fields_.size());
     return &fields_.back();
 }
 
@@ -338,10 +340,10 @@ bool ClassScope::Collects(uint16_t classIndex)
 {
     if (classIndex >= entries_.size())
         return false;
-    int8_t& collects = entries_[classIndex].collects;
-    if (collects < 0)
-        collects = table_.Collects(cf_.ClassName(classIndex)) ? 1 : 0;
-    return collects == 1;
+    uint8_t& collects = entries_[classIndex].collects;
+    if (collects == 0)
+        collects = table_.Collects(cf_.ClassName(classIndex)) ? 2 : 1;
+    return collects == 2;
 }
 
 uint32_t ClassScope::Consumer(std::string_view name)
@@ -373,8 +375,8 @@ uint32_t ClassScope::Consumer(const CallSite& site)
 
 uint32_t ClassScope::Member(uint16_t refIndex)
 {
-    if (entries_[refIndex].member >= 0)
-        return static_cast<uint32_t>(entries_[refIndex].member);
+    if (entries_[refIndex].member != 0)
+        return entries_[refIndex].member - 1;
     std::array<Span, 3> ref{};
     const classfile::Constant* c = cf_.At(refIndex);
     if (c != nullptr && (c->tag == Tag::Fieldref || c->tag == Tag::Methodref || c->tag == Tag::InterfaceMethodref)) {
@@ -384,9 +386,9 @@ uint32_t ClassScope::Member(uint16_t refIndex)
             ref[2] = KeepUtf8(nat->DescriptorIndex());
         }
     }
-    entries_[refIndex].member = static_cast<int32_t>(members_.size());
     members_.push_back(ref);
-    return static_cast<uint32_t>(entries_[refIndex].member);
+    entries_[refIndex].member = static_cast<uint32_t>(members_.size());
+    return entries_[refIndex].member - 1;
 }
 
 uint32_t ClassScope::OwnField(uint16_t fieldIndex)

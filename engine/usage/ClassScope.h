@@ -135,15 +135,16 @@ private:
         return {reinterpret_cast<const char*>(cf_.bytes.data()) + c->Utf8Offset(), c->Utf8Length()};
     }
 
-    // Per pool index: what was worked out for the entry; -1 when not yet.
+    // Per pool index: what was worked out for the entry, as an index + 1 (0 when not yet).
+    // All zero at the start of a class: the table is cleared, not filled.
     struct PoolFacts {
-        int32_t call = -1;    // into calls_
-        int32_t field = -1;   // into fields_
-        int32_t member = -1;  // into the facts' members
-        int32_t owner = -1;   // a Class: into owners_
-        int32_t shape = -1;   // a Utf8 method descriptor: into shapes_
-        int8_t collects = -1;
-        int8_t mayOriginate = -1;  // a member reference: TypeMayBeString
+        uint16_t call;    // into calls_
+        uint16_t field;   // into fields_
+        uint16_t owner;   // a Class: into owners_
+        uint16_t shape;   // a Utf8 method descriptor: into shapes_
+        uint32_t member;  // into the facts' members
+        uint8_t collects;      // 1 no, 2 yes
+        uint8_t mayOriginate;  // a member reference, TypeMayBeString: 1 no, 2 yes
     };
     // The table's groups for a class the class file names, and whether it is the platform's.
     struct OwnerFacts {
@@ -172,7 +173,7 @@ private:
     std::vector<DescriptorShape>& shapes_;
     MethodShape& shape_;
     std::string& text_;             // the names and texts kept so far
-    std::vector<uint32_t>& utf8At_; // per pool index: where its Utf8 text is in text_; -1 when not yet
+    std::vector<uint32_t>& utf8At_; // per pool index: where its Utf8 text is in text_, + 1; 0 when not yet
     std::vector<std::array<Span, 3>>& members_;  // parallel to the facts' members
     std::vector<Span>& consumers_;               // parallel to the facts' consumers
     std::vector<Span>& spans_;                   // Finish's
