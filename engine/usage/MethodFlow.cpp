@@ -604,13 +604,18 @@ private:
     {
         const size_t blocks = s_.blockPc.size();
         const size_t width = size_t{maxLocals_} + maxStack_;
-        Fill<uint32_t>(s_.state, blocks * width, 0u);
-        Fill<uint16_t>(s_.height, blocks, 0);
+        // A block's in-state is written whole when the block is first reached and read only
+        // after: only whether each block was reached needs clearing.
+        if (s_.state.size() < blocks * width)
+            s_.state.resize(blocks * width);
+        if (s_.height.size() < blocks)
+            s_.height.resize(blocks);
         Fill<uint8_t>(s_.visited, blocks, 0);
         Fill<uint8_t>(s_.queued, blocks, 0);
         s_.work.clear();
         Fill<uint32_t>(s_.locals, maxLocals_, 0u);
-        Fill<uint32_t>(s_.stack, size_t{maxStack_} + 1, 0u);
+        if (s_.stack.size() < size_t{maxStack_} + 1)
+            s_.stack.resize(size_t{maxStack_} + 1);  // read below the height only
 
         const classfile::Member& method = cf_.methods[method_];
         const uint8_t* parameters = scope_.Parameters(shape_.firstParameter);
