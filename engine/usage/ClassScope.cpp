@@ -287,6 +287,33 @@ bool ClassScope::OwnerIsPlatform(uint16_t refIndex) noexcept
            Entry(c->ClassIndex(), Tag::Class) != nullptr && OwnerOf(c->ClassIndex()).platform;
 }
 
+namespace {
+
+// The type that can hold a string `descriptor` ends with ("Ljava/lang/String;"...); empty
+// when none. The letter before the ';' tells the candidates apart.
+std::string_view StringTypeAtEnd(std::string_view descriptor) noexcept
+{
+    if (descriptor.size() < 3 || descriptor.back() != ';')
+        return {};  // a primitive, void, or an array of them
+    auto ends = [&](std::string_view type) { return descriptor.ends_with(type) ? type : std::string_view(); };
+    switch (descriptor[descriptor.size() - 2]) {
+        case 'g': return ends("Ljava/lang/String;");
+        case 't': return ends("Ljava/lang/Object;");
+        case 'c': return ends("Ljava/lang/constant/ConstantDesc;");
+        case 'e': {
+            for (const std::string_view type : {"Ljava/lang/CharSequence;", "Ljava/lang/Comparable;",
+                                                "Ljava/io/Serializable;", "Ljava/lang/constant/Constable;"}) {
+                if (descriptor.ends_with(type))
+                    return type;
+            }
+            return {};
+        }
+        default: return {};
+    }
+}
+
+}  // namespace
+
 bool ClassScope::TypeMayBeString(uint16_t refIndex) noexcept
 {
     if (refIndex >= entries_.size())
@@ -301,19 +328,19 @@ bool ClassScope::TypeMayBeString(uint16_t refIndex) noexcept
     const classfile::Constant* nat = Entry(c->NameAndTypeIndex(), Tag::NameAndType);
     if (nat == nullptr)
         return false;
-    std::string_view type = Utf8(nat->DescriptorIndex());
-    if (type.empty() || type.back() != ';')
-        return false;  // a primitive, void, or an array of them
-    if (c->tag != Tag::Fieldref) {
-        // The return type follows the last ')': none of the types that can hold a string
-        // has one in its name.
-        const size_t close = type.rfind(')');
-        if (close == std::string_view::npos)
-            return false;
-        type.remove_prefix(close + 1);
+    const std::string_view type = Utf8(nat->DescriptorIndex());
+    // A field's type, or a method's return type (after its ')'), is one of the types that can
+    // hold a string or an array of them: read off the descriptor's end.
+    const std::string_view name = StringTypeAtEnd(type);
+    bool may = false;
+    if (!name.empty()) {
+        size_t start = type.size() - name.size();
+        while (start > 0 && type[start - 1] == '[')
+            --start;
+        may = c->tag == Tag::Fieldref ? start == 0 : start > 0 && type[start - 1] == ')';
     }
-    known = MayBeString(type) ? 2 : 1;
-    return known == 2;
+    known = may ? 2 : 1;
+    return may;
 }
 
 const FieldSite* ClassScope::Field(uint16_t refIndex)
