@@ -538,6 +538,16 @@ void ProgramUsage::Graph::Build()
 {
     const size_t n = classes.size();
     metAt.assign(n, 0u);
+    // The maps' sizes guessed from the facts: a node or target per sink or flow at most.
+    size_t sinks = 0, flows = 0, members = 0;
+    for (const ClassFacts& c : classes) {
+        sinks += c.sinks.size();
+        flows += c.flows.size();
+        members += c.members.size();
+    }
+    classIds.Reserve(n);
+    nodeAt.Reserve(flows + sinks / 2);
+    targetIds.Reserve(std::min(members, sinks + flows));
     for (uint32_t ci = 0; ci < n; ++ci) {
         const ClassFacts& c = classes[ci];
         if (!c.parsed)
@@ -665,7 +675,7 @@ namespace {
 // consumer of each (node, kind).
 class MarkSets {
 public:
-    explicit MarkSets(size_t nodes) : kinds_(nodes, 0) {}
+    MarkSets(size_t nodes, size_t marked) : kinds_(nodes, 0) { consumers_.Reserve(marked * 2); }
 
     // True when the node's marks changed.
     bool Merge(uint32_t node, uint8_t kind, uint32_t consumer)
@@ -778,7 +788,7 @@ void ProgramUsage::Graph::FixedPoint()
         }
     }
     std::stable_sort(seeds.begin(), seeds.end(), [](const Seed& a, const Seed& b) { return a.consumer < b.consumer; });
-    MarkSets sets(count);
+    MarkSets sets(count, reachedNodes.size());
     std::vector<std::pair<uint32_t, uint8_t>> stack;  // (node, kind) to pass on
     for (const Seed& seed : seeds) {
         if (!sets.Merge(seed.node, seed.kind, seed.consumer))
