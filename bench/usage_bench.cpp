@@ -8,8 +8,9 @@
 // are interleaved so that every side sees the same machine load; prints the best and the median
 // of each side in wall time and CPU time (all threads), the analysis's phases, and
 // analysis / whole extract (the goal: at most 50%, on guava and on commons-lang3).
-// Usage: usage_bench [--rounds N] [--analysis-only] [JAR...] [benchmark flags]
-//   --analysis-only: run the analysis N times on the first JAR and nothing else (for a profiler)
+// Usage: usage_bench [--rounds N] [--only analysis|whole] [JAR...] [benchmark flags]
+//   --only: run the analysis, or the whole extract, N times on the first JAR and nothing else
+//   (for a profiler: callgrind's instruction counts of the two, free of the machine's load)
 
 #include "JarClasses.h"
 #include "text/ByteString.h"
@@ -182,14 +183,14 @@ int main(int argc, char** argv)
 {
     std::vector<std::string> paths;
     int rounds = 15;
-    bool analysisOnly = false;
+    std::string only;
     int kept = 1;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--rounds" && i + 1 < argc)
             rounds = std::max(1, std::atoi(argv[++i]));
-        else if (arg == "--analysis-only")
-            analysisOnly = true;
+        else if (arg == "--only" && i + 1 < argc)
+            only = argv[++i];
         else if (arg[0] != '-')
             paths.push_back(arg);
         else
@@ -218,21 +219,22 @@ int main(int argc, char** argv)
             const std::string& bytes = jar.program.classes[i].bytes;
             jar.parsed[i] = cf::ParseClassFile(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
         }
-        if (analysisOnly)
+        if (!only.empty())
             break;
     }
-    if (analysisOnly) {
-        size_t offered = 0;
-        for (int round = 0; round < rounds; ++round)
-            offered += Analyse(g_jars[0], nullptr);
-        std::printf("%s: %zu texts offered per round\n", g_jars[0].path.c_str(), offered / size_t(rounds));
-        return 0;
-    }
-
     const std::filesystem::path scratch =
         std::filesystem::temp_directory_path() / ("classlingo-usage-bench-" + std::to_string(::getpid()));
     std::filesystem::create_directories(scratch);
     g_poPath = (scratch / "extracted.po").string();
+    if (only == "analysis" || only == "whole") {
+        size_t n = 0;
+        for (int round = 0; round < rounds; ++round)
+            n += only == "analysis" ? Analyse(g_jars[0], nullptr) : WholeExtract(g_jars[0]);
+        std::printf("%s: %s, %zu per round\n", g_jars[0].path.c_str(),
+                    only == "analysis" ? "texts offered" : "catalogue entries", n / size_t(rounds));
+        std::filesystem::remove_all(scratch);
+        return 0;
+    }
 
     for (const Jar& jar : g_jars) {
         const std::string name = jar.path.substr(jar.path.find_last_of('/') + 1);

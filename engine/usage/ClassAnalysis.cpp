@@ -67,12 +67,15 @@ ClassFacts AnalyseClass(const ClassFile& cf)
     for (size_t f = 0; f < cf.fields.size(); ++f)
         facts.fields[f].access = cf.fields[f].accessFlags;
     const std::vector<uint16_t> recipes = Recipes(cf);
+    // One look at the pool, into storage kept on the thread; the facts' list made once.
+    thread_local std::vector<LiteralFacts> literals;
+    literals.clear();
     for (size_t i = 1; i < cf.pool.size(); ++i) {
-        const classfile::Constant& c = cf.pool[i];
-        if (c.tag == Tag::String)
-            facts.literals.push_back({static_cast<uint16_t>(i), {},
-                                      std::binary_search(recipes.begin(), recipes.end(), static_cast<uint16_t>(i))});
+        if (cf.pool[i].tag == Tag::String)
+            literals.push_back({static_cast<uint16_t>(i), {},
+                                std::binary_search(recipes.begin(), recipes.end(), static_cast<uint16_t>(i))});
     }
+    facts.literals.assign(literals.begin(), literals.end());
 
     ClassScope scope(cf, facts);
     // A constant field's value is stored into it when the class is made.

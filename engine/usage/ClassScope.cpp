@@ -24,7 +24,7 @@ bool IsPlatformClass(std::string_view name) noexcept
 }
 
 struct ClassScope::Storage {
-    std::vector<Entry> entries;
+    std::vector<PoolFacts> entries;
     std::vector<CallSite> calls;
     std::vector<FieldSite> fields;
     std::vector<uint8_t> words;
@@ -39,6 +39,9 @@ struct ClassScope::Storage {
     std::vector<Span> consumers;
     std::vector<Span> spans;
     std::vector<std::pair<uint64_t, uint64_t>> flowKeys;
+    std::vector<Sink> sinkList;  // the class's sinks and flows as they are found
+    std::vector<Flow> flowList;
+    std::string name;  // a consumer's name while it is made
     FlatMap consumerIds;
     FlatMap sinks;
     FlatMap flows;
@@ -52,7 +55,6 @@ ClassScope::Storage& ClassScope::ThisThread()
 
 namespace {
 
-constexpr uint32_t kNotKept = UINT32_MAX;
 
 }  // namespace
 
@@ -79,7 +81,8 @@ ClassScope::ClassScope(const classfile::ClassFile& cf, ClassFacts& facts)
       sinks_(store_.sinks),
       flows_(store_.flows)
 {
-    entries_.assign(cf.pool.size(), Entry{});
+    entries_.resize(cf.pool.size());
+    std::memset(entries_.data(), 0, entries_.size() * sizeof(PoolFacts));
     calls_.clear();
     fields_.clear();
     words_.clear();
@@ -87,9 +90,12 @@ ClassScope::ClassScope(const classfile::ClassFile& cf, ClassFacts& facts)
     owners_.clear();
     shapes_.clear();
     text_.clear();
-    utf8At_.assign(cf.pool.size(), kNotKept);
+    utf8At_.resize(cf.pool.size());
+    std::memset(utf8At_.data(), 0, utf8At_.size() * sizeof(uint32_t));
     members_.clear();
     consumers_.clear();
+    store_.sinkList.clear();
+    store_.flowList.clear();
     consumerIds_.Clear();
     sinks_.Clear();
     flows_.Clear();
@@ -99,14 +105,16 @@ ClassScope::Span ClassScope::KeepUtf8(uint16_t index)
 {
     if (index >= utf8At_.size())
         return {};
-    const std::string_view bytes = cf_.Utf8Bytes(index);
-    if (utf8At_[index] == kNotKept) {
-        if (bytes.empty())
-            return {};
-        utf8At_[index] = static_cast<uint32_t>(text_.size());
-        text_.append(bytes);
-    }
-    return {utf8At_[index], static_cast<uint32_t>(bytes.size())};
+    uint32_t& at = utf8At_[index];
+    if (at != 0)  // only a Utf8 entry with its bytes is ever kept
+        return {at - 1, cf_.pool[index].Utf8Length()};
+    const std::string_view bytes = Utf8(index);
+    if (bytes.empty())
+        return {};
+    const auto offset = static_cast<uint32_t>(text_.size());
+    at = offset + 1;
+    text_.append(bytes);
+    return {offset, static_cast<uint32_t>(bytes.size())};
 }
 
 ClassScope::Span ClassScope::Keep(std::string_view text)
@@ -118,61 +126,119 @@ ClassScope::Span ClassScope::Keep(std::string_view text)
 
 uint16_t ClassScope::ClassNameIndex(uint16_t classIndex) const noexcept
 {
-    const classfile::Constant* c = cf_.At(classIndex, Tag::Class);
+    const classfile::Constant* c = Entry(classIndex, Tag::Class);
     return c == nullptr ? 0 : c->NameIndex();
 }
+
+namespace {
+
+// The length of the field type at `at` of `text`; 0 when there is none.
+size_t TypeLengthAt(std::string_view text, size_t at) noexcept
+{
+    size_t i = at;
+    while (i < text.size() && text[i] == '[')
+        ++i;
+    if (i >= text.size())
+        return 0;
+    switch (text[i]) {
+        case 'B':
+        case 'C':
+        case 'D':
+        case 'F':
+        case 'I':
+        case 'J':
+        case 'S':
+        case 'Z': return i + 1 - at;
+        case 'L': {
+            const void* semicolon = std::memchr(text.data() + i, ';', text.size() - i);
+            if (semicolon == nullptr)
+                return 0;
+            const auto end = static_cast<size_t>(static_cast<const char*>(semicolon) - text.data());
+            return end == i + 1 ? 0 : end + 1 - at;
+        }
+        default: return 0;
+    }
+}
+
+}  // namespace
 
 const DescriptorShape& ClassScope::ShapeOf(uint16_t descriptorIndex)
 {
     static const DescriptorShape kNone;
     if (descriptorIndex >= entries_.size())
         return kNone;
-    int32_t& at = entries_[descriptorIndex].shape;
-    if (at < 0) {
-        ParseMethodDescriptor(cf_.Utf8Bytes(descriptorIndex), shape_);
+    uint16_t& at = entries_[descriptorIndex].shape;
+    if (at == 0) {
+        // As ParseMethodDescriptor reads it, each parameter straight into its byte.
+        const std::string_view d = Utf8(descriptorIndex);
         DescriptorShape shape;
-        shape.valid = shape_.valid;
-        shape.returnsReference = shape_.returnsReference;
-        shape.returnMayBeString = shape_.returnMayBeString;
-        shape.returnWords = shape_.returnWords;
-        shape.parameterCount = static_cast<uint32_t>(shape_.parameters.size());
-        shape.parameterWords = shape_.parameterWords;
         shape.firstParameter = static_cast<uint32_t>(words_.size());
-        for (const ParameterShape& p : shape_.parameters)
-            words_.push_back(static_cast<uint8_t>(p.words | (p.mayBeString ? kParameterMayBeString : 0)));
-        at = static_cast<int32_t>(shapes_.size());
+        if (!d.empty() && d[0] == '(') {
+            size_t i = 1;
+            bool ok = true;
+            while (i < d.size() && d[i] != ')') {
+                const size_t length = TypeLengthAt(d, i);
+                if (length == 0) {
+                    ok = false;
+                    break;
+                }
+                const std::string_view type = d.substr(i, length);
+                const bool reference = type[0] == 'L' || type[0] == '[';
+                const uint8_t words = length == 1 && (type[0] == 'J' || type[0] == 'D') ? 2 : 1;
+                words_.push_back(static_cast<uint8_t>(words | (reference && MayBeString(type) ? kParameterMayBeString : 0)));
+                shape.parameterWords += words;
+                ++shape.parameterCount;
+                i += length;
+            }
+            if (ok && i < d.size()) {
+                const std::string_view rest = d.substr(i + 1);
+                if (rest == "V") {
+                    shape.valid = true;
+                } else if (!rest.empty() && TypeLengthAt(d, i + 1) == rest.size()) {
+                    shape.valid = true;
+                    shape.returnsReference = rest[0] == 'L' || rest[0] == '[';
+                    shape.returnWords = rest.size() == 1 && (rest[0] == 'J' || rest[0] == 'D') ? 2 : 1;
+                    shape.returnMayBeString = shape.returnsReference && MayBeString(rest);
+                }
+            }
+        }
         shapes_.push_back(shape);
+        at = static_cast<uint16_t>(shapes_.size());
     }
-    return shapes_[static_cast<size_t>(at)];
+    return shapes_[at - 1u];
 }
 
-const ClassScope::OwnerFacts& ClassScope::OwnerOf(uint16_t classIndex)
+ClassScope::OwnerFacts& ClassScope::OwnerOf(uint16_t classIndex)
 {
-    int32_t& at = entries_[classIndex].owner;
-    if (at < 0) {
-        const std::string_view name = cf_.ClassName(classIndex);
-        OwnerFacts owner;
-        owner.groups = table_.OwnerOf(name);
-        owner.platform = IsPlatformClass(name);
-        at = static_cast<int32_t>(owners_.size());
-        owners_.push_back(owner);
+    if (classIndex >= entries_.size()) {
+        thread_local OwnerFacts none;
+        none = OwnerFacts{};
+        return none;
     }
-    return owners_[static_cast<size_t>(at)];
+    uint16_t& at = entries_[classIndex].owner;
+    if (at == 0) {
+        OwnerFacts owner;
+        owner.platform = IsPlatformClass(cf_.ClassName(classIndex));
+        owners_.push_back(owner);
+        at = static_cast<uint16_t>(owners_.size());
+    }
+    return owners_[at - 1u];
 }
 
 const CallSite* ClassScope::Call(uint16_t refIndex)
 {
     if (refIndex >= entries_.size())
         return nullptr;
-    if (entries_[refIndex].call >= 0)
-        return &calls_[static_cast<size_t>(entries_[refIndex].call)];
+    if (entries_[refIndex].call != 0)
+        return &calls_[entries_[refIndex].call - 1u];
     const classfile::Constant* c = cf_.At(refIndex);
     if (c == nullptr || (c->tag != Tag::Methodref && c->tag != Tag::InterfaceMethodref))
         return nullptr;
     CallSite site;
     site.refIndex = refIndex;
-    // The class is looked up in the table once however many of its methods are called, and
-    // a descriptor parsed once however many methods share it.
+    site.linesKnown = true;  // none, unless the reference names a method
+    // A descriptor is parsed once however many methods share it, and the class is looked
+    // up in the table once however many of its methods are called.
     if (const classfile::Constant* nat = cf_.At(c->NameAndTypeIndex(), Tag::NameAndType)) {
         const DescriptorShape& shape = ShapeOf(nat->DescriptorIndex());
         site.valid = shape.valid && shape.parameterCount <= 255;  // the JVM allows no more
@@ -182,51 +248,107 @@ const CallSite* ClassScope::Call(uint16_t refIndex)
         site.parameterCount = static_cast<uint16_t>(std::min<uint32_t>(shape.parameterCount, 255));
         site.parameterWords = shape.parameterWords;
         site.firstParameter = shape.firstParameter;
-        const std::string_view name = cf_.Utf8Bytes(nat->NameIndex());
-        site.isInit = name == "<init>";
-        const OwnerFacts& owner = OwnerOf(c->ClassIndex());
-        site.libraryOwner = owner.platform;
-        table_.Find(owner.groups, name, cf_.Utf8Bytes(nat->DescriptorIndex()),
-                    site.libraryOwner ? ClassMatch::Any : ClassMatch::ExactOrPrefix, found_);
-        site.firstLine = static_cast<uint32_t>(lines_.size());
-        site.lineCount = static_cast<uint32_t>(found_.size());
-        for (const ConsumerLine* line : found_) {
-            lines_.push_back(line);
-            if (line->action == Action::Receiver || line->action == Action::ReceiverMessageFormat)
-                site.anyReceiverLine = true;
-        }
+        site.classIndex = c->ClassIndex();
+        site.nameIndex = nat->NameIndex();
+        site.descriptorIndex = nat->DescriptorIndex();
+        site.isInit = cf_.Utf8Bytes(site.nameIndex) == "<init>";
+        site.libraryOwner = OwnerOf(site.classIndex).platform;
+        site.linesKnown = false;
     }
-    entries_[refIndex].call = static_cast<int32_t>(calls_.size());
     calls_.push_back(site);
+    entries_[refIndex].call = static_cast<uint16_t>(calls_.size());
     return &calls_.back();
 }
 
-bool ClassScope::OwnerIsPlatform(uint16_t refIndex) const noexcept
+void ClassScope::FindLines(const CallSite& site)
+{
+    OwnerFacts& owner = OwnerOf(site.classIndex);
+    if (!owner.grouped) {
+        owner.groups = table_.OwnerOf(cf_.ClassName(site.classIndex));
+        owner.grouped = true;
+    }
+    table_.Find(owner.groups, cf_.Utf8Bytes(site.nameIndex), cf_.Utf8Bytes(site.descriptorIndex),
+                site.libraryOwner ? ClassMatch::Any : ClassMatch::ExactOrPrefix, found_);
+    site.firstLine = static_cast<uint32_t>(lines_.size());
+    site.lineCount = static_cast<uint32_t>(found_.size());
+    for (const ConsumerLine* line : found_) {
+        lines_.push_back(line);
+        if (line->action == Action::Receiver || line->action == Action::ReceiverMessageFormat)
+            site.anyReceiverLine = true;
+    }
+    site.linesKnown = true;
+}
+
+bool ClassScope::OwnerIsPlatform(uint16_t refIndex) noexcept
 {
     const classfile::Constant* c = cf_.At(refIndex);
     return c != nullptr &&
            (c->tag == Tag::Fieldref || c->tag == Tag::Methodref || c->tag == Tag::InterfaceMethodref) &&
-           IsPlatformClass(cf_.ClassName(c->ClassIndex()));
+           Entry(c->ClassIndex(), Tag::Class) != nullptr && OwnerOf(c->ClassIndex()).platform;
 }
 
-bool ClassScope::TypeEndsInClass(uint16_t refIndex) const noexcept
+namespace {
+
+// The type that can hold a string `descriptor` ends with ("Ljava/lang/String;"...); empty
+// when none. The letter before the ';' tells the candidates apart.
+std::string_view StringTypeAtEnd(std::string_view descriptor) noexcept
 {
+    if (descriptor.size() < 3 || descriptor.back() != ';')
+        return {};  // a primitive, void, or an array of them
+    auto ends = [&](std::string_view type) { return descriptor.ends_with(type) ? type : std::string_view(); };
+    switch (descriptor[descriptor.size() - 2]) {
+        case 'g': return ends("Ljava/lang/String;");
+        case 't': return ends("Ljava/lang/Object;");
+        case 'c': return ends("Ljava/lang/constant/ConstantDesc;");
+        case 'e': {
+            for (const std::string_view type : {"Ljava/lang/CharSequence;", "Ljava/lang/Comparable;",
+                                                "Ljava/io/Serializable;", "Ljava/lang/constant/Constable;"}) {
+                if (descriptor.ends_with(type))
+                    return type;
+            }
+            return {};
+        }
+        default: return {};
+    }
+}
+
+}  // namespace
+
+bool ClassScope::TypeMayBeString(uint16_t refIndex) noexcept
+{
+    if (refIndex >= entries_.size())
+        return false;
+    uint8_t& known = entries_[refIndex].mayOriginate;
+    if (known != 0)
+        return known == 2;
+    known = 1;
     const classfile::Constant* c = cf_.At(refIndex);
     if (c == nullptr || (c->tag != Tag::Fieldref && c->tag != Tag::Methodref && c->tag != Tag::InterfaceMethodref))
         return false;
-    const classfile::Constant* nat = cf_.At(c->NameAndTypeIndex(), Tag::NameAndType);
+    const classfile::Constant* nat = Entry(c->NameAndTypeIndex(), Tag::NameAndType);
     if (nat == nullptr)
         return false;
-    const std::string_view type = cf_.Utf8Bytes(nat->DescriptorIndex());
-    return !type.empty() && type.back() == ';';
+    const std::string_view type = Utf8(nat->DescriptorIndex());
+    // A field's type, or a method's return type (after its ')'), is one of the types that can
+    // hold a string or an array of them: read off the descriptor's end.
+    const std::string_view name = StringTypeAtEnd(type);
+    bool may = false;
+    if (!name.empty()) {
+        size_t start = type.size() - name.size();
+        while (start > 0 && type[start - 1] == '[')
+            --start;
+        may = c->tag == Tag::Fieldref ? start == 0 : start > 0 && type[start - 1] == ')';
+    }
+    known = may ? 2 : 1;
+    return may;
 }
 
 const FieldSite* ClassScope::Field(uint16_t refIndex)
 {
     if (refIndex >= entries_.size())
         return nullptr;
-    if (entries_[refIndex].field >= 0)
-        return &fields_[static_cast<size_t>(entries_[refIndex].field)];
+    if (entries_[refIndex].field != 0)
+        return &fields_[entries_[refIndex].field - 1u];
     if (cf_.At(refIndex, Tag::Fieldref) == nullptr)
         return nullptr;
     FieldSite site;
@@ -236,8 +358,8 @@ const FieldSite* ClassScope::Field(uint16_t refIndex)
         site.words = FieldWords(member->descriptor);
         site.mayBeString = MayBeString(member->descriptor);
     }
-    entries_[refIndex].field = static_cast<int32_t>(fields_.size());
     fields_.push_back(site);
+    entries_[refIndex].field = static_cast<uint16_t>(fields_.size());
     return &fields_.back();
 }
 
@@ -245,10 +367,10 @@ bool ClassScope::Collects(uint16_t classIndex)
 {
     if (classIndex >= entries_.size())
         return false;
-    int8_t& collects = entries_[classIndex].collects;
-    if (collects < 0)
-        collects = table_.Collects(cf_.ClassName(classIndex)) ? 1 : 0;
-    return collects == 1;
+    uint8_t& collects = entries_[classIndex].collects;
+    if (collects == 0)
+        collects = table_.Collects(cf_.ClassName(classIndex)) ? 2 : 1;
+    return collects == 2;
 }
 
 uint32_t ClassScope::Consumer(std::string_view name)
@@ -269,7 +391,8 @@ uint32_t ClassScope::Consumer(std::string_view name)
 uint32_t ClassScope::Consumer(const CallSite& site)
 {
     if (site.consumer == UINT32_MAX) {
-        std::string name;
+        std::string& name = store_.name;
+        name.clear();
         if (const auto member = cf_.MemberOf(site.refIndex))
             name.append(member->className).append(".").append(member->name);
         site.consumer = Consumer(name);
@@ -279,8 +402,8 @@ uint32_t ClassScope::Consumer(const CallSite& site)
 
 uint32_t ClassScope::Member(uint16_t refIndex)
 {
-    if (entries_[refIndex].member >= 0)
-        return static_cast<uint32_t>(entries_[refIndex].member);
+    if (entries_[refIndex].member != 0)
+        return entries_[refIndex].member - 1;
     std::array<Span, 3> ref{};
     const classfile::Constant* c = cf_.At(refIndex);
     if (c != nullptr && (c->tag == Tag::Fieldref || c->tag == Tag::Methodref || c->tag == Tag::InterfaceMethodref)) {
@@ -290,9 +413,9 @@ uint32_t ClassScope::Member(uint16_t refIndex)
             ref[2] = KeepUtf8(nat->DescriptorIndex());
         }
     }
-    entries_[refIndex].member = static_cast<int32_t>(members_.size());
     members_.push_back(ref);
-    return static_cast<uint32_t>(entries_[refIndex].member);
+    entries_[refIndex].member = static_cast<uint32_t>(members_.size());
+    return entries_[refIndex].member - 1;
 }
 
 uint32_t ClassScope::OwnField(uint16_t fieldIndex)
@@ -303,6 +426,11 @@ uint32_t ClassScope::OwnField(uint16_t fieldIndex)
     return static_cast<uint32_t>(members_.size() - 1);
 }
 
+const Sink& ClassScope::SinkAt(uint32_t index) const noexcept
+{
+    return store_.sinkList[index];
+}
+
 uint32_t ClassScope::AddSink(const Sink& sink)
 {
     const uint64_t key = (uint64_t{static_cast<uint8_t>(sink.kind)} << 56) |
@@ -310,9 +438,9 @@ uint32_t ClassScope::AddSink(const Sink& sink)
                          (uint64_t{static_cast<uint8_t>(sink.format)} << 50) | (uint64_t{sink.equalsStyle} << 49) |
                          (uint64_t{sink.parameter} << 32) | sink.target;
     bool inserted = false;
-    const uint32_t index = sinks_.FindOrInsert(key, static_cast<uint32_t>(facts_.sinks.size()), inserted);
+    const uint32_t index = sinks_.FindOrInsert(key, static_cast<uint32_t>(store_.sinkList.size()), inserted);
     if (inserted)
-        facts_.sinks.push_back(sink);
+        store_.sinkList.push_back(sink);
     return index;
 }
 
@@ -328,7 +456,7 @@ void ClassScope::AddFlow(const Flow& flow)
         flows_.FindOrInsert(key, 0, inserted);
     if (!inserted)
         return;
-    facts_.flows.push_back(flow);
+    store_.flowList.push_back(flow);
 }
 
 void ClassScope::Finish()
@@ -337,11 +465,14 @@ void ClassScope::Finish()
     // and format.
     std::vector<std::pair<uint64_t, uint64_t>>& keys = store_.flowKeys;
     keys.clear();
-    keys.reserve(facts_.flows.size());
-    for (const Flow& f : facts_.flows)
+    keys.reserve(store_.flowList.size());
+    for (const Flow& f : store_.flowList)
         keys.emplace_back((uint64_t{static_cast<uint8_t>(f.origin)} << 48) | (uint64_t{f.value} << 16) | f.method,
                           (uint64_t{f.sink} << 2) | static_cast<uint8_t>(f.format));
     std::sort(keys.begin(), keys.end());
+    // The facts' tables made once, at their size, from what the class gathered.
+    facts_.flows.resize(keys.size());
+    facts_.sinks.assign(store_.sinkList.begin(), store_.sinkList.end());
     for (size_t i = 0; i < keys.size(); ++i) {
         const auto [high, low] = keys[i];
         facts_.flows[i] = {static_cast<OriginKind>(high >> 48), static_cast<FormatStyle>(low & 3),

@@ -16,7 +16,7 @@ bool MayBeString(std::string_view type) noexcept
 namespace {
 
 // The length of the field descriptor at `at` in `text`, or 0 when there is none.
-size_t TypeLength(std::string_view text, size_t at) noexcept
+[[gnu::always_inline]] inline size_t TypeLength(std::string_view text, size_t at) noexcept
 {
     size_t i = at;
     while (i < text.size() && text[i] == '[')
@@ -43,7 +43,7 @@ size_t TypeLength(std::string_view text, size_t at) noexcept
     }
 }
 
-ParameterShape ShapeOf(std::string_view type) noexcept
+[[gnu::always_inline]] inline ParameterShape ShapeOf(std::string_view type) noexcept
 {
     ParameterShape shape;
     shape.reference = type[0] == 'L' || type[0] == '[';

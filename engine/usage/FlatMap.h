@@ -22,6 +22,19 @@ public:
         }
     }
 
+    // Forgets every key and makes room for `count` keys without growing: for a map whose size
+    // is known roughly beforehand, so that it is not rehashed at every doubling on the way.
+    void Reserve(std::size_t count)
+    {
+        std::size_t slots = 64;
+        while (slots < count * 2 + 2)
+            slots *= 2;
+        if (slots <= slots_.size())
+            return;
+        Clear();
+        slots_.assign(slots, Slot{});
+    }
+
     // The value at `key`, inserting `value` when there is none; `inserted` says which.
     uint32_t& FindOrInsert(uint64_t key, uint32_t value, bool& inserted)
     {

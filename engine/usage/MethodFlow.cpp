@@ -199,6 +199,34 @@ struct DecodeClasses {
 };
 constexpr DecodeClasses kDecode;
 
+// The length of each opcode Decode only steps over: fixed length, no branch, nothing that
+// ends a block, and (in kPlainBeforeOrigin) nothing that may bring a string in. 0 for the
+// others.
+struct PlainSteps {
+    uint8_t before[256];
+    uint8_t after[256];
+    constexpr PlainSteps() : before(), after()
+    {
+        for (int op = 0; op < 256; ++op) {
+            const bool control = (kDecode.of[op] & kControl) != 0;
+            after[op] = control ? 0 : kFixedLength[op];
+            before[op] = (kDecode.of[op] & kMayOriginate) != 0 ? 0 : after[op];
+        }
+    }
+};
+constexpr PlainSteps kPlain;
+
+// Sets the first `count` entries of `v` to `value`, growing it when it is smaller: the
+// per-method tables are set up for thousands of small methods, most of them far smaller than
+// what the storage already holds.
+template <typename T>
+void Fill(std::vector<T>& v, size_t count, T value)
+{
+    if (v.size() < count)
+        v.resize(count);
+    std::fill_n(v.data(), count, value);
+}
+
 }  // namespace
 
 struct FlowScratch {
@@ -206,6 +234,7 @@ struct FlowScratch {
     std::vector<uint8_t> mark;
     std::vector<uint32_t> blockAt;  // per pc: the block starting there
     std::vector<uint32_t> blockPc;
+    std::vector<uint32_t> leaders;  // block starts in the order Decode found them
     std::vector<uint32_t> handlerFirst;  // per block: into handlerBlocks
     std::vector<uint32_t> handlerBlocks;
     std::vector<uint32_t> targets;
@@ -220,7 +249,13 @@ struct FlowScratch {
     MethodShape shape;
     std::vector<Source> sources;
     FlatMap sourceAt;
-    std::vector<uint32_t> contents;  // per source: what an object collected
+    // What the objects made here collect: (source, element) in the order put, each once.
+    // Kept as a list rather than a set per object: an array of hundreds of strings would
+    // otherwise make a new set at each element put in.
+    std::vector<std::pair<uint32_t, uint32_t>> collected;
+    FlatMap collectedOnce;
+    std::vector<uint32_t> collectedFirst;  // per source, into collected once sorted by source
+    std::vector<uint32_t> elementsOf;      // one object's collection while Emit expands it
     std::vector<std::pair<uint32_t, uint32_t>> uses;  // (set, sink)
     std::vector<uint32_t> seen;      // per source and flag: the use that last expanded it
     std::vector<std::pair<uint32_t, uint32_t>> expand;
@@ -270,7 +305,8 @@ public:
         s_.sets.Clear();
         s_.sources.clear();
         s_.sourceAt.Clear();
-        s_.contents.clear();
+        s_.collected.clear();
+        s_.collectedOnce.Clear();
         s_.uses.clear();
         MakeBlocks();
         Enter();
@@ -287,27 +323,47 @@ private:
     {
         if (pc >= length_)
             return false;
-        s_.mark[pc] |= kLeader;
+        MarkLeader(pc);
         return true;
+    }
+
+    // Notes a block start once, so that the blocks are known without a second look at
+    // every byte.
+    void MarkLeader(uint32_t pc)
+    {
+        if ((s_.mark[pc] & kLeader) == 0) {
+            s_.mark[pc] |= kLeader;
+            s_.leaders.push_back(pc);
+        }
     }
 
     bool Decode()
     {
-        s_.mark.assign(length_, 0);
+        Fill<uint8_t>(s_.mark, length_, 0);
         s_.targets.clear();
         s_.jsrReturns.clear();
-        s_.mark[0] = kLeader;
+        s_.leaders.clear();
+        MarkLeader(0);
         uint32_t pc = 0;
+        // Most instructions are only stepped over: one table lookup. One that runs past the
+        // code's end is caught by the check after the loop.
+        const uint8_t* plain = origins_ ? kPlain.after : kPlain.before;
         while (pc < length_) {
             s_.mark[pc] |= kStart;
             const uint8_t op = bytes_[pc];
+            if (const uint8_t step = plain[op]; step != 0) {
+                pc += step;
+                continue;
+            }
             uint32_t length = 0;
             if (!InstructionLength(pc, length))
                 return false;
             const uint32_t next = pc + length;
             const uint8_t what = kDecode.of[op];
-            if (!origins_ && (what & kMayOriginate) != 0)
-                origins_ = MayOriginate(pc, op);
+            if (!origins_ && (what & kMayOriginate) != 0 && MayOriginate(pc, op)) {
+                origins_ = true;
+                plain = kPlain.after;
+            }
             if ((what & kControl) == 0) {
                 pc = next;
                 continue;
@@ -364,36 +420,28 @@ private:
         for (const uint32_t target : s_.targets) {
             if ((s_.mark[target] & kStart) == 0)
                 return false;
-            s_.mark[target] |= kLeader;
+            MarkLeader(target);
         }
         for (const uint32_t target : s_.jsrReturns) {
             if (target >= length_)
                 return false;
-            s_.mark[target] |= kLeader;
+            MarkLeader(target);
         }
         for (const classfile::ExceptionHandler& h : code_.handlers) {
             if (h.startPc >= h.endPc || h.endPc > length_ || h.handlerPc >= length_ ||
                 (s_.mark[h.startPc] & kStart) == 0 || (s_.mark[h.handlerPc] & kStart) == 0 ||
                 (h.endPc < length_ && (s_.mark[h.endPc] & kStart) == 0))
                 return false;
-            s_.mark[h.startPc] |= kLeader;
-            s_.mark[h.handlerPc] |= kLeader;
+            MarkLeader(h.startPc);
+            MarkLeader(h.handlerPc);
             if (h.endPc < length_)
-                s_.mark[h.endPc] |= kLeader;
+                MarkLeader(h.endPc);
         }
-        return code_.handlers.empty() || uint64_t{Blocks()} * code_.handlers.size() <= kMaxHandlerCover;
+        return uint64_t{Blocks()} * code_.handlers.size() <= kMaxHandlerCover;
     }
 
-    // How many blocks Decode marked, counted when first asked.
-    uint32_t Blocks()
-    {
-        if (blocks_ == UINT32_MAX) {
-            blocks_ = 0;
-            for (uint32_t at = 0; at < length_; ++at)
-                blocks_ += (s_.mark[at] & kLeader) != 0 ? 1u : 0u;
-        }
-        return blocks_;
-    }
+    // How many blocks Decode marked.
+    uint32_t Blocks() const noexcept { return static_cast<uint32_t>(s_.leaders.size()); }
 
     // The blocks of the code Decode marked, and the handlers that cover each.
     void MakeBlocks()
@@ -402,17 +450,14 @@ private:
         // fall-through into a block is one): the others are left as they are.
         if (s_.blockAt.size() < length_)
             s_.blockAt.resize(length_);
-        s_.blockPc.clear();
-        for (uint32_t at = 0; at < length_; ++at) {
-            if ((s_.mark[at] & kLeader) != 0) {
-                s_.blockAt[at] = static_cast<uint32_t>(s_.blockPc.size());
-                s_.blockPc.push_back(at);
-            }
-        }
+        s_.blockPc.assign(s_.leaders.begin(), s_.leaders.end());
+        std::sort(s_.blockPc.begin(), s_.blockPc.end());
+        for (uint32_t b = 0; b < s_.blockPc.size(); ++b)
+            s_.blockAt[s_.blockPc[b]] = b;
         // Which handlers cover each block: block edges include every range's ends, so a
         // handler covers a block whole or not at all.
         const size_t blocks = s_.blockPc.size();
-        s_.handlerFirst.assign(blocks + 1, 0);
+        Fill<uint32_t>(s_.handlerFirst, blocks + 1, 0);
         s_.handlerBlocks.clear();
         for (size_t b = 0; b < blocks; ++b) {
             s_.handlerFirst[b] = static_cast<uint32_t>(s_.handlerBlocks.size());
@@ -438,13 +483,8 @@ private:
             case 0xBA: return true;
             case 0xB2:
             case 0xB4: {
-                // Only a field of a class type can hold a string: most are ruled out by the
-                // last letter of their type.
                 const uint16_t ref = U2(bytes_ + pc + 1);
-                if (!scope_.TypeEndsInClass(ref))
-                    return false;
-                const FieldSite* field = scope_.Field(ref);
-                return field != nullptr && field->mayBeString;
+                return cf_.At(ref, Tag::Fieldref) != nullptr && scope_.TypeMayBeString(ref);
             }
             case 0xB6:
             case 0xB7:
@@ -453,10 +493,10 @@ private:
                 // A platform method is never the program's own: ruled out before its
                 // descriptor and table lines are looked at.
                 const uint16_t ref = U2(bytes_ + pc + 1);
-                if (!scope_.TypeEndsInClass(ref) || scope_.OwnerIsPlatform(ref))
+                if (!scope_.TypeMayBeString(ref) || scope_.OwnerIsPlatform(ref))
                     return false;
                 const CallSite* site = scope_.Call(ref);
-                return site != nullptr && site->lineCount == 0 && !site->libraryOwner && site->returnMayBeString;
+                return site != nullptr && !site->libraryOwner && site->returnMayBeString && scope_.Lines(*site).empty();
             }
             default: return false;
         }
@@ -522,7 +562,6 @@ private:
             s_.sourceAt.FindOrInsert(key, static_cast<uint32_t>(s_.sources.size()), inserted);
         if (inserted) {
             s_.sources.push_back({kind, value});
-            s_.contents.push_back(0);
         }
         return source;
     }
@@ -544,7 +583,7 @@ private:
     bool CheckEntry()
     {
         const size_t width = size_t{maxLocals_} + maxStack_;
-        if (size_t{length_} * width > (size_t{1} << 24) && size_t{Blocks()} * width > (size_t{1} << 24))
+        if (size_t{Blocks()} * width > (size_t{1} << 24))
             return false;  // a frame table past 64 MiB: not a method javac writes
         const classfile::Member& method = cf_.methods[method_];
         shape_ = scope_.ShapeOf(method.descriptorIndex);
@@ -565,13 +604,18 @@ private:
     {
         const size_t blocks = s_.blockPc.size();
         const size_t width = size_t{maxLocals_} + maxStack_;
-        s_.state.assign(blocks * width, 0u);
-        s_.height.assign(blocks, 0);
-        s_.visited.assign(blocks, 0);
-        s_.queued.assign(blocks, 0);
+        // A block's in-state is written whole when the block is first reached and read only
+        // after: only whether each block was reached needs clearing.
+        if (s_.state.size() < blocks * width)
+            s_.state.resize(blocks * width);
+        if (s_.height.size() < blocks)
+            s_.height.resize(blocks);
+        Fill<uint8_t>(s_.visited, blocks, 0);
+        Fill<uint8_t>(s_.queued, blocks, 0);
         s_.work.clear();
-        s_.locals.assign(maxLocals_, 0u);
-        s_.stack.assign(size_t{maxStack_} + 1, 0u);
+        Fill<uint32_t>(s_.locals, maxLocals_, 0u);
+        if (s_.stack.size() < size_t{maxStack_} + 1)
+            s_.stack.resize(size_t{maxStack_} + 1);  // read below the height only
 
         const classfile::Member& method = cf_.methods[method_];
         const uint8_t* parameters = scope_.Parameters(shape_.firstParameter);
@@ -655,7 +699,7 @@ private:
             MergeHandlers(block);
             if (!RunBlock(block))
                 return false;
-            if (visits_ > budget || s_.sets.StoredElements() > kMaxStoredElements)
+            if (visits_ > budget || s_.sets.StoredElements() + s_.collected.size() > kMaxStoredElements)
                 return false;
         }
         return !broken_;
@@ -1011,7 +1055,15 @@ private:
             const uint32_t source = element >> 2;
             const Source s = s_.sources[source];
             if (s.kind == kObject) {
-                s_.contents[source] = s_.sets.Union(s_.contents[source], s_.sets.WithFlag(value, element & 3u));
+                const uint32_t flag = element & 3u;
+                for (uint32_t put : s_.sets.Elements(value)) {
+                    if ((put & 3u) == 0)
+                        put |= flag;
+                    bool fresh = false;
+                    s_.collectedOnce.FindOrInsert((uint64_t{source} << 32) | put, 0, fresh);
+                    if (fresh)
+                        s_.collected.emplace_back(source, put);
+                }
             } else if (s.kind == kFieldRead && consumer == kNoConsumer) {
                 Use(value, scope_.AddSink({SinkKind::FieldStore, Use::Unknown, {}, false, 0, s.value}));
             } else {
@@ -1053,7 +1105,14 @@ private:
     uint32_t ApplyCall(const CallSite& site, const uint32_t* args, size_t count)
     {
         uint32_t result = 0;
-        if (site.lineCount != 0) {
+        bool carries = false;
+        for (size_t p = 0; p < count; ++p)
+            carries = carries || args[p] != 0;
+        // Nothing followed goes in: only a call of the program's own that may return a string
+        // gives something back, and only when the table has no line for it.
+        if (!carries && (site.libraryOwner || !site.returnMayBeString))
+            return 0;
+        if (!scope_.Lines(site).empty()) {
             const uint32_t receiver = args[0];
             for (size_t p = 0; p < count; ++p) {
                 const uint32_t value = args[p];
@@ -1220,7 +1279,17 @@ private:
         uint32_t switchSink = UINT32_MAX;
         std::sort(s_.uses.begin(), s_.uses.end());
         s_.uses.erase(std::unique(s_.uses.begin(), s_.uses.end()), s_.uses.end());
-        s_.seen.assign(s_.sources.size() * 4, UINT32_MAX);
+        Fill<uint32_t>(s_.seen, s_.sources.size() * 4, UINT32_MAX);
+        // What each object collected, found by source.
+        std::stable_sort(s_.collected.begin(), s_.collected.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        Fill<uint32_t>(s_.collectedFirst, s_.sources.size() + 1, 0u);
+        for (const auto& [source, element] : s_.collected)
+            ++s_.collectedFirst[source + 1];
+        for (size_t i = 0; i < s_.sources.size(); ++i)
+            s_.collectedFirst[i + 1] += s_.collectedFirst[i];
+        // An item to expand is a set (below kCollectedBit) or an object's collection.
+        constexpr uint32_t kCollectedBit = 0x80000000u;
         for (uint32_t u = 0; u < s_.uses.size(); ++u) {
             const auto [set, sink] = s_.uses[u];
             s_.expand.clear();
@@ -1228,7 +1297,17 @@ private:
             while (!s_.expand.empty()) {
                 const auto [current, inherited] = s_.expand.back();
                 s_.expand.pop_back();
-                for (const uint32_t element : s_.sets.Elements(current)) {
+                std::span<const uint32_t> elements;
+                if ((current & kCollectedBit) == 0) {
+                    elements = s_.sets.Elements(current);
+                } else {
+                    const uint32_t object = current & ~kCollectedBit;
+                    s_.elementsOf.clear();
+                    for (uint32_t k = s_.collectedFirst[object]; k < s_.collectedFirst[object + 1]; ++k)
+                        s_.elementsOf.push_back(s_.collected[k].second);
+                    elements = s_.elementsOf;
+                }
+                for (const uint32_t element : elements) {
                     const uint32_t source = element >> 2;
                     const uint32_t flag = (element & 3u) != 0 ? (element & 3u) : inherited;
                     uint32_t& seen = s_.seen[source * 4 + flag];
@@ -1237,14 +1316,14 @@ private:
                     seen = u;
                     const Source& s = s_.sources[source];
                     if (s.kind == kObject) {
-                        if (s_.contents[source] != 0)
-                            s_.expand.emplace_back(s_.contents[source], flag);
+                        if (s_.collectedFirst[source] != s_.collectedFirst[source + 1])
+                            s_.expand.emplace_back(source | kCollectedBit, flag);
                         continue;
                     }
                     uint32_t target = sink;
                     if (s.kind == kLiteral && !s_.switchLiterals.empty() &&
                         std::binary_search(s_.switchLiterals.begin(), s_.switchLiterals.end(), s.value)) {
-                        const Sink& used = scope_.Facts().sinks[sink];
+                        const Sink& used = scope_.SinkAt(sink);
                         if (used.kind == SinkKind::Consumer && used.use == Use::Key && used.equalsStyle) {
                             if (switchSink == UINT32_MAX)
                                 switchSink = scope_.AddSink({SinkKind::Consumer, Use::Key, FormatStyle::None, false, 0,
@@ -1273,7 +1352,6 @@ private:
     bool broken_ = false;
     bool returnsReference_ = false;
     bool origins_ = false;
-    uint32_t blocks_ = UINT32_MAX;  // see Blocks()
     DescriptorShape shape_;         // the method's own descriptor
 };
 

@@ -453,15 +453,36 @@ struct ProgramUsage::Graph {
         return std::nullopt;
     }
 
+    // The class's consumer names and member targets as Build meets them, each found once per
+    // class rather than once per sink or flow.
+    std::vector<uint32_t> classNames;    // per consumer of the class: its name, or kNone
+    std::vector<uint32_t> classTargets;  // per member of the class: its target, or kNone
+
+    uint32_t ConsumerOf(const ClassFacts& c, uint32_t consumer)
+    {
+        uint32_t& name = classNames[consumer];
+        if (name == kNone)
+            name = Name(c.consumers[consumer], true);
+        return name;
+    }
+
+    uint32_t TargetOfMember(const ClassFacts& c, uint32_t member)
+    {
+        uint32_t& target = classTargets[member];
+        if (target == kNone)
+            target = TargetOf(c.members[member]);
+        return target;
+    }
+
     uint32_t TargetOfSink(uint32_t ci, const Sink& sink)
     {
         const ClassFacts& c = classes[ci];
         switch (sink.kind) {
             case SinkKind::Consumer:
-                return TerminalOf(sink.use, sink.format, sink.equalsStyle, Name(c.consumers[sink.target], true));
+                return TerminalOf(sink.use, sink.format, sink.equalsStyle, ConsumerOf(c, sink.target));
             case SinkKind::Unknown:
-                return TerminalOf(Use::Unknown, FormatStyle::None, false, Name(c.consumers[sink.target], true));
-            case SinkKind::Call: return CallNode(TargetOf(c.members[sink.target]), sink.parameter);
+                return TerminalOf(Use::Unknown, FormatStyle::None, false, ConsumerOf(c, sink.target));
+            case SinkKind::Call: return CallNode(TargetOfMember(c, sink.target), sink.parameter);
             case SinkKind::FieldStore: {
                 const MemberRef& ref = c.members[sink.target];
                 if (const auto field = ResolveField(ref))
@@ -491,7 +512,7 @@ struct ProgramUsage::Graph {
                     return FieldNode(field->first, field->second);
                 return kNone;
             }
-            case OriginKind::CallResult: return ResultNode(TargetOf(c.members[flow.value]));
+            case OriginKind::CallResult: return ResultNode(TargetOfMember(c, flow.value));
         }
         return kNone;
     }
@@ -517,6 +538,16 @@ void ProgramUsage::Graph::Build()
 {
     const size_t n = classes.size();
     metAt.assign(n, 0u);
+    // The maps' sizes guessed from the facts: a node or target per sink or flow at most.
+    size_t sinks = 0, flows = 0, members = 0;
+    for (const ClassFacts& c : classes) {
+        sinks += c.sinks.size();
+        flows += c.flows.size();
+        members += c.members.size();
+    }
+    classIds.Reserve(n);
+    nodeAt.Reserve(flows + sinks / 2);
+    targetIds.Reserve(std::min(members, sinks + flows));
     for (uint32_t ci = 0; ci < n; ++ci) {
         const ClassFacts& c = classes[ci];
         if (!c.parsed)
@@ -576,6 +607,8 @@ void ProgramUsage::Graph::Build()
     sinkFirst.assign(n + 1, 0u);
     for (uint32_t ci = 0; ci < n; ++ci) {
         const ClassFacts& c = classes[ci];
+        classNames.assign(c.consumers.size(), kNone);
+        classTargets.assign(c.members.size(), kNone);
         sinkFirst[ci] = static_cast<uint32_t>(sinkTargets.size());
         for (const Sink& sink : c.sinks)
             sinkTargets.push_back(TargetOfSink(ci, sink));
@@ -642,7 +675,7 @@ namespace {
 // consumer of each (node, kind).
 class MarkSets {
 public:
-    explicit MarkSets(size_t nodes) : kinds_(nodes, 0) {}
+    MarkSets(size_t nodes, size_t marked) : kinds_(nodes, 0) { consumers_.Reserve(marked * 2); }
 
     // True when the node's marks changed.
     bool Merge(uint32_t node, uint8_t kind, uint32_t consumer)
@@ -755,7 +788,7 @@ void ProgramUsage::Graph::FixedPoint()
         }
     }
     std::stable_sort(seeds.begin(), seeds.end(), [](const Seed& a, const Seed& b) { return a.consumer < b.consumer; });
-    MarkSets sets(count);
+    MarkSets sets(count, reachedNodes.size());
     std::vector<std::pair<uint32_t, uint8_t>> stack;  // (node, kind) to pass on
     for (const Seed& seed : seeds) {
         if (!sets.Merge(seed.node, seed.kind, seed.consumer))
@@ -982,7 +1015,7 @@ Decision ProgramUsage::Decide(std::string_view text, std::span<const PlaceRef> p
         d.use = use;
         if (f != nullptr) {
             d.format = FormatOf(f->f.kind);
-            d.consumer = words(*f).consumer;
+            d.consumer = f->f.consumer == kNothing ? std::string("nothing") : graph_->ConsumerName(f->f.consumer);
         }
     };
     if (IsData(text)) {
@@ -1017,6 +1050,11 @@ std::vector<ProgramUsage::TextDecision> ProgramUsage::DecideAll() const
         return out;
     std::vector<std::string_view> texts;  // per entry of out
     FlatMap at;                           // hash of a text -> its entry
+    size_t literals = 0;
+    for (const ClassFacts& c : graph_->classes)
+        literals += c.literals.size();
+    out.reserve(literals);
+    texts.reserve(literals);
     for (size_t ci = 0; ci < graph_->classes.size(); ++ci) {
         for (const LiteralFacts& literal : graph_->classes[ci].literals) {
             uint32_t index = 0;

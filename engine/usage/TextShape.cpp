@@ -129,20 +129,44 @@ Word WordOf(const std::vector<char32_t>& token) noexcept
     return Word::Plain;
 }
 
+// What IsData makes of a byte: most texts are ASCII, read a byte at a time with one lookup.
+enum : uint8_t { kOther, kLetter, kControl, kValue, kNonAscii };
+struct ByteClasses {
+    uint8_t of[256];
+    constexpr ByteClasses() : of()
+    {
+        for (int b = 0; b < 256; ++b) {
+            if (b >= 0x80)
+                of[b] = kNonAscii;
+            else if (b == 1 || b == 2)
+                of[b] = kValue;  // a recipe's value
+            else if ((b < 0x20 && b != '\t' && b != '\n' && b != '\r') || b == 0x7F)
+                of[b] = kControl;
+            else if ((b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z'))
+                of[b] = kLetter;
+            else
+                of[b] = kOther;
+        }
+    }
+};
+constexpr ByteClasses kBytes;
+
 }  // namespace
 
 bool IsData(std::string_view utf8) noexcept
 {
     bool letter = false;
     for (size_t at = 0; at < utf8.size();) {
-        const auto b = static_cast<uint8_t>(utf8[at]);
-        if (b < 0x80) {  // most texts are ASCII: one byte, one test
+        const uint8_t kind = kBytes.of[static_cast<uint8_t>(utf8[at])];
+        if (kind <= kLetter) {
+            letter = letter || kind == kLetter;
             ++at;
-            if (b == 1 || b == 2)
-                continue;
-            if ((b < 0x20 && b != '\t' && b != '\n' && b != '\r') || b == 0x7F)
-                return true;
-            letter = letter || ((b | 0x20) >= 'a' && (b | 0x20) <= 'z');
+            continue;
+        }
+        if (kind == kControl)
+            return true;
+        if (kind == kValue) {
+            ++at;
             continue;
         }
         const char32_t c = Next(utf8, at);
@@ -157,7 +181,10 @@ bool IsData(std::string_view utf8) noexcept
 
 bool ReadsAsProse(std::string_view utf8) noexcept
 {
-    std::vector<char32_t> token;
+    // The token's storage is kept on the thread: thousands of texts are read one after
+    // another.
+    thread_local std::vector<char32_t> token;
+    token.clear();
     Word previous = Word::None;
     auto endOfToken = [&]() {
         if (token.empty())

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -194,6 +195,93 @@ TEST(CodeShapes, AnUnfollowedMethodLeavesTheRestOfTheClassFollowed)
     const auto usage = cl::usage::ProgramUsage::Solve(std::move(all));
     EXPECT_TRUE(Only(usage.FindingsOf({0, bad}), Use::Unknown, "code not followed"));
     EXPECT_TRUE(Only(usage.FindingsOf({0, good}), Use::Key, "java/lang/System.getProperty"));
+}
+
+TEST(CodeShapes, EveryTextOfALargeNestedArrayTakesTheUseOfWhereTheArrayGoes)
+{
+    // JOptionPane.showMessageDialog(null, new String[][] {{t0, t0}, {t1, t2}, {t3, t4}, ...}): each
+    // text reaches the dialog through two arrays, the first one put in twice.
+    ClassFileBuilder b{"Hand"};
+    const uint16_t dialog =
+        b.Methodref("javax/swing/JOptionPane", "showMessageDialog", "(Ljava/awt/Component;Ljava/lang/Object;)V");
+    const uint16_t stringClass = b.Class("java/lang/String");
+    const uint16_t rowClass = b.Class("[Ljava/lang/String;");
+    constexpr int kRows = 200;
+    std::vector<uint16_t> texts;
+    std::vector<uint8_t> code{0x01, 0x11, Hi(kRows), Lo(kRows), 0xBD, Hi(rowClass), Lo(rowClass)};
+    for (int row = 0; row < kRows; ++row) {
+        code.insert(code.end(), {0x59, 0x11, Hi(static_cast<uint16_t>(row)), Lo(static_cast<uint16_t>(row)), 0x05,
+                                 0xBD, Hi(stringClass), Lo(stringClass)});
+        for (uint8_t cell = 0; cell < 2; ++cell) {
+            if (row > 0 || cell == 0)
+                texts.push_back(b.String("Entity text number " + std::to_string(texts.size())));
+            code.insert(code.end(), {0x59, static_cast<uint8_t>(0x03 + cell), 0x13, Hi(texts.back()),
+                                     Lo(texts.back()), 0x53});
+        }
+        code.push_back(0x53);
+    }
+    code.insert(code.end(), {0xB8, Hi(dialog), Lo(dialog), 0xB1});
+    b.Method("table", "()V", {b.Code(code)});
+    const std::vector<uint8_t> bytes = b.Build();
+    const cl::classfile::ClassFile cf = cl::classfile::ParseClassFile(bytes.data(), bytes.size());
+    ASSERT_TRUE(cf.parsed);
+    std::vector<cl::usage::ClassFacts> facts;
+    facts.push_back(cl::usage::AnalyseClass(cf));
+    ASSERT_TRUE(facts[0].methods[0].followed);
+    const auto usage = cl::usage::ProgramUsage::Solve(std::move(facts));
+    ASSERT_EQ(texts.size(), 2u * kRows - 1);
+    for (const uint16_t text : texts) {
+        SCOPED_TRACE(text);
+        const auto findings = usage.FindingsOf({0, text});
+        EXPECT_TRUE(Only(findings, Use::Ui, "javax/swing/JOptionPane.showMessageDialog")) << Describe(findings);
+    }
+}
+
+TEST(CodeShapes, FactsKeepTheirNamesAndTextsOnceTheClassFileIsGone)
+{
+    // The facts' names and texts live in a block of their own, shared by copies: a copy made
+    // from facts whose class file and first facts are gone still reads them.
+    cl::usage::ClassFacts copy;
+    uint16_t text = 0;
+    {
+        ClassFileBuilder b{"org/example/Hand", "org/example/Base"};
+        text = b.String("Kept message text");
+        const uint16_t getProperty =
+            b.Methodref("java/lang/System", "getProperty", "(Ljava/lang/String;)Ljava/lang/String;");
+        const uint16_t own = b.Methodref("org/example/Other", "show", "(Ljava/lang/Object;)V");
+        b.Field("title", "Ljava/lang/String;");
+        b.Method("first", "()V", {b.Code({0x12, Lo(text), 0xB8, Hi(getProperty), Lo(getProperty), 0x57, 0xB1})});
+        b.Method("second", "(I)V", {b.Code({0x12, Lo(text), 0xB8, Hi(own), Lo(own), 0xB1})});
+        std::vector<uint8_t> bytes = b.Build();
+        const cl::classfile::ClassFile cf = cl::classfile::ParseClassFile(bytes.data(), bytes.size());
+        ASSERT_TRUE(cf.parsed);
+        const cl::usage::ClassFacts facts = cl::usage::AnalyseClass(cf);
+        copy = facts;
+        std::fill(bytes.begin(), bytes.end(), uint8_t{0});
+    }
+    EXPECT_EQ(copy.name, "org/example/Hand");
+    EXPECT_EQ(copy.superName, "org/example/Base");
+    ASSERT_EQ(copy.methods.size(), 2u);
+    EXPECT_EQ(copy.methods[0].name, "first");
+    EXPECT_EQ(copy.methods[0].descriptor, "()V");
+    EXPECT_EQ(copy.methods[1].name, "second");
+    EXPECT_EQ(copy.methods[1].descriptor, "(I)V");
+    ASSERT_EQ(copy.fields.size(), 1u);
+    EXPECT_EQ(copy.fields[0].name, "title");
+    EXPECT_EQ(copy.fields[0].descriptor, "Ljava/lang/String;");
+    ASSERT_EQ(copy.literals.size(), 1u);
+    EXPECT_EQ(copy.literals[0].text, "Kept message text");
+    ASSERT_EQ(copy.members.size(), 1u);  // the program's own method called
+    EXPECT_EQ(copy.members[0].owner, "org/example/Other");
+    EXPECT_EQ(copy.members[0].name, "show");
+    EXPECT_EQ(copy.members[0].descriptor, "(Ljava/lang/Object;)V");
+    EXPECT_NE(std::find(copy.consumers.begin(), copy.consumers.end(), "java/lang/System.getProperty"),
+              copy.consumers.end());
+    std::vector<cl::usage::ClassFacts> program{copy};
+    const auto usage = cl::usage::ProgramUsage::Solve(std::move(program));
+    const auto findings = usage.FindingsOf({0, text});
+    ASSERT_EQ(findings.size(), 2u) << Describe(findings);
+    EXPECT_EQ(findings[0].className, "org/example/Hand");
 }
 
 TEST(CodeShapes, AClassThatDidNotParseGivesNoFacts)

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <string_view>
 #include <vector>
 
 using cl::usage::Action;
@@ -75,6 +77,95 @@ TEST(ConsumerTable, TheMostPreciseClassThatHasTheMethodWins)
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.owner) + "." + c.method + c.descriptor);
         EXPECT_EQ(UseOf(c.owner, c.method, c.descriptor, c.parameter), c.use);
+    }
+}
+
+// The rule the table is documented by, read straight off its lines: the lines of the most
+// precise class pattern (the class itself, then prefixes longest first, then with Any suffixes
+// longest first) that has a line for the method and descriptor.
+std::vector<const ConsumerLine*> ByTheRule(std::string_view owner, std::string_view method, std::string_view descriptor,
+                                           ClassMatch match)
+{
+    auto matches = [](std::string_view pattern, std::string_view text) {
+        if (pattern == "*")
+            return true;
+        if (pattern.back() == '*')
+            return text.substr(0, pattern.size() - 1) == pattern.substr(0, pattern.size() - 1);
+        return pattern == text;
+    };
+    std::vector<std::string_view> patterns;  // class patterns, in the order they are tried
+    for (const ConsumerLine& line : ConsumerTable::Builtin().Lines()) {
+        const std::string_view c = line.className;
+        if (std::find(patterns.begin(), patterns.end(), c) == patterns.end())
+            patterns.push_back(c);
+    }
+    auto rank = [&](std::string_view c) {  // lower is tried first; -1: does not apply
+        if (c.back() == '*')
+            return owner.substr(0, c.size() - 1) == c.substr(0, c.size() - 1) ? 100000 - int(c.size()) : -1;
+        if (c.front() == '*')
+            return match == ClassMatch::Any && owner.size() >= c.size() - 1 &&
+                           owner.substr(owner.size() - (c.size() - 1)) == c.substr(1)
+                       ? 200000 - int(c.size())
+                       : -1;
+        return c == owner ? 0 : -1;
+    };
+    std::stable_sort(patterns.begin(), patterns.end(),
+                     [&](std::string_view a, std::string_view b) { return rank(a) < rank(b); });
+    for (const std::string_view c : patterns) {
+        if (rank(c) < 0)
+            continue;
+        std::vector<const ConsumerLine*> lines;
+        for (const ConsumerLine& line : ConsumerTable::Builtin().Lines()) {
+            if (line.className == c && matches(line.method, method) && matches(line.descriptor, descriptor))
+                lines.push_back(&line);
+        }
+        if (!lines.empty())
+            return lines;
+    }
+    return {};
+}
+
+TEST(ConsumerTable, LookingUpTheClassOnceFindsWhatTheRuleGives)
+{
+    // Every line of the table asked about through a class each of its patterns matches, a
+    // method and a descriptor each of its patterns matches, and calls the table knows nothing of.
+    struct Call {
+        std::string owner, method, descriptor;
+    };
+    std::vector<Call> calls = {
+        {"com/example/Anything", "setText", "(Ljava/lang/String;)V"},
+        {"javax/swing/JLabel", "getText", "()Ljava/lang/String;"},
+        {"java/lang/String", "no such method", "()V"},
+        {"", "", ""},
+    };
+    auto instance = [](std::string_view pattern, const char* filler) {
+        std::string s(pattern);
+        if (!s.empty() && s.back() == '*')
+            s.back() = filler[0], s += filler + 1;
+        return s;
+    };
+    for (const ConsumerLine& line : ConsumerTable::Builtin().Lines()) {
+        std::string owner(line.className);
+        if (owner.front() == '*')
+            owner = "com/example/My" + owner.substr(1);
+        else if (owner.back() == '*')
+            owner = instance(owner, "sub/Widget");
+        const std::string method = line.method == "*" ? "anything" : instance(line.method, "Value");
+        const std::string descriptor = line.descriptor == "*" ? "(Ljava/lang/String;I)V" : instance(line.descriptor, ")V");
+        calls.push_back({owner, method, descriptor});
+        calls.push_back({owner, method, "(J)J"});
+        calls.push_back({owner, "otherMethod", descriptor});
+    }
+    const ConsumerTable& table = ConsumerTable::Builtin();
+    for (const Call& call : calls) {
+        const ConsumerTable::Owner owner = table.OwnerOf(call.owner);
+        for (const ClassMatch match : {ClassMatch::ExactOrPrefix, ClassMatch::Any}) {
+            SCOPED_TRACE(call.owner + "." + call.method + call.descriptor +
+                         (match == ClassMatch::Any ? " any" : " exact or prefix"));
+            std::vector<const ConsumerLine*> found;
+            table.Find(owner, call.method, call.descriptor, match, found);
+            EXPECT_EQ(found, ByTheRule(call.owner, call.method, call.descriptor, match));
+        }
     }
 }
 

@@ -20,6 +20,9 @@ TEST(TextShape, DataHasNoLetterOrHoldsControlCharacters)
         {std::string("\0ab", 3), true},       // a NUL
         {"ab\x07", true},                     // a bell
         {"\xc2\x85text", true},               // a C1 control (U+0085)
+        {"Delete\x7f", true},                 // DEL among letters
+        {"\x02\x01", true},                    // a recipe's values, nothing else
+        {"\x02z", false},                      // ... beside a letter
         {"a", false},
         {"Line one\nLine two\tend\r", false}, // tab and line breaks are text
         {"\x01 items", false},
