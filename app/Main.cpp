@@ -142,6 +142,7 @@ void TForm1::BuildControls()
 
     model_ = new StringListModel(document_.RowsForView(), this);
     model_->SetRoles(&document_.RowRoles());
+    model_->SetUses(&document_.RowUses());
     lv1 = new QTableView(pnl1);
     lv1->setObjectName(QStringLiteral("lv1"));
     lv1->setHorizontalHeader(new ListHeader(lv1));

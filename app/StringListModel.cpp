@@ -2,6 +2,7 @@
 
 #include "AnsiText.h"
 #include "RoleText.h"
+#include "UsageText.h"
 
 #include <QBrush>
 
@@ -43,6 +44,13 @@ QVariant StringListModel::data(const QModelIndex& index, int role) const
                 return QBrush(SuspiciousColor());
             if (const cl::classfile::Role* role = RoleOf(index.row()); role && *role != cl::classfile::Role::Literal)
                 return QBrush(UntranslatableColor());
+            return {};
+        case Qt::ToolTipRole:
+            // A literal row says where its text goes, which its role cannot.
+            if (index.column() == RoleColumn && uses_ != nullptr && static_cast<size_t>(index.row()) < uses_->size()) {
+                if (const auto& use = (*uses_)[static_cast<size_t>(index.row())])
+                    return QString::fromStdString(cltext::UseLine(use->use, use->consumer));
+            }
             return {};
         default: return {};
     }

@@ -7,6 +7,8 @@
 #include "scan/StringList.h"
 #include "classfile/Roles.h"
 
+#include "document/Document.h"
+
 #include <QAbstractTableModel>
 #include <QColor>
 
@@ -33,6 +35,8 @@ public:
     // The role of each row, parallel to the list (the open document's); null or empty where
     // rows have no role (a language pack, a class that does not parse): the column stays blank.
     void SetRoles(const std::vector<cl::classfile::Role>* roles) { roles_ = roles; }
+    // Where each literal row's text goes, for the role column's tooltip (the open document's).
+    void SetUses(const std::vector<std::optional<cl::Document::RowUse>>* uses) { uses_ = uses; }
 
     // Runs `fill` on the list between beginResetModel and endResetModel. The reset is ended
     // also when `fill` throws (a scan that stops half way keeps the rows found so far).
@@ -77,4 +81,5 @@ private:
     cl::StringList ownList_;
     cl::StringList* list_ = &ownList_;
     const std::vector<cl::classfile::Role>* roles_ = nullptr;
+    const std::vector<std::optional<cl::Document::RowUse>>* uses_ = nullptr;
 };

@@ -1,10 +1,13 @@
 #include "document/Document.h"
 
+#include "classfile/ModifiedUtf8.h"
 #include "files/FileSystem.h"
+#include "usage/ClassAnalysis.h"
 #include "text/CodePage.h"
 #include "text/Utf8.h"
 #include "scan/Scanner.h"
 
+#include <unordered_map>
 #include <utility>
 
 namespace cl {
@@ -48,9 +51,43 @@ void Document::ReadClassModel()
     // the image storage of its own, so the model keeps describing the class as opened.
     classModel_ = classfile::ParseClassFile(image_.bytes);
     rowRoles_.clear();
+    rowUses_.clear();
     if (!classModel_->parsed)
         return;
     rowRoles_ = classfile::ScanRoleMap(*classModel_, classfile::ComputeRoles(*classModel_)).RolesOfRows(rows_);
+    ReadUses();
+}
+
+void Document::ReadUses()
+{
+    // The CONSTANT_String that loads each Utf8 entry, and each Utf8 entry by its tag's place.
+    const classfile::ClassFile& cf = *classModel_;
+    std::unordered_map<uint32_t, uint16_t> utf8At;
+    std::vector<uint16_t> stringOf(cf.pool.size(), 0);
+    for (std::size_t i = 1; i < cf.pool.size(); ++i) {
+        const classfile::Constant& c = cf.pool[i];
+        if (c.tag == classfile::Tag::Utf8)
+            utf8At.emplace(c.offset, static_cast<uint16_t>(i));
+        else if (c.tag == classfile::Tag::String && c.StringIndex() < stringOf.size() && stringOf[c.StringIndex()] == 0)
+            stringOf[c.StringIndex()] = static_cast<uint16_t>(i);
+    }
+    std::vector<usage::ClassFacts> facts;
+    facts.push_back(usage::AnalyseClass(cf));
+    const usage::ProgramUsage uses = usage::ProgramUsage::Solve(std::move(facts));
+    rowUses_.assign(rows_.rows.size(), std::nullopt);
+    for (std::size_t r = 0; r < rows_.rows.size() && r < rowRoles_.size(); ++r) {
+        if (rowRoles_[r] != classfile::Role::Literal)
+            continue;
+        const auto utf8 = utf8At.find(static_cast<uint32_t>(rows_.rows[r].offset - 1));
+        if (utf8 == utf8At.end() || stringOf[utf8->second] == 0)
+            continue;
+        const usage::PlaceRef place{0, stringOf[utf8->second]};
+        std::string text;
+        if (!classfile::Utf8FromModifiedUtf8(cf.Utf8Bytes(utf8->second), text).Ok())
+            continue;
+        usage::Decision decision = uses.Decide(text, std::span<const usage::PlaceRef>(&place, 1));
+        rowUses_[r] = RowUse{decision.use, std::move(decision.consumer)};
+    }
 }
 
 ReplacementText Document::CheckReplacementText(std::string_view typed)

@@ -14,6 +14,7 @@
 #include "scan/StringList.h"
 #include "classfile/ClassFile.h"
 #include "classfile/Roles.h"
+#include "usage/ProgramUsage.h"
 
 #include <cstddef>
 #include <optional>
@@ -93,6 +94,13 @@ public:
             return std::nullopt;
         return rowRoles_[row];
     }
+    // Where the text of a literal row goes (usage/), worked out over this class alone; nothing
+    // for other rows.
+    struct RowUse {
+        usage::Use use = usage::Use::Unknown;
+        std::string consumer;
+    };
+    const std::vector<std::optional<RowUse>>& RowUses() const { return rowUses_; }
 
     // The checks both front ends make before a replacement: of the typed text (standard UTF-8),
     // and of the row (-1: none) it would replace.
@@ -114,14 +122,16 @@ public:
     Status Export(const std::string& path, FileSystem& fs = NativeFileSystem()) const;
 
 private:
-    // Parses the image as a class and gives every row its role.
+    // Parses the image as a class and gives every row its role, and every literal row its use.
     void ReadClassModel();
+    void ReadUses();
 
     FileImage image_;
     DocumentKind kind_ = DocumentKind::Class;
     StringList rows_;
     std::optional<classfile::ClassFile> classModel_;
     std::vector<classfile::Role> rowRoles_;
+    std::vector<std::optional<RowUse>> rowUses_;
     bool modified_ = false;
 };
 

@@ -97,10 +97,15 @@ private slots:
             QVERIFY2(row >= 0, e.caption);
             QCOMPARE(model->index(row, StringListModel::RoleColumn).data().toString(), QString::fromUtf8(e.type));
             const QVariant colour = model->index(row, 0).data(Qt::ForegroundRole);
-            if (QByteArray(e.type) == "字符串")
+            // A string constant's type says where its text goes when pointed at; no other row's does.
+            const QString tip = model->index(row, StringListModel::RoleColumn).data(Qt::ToolTipRole).toString();
+            if (QByteArray(e.type) == "字符串") {
                 QVERIFY(!colour.isValid());
-            else
+                QVERIFY2(tip.startsWith(QStringLiteral("用途：")), qPrintable(tip));
+            } else {
                 QCOMPARE(colour.value<QBrush>().color(), StringListModel::UntranslatableColor());
+                QVERIFY2(tip.isEmpty(), qPrintable(tip));
+            }
         }
         // The first column still takes what the others leave.
         QHeaderView* header = session_.Form().lv1->horizontalHeader();

@@ -1,12 +1,14 @@
 // The document that owns the open file: what opening does for each kind of file (backups,
 // read-only access, the scan's range error), the role of every row of a class, the modified
-// flag, and the last check before a class is written.
+// flag, the last check before a class is written, and where each literal row's text goes.
 
 #include "SampleClasses.h"
 #include "document/Document.h"
 #include "ErrorText.h"
 #include "ErrorOf.h"
+#include "Java.h"
 #include "ScratchFolder.h"
+#include "usage/Use.h"
 
 #include <filesystem>
 #include <variant>
@@ -130,6 +132,43 @@ TEST_F(DocumentTest, ScanRangeErrorKeepsTheRowsFoundBeforeIt)
     EXPECT_TRUE(opened.rangeError);
     ASSERT_EQ(opened.document.Rows().rows.size(), 1u);
     EXPECT_EQ(opened.document.Rows().rows[0].Caption().View(), "Hi");
+}
+
+
+TEST_F(DocumentTest, LiteralRowsSayWhereTheirTextGoes)
+{
+    CLTEST_REQUIRE_TOOL("javac", CLASSLINGO_JAVAC);
+    const std::string said = cltest::CompileJava(Path(""), "Shown",
+        "public class Shown {\n"
+        "    static String title(java.util.ResourceBundle b) { return b.getString(\"menu.open\"); }\n"
+        "    static javax.swing.JLabel label() { return new javax.swing.JLabel(\"Open a file\"); }\n"
+        "}\n");
+    ASSERT_TRUE(said.empty()) << said;
+    const cl::OpenedDocument opened = Open(Path("Shown.class"), DocumentKind::Class);
+    const Document& document = opened.document;
+    ASSERT_EQ(document.RowUses().size(), document.Rows().rows.size());
+    const struct {
+        const char* caption;
+        std::optional<cl::usage::Use> use;
+    } cases[] = {
+        {"Open a file", cl::usage::Use::Ui},
+        {"menu.open", cl::usage::Use::Key},
+        {"getString", std::nullopt},  // not a literal: no use of its own
+    };
+    for (const auto& c : cases) {
+        const int row = RowOf(document, c.caption);
+        ASSERT_GE(row, 0);
+        const auto& use = document.RowUses()[static_cast<std::size_t>(row)];
+        ASSERT_EQ(use.has_value(), c.use.has_value()) << c.caption;
+        if (use) {
+            EXPECT_EQ(use->use, *c.use) << c.caption;
+        }
+    }
+    const auto& key = document.RowUses()[static_cast<std::size_t>(RowOf(document, "menu.open"))];
+    EXPECT_NE(key->consumer.find("getString"), std::string::npos) << key->consumer;
+
+    // A file that does not parse, or another kind of file, has no uses.
+    EXPECT_TRUE(Open(Path("Shown.class"), DocumentKind::LanguagePack).document.RowUses().empty());
 }
 
 }  // namespace
