@@ -23,6 +23,7 @@
 #include "TestFiles.h"
 #include "TranslationModel.h"
 #include "TranslationWindow.h"
+#include "UsageText.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
@@ -485,6 +486,56 @@ private slots:
         window_->annotationsBox->setChecked(annotations);
         QCOMPARE(window_->table->model()->rowCount(), rows);
         QCOMPARE(window_->countLabel->text(), counts);
+    }
+
+    void textsTheProgramReadsAreWithheldShownOnRequestAndTranslatedOnlyWhenAsked()
+    {
+        const std::string compiled = cltest::CompileJava(testfiles::Native(dir_->path()), "Reader",
+            "public class Reader {\n"
+            "    public static void main(String[] args) {\n"
+            "        System.out.println(System.getProperty(\"user.home\"));\n"
+            "        System.out.println(\"Open a file\");\n"
+            "    }\n"
+            "}\n");
+        QVERIFY2(compiled.empty(), compiled.c_str());
+        window_->Open(Path(QStringLiteral("Reader.class")));
+        QVERIFY(WaitForJob());
+        const int key = RowOf(QStringLiteral("user.home"));
+        const int shown = RowOf(QStringLiteral("Open a file"));
+        QVERIFY(key >= 0 && shown >= 0);
+        const TranslationModel* model = window_->Model();
+        QCOMPARE(model->index(shown, TranslationModel::UseColumn).data().toString(), QStringLiteral("消息"));
+        QCOMPARE(model->index(key, TranslationModel::UseColumn).data().toString(), QStringLiteral("键"));
+        // By default the table shows only what people read, and counts only that.
+        QCOMPARE(Shown(), QStringList{QStringLiteral("Open a file")});
+        QCOMPARE(window_->countLabel->text(), QStringLiteral("已翻译 0 / 1"));
+
+        // 未提供 shows the rest, each with why: its use and the place that reads it.
+        window_->stateBox->setCurrentIndex(static_cast<int>(TranslationFilter::State::Withheld));
+        QCOMPARE(window_->stateBox->currentText(), QStringLiteral("未提供"));
+        QCOMPARE(Shown(), QStringList{QStringLiteral("user.home")});
+        const QString why = model->index(key, TranslationModel::UseColumn).data(Qt::ToolTipRole).toString();
+        QVERIFY2(why.contains(QString::fromUtf8(cltext::WithheldText())), qPrintable(why));
+        QVERIFY2(why.contains(QStringLiteral("Reader.main")) && why.contains(QStringLiteral("getProperty")), qPrintable(why));
+        Select(QStringLiteral("user.home"));
+        QCOMPARE(window_->useLabel->text(), why);
+
+        // Typing asks first; No (the default) takes the typing back.
+        dialogs_->ExpectAskYesNo(Answer::No);
+        window_->translationEdit->insertPlainText(QStringLiteral("用户目录"));
+        QCOMPARE(dialogs_->LastCall().defaultButton, Answer::No);
+        QVERIFY2(dialogs_->LastCall().text.contains(QStringLiteral("键")), qPrintable(dialogs_->LastCall().text));
+        QCOMPARE(window_->translationEdit->toPlainText(), QString());
+        QCOMPARE(model->Translation(key), QString());
+        QVERIFY(!window_->IsModified());
+        // Yes translates it, asked once; the row is then shown and counted by default.
+        dialogs_->ExpectAskYesNo(Answer::Yes);
+        window_->translationEdit->insertPlainText(QStringLiteral("用户目录"));
+        window_->translationEdit->insertPlainText(QStringLiteral("！"));
+        QCOMPARE(model->Translation(key), QStringLiteral("用户目录！"));
+        window_->stateBox->setCurrentIndex(static_cast<int>(TranslationFilter::State::All));
+        QCOMPARE(Shown().size(), 2);
+        QCOMPARE(window_->countLabel->text(), QStringLiteral("已翻译 1 / 2"));
     }
 
     void saveAsksWhereTheFirstTime()

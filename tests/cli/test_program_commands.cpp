@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -24,7 +25,8 @@ protected:
         CLTEST_REQUIRE_TOOL("javac", cltest::JavacPath());
         ASSERT_EQ(cltest::CompileJava(dir_.string(), "Hi",
                                       "public class Hi { public static void main(String[] a) {"
-                                      " System.out.println(\"Hello\"); System.out.println(\"Bye \" + a.length); } }\n",
+                                      " System.out.println(\"Hello\"); System.out.println(\"Bye \" + a.length);"
+                                      " System.out.println(System.getProperty(\"user.name\")); } }\n",
                                       Path("in")),
                   "");
         Write(Path("zh.po"), "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=UTF-8\\n\"\n\n"
@@ -41,6 +43,35 @@ TEST_F(ProgramCommands, ExtractListsLiteralsAndRecipesWithReferences)
     EXPECT_NE(po.find("msgid \"Hello\"\nmsgstr \"\""), std::string::npos) << po;
     EXPECT_NE(po.find("msgid \"Bye {0}\""), std::string::npos) << po;
     EXPECT_NE(po.find("\"Language: ja\\n\""), std::string::npos) << po;
+}
+
+TEST_F(ProgramCommands, ExtractWithholdsWhatTheProgramReadsUnlessAllIsAsked)
+{
+    // Each entry's note names its use; a withheld one, once asked for, also why it was withheld.
+    const struct {
+        std::vector<std::string> options;
+        bool keyOffered;
+    } cases[] = {{{}, false}, {{"--all"}, true}};
+    for (const auto& c : cases) {
+        std::vector<std::string> args{"extract"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        args.insert(args.end(), {Path("in"), Path("out.po")});
+        const auto run = Run(args);
+        ASSERT_EQ(run.status, 0) << run.err;
+        const std::string po = Read(Path("out.po"));
+        EXPECT_NE(po.find("#. 用途：消息（java/io/PrintStream.println）\n#: Hi.class:"), std::string::npos) << po;
+        const std::size_t key = po.find("msgid \"user.name\"");
+        EXPECT_EQ(key != std::string::npos, c.keyOffered) << po;
+        if (c.keyOffered) {
+            EXPECT_NE(po.find("#. 用途：键（java/lang/System.getProperty）\n#. 不提供翻译"), std::string::npos) << po;
+            EXPECT_NE(po.find("#. Hi.main：键（java/lang/System.getProperty）"), std::string::npos) << po;
+        }
+    }
+    // What the catalogue holds is written, whatever extract offered.
+    Write(Path("key.po"), "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=UTF-8\\n\"\n\n"
+                          "msgid \"user.name\"\nmsgstr \"user.home\"\n");
+    ASSERT_EQ(Run({"apply", Path("in"), Path("key.po"), Path("out")}).status, 0);
+    EXPECT_NE(Run({"strings", Path("out")}).out.find("\tliteral\tkey\tuser.home\n"), std::string::npos);
 }
 
 TEST_F(ProgramCommands, ApplyToAFolderThenStringsShowsTheTranslations)
