@@ -1,5 +1,6 @@
 #include "TranslationModel.h"
 
+#include "CatalogueNotes.h"
 #include "ProgramText.h"
 #include "UsageText.h"
 
@@ -185,7 +186,7 @@ QVariant TranslationModel::data(const QModelIndex& index, int role) const
             if (column == PlaceColumn)
                 return Places(r).mid(0, 30).join(u'\n');
             if (column == UseColumn)
-                return Offered(r) ? UseText(r) : WithheldReason(r);
+                return UseNote(r);
             break;
         case Qt::TextAlignmentRole:
             if (column == UsesColumn)
@@ -264,22 +265,13 @@ bool TranslationModel::Offered(int row) const
     return session_.Entries().at(static_cast<std::size_t>(row)).offered;
 }
 
-QString TranslationModel::UseText(int row) const
+QString TranslationModel::UseNote(int row) const
 {
     const cat::SessionEntry& entry = session_.Entries().at(static_cast<std::size_t>(row));
-    return QString::fromStdString(cltext::UseLine(entry.use, entry.consumer));
-}
-
-QString TranslationModel::WithheldReason(int row) const
-{
-    const cat::SessionEntry& entry = session_.Entries().at(static_cast<std::size_t>(row));
-    if (entry.offered)
-        return {};
-    QStringList lines{UseText(row), QString::fromUtf8(cltext::WithheldText())};
-    for (std::size_t i = 0; i < entry.forbidding.size() && i < 10; ++i)
-        lines.append(QString::fromStdString(cltext::FindingText(entry.forbidding[i])));
-    if (entry.forbidding.size() > 10)
-        lines.append(QStringLiteral("……共 %1 处。").arg(entry.forbidding.size()));
+    QStringList lines;
+    for (const std::string& line :
+         cltext::Notes().UseNote(entry.use, entry.consumer, entry.offered, entry.forbidding, session_.KeptIn(entry)))
+        lines.append(QString::fromStdString(line));
     return lines.join(u'\n');
 }
 

@@ -58,10 +58,10 @@ public:
     // Whether the text is offered for translation: what people read. A withheld one is shown by
     // the filter 未提供 and asks before it is translated.
     bool Offered(int row) const;
-    // Why the text is withheld (empty when it is offered): its use and every place that forbids
-    // a change; and its use in a word with what consumes it.
-    QString WithheldReason(int row) const;
-    QString UseText(int row) const;
+    // Where the text goes, as the catalogue's note says it: its use and what consumes it; for a
+    // withheld text why (every place that forbids a change); for an offered one the classes
+    // where it stays as it is.
+    QString UseNote(int row) const;
     // Every place that uses the row's text, "class — method" (or what kind of place it is).
     QStringList Places(int row) const;
 

@@ -1114,8 +1114,7 @@ void TranslationWindow::ShowCurrent()
     } else {
         sourceView->setPlainText(model_->Source(currentRow_));
         places_->setStringList(model_->Places(currentRow_));
-        useLabel->setText(model_->Offered(currentRow_) ? model_->UseText(currentRow_)
-                                                       : model_->WithheldReason(currentRow_));
+        useLabel->setText(model_->UseNote(currentRow_));
         const QString translation = model_->Translation(currentRow_);
         if (translationEdit->toPlainText() != translation) {
             translationEdit->setPlainText(translation);

@@ -19,13 +19,22 @@ std::vector<std::string> CatalogueNotes::RecipeNote(std::size_t slots) const
 }
 
 std::vector<std::string> CatalogueNotes::UseNote(cl::usage::Use use, const std::string& consumer, bool offered,
-                                                 const std::vector<cl::usage::Finding>& forbidding) const
+                                                 const std::vector<cl::usage::Finding>& forbidding,
+                                                 const std::vector<std::string>& keptIn) const
 {
     std::vector<std::string> lines{UseLine(use, consumer)};
-    if (offered)
-        return lines;
-    lines.push_back(WithheldText());
     constexpr std::size_t kShown = 5;
+    if (offered) {
+        if (!keptIn.empty()) {
+            lines.push_back(KeptText());
+            for (std::size_t i = 0; i < keptIn.size() && i < kShown; ++i)
+                lines.push_back(keptIn[i]);
+            if (keptIn.size() > kShown)
+                lines.push_back("……共 " + std::to_string(keptIn.size()) + " 个类。");
+        }
+        return lines;
+    }
+    lines.push_back(WithheldText());
     for (std::size_t i = 0; i < forbidding.size() && i < kShown; ++i)
         lines.push_back(FindingText(forbidding[i]));
     if (forbidding.size() > kShown)

@@ -9,7 +9,8 @@ class CatalogueNotes final : public cl::catalogue::CatalogueWording {
 public:
     std::vector<std::string> RecipeNote(std::size_t slots) const override;
     std::vector<std::string> UseNote(cl::usage::Use use, const std::string& consumer, bool offered,
-                                     const std::vector<cl::usage::Finding>& forbidding) const override;
+                                     const std::vector<cl::usage::Finding>& forbidding,
+                                     const std::vector<std::string>& keptIn) const override;
 };
 
 // The one wording every front end hands the engine.

@@ -57,6 +57,11 @@ const char* WithheldText()
     return "不提供翻译：程序读取这段文字，改动它会使程序出错。使用它的地方：";
 }
 
+const char* KeptText()
+{
+    return "译文不写入以下类：程序在那里只把这段文字当作数据保存或传递。";
+}
+
 std::string FindingText(const cl::usage::Finding& finding)
 {
     std::string where = Dotted(finding.className);

@@ -18,6 +18,8 @@ std::string UseLine(cl::usage::Use use, const std::string& consumer);
 
 // Why a withheld text is not offered, in one sentence.
 const char* WithheldText();
+// Heads the classes where an offered text is only data the program keeps or passes on.
+const char* KeptText();
 
 // One place that forbids a change: "com.x.Foo.bar：键（java/lang/System.getProperty）".
 std::string FindingText(const cl::usage::Finding& finding);

@@ -18,9 +18,11 @@ public:
     // one whole sentence an element.
     virtual std::vector<std::string> RecipeNote(std::size_t slots) const = 0;
     // The note of where a text goes: its use and what consumes it; for a withheld text, every
-    // place that forbids a change.
+    // place that forbids a change; for an offered one, the classes (binary names with dots)
+    // whose places keep the text as it is.
     virtual std::vector<std::string> UseNote(usage::Use use, const std::string& consumer, bool offered,
-                                             const std::vector<usage::Finding>& forbidding) const = 0;
+                                             const std::vector<usage::Finding>& forbidding,
+                                             const std::vector<std::string>& keptIn) const = 0;
 };
 
 }  // namespace cl::catalogue

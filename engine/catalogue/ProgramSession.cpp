@@ -276,6 +276,20 @@ void ReadManifest(const Program& program, ProgramFacts& facts)
     facts.classPath = run::ManifestClassPath(*text);
 }
 
+// A text offered for what some places show may be mere data at another ("<null>" in an
+// exception message, and what a toString writes for a null); the translation then goes to the
+// places that show it. A place compared by equality is not data: it changes with the label it
+// is compared with.
+void KeepDataPlaces(const usage::ProgramUsage& uses, SessionEntry& entry)
+{
+    for (SessionPlace& place : entry.places) {
+        if (place.kind != PlaceKind::Literal && place.kind != PlaceKind::Recipe)
+            continue;
+        const usage::PlaceRef ref{place.classIndex, place.index};
+        place.kept = uses.Decide(entry.msgid, std::span<const usage::PlaceRef>(&ref, 1)).use == usage::Use::Data;
+    }
+}
+
 // Where each text goes, and whether a translator is offered it: what people read is, what the
 // program reads is not. A text that bundles hold is offered for them; its places in classes that
 // the program reads are then left as they are.
@@ -312,6 +326,8 @@ void DecideUses(const OpenOptions& options, Opening& opening)
             entry.printf = true;
         if (!entry.offered)
             ++opening.facts.withheld;
+        if (decision.offered && refs.size() > 1)
+            KeepDataPlaces(uses, entry);
         entry.problem = CheckTranslation(entry.Checks(), entry.msgid, entry.translation);
     }
 }
@@ -580,6 +596,19 @@ Result<ImportSummary> ProgramSession::ImportCatalogue(const std::string& path, I
     return ImportMessages(*catalogue, mode, path);
 }
 
+std::vector<std::string> ProgramSession::KeptIn(const SessionEntry& entry) const
+{
+    std::vector<std::string> names;
+    for (const SessionPlace& place : entry.places) {
+        if (!place.kept || place.classIndex >= facts_.classNames.size())
+            continue;
+        const std::string& name = facts_.classNames[place.classIndex];
+        if (std::find(names.begin(), names.end(), name) == names.end())
+            names.push_back(name);
+    }
+    return names;
+}
+
 std::string ProgramSession::CatalogueText(const CatalogueHeader& header, bool annotations,
                                           const CatalogueWording& wording, bool all) const
 {
@@ -596,7 +625,8 @@ std::string ProgramSession::CatalogueText(const CatalogueHeader& header, bool an
         po.fuzzy = entry.fuzzy && !entry.translation.empty();
         po.translatorComments = entry.translatorComments;
         if (options_.usage) {
-            po.extractedComments = wording.UseNote(entry.use, entry.consumer, entry.offered, entry.forbidding);
+            po.extractedComments =
+                wording.UseNote(entry.use, entry.consumer, entry.offered, entry.forbidding, KeptIn(entry));
         }
         if (entry.slotCount > 0) {
             const std::vector<std::string> recipe = wording.RecipeNote(entry.slotCount);
@@ -733,7 +763,14 @@ Result<PreparedGenerate> ProgramSession::PrepareGenerate(const GenerateRequest& 
                                       return !entry.inClass || entry.classPlacesWithheld;
                                   }),
                    messages.end());
-    ApplyPlan plan = PlanApply(*program, *extraction, messages);
+    KeptPlaces kept;
+    for (const SessionEntry& entry : entries_) {
+        for (const SessionPlace& place : entry.places) {
+            if (place.kept)
+                kept.insert({place.classIndex, place.index});
+        }
+    }
+    ApplyPlan plan = PlanApply(*program, *extraction, messages, kept);
     prepared.report_.summary = plan.summary;
     prepared.report_.unparsable = extraction->unparsable;
     prepared.report_.unreadable = program->unreadable;

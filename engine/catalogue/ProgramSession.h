@@ -39,6 +39,9 @@ struct SessionPlace {
     std::vector<std::string> methods;
     std::string file;  // PlaceKind::Bundle: the source file of the family
     std::string key;   // PlaceKind::Bundle: the key of the value
+    // Left as it is when the translation is written: of a text offered for its other places,
+    // one where the program only keeps or passes on the text, as data.
+    bool kept = false;
 };
 
 enum class EntryState : uint8_t {
@@ -220,6 +223,8 @@ public:
     bool IsOpen() const { return open_; }
     const ProgramFacts& Facts() const { return facts_; }
     const std::vector<SessionEntry>& Entries() const { return entries_; }
+    // The classes (binary names with dots, each once) whose places keep an entry's text as it is.
+    std::vector<std::string> KeptIn(const SessionEntry& entry) const;
     // The entry of a text (with its context), if the program offers it.
     std::optional<std::size_t> Find(const std::string& context, const std::string& msgid) const;
 

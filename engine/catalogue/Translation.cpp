@@ -212,7 +212,8 @@ ApplyProblem::Kind FromRecipe(RecipeProblem problem)
 
 }  // namespace
 
-ApplyPlan PlanApply(const Program& program, const Extraction& ex, const std::vector<PoMessage>& messages)
+ApplyPlan PlanApply(const Program& program, const Extraction& ex, const std::vector<PoMessage>& messages,
+                    const KeptPlaces& kept)
 {
     ApplyPlan plan;
     std::vector<PoolEdits> edits(program.classes.size());
@@ -241,6 +242,8 @@ ApplyPlan PlanApply(const Program& program, const Extraction& ex, const std::vec
         }
         bool applied = false;
         for (const Place& place : ex.entries[found->second].places) {
+            if (kept.count({place.classIndex, place.index}) != 0)
+                continue;
             auto problem = [&](ApplyProblem::Kind kind) {
                 plan.problems.push_back({kind, message.msgid, EntryOf(program, place), place.index});
             };

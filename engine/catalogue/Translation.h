@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <string_view>
@@ -104,9 +105,14 @@ struct ApplyPlan {
     ApplySummary summary;
 };
 
+// A place of a class (its index into Program::classes, and its constant) whose text stays as it
+// is whatever the catalogue says.
+using KeptPlaces = std::set<std::pair<std::size_t, uint16_t>>;
+
 // Checks every translated, not fuzzy message against every place of its entry (the entry of its
-// context and text), then rewrites the classes they change.
-ApplyPlan PlanApply(const Program& program, const Extraction& extraction, const std::vector<PoMessage>& messages);
+// context and text) but the kept ones, then rewrites the classes they change.
+ApplyPlan PlanApply(const Program& program, const Extraction& extraction, const std::vector<PoMessage>& messages,
+                    const KeptPlaces& kept = {});
 
 // One CONSTANT_Utf8 entry, or one bundle value, for the `strings` listing.
 struct StringRow {

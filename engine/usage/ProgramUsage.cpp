@@ -1018,10 +1018,11 @@ Decision ProgramUsage::Decide(std::string_view text, std::span<const PlaceRef> p
             d.consumer = f->f.consumer == kNothing ? std::string("nothing") : graph_->ConsumerName(f->f.consumer);
         }
     };
-    if (IsData(text)) {
+    // A pattern's placeholders are no words: read without them, "%s[]" holds no letter.
+    const Placed* first = shown != nullptr ? shown : forbidding != nullptr ? forbidding : other != nullptr ? other : unknown;
+    if (IsData(text, first != nullptr ? FormatOf(first->f.kind) : FormatStyle::None)) {
         d.forbidding.clear();
-        take(shown != nullptr ? shown : forbidding != nullptr ? forbidding : other != nullptr ? other : unknown,
-             Use::Data);
+        take(first, Use::Data);
         d.format = FormatStyle::None;
         return d;
     }

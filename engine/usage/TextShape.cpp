@@ -1,6 +1,7 @@
 #include "usage/TextShape.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace cl::usage {
@@ -151,10 +152,91 @@ struct ByteClasses {
 };
 constexpr ByteClasses kBytes;
 
+bool IsDigit(char c) noexcept
+{
+    return c >= '0' && c <= '9';
+}
+
+// The end of the printf conversion that starts with the '%' at `at`:
+// %[index$|<][flags][width][.precision]conversion, a date conversion being 't' or 'T' and one
+// more letter. `at` when none starts there.
+size_t PrintfConversionEnd(std::string_view text, size_t at) noexcept
+{
+    size_t i = at + 1;
+    size_t digits = i;
+    while (digits < text.size() && IsDigit(text[digits]))
+        ++digits;
+    if (digits < text.size() && text[digits] == '$' && digits > i)
+        i = digits + 1;
+    else if (i < text.size() && text[i] == '<')
+        ++i;
+    while (i < text.size() && std::string_view("-#+ 0,(").find(text[i]) != std::string_view::npos)
+        ++i;
+    while (i < text.size() && IsDigit(text[i]))
+        ++i;
+    if (i + 1 < text.size() && text[i] == '.' && IsDigit(text[i + 1])) {
+        ++i;
+        while (i < text.size() && IsDigit(text[i]))
+            ++i;
+    }
+    if (i >= text.size())
+        return at;
+    if ((text[i] == 't' || text[i] == 'T') && i + 1 < text.size())
+        return i + 2;
+    const char c = text[i];
+    return (c == '%' || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) ? i + 1 : at;
+}
+
+// The end of the MessageFormat argument that starts with the '{' at `at`: {n}, {n,type} or
+// {n,type,style} for the types whose words are no text (number, date, time). A choice keeps its
+// words: they are what it shows. `at` when none starts there.
+size_t MessageArgumentEnd(std::string_view text, size_t at) noexcept
+{
+    size_t i = at + 1;
+    while (i < text.size() && text[i] == ' ')
+        ++i;
+    const size_t digits = i;
+    while (i < text.size() && IsDigit(text[i]))
+        ++i;
+    if (i == digits)
+        return at;
+    const size_t close = text.find('}', i);
+    if (close == std::string_view::npos)
+        return at;
+    const std::string_view rest = text.substr(i, close - i);
+    if (rest.find('{') != std::string_view::npos || rest.find("choice") != std::string_view::npos)
+        return at;
+    return close + 1;
+}
+
+// The text without the placeholders of its formatting style.
+std::string WithoutPlaceholders(std::string_view text, FormatStyle format)
+{
+    std::string kept;
+    kept.reserve(text.size());
+    for (size_t at = 0; at < text.size();) {
+        size_t end = at;
+        if (format == FormatStyle::Printf && text[at] == '%')
+            end = PrintfConversionEnd(text, at);
+        else if (format == FormatStyle::MessageFormat && text[at] == '{')
+            end = MessageArgumentEnd(text, at);
+        if (end > at) {
+            kept += ' ';
+            at = end;
+        } else {
+            kept += text[at++];
+        }
+    }
+    return kept;
+}
+
 }  // namespace
 
-bool IsData(std::string_view utf8) noexcept
+bool IsData(std::string_view utf8, FormatStyle format)
 {
+    if (format != FormatStyle::None)
+        return IsData(WithoutPlaceholders(utf8, format));
+
     bool letter = false;
     for (size_t at = 0; at < utf8.size();) {
         const uint8_t kind = kBytes.of[static_cast<uint8_t>(utf8[at])];

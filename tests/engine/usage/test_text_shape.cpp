@@ -33,6 +33,32 @@ TEST(TextShape, DataHasNoLetterOrHoldsControlCharacters)
         EXPECT_EQ(cl::usage::IsData(text), data) << text;
 }
 
+TEST(TextShape, APatternsPlaceholdersAreNoLetters)
+{
+    using cl::usage::FormatStyle;
+    const struct {
+        const char* text;
+        FormatStyle format;
+        bool data;
+    } cases[] = {
+        {"%s[]", FormatStyle::Printf, true},
+        {"%1$s: %2$-10.3f%n", FormatStyle::Printf, true},
+        {"%<tY-%tm", FormatStyle::Printf, true},
+        {"100%%", FormatStyle::Printf, true},
+        {"%s files", FormatStyle::Printf, false},
+        {"%zebra", FormatStyle::Printf, false},        // %z is taken as a conversion, "ebra" stays
+        {"%s[]", FormatStyle::None, false},            // no pattern: the s is a letter
+        {"{0}: {1}", FormatStyle::MessageFormat, true},
+        {"{0,number,#.##} / { 1 }", FormatStyle::MessageFormat, true},
+        {"{0,choice,0#none|1#one}", FormatStyle::MessageFormat, false},  // a choice shows its words
+        {"{0} files", FormatStyle::MessageFormat, false},
+        {"{name}", FormatStyle::MessageFormat, false},  // no argument: braces and a word
+        {"%s", FormatStyle::MessageFormat, false},      // another style's placeholder is text
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(cl::usage::IsData(c.text, c.format), c.data) << c.text;
+}
+
 TEST(TextShape, ProseIsWordsSideBySideOrACapitalisedWord)
 {
     const std::pair<std::string, bool> cases[] = {
