@@ -1,13 +1,13 @@
 // Where string literals go, against extract: for each JAR (Debian's guava.jar and
-// commons-lang3.jar by default, or the paths given), the analysis alone — every class's facts
-// on every core from its parsed class file, the program-wide fixed point, a decision for every
-// text, and freeing the result — against the whole extract command (the JAR read and inflated,
-// every class parsed, the texts offered, the PO written to a file, as classlingo-cli extract
-// does it) and against extract of the same classes from memory. The analysis takes classes
-// parsed beforehand: extract parses them anyway, and the analysis would take its parse. Rounds
+// commons-lang3.jar by default, or the paths given), the whole extract command (the JAR read
+// and inflated, every class parsed, the texts offered, the PO written to a file, as
+// classlingo-cli extract does it) with the analysis and without it, extract of the same classes
+// from memory, and the analysis alone — every class's facts on every core from its parsed class
+// file, the program-wide fixed point, a decision for every text, and freeing the result. Rounds
 // are interleaved so that every side sees the same machine load; prints the best and the median
-// of each side in wall time and CPU time (all threads), the analysis's phases, and
-// analysis / whole extract (the goal: at most 50%, on guava and on commons-lang3).
+// of each side in wall time and CPU time (all threads), the analysis's phases, and what the
+// analysis adds to the whole extract: with / without - 1 (the goal: at most 50%, on guava and
+// on commons-lang3).
 // Usage: usage_bench [--rounds N] [--only analysis|whole] [JAR...] [benchmark flags]
 //   --only: run the analysis, or the whole extract, N times on the first JAR and nothing else
 //   (for a profiler: callgrind's instruction counts of the two, free of the machine's load)
@@ -132,11 +132,14 @@ size_t Extract(const Jar& jar)
     return cat::Extract(jar.program, {}).entries.size();
 }
 
-// classlingo-cli extract JAR OUT.po: read, inflate, parse, offer, write the catalogue.
-size_t WholeExtract(const Jar& jar)
+// classlingo-cli extract JAR OUT.po: read, inflate, parse, offer, write the catalogue; with
+// the analysis of where each text goes, or (as before it) every literal offered.
+size_t WholeExtract(const Jar& jar, bool usage = true)
 {
     cat::ProgramSession session;
-    if (!session.Open(jar.path, {}))
+    cat::OpenOptions options;
+    options.usage = usage;
+    if (!session.Open(jar.path, options))
         std::abort();
     if (!session.SaveCatalogue(g_poPath, {"", "usage_bench"}, false, cltext::Notes()))
         std::abort();
@@ -160,6 +163,12 @@ void BM_WholeExtract(benchmark::State& state, const Jar* jar)
 {
     for (auto _ : state)
         benchmark::DoNotOptimize(WholeExtract(*jar));
+}
+
+void BM_WholeExtractWithoutAnalysis(benchmark::State& state, const Jar* jar)
+{
+    for (auto _ : state)
+        benchmark::DoNotOptimize(WholeExtract(*jar, false));
 }
 
 template <typename Work>
@@ -242,20 +251,25 @@ int main(int argc, char** argv)
         benchmark::RegisterBenchmark(("BM_Extract/" + name).c_str(), BM_Extract, &jar)->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark(("BM_WholeExtract/" + name).c_str(), BM_WholeExtract, &jar)
             ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("BM_WholeExtractWithoutAnalysis/" + name).c_str(), BM_WholeExtractWithoutAnalysis,
+                                     &jar)
+            ->Unit(benchmark::kMillisecond);
     }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     bool met = true;
     for (const Jar& jar : g_jars) {
-        Samples whole, extract;
+        Samples whole, without, extract;
         AnalysisTimes analysis;
         for (int round = 0; round < rounds; ++round) {
             Time(whole, [&] { return WholeExtract(jar); });
+            Time(without, [&] { return WholeExtract(jar, false); });
             Time(extract, [&] { return Extract(jar); });
             benchmark::DoNotOptimize(Analyse(jar, &analysis));
         }
         std::printf("%s: %zu classes (%d interleaved rounds)\n", jar.path.c_str(), jar.parsed.size(), rounds);
         PrintLine("whole extract", whole);
+        PrintLine("  without the analysis", without);
         PrintLine("extract from memory", extract);
         PrintLine("analysis", analysis.total);
         PrintLine("  per-class facts", analysis.facts);
@@ -265,12 +279,17 @@ int main(int argc, char** argv)
         const auto ratio = [](const std::vector<double>& a, const std::vector<double>& b, double (*f)(std::vector<double>)) {
             return 100.0 * f(a) / f(b);
         };
-        const double bestWall = ratio(analysis.total.wall, whole.wall, Samples::Best);
-        const double bestCpu = ratio(analysis.total.cpu, whole.cpu, Samples::Best);
-        const double medianWall = ratio(analysis.total.wall, whole.wall, Samples::Median);
-        const double medianCpu = ratio(analysis.total.cpu, whole.cpu, Samples::Median);
-        std::printf("  analysis / whole extract: wall best %.0f%%, median %.0f%%; cpu best %.0f%%, median %.0f%% "
-                    "(goal <= 50%%)\n",
+        std::printf("  analysis alone / whole extract: wall best %.0f%%, median %.0f%%; cpu best %.0f%%, median %.0f%%\n",
+                    ratio(analysis.total.wall, whole.wall, Samples::Best),
+                    ratio(analysis.total.wall, whole.wall, Samples::Median),
+                    ratio(analysis.total.cpu, whole.cpu, Samples::Best),
+                    ratio(analysis.total.cpu, whole.cpu, Samples::Median));
+        const double bestWall = ratio(whole.wall, without.wall, Samples::Best) - 100.0;
+        const double bestCpu = ratio(whole.cpu, without.cpu, Samples::Best) - 100.0;
+        const double medianWall = ratio(whole.wall, without.wall, Samples::Median) - 100.0;
+        const double medianCpu = ratio(whole.cpu, without.cpu, Samples::Median) - 100.0;
+        std::printf("  added to extract by the analysis: wall best %+.0f%%, median %+.0f%%; cpu best %+.0f%%, "
+                    "median %+.0f%% (goal <= 50%%)\n",
                     bestWall, medianWall, bestCpu, medianCpu);
         met = met && bestWall <= 50.0 && bestCpu <= 50.0;
     }

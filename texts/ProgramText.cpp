@@ -111,7 +111,8 @@ std::string PluralSkippedText(std::size_t count)
 
 std::string BundleSummaryText(const cat::ProgramFacts& facts)
 {
-    if (facts.bundleFamilies == 0 && facts.bundlesWithoutSource.empty() && facts.unreadableBundles.empty())
+    if (facts.bundleFamilies == 0 && facts.bundlesWithoutSource.empty() && facts.unreadableBundles.empty() &&
+        facts.bundleTables.empty())
         return {};
     std::string text = "资源包 " + std::to_string(facts.bundleFamilies) + " 组（文本 " + std::to_string(facts.bundleTexts) +
                        " 条，其中 " + std::to_string(facts.filledFromProgram) + " 条用程序自带的译文填入；不翻译的值 " +
@@ -119,6 +120,12 @@ std::string BundleSummaryText(const cat::ProgramFacts& facts)
                        std::to_string(facts.keysWithheld) + " 条）。";
     for (const std::string& name : facts.bundlesWithoutSource)
         text += "\n资源包" + Quoted(name) + "既没有基础文件也没有英文文件，没有提供翻译。";
+    if (!facts.bundleTables.empty()) {
+        std::string names;
+        for (std::size_t i = 0; i < facts.bundleTables.size(); ++i)
+            names += (i ? "、" : "") + Quoted(facts.bundleTables[i]);
+        text += "\n程序按名字读取" + names + "，却几乎不按名字查它们的键：当作程序读取的数据表，没有提供翻译。";
+    }
     return text;
 }
 

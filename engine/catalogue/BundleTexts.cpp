@@ -1,5 +1,7 @@
 #include "catalogue/BundleTexts.h"
 
+#include <algorithm>
+
 #include "bundle/OfferedValues.h"
 #include "bundle/PropertiesWriter.h"
 
@@ -46,7 +48,7 @@ std::unordered_map<std::string, const PropertiesFileBytes*> ByPath(const std::ve
 }  // namespace
 
 BundleAnalysis AnalyseBundles(const std::vector<PropertiesFileBytes>& files, const bundle::IsStringLiteral& isLiteral,
-                              std::string_view language)
+                              const bundle::IsStringLiteral& isClassText, std::string_view language)
 {
     BundleAnalysis analysis;
     std::vector<std::string> paths;
@@ -59,6 +61,7 @@ BundleAnalysis AnalyseBundles(const std::vector<PropertiesFileBytes>& files, con
     std::map<std::string, bool> refused;
 
     analysis.sources.resize(analysis.families.size());
+    analysis.offered.assign(analysis.families.size(), false);
     for (std::size_t f = 0; f < analysis.families.size(); ++f) {
         const bundle::BundleFamily& family = analysis.families[f];
         for (const bundle::BundleMember& member : family.members) {
@@ -76,6 +79,16 @@ BundleAnalysis AnalyseBundles(const std::vector<PropertiesFileBytes>& files, con
         if (sourceFile == nullptr)
             continue;
         analysis.sources[f] = *sourceFile;
+        // A program that shows a bundle's texts looks them up by keys it names; one that names
+        // hardly any key of its only file (a default or two) reads it as a table, keyed by what
+        // it gets elsewhere: at least one key in ten must be named.
+        const auto named = std::count_if(sourceFile->entries.begin(), sourceFile->entries.end(),
+                                         [&](const bundle::PropertiesEntry& entry) { return isClassText(entry.key); });
+        if (family.members.size() == 1 && (named == 0 || static_cast<std::size_t>(named) * 10 < sourceFile->entries.size())) {
+            analysis.tables.push_back(family.Name());
+            continue;
+        }
+        analysis.offered[f] = true;
         // The program's own translation, where it has one that differs from the source.
         std::map<std::string, std::string, std::less<>> existing;
         if (const bundle::BundleMember* variant = bundle::ExistingVariant(family, language);

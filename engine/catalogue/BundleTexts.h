@@ -47,15 +47,21 @@ struct BundleAnalysis {
     // looks a text up, never a text to translate.
     std::set<std::string, std::less<>> keys;
     std::vector<std::string> withoutSource;  // families with neither a base nor an English file
+    // Per family: whether its values are offered. A lone file found only by its name in the
+    // code, fewer than one in ten of whose keys the code names, is a table the program reads
+    // (time zone names by zone id, flags by code): its values are data, and its name goes to
+    // `tables`.
+    std::vector<bool> offered;
+    std::vector<std::string> tables;
     std::vector<Error> unreadable;           // files Java would refuse (BadEscape, BundleCutShort)
     std::size_t notOffered = 0;              // values left as they are (too short, no letter, keys)
 };
 
-// Finds the families among `files` (with the program's other paths in `paths`, which decide
-// nothing but are named for completeness), reads them, and gathers what they offer for
-// `language` (a catalogue's Language, such as "zh_CN").
+// Finds the families among `files`, reads them, and gathers what they offer for `language` (a
+// catalogue's Language, such as "zh_CN"). `isLiteral` tells the string constants that could name
+// a bundle; `isClassText`, every text a class holds as a string constant.
 BundleAnalysis AnalyseBundles(const std::vector<PropertiesFileBytes>& files, const bundle::IsStringLiteral& isLiteral,
-                              std::string_view language);
+                              const bundle::IsStringLiteral& isClassText, std::string_view language);
 
 // The variant of one family for `language`, to be written at `path`: in place of the family's
 // existing variant of that name, or added after the source.

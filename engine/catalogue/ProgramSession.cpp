@@ -131,13 +131,14 @@ void AddBundles(const Program& program, const std::string& language, Opening& op
 {
     const BundleAnalysis analysis = AnalyseBundles(
         PropertiesOf(program), [&](std::string_view name) { return opening.names.count(std::string(name)) != 0; },
-        language);
+        [&](std::string_view text) { return opening.byKey.count(std::string(text)) != 0; }, language);
     ProgramFacts& facts = opening.facts;
     facts.bundlesWithoutSource = analysis.withoutSource;
+    facts.bundleTables = analysis.tables;
     facts.unreadableBundles = analysis.unreadable;
     facts.bundleValuesNotOffered = analysis.notOffered;
     for (std::size_t f = 0; f < analysis.families.size(); ++f) {
-        if (analysis.families[f].Source() != nullptr && !analysis.sources[f].entries.empty())
+        if (analysis.offered[f] && !analysis.sources[f].entries.empty())
             ++facts.bundleFamilies;
     }
 
@@ -677,7 +678,8 @@ void ProgramSession::AddVariants(const Program& program, const Extraction& extra
     const std::unordered_set<std::string> names(extraction.names.begin(), extraction.names.end());
     const std::vector<PropertiesFileBytes> files = PropertiesOf(program);
     const BundleAnalysis analysis =
-        AnalyseBundles(files, [&](std::string_view name) { return names.count(std::string(name)) != 0; }, language_);
+        AnalyseBundles(files, [&](std::string_view name) { return names.count(std::string(name)) != 0; },
+                       [&](std::string_view text) { return extraction.byKey.count(std::string(text)) != 0; }, language_);
     auto translationOf = [&](const BundleText& text) -> std::optional<std::string> {
         auto found = byKey_.find(EntryKey(BundleContext(text), text.value));
         if (found == byKey_.end())

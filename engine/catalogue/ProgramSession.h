@@ -109,6 +109,7 @@ struct ProgramFacts {
     std::size_t keysWithheld = 0;         // class texts that are keys of a bundle, not offered
     std::size_t filledFromProgram = 0;    // entries translated by the program's own variant
     std::vector<std::string> bundlesWithoutSource;  // families with neither a base nor an English file
+    std::vector<std::string> bundleTables;  // lone files the program reads as tables, not offered
     std::size_t withheld = 0;             // texts withheld because the program reads them
     std::vector<Error> unreadableBundles;  // files Java would refuse to read, left out
     // How the program starts, for a run of its translated copy.

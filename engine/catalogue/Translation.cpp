@@ -371,7 +371,9 @@ std::vector<StringRow> ListBundleStrings(const Program& program, const Extractio
         files.push_back({file.entry, file.bytes});
     const std::set<std::string, std::less<>> names(extraction.names.begin(), extraction.names.end());
     const BundleAnalysis analysis =
-        AnalyseBundles(files, [&](std::string_view name) { return names.count(name) != 0; }, kDefaultLanguage);
+        AnalyseBundles(files, [&](std::string_view name) { return names.count(name) != 0; },
+                       [&](std::string_view text) { return extraction.byKey.count(std::string(text)) != 0; },
+                       kDefaultLanguage);
     unreadable = analysis.unreadable;
     auto row = [](const std::string& file, const std::string& key, const std::string& value) {
         StringRow r;
@@ -387,7 +389,7 @@ std::vector<StringRow> ListBundleStrings(const Program& program, const Extractio
         return rows;
     }
     for (std::size_t f = 0; f < analysis.families.size(); ++f) {
-        if (const bundle::BundleMember* source = analysis.families[f].Source()) {
+        if (const bundle::BundleMember* source = analysis.families[f].Source(); source && analysis.offered[f]) {
             for (const bundle::PropertiesEntry& entry : analysis.sources[f].entries)
                 rows.push_back(row(source->path, entry.key, entry.value));
         }
