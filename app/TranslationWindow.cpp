@@ -605,21 +605,33 @@ void TranslationWindow::Opened(const QString& path, OpenJob& job)
         table->setCurrentIndex(filter_->index(0, TranslationModel::TranslationColumn));
     else
         ShowCurrent();
-    QString opened = QStringLiteral("共 %1 条文本，%2 个类。").arg(model_->rowCount()).arg(model_->Facts().classCount);
-    if (const std::string bundles = cltext::BundleSummaryText(model_->Facts()); !bundles.empty())
-        opened += QString::fromStdString(bundles).replace(u'\n', u' ');
-    statusBar()->showMessage(opened, 8000);
+    // What the program holds stays in the status line until the next message: how many texts
+    // it offers, what its bundles gave (the texts its own translation filled among them), and
+    // what it withholds; the bundles' whole summary is the line's tooltip.
+    const cl::catalogue::ProgramFacts& facts = model_->Facts();
+    QString opened = QStringLiteral("共 %1 条文本").arg(model_->TotalCount(annotationsBox->isChecked()));
+    if (facts.bundleTexts > 0)
+        opened += QStringLiteral("（资源包 %1 条，其中 %2 条已用程序自带的译文填入）")
+                      .arg(facts.bundleTexts)
+                      .arg(facts.filledFromProgram);
+    opened += QStringLiteral("，%1 个类").arg(facts.classCount);
+    if (facts.withheld > 0)
+        opened += QStringLiteral("；程序读取的 %1 条未提供").arg(facts.withheld);
+    opened += QStringLiteral("。");
+    statusBar()->setToolTip(QString::fromStdString(cltext::BundleSummaryText(facts)));
     if (job.catalogueError) {
+        statusBar()->showMessage(opened);
         ShowError(ErrorText(*job.catalogueError));
         return;
     }
     if (job.hasCatalogue) {
-        statusBar()->showMessage(QStringLiteral("已从%1载入译文 %2 条。")
-                                     .arg(Quoted(CataloguePath()))
-                                     .arg(job.catalogue.filled + job.catalogue.fuzzyFilled),
-                                 8000);
+        opened = QStringLiteral("已从%1载入译文 %2 条。")
+                     .arg(Quoted(CataloguePath()))
+                     .arg(job.catalogue.filled + job.catalogue.fuzzyFilled) +
+                 opened;
         ShowCurrent();
     }
+    statusBar()->showMessage(opened);
 }
 
 QString TranslationWindow::CataloguePath() const
