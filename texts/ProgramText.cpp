@@ -72,7 +72,7 @@ std::string ApplyProblemText(const cat::ApplyProblem& p)
     }
     if (!p.msgid.empty())
         what += "：msgid “" + Escaped(p.msgid) + "”";
-    return what + "（" + p.classEntry + ":" + std::to_string(p.index) + "）";
+    return what + "（" + p.classEntry + ":" + (p.key.empty() ? std::to_string(p.index) : p.key) + "）";
 }
 
 const char* NothingWrittenText()
@@ -124,7 +124,7 @@ std::string BundleSummaryText(const cat::ProgramFacts& facts)
         std::string names;
         for (std::size_t i = 0; i < facts.bundleTables.size(); ++i)
             names += (i ? "、" : "") + Quoted(facts.bundleTables[i]);
-        text += "\n程序按名字读取" + names + "，却几乎不按名字查它们的键：当作程序读取的数据表，没有提供翻译。";
+        text += "\n程序按名字读取" + names + "，却几乎不按名字查其中的键：当作程序读取的数据表，没有提供翻译。";
     }
     return text;
 }

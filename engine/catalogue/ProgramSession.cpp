@@ -752,6 +752,7 @@ Result<PreparedGenerate> ProgramSession::PrepareGenerate(const GenerateRequest& 
         if (!entry.references.empty()) {
             problem.classEntry = entry.references.front().file;
             problem.index = static_cast<uint16_t>(entry.references.front().line);
+            problem.key = entry.references.front().key;
         }
         prepared.problems_.push_back(std::move(problem));
     }

@@ -85,8 +85,9 @@ struct ApplyProblem {
     };
     Kind kind = Kind::BadText;
     std::string msgid;
-    std::string classEntry;
+    std::string classEntry;  // or the bundle file
     uint16_t index = 0;
+    std::string key{};       // a bundle value's key, which stands where a class has its index
 };
 
 struct ApplySummary {

@@ -129,6 +129,7 @@ status=$?
 set -e
 [ $status -eq 1 ] || fail "a translation missing an argument gave exit $status"
 [ ! -e bad.jar ] || fail "a refused catalogue still wrote output"
+grep -q 'demo/Messages.properties:files' bad.log || fail "the refusal does not name the bundle's file and key: $(cat bad.log)"
 
 # The program's own Chinese start: extracting the translated program fills the catalogue.
 "$cli" extract out.jar again.po 2>again.log || fail "extract of the output failed"
