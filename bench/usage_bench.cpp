@@ -8,9 +8,10 @@
 // of each side in wall time and CPU time (all threads), the analysis's phases, and what the
 // analysis adds to the whole extract: with / without - 1 (the goal: at most 50%, on guava and
 // on commons-lang3).
-// Usage: usage_bench [--rounds N] [--only analysis|whole] [JAR...] [benchmark flags]
-//   --only: run the analysis, or the whole extract, N times on the first JAR and nothing else
-//   (for a profiler: callgrind's instruction counts of the two, free of the machine's load)
+// Usage: usage_bench [--rounds N] [--only analysis|whole|plain] [JAR...] [benchmark flags]
+//   --only: run the analysis, the whole extract, or the whole extract without the analysis, N
+//   times on the first JAR and nothing else (for a profiler or `perf stat -e instructions`:
+//   counts free of the machine's load)
 
 #include "JarClasses.h"
 #include "text/ByteString.h"
@@ -235,10 +236,10 @@ int main(int argc, char** argv)
         std::filesystem::temp_directory_path() / ("classlingo-usage-bench-" + std::to_string(::getpid()));
     std::filesystem::create_directories(scratch);
     g_poPath = (scratch / "extracted.po").string();
-    if (only == "analysis" || only == "whole") {
+    if (only == "analysis" || only == "whole" || only == "plain") {
         size_t n = 0;
         for (int round = 0; round < rounds; ++round)
-            n += only == "analysis" ? Analyse(g_jars[0], nullptr) : WholeExtract(g_jars[0]);
+            n += only == "analysis" ? Analyse(g_jars[0], nullptr) : WholeExtract(g_jars[0], only == "whole");
         std::printf("%s: %s, %zu per round\n", g_jars[0].path.c_str(),
                     only == "analysis" ? "texts offered" : "catalogue entries", n / size_t(rounds));
         std::filesystem::remove_all(scratch);

@@ -4,6 +4,7 @@
 #include "catalogue/ClassRewriter.h"
 #include "catalogue/Parallel.h"
 #include "catalogue/Recipe.h"
+#include "classfile/ConcatRecipes.h"
 #include "classfile/ModifiedUtf8.h"
 #include "usage/ClassAnalysis.h"
 
@@ -18,23 +19,6 @@ namespace {
 using classfile::ClassFile;
 using classfile::Role;
 using classfile::Tag;
-
-// The CONSTANT_String indices that are string-concatenation recipes, and of those the ones
-// holding a constant slot (U+0002), which a catalogue cannot show.
-std::set<uint16_t> RecipeStrings(const ClassFile& cf)
-{
-    std::set<uint16_t> recipes;
-    for (const classfile::BootstrapMethod& method : cf.bootstrapMethods) {
-        const auto member = cf.MethodHandleMember(method.methodHandleIndex);
-        if (!member || member->className != "java/lang/invoke/StringConcatFactory" ||
-            member->name != "makeConcatWithConstants")
-            continue;
-        const auto arguments = cf.Arguments(method);
-        if (!arguments.empty() && cf.At(arguments[0], Tag::String))
-            recipes.insert(arguments[0]);
-    }
-    return recipes;
-}
 
 // A text a PO entry can carry: not empty, no U+0000 (C strings) and no U+0004 (gettext's
 // context separator). Unpaired surrogates already failed the conversion to UTF-8.
@@ -102,7 +86,7 @@ void OfferClass(std::size_t ci, const ClassFile& cf, const std::vector<Role>& ro
         if (c.tag == Tag::String && CouldNameResource(cf.Utf8Bytes(c.StringIndex())))
             offer.names.emplace_back(cf.Utf8Bytes(c.StringIndex()));
     }
-    const std::set<uint16_t> recipes = RecipeStrings(cf);
+    const std::vector<uint16_t> recipes = classfile::ConcatRecipes(cf);
     std::set<uint16_t> annotationValues;
     if (options.annotations)
         annotationValues.insert(cf.annotationStrings.begin(), cf.annotationStrings.end());
@@ -114,7 +98,7 @@ void OfferClass(std::size_t ci, const ClassFile& cf, const std::vector<Role>& ro
         PlaceKind kind = PlaceKind::Literal;
         if (c.tag == Tag::String && c.StringIndex() < roles.size() && IsLiteralRole(roles[c.StringIndex()])) {
             utf8Index = c.StringIndex();
-            kind = recipes.count(index) ? PlaceKind::Recipe : PlaceKind::Literal;
+            kind = std::binary_search(recipes.begin(), recipes.end(), index) ? PlaceKind::Recipe : PlaceKind::Literal;
         } else if (c.tag == Tag::Utf8 && annotationValues.count(index) && IsAnnotationText(c, roles[i])) {
             utf8Index = index;
             kind = PlaceKind::Annotation;
@@ -327,7 +311,7 @@ std::vector<StringRow> ListStrings(const Program& program, const Extraction& ex,
             continue;
         const std::vector<Role>& roles = ex.roles[ci];
         std::set<uint16_t> recipeTexts;
-        for (const uint16_t s : RecipeStrings(cf))
+        for (const uint16_t s : classfile::ConcatRecipes(cf))
             recipeTexts.insert(cf.pool[s].StringIndex());
         // The CONSTANT_String that loads each Utf8 entry, where one does.
         std::vector<uint16_t> stringOf(cf.pool.size(), 0);

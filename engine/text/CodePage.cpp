@@ -1,6 +1,7 @@
 #include "text/CodePage.h"
 
 #include "text/ByteStringErrors.h"
+#include "text/CodePoints.h"
 
 #include <algorithm>
 #include <atomic>
@@ -329,32 +330,7 @@ std::vector<std::string> CharactersOutsideCodePage(std::string_view utf8)
 
 std::string Utf8FromAnsi(const ByteString& ansi)
 {
-    const std::u16string units = AnsiToUtf16(ansi);
-    std::string out;
-    out.reserve(units.size() * 3);
-    for (size_t i = 0; i < units.size(); ++i) {
-        uint32_t cp = units[i];
-        if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] < 0xE000) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (units[i + 1] - 0xDC00u);
-            ++i;
-        }
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += static_cast<char>(0xE0 | (cp >> 12));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (cp >> 18));
-            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        }
-    }
-    return out;
+    return Utf16ToUtf8(AnsiToUtf16(ansi));
 }
 
 }  // namespace cl

@@ -1,5 +1,7 @@
 #include "usage/ClassAnalysis.h"
 
+#include "classfile/ConcatRecipes.h"
+
 #include "usage/ClassScope.h"
 #include "usage/MethodFlow.h"
 
@@ -12,23 +14,6 @@ using classfile::ClassFile;
 using classfile::Tag;
 
 namespace {
-
-// The CONSTANT_String indices that are string-concatenation recipes, sorted.
-std::vector<uint16_t> Recipes(const ClassFile& cf)
-{
-    std::vector<uint16_t> recipes;
-    for (const classfile::BootstrapMethod& method : cf.bootstrapMethods) {
-        const auto member = cf.MethodHandleMember(method.methodHandleIndex);
-        if (!member || member->className != "java/lang/invoke/StringConcatFactory" ||
-            member->name != "makeConcatWithConstants")
-            continue;
-        const auto arguments = cf.Arguments(method);
-        if (!arguments.empty() && cf.At(arguments[0], Tag::String) != nullptr)
-            recipes.push_back(arguments[0]);
-    }
-    std::sort(recipes.begin(), recipes.end());
-    return recipes;
-}
 
 // A method whose code could not be followed still loads its strings: where they go is
 // unknown.
@@ -66,7 +51,7 @@ ClassFacts AnalyseClass(const ClassFile& cf)
     facts.fields.resize(cf.fields.size());
     for (size_t f = 0; f < cf.fields.size(); ++f)
         facts.fields[f].access = cf.fields[f].accessFlags;
-    const std::vector<uint16_t> recipes = Recipes(cf);
+    const std::vector<uint16_t> recipes = classfile::ConcatRecipes(cf);
     // One look at the pool, into storage kept on the thread; the facts' list made once.
     thread_local std::vector<LiteralFacts> literals;
     literals.clear();

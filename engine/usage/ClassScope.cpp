@@ -130,38 +130,6 @@ uint16_t ClassScope::ClassNameIndex(uint16_t classIndex) const noexcept
     return c == nullptr ? 0 : c->NameIndex();
 }
 
-namespace {
-
-// The length of the field type at `at` of `text`; 0 when there is none.
-size_t TypeLengthAt(std::string_view text, size_t at) noexcept
-{
-    size_t i = at;
-    while (i < text.size() && text[i] == '[')
-        ++i;
-    if (i >= text.size())
-        return 0;
-    switch (text[i]) {
-        case 'B':
-        case 'C':
-        case 'D':
-        case 'F':
-        case 'I':
-        case 'J':
-        case 'S':
-        case 'Z': return i + 1 - at;
-        case 'L': {
-            const void* semicolon = std::memchr(text.data() + i, ';', text.size() - i);
-            if (semicolon == nullptr)
-                return 0;
-            const auto end = static_cast<size_t>(static_cast<const char*>(semicolon) - text.data());
-            return end == i + 1 ? 0 : end + 1 - at;
-        }
-        default: return 0;
-    }
-}
-
-}  // namespace
-
 const DescriptorShape& ClassScope::ShapeOf(uint16_t descriptorIndex)
 {
     static const DescriptorShape kNone;
@@ -177,7 +145,7 @@ const DescriptorShape& ClassScope::ShapeOf(uint16_t descriptorIndex)
             size_t i = 1;
             bool ok = true;
             while (i < d.size() && d[i] != ')') {
-                const size_t length = TypeLengthAt(d, i);
+                const size_t length = FieldTypeLength(d, i);
                 if (length == 0) {
                     ok = false;
                     break;
@@ -194,7 +162,7 @@ const DescriptorShape& ClassScope::ShapeOf(uint16_t descriptorIndex)
                 const std::string_view rest = d.substr(i + 1);
                 if (rest == "V") {
                     shape.valid = true;
-                } else if (!rest.empty() && TypeLengthAt(d, i + 1) == rest.size()) {
+                } else if (!rest.empty() && FieldTypeLength(d, i + 1) == rest.size()) {
                     shape.valid = true;
                     shape.returnsReference = rest[0] == 'L' || rest[0] == '[';
                     shape.returnWords = rest.size() == 1 && (rest[0] == 'J' || rest[0] == 'D') ? 2 : 1;

@@ -1,7 +1,5 @@
 #include "usage/Descriptor.h"
 
-#include <cstring>
-
 namespace cl::usage {
 
 bool MayBeString(std::string_view type) noexcept
@@ -14,34 +12,6 @@ bool MayBeString(std::string_view type) noexcept
 }
 
 namespace {
-
-// The length of the field descriptor at `at` in `text`, or 0 when there is none.
-[[gnu::always_inline]] inline size_t TypeLength(std::string_view text, size_t at) noexcept
-{
-    size_t i = at;
-    while (i < text.size() && text[i] == '[')
-        ++i;
-    if (i >= text.size())
-        return 0;
-    switch (text[i]) {
-        case 'B':
-        case 'C':
-        case 'D':
-        case 'F':
-        case 'I':
-        case 'J':
-        case 'S':
-        case 'Z': return i + 1 - at;
-        case 'L': {
-            const void* end = std::memchr(text.data() + i, ';', text.size() - i);
-            if (end == nullptr)
-                return 0;
-            const auto semicolon = static_cast<size_t>(static_cast<const char*>(end) - text.data());
-            return semicolon == i + 1 ? 0 : semicolon + 1 - at;
-        }
-        default: return 0;
-    }
-}
 
 [[gnu::always_inline]] inline ParameterShape ShapeOf(std::string_view type) noexcept
 {
@@ -66,7 +36,7 @@ void ParseMethodDescriptor(std::string_view descriptor, MethodShape& shape)
         return;
     size_t at = 1;
     while (at < descriptor.size() && descriptor[at] != ')') {
-        const size_t length = TypeLength(descriptor, at);
+        const size_t length = FieldTypeLength(descriptor, at);
         if (length == 0)
             return;
         const ParameterShape p = ShapeOf(descriptor.substr(at, length));
@@ -82,7 +52,7 @@ void ParseMethodDescriptor(std::string_view descriptor, MethodShape& shape)
         shape.valid = true;
         return;
     }
-    if (rest.empty() || TypeLength(descriptor, at) != rest.size())
+    if (rest.empty() || FieldTypeLength(descriptor, at) != rest.size())
         return;
     const ParameterShape r = ShapeOf(rest);
     shape.returnWords = r.words;
