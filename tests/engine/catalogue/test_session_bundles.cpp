@@ -107,10 +107,9 @@ std::size_t IndexIn(const std::vector<std::string>& names, const std::string& na
 
 class SessionBundles : public cltest::ScratchFolder {
 protected:
-    cat::ProgramSession Open(const std::string& path, const std::string& language = "zh_CN",
-                             cl::FileSystem& fs = cl::NativeFileSystem())
+    static cat::ProgramSession Open(const std::string& path, const std::string& language = "zh_CN")
     {
-        cat::ProgramSession session(fs);
+        cat::ProgramSession session;
         cat::OpenOptions options;
         options.language = language;
         const cl::Status opened = session.Open(path, options);
@@ -752,8 +751,9 @@ protected:
         bool committing = false;  // the failure came while the output was put in place
     };
 
-    // What the window's generate does, through `fs`; `generating` is told when the program is
-    // open and the catalogue read, before anything is written.
+    // What apply does, through `fs`: the program opened and kept, the catalogue continued, the
+    // output generated. `generating` is told once the program is open and the catalogue read,
+    // before anything is written.
     Run Apply(const std::string& input, const std::string& output, bool inPlace, cl::FileSystem& fs,
               const std::function<void()>& generating = {})
     {
