@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <map>
 #include <optional>
 #include <utility>
@@ -173,7 +174,10 @@ namespace {
 
 using State = StagedOutput::State;
 
-Status MakeFoldersTo(const std::string& root, const std::string& relative, FileSystem& fs)
+// The folders a file under `root` needs. Those made are named in `made`, outermost first, so that
+// they can go again when the file cannot be written after all.
+Status MakeFoldersTo(const std::string& root, const std::string& relative, FileSystem& fs,
+                     std::vector<std::string>* made = nullptr)
 {
     std::string path = root;
     std::size_t start = 0;
@@ -187,8 +191,27 @@ Status MakeFoldersTo(const std::string& root, const std::string& relative, FileS
             continue;
         if (auto ec = fs.MakeFolder(path))
             return OutputError(ErrorKind::CannotMakeFolder, path, ec);
+        if (made != nullptr)
+            made->push_back(path);
     }
     return {};
+}
+
+// Writes a file that is not there yet under `root` (a new file of a folder in place, or an
+// original's copy under the backup folder), with the folders it needs. When that fails, the
+// folders made for it go again: a failed run leaves no empty folder in the user's tree.
+Status WriteNewFileUnder(const std::string& root, const std::string& relative, FileSystem& fs,
+                         const std::function<Status(const std::string&)>& write)
+{
+    std::vector<std::string> made;
+    Status written = MakeFoldersTo(root, relative, fs, &made);
+    if (written)
+        written = write(JoinPath(root, relative));
+    if (!written) {
+        for (auto it = made.rbegin(); it != made.rend(); ++it)
+            (void)fs.RemoveFolder(*it);
+    }
+    return written;
 }
 
 // A new folder: every item of the input, in the input's order (parents first), changed files
@@ -314,12 +337,20 @@ Result<OutputReport> CommitFilesInPlace(State& state, OutputReport report)
         if (auto ec = fs.StatLink(saved, there))
             return OutputError(ErrorKind::CannotWrite, saved, ec);
         if (!there.exists) {
-            if (Status folders = MakeFoldersTo(backupRoot, entry, fs); !folders)
-                return std::move(folders).error();
-            if (Status copied = CopyFileTo(original, saved, fs); !copied) {
-                Error error = std::move(copied).error();
-                error.task = ErrorTask::Backup;
-                return error;
+            Status copied = WriteNewFileUnder(backupRoot, entry, fs, [&](const std::string& to) {
+                Status status = CopyFileTo(original, to, fs);
+                if (!status) {
+                    Error error = std::move(status).error();
+                    error.task = ErrorTask::Backup;
+                    return Status(std::move(error));
+                }
+                return status;
+            });
+            if (!copied) {
+                // A backup folder made by this run that holds nothing goes with it.
+                if (report.backup == BackupOutcome::Made && report.backupsAdded == 0)
+                    (void)fs.RemoveFolder(backupRoot);
+                return std::move(copied).error();
             }
             FileInfo info;
             if (!fs.StatLink(original, info))
@@ -332,9 +363,10 @@ Result<OutputReport> CommitFilesInPlace(State& state, OutputReport report)
     }
     // A new file has no original to keep.
     for (const auto& [relative, bytes] : state.newFiles) {
-        if (Status folders = MakeFoldersTo(state.input, relative, fs); !folders)
-            return std::move(folders).error();
-        if (Status written = WriteFileSafely(JoinPath(state.input, relative), std::string_view(bytes), fs); !written)
+        if (Status written = WriteNewFileUnder(
+                state.input, relative, fs,
+                [&](const std::string& to) { return WriteFileSafely(to, std::string_view(bytes), fs); });
+            !written)
             return std::move(written).error();
         ++report.filesWritten;
     }

@@ -9,6 +9,7 @@
 
 // Before Qt's headers, whose "slots" the class builder would meet.
 #include "SampleClasses.h"
+#include "SamplePrograms.h"
 
 #include "FailingFileSystem.h"
 #include "FileState.h"
@@ -536,6 +537,69 @@ private slots:
         window_->stateBox->setCurrentIndex(static_cast<int>(TranslationFilter::State::All));
         QCOMPARE(Shown().size(), 2);
         QCOMPARE(window_->countLabel->text(), QStringLiteral("已翻译 1 / 2"));
+    }
+
+    void bundleTextsShareTheTableWithTheirFileAndKey_data()
+    {
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("file");  // the family's source, as places name it
+        QTest::newRow("jar") << QStringLiteral("app.jar") << QStringLiteral("app/Messages.properties");
+        QTest::newRow("jar in a folder") << QStringLiteral("fold")
+                                         << QStringLiteral("lib/app.jar!/app/Messages.properties");
+    }
+
+    void bundleTextsShareTheTableWithTheirFileAndKey()
+    {
+        QFETCH(QString, input);
+        QFETCH(QString, file);
+        // A family with the program's own Chinese for one key; one value is also a class's text.
+        const std::string jar = cltest::BuildZip(
+            {{"app/Main.class", cltest::ClassOffering("app/Main", {"Open the file", "Only in the class"}), false, {}},
+             {"app/Messages.properties", "open=Open the file\nsave=Save the file\nquit\\ now=Quit now\n", false, {}},
+             {"app/Messages_de.properties", "save=Datei speichern\n", false, {}},
+             {"app/Messages_zh_CN.properties", "save=\\u4FDD\\u5B58\\u6587\\u4EF6\n", false, {}}});
+        QVERIFY(QDir(dir_->path()).mkpath(QStringLiteral("fold/lib")));
+        QVERIFY(testfiles::WriteFile(Path(QStringLiteral("app.jar")), QByteArray::fromStdString(jar)));
+        QVERIFY(testfiles::WriteFile(Path(QStringLiteral("fold/lib/app.jar")), QByteArray::fromStdString(jar)));
+        window_->Open(Path(input));
+        QVERIFY(WaitForJob());
+        QVERIFY(window_->IsOpen());
+
+        // The class's texts and the bundle's in one table; a text of both is one row.
+        QStringList shown = Shown();
+        shown.sort();
+        QCOMPARE(shown, (QStringList{QStringLiteral("Only in the class"), QStringLiteral("Open the file"),
+                                     QStringLiteral("Quit now"), QStringLiteral("Save the file")}));
+
+        // The place column names the file and the key, its tip the whole path; so does the pane.
+        const TranslationModel* model = window_->Model();
+        const QString fileName = file.mid(file.lastIndexOf(u'/') + 1);
+        const int save = RowOf(QStringLiteral("Save the file"));
+        QCOMPARE(model->index(save, TranslationModel::PlaceColumn).data().toString(), fileName + QStringLiteral(":save"));
+        QCOMPARE(model->index(save, TranslationModel::PlaceColumn).data(Qt::ToolTipRole).toString(),
+                 file + QStringLiteral(" — save"));
+        QCOMPARE(model->index(RowOf(QStringLiteral("Open the file")), TranslationModel::PlaceColumn).data().toString(),
+                 QStringLiteral("Main +1"));
+        auto paneList = [&] {
+            QStringList lines;
+            for (int r = 0; r < window_->placesView->model()->rowCount(); ++r)
+                lines.append(window_->placesView->model()->index(r, 0).data().toString());
+            return lines;
+        };
+        Select(QStringLiteral("Save the file"));
+        QCOMPARE(paneList(), QStringList{file + QStringLiteral(" — save")});
+        Select(QStringLiteral("Quit now"));
+        QCOMPARE(paneList(), QStringList{file + QStringLiteral(" — quit now")});
+        Select(QStringLiteral("Open the file"));
+        QCOMPARE(paneList(), (QStringList{QStringLiteral("app.Main"), file + QStringLiteral(" — open")}));
+
+        // The program's own Chinese is a translation to go on from, counted on the status line.
+        QCOMPARE(model->Translation(save), QStringLiteral("保存文件"));
+        QCOMPARE(model->State(save), cat::EntryState::Translated);
+        QCOMPARE(window_->countLabel->text(), QStringLiteral("已翻译 1 / 4"));
+        const QString status = window_->statusBar()->currentMessage();
+        QVERIFY2(status.contains(QStringLiteral("其中 1 条用程序自带的译文填入")), qPrintable(status));
+        QVERIFY(!window_->IsModified());
     }
 
     void saveAsksWhereTheFirstTime()

@@ -1,7 +1,8 @@
 #pragma once
 // FailingFileSystem: the native file system with one chosen step made to fail (a refused
 // create, a failed or half-done write, a failed flush, rename or read, a read that ends
-// early), so that tests can check what each failure leaves behind on disk.
+// early), so that tests can check what each failure leaves behind on disk. It also notes the
+// path each call concerned, so that a test can aim a failure at the calls made for one file.
 
 #include "files/FileSystem.h"
 
@@ -53,92 +54,100 @@ public:
     }
     bool Injected() const { return injected_; }
     int Calls(FailStep step) const { return calls_[static_cast<std::size_t>(Counter(step))]; }
+    // The path each call of `step` concerned, in call order (the k-th call's is element k-1). A
+    // temporary file, and every call on its handle, is named by the file it is made for
+    // (the folder and the name hint given); a rename by where it goes.
+    const std::vector<std::string>& Paths(FailStep step) const
+    {
+        return paths_[static_cast<std::size_t>(Counter(step))];
+    }
 
     std::unique_ptr<cl::FileHandle> OpenReadWrite(const std::string& path, std::error_code& ec) override
     {
-        if (Hit(FailStep::OpenReadWrite))
+        if (Hit(FailStep::OpenReadWrite, path))
             return Refuse(ec);
-        return Wrap(inner_.OpenReadWrite(path, ec));
+        return Wrap(inner_.OpenReadWrite(path, ec), path);
     }
     std::unique_ptr<cl::FileHandle> OpenRead(const std::string& path, std::error_code& ec) override
     {
-        if (Hit(FailStep::OpenRead))
+        if (Hit(FailStep::OpenRead, path))
             return Refuse(ec);
-        return Wrap(inner_.OpenRead(path, ec));
+        return Wrap(inner_.OpenRead(path, ec), path);
     }
     std::unique_ptr<cl::FileHandle> CreateTemp(const std::string& folder, const std::string& nameHint,
                                                std::string& tempPath, std::error_code& ec) override
     {
-        if (Hit(FailStep::Create))
+        const std::string intended = cl::JoinPath(folder, nameHint);
+        if (Hit(FailStep::Create, intended))
             return Refuse(ec);
-        return Wrap(inner_.CreateTemp(folder, nameHint, tempPath, ec));
+        return Wrap(inner_.CreateTemp(folder, nameHint, tempPath, ec), intended);
     }
     std::error_code Rename(const std::string& from, const std::string& to) override
     {
-        if (Hit(FailStep::Rename))
+        if (Hit(FailStep::Rename, to))
             return error_;
         return inner_.Rename(from, to);
     }
     std::error_code Remove(const std::string& path) override { return inner_.Remove(path); }
     std::error_code FlushFolder(const std::string& folder) override
     {
-        if (Hit(FailStep::FlushFolder))
+        if (Hit(FailStep::FlushFolder, folder))
             return error_;
         return inner_.FlushFolder(folder);
     }
     std::error_code Stat(const std::string& path, cl::FileInfo& info) override
     {
-        if (Hit(FailStep::Stat))
+        if (Hit(FailStep::Stat, path))
             return error_;
         return inner_.Stat(path, info);
     }
     std::error_code ResolveLink(const std::string& path, std::string& target) override
     {
-        if (Hit(FailStep::ResolveLink))
+        if (Hit(FailStep::ResolveLink, path))
             return error_;
         return inner_.ResolveLink(path, target);
     }
     std::error_code ListFolder(const std::string& path, std::vector<cl::FolderEntry>& entries) override
     {
-        if (Hit(FailStep::ListFolder))
+        if (Hit(FailStep::ListFolder, path))
             return error_;
         return inner_.ListFolder(path, entries);
     }
     std::error_code StatLink(const std::string& path, cl::FileInfo& info) override
     {
-        if (Hit(FailStep::StatLink))
+        if (Hit(FailStep::StatLink, path))
             return error_;
         return inner_.StatLink(path, info);
     }
     std::error_code ReadLink(const std::string& path, std::string& target) override
     {
-        if (Hit(FailStep::ReadLink))
+        if (Hit(FailStep::ReadLink, path))
             return error_;
         return inner_.ReadLink(path, target);
     }
     std::error_code MakeLink(const std::string& target, const std::string& path) override
     {
-        if (Hit(FailStep::MakeLink))
+        if (Hit(FailStep::MakeLink, path))
             return error_;
         return inner_.MakeLink(target, path);
     }
     std::error_code MakeFolder(const std::string& path) override
     {
-        if (Hit(FailStep::MakeFolder))
+        if (Hit(FailStep::MakeFolder, path))
             return error_;
         return inner_.MakeFolder(path);
     }
     std::error_code CreateTempFolder(const std::string& folder, const std::string& nameHint,
                                      std::string& tempPath) override
     {
-        if (Hit(FailStep::CreateTempFolder))
+        if (Hit(FailStep::CreateTempFolder, cl::JoinPath(folder, nameHint)))
             return error_;
         return inner_.CreateTempFolder(folder, nameHint, tempPath);
     }
     std::error_code RemoveFolder(const std::string& path) override { return inner_.RemoveFolder(path); }
     std::error_code CopyAttributes(const cl::FileInfo& like, const std::string& path) override
     {
-        if (Hit(FailStep::CopyAttributes))
+        if (Hit(FailStep::CopyAttributes, path))
             return error_;
         return inner_.CopyAttributes(like, path);
     }
@@ -146,8 +155,8 @@ public:
 private:
     class Handle final : public cl::FileHandle {
     public:
-        Handle(FailingFileSystem& owner, std::unique_ptr<cl::FileHandle> inner)
-            : owner_(owner), inner_(std::move(inner))
+        Handle(FailingFileSystem& owner, std::unique_ptr<cl::FileHandle> inner, std::string path)
+            : owner_(owner), inner_(std::move(inner)), path_(std::move(path))
         {
         }
 
@@ -158,7 +167,7 @@ private:
             done = 0;
             if (ended_)
                 return {};
-            const bool hit = owner_.Hit(FailStep::Read) || owner_.Hit(FailStep::ShortRead);
+            const bool hit = owner_.Hit(FailStep::Read, path_) || owner_.Hit(FailStep::ShortRead, path_);
             if (hit && owner_.step_ == FailStep::Read)
                 return owner_.error_;
             if (hit) {
@@ -171,7 +180,7 @@ private:
         std::error_code Write(const void* data, std::size_t count, std::size_t& done) override
         {
             done = 0;
-            const bool hit = owner_.Hit(FailStep::Write) || owner_.Hit(FailStep::HalfWrite);
+            const bool hit = owner_.Hit(FailStep::Write, path_) || owner_.Hit(FailStep::HalfWrite, path_);
             if (hit && owner_.step_ == FailStep::HalfWrite && count / 2 > 0) {
                 if (auto ec = inner_->Write(data, count / 2, done))
                     return ec;
@@ -183,13 +192,13 @@ private:
 
         std::error_code Flush() override
         {
-            if (owner_.Hit(FailStep::Flush))
+            if (owner_.Hit(FailStep::Flush, path_))
                 return owner_.error_;
             return inner_->Flush();
         }
         std::error_code CopyPermissions(const cl::FileInfo& like) override
         {
-            if (owner_.Hit(FailStep::CopyPermissions))
+            if (owner_.Hit(FailStep::CopyPermissions, path_))
                 return owner_.error_;
             return inner_->CopyPermissions(like);
         }
@@ -197,7 +206,7 @@ private:
         {
             // The file is closed either way; only the report differs.
             const std::error_code ec = inner_->Close();
-            if (owner_.Hit(FailStep::Close))
+            if (owner_.Hit(FailStep::Close, path_))
                 return owner_.error_;
             return ec;
         }
@@ -205,6 +214,7 @@ private:
     private:
         FailingFileSystem& owner_;
         std::unique_ptr<cl::FileHandle> inner_;
+        std::string path_;
         bool ended_ = false;
     };
 
@@ -219,11 +229,13 @@ private:
 
     // Counts a call of `step`; true when this is the call chosen to fail. A Write (or Read)
     // call is counted once although it asks about both of its variants.
-    bool Hit(FailStep step)
+    bool Hit(FailStep step, const std::string& path)
     {
         const FailStep counter = Counter(step);
-        if (step == counter)
+        if (step == counter) {
             ++calls_[static_cast<std::size_t>(counter)];
+            paths_[static_cast<std::size_t>(counter)].push_back(path);
+        }
         if (step_ != step)
             return false;
         if (calls_[static_cast<std::size_t>(counter)] != occurrence_)
@@ -237,11 +249,11 @@ private:
         ec = error_;
         return nullptr;
     }
-    std::unique_ptr<cl::FileHandle> Wrap(std::unique_ptr<cl::FileHandle> handle)
+    std::unique_ptr<cl::FileHandle> Wrap(std::unique_ptr<cl::FileHandle> handle, const std::string& path)
     {
         if (!handle)
             return nullptr;
-        return std::make_unique<Handle>(*this, std::move(handle));
+        return std::make_unique<Handle>(*this, std::move(handle), path);
     }
 
     cl::FileSystem& inner_;
@@ -250,6 +262,7 @@ private:
     std::error_code error_;
     bool injected_ = false;
     std::array<int, static_cast<std::size_t>(FailStep::kCount)> calls_{};
+    std::array<std::vector<std::string>, static_cast<std::size_t>(FailStep::kCount)> paths_{};
 };
 
 }  // namespace cltest

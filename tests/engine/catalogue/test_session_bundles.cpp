@@ -1,0 +1,964 @@
+// A program's resource bundles through the program session, on small jars and folders made
+// here: which .properties files are offered and from which member, how their places read in a
+// catalogue, how their texts meet the class literals, what the program's own translation gives,
+// and the language variant generating writes (its name, its content, its place in the jar, and
+// nothing else of the program touched); then every failing step while a variant is written.
+
+#include "CatalogueNotes.h"
+#include "ErrorText.h"
+#include "ProgramText.h"
+#include "catalogue/ProgramSession.h"
+
+#include "FailingFileSystem.h"
+#include "FileState.h"
+#include "Java.h"
+#include "SamplePrograms.h"
+#include "ScratchFolder.h"
+#include "TreeState.h"
+#include "ZipBytes.h"
+#include "ZipComparison.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+namespace cat = cl::catalogue;
+using cltest::FailStep;
+using cltest::FileState;
+using cltest::TreeState;
+
+using Files = std::vector<std::pair<std::string, std::string>>;
+
+std::string Jar(const Files& files)
+{
+    std::vector<cltest::ZipEntryPlan> plans;
+    for (const auto& [name, bytes] : files)
+        plans.push_back({name, bytes, false, {}});
+    return cltest::BuildZip(plans);
+}
+
+// A class holding `literals` as string constants, the way a program names its bundles and shows
+// its texts.
+std::pair<std::string, std::string> Class(const std::string& name, const std::vector<std::string>& literals)
+{
+    return {name + ".class", cltest::ClassOffering(name, literals)};
+}
+
+// Every bundle place of the offered entries, "file:key" -> the entry's text.
+std::map<std::string, std::string> BundlePlaces(const cat::ProgramSession& session)
+{
+    std::map<std::string, std::string> places;
+    for (const cat::SessionEntry& entry : session.Entries()) {
+        if (!entry.offered)
+            continue;
+        for (const cat::SessionPlace& place : entry.places) {
+            if (place.kind == cat::PlaceKind::Bundle)
+                places[place.file + ":" + place.key] = entry.msgid;
+        }
+    }
+    return places;
+}
+
+std::set<std::string> PlacesOf(const cat::ProgramSession& session, const cat::SessionEntry& entry)
+{
+    std::set<std::string> places;
+    for (const cat::SessionPlace& place : entry.places) {
+        if (place.kind == cat::PlaceKind::Bundle)
+            places.insert(place.file + ":" + place.key);
+        else
+            places.insert("class " + session.Facts().classNames.at(place.classIndex));
+    }
+    return places;
+}
+
+std::vector<std::string> EntryNames(const std::string& zip)
+{
+    const cltest::LibzipView view = cltest::ReadWithLibzip(zip);
+    EXPECT_EQ(view.error, "");
+    return view.names;
+}
+
+std::string EntryBytes(const std::string& zip, const std::string& name)
+{
+    const cltest::LibzipView view = cltest::ReadWithLibzip(zip);
+    const auto found = view.contents.find(name);
+    return found == view.contents.end() ? std::string("(missing)") : found->second;
+}
+
+std::string NameOf(const std::string& path)
+{
+    return std::filesystem::path(path).filename().string();
+}
+
+std::size_t IndexIn(const std::vector<std::string>& names, const std::string& name)
+{
+    return static_cast<std::size_t>(std::find(names.begin(), names.end(), name) - names.begin());
+}
+
+class SessionBundles : public cltest::ScratchFolder {
+protected:
+    static cat::ProgramSession Open(const std::string& path, const std::string& language = "zh_CN")
+    {
+        cat::ProgramSession session;
+        cat::OpenOptions options;
+        options.language = language;
+        const cl::Status opened = session.Open(path, options);
+        EXPECT_TRUE(opened.ok()) << path << ": " << (opened.ok() ? "" : cltext::DescribeError(opened.error()));
+        return session;
+    }
+
+    // The entry of a text, or a failure.
+    static const cat::SessionEntry& EntryOf(const cat::ProgramSession& session, const std::string& msgid,
+                                            const std::string& context = {})
+    {
+        static const cat::SessionEntry none;
+        const std::optional<std::size_t> found = session.Find(context, msgid);
+        EXPECT_TRUE(found.has_value()) << "no entry " << context << " | " << msgid;
+        return found ? session.Entries()[*found] : none;
+    }
+
+    static void Translate(cat::ProgramSession& session, const std::string& msgid, const std::string& translation,
+                          const std::string& context = {})
+    {
+        const std::optional<std::size_t> found = session.Find(context, msgid);
+        ASSERT_TRUE(found.has_value()) << msgid;
+        EXPECT_EQ(session.SetTranslation(*found, translation), cat::TranslationProblem::None) << msgid;
+    }
+
+    static cl::Result<cat::GenerateReport> Generate(cat::ProgramSession& session, const std::string& output,
+                                                    bool inPlace = false)
+    {
+        cat::GenerateRequest request;
+        request.output = output;
+        request.inPlace = inPlace;
+        cl::Result<cat::PreparedGenerate> prepared = session.PrepareGenerate(request);
+        if (!prepared)
+            return prepared.error();
+        EXPECT_FALSE(prepared->HasProblems())
+            << cltext::ApplyProblemText(prepared->Problems().empty() ? cat::ApplyProblem{} : prepared->Problems()[0]);
+        return prepared->Commit();
+    }
+
+    void WriteTree(const std::string& root, const Files& files)
+    {
+        for (const auto& [name, bytes] : files) {
+            const std::string path = root + "/" + name;
+            std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+            Write(path, bytes);
+        }
+    }
+};
+
+// ---- Which files are bundles, and which member the texts come from
+
+TEST_F(SessionBundles, OffersTheSourceOfEachFamilyAndNoConfiguration)
+{
+    const struct {
+        const char* what;
+        Files files;
+        std::vector<std::string> literals;
+        std::map<std::string, std::string> offered;  // "file:key" -> text
+        std::vector<std::string> withoutSource;
+    } cases[] = {
+        {"a family with locale suffixes",
+         {{"app/Messages.properties", "greeting=Base greeting\n"},
+          {"app/Messages_de.properties", "greeting=German greeting\n"}},
+         {},
+         {{"app/Messages.properties:greeting", "Base greeting"}},
+         {}},
+        {"a folder per language",
+         {{"lang/en/menu.properties", "file.open=English open\n"}, {"lang/de/menu.properties", "file.open=German open\n"}},
+         {},
+         {{"lang/en/menu.properties:file.open", "English open"}},
+         {}},
+        {"a file alone named with dots",
+         {{"app/Messages.properties", "greeting=Named greeting\n"}},
+         {"app.Messages"},
+         {{"app/Messages.properties:greeting", "Named greeting"}},
+         {}},
+        {"a file alone named with slashes",
+         {{"app/Messages.properties", "greeting=Named greeting\n"}},
+         {"app/Messages"},
+         {{"app/Messages.properties:greeting", "Named greeting"}},
+         {}},
+        {"a file alone that nothing names", {{"app/Messages.properties", "greeting=Lone greeting\n"}}, {}, {}, {}},
+        {"configuration files, read by their file names",
+         {{"config.properties", "title=Configured title\n"},
+          {"log4j.properties", "log4j.appender.stdout.layout.ConversionPattern=Log line %m\n"}},
+         {"/config.properties", "log4j.properties"},
+         {},
+         {}},
+        {"the base file before the English one",
+         {{"app/Messages.properties", "greeting=Base greeting\n"},
+          {"app/Messages_en.properties", "greeting=English greeting\n"},
+          {"app/Messages_de.properties", "greeting=German greeting\n"}},
+         {},
+         {{"app/Messages.properties:greeting", "Base greeting"}},
+         {}},
+        {"en without a base file",
+         {{"app/Messages_en_US.properties", "greeting=American greeting\n"},
+          {"app/Messages_en.properties", "greeting=English greeting\n"},
+          {"app/Messages_de.properties", "greeting=German greeting\n"}},
+         {},
+         {{"app/Messages_en.properties:greeting", "English greeting"}},
+         {}},
+        {"en_US before en_GB",
+         {{"app/Messages_en_GB.properties", "greeting=British greeting\n"},
+          {"app/Messages_en_US.properties", "greeting=American greeting\n"},
+          {"app/Messages_de.properties", "greeting=German greeting\n"}},
+         {},
+         {{"app/Messages_en_US.properties:greeting", "American greeting"}},
+         {}},
+        {"en_GB as the only English",
+         {{"app/Messages_en_GB.properties", "greeting=British greeting\n"},
+          {"app/Messages_de.properties", "greeting=German greeting\n"}},
+         {},
+         {{"app/Messages_en_GB.properties:greeting", "British greeting"}},
+         {}},
+        {"a family with neither, beside one with a source",
+         {{"app/Messages_de.properties", "greeting=German greeting\n"},
+          {"app/Messages_fr.properties", "greeting=French greeting\n"},
+          {"lang/de/menu.properties", "file.open=German open\n"},
+          {"lang/fr/menu.properties", "file.open=French open\n"},
+          {"app/Errors.properties", "disk=Disk is full\n"},
+          {"app/Errors_de.properties", "disk=Platte voll\n"}},
+         {},
+         {{"app/Errors.properties:disk", "Disk is full"}},
+         {"app/Messages", "lang/*/menu.properties"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Files files = c.files;
+        files.push_back(Class("app/Main", c.literals.empty() ? std::vector<std::string>{"Unrelated text"} : c.literals));
+        Write(Path("app.jar"), Jar(files));
+        const cat::ProgramSession session = Open(Path("app.jar"));
+        EXPECT_EQ(BundlePlaces(session), c.offered);
+        std::set<std::string> families;
+        for (const auto& [place, text] : c.offered)
+            families.insert(place.substr(0, place.find(':')));
+        EXPECT_EQ(session.Facts().bundleFamilies, families.size());
+        EXPECT_EQ(session.Facts().bundleTexts, c.offered.size());
+        EXPECT_EQ(session.Facts().bundlesWithoutSource, c.withoutSource);
+        // Nothing of a file that is no source is offered, in any entry.
+        for (const cat::SessionEntry& entry : session.Entries()) {
+            for (const cat::SessionPlace& place : entry.places) {
+                if (place.kind == cat::PlaceKind::Bundle) {
+                    EXPECT_EQ(c.offered.count(place.file + ":" + place.key), 1u) << place.file << ":" << place.key;
+                }
+            }
+        }
+    }
+}
+
+// ---- References
+
+TEST_F(SessionBundles, ReferencesNameTheFileAndTheKeyAsGettextWrapsNames)
+{
+    // A key with a space, a colon or an escape is enclosed with its file, as gettext encloses a
+    // file name with a space, so that the reference stays one.
+    const std::string messages = "menu.file=File menu\n"
+                                 "menu\\ edit=Edit menu\n"
+                                 "time\\:left=Time left\n"
+                                 "tab\\tkey=Tabbed key\n";
+    const Files family{{"app/Messages.properties", messages}, {"app/Messages_de.properties", "menu.file=Datei\n"}};
+    // As a jar, and as a folder holding a jar and a family of its own.
+    Files jar = family;
+    jar.push_back(Class("app/Main", {"Unrelated text"}));
+    Write(Path("app.jar"), Jar(jar));
+    WriteTree(Path("fold"), {{"lib/app.jar", Jar(jar)},
+                             {"lang/en/menu.properties", "file.open=Open a file\n"},
+                             {"lang/de/menu.properties", "file.open=Datei öffnen\n"}});
+
+    const struct {
+        const char* input;
+        std::string file;  // where the jar's family lies
+    } cases[] = {{"app.jar", "app/Messages.properties"}, {"fold", "lib/app.jar!/app/Messages.properties"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.input);
+        const cat::ProgramSession session = Open(Path(c.input));
+        const std::string po = session.CatalogueText({}, false, cltext::Notes());
+        const std::string fsi = "\u2068", pdi = "\u2069";
+        for (const std::string& reference :
+             {"#: " + c.file + ":menu.file\n", "#: " + fsi + c.file + ":menu edit" + pdi + "\n",
+              "#: " + fsi + c.file + ":time:left" + pdi + "\n", "#: " + fsi + c.file + ":tab\\tkey" + pdi + "\n"})
+            EXPECT_NE(po.find(reference), std::string::npos) << reference << "\n" << po;
+        if (std::string(c.input) == "fold") {
+            EXPECT_NE(po.find("#: lang/en/menu.properties:file.open\n"), std::string::npos) << po;
+        }
+        EXPECT_EQ(PlacesOf(session, EntryOf(session, "Edit menu")), std::set<std::string>{c.file + ":menu edit"});
+        // gettext reads what was written, each reference as one.
+        const cl::Result<cat::PoCatalogue> read = cat::ReadPo(po, "bundles.po");
+        ASSERT_TRUE(read.ok()) << read.error().detail;
+        for (const cat::PoMessage& message : read->messages) {
+            if (message.msgid == "Time left") {
+                ASSERT_EQ(message.references.size(), 1u);
+                EXPECT_NE(message.references[0].file.find("time:left"), std::string::npos)
+                    << message.references[0].file;
+            }
+        }
+    }
+}
+
+// ---- Bundle texts and class literals
+
+TEST_F(SessionBundles, ATextOfBothIsOneEntryAndALiteralThatIsAKeyIsNotOffered)
+{
+    Write(Path("app.jar"),
+          Jar({Class("app/Main", {"Open the file", "Cancel", "Only German", "Save all", "app.Messages"}),
+               {"app/Messages.properties", "open=Open the file\nCancel=Cancel the job\n"},
+               {"app/Messages_de.properties", "open=Datei \\u00f6ffnen\nCancel=Abbrechen\nOnly\\ German=Nur Deutsch\n"},
+               // Configuration: its keys are no bundle's.
+               {"config.properties", "Save\\ all=yes\n"}}));
+    cat::ProgramSession session = Open(Path("app.jar"));
+
+    const cat::SessionEntry& shared = EntryOf(session, "Open the file");
+    EXPECT_EQ(PlacesOf(session, shared),
+              (std::set<std::string>{"class app.Main", "app/Messages.properties:open"}));
+    EXPECT_TRUE(shared.offered);
+    EXPECT_EQ(std::count_if(session.Entries().begin(), session.Entries().end(),
+                            [](const cat::SessionEntry& e) { return e.msgid == "Open the file"; }),
+              1);
+    // "Cancel" is a key of the source, "Only German" of a variant only: how the program looks
+    // texts up, whatever they read like.
+    EXPECT_FALSE(session.Find("", "Cancel").has_value());
+    EXPECT_FALSE(session.Find("", "Only German").has_value());
+    EXPECT_EQ(session.Facts().keysWithheld, 2u);
+    EXPECT_EQ(PlacesOf(session, EntryOf(session, "Save all")), std::set<std::string>{"class app.Main"});
+    EXPECT_EQ(PlacesOf(session, EntryOf(session, "Cancel the job")),
+              std::set<std::string>{"app/Messages.properties:Cancel"});
+
+    // Translated, the one text changes in the class and in the new variant.
+    Translate(session, "Open the file", "打开文件");
+    const cl::Result<cat::GenerateReport> report = Generate(session, Path("out.jar"));
+    ASSERT_TRUE(report.ok()) << cltext::DescribeError(report.error());
+    EXPECT_EQ(report->summary.placesChanged, 1u);
+    EXPECT_EQ(report->bundleTextsWritten, 1u);
+    EXPECT_EQ(EntryBytes(Read(Path("out.jar")), "app/Messages_zh_CN.properties"),
+              "open=\\u6253\\u5F00\\u6587\\u4EF6\nCancel=Cancel the job\n");
+    const cat::ProgramSession translated = Open(Path("out.jar"));
+    EXPECT_EQ(PlacesOf(translated, EntryOf(translated, "打开文件")), std::set<std::string>{"class app.Main"});
+}
+
+// ---- MessageFormat values
+
+TEST_F(SessionBundles, AMessageFormatValueIsCheckedAndAChangedArgumentWritesNothing)
+{
+    Write(Path("app.jar"), Jar({Class("app/Main", {"app.Messages"}),
+                                {"app/Messages.properties", "files=Found {0} files in {1}\ntitle=Main window\n"},
+                                {"app/Messages_de.properties", "title=Hauptfenster\n"}}));
+    cat::ProgramSession session = Open(Path("app.jar"));
+    EXPECT_TRUE(EntryOf(session, "Found {0} files in {1}").javaFormat);
+    EXPECT_FALSE(EntryOf(session, "Main window").javaFormat);
+    const std::string po = session.CatalogueText({}, false, cltext::Notes());
+    EXPECT_NE(po.find("#, java-format\nmsgid \"Found {0} files in {1}\""), std::string::npos) << po;
+    EXPECT_EQ(po.find("#, java-format\nmsgid \"Main window\""), std::string::npos) << po;
+
+    const struct {
+        std::string translation;
+        cat::TranslationProblem problem;
+        cat::ApplyProblem::Kind kind;
+    } cases[] = {
+        {"找到 {0} 个文件", cat::TranslationProblem::FormatArgumentMissing, cat::ApplyProblem::Kind::FormatArgumentMissing},
+        {"在 {1} 找到 {0} 个文件，{2}", cat::TranslationProblem::FormatArgumentExtra,
+         cat::ApplyProblem::Kind::FormatArgumentExtra},
+        {"在 {1} 找到 {0,number} 个文件", cat::TranslationProblem::FormatArgumentChanged,
+         cat::ApplyProblem::Kind::FormatArgumentChanged},
+    };
+    const std::size_t files = *session.Find("", "Found {0} files in {1}");
+    Translate(session, "Main window", "主窗口");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.translation);
+        EXPECT_EQ(session.SetTranslation(files, c.translation), c.problem);
+        for (const bool inPlace : {false, true}) {
+            const TreeState before = TreeState::Of(dir_.string());
+            cat::GenerateRequest request;
+            request.output = Path("out.jar");
+            request.inPlace = inPlace;
+            cl::Result<cat::PreparedGenerate> prepared = session.PrepareGenerate(request);
+            ASSERT_TRUE(prepared.ok()) << cltext::DescribeError(prepared.error());
+            ASSERT_EQ(prepared->Problems().size(), 1u);
+            EXPECT_EQ(prepared->Problems()[0].kind, c.kind);
+            EXPECT_EQ(prepared->Problems()[0].msgid, "Found {0} files in {1}");
+            EXPECT_EQ(prepared->Problems()[0].classEntry, "app/Messages.properties");
+            EXPECT_FALSE(prepared->Commit().ok());
+            EXPECT_EQ(TreeState::Of(dir_.string()), before) << "something was written";
+        }
+    }
+    // Once the arguments agree, both texts are written.
+    Translate(session, "Found {0} files in {1}", "在 {1} 找到 {0} 个文件");
+    const cl::Result<cat::GenerateReport> report = Generate(session, Path("out.jar"));
+    ASSERT_TRUE(report.ok()) << cltext::DescribeError(report.error());
+    EXPECT_EQ(report->bundleTextsWritten, 2u);
+}
+
+// ---- The program's own translation
+
+TEST_F(SessionBundles, TheProgramsOwnVariantFillsTranslations)
+{
+    const std::string source = "greeting=Hello there\nfarewell=See you later\nsame=Same text\n";
+    // The zh_CN variant in UTF-8, the zh one in escapes: both as Java reads them.
+    const std::string zhCN = "greeting=你好\nsame=Same text\n";
+    const std::string zh = "greeting=\\u95EE\\u5019\nsame=Same text\n";
+    const struct {
+        const char* what;
+        Files files;
+        std::string filled;  // the translation of "Hello there"
+    } cases[] = {
+        {"a zh_CN file",
+         {{"app/Messages.properties", source}, {"app/Messages_de.properties", ""}, {"app/Messages_zh_CN.properties", zhCN}},
+         "你好"},
+        {"a zh file", {{"app/Messages.properties", source}, {"app/Messages_zh.properties", zh}}, "问候"},
+        {"zh_CN before zh",
+         {{"app/Messages.properties", source},
+          {"app/Messages_zh.properties", zh},
+          {"app/Messages_zh_CN.properties", zhCN}},
+         "你好"},
+        {"a zh_CN folder",
+         {{"lang/en/menu.properties", source},
+          {"lang/de/menu.properties", ""},
+          {"lang/zh_CN/menu.properties", zhCN}},
+         "你好"},
+        {"a zh folder", {{"lang/en/menu.properties", source}, {"lang/zh/menu.properties", zh}}, "问候"},
+        {"zh-CN with a hyphen",
+         {{"lang/en/menu.properties", source}, {"lang/zh-CN/menu.properties", zhCN}, {"lang/zh/menu.properties", zh}},
+         "你好"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Files files = c.files;
+        files.push_back(Class("app/Main", {"Unrelated text"}));
+        Write(Path("app.jar"), Jar(files));
+        const cat::ProgramSession session = Open(Path("app.jar"));
+        const cat::SessionEntry& hello = EntryOf(session, "Hello there");
+        EXPECT_EQ(hello.translation, c.filled);
+        EXPECT_EQ(hello.State(), cat::EntryState::Translated);
+        EXPECT_FALSE(hello.fuzzy);
+        // A key missing from the variant, or given the source's own text, is no translation.
+        EXPECT_EQ(EntryOf(session, "See you later").State(), cat::EntryState::Untranslated);
+        EXPECT_EQ(EntryOf(session, "Same text").State(), cat::EntryState::Untranslated);
+        EXPECT_EQ(session.Facts().filledFromProgram, 1u);
+        const std::string po = session.CatalogueText({}, false, cltext::Notes());
+        EXPECT_EQ(po.find("fuzzy"), std::string::npos) << po;
+        EXPECT_NE(po.find("msgid \"Hello there\"\nmsgstr \"" + c.filled + "\"\n"), std::string::npos) << po;
+    }
+    // Another language has none of it.
+    const cat::ProgramSession japanese = Open(Path("app.jar"), "ja");
+    EXPECT_EQ(EntryOf(japanese, "Hello there").State(), cat::EntryState::Untranslated);
+    EXPECT_EQ(japanese.Facts().filledFromProgram, 0u);
+}
+
+TEST_F(SessionBundles, TwoTranslationsOfOneTextGetEntriesOfTheirOwnAndBothAreWrittenBack)
+{
+    Write(Path("app.jar"), Jar({Class("app/Main", {"Unrelated text"}),
+                                {"app/Messages.properties", "a.title=Open\nb.title=Open\nc.title=Open\nd=Close it\n"},
+                                {"app/Messages_zh_CN.properties", "a.title=打开\nb.title=开启\n"}}));
+    cat::ProgramSession session = Open(Path("app.jar"));
+    const std::string a = "app/Messages.properties:a.title";
+    const std::string b = "app/Messages.properties:b.title";
+    EXPECT_EQ(EntryOf(session, "Open", a).translation, "打开");
+    EXPECT_EQ(EntryOf(session, "Open", b).translation, "开启");
+    EXPECT_EQ(PlacesOf(session, EntryOf(session, "Open", a)), std::set<std::string>{a});
+    EXPECT_EQ(PlacesOf(session, EntryOf(session, "Open", b)), std::set<std::string>{b});
+    // The key the program leaves untranslated keeps the plain entry.
+    EXPECT_EQ(PlacesOf(session, EntryOf(session, "Open")), std::set<std::string>{"app/Messages.properties:c.title"});
+    EXPECT_EQ(EntryOf(session, "Open").State(), cat::EntryState::Untranslated);
+    EXPECT_EQ(session.Facts().filledFromProgram, 2u);
+    const std::string po = session.CatalogueText({}, false, cltext::Notes());
+    EXPECT_NE(po.find("msgctxt \"" + a + "\"\nmsgid \"Open\"\nmsgstr \"打开\"\n"), std::string::npos) << po;
+    EXPECT_NE(po.find("msgctxt \"" + b + "\"\nmsgid \"Open\"\nmsgstr \"开启\"\n"), std::string::npos) << po;
+
+    // The catalogue goes on in another session: one key's translation changed, the rest kept.
+    Write(Path("app.po"), po);
+    cat::ProgramSession next = Open(Path("app.jar"));
+    ASSERT_TRUE(next.ImportCatalogue(Path("app.po"), cat::ImportMode::Continue).ok());
+    Translate(next, "Open", "打开文件", a);
+    Translate(next, "Open", "打开它");
+    const cl::Result<cat::GenerateReport> report = Generate(next, Path("out.jar"));
+    ASSERT_TRUE(report.ok()) << cltext::DescribeError(report.error());
+    EXPECT_EQ(report->variantsWritten, std::vector<std::string>{"app/Messages_zh_CN.properties"});
+    EXPECT_EQ(EntryBytes(Read(Path("out.jar")), "app/Messages_zh_CN.properties"),
+              "a.title=\\u6253\\u5F00\\u6587\\u4EF6\n"  // 打开文件
+              "b.title=\\u5F00\\u542F\n"                // 开启, the program's
+              "c.title=\\u6253\\u5F00\\u5B83\n"         // 打开它
+              "d=Close it\n");
+}
+
+// ---- The variant written
+
+const char* const kSource = "# Texts of the main window\n"
+                            "greeting=Hello there\n"
+                            "\n"
+                            "! The menu\n"
+                            "menu.file=File menu\n"
+                            "menu.quit=Quit the program\n"
+                            "count=Found {0} files\n"
+                            "# the end\n";
+// The program's own translation for the language: one translated again, one kept, one key the
+// source no longer has.
+const char* const kExisting = "greeting=旧的问候\nmenu.file=文件菜单\nold.key=Old value\n";
+
+std::string ExpectedVariant(bool existing)
+{
+    return std::string("# Texts of the main window\n"
+                       "greeting=\\u4F60\\u597D\n"
+                       "\n"
+                       "! The menu\n"
+                       "menu.file=") +
+           (existing ? "\\u6587\\u4EF6\\u83DC\\u5355" : "File menu") +
+           "\n"
+           "menu.quit=Quit the program\n"
+           "count=\\u627E\\u5230 {0} \\u4E2A\\u6587\\u4EF6\n"
+           "# the end\n";
+}
+
+TEST_F(SessionBundles, TheVariantKeepsTheSourcesKeysAndGoesWhereTheFamilyPutsItsOwn)
+{
+    const struct {
+        const char* what;
+        std::string source;
+        Files others;          // the family's other members
+        std::string existing;  // the member with the program's translation; "" for none
+        std::string variant;   // the file written
+    } cases[] = {
+        {"suffix, new", "app/Messages.properties", {{"app/Messages_de.properties", "greeting=Hallo\n"}}, "",
+         "app/Messages_zh_CN.properties"},
+        {"suffix, beside a zh file", "app/Messages.properties", {{"app/Messages_de.properties", "greeting=Hallo\n"}},
+         "app/Messages_zh.properties", "app/Messages_zh_CN.properties"},
+        {"suffix, over the zh_CN file", "app/Messages.properties",
+         {{"app/Messages_de.properties", "greeting=Hallo\n"}}, "app/Messages_zh_CN.properties",
+         "app/Messages_zh_CN.properties"},
+        {"folders named by language, new", "lang/en/menu.properties", {{"lang/de/menu.properties", "greeting=Hallo\n"}},
+         "", "lang/zh/menu.properties"},
+        {"folders named by language, over the zh folder's", "lang/en/menu.properties",
+         {{"lang/de/menu.properties", "greeting=Hallo\n"}}, "lang/zh/menu.properties", "lang/zh/menu.properties"},
+        {"folders named by locale, new", "lang/en_US/menu.properties",
+         {{"lang/de_DE/menu.properties", "greeting=Hallo\n"}}, "", "lang/zh_CN/menu.properties"},
+        {"folders named by language, over a zh_CN folder's", "lang/en/menu.properties",
+         {{"lang/de/menu.properties", "greeting=Hallo\n"}}, "lang/zh_CN/menu.properties", "lang/zh_CN/menu.properties"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Files files{{"META-INF/MANIFEST.MF", "Manifest-Version: 1.0\r\n\r\n"}, Class("app/Main", {"Unrelated text"})};
+        files.emplace_back(c.source, kSource);
+        files.insert(files.end(), c.others.begin(), c.others.end());
+        if (!c.existing.empty())
+            files.emplace_back(c.existing, kExisting);
+        // A family nobody translates, and configuration.
+        files.emplace_back("app/Errors.properties", "disk=Disk is full\n");
+        files.emplace_back("app/Errors_de.properties", "disk=Platte voll\n");
+        files.emplace_back("config.properties", "folder=Documents folder\n");
+        const std::string input = Jar(files);
+        Write(Path("app.jar"), input);
+
+        cat::ProgramSession session = Open(Path("app.jar"));
+        Translate(session, "Hello there", "你好");
+        Translate(session, "Found {0} files", "找到 {0} 个文件");
+        std::filesystem::remove(Path("out.jar"));
+        const cl::Result<cat::GenerateReport> report = Generate(session, Path("out.jar"));
+        ASSERT_TRUE(report.ok()) << cltext::DescribeError(report.error());
+        EXPECT_EQ(report->variantsWritten, std::vector<std::string>{c.variant});
+        EXPECT_EQ(report->bundleTextsWritten, 2u);
+        EXPECT_EQ(report->summary.classesChanged, 0u);
+
+        const std::string output = Read(Path("out.jar"));
+        EXPECT_EQ(EntryBytes(output, c.variant), ExpectedVariant(!c.existing.empty()));
+        const std::vector<std::string> before = EntryNames(input);
+        const std::vector<std::string> after = EntryNames(output);
+        const bool replaces = c.existing == c.variant;
+        std::set<std::string> changed;
+        std::set<std::string> added;
+        (replaces ? changed : added).insert(c.variant);
+        if (replaces) {
+            EXPECT_EQ(after, before) << "the variant replaced is where it was";
+        } else {
+            ASSERT_EQ(after.size(), before.size() + 1);
+            EXPECT_EQ(IndexIn(after, c.variant), IndexIn(after, c.source) + 1) << "the new variant follows its source";
+        }
+        EXPECT_EQ(std::count(after.begin(), after.end(), "app/Errors_zh_CN.properties"), 0);
+        // Every other entry is the very same record, with the same bytes.
+        for (const std::string& problem : cltest::RecordDifferences(input, output, changed, {}, added))
+            ADD_FAILURE() << problem;
+    }
+}
+
+TEST_F(SessionBundles, FolderOutputsWriteVariantsBesideTheFilesAndIntoTheJars)
+{
+    const std::string jar = Jar({Class("app/Main", {"Unrelated text"}),
+                                 {"app/Texts.properties", "title=Window title\n"},
+                                 {"app/Texts_de.properties", "title=Fenstertitel\n"}});
+    const Files program{{"lang/en/menu.properties", "file.open=Open a file\nfile.quit=Quit\n"},
+                        {"lang/de/menu.properties", "file.open=Datei \\u00f6ffnen\n"},
+                        {"lib/app.jar", jar},
+                        {"config.properties", "name=Settings name\n"},
+                        Class("classes/app/Tool", {"A tool text"})};
+    const std::string menu = "file.open=\\u6253\\u5F00\\u6587\\u4EF6\nfile.quit=Quit\n";
+    Write(Path("app.po"), cltest::Catalogue({{"Open a file", "打开文件"}, {"Window title", "窗口标题"}}));
+
+    for (const bool inPlace : {false, true}) {
+        SCOPED_TRACE(inPlace ? "in place" : "a new folder");
+        std::filesystem::remove_all(Path("fold"));
+        std::filesystem::remove_all(Path("fold.bak"));
+        WriteTree(Path("fold"), program);
+        const TreeState input = TreeState::Of(Path("fold"));
+        cat::ProgramSession session = Open(Path("fold"));
+        ASSERT_TRUE(session.ImportCatalogue(Path("app.po"), cat::ImportMode::Continue).ok());
+        const cl::Result<cat::GenerateReport> report = Generate(session, Path("out"), inPlace);
+        ASSERT_TRUE(report.ok()) << cltext::DescribeError(report.error());
+        EXPECT_EQ(report->variantsWritten,
+                  (std::vector<std::string>{"lang/zh/menu.properties", "lib/app.jar!/app/Texts_zh_CN.properties"}));
+
+        const std::string out = Path(inPlace ? "fold" : "out");
+        EXPECT_EQ(Read(out + "/lang/zh/menu.properties"), menu);
+        const std::string newJar = Read(out + "/lib/app.jar");
+        EXPECT_EQ(EntryBytes(newJar, "app/Texts_zh_CN.properties"), "title=\\u7A97\\u53E3\\u6807\\u9898\n");
+        for (const std::string& problem :
+             cltest::RecordDifferences(jar, newJar, {}, {}, {"app/Texts_zh_CN.properties"}))
+            ADD_FAILURE() << problem;
+        const std::vector<std::string> names = EntryNames(newJar);
+        EXPECT_EQ(IndexIn(names, "app/Texts_zh_CN.properties"), IndexIn(names, "app/Texts.properties") + 1);
+
+        // Everything else is as it was.
+        const TreeState after = TreeState::Of(out);
+        std::set<std::string> expectedNames = input.Names();
+        expectedNames.insert({"lang/zh", "lang/zh/menu.properties"});
+        EXPECT_EQ(after.Names(), expectedNames);
+        for (const auto& [name, item] : input.items) {
+            if (item.type != 'f' || name == "lib/app.jar")
+                continue;
+            if (inPlace) {
+                EXPECT_EQ(after.items.at(name), item) << name;
+            } else {
+                EXPECT_EQ(after.items.at(name).state.bytes, item.state.bytes) << name;
+            }
+        }
+        if (inPlace) {
+            EXPECT_EQ(TreeState::Of(Path("fold.bak")).Names(), (std::set<std::string>{".", "lib", "lib/app.jar"}));
+            EXPECT_EQ(Read(Path("fold.bak/lib/app.jar")), jar);
+        } else {
+            EXPECT_EQ(TreeState::Of(Path("fold")), input) << "the input changed";
+        }
+    }
+}
+
+// ---- A file Java would refuse
+
+TEST_F(SessionBundles, AMalformedEscapeIsNamedAndTheRestIsProcessed)
+{
+    const std::string broken = "ok=Fine text\nbad=Broken \\u12G4 text\n";
+    const std::string input = Jar({Class("app/Main", {"Unrelated text"}),
+                                   {"app/Broken.properties", broken},
+                                   {"app/Broken_de.properties", "ok=Gut\n"},
+                                   {"app/Messages.properties", "greeting=Hello there\nquit=Quit now\n"},
+                                   {"app/Messages_de.properties", "greeting=Hallo\n\nquit=\\uZZZZ\n"}});
+    Write(Path("app.jar"), input);
+    cat::ProgramSession session = Open(Path("app.jar"));
+    const cat::ProgramFacts& facts = session.Facts();
+    std::map<std::string, std::pair<cl::ErrorKind, uint64_t>> named;
+    for (const cl::Error& error : facts.unreadableBundles)
+        named[error.path] = {error.kind, error.line};
+    EXPECT_EQ(named, (std::map<std::string, std::pair<cl::ErrorKind, uint64_t>>{
+                         {"app/Broken.properties", {cl::ErrorKind::BadEscape, 2}},
+                         {"app/Messages_de.properties", {cl::ErrorKind::BadEscape, 3}}}));
+    for (const cl::Error& error : facts.unreadableBundles) {
+        const std::string text = cltext::DescribeError(error);
+        EXPECT_NE(text.find(error.path), std::string::npos) << text;
+    }
+    // The broken source's family offers nothing, not even its good line; the other is whole.
+    EXPECT_EQ(BundlePlaces(session), (std::map<std::string, std::string>{
+                                         {"app/Messages.properties:greeting", "Hello there"},
+                                         {"app/Messages.properties:quit", "Quit now"}}));
+    EXPECT_EQ(facts.bundleFamilies, 1u);
+
+    Translate(session, "Hello there", "你好");
+    const cl::Result<cat::GenerateReport> report = Generate(session, Path("out.jar"));
+    ASSERT_TRUE(report.ok()) << cltext::DescribeError(report.error());
+    EXPECT_EQ(report->variantsWritten, std::vector<std::string>{"app/Messages_zh_CN.properties"});
+    for (const std::string& problem :
+         cltest::RecordDifferences(input, Read(Path("out.jar")), {}, {}, {"app/Messages_zh_CN.properties"}))
+        ADD_FAILURE() << problem;
+}
+
+// ---- Failures while a variant is written
+
+// A program whose only change is the variants: a zh_CN file replaced, a zh folder made, and (in
+// a folder) a jar of the folder made anew with its variant.
+const Files kFaultFiles{
+    Class("app/Main", {"Unrelated text"}),
+    {"app/Messages.properties", "greeting=Hello there\nmenu.file=File menu\n"},
+    {"app/Messages_de.properties", "greeting=Hallo\n"},
+    {"app/Messages_zh_CN.properties", "menu.file=文件菜单\n"},
+    {"lang/en/menu.properties", "file.open=Open a file\n"},
+    {"lang/de/menu.properties", "file.open=Datei \\u00f6ffnen\n"},
+};
+
+// The steps of writing a file, and what the error says of each.
+bool NamesTheStep(FailStep step, const cl::Error& error)
+{
+    const bool replacement = error.kind == cl::ErrorKind::NotReplaced;
+    switch (step) {
+        case FailStep::Create: return replacement && error.step == cl::ErrorStep::CreateTemp;
+        case FailStep::Write:
+        case FailStep::HalfWrite: return replacement && error.step == cl::ErrorStep::WriteTemp;
+        case FailStep::Flush: return replacement && error.step == cl::ErrorStep::FlushTemp;
+        case FailStep::CopyPermissions: return replacement && error.step == cl::ErrorStep::Permissions;
+        case FailStep::Close: return replacement && error.step == cl::ErrorStep::CloseTemp;
+        case FailStep::Rename:
+            return (replacement && error.step == cl::ErrorStep::Rename) || error.kind == cl::ErrorKind::CannotMakeFolder;
+        case FailStep::ResolveLink: return replacement && error.step == cl::ErrorStep::ResolveLink;
+        case FailStep::Stat:
+            // The file's, or (before its backup copy) the original's.
+            return (replacement && (error.step == cl::ErrorStep::Stat || error.step == cl::ErrorStep::StatSource)) ||
+                   error.kind == cl::ErrorKind::CannotMakeFolder ||
+                   error.kind == cl::ErrorKind::CannotWrite;
+        case FailStep::MakeFolder: return error.kind == cl::ErrorKind::CannotMakeFolder;
+        case FailStep::CopyAttributes: return error.kind == cl::ErrorKind::CannotWrite;
+        default: return false;
+    }
+}
+
+const char* StepName(FailStep step)
+{
+    switch (step) {
+        case FailStep::Create: return "Create";
+        case FailStep::Write: return "Write";
+        case FailStep::HalfWrite: return "HalfWrite";
+        case FailStep::Flush: return "Flush";
+        case FailStep::CopyPermissions: return "CopyPermissions";
+        case FailStep::Close: return "Close";
+        case FailStep::Rename: return "Rename";
+        case FailStep::ResolveLink: return "ResolveLink";
+        case FailStep::Stat: return "Stat";
+        case FailStep::MakeFolder: return "MakeFolder";
+        case FailStep::CopyAttributes: return "CopyAttributes";
+        default: return "another step";
+    }
+}
+
+class VariantFaults : public SessionBundles {
+protected:
+    struct Run {
+        cl::Result<cat::GenerateReport> result = cl::Error();
+        bool committing = false;  // the failure came while the output was put in place
+    };
+
+    // What apply does, through `fs`: the program opened and kept, the catalogue continued, the
+    // output generated. `generating` is told once the program is open and the catalogue read,
+    // before anything is written.
+    Run Apply(const std::string& input, const std::string& output, bool inPlace, cl::FileSystem& fs,
+              const std::function<void()>& generating = {})
+    {
+        Run run;
+        cat::ProgramSession session(fs);
+        cat::OpenOptions options;
+        options.keepProgram = true;
+        if (cl::Status opened = session.Open(input, options); !opened) {
+            run.result = opened.error();
+            return run;
+        }
+        if (cl::Result<cat::ImportSummary> read = session.ImportCatalogue(Path("app.po"), cat::ImportMode::Continue);
+            !read) {
+            run.result = read.error();
+            return run;
+        }
+        if (generating)
+            generating();
+        cat::GenerateRequest request;
+        request.output = output;
+        request.inPlace = inPlace;
+        cl::Result<cat::PreparedGenerate> prepared = session.PrepareGenerate(request);
+        if (!prepared) {
+            run.result = prepared.error();
+            return run;
+        }
+        EXPECT_FALSE(prepared->HasProblems());
+        run.committing = true;
+        run.result = prepared->Commit();
+        return run;
+    }
+};
+
+TEST_F(VariantFaults, EveryFailingStepNamesTheFileAndLeavesNothingHalfMade)
+{
+    Write(Path("app.po"),
+          cltest::Catalogue({{"Hello there", "你好"}, {"Open a file", "打开文件"}, {"Window title", "窗口标题"}}));
+    const std::string jarBytes = Jar(kFaultFiles);
+    Files folderFiles = kFaultFiles;
+    folderFiles.emplace_back("lib/app.jar", Jar({Class("lib/Tool", {"Unrelated text"}),
+                                                 {"app/Texts.properties", "title=Window title\n"},
+                                                 {"app/Texts_de.properties", "title=Fenstertitel\n"}}));
+
+    const struct {
+        const char* what;
+        bool folder;
+        bool inPlace;
+        bool existingOutput;
+    } shapes[] = {
+        {"jar to a new jar", false, false, false},        {"jar over an existing jar", false, false, true},
+        {"jar in place", false, true, false},             {"folder to a new folder", true, false, false},
+        {"folder into an empty folder", true, false, true}, {"folder in place", true, true, false},
+    };
+    const FailStep steps[] = {FailStep::ResolveLink, FailStep::Stat,  FailStep::Create,     FailStep::CopyPermissions,
+                              FailStep::Write,       FailStep::HalfWrite, FailStep::Flush,   FailStep::Close,
+                              FailStep::Rename,      FailStep::MakeFolder, FailStep::CopyAttributes};
+
+    std::map<FailStep, int> aimedAt;
+    for (const auto& shape : shapes) {
+        const std::string input = Path(shape.folder ? "fold" : "app.jar");
+        const std::string output = shape.inPlace ? input : Path(shape.folder ? "out" : "out.jar");
+        auto reset = [&] {
+            for (const char* name : {"fold", "fold.bak", "out", "out.jar", "app.jar", "app.jar.bak"})
+                std::filesystem::remove_all(Path(name));
+            if (shape.folder)
+                WriteTree(input, folderFiles);
+            else
+                Write(input, jarBytes);
+            if (shape.existingOutput && shape.folder)
+                std::filesystem::create_directory(output);
+            else if (shape.existingOutput)
+                Write(output, "an earlier output\n");
+            if (shape.existingOutput)
+                FileState::Age(output);
+        };
+        // The calls made for a variant: those on the jar that holds it, or on its file and the
+        // folder made for it (in a new folder, under the folder being made).
+        // Which one a call was for: the jar's path, or the variant's name within the folder.
+        auto variantOf = [&](const std::string& path) -> std::string {
+            if (!shape.folder)
+                return path == output ? output : std::string();
+            for (const char* part : {"app/Messages_zh_CN.properties", "lang/zh", "lib/app.jar"}) {
+                const std::string tail = std::string("/") + part;
+                if (path.size() >= tail.size() && path.compare(path.size() - tail.size(), tail.size(), tail) == 0)
+                    return part;
+                if (path.find(tail + "/") != std::string::npos)
+                    return part;
+            }
+            return {};
+        };
+
+        // The whole output, from a run that nothing stops.
+        reset();
+        cltest::FailingFileSystem counting;
+        std::map<FailStep, int> before;
+        const Run whole = Apply(input, output, shape.inPlace, counting, [&] {
+            for (const FailStep step : steps)
+                before[step] = counting.Calls(step);
+        });
+        ASSERT_TRUE(whole.result.ok()) << shape.what << ": " << cltext::DescribeError(whole.result.error());
+        ASSERT_EQ(whole.result->variantsWritten.size(), shape.folder ? 3u : 2u) << shape.what;
+        const TreeState done = TreeState::Of(output);
+
+        for (const FailStep step : steps) {
+            const std::vector<std::string>& paths = counting.Paths(step);
+            int aimed = 0;
+            int failed = 0;
+            for (int k = before[step] + 1; k <= static_cast<int>(paths.size()); ++k) {
+                const std::string& path = paths[static_cast<std::size_t>(k - 1)];
+                const std::string variant = variantOf(path);
+                if (variant.empty())
+                    continue;
+                ++aimed;
+                SCOPED_TRACE(std::string(shape.what) + ", " + StepName(step) + " call " + std::to_string(k) + " on " +
+                             path);
+                reset();
+                const TreeState inputBefore = TreeState::Of(input, false);
+                const TreeState outputBefore = TreeState::Of(output);
+                const std::set<std::string> entries = Entries();
+                cltest::FailingFileSystem fs;
+                fs.FailAt(step, k);
+                const Run run = Apply(input, output, shape.inPlace, fs);
+                ASSERT_TRUE(fs.Injected());
+                if (run.result.ok()) {
+                    // Gone past the failure (a step whose failure costs nothing): the whole output.
+                    EXPECT_EQ(TreeState::Of(output).Names(), done.Names());
+                    continue;
+                }
+                ++failed;
+                const cl::Error& error = run.result.error();
+                EXPECT_TRUE(NamesTheStep(step, error))
+                    << "kind " << static_cast<int>(error.kind) << ", step " << static_cast<int>(error.step);
+                // The file itself, or (for a backup's copy) the original it is of.
+                EXPECT_TRUE(error.path.find(variant) != std::string::npos ||
+                            error.other.find(variant) != std::string::npos)
+                    << error.path << " | " << error.other;
+                const std::string said = cltext::DescribeError(error);
+                EXPECT_NE(said.find(error.path), std::string::npos) << said;
+
+                // In place, a backup made before the failure holds the original, as a backup does.
+                std::set<std::string> expected = entries;
+                if (shape.inPlace && FileState::Of(input + ".bak").exists) {
+                    expected.insert(NameOf(input) + ".bak");
+                    const TreeState backup = TreeState::Of(input + ".bak");
+                    for (const auto& [name, item] : backup.items) {
+                        if (item.type == 'd') {
+                            const std::string under = name == "." ? std::string() : name + "/";
+                            EXPECT_TRUE(std::any_of(backup.items.begin(), backup.items.end(), [&](const auto& other) {
+                                return other.second.type == 'f' && other.first.compare(0, under.size(), under) == 0;
+                            })) << "the backup's folder " << name << " was left empty";
+                        }
+                        if (item.type != 'f')
+                            continue;
+                        const std::string original =
+                            name == "." ? inputBefore.items.at(".").state.bytes : inputBefore.items.at(name).state.bytes;
+                        EXPECT_EQ(item.state.bytes, original) << "the backup's " << name << " is not the original";
+                    }
+                }
+                EXPECT_EQ(Entries(), expected) << "something was left beside the program or the output";
+                if (!shape.inPlace) {
+                    EXPECT_EQ(TreeState::Of(input, false), inputBefore) << "the input changed";
+                    EXPECT_EQ(TreeState::Of(output), outputBefore) << "the existing output changed";
+                    continue;
+                }
+                if (!shape.folder || !run.committing) {
+                    EXPECT_EQ(TreeState::Of(input, false), inputBefore) << "the input changed";
+                    continue;
+                }
+                // A folder in place has its files put in place one by one: each is as it was, or
+                // whole as the translation made it with its original kept under the backup.
+                const TreeState after = TreeState::Of(input, false);
+                for (const auto& [name, item] : after.items) {
+                    const auto was = inputBefore.items.find(name);
+                    if (was != inputBefore.items.end() && was->second == item)
+                        continue;
+                    ASSERT_EQ(done.items.count(name), 1u) << name << " is no part of the translated program";
+                    if (item.type != 'f')
+                        continue;
+                    EXPECT_EQ(item.state.bytes, done.items.at(name).state.bytes) << name << " is half made";
+                    if (was != inputBefore.items.end()) {
+                        EXPECT_EQ(FileState::Of(input + ".bak/" + name).bytes, was->second.state.bytes)
+                            << name << " was replaced without its original kept";
+                    }
+                }
+                for (const auto& [name, item] : inputBefore.items) {
+                    EXPECT_EQ(after.items.count(name), 1u) << name << " is gone";
+                }
+                // A folder made for a new variant holds it, or is not there.
+                if (after.items.count("lang/zh")) {
+                    EXPECT_EQ(after.items.count("lang/zh/menu.properties"), 1u) << "an empty folder was left";
+                }
+            }
+            // Only the attributes of an original's copy under the backup may fail and let the
+            // run go on: the copy holds the original's bytes all the same.
+            const bool harmless = shape.inPlace && shape.folder && step == FailStep::CopyAttributes;
+            if (aimed > 0 && !harmless) {
+                EXPECT_GT(failed, 0) << shape.what << ", " << StepName(step) << ": no failure stopped the run";
+            }
+            aimedAt[step] += aimed;
+        }
+    }
+    // Every step was met while some variant was written.
+    for (const FailStep step : steps) {
+        EXPECT_GT(aimedAt[step], 0) << StepName(step);
+    }
+}
+
+}  // namespace
