@@ -598,7 +598,7 @@ private slots:
         QCOMPARE(model->State(save), cat::EntryState::Translated);
         QCOMPARE(window_->countLabel->text(), QStringLiteral("已翻译 1 / 4"));
         const QString status = window_->statusBar()->currentMessage();
-        QVERIFY2(status.contains(QStringLiteral("其中 1 条用程序自带的译文填入")), qPrintable(status));
+        QVERIFY2(status.contains(QStringLiteral("其中 1 条已用程序自带的译文填入")), qPrintable(status));
         QVERIFY(!window_->IsModified());
     }
 

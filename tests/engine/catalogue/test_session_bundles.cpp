@@ -169,6 +169,7 @@ TEST_F(SessionBundles, OffersTheSourceOfEachFamilyAndNoConfiguration)
         std::vector<std::string> literals;
         std::map<std::string, std::string> offered;  // "file:key" -> text
         std::vector<std::string> withoutSource;
+        std::vector<std::string> tables{};
     } cases[] = {
         {"a family with locale suffixes",
          {{"app/Messages.properties", "greeting=Base greeting\n"},
@@ -181,16 +182,23 @@ TEST_F(SessionBundles, OffersTheSourceOfEachFamilyAndNoConfiguration)
          {},
          {{"lang/en/menu.properties:file.open", "English open"}},
          {}},
-        {"a file alone named with dots",
+        {"a file alone named with dots, its key named too",
+         {{"app/Messages.properties", "greeting=Named greeting\n"}},
+         {"app.Messages", "greeting"},
+         {{"app/Messages.properties:greeting", "Named greeting"}},
+         {}},
+        {"a file alone named with slashes, its key named too",
+         {{"app/Messages.properties", "greeting=Named greeting\n"}},
+         {"app/Messages", "greeting"},
+         {{"app/Messages.properties:greeting", "Named greeting"}},
+         {}},
+        // Named, but none of its keys: a table the program reads by keys it gets elsewhere.
+        {"a file alone named, its keys not",
          {{"app/Messages.properties", "greeting=Named greeting\n"}},
          {"app.Messages"},
-         {{"app/Messages.properties:greeting", "Named greeting"}},
-         {}},
-        {"a file alone named with slashes",
-         {{"app/Messages.properties", "greeting=Named greeting\n"}},
-         {"app/Messages"},
-         {{"app/Messages.properties:greeting", "Named greeting"}},
-         {}},
+         {},
+         {},
+         {"app/Messages"}},
         {"a file alone that nothing names", {{"app/Messages.properties", "greeting=Lone greeting\n"}}, {}, {}, {}},
         {"configuration files, read by their file names",
          {{"config.properties", "title=Configured title\n"},
@@ -249,6 +257,7 @@ TEST_F(SessionBundles, OffersTheSourceOfEachFamilyAndNoConfiguration)
         EXPECT_EQ(session.Facts().bundleFamilies, families.size());
         EXPECT_EQ(session.Facts().bundleTexts, c.offered.size());
         EXPECT_EQ(session.Facts().bundlesWithoutSource, c.withoutSource);
+        EXPECT_EQ(session.Facts().bundleTables, c.tables);
         // Nothing of a file that is no source is offered, in any entry.
         for (const cat::SessionEntry& entry : session.Entries()) {
             for (const cat::SessionPlace& place : entry.places) {
