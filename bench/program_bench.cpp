@@ -2,7 +2,7 @@
 // jar (Debian's guava.jar and commons-lang3.jar by default, or the paths given), `unzip -p JAR`
 // into /dev/null is run as a child process, then the command line's extract and apply are
 // done in this process exactly as classlingo-cli does them (files read, catalogue and output
-// jar written), with a catalogue where every entry is translated. Rounds are interleaved and
+// jar written), with a catalogue where every entry extract offers is translated. Rounds are interleaved and
 // the best time of each side is kept, so that all three see the same machine load. Prints
 // (extract + apply) / unzip per jar, the goal being at most 3, in wall time (what the
 // translator waits) and in CPU time (all threads; what a machine busy with other work would
@@ -126,14 +126,18 @@ bool Apply(const std::string& jar, const std::string& poPath, const std::string&
     return true;
 }
 
-// Every entry of a fresh extract translated: a prefix keeps a recipe's slots in order.
+// Every entry of a fresh extract translated, as a translator hands the catalogue back: what the
+// program reads is not offered, so it stays untranslated. A prefix keeps a recipe's slots and a
+// pattern's placeholders as they are.
 bool WriteTranslatedCatalogue(const std::string& jar, const std::string& poPath)
 {
     cat::ProgramSession session;
     if (!session.Open(jar, {}))
         return false;
-    for (std::size_t i = 0; i < session.Entries().size(); ++i)
-        session.SetTranslation(i, "译·" + session.Entries()[i].msgid);
+    for (std::size_t i = 0; i < session.Entries().size(); ++i) {
+        if (session.Entries()[i].offered)
+            session.SetTranslation(i, "译·" + session.Entries()[i].msgid);
+    }
     return session.SaveCatalogue(poPath, {"", "program_bench"}, false, cltext::Notes()).ok();
 }
 
