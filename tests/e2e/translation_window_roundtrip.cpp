@@ -1,7 +1,7 @@
 // A small program compiled with javac and packed with jar, translated in the translation
 // window as a translator would (the detail editor, Ctrl+Enter, a recipe reworded around its
 // slot), generated as app_zh.jar, and run with java: the translated texts must be printed.
-// Then the same through "试运行": the real java started from the window, its output in the run
+// Then every jar shape of jar and zip through the window's generate. Then the same through "试运行": the real java started from the window, its output in the run
 // pane, a program that cannot start, and one still running when the window closes.
 
 #include "RunPane.h"
@@ -189,6 +189,56 @@ private slots:
         QCOMPARE(QString::fromStdString(original.out), QStringLiteral("Hello, translator\nFound 3 files\nGoodbye {for now}\n"));
         dialogs.ExpectAsk(Dialogs::Answer::No);
         QVERIFY(window.close());
+    }
+
+    // The jar shapes translators' programs come in, generated through the window: nothing
+    // crashes, unzip accepts the output, and java runs the translation.
+    void everyJarShapeIsGenerated_data()
+    {
+        QTest::addColumn<QString>("pack");
+        const QString zip = QStringLiteral(CLASSLINGO_ZIP);
+        const QString jar = JavaTool(CLASSLINGO_JAR, QStringLiteral("jar"));
+        QTest::newRow("jar cf") << jar + QStringLiteral(" cfe ../app.jar demo.Shape .");
+        QTest::newRow("jar cf0") << jar + QStringLiteral(" cf0e ../app.jar demo.Shape .");
+        QTest::newRow("zip -r") << zip + QStringLiteral(" -qr ../app.jar .");
+        QTest::newRow("zip -r -D") << zip + QStringLiteral(" -qrD ../app.jar .");
+        QTest::newRow("zip streamed") << zip + QStringLiteral(" -qr - . | cat > ../app.jar");
+        QTest::newRow("zip comment") << QStringLiteral("echo 'a comment' | ") + zip + QStringLiteral(" -qrz ../app.jar .");
+    }
+
+    void everyJarShapeIsGenerated()
+    {
+        QFETCH(QString, pack);
+        CLTEST_QT_REQUIRE_TOOL("javac", cltest::JavacPath());
+        CLTEST_QT_REQUIRE_TOOL("zip", CLASSLINGO_ZIP);
+        CLTEST_QT_REQUIRE_TOOL("unzip", CLASSLINGO_UNZIP);
+        QTemporaryDir dir;
+        const std::string compiled = cltest::CompileJava(
+            testfiles::Native(dir.path()), "Shape",
+            "package demo;\n"
+            "public class Shape {\n"
+            "    public static void main(String[] args) { System.out.println(\"Hello, world\"); }\n"
+            "}\n",
+            testfiles::Native(dir.filePath(QStringLiteral("classes"))));
+        QVERIFY2(compiled.empty(), compiled.c_str());
+        QVERIFY(Run(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), pack}, dir.filePath(QStringLiteral("classes"))));
+
+        ScriptedDialogs dialogs;
+        const std::unique_ptr<TranslationWindow> window =
+            Translated(dialogs, dir.filePath(QStringLiteral("app.jar")), QStringLiteral("Hello, world"), QStringLiteral("你好，世界"));
+        QVERIFY(window);
+        const QString output = dir.filePath(QStringLiteral("app_zh.jar"));
+        dialogs.ExpectSave(output).ExpectModal();
+        window->Generate();
+        QVERIFY(QTest::qWaitFor([&] { return !window->Busy(); }, 60000));
+        QVERIFY2(dialogs.AllMet(), qPrintable(dialogs.Problems().join(u'\n')));
+        QVERIFY(Run(QStringLiteral(CLASSLINGO_UNZIP), {QStringLiteral("-tq"), output}, dir.path()));
+        const cltest::JavaRun translated = cltest::RunJava(testfiles::Native(output), "demo.Shape");
+        QVERIFY2(translated.status == 0, translated.err.c_str());
+        QCOMPARE(QString::fromStdString(translated.out), QStringLiteral("你好，世界\n"));
+        // Nothing but the output is left beside the program.
+        QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("*.jar*"), QStringLiteral(".*")}, QDir::Files | QDir::Hidden),
+                 (QStringList{QStringLiteral("app.jar"), QStringLiteral("app_zh.jar")}));
     }
 
     void runShowsTheTranslatedProgram()
