@@ -362,9 +362,10 @@ Result<OutputReport> CommitFilesInPlace(State& state, OutputReport report)
         ++report.filesWritten;
     }
     // A new file has no original to keep.
-    for (const auto& [relative, bytes] : state.newFiles) {
+    for (const auto& newFile : state.newFiles) {
+        const std::string& bytes = newFile.second;
         if (Status written = WriteNewFileUnder(
-                state.input, relative, fs,
+                state.input, newFile.first, fs,
                 [&](const std::string& to) { return WriteFileSafely(to, std::string_view(bytes), fs); });
             !written)
             return std::move(written).error();
