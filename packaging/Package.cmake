@@ -1,6 +1,6 @@
 # `cpack -G DEB` in the build folder: a Debian package of what `cmake --install` installs,
 # under /usr. Its Depends line is worked out by dpkg-shlibdeps from the libraries the two
-# programs link, so it follows whatever Qt, libzip, libdeflate and libgettextpo the build used.
+# programs link, so it follows whatever Qt, libdeflate and libgettextpo the build used.
 set(CLASSLINGO_PACKAGE_MAINTAINER "classlingo developers <classlingo@example.org>"
     CACHE STRING "The Maintainer field of the Debian package")
 
