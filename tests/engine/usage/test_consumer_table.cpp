@@ -175,6 +175,18 @@ TEST(ConsumerTable, SuffixLinesWaitUntilTheClassIsKnownNotToBeTheProgramsOwn)
     EXPECT_EQ(UseOf("com/example/ParseException", "<init>", "(Ljava/lang/String;)V", 1, ClassMatch::Any), Use::Message);
 }
 
+TEST(ConsumerTable, AKeyMadeFromBytesNamesItsAlgorithmWhateverThePackage)
+{
+    for (const char* owner : {"com/example/crypto/HmacKeySpec", "org/example/keys/EncodedKeySpec"}) {
+        SCOPED_TRACE(owner);
+        EXPECT_EQ(UseOf(owner, "<init>", "([BLjava/lang/String;)V", 2), Use::Name);
+        EXPECT_EQ(UseOf(owner, "<init>", "([BIILjava/lang/String;)V", 4), Use::Name);
+        EXPECT_EQ(UseOf(owner, "<init>", "([BIILjava/lang/String;)V", 2), Use::Unknown);
+    }
+    // The program's own key class is followed into, not looked up by its name's ending.
+    EXPECT_TRUE(Find("com/example/crypto/HmacKeySpec", "<init>", "([BLjava/lang/String;)V", ClassMatch::ExactOrPrefix).empty());
+}
+
 TEST(ConsumerTable, ParametersCountFromOneAndZeroIsTheObjectCalledOn)
 {
     const auto equals = Find("java/lang/String", "equals", "(Ljava/lang/Object;)Z");
