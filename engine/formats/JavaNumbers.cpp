@@ -127,11 +127,29 @@ std::optional<double> JavaParseDouble(std::u32string_view text)
             ++zeros;
         return -long(zeros) * digitWeight + exponent;
     };
-    auto exponentValue = [&](std::size_t at, std::size_t count, bool minus) {
+    // The exponent's sign and digits from `k` on (after its letter), copied for from_chars;
+    // none when it has no digit. `k` ends after them.
+    auto readExponent = [&](std::size_t& k) -> std::optional<long> {
+        bool minus = false;
+        if (k < s.size() && (s[k] == '+' || s[k] == '-')) {
+            minus = s[k] == '-';
+            ascii += static_cast<char>(s[k++]);
+        }
+        const std::size_t count = CountDigits(s, k, false);
+        if (count == 0)
+            return std::nullopt;
+        take(k, count);
         long e = 0;
-        for (std::size_t k = at; k < at + count && e < 100000; ++k)
-            e = e * 10 + long(s[k] - '0');
+        for (std::size_t d = k; d < k + count && e < 100000; ++d)
+            e = e * 10 + long(s[d] - '0');
+        k += count;
         return minus ? -e : e;
+    };
+    // The number ends at `k`, but for a type suffix.
+    auto endsAt = [&](std::size_t k) {
+        if (k < s.size() && (s[k] == 'f' || s[k] == 'F' || s[k] == 'd' || s[k] == 'D'))
+            ++k;
+        return k == s.size();
     };
     bool hex = false;
     long order = 0;
@@ -158,21 +176,10 @@ std::optional<double> JavaParseDouble(std::u32string_view text)
             return std::nullopt;
         ascii += 'p';
         ++k;
-        bool minus = false;
-        if (k < s.size() && (s[k] == '+' || s[k] == '-')) {
-            minus = s[k] == '-';
-            ascii += static_cast<char>(s[k++]);
-        }
-        const std::size_t exponent = CountDigits(s, k, false);
-        if (exponent == 0)
+        const std::optional<long> exponent = readExponent(k);
+        if (!exponent || !endsAt(k))
             return std::nullopt;
-        take(k, exponent);
-        order = magnitude(wholeAt, whole, fractionAt, fraction, exponentValue(k, exponent, minus), 4);
-        k += exponent;
-        if (k < s.size() && (s[k] == 'f' || s[k] == 'F' || s[k] == 'd' || s[k] == 'D'))
-            ++k;
-        if (k != s.size())
-            return std::nullopt;
+        order = magnitude(wholeAt, whole, fractionAt, fraction, *exponent, 4);
     } else {
         std::size_t k = i;
         const std::size_t wholeAt = k;
@@ -193,23 +200,14 @@ std::optional<double> JavaParseDouble(std::u32string_view text)
         if (k < s.size() && (s[k] == 'e' || s[k] == 'E')) {
             ascii += 'e';
             ++k;
-            bool minus = false;
-            if (k < s.size() && (s[k] == '+' || s[k] == '-')) {
-                minus = s[k] == '-';
-                ascii += static_cast<char>(s[k++]);
-            }
-            const std::size_t exponent = CountDigits(s, k, false);
-            if (exponent == 0)
+            const std::optional<long> exponent = readExponent(k);
+            if (!exponent)
                 return std::nullopt;
-            take(k, exponent);
-            exponentNumber = exponentValue(k, exponent, minus);
-            k += exponent;
+            exponentNumber = *exponent;
         }
-        order = magnitude(wholeAt, whole, fractionAt, fraction, exponentNumber, 1);
-        if (k < s.size() && (s[k] == 'f' || s[k] == 'F' || s[k] == 'd' || s[k] == 'D'))
-            ++k;
-        if (k != s.size())
+        if (!endsAt(k))
             return std::nullopt;
+        order = magnitude(wholeAt, whole, fractionAt, fraction, exponentNumber, 1);
     }
     // from_chars rounds to nearest as Java does and, unlike strtod, ignores the C locale.
     double value = 0;

@@ -86,14 +86,11 @@ bool WriteReplacedLocal(std::string& out, std::string_view input, const EntryLay
     return true;
 }
 
-// An added entry: deflated, version 2.0, no extra field, dated as told.
-bool WriteAddedLocal(std::string& out, const OutputEntry& entry)
+// The fields an added entry's local and central records share, from the flags to the name's
+// length: deflated, dated as told.
+void AppendAddedFields(std::string& out, const OutputEntry& entry)
 {
     const StoredContents& c = *entry.contents;
-    if (c.bytes.size() >= kMax32 || c.size >= kMax32)
-        return false;
-    Append32(out, local::kSignature);
-    Append16(out, 20);
     Append16(out, entry.utf8 ? kFlagUtf8 : 0);
     Append16(out, kMethodDeflated);
     Append16(out, entry.time);
@@ -102,7 +99,18 @@ bool WriteAddedLocal(std::string& out, const OutputEntry& entry)
     Append32(out, static_cast<uint32_t>(c.bytes.size()));
     Append32(out, static_cast<uint32_t>(c.size));
     Append16(out, static_cast<uint16_t>(entry.name.size()));
-    Append16(out, 0);
+}
+
+// An added entry: deflated, version 2.0, no extra field, dated as told.
+bool WriteAddedLocal(std::string& out, const OutputEntry& entry)
+{
+    const StoredContents& c = *entry.contents;
+    if (c.bytes.size() >= kMax32 || c.size >= kMax32)
+        return false;
+    Append32(out, local::kSignature);
+    Append16(out, 20);
+    AppendAddedFields(out, entry);
+    Append16(out, 0);  // extra field
     out.append(entry.name);
     out.append(c.bytes);
     return true;
@@ -112,18 +120,10 @@ bool WriteAddedLocal(std::string& out, const OutputEntry& entry)
 // unzip then gives the file the user's default permissions.
 void WriteAddedCentral(std::string& out, const OutputEntry& entry, uint32_t offset)
 {
-    const StoredContents& c = *entry.contents;
     Append32(out, central::kSignature);
     Append16(out, 20);
     Append16(out, 20);
-    Append16(out, entry.utf8 ? kFlagUtf8 : 0);
-    Append16(out, kMethodDeflated);
-    Append16(out, entry.time);
-    Append16(out, entry.date);
-    Append32(out, c.crc);
-    Append32(out, static_cast<uint32_t>(c.bytes.size()));
-    Append32(out, static_cast<uint32_t>(c.size));
-    Append16(out, static_cast<uint16_t>(entry.name.size()));
+    AppendAddedFields(out, entry);
     Append16(out, 0);  // extra field
     Append16(out, 0);  // comment
     Append16(out, 0);  // disk
