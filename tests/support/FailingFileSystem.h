@@ -40,6 +40,36 @@ enum class FailStep {
     kCount
 };
 
+// The step's name, for the messages of tests that fail each step in turn.
+inline const char* StepName(FailStep step)
+{
+    switch (step) {
+        case FailStep::OpenReadWrite: return "OpenReadWrite";
+        case FailStep::OpenRead: return "OpenRead";
+        case FailStep::Create: return "Create";
+        case FailStep::Write: return "Write";
+        case FailStep::HalfWrite: return "HalfWrite";
+        case FailStep::Flush: return "Flush";
+        case FailStep::CopyPermissions: return "CopyPermissions";
+        case FailStep::Close: return "Close";
+        case FailStep::Rename: return "Rename";
+        case FailStep::FlushFolder: return "FlushFolder";
+        case FailStep::Read: return "Read";
+        case FailStep::ShortRead: return "ShortRead";
+        case FailStep::Stat: return "Stat";
+        case FailStep::ResolveLink: return "ResolveLink";
+        case FailStep::ListFolder: return "ListFolder";
+        case FailStep::StatLink: return "StatLink";
+        case FailStep::ReadLink: return "ReadLink";
+        case FailStep::MakeLink: return "MakeLink";
+        case FailStep::MakeFolder: return "MakeFolder";
+        case FailStep::CreateTempFolder: return "CreateTempFolder";
+        case FailStep::CopyAttributes: return "CopyAttributes";
+        case FailStep::kCount: break;
+    }
+    return "no step";
+}
+
 class FailingFileSystem : public cl::FileSystem {
 public:
     explicit FailingFileSystem(cl::FileSystem& inner = cl::NativeFileSystem()) : inner_(inner) {}

@@ -11,6 +11,7 @@
 #include "FailingFileSystem.h"
 #include "FileState.h"
 #include "SamplePrograms.h"
+#include "SessionTexts.h"
 #include "ScratchFolder.h"
 #include "TreeState.h"
 
@@ -28,43 +29,8 @@ namespace {
 namespace cat = cl::catalogue;
 using cltest::FailStep;
 using cltest::FileState;
+using cltest::TextsOf;
 using cltest::TreeState;
-
-const char* StepName(FailStep step)
-{
-    switch (step) {
-        case FailStep::Create: return "Create";
-        case FailStep::Write: return "Write";
-        case FailStep::HalfWrite: return "HalfWrite";
-        case FailStep::Flush: return "Flush";
-        case FailStep::CopyPermissions: return "CopyPermissions";
-        case FailStep::Close: return "Close";
-        case FailStep::Rename: return "Rename";
-        case FailStep::OpenRead: return "OpenRead";
-        case FailStep::Read: return "Read";
-        case FailStep::Stat: return "Stat";
-        case FailStep::StatLink: return "StatLink";
-        case FailStep::ListFolder: return "ListFolder";
-        case FailStep::ReadLink: return "ReadLink";
-        case FailStep::MakeLink: return "MakeLink";
-        case FailStep::MakeFolder: return "MakeFolder";
-        case FailStep::CreateTempFolder: return "CreateTempFolder";
-        case FailStep::CopyAttributes: return "CopyAttributes";
-        default: return "another step";
-    }
-}
-
-// The texts a program offers.
-std::set<std::string> TextsOf(const std::string& path)
-{
-    cat::ProgramSession session;
-    std::set<std::string> texts;
-    if (!session.Open(path, {}))
-        return texts;
-    for (const cat::SessionEntry& entry : session.Entries())
-        texts.insert(entry.msgid);
-    return texts;
-}
 
 // Every item of `before` but those named is in `after` as it was: the same file (inode), mode,
 // time and contents; a folder's time aside, which changes as files in it are replaced.

@@ -12,6 +12,7 @@
 #include "ErrorOf.h"
 #include "Java.h"
 #include "SamplePrograms.h"
+#include "SessionTexts.h"
 #include "ScratchFolder.h"
 #include "TreeState.h"
 
@@ -26,18 +27,8 @@ namespace {
 
 namespace cat = cl::catalogue;
 using cltest::FileState;
+using cltest::TextsOf;
 using cltest::TreeState;
-
-std::set<std::string> TextsOf(const std::string& path)
-{
-    cat::ProgramSession session;
-    std::set<std::string> texts;
-    if (!session.Open(path, {}))
-        return texts;
-    for (const cat::SessionEntry& entry : session.Entries())
-        texts.insert(entry.msgid);
-    return texts;
-}
 
 const cat::PoMessage* FindMessage(const cat::PoCatalogue& catalogue, const std::string& msgid)
 {

@@ -735,24 +735,6 @@ bool NamesTheStep(FailStep step, const cl::Error& error)
     }
 }
 
-const char* StepName(FailStep step)
-{
-    switch (step) {
-        case FailStep::Create: return "Create";
-        case FailStep::Write: return "Write";
-        case FailStep::HalfWrite: return "HalfWrite";
-        case FailStep::Flush: return "Flush";
-        case FailStep::CopyPermissions: return "CopyPermissions";
-        case FailStep::Close: return "Close";
-        case FailStep::Rename: return "Rename";
-        case FailStep::ResolveLink: return "ResolveLink";
-        case FailStep::Stat: return "Stat";
-        case FailStep::MakeFolder: return "MakeFolder";
-        case FailStep::CopyAttributes: return "CopyAttributes";
-        default: return "another step";
-    }
-}
-
 class VariantFaults : public SessionBundles {
 protected:
     struct Run {

@@ -6,6 +6,7 @@
 #include "UsageFixture.h"
 
 #include "catalogue/JarArchive.h"
+#include "text/CodePoints.h"
 
 #include <gtest/gtest.h>
 
@@ -42,18 +43,8 @@ std::string Unescape(const std::string& s)
             case 't': out += '\t'; break;
             case 'r': out += '\r'; break;
             case 'u': {
-                const unsigned cp = static_cast<unsigned>(std::stoul(s.substr(i + 1, 4), nullptr, 16));
+                cl::AppendUtf8(static_cast<char32_t>(std::stoul(s.substr(i + 1, 4), nullptr, 16)), out);
                 i += 4;
-                if (cp < 0x80) {
-                    out += static_cast<char>(cp);
-                } else if (cp < 0x800) {
-                    out += static_cast<char>(0xC0 | (cp >> 6));
-                    out += static_cast<char>(0x80 | (cp & 0x3F));
-                } else {
-                    out += static_cast<char>(0xE0 | (cp >> 12));
-                    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-                    out += static_cast<char>(0x80 | (cp & 0x3F));
-                }
                 break;
             }
             default: out += c; break;
