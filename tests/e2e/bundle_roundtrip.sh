@@ -12,14 +12,7 @@ set -euo pipefail
 cli=$(realpath "$1") javac=$2 java=$3
 bindir=$(dirname "$(realpath "$javac")")
 jar="$bindir/jar"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
+source "$(dirname "$(realpath "$0")")/scratch.sh"
 
 mkdir -p src/demo classes/demo classes/lang/en classes/lang/de
 cat > src/demo/App.java <<'JAVA'

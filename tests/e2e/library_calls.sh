@@ -18,14 +18,7 @@ for needed in "$guava" "$lang3" "$msgen"; do
         exit 77
     fi
 done
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
+source "$here/scratch.sh"
 
 "$javac" -d . "$here/java/InitAll.java"
 "$javac" -nowarn -cp "$guava" -d . "$here/java/GuavaCalls.java" 2>/dev/null

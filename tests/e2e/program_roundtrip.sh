@@ -10,14 +10,7 @@ set -euo pipefail
 cli=$(realpath "$1") javac=$2 java=$3 msgfmt=$4 toolcheck=$5
 bindir=$(dirname "$(realpath "$javac")")
 jar="$bindir/jar" jarsigner="$bindir/jarsigner" keytool="$bindir/keytool"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
+source "$(dirname "$(realpath "$0")")/scratch.sh"
 
 mkdir -p src/demo classes
 cat > src/demo/App.java <<'JAVA'

@@ -5,14 +5,7 @@
 set -euo pipefail
 
 cli=$(realpath "$1") javac=$2 java=$3
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
+source "$(dirname "$(realpath "$0")")/scratch.sh"
 
 cat > Greeter.java <<'JAVA'
 public class Greeter {
