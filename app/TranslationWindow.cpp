@@ -724,18 +724,21 @@ void TranslationWindow::Generate()
         request->annotations = annotations;
         if (cl::IsSameFile(NativePath(*chosen), NativePath(programPath_), fs_)) {
             const QString name = QFileInfo(TrimmedPath(programPath_)).fileName();
-            const QString backup = Quoted(name + QStringLiteral(".bak"));
-            // A backup already there is the original and is kept: the program replaced now gets none.
-            cl::FileInfo existing;
-            const bool kept = !fs_.Stat(NativePath(TrimmedPath(programPath_)) + ".bak", existing) && existing.exists;
+            // The engine says where the original goes; the window only words it.
+            const cat::InPlaceBackup where =
+                cat::WhereInPlaceBackupGoes(NativePath(TrimmedPath(programPath_)), programIsFolder_, fs_);
+            const QString backup = Quoted(QFileInfo(QString::fromStdString(where.path)).fileName());
             QString question;
             if (programIsFolder_)
                 question = QStringLiteral("生成的程序将替换原程序%1中改动的文件，改动的原文件放入%2（其中已有的文件保持不变）。")
                                .arg(Quoted(name), backup);
-            else if (kept)
-                question = QStringLiteral("生成的程序将替换原程序%1。备份%2已存在，保持不变（其中是更早的原程序），"
-                                          "现在的%1不另作备份。")
+            else if (where.outcome == cat::BackupOutcome::Kept)
+                question = QStringLiteral("生成的程序将替换原程序%1。它是上次就地翻译的结果：这次从%2中的原程序重新翻译，"
+                                          "%2保持不变。")
                                .arg(Quoted(name), backup);
+            else if (where.outcome == cat::BackupOutcome::Numbered)
+                question = QStringLiteral("生成的程序将替换原程序%1。备份%2已存在，保持不变；现在的%1保留为%3。")
+                               .arg(Quoted(name), Quoted(name + QStringLiteral(".bak")), backup);
             else
                 question = QStringLiteral("生成的程序将替换原程序%1，原程序保留为%2。").arg(Quoted(name), backup);
             question += QStringLiteral("\n确定要替换原程序吗？");

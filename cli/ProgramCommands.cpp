@@ -189,12 +189,20 @@ int RunApply(bool annotations, bool inPlace, const std::string& input, const std
         err << "警告：" << cltext::DroppedSignaturesText(report->output.droppedSignatures) << "\n";
     for (const std::string& nested : report->nestedJars)
         err << cltext::NestedJarText(nested) << "\n";
-    const bool partly = ReportUnreadable(err, report->unreadable, report->unparsable, session.Facts().unreadableBundles);
+    bool partly = ReportUnreadable(err, report->unreadable, report->unparsable, session.Facts().unreadableBundles);
+    for (const cl::Error& refused : report->output.refused) {
+        err << cltext::DescribeError(refused) << "\n";
+        partly = true;
+    }
     if (inPlace) {
-        if (!report->output.written)
+        if (!report->output.written) {
             err << cltext::NothingChangedText() << "\n";
-        else if (const std::string backup = cltext::BackupText(report->output); !backup.empty())
-            err << backup << "\n";
+        } else {
+            for (const std::string& line : {cltext::BackupText(report->output), cltext::InPlaceText(report->output)}) {
+                if (!line.empty())
+                    err << line << "\n";
+            }
+        }
     }
     err << cltext::ApplySummaryText(imported, *report) << "\n";
     return partly ? kPartly : kDone;

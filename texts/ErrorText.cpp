@@ -121,7 +121,28 @@ const char* ZipFaultText(cl::zip::ZipFault fault)
 
 std::string Quoted(const std::string& text)
 {
-    return "“" + text + "”";
+    // A name from a program may hold line breaks and other control characters: shown raw they
+    // would break the line or the terminal, so they are shown as C writes them.
+    std::string shown;
+    shown.reserve(text.size());
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '\n') {
+            shown += "\\n";
+        } else if (c == '\r') {
+            shown += "\\r";
+        } else if (c == '\t') {
+            shown += "\\t";
+        } else if (u < 0x20 || u == 0x7F) {
+            static constexpr char kHex[] = "0123456789abcdef";
+            shown += "\\x";
+            shown += kHex[u >> 4];
+            shown += kHex[u & 0xF];
+        } else {
+            shown += c;
+        }
+    }
+    return "“" + shown + "”";
 }
 
 std::string ReasonOf(const cl::Error& e)
@@ -185,6 +206,16 @@ std::string DescribeError(const cl::Error& e)
         case Kind::CannotList: return "无法列出文件夹" + Quoted(e.path) + "的内容" + Because(e) + "。";
         case Kind::OutputIsInput: return "输出" + Quoted(e.path) + "就是输入本身，不能覆盖。";
         case Kind::OutputNotEmpty: return "输出文件夹" + Quoted(e.path) + "已存在且不为空。";
+        case Kind::OutputInsideInput:
+            return "输出" + Quoted(e.path) + "在输入的文件夹里面，下次读取时会被当成程序的一部分。请选择文件夹以外的位置。";
+        case Kind::LandsOnLink:
+            return Quoted(e.entry) + "会经由符号链接" + Quoted(e.path) + "写到程序以外的地方，没有写入它。";
+        case Kind::InPlaceUndone:
+            return "无法写入" + Quoted(e.path) + Because(e) + "。已把这次替换的文件全部恢复原样，" + Quoted(e.other) +
+                   "没有改变。";
+        case Kind::InPlaceHalfDone:
+            return "写入失败后，无法恢复" + Quoted(e.path) + Because(e) + "：它原来的内容在" + Quoted(e.other) +
+                   "。其他文件已恢复原样。";
         case Kind::OutputWrongKind: return "输出" + Quoted(e.path) + "已存在，且与输入不是同一类（文件/文件夹）。";
         case Kind::CannotWrite:
             return "无法写入" + Quoted(e.path.empty() ? "?" : e.path) + Because(e) +
@@ -194,6 +225,7 @@ std::string DescribeError(const cl::Error& e)
         case Kind::ArchiveWrite: return "无法生成压缩包" + Quoted(e.path) + Because(e) + "。原程序和已有的输出保持不变。";
         case Kind::EntryTooLarge:
         case Kind::EntryUnreadable: return "无法读取" + Quoted(e.entry) + Because(e) + "，原样复制。";
+        case Kind::UnsafeName: return Quoted(e.entry) + "的名称含有换行等控制字符，不放入目录，原样复制。";
         case Kind::CatalogueSyntax: {
             std::string text = "目录" + Quoted(e.path);
             if (e.line != 0)

@@ -82,6 +82,8 @@ const char* NothingWrittenText()
 
 std::string UnreadablePartText(const cat::UnreadablePart& part)
 {
+    if (part.error.kind == cl::ErrorKind::UnsafeName)
+        return DescribeError(part.error);
     const std::string reason = ReasonOf(part.error);
     return "无法读取" + Quoted(part.entry) + (reason.empty() ? std::string() : "（" + reason + "）") + "，原样复制。";
 }
@@ -135,6 +137,8 @@ std::string ExtractSummaryText(const cat::ProgramFacts& facts, std::size_t entri
                        std::to_string(facts.classCount) + " 个类）；无法放入目录的文本 " +
                        std::to_string(facts.notOfferable) + " 条；嵌套的 jar " + std::to_string(facts.nestedJars.size()) +
                        " 个（未处理）；无法解析的类 " + std::to_string(facts.unparsable.size()) + " 个。";
+    if (!facts.translatedFrom.empty())
+        text += "\n输入是就地翻译的结果：提供的是" + Quoted(facts.translatedFrom) + "中原程序的文本。";
     if (facts.withheld > 0)
         text += "\n程序读取而不提供翻译的文本 " + std::to_string(facts.withheld) +
                 " 条（键、名称、模式、数据；--all 会一并列出，并注明用途）。";
@@ -179,8 +183,27 @@ std::string BackupText(const cat::OutputReport& output)
                 return "备份" + Quoted(output.backupPath) + "已存在，其中原有的文件保持不变；首次改动的 " +
                        std::to_string(output.backupsAdded) + " 个原文件已放入其中。";
             return "备份" + Quoted(output.backupPath) + "已存在，保持不变（其中是更早的原程序）。";
+        case cat::BackupOutcome::Numbered:
+            if (output.backupsAdded > 0)
+                return "已有的备份保持不变；首次改动的 " + std::to_string(output.backupsAdded) + " 个原文件放在" +
+                       Quoted(output.backupPath) + "中。";
+            return "已有的备份保持不变；这次的原程序保留为" + Quoted(output.backupPath) + "。";
     }
     return {};
+}
+
+std::string InPlaceText(const cat::OutputReport& output)
+{
+    std::string text;
+    if (!output.translatedFrom.empty())
+        text += "输入是上次就地翻译的结果：这次从" + Quoted(output.translatedFrom) + "中的原程序重新翻译。";
+    if (output.restored > 0)
+        text += (text.empty() ? "" : "\n") + std::string("这次不再改动的 ") + std::to_string(output.restored) +
+                " 个文件已恢复为原文件。";
+    if (output.removed > 0)
+        text += (text.empty() ? "" : "\n") + std::string("删除了上次添加、这次不再需要的 ") +
+                std::to_string(output.removed) + " 个文件。";
+    return text;
 }
 
 const char* NothingChangedText()
@@ -196,9 +219,12 @@ std::string GeneratedText(const std::string& output, const cat::GenerateReport& 
     std::string text = "已生成" + Quoted(output) + "。\n已写入译文 " + std::to_string(s.textsApplied) + " 条，改动 " +
                        std::to_string(s.placesChanged) + " 处、" + std::to_string(s.classesChanged) + " 个类。" +
                        BundleWrittenText(report);
-    const std::string backup = BackupText(report.output);
-    if (!backup.empty())
-        text += "\n" + backup;
+    for (const std::string& line : {BackupText(report.output), InPlaceText(report.output)}) {
+        if (!line.empty())
+            text += "\n" + line;
+    }
+    for (const cl::Error& refused : report.output.refused)
+        text += "\n" + DescribeError(refused);
     return text;
 }
 

@@ -39,6 +39,9 @@ std::string ApplySummaryText(const cl::catalogue::ImportSummary& imported, const
 
 // What became of the original program when it was replaced in place ("" for a new output).
 std::string BackupText(const cl::catalogue::OutputReport& output);
+// What a run in place over an earlier run's output did besides writing: where it translated from,
+// the files given back their originals and those removed; empty for any other run.
+std::string InPlaceText(const cl::catalogue::OutputReport& output);
 // Nothing written in place: the translation changes nothing.
 const char* NothingChangedText();
 // The report after the window generated a program.

@@ -88,30 +88,93 @@ std::string EscapeValue(std::string_view value)
     return SaveConvert(value, false);
 }
 
+namespace {
+
+// Lines joined with one line end, as a .properties file of that line end holds them.
+class LineJoiner {
+public:
+    explicit LineJoiner(LineEnd end) : eol_(LineEndText(end)) {}
+    void Line(std::string_view text)
+    {
+        if (!first_)
+            out_ += eol_;
+        first_ = false;
+        out_ += text;
+    }
+    std::string Finish(bool endsWithLineEnd)
+    {
+        if (!first_ && endsWithLineEnd)
+            out_ += eol_;
+        return std::move(out_);
+    }
+
+private:
+    std::string_view eol_;
+    std::string out_;
+    bool first_ = true;
+};
+
+// A comment of the program's own file in that file's encoding: a comment is never unescaped,
+// so its characters stay what the translator of that file wrote, not \u escapes of them. A file
+// read as ISO-8859-1 holds no character past U+00FF; the rest of what is written is ASCII, so
+// the file keeps the encoding Java reads it in.
+std::string OwnComment(std::string_view text, PropertiesEncoding encoding)
+{
+    if (encoding == PropertiesEncoding::Utf8)
+        return std::string(text);
+    std::string out;
+    for (const char16_t c : Utf8ToUtf16Lenient(text))
+        out += c <= 0xFF ? static_cast<char>(c) : '?';
+    return out;
+}
+
+std::string KeyLine(const std::string& key, const std::string& value)
+{
+    return EscapeKey(key) + "=" + EscapeValue(value);
+}
+
+}  // namespace
+
 std::string WriteVariant(const PropertiesFile& source, const VariantValues& values)
 {
-    const std::string_view eol = LineEndText(source.lineEnd);
-    std::string out;
-    bool first = true;
-    auto line = [&](const std::string& text) {
-        if (!first)
-            out += eol;
-        first = false;
-        out += text;
-    };
+    LineJoiner out(source.lineEnd);
     auto layout = [&](const std::vector<std::string>& lines) {
         for (const std::string& text : lines)
-            line(AsciiComment(text));
+            out.Line(AsciiComment(text));
     };
     for (const PropertiesEntry& entry : source.entries) {
         layout(entry.before);
         const auto given = values.find(entry.key);
-        line(EscapeKey(entry.key) + "=" + EscapeValue(given != values.end() ? given->second : entry.value));
+        out.Line(KeyLine(entry.key, given != values.end() ? given->second : entry.value));
     }
     layout(source.after);
-    if (!first && source.endsWithLineEnd)
-        out += eol;
-    return out;
+    return out.Finish(source.endsWithLineEnd);
+}
+
+std::string UpdateVariant(const PropertiesFile& variant, const PropertiesFile& source, const VariantValues& values)
+{
+    LineJoiner out(variant.lineEnd);
+    auto own = [&](const std::vector<std::string>& lines) {
+        for (const std::string& text : lines)
+            out.Line(OwnComment(text, variant.encoding));
+    };
+    for (const PropertiesEntry& entry : variant.entries) {
+        own(entry.before);
+        const auto given = values.find(entry.key);
+        out.Line(KeyLine(entry.key, given != values.end() ? given->second : entry.value));
+    }
+    // What the program reads but its translator never had: the source's keys, as a new variant
+    // would have them, so that no lookup falls back past this file for them.
+    for (const PropertiesEntry& entry : source.entries) {
+        if (variant.Find(entry.key) != nullptr)
+            continue;
+        for (const std::string& text : entry.before)
+            out.Line(AsciiComment(text));
+        const auto given = values.find(entry.key);
+        out.Line(KeyLine(entry.key, given != values.end() ? given->second : entry.value));
+    }
+    own(variant.after);
+    return out.Finish(variant.endsWithLineEnd || variant.entries.empty());
 }
 
 }  // namespace cl::bundle

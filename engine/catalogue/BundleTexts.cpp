@@ -23,7 +23,7 @@ const bundle::PropertiesFile* Parse(const std::string& path,
     if (refused.count(path))
         return nullptr;
     const auto file = byPath.find(path);
-    if (file == byPath.end())
+    if (file == byPath.end() || file->second->unreadable)
         return nullptr;
     Result<bundle::PropertiesFile> read = bundle::ParseProperties(file->second->bytes);
     if (!read) {
@@ -45,7 +45,25 @@ std::unordered_map<std::string, const PropertiesFileBytes*> ByPath(const std::ve
     return byPath;
 }
 
+bool EndsWith(std::string_view text, std::string_view tail)
+{
+    return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
+}
+
 }  // namespace
+
+std::vector<PropertiesFileBytes> PropertiesFilesOf(const Program& program)
+{
+    std::vector<PropertiesFileBytes> files;
+    files.reserve(program.properties.size());
+    for (const ProgramFile& file : program.properties)
+        files.push_back({file.entry, file.bytes});
+    for (const UnreadablePart& part : program.unreadable) {
+        if (EndsWith(part.entry, ".properties"))
+            files.push_back({part.entry, {}, true});
+    }
+    return files;
+}
 
 BundleAnalysis AnalyseBundles(const std::vector<PropertiesFileBytes>& files, const bundle::IsStringLiteral& isLiteral,
                               const bundle::IsStringLiteral& isClassText, std::string_view language)
@@ -136,14 +154,22 @@ std::vector<VariantFile> WriteVariants(const BundleAnalysis& analysis, const std
         const std::optional<std::string> path = bundle::VariantPath(family, language);
         if (!path)
             continue;
+        // The program's own file for the language, when it has one, is what the translation
+        // goes into: whatever the catalogue does not touch in it stays as its translator left it.
+        // A new file beside a less specific one (zh_CN beside zh) takes that one's values for the
+        // keys the catalogue leaves alone, since it hides them from every lookup.
+        std::optional<bundle::PropertiesFile> own;
         bundle::VariantValues values;
-        // The program's own values for the language first, for keys the catalogue leaves alone.
         if (const bundle::BundleMember* variant = bundle::ExistingVariant(family, language);
             variant != nullptr && variant != source) {
             if (const auto file = byPath.find(variant->path); file != byPath.end()) {
                 if (Result<bundle::PropertiesFile> read = bundle::ParseProperties(file->second->bytes)) {
-                    for (const bundle::PropertiesEntry& entry : read->entries)
-                        values[entry.key] = entry.value;
+                    if (variant->path == *path) {
+                        own = std::move(*read);
+                    } else {
+                        for (const bundle::PropertiesEntry& entry : read->entries)
+                            values[entry.key] = entry.value;
+                    }
                 }
             }
         }
@@ -159,7 +185,8 @@ std::vector<VariantFile> WriteVariants(const BundleAnalysis& analysis, const std
         written.path = *path;
         written.source = source->path;
         written.replaces = byPath.count(*path) != 0;
-        written.bytes = bundle::WriteVariant(analysis.sources[f], values);
+        written.bytes = own ? bundle::UpdateVariant(*own, analysis.sources[f], values)
+                            : bundle::WriteVariant(analysis.sources[f], values);
         variants.push_back(std::move(written));
     }
     return variants;

@@ -6,6 +6,7 @@
 // catalogue's language gives a start, and a translation becomes one more variant that Java picks
 // up by itself when the program runs in that language.
 
+#include "catalogue/Program.h"
 #include "bundle/BundleFamilies.h"
 #include "bundle/Properties.h"
 #include "errors/Error.h"
@@ -25,7 +26,14 @@ namespace cl::catalogue {
 struct PropertiesFileBytes {
     std::string path;
     std::string bytes;
+    // The program holds the file but it could not be read (an entry of an unknown method, say):
+    // it still belongs to its family, so that the family is not taken for one without a source;
+    // the reason is the program's to name (Program::unreadable).
+    bool unreadable = false;
 };
+
+// The .properties files of a loaded program, with those it could not read.
+std::vector<PropertiesFileBytes> PropertiesFilesOf(const Program& program);
 
 // One value a bundle offers: the source's value of one key.
 struct BundleText {

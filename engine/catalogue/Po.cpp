@@ -98,6 +98,54 @@ void AppendString(std::string& out, std::string_view keyword, std::string_view t
         AppendWrapped(out, Escape(piece), kPageWidth - 2);
 }
 
+// A name or key as one line of a comment: a line break written raw would end the comment, and
+// what follows would be read as entries nobody extracted. Control characters are escaped as C
+// does (gettext's readers take the name as it stands, so this is for people only: a program's
+// loader refuses names with control characters before they get here).
+std::string OneLine(std::string_view text)
+{
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        switch (c) {
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (u < 0x20 || u == 0x7F) {
+                    out += "\\x";
+                    out += kHex[u >> 4];
+                    out += kHex[u & 0xF];
+                } else {
+                    out += c;
+                }
+        }
+    }
+    return out;
+}
+
+// A comment, each of its lines behind the comment's mark: a line break inside a comment (a
+// class name can hold one) starts another comment line, never an entry.
+void AppendComment(std::string& out, std::string_view mark, std::string_view comment)
+{
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t end = comment.find_first_of("\r\n", start);
+        const std::string_view line = comment.substr(start, end == std::string_view::npos ? end : end - start);
+        out.append(mark);
+        if (!line.empty()) {
+            out += ' ';
+            out.append(line);
+        }
+        out += '\n';
+        if (end == std::string_view::npos)
+            break;
+        start = end + (comment.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+    }
+}
+
 // gettext encloses file names holding spaces in FIRST STRONG ISOLATE ... POP DIRECTIONAL
 // ISOLATE, so that a reader can still tell where the name ends; a bundle key holding spaces or
 // colons is enclosed the same way, with its file, so that the reference stays one.
@@ -105,21 +153,14 @@ std::string ReferenceText(const PoReference& ref)
 {
     if (!ref.key.empty()) {
         // A key may hold line breaks and tabs (escaped in its file); a reference is one line.
-        std::string key;
-        for (const char c : ref.key) {
-            switch (c) {
-                case '\n': key += "\\n"; break;
-                case '\r': key += "\\r"; break;
-                case '\t': key += "\\t"; break;
-                default: key += c; break;
-            }
-        }
-        const std::string text = ref.file + ":" + key;
-        if (ref.file.find_first_of(" \t") != std::string::npos || key.find_first_of(" :\\") != std::string::npos)
+        const std::string key = OneLine(ref.key);
+        const std::string file = OneLine(ref.file);
+        const std::string text = file + ":" + key;
+        if (file.find_first_of(" \t") != std::string::npos || key.find_first_of(" :\\") != std::string::npos)
             return "\u2068" + text + "\u2069";
         return text;
     }
-    std::string name = ref.file;
+    std::string name = OneLine(ref.file);
     if (name.find_first_of(" \t") != std::string::npos)
         name = "\u2068" + name + "\u2069";
     return name + ":" + std::to_string(ref.line);
@@ -169,9 +210,9 @@ void AppendPrefixed(std::string& out, std::string_view prefix, std::string_view 
 void AppendEntry(std::string& out, const PoEntry& entry)
 {
     for (const std::string& comment : entry.translatorComments)
-        out += comment.empty() ? "#\n" : "# " + comment + "\n";
+        AppendComment(out, "#", comment);
     for (const std::string& comment : entry.extractedComments)
-        out += comment.empty() ? "#.\n" : "#. " + comment + "\n";
+        AppendComment(out, "#.", comment);
     AppendReferences(out, entry.references);
     std::string flags;
     if (entry.fuzzy)

@@ -48,6 +48,24 @@ bool IsJarName(const std::string& entry)
     return EndsWith(Upper(entry), ".JAR");
 }
 
+// A name with a line break or another control character cannot stand in a catalogue's
+// references or a summary line without being taken for more than a name.
+bool HasControlCharacter(const std::string& name)
+{
+    return std::any_of(name.begin(), name.end(), [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return u < 0x20 || u == 0x7F;
+    });
+}
+
+Error UnsafeNameError(const std::string& path, const std::string& entry)
+{
+    Error error(ErrorKind::UnsafeName, path);
+    error.entry = entry;
+    error.task = ErrorTask::Program;
+    return error;
+}
+
 bool LooksLikeClass(const std::string& bytes)
 {
     return bytes.size() >= 4 && static_cast<unsigned char>(bytes[0]) == 0xCA &&
@@ -82,8 +100,14 @@ void LoadArchiveFiles(Program& program, std::size_t a)
             program.nestedJars.push_back(EntryInArchive(archive.path, entry.name));
             continue;
         }
-        if (IsClassName(entry.name) || IsPropertiesName(entry.name))
-            wanted.push_back(entry.index);
+        if (!IsClassName(entry.name) && !IsPropertiesName(entry.name))
+            continue;
+        if (HasControlCharacter(entry.name)) {
+            const std::string name = EntryInArchive(archive.path, entry.name);
+            program.unreadable.push_back({name, UnsafeNameError(program.path, name)});
+            continue;
+        }
+        wanted.push_back(entry.index);
     }
     // Everything is inflated in one go, on every core, and kept in archive order. What cannot be
     // read (or would inflate past the read's limit) is copied unchanged.
@@ -149,7 +173,13 @@ Status LoadFolder(Program& program, std::vector<TreeItem>& items, FileSystem& fs
         const bool isJar = IsJarName(item.relative);
         if (item.type != EntryType::File || (!isClass && !isProperties && !isJar))
             continue;
-        Result<std::string> bytes = ReadFile(JoinPath(program.path, item.relative), fs);
+        if (program.origin.added.count(item.relative) != 0)
+            continue;  // an earlier run's file, not the program's
+        if (HasControlCharacter(item.relative)) {
+            program.unreadable.push_back({item.relative, UnsafeNameError(program.path, item.relative)});
+            continue;
+        }
+        Result<std::string> bytes = ReadFile(program.origin.PathOf(program.path, item.relative), fs);
         if (!bytes) {
             Error error = std::move(bytes).error();
             error.entry = item.relative;
@@ -203,7 +233,7 @@ std::string EntryInArchive(const std::string& archivePath, const std::string& en
     return archivePath.empty() ? entry : archivePath + "!/" + entry;
 }
 
-Result<Program> LoadProgram(const std::string& path, FileSystem& fs)
+Result<Program> LoadProgram(const std::string& path, FileSystem& fs, ReadAs as)
 {
     Program program;
     program.path = WithoutTrailingSeparators(path);
@@ -215,13 +245,15 @@ Result<Program> LoadProgram(const std::string& path, FileSystem& fs)
         error.task = ErrorTask::Program;
         return error;
     }
+    if (as == ReadAs::Originals)
+        program.origin = FindInPlaceOrigin(program.path, info.exists && info.isDirectory, fs);
     if (info.exists && info.isDirectory) {
         program.kind = ProgramKind::Folder;
         if (Status loaded = LoadFolder(program, program.folderItems_, fs); !loaded)
             return std::move(loaded).error();
         return program;
     }
-    Result<std::string> bytes = ReadFile(program.path, fs);
+    Result<std::string> bytes = ReadFile(program.origin.PathOf(program.path, {}), fs);
     if (!bytes)
         return std::move(bytes).error();
     // A class by its magic; otherwise a zip wherever its end record says it is (a launcher

@@ -5,6 +5,7 @@
 // class and every .properties file into memory and notes what else the program holds, so that
 // its translated copy (ProgramOutput.h) can be made without reading the input again.
 
+#include "catalogue/InPlaceRecord.h"
 #include "catalogue/JarArchive.h"
 #include "errors/Result.h"
 #include "files/FileSystem.h"
@@ -19,6 +20,11 @@
 namespace cl::catalogue {
 
 enum class ProgramKind { Jar, Folder, Class };
+
+// What is read when the input holds what an earlier translation in place wrote: the files as
+// they are, or the originals that run kept (InPlaceRecord.h), which is what a translation
+// starts from.
+enum class ReadAs { Found, Originals };
 
 // Not in an archive: a file of the folder input, or the class input itself.
 inline constexpr std::size_t kNoArchive = static_cast<std::size_t>(-1);
@@ -63,6 +69,9 @@ public:
     std::vector<ProgramArchive> archives;
     std::vector<std::string> nestedJars;  // jars inside a jar, copied unchanged
     std::vector<UnreadablePart> unreadable;
+    // When the input holds what an earlier translation in place wrote, the originals it was
+    // made from, which are read instead: the program is what the translator first handed over.
+    InPlaceOrigin origin;
 
     // The archive of a jar input; null for the other kinds.
     JarArchive* Jar() const { return kind == ProgramKind::Jar && !archives.empty() ? archives.front().jar.get() : nullptr; }
@@ -72,7 +81,7 @@ public:
     std::vector<std::string> SignatureFiles() const;
 
 private:
-    friend Result<Program> LoadProgram(const std::string&, FileSystem&);
+    friend Result<Program> LoadProgram(const std::string&, FileSystem&, ReadAs);
     std::vector<TreeItem> folderItems_;
 };
 
@@ -85,6 +94,6 @@ std::string EntryInArchive(const std::string& archivePath, const std::string& en
 
 // Reads the program at `path`. Fails when the input itself cannot be read or is no program;
 // files that cannot be read are named in `unreadable` and the rest is loaded.
-Result<Program> LoadProgram(const std::string& path, FileSystem& fs = NativeFileSystem());
+Result<Program> LoadProgram(const std::string& path, FileSystem& fs = NativeFileSystem(), ReadAs as = ReadAs::Found);
 
 }  // namespace cl::catalogue

@@ -10,6 +10,7 @@
 #include "text/ByteString.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <chrono>
 #include <functional>
 #include <map>
@@ -145,25 +146,43 @@ Result<FolderChanges> ResolveFolderChanges(Program& program, const OutputChanges
 
 }  // namespace
 
+// One file of a folder in place and what becomes of it.
+struct InPlaceStep {
+    enum class Kind {
+        Replace,  // new contents over the file there
+        Restore,  // the file an earlier run replaced gets its original's contents back
+        Add,      // a file that is not there yet
+        Delete,   // a file an earlier run added, which this one does not
+    };
+    Kind kind = Kind::Replace;
+    std::string relative;
+    std::optional<PreparedFile> file;  // Replace and Restore
+    std::string bytes;                 // Add
+    RecordedFile record;               // what the next run is told of it; its `original` set at commit
+    bool needsBackup = false;          // Replace: the file there is an original with no copy yet
+};
+
 struct StagedOutput::State {
     enum class Shape { Nothing, File, Folder, FilesInPlace } shape = Shape::Nothing;
     FileSystem* fs = nullptr;
     std::string input;        // the program's path
     std::string destination;  // where it goes
     bool inPlace = false;
+    InPlaceOrigin origin;                         // in place: what an earlier run wrote
     std::optional<PreparedFile> file;             // Shape::File
+    RecordedFile written;                         // Shape::File in place: what it holds
     std::string stagedFolder;                     // Shape::Folder
     FileInfo inputRootInfo;                       // Shape::Folder: the input folder's own attributes
-    std::vector<PreparedFile> files;              // Shape::FilesInPlace, with their entries:
-    std::vector<std::string> entries;
-    std::map<std::string, std::string> newFiles;  // Shape::FilesInPlace: files added, written at commit
+    std::vector<InPlaceStep> steps;               // Shape::FilesInPlace
+    std::vector<RecordedFile> unchanged;          // ... earlier run's files that stay as they are
     std::size_t filesChanged = 0;                 // Shape::Folder: files changed or added
     std::vector<std::string> droppedSignatures;
+    std::vector<Error> refused;
 
     void Discard()
     {
         file.reset();
-        files.clear();
+        steps.clear();
         if (!stagedFolder.empty())
             (void)RemoveTree(std::exchange(stagedFolder, {}), *fs);
         shape = Shape::Nothing;
@@ -185,10 +204,17 @@ Status MakeFoldersTo(const std::string& root, const std::string& relative, FileS
         path = JoinPath(path, relative.substr(start, slash - start));
         start = slash + 1;
         FileInfo info;
-        if (auto ec = fs.Stat(path, info))
+        if (auto ec = fs.StatLink(path, info))
             return OutputError(ErrorKind::CannotMakeFolder, path, ec);
-        if (info.exists && info.isDirectory)
+        if (info.exists && info.isDirectory && !info.isLink)
             continue;
+        if (info.exists) {
+            // A link or a file where a folder is wanted: nothing is made through it.
+            Error error = OutputError(info.isLink ? ErrorKind::LandsOnLink : ErrorKind::CannotMakeFolder, path,
+                                      std::make_error_code(std::errc::not_a_directory));
+            error.entry = relative;
+            return error;
+        }
         if (auto ec = fs.MakeFolder(path))
             return OutputError(ErrorKind::CannotMakeFolder, path, ec);
         if (made != nullptr)
@@ -214,9 +240,36 @@ Status WriteNewFileUnder(const std::string& root, const std::string& relative, F
     return written;
 }
 
+// The link a file at `relative` under `root` would be written through: the file itself or a
+// folder on its way; empty when there is none. What is not there yet is no link.
+std::string LinkOnTheWay(const std::string& root, const std::string& relative, FileSystem& fs)
+{
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t slash = relative.find('/', start);
+        const std::string path = JoinPath(root, relative.substr(0, slash));
+        FileInfo info;
+        if (fs.StatLink(path, info) || !info.exists)
+            return {};
+        if (info.isLink)
+            return path;
+        if (slash == std::string::npos)
+            return {};
+        start = slash + 1;
+    }
+}
+
+Error LinkRefusal(const std::string& link, const std::string& relative)
+{
+    Error error = OutputError(ErrorKind::LandsOnLink, link);
+    error.entry = relative;
+    return error;
+}
+
 // A new folder: every item of the input, in the input's order (parents first), changed files
 // with their new contents; each keeps its mode and time, links stay links. Folders get their
-// attributes last, since filling a folder changes its time.
+// attributes last, since filling a folder changes its time. Files an earlier run in place wrote
+// are copied from their originals, and those it added are left out.
 Status CopyFolder(const Program& program, const FolderChanges& changes, const std::string& staged,
                   const Progress& progress, FileSystem& fs)
 {
@@ -243,12 +296,15 @@ Status CopyFolder(const Program& program, const FolderChanges& changes, const st
                 break;
             }
             case EntryType::File: {
+                if (program.origin.added.count(item.relative) != 0)
+                    break;
                 FileInfo like = item.info;
                 if (auto it = changes.files.find(item.relative); it != changes.files.end()) {
                     if (Status written = WriteFileSafely(to, std::string_view(it->second), fs); !written)
                         return written;
                     like.modifiedNs = NowNs();  // it changed now
-                } else if (Status copied = CopyFileTo(from, to, fs); !copied) {
+                } else if (Status copied = CopyFileTo(program.origin.PathOf(program.path, item.relative), to, fs);
+                           !copied) {
                     // Named as unreadable when the input was loaded: left out of the copy.
                     const bool known =
                         std::any_of(program.unreadable.begin(), program.unreadable.end(),
@@ -278,104 +334,380 @@ Status CopyFolder(const Program& program, const FolderChanges& changes, const st
     return {};
 }
 
-// A backup that is not a file (a folder, say) cannot stand for the original: replacing the
-// input then would lose it, so the replacement stops and names the backup.
-Error BackupInTheWay(const std::string& input, const std::string& backup)
+bool Exists(const std::string& path, FileSystem& fs)
 {
-    Error error(ErrorKind::NotReplaced, input, std::make_error_code(std::errc::file_exists));
-    error.task = ErrorTask::Backup;
-    error.step = ErrorStep::NotRegular;
-    error.other = backup;
-    return error;
+    FileInfo info;
+    return fs.StatLink(path, info) || info.exists;  // what cannot be looked at counts as taken
+}
+
+// The backup's name: INPUT.bak, or where something is there already (an older original, the
+// user's own file, a link), the first free INPUT.bak.N. Nothing there is ever replaced.
+std::string FreeBackupName(const std::string& input, FileSystem& fs)
+{
+    const std::string plain = input + ".bak";
+    if (!Exists(plain, fs))
+        return plain;
+    for (int n = 2;; ++n) {
+        const std::string numbered = plain + "." + std::to_string(n);
+        if (!Exists(numbered, fs))
+            return numbered;
+    }
+}
+
+// `path` as the record names it: relative to the folder that holds the input.
+std::string BesideInput(const std::string& input, const std::string& path)
+{
+    const std::string home = FolderOf(input);
+    const std::string prefix = home.empty() || home == "." ? std::string() : home + "/";
+    return path.compare(0, prefix.size(), prefix) == 0 ? path.substr(prefix.size()) : path;
 }
 
 Result<OutputReport> CommitFileInPlace(State& state, OutputReport report)
 {
     FileSystem& fs = *state.fs;
-    report.backupPath = state.input + ".bak";
-    FileInfo backup;
-    if (auto ec = fs.Stat(report.backupPath, backup))
-        return Error(ErrorKind::NotReplaced, report.backupPath, ec);
-    if (backup.exists && backup.isRegular) {
+    const auto original = state.origin.originals.find({});
+    if (original != state.origin.originals.end()) {
+        // The input is what an earlier run wrote over the original kept there: that is still
+        // the original, and the input is no other.
         report.backup = BackupOutcome::Kept;
-    } else if (backup.exists) {
-        return BackupInTheWay(state.input, report.backupPath);
+        report.backupPath = original->second;
+        report.translatedFrom = original->second;
     } else {
-        if (Status made = MakeBackup(state.input, fs); !made)
-            return std::move(made).error();
-        report.backup = BackupOutcome::Made;
+        report.backupPath = FreeBackupName(state.input, fs);
+        report.backup = report.backupPath == state.input + ".bak" ? BackupOutcome::Made : BackupOutcome::Numbered;
+        if (Status made = CopyFileTo(state.input, report.backupPath, fs); !made) {
+            Error error = std::move(made).error();
+            error.task = ErrorTask::Backup;
+            return error;
+        }
     }
     if (Status put = state.file->Commit(); !put)
         return std::move(put).error();
     report.written = true;
     report.filesWritten = 1;
+    RecordedFile written = state.written;
+    written.original = BesideInput(state.input, report.backupPath);
+    // Without the record the next run takes this output for an original and backs it up: no
+    // loss, so a record that cannot be written does not undo the translation.
+    (void)WriteInPlaceRecord(state.input, {written}, fs);
     return report;
+}
+
+// A file set aside during a folder in place, to be put back should a later file fail.
+struct SetAside {
+    std::string path;
+    std::string aside;  // where its contents are; empty for a file that was not there
+};
+
+// Moves the file at `path` to a free name beside it.
+Result<std::string> MoveAside(const std::string& path, FileSystem& fs)
+{
+    std::string aside;
+    std::error_code ec;
+    auto failure = [&](ErrorStep step, std::error_code code) {
+        Error error(ErrorKind::NotReplaced, path, code);
+        error.task = ErrorTask::Program;
+        error.step = step;
+        error.other = step == ErrorStep::CreateTemp ? FolderOf(path) : aside;
+        return error;
+    };
+    std::unique_ptr<FileHandle> placeholder = fs.CreateTemp(FolderOf(path), NameOf(path), aside, ec);
+    if (!placeholder)
+        return failure(ErrorStep::CreateTemp, ec);
+    placeholder.reset();
+    if (auto renamed = fs.Rename(path, aside)) {
+        (void)fs.Remove(aside);
+        return failure(ErrorStep::Rename, renamed);
+    }
+    return aside;
+}
+
+// Puts back every file set aside, newest first, and removes the new ones. The error names the
+// failure that started it (InPlaceUndone), or a file that could not be put back (InPlaceHalfDone).
+Error Undo(const std::vector<SetAside>& done, const Error& cause, const std::string& input, FileSystem& fs)
+{
+    Error result(ErrorKind::InPlaceUndone, cause.path.empty() ? input : cause.path, cause.code);
+    result.task = ErrorTask::Program;
+    result.other = input;
+    result.detail = cause.detail;
+    result.step = cause.step;
+    for (auto it = done.rbegin(); it != done.rend(); ++it) {
+        const std::error_code ec = it->aside.empty() ? fs.Remove(it->path) : fs.Rename(it->aside, it->path);
+        if (ec && result.kind == ErrorKind::InPlaceUndone) {
+            result = Error(ErrorKind::InPlaceHalfDone, it->path, ec);
+            result.task = ErrorTask::Program;
+            result.other = it->aside;
+        }
+    }
+    (void)fs.FlushFolder(input);
+    return result;
 }
 
 Result<OutputReport> CommitFilesInPlace(State& state, OutputReport report)
 {
     FileSystem& fs = *state.fs;
-    const std::string backupRoot = state.input + ".bak";
-    report.backupPath = backupRoot;
-    FileInfo root;
-    if (auto ec = fs.Stat(backupRoot, root))
-        return OutputError(ErrorKind::CannotMakeFolder, backupRoot, ec);
-    if (root.exists && !root.isDirectory)
-        return BackupInTheWay(state.input, backupRoot);
-    report.backup = root.exists ? BackupOutcome::Kept : BackupOutcome::Made;
-    if (!root.exists) {
-        if (auto ec = fs.MakeFolder(backupRoot))
-            return OutputError(ErrorKind::CannotMakeFolder, backupRoot, ec);
+    const std::string& input = state.input;
+
+    // 1. Every original that has no copy yet gets one, before anything is replaced: under
+    // INPUT.bak/ where its place there is free (and no link is on the way), else under a
+    // numbered folder made for this run.
+    std::string plainRoot = input + ".bak";
+    {
+        FileInfo root;
+        if (!fs.StatLink(plainRoot, root) && root.exists && (root.isLink || !root.isDirectory))
+            plainRoot.clear();  // a file or a link by that name is the user's: never written into
     }
-    for (std::size_t i = 0; i < state.files.size(); ++i) {
-        const std::string& entry = state.entries[i];
-        const std::string original = JoinPath(state.input, entry);
-        const std::string saved = JoinPath(backupRoot, entry);
-        // An original already under the backup folder came from an earlier run: it is older
-        // than the file here, so it stays.
-        FileInfo there;
-        if (auto ec = fs.StatLink(saved, there))
-            return OutputError(ErrorKind::CannotWrite, saved, ec);
-        if (!there.exists) {
-            Status copied = WriteNewFileUnder(backupRoot, entry, fs, [&](const std::string& to) {
-                Status status = CopyFileTo(original, to, fs);
-                if (!status) {
-                    Error error = std::move(status).error();
-                    error.task = ErrorTask::Backup;
-                    return Status(std::move(error));
-                }
-                return status;
-            });
-            if (!copied) {
-                // A backup folder made by this run that holds nothing goes with it.
-                if (report.backup == BackupOutcome::Made && report.backupsAdded == 0)
-                    (void)fs.RemoveFolder(backupRoot);
-                return std::move(copied).error();
-            }
-            FileInfo info;
-            if (!fs.StatLink(original, info))
-                (void)fs.CopyAttributes(info, saved);
-            ++report.backupsAdded;
+    std::string numberedRoot;
+    std::vector<std::string> copies;        // made by this run: they go again when it fails
+    std::vector<std::string> foldersMade;   // backup folders made by this run
+    auto dropCopies = [&]() {
+        for (auto it = copies.rbegin(); it != copies.rend(); ++it)
+            (void)fs.Remove(*it);
+        for (auto it = foldersMade.rbegin(); it != foldersMade.rend(); ++it)
+            (void)RemoveTree(*it, fs);
+    };
+    for (InPlaceStep& step : state.steps) {
+        if (!step.needsBackup)
+            continue;
+        std::string root = plainRoot;
+        if (root.empty() || Exists(JoinPath(root, step.relative), fs) || !LinkOnTheWay(root, step.relative, fs).empty()) {
+            if (numberedRoot.empty())
+                numberedRoot = FreeBackupName(input, fs);
+            root = numberedRoot;
         }
-        if (Status put = state.files[i].Commit(); !put)
-            return std::move(put).error();
-        ++report.filesWritten;
+        if (!Exists(root, fs)) {
+            if (auto ec = fs.MakeFolder(root)) {
+                dropCopies();
+                return OutputError(ErrorKind::CannotMakeFolder, root, ec);
+            }
+            foldersMade.push_back(root);
+        }
+        const std::string original = JoinPath(input, step.relative);
+        Status copied = WriteNewFileUnder(root, step.relative, fs,
+                                          [&](const std::string& to) { return CopyFileTo(original, to, fs); });
+        if (!copied) {
+            dropCopies();
+            Error error = std::move(copied).error();
+            error.task = ErrorTask::Backup;
+            return error;
+        }
+        const std::string saved = JoinPath(root, step.relative);
+        copies.push_back(saved);
+        FileInfo info;
+        if (!fs.StatLink(original, info))
+            (void)fs.CopyAttributes(info, saved);
+        step.record.original = BesideInput(input, saved);
+        ++report.backupsAdded;
     }
-    // A new file has no original to keep.
-    for (const auto& newFile : state.newFiles) {
-        const std::string& bytes = newFile.second;
-        if (Status written = WriteNewFileUnder(
-                state.input, newFile.first, fs,
-                [&](const std::string& to) { return WriteFileSafely(to, std::string_view(bytes), fs); });
-            !written)
-            return std::move(written).error();
-        ++report.filesWritten;
+    report.backupPath = numberedRoot.empty() ? input + ".bak" : numberedRoot;
+    if (!numberedRoot.empty())
+        report.backup = BackupOutcome::Numbered;
+    else if (!foldersMade.empty())
+        report.backup = BackupOutcome::Made;
+    else
+        report.backup = BackupOutcome::Kept;
+
+    // 2. Every file in its new state, each one's old contents set aside until all are done.
+    std::vector<SetAside> done;
+    auto fail = [&](Error cause) -> Error {
+        Error undone = Undo(done, cause, input, fs);
+        dropCopies();
+        return undone;
+    };
+    for (InPlaceStep& step : state.steps) {
+        const std::string path = JoinPath(input, step.relative);
+        switch (step.kind) {
+            case InPlaceStep::Kind::Replace:
+            case InPlaceStep::Kind::Restore:
+            case InPlaceStep::Kind::Delete: {
+                Result<std::string> aside = MoveAside(path, fs);
+                if (!aside)
+                    return fail(std::move(aside).error());
+                done.push_back({path, *aside});
+                if (step.kind == InPlaceStep::Kind::Delete) {
+                    ++report.removed;
+                    break;
+                }
+                if (Status put = step.file->Commit(); !put)
+                    return fail(std::move(put).error());
+                if (step.kind == InPlaceStep::Kind::Restore)
+                    ++report.restored;
+                else
+                    ++report.filesWritten;
+                break;
+            }
+            case InPlaceStep::Kind::Add: {
+                Status written = WriteNewFileUnder(input, step.relative, fs, [&](const std::string& to) {
+                    return WriteFileSafely(to, std::string_view(step.bytes), fs);
+                });
+                if (!written)
+                    return fail(std::move(written).error());
+                done.push_back({path, {}});
+                ++report.filesWritten;
+                break;
+            }
+        }
+    }
+    for (const SetAside& file : done) {
+        if (!file.aside.empty())
+            (void)fs.Remove(file.aside);
     }
     report.written = true;
+
+    std::vector<RecordedFile> record = state.unchanged;
+    for (const InPlaceStep& step : state.steps) {
+        if (step.kind == InPlaceStep::Kind::Replace || step.kind == InPlaceStep::Kind::Add)
+            record.push_back(step.record);
+    }
+    (void)WriteInPlaceRecord(input, record, fs);
     return report;
 }
 
+// A folder in place, staged: what each file becomes, checked and written beside it, so that
+// committing is renames (and the new files). Files an earlier run wrote are measured against
+// the originals the program was read from.
+Status StageFolderInPlace(const Program& program, const FolderChanges& changes, State& state, const Progress& progress)
+{
+    FileSystem& fs = *state.fs;
+    const InPlaceOrigin& origin = program.origin;
+    auto prepare = [&](InPlaceStep& step, std::string_view bytes) -> Status {
+        Result<PreparedFile> file = PrepareFile(JoinPath(program.path, step.relative), bytes, fs);
+        if (!file)
+            return std::move(file).error();
+        step.file = std::move(*file);
+        return {};
+    };
+    auto recordOf = [&](const std::string& relative, std::string_view bytes) {
+        RecordedFile record;
+        record.relative = relative;
+        record.size = bytes.size();
+        record.hash = ContentHash(bytes);
+        if (const auto found = origin.originals.find(relative); found != origin.originals.end())
+            record.original = BesideInput(program.path, found->second);
+        return record;
+    };
+    // A file that already holds what this run would write stays as it is.
+    std::vector<RecordedFile> unchanged;
+    auto same = [&](const std::string& relative, std::string_view bytes) {
+        if (!origin.StillHolds(relative, bytes))
+            return false;
+        unchanged.push_back(recordOf(relative, bytes));
+        return true;
+    };
+    for (const auto& [relative, bytes] : changes.files) {
+        if (progress.Cancelled())
+            return Cancelled();
+        if (same(relative, bytes))
+            continue;
+        InPlaceStep step;
+        step.relative = relative;
+        step.record = recordOf(relative, bytes);
+        step.needsBackup = origin.originals.count(relative) == 0;
+        if (Status prepared = prepare(step, bytes); !prepared)
+            return prepared;
+        state.steps.push_back(std::move(step));
+    }
+    for (const auto& [relative, bytes] : changes.added) {
+        if (same(relative, bytes))
+            continue;
+        InPlaceStep step;
+        step.relative = relative;
+        step.record = recordOf(relative, bytes);
+        if (origin.added.count(relative) != 0) {
+            // The earlier run's own new file, made again.
+            if (Status prepared = prepare(step, bytes); !prepared)
+                return prepared;
+        } else {
+            step.kind = InPlaceStep::Kind::Add;
+            step.bytes = bytes;
+        }
+        state.steps.push_back(std::move(step));
+    }
+    // What an earlier run changed and this one does not goes back to what one run would leave.
+    for (const auto& [relative, original] : origin.originals) {
+        if (relative.empty() || changes.files.count(relative) != 0)
+            continue;
+        Result<ByteString> bytes = ReadFileContents(original, fs);
+        if (!bytes)
+            return std::move(bytes).error();
+        InPlaceStep step;
+        step.kind = InPlaceStep::Kind::Restore;
+        step.relative = relative;
+        if (Status prepared = prepare(step, bytes->View()); !prepared)
+            return prepared;
+        state.steps.push_back(std::move(step));
+    }
+    for (const std::string& relative : origin.added) {
+        if (changes.added.count(relative) != 0)
+            continue;
+        InPlaceStep step;
+        step.kind = InPlaceStep::Kind::Delete;
+        step.relative = relative;
+        state.steps.push_back(std::move(step));
+    }
+    if (!state.steps.empty())
+        state.unchanged = std::move(unchanged);
+    return {};
+}
+
+// Leaves out of `changes` every file that would be written through a link of the input (the
+// file itself, or a folder on its way), each named in `refused`.
+FolderChanges WithoutLinks(FolderChanges changes, const std::string& root, std::vector<Error>& refused,
+                           FileSystem& fs)
+{
+    for (auto* files : {&changes.files, &changes.added}) {
+        for (auto it = files->begin(); it != files->end();) {
+            const std::string link = LinkOnTheWay(root, it->first, fs);
+            if (link.empty()) {
+                ++it;
+                continue;
+            }
+            refused.push_back(LinkRefusal(link, it->first));
+            it = files->erase(it);
+        }
+    }
+    return changes;
+}
+
+// Whether `output` is `folder` or lies inside it, by any path or link: every folder on the way
+// up from the output that is there is compared with it.
+bool IsInside(const std::string& output, const std::string& folder, FileSystem& fs)
+{
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(output, ec);
+    std::string at = WithoutTrailingSeparators(ec ? output : absolute.string());
+    for (int depth = 0; depth < 4096 && !at.empty(); ++depth) {
+        FileInfo info;
+        if (!fs.Stat(at, info) && info.exists && IsSameFile(at, folder, fs))
+            return true;
+        const std::string up = FolderOf(at);
+        if (up == at || up.empty())
+            break;
+        at = up;
+    }
+    return false;
+}
+
 }  // namespace
+
+InPlaceBackup WhereInPlaceBackupGoes(const std::string& input, bool folder, FileSystem& fs)
+{
+    InPlaceBackup where;
+    const std::string path = WithoutTrailingSeparators(input);
+    const InPlaceOrigin origin = FindInPlaceOrigin(path, folder, fs);
+    where.translatedFrom = TranslatedFrom(origin);
+    if (!folder && !where.translatedFrom.empty()) {
+        where.outcome = BackupOutcome::Kept;
+        where.path = where.translatedFrom;
+        return where;
+    }
+    const std::string plain = path + ".bak";
+    FileInfo info;
+    const bool usable = !fs.StatLink(plain, info) && (!info.exists || (folder && info.isDirectory && !info.isLink));
+    where.path = usable ? plain : FreeBackupName(path, fs);
+    where.outcome = !usable ? BackupOutcome::Numbered : info.exists ? BackupOutcome::Kept : BackupOutcome::Made;
+    return where;
+}
 
 Status CheckOutput(const Program& program, const OutputRequest& request, FileSystem& fs)
 {
@@ -384,6 +716,9 @@ Status CheckOutput(const Program& program, const OutputRequest& request, FileSys
     const std::string& output = request.output;
     if (IsSameFile(output, program.path, fs))
         return OutputError(ErrorKind::OutputIsInput, output);
+    // The next read of the input would take an output inside it for part of the program.
+    if (program.kind == ProgramKind::Folder && IsInside(output, program.path, fs))
+        return OutputError(ErrorKind::OutputInsideInput, output);
     for (const std::string& input : request.otherInputs) {
         if (!input.empty() && IsSameFile(output, input, fs))
             return OutputError(ErrorKind::OutputIsInput, output);
@@ -432,6 +767,9 @@ Result<OutputReport> StagedOutput::Commit()
     State& state = *state_;
     OutputReport report;
     report.droppedSignatures = state.droppedSignatures;
+    report.refused = state.refused;
+    if (state.inPlace && state.shape == State::Shape::FilesInPlace)
+        report.translatedFrom = TranslatedFrom(state.origin);
     Result<OutputReport> result = report;
     switch (state.shape) {
         case State::Shape::Nothing: break;
@@ -491,10 +829,22 @@ Result<StagedOutput> StageOutput(Program& program, const OutputChanges& changes,
     state->input = program.path;
     state->inPlace = request.inPlace;
     state->destination = request.inPlace ? program.path : WithoutTrailingSeparators(request.output);
+    state->origin = program.origin;
     StagedOutput staged(std::move(state));
     State& s = *staged.state_;
-    if (request.inPlace && changes.Empty())
-        return staged;  // nothing changes, so nothing is written
+    // Nothing changes, so nothing is written; but an input that holds an earlier run's
+    // translation goes back to its original, as one run of this catalogue would leave it.
+    if (request.inPlace && changes.Empty() && program.origin.Empty())
+        return staged;
+    // A new output takes the input's permission bits (a self-running jar stays executable).
+    FileInfo inputInfo;
+    const FileInfo* like = nullptr;
+    if (!request.inPlace && !fs.Stat(program.path, inputInfo) && inputInfo.exists)
+        like = &inputInfo;
+    auto recordFile = [&](std::string_view bytes) {
+        s.written.size = bytes.size();
+        s.written.hash = ContentHash(bytes);
+    };
 
     switch (program.kind) {
         case ProgramKind::Jar: {
@@ -503,9 +853,12 @@ Result<StagedOutput> StageOutput(Program& program, const OutputChanges& changes,
                 return std::move(bytes).error();
             if (progress.Cancelled())
                 return Cancelled();
-            Result<PreparedFile> file = PrepareFile(s.destination, *bytes, fs);
+            if (request.inPlace && program.origin.StillHolds({}, *bytes))
+                return staged;  // the input is this very translation already
+            Result<PreparedFile> file = PrepareFile(s.destination, *bytes, fs, like);
             if (!file)
                 return std::move(file).error();
+            recordFile(*bytes);
             s.file = std::move(*file);
             s.shape = State::Shape::File;
             break;
@@ -516,14 +869,17 @@ Result<StagedOutput> StageOutput(Program& program, const OutputChanges& changes,
                 it != changes.replaced.end()) {
                 bytes = it->second;
             } else {
-                Result<ByteString> original = ReadFileContents(program.path, fs);
+                Result<ByteString> original = ReadFileContents(program.origin.PathOf(program.path, {}), fs);
                 if (!original)
                     return std::move(original).error();
                 bytes.assign(original->View());
             }
-            Result<PreparedFile> file = PrepareFile(s.destination, bytes, fs);
+            if (request.inPlace && program.origin.StillHolds({}, bytes))
+                return staged;
+            Result<PreparedFile> file = PrepareFile(s.destination, bytes, fs, like);
             if (!file)
                 return std::move(file).error();
+            recordFile(bytes);
             s.file = std::move(*file);
             s.shape = State::Shape::File;
             break;
@@ -532,18 +888,14 @@ Result<StagedOutput> StageOutput(Program& program, const OutputChanges& changes,
             Result<FolderChanges> resolved = ResolveFolderChanges(program, changes, s.droppedSignatures);
             if (!resolved)
                 return std::move(resolved).error();
+            // The copy holds the input's links as links: the same paths lead through them.
+            const FolderChanges safe = WithoutLinks(std::move(*resolved), program.path, s.refused, fs);
             if (request.inPlace) {
-                for (const auto& [entry, bytes] : resolved->files) {
-                    if (progress.Cancelled())
-                        return Cancelled();
-                    Result<PreparedFile> file = PrepareFile(JoinPath(program.path, entry), bytes, fs);
-                    if (!file)
-                        return std::move(file).error();
-                    s.files.push_back(std::move(*file));
-                    s.entries.push_back(entry);
-                }
-                s.newFiles = std::move(resolved->added);
                 s.shape = State::Shape::FilesInPlace;
+                if (Status staged = StageFolderInPlace(program, safe, s, progress); !staged)
+                    return std::move(staged).error();
+                if (s.steps.empty())
+                    s.shape = State::Shape::Nothing;
                 break;
             }
             if (auto ec = fs.CreateTempFolder(FolderOf(s.destination), NameOf(s.destination), s.stagedFolder))
@@ -551,8 +903,8 @@ Result<StagedOutput> StageOutput(Program& program, const OutputChanges& changes,
             s.shape = State::Shape::Folder;
             if (auto ec = fs.StatLink(program.path, s.inputRootInfo))
                 return OutputError(ErrorKind::ReadFailed, program.path, ec);
-            s.filesChanged = resolved->files.size() + resolved->added.size();
-            if (Status copied = CopyFolder(program, *resolved, s.stagedFolder, progress, fs); !copied)
+            s.filesChanged = safe.files.size() + safe.added.size();
+            if (Status copied = CopyFolder(program, safe, s.stagedFolder, progress, fs); !copied)
                 return std::move(copied).error();
             break;
         }

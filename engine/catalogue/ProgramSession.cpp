@@ -108,15 +108,6 @@ struct Opening {
     std::vector<usage::ClassFacts> usage;   // where each class's literals go, in class order
 };
 
-std::vector<PropertiesFileBytes> PropertiesOf(const Program& program)
-{
-    std::vector<PropertiesFileBytes> files;
-    files.reserve(program.properties.size());
-    for (const ProgramFile& file : program.properties)
-        files.push_back({file.entry, file.bytes});
-    return files;
-}
-
 std::string BundleContext(const BundleText& text)
 {
     return text.file + ":" + text.key;
@@ -130,7 +121,7 @@ std::string BundleContext(const BundleText& text)
 void AddBundles(const Program& program, const std::string& language, Opening& opening)
 {
     const BundleAnalysis analysis = AnalyseBundles(
-        PropertiesOf(program), [&](std::string_view name) { return opening.names.count(std::string(name)) != 0; },
+        PropertiesFilesOf(program), [&](std::string_view name) { return opening.names.count(std::string(name)) != 0; },
         [&](std::string_view text) { return opening.byKey.count(std::string(text)) != 0; }, language);
     ProgramFacts& facts = opening.facts;
     facts.bundlesWithoutSource = analysis.withoutSource;
@@ -344,6 +335,11 @@ Result<GenerateReport> PreparedGenerate::Commit()
     if (!output)
         return std::move(output).error();
     report_.output = std::move(*output);
+    // A variant left unwritten (it would have gone through a link) was not written.
+    for (const Error& refused : report_.output.refused) {
+        auto& written = report_.variantsWritten;
+        written.erase(std::remove(written.begin(), written.end(), refused.entry), written.end());
+    }
     return report_;
 }
 
@@ -386,7 +382,7 @@ ProgramSession& ProgramSession::operator=(ProgramSession&&) noexcept = default;
 Status ProgramSession::Open(const std::string& path, const OpenOptions& options, const Progress& progress)
 {
     progress.Begin(WorkStage::Reading);
-    Result<Program> loaded = LoadProgram(path, *fs_);
+    Result<Program> loaded = LoadProgram(path, *fs_, options.readAs);
     if (!loaded)
         return std::move(loaded).error();
     if (progress.Cancelled())
@@ -402,6 +398,7 @@ Status ProgramSession::Open(const std::string& path, const OpenOptions& options,
     facts.classCount = program.classes.size();
     facts.unreadable = program.unreadable;
     facts.nestedJars = program.nestedJars;
+    facts.translatedFrom = TranslatedFrom(program.origin);
     facts.classNames.reserve(program.classes.size());
     ReadManifest(program, facts);
 
@@ -676,7 +673,7 @@ void ProgramSession::AddVariants(const Program& program, const Extraction& extra
     if (program.properties.empty())
         return;
     const std::unordered_set<std::string> names(extraction.names.begin(), extraction.names.end());
-    const std::vector<PropertiesFileBytes> files = PropertiesOf(program);
+    const std::vector<PropertiesFileBytes> files = PropertiesFilesOf(program);
     const BundleAnalysis analysis =
         AnalyseBundles(files, [&](std::string_view name) { return names.count(std::string(name)) != 0; },
                        [&](std::string_view text) { return extraction.byKey.count(std::string(text)) != 0; }, language_);
@@ -719,7 +716,7 @@ Result<PreparedGenerate> ProgramSession::PrepareGenerate(const GenerateRequest& 
     Extraction* extraction = extraction_.get();
     if (program == nullptr || options_.annotations != request.annotations) {
         progress.Begin(WorkStage::Reading);
-        Result<Program> loaded = LoadProgram(facts_.path, *fs_);
+        Result<Program> loaded = LoadProgram(facts_.path, *fs_, options_.readAs);
         if (!loaded)
             return std::move(loaded).error();
         fresh = std::make_unique<Program>(std::move(*loaded));

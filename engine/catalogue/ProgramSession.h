@@ -116,6 +116,9 @@ struct ProgramFacts {
     std::string mainClass;                 // a jar manifest's Main-Class ('/' read as '.'); empty: none
     std::vector<std::string> classPath;    // a jar manifest's Class-Path entries, as written
     std::vector<std::string> mainClasses;  // classes with public static void main(String[]), in class order
+    // The input holds an earlier translation in place: the originals it was read from (the
+    // backup of a jar or class; the backup folder of a folder's originals); empty otherwise.
+    std::string translatedFrom;
 };
 
 struct OpenOptions {
@@ -131,6 +134,9 @@ struct OpenOptions {
     // Work out where each literal goes and offer only what people read; off, every literal is
     // offered (and named of no use).
     bool usage = true;
+    // An input that holds an earlier translation in place is translated from the originals that
+    // run kept (ProgramFacts::translatedFrom says so); off, it is read as it is.
+    ReadAs readAs = ReadAs::Originals;
 };
 
 // An entry's translation as it stands, to put back what an import changed.

@@ -350,9 +350,7 @@ std::vector<StringRow> ListBundleStrings(const Program& program, const Extractio
     std::vector<StringRow> rows;
     if (program.properties.empty())
         return rows;
-    std::vector<PropertiesFileBytes> files;
-    for (const ProgramFile& file : program.properties)
-        files.push_back({file.entry, file.bytes});
+    const std::vector<PropertiesFileBytes> files = PropertiesFilesOf(program);
     const std::set<std::string, std::less<>> names(extraction.names.begin(), extraction.names.end());
     const BundleAnalysis analysis =
         AnalyseBundles(files, [&](std::string_view name) { return names.count(name) != 0; },

@@ -29,12 +29,20 @@ enum class ErrorKind : uint8_t {
     CannotList,        // a folder of the input cannot be listed
     OutputIsInput,     // the output is an input of the command (by any path or link)
     OutputNotEmpty,    // a folder output that exists and holds files
+    OutputInsideInput, // a folder output inside the folder input (by any path or link)
+    LandsOnLink,       // a file of the translation (`entry`) would be written through the link
+                       // `path`: left unwritten
+    InPlaceUndone,     // in place, writing `path` failed (`code`, `step`); every file replaced
+                       // before was put back: the program (`other`) is as it was
+    InPlaceHalfDone,   // ... and putting back `path` failed too: its contents are at `other`
     OutputWrongKind,   // the output exists and is a folder for a file input, or the other way round
     CannotWrite,       // a file of the output cannot be written (`path`, `code`)
     CannotMakeFolder,  // a folder of the output cannot be made or put in place
     ArchiveWrite,      // the new archive cannot be made: `detail` says why
     EntryTooLarge,     // an entry (`entry`) inflates past the limit (`expected`): copied unchanged
     EntryUnreadable,   // an entry (`entry`) cannot be read: `detail` says why; copied unchanged
+    UnsafeName,        // an entry's name (`entry`) holds a control character: copied unchanged,
+                       // never named in a catalogue, where a line break would start new entries
     // Catalogues and bundles.
     CatalogueSyntax,   // no valid PO: `line`, `detail`
     CatalogueCharset,  // the declared charset (`detail`) is unknown or a text does not fit it

@@ -414,9 +414,11 @@ Status WriteFileSafely(const std::string& path, std::string_view bytes, FileSyst
     return WriteBytesSafely(ErrorTask::Save, path, bytes, fs);
 }
 
-Result<PreparedFile> PrepareFile(const std::string& path, std::string_view bytes, FileSystem& fs)
+Result<PreparedFile> PrepareFile(const std::string& path, std::string_view bytes, FileSystem& fs, const FileInfo* like)
 {
-    Result<FilledTemp> filled = MakeFilledTemp(fs, Replacement{ErrorTask::Save, path}, FillWithBytes, &bytes);
+    Replacement replacement{ErrorTask::Save, path};
+    replacement.like = like;
+    Result<FilledTemp> filled = MakeFilledTemp(fs, replacement, FillWithBytes, &bytes);
     if (!filled)
         return std::move(filled).error();
     return PreparedFile(fs, path, std::move(filled->tempPath), std::move(filled->target));

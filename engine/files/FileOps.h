@@ -18,6 +18,7 @@
 namespace cl {
 
 class FileSystem;
+struct FileInfo;
 class FileHandle;
 FileSystem& NativeFileSystem();
 
@@ -117,7 +118,7 @@ public:
     void Discard();
 
 private:
-    friend Result<PreparedFile> PrepareFile(const std::string&, std::string_view, FileSystem&);
+    friend Result<PreparedFile> PrepareFile(const std::string&, std::string_view, FileSystem&, const FileInfo*);
     PreparedFile(FileSystem& fs, std::string path, std::string tempPath, std::string target);
     FileSystem* fs_;
     std::string path_;
@@ -126,9 +127,9 @@ private:
 };
 
 // The first half of WriteFileSafely: everything but the rename. Permission bits are those of
-// the file it is to replace, when there is one.
+// `like` when given, else those of the file it is to replace, when there is one.
 Result<PreparedFile> PrepareFile(const std::string& path, std::string_view bytes,
-                                 FileSystem& fs = NativeFileSystem());
+                                 FileSystem& fs = NativeFileSystem(), const FileInfo* like = nullptr);
 
 // Makes the backup (unless told to skip it), then replaces the file at image.path with
 // image.bytes through a temporary file in the same folder (flushed, renamed over, folder

@@ -259,6 +259,7 @@ private:
     {
         cat::OpenOptions options;
         options.annotations = true;
+        options.readAs = cat::ReadAs::Found;  // what the file holds, translated or not
         cat::ProgramSession opened;
         QStringList texts;
         if (!opened.Open(Native(path), options))
@@ -733,7 +734,9 @@ private slots:
         QVERIFY(WaitForJob());
         QCOMPARE(testfiles::ReadFile(AppPath() + QStringLiteral(".bak")).value(), appClass_);
         QVERIFY(TextsOf(AppPath()).contains(QStringLiteral("再见")));
-        QCOMPARE(FolderEntries(), QStringList({QStringLiteral("App.class"), QStringLiteral("App.class.bak")}));
+        // Beside them, the record that tells the next run this file is a translation of the backup.
+        QCOMPARE(FolderEntries(), QStringList({QStringLiteral(".App.class.classlingo"), QStringLiteral("App.class"),
+                                               QStringLiteral("App.class.bak")}));
     }
 
     void cancelledGenerateLeavesNothingBehind()
@@ -943,11 +946,13 @@ private slots:
         window_->generateAction->trigger();
         question = dialogs_->Calls().at(1).text;
         QVERIFY(WaitForJob());
-        // The program is replaced without a new backup; the question and the report say so.
-        QVERIFY2(!question.contains(QStringLiteral("原程序保留为")), qPrintable(question));
-        QVERIFY2(question.contains(QStringLiteral("App.class.bak")), qPrintable(question));
-        QVERIFY2(report.contains(QStringLiteral("已存在，保持不变")), qPrintable(report));
+        // The earlier backup stays as it is and the program replaced now goes to the next free
+        // name; the question and the report say so.
+        QVERIFY2(question.contains(QStringLiteral("“App.class.bak”已存在，保持不变")), qPrintable(question));
+        QVERIFY2(question.contains(QStringLiteral("保留为“App.class.bak.2”")), qPrintable(question));
+        QVERIFY2(report.contains(QStringLiteral("这次的原程序保留为")), qPrintable(report));
         QCOMPARE(testfiles::ReadFile(AppPath() + QStringLiteral(".bak")).value(), earlier);
+        QCOMPARE(testfiles::ReadFile(AppPath() + QStringLiteral(".bak.2")).value(), appClass_);
         QVERIFY(TextsOf(AppPath()).contains(QStringLiteral("再见")));
 
         // Generating again changes nothing, so nothing is written.

@@ -36,7 +36,7 @@ protected:
     {
         CliFixture::SetUp();
         Write(Path("first.po"), cltest::Catalogue({{"Hello", "你好"}}));
-        Write(Path("again.po"), cltest::Catalogue({{"你好", "您好"}, {"Bye", "再见"}}));
+        Write(Path("again.po"), cltest::Catalogue({{"Hello", "您好"}, {"Bye", "再见"}}));
         Write(Path("outside.txt"), "outside secret\n");
     }
 
@@ -85,11 +85,14 @@ TEST_F(ApplySafety, InPlaceTwiceKeepsTheFirstOriginal)
         EXPECT_EQ(TreeState::Of(input), translated);
         EXPECT_EQ(TreeState::Of(backup), kept);
 
-        // A change: the backup already there is kept, and the run says that too.
+        // An updated catalogue: the program is translated again from the original the backup
+        // holds, the backup is kept, and the run says both.
         auto third = Run({"apply", "--in-place", input, Path("again.po")});
         ASSERT_EQ(third.status, 0) << third.err;
         EXPECT_NE(third.err.find("备份" + Quoted(backup) + "已存在"), std::string::npos) << third.err;
+        EXPECT_NE(third.err.find("上次就地翻译的结果"), std::string::npos) << third.err;
         EXPECT_NE(Strings(input).find("您好"), std::string::npos);
+        EXPECT_EQ(Strings(input).find("你好"), std::string::npos) << "the first catalogue's text is left";
         if (std::string(c.input) == "fold") {
             EXPECT_EQ(TreeState::Of(backup).items.at("app/Main.class"), kept.items.at("app/Main.class"));
             EXPECT_EQ(TreeState::Of(backup).items.at("notes.txt"), kept.items.at("notes.txt"));
@@ -148,17 +151,17 @@ TEST_F(ApplySafety, ANewFolderKeepsModesTimesAndLinks)
     EXPECT_NE(Strings(Path("out")).find("你好"), std::string::npos);
 }
 
-TEST_F(ApplySafety, ABackupInTheWayIsNamed)
+TEST_F(ApplySafety, ABackupInTheWayIsKeptAndTheNumberedOneNamed)
 {
     Write(Path("app.jar"), cltest::SampleJar());
     std::filesystem::create_directory(Path("app.jar.bak"));
     Write(Path("app.jar.bak/keep.txt"), "the user's\n");
-    // (The folder's time aside: the new jar was made beside the old one.)
-    const TreeState before = TreeState::Of(dir_.string(), false);
+    const TreeState before = TreeState::Of(Path("app.jar.bak"));
     const auto run = Run({"apply", "--in-place", Path("app.jar"), Path("first.po")});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.err.find(Quoted(Path("app.jar.bak")) + "不是普通文件"), std::string::npos) << run.err;
-    EXPECT_EQ(TreeState::Of(dir_.string(), false), before);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("这次的原程序保留为" + Quoted(Path("app.jar.bak.2"))), std::string::npos) << run.err;
+    EXPECT_EQ(TreeState::Of(Path("app.jar.bak")), before);
+    EXPECT_EQ(Read(Path("app.jar.bak.2")), cltest::SampleJar());
 }
 
 TEST_F(ApplySafety, OneBadTranslationKeepsTheWholeCatalogueOut)

@@ -14,7 +14,9 @@ inline std::set<std::string> TextsOf(const std::string& path)
 {
     cl::catalogue::ProgramSession session;
     std::set<std::string> texts;
-    if (!session.Open(path, {}))
+    cl::catalogue::OpenOptions options;
+    options.readAs = cl::catalogue::ReadAs::Found;  // what the file holds, translated or not
+    if (!session.Open(path, options))
         return texts;
     for (const cl::catalogue::SessionEntry& entry : session.Entries())
         texts.insert(entry.msgid);

@@ -15,6 +15,7 @@ namespace {
 using cl::bundle::LineEnd;
 using cl::bundle::ParseProperties;
 using cl::bundle::PropertiesEncoding;
+using cl::bundle::UpdateVariant;
 using cl::bundle::WriteVariant;
 
 struct Expected {
@@ -215,6 +216,49 @@ TEST(PropertiesWriter, KeepsTheSourcesOrderCommentsAndLineEnds)
             EXPECT_EQ(back->entries[i].key, entry.key);
             EXPECT_EQ(back->entries[i].value, given != c.values.end() ? given->second : entry.value);
         }
+    }
+}
+
+// Over the program's own variant: every key, value, comment and its order stay, also keys the
+// source lacks; only the catalogue's values change, and the source's missing keys follow.
+TEST(PropertiesWriter, UpdatingAVariantKeepsAllOfItAndAddsWhatTheSourceHasMore)
+{
+    const std::string source = "# Menu\nopen=Open\n# Saving\nsave=Save\nquit=Quit\n";
+    const struct {
+        const char* what;
+        std::string variant;
+        cl::bundle::VariantValues values;
+        std::string written;
+    } cases[] = {
+        {"a translation in place, a key only the variant has, a missing key added",
+         "# 中文菜单\nopen=打开\nlegacy=旧的\n\nsave=存\n", {{"save", "保存"}},
+         "# 中文菜单\nopen=\\u6253\\u5F00\nlegacy=\\u65E7\\u7684\n\nsave=\\u4FDD\\u5B58\nquit=Quit\n"},
+        {"the variant's order, not the source's, and its trailing comment last",
+         "save=存\r\nopen=打开\r\n# end\r\n", {{"quit", "退出"}},
+         "save=\\u5B58\r\nopen=\\u6253\\u5F00\r\nquit=\\u9000\\u51FA\r\n# end\r\n"},
+        {"a Latin-1 file keeps its comment in Latin-1", "# caf\xE9\nopen=Ouvrir\n", {},
+         "# caf\xE9\nopen=Ouvrir\n# Saving\nsave=Save\nquit=Quit\n"},
+        {"an empty variant takes the source's keys", "", {{"open", "开"}},
+         "# Menu\nopen=\\u5F00\n# Saving\nsave=Save\nquit=Quit\n"},
+    };
+    const auto parsedSource = ParseProperties(source);
+    ASSERT_TRUE(parsedSource);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto variant = ParseProperties(c.variant);
+        ASSERT_TRUE(variant);
+        const std::string written = UpdateVariant(*variant, *parsedSource, c.values);
+        EXPECT_EQ(written, c.written);
+        // Every key of the variant reads back with its value, or the catalogue's.
+        const auto back = ParseProperties(written);
+        ASSERT_TRUE(back) << written;
+        for (const auto& entry : variant->entries) {
+            const auto* now = back->Find(entry.key);
+            ASSERT_NE(now, nullptr) << entry.key;
+            const auto given = c.values.find(entry.key);
+            EXPECT_EQ(now->value, given != c.values.end() ? given->second : entry.value);
+        }
+        EXPECT_EQ(back->encoding, variant->encoding);
     }
 }
 

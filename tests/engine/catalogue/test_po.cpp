@@ -224,4 +224,32 @@ TEST_F(PoFiles, FailedReadIsReportedNotParsed)
     EXPECT_EQ(good->messages.at(0).msgstr, "y");
 }
 
+// A comment or a reference holding a line break (a class or entry name can) stays a comment:
+// it never starts an entry of its own, and the catalogue reads back with the one entry written.
+TEST(PoWriter, LineBreaksInCommentsAndNamesStartNoEntry)
+{
+    const std::vector<std::string> injections = {
+        "a\nmsgid \"Injected\"\nmsgstr \"\"",
+        "a\r\nmsgid \"Injected\"\r\nmsgstr \"\"",
+        "a\rmsgid \"Injected\"",
+        "\n\n#, fuzzy\nmsgid \"Injected\"\nmsgstr \"x\"\n",
+    };
+    for (const std::string& text : injections) {
+        SCOPED_TRACE(text);
+        PoEntry entry;
+        entry.msgid = "Hello";
+        entry.msgstr = "你好";
+        entry.translatorComments = {text};
+        entry.extractedComments = {text};
+        entry.references = {{text + ".class", 3}, {"app/M.properties", 0, text}};
+        const std::string po = WritePo(Header(), {entry});
+        const auto read = ReadPo(po, "x.po");
+        ASSERT_TRUE(read.ok()) << po;
+        ASSERT_EQ(read->messages.size(), 1u) << po;
+        EXPECT_EQ(read->messages.front().msgid, "Hello");
+        EXPECT_FALSE(read->messages.front().fuzzy);
+        EXPECT_EQ(po.find("\nmsgid \"Injected"), std::string::npos) << po;
+    }
+}
+
 }  // namespace

@@ -5,6 +5,7 @@
 // folder behind and the input and any existing output as they were.
 
 #include "ErrorText.h"
+#include "ProgramText.h"
 #include "catalogue/ProgramSession.h"
 
 #include "ErrorOf.h"
@@ -76,8 +77,8 @@ protected:
     void WriteCatalogues()
     {
         Write(Path("first.po"), cltest::Catalogue({{"Hello", "你好"}}));
-        // The translated program's text translated again, and the other class's text besides.
-        Write(Path("again.po"), cltest::Catalogue({{"你好", "您好"}, {"Bye", "再见"}}));
+        // The catalogue updated: the text translated anew, and the other class's text besides.
+        Write(Path("again.po"), cltest::Catalogue({{"Hello", "您好"}, {"Bye", "再见"}}));
     }
 };
 
@@ -113,16 +114,22 @@ TEST_F(ProgramOutput, InPlaceKeepsTheFirstOriginalAndWritesNothingWhenNothingCha
         EXPECT_EQ(FileState::Of(input), translated);
         EXPECT_EQ(FileState::Of(backup), kept);
 
-        // A run that changes the translated program keeps the first original, not the
-        // program it replaces.
+        // An updated catalogue translates the original again, not the first run's Chinese, and
+        // the first original stays the backup: the program it replaces was only that run's.
         cl::Result<cat::GenerateReport> third = Apply(input, Path("again.po"), "", true);
         ASSERT_TRUE(third.ok()) << cltext::DescribeError(third.error());
         EXPECT_TRUE(third->output.written);
         EXPECT_EQ(third->output.backup, cat::BackupOutcome::Kept);
+        EXPECT_EQ(third->output.translatedFrom, backup);
         EXPECT_EQ(FileState::Of(backup), kept);
         EXPECT_EQ(Read(backup), original);
         EXPECT_EQ(TextsOf(input).count("您好"), 1u);
+        EXPECT_EQ(TextsOf(input).count("你好"), 0u);
+        EXPECT_FALSE(FileState::Of(input + ".bak.2").exists);
         EXPECT_NE(FileState::Of(input).inode, translated.inode) << "replaced in one step, by a rename";
+        std::filesystem::remove(input);
+        std::filesystem::remove(backup);
+        std::filesystem::remove(cat::InPlaceRecordPath(input));
     }
 }
 
@@ -165,13 +172,14 @@ TEST_F(ProgramOutput, FolderInPlaceReplacesOnlyChangedFilesAndKeepsEarlierOrigin
     EXPECT_EQ(TreeState::Of(fold), translated);
     EXPECT_EQ(TreeState::Of(bak), backups);
 
-    // A run that changes both classes keeps the older original of the first and the user's
-    // note, and adds the original of the second.
+    // An updated catalogue that changes both classes translates the first from its original
+    // (kept as it was, with the user's note), and adds the original of the second.
     cl::Result<cat::GenerateReport> third = Apply(fold, Path("again.po"), "", true);
     ASSERT_TRUE(third.ok()) << cltext::DescribeError(third.error());
     EXPECT_TRUE(third->output.written);
     EXPECT_EQ(third->output.backup, cat::BackupOutcome::Kept);
     EXPECT_EQ(third->output.backupsAdded, 1u);
+    EXPECT_EQ(third->output.translatedFrom, bak);
     const TreeState backupsNow = TreeState::Of(bak);
     EXPECT_EQ(backupsNow.items.at("app/Main.class"), backups.items.at("app/Main.class"));
     EXPECT_EQ(backupsNow.items.at("notes.txt"), backups.items.at("notes.txt"));
@@ -181,7 +189,10 @@ TEST_F(ProgramOutput, FolderInPlaceReplacesOnlyChangedFilesAndKeepsEarlierOrigin
     ExpectUntouchedBut(before, TreeState::Of(fold), {"app/Main.class", "app/lib/Other.class"});
 }
 
-TEST_F(ProgramOutput, BackupInTheWayIsNamedAndNothingChanges)
+// A backup already there that is not the program's earlier original (the user's own folder, a
+// file where a folder belongs) is never replaced: the original goes to the first free
+// numbered name instead, which the report names.
+TEST_F(ProgramOutput, BackupInTheWayIsKeptAndTheOriginalGoesToANumberedOne)
 {
     WriteCatalogues();
     Write(Path("outside.txt"), "outside secret\n");
@@ -193,9 +204,10 @@ TEST_F(ProgramOutput, BackupInTheWayIsNamedAndNothingChanges)
                  {"folder whose backup is a file", "fold"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        const bool folder = std::string(c.input) == "fold";
         const std::string input = Path(c.input);
         const std::string backup = input + ".bak";
-        if (std::string(c.input) == "fold") {
+        if (folder) {
             cltest::MakeSampleFolder(input, Path("outside.txt"));
             Write(backup, "not a folder\n");
         } else {
@@ -203,21 +215,164 @@ TEST_F(ProgramOutput, BackupInTheWayIsNamedAndNothingChanges)
             std::filesystem::create_directory(backup);
             Write(backup + "/keep.txt", "the user's\n");
         }
-        // (A folder's time aside: its changed files were made beside the originals.)
+        // .bak.2 is taken too: the next free number is 3.
+        Write(input + ".bak.2", "taken\n");
         const TreeState inputBefore = TreeState::Of(input, false);
         const TreeState backupBefore = TreeState::Of(backup);
-        const std::set<std::string> entries = Entries();
 
         cl::Result<cat::GenerateReport> run = Apply(input, Path("first.po"), "", true);
-        ASSERT_FALSE(run.ok());
-        const cl::Error& error = run.error();
-        EXPECT_EQ(error.task, cl::ErrorTask::Backup);
-        EXPECT_EQ(error.other, backup);
-        const std::string message = cltext::DescribeError(error);
-        EXPECT_NE(message.find("“" + backup + "”不是普通文件"), std::string::npos) << message;
-        EXPECT_EQ(TreeState::Of(input, false), inputBefore);
+        ASSERT_TRUE(run.ok()) << cltext::DescribeError(run.error());
+        EXPECT_EQ(run->output.backup, cat::BackupOutcome::Numbered);
+        EXPECT_EQ(run->output.backupPath, input + ".bak.3");
         EXPECT_EQ(TreeState::Of(backup), backupBefore);
-        EXPECT_EQ(Entries(), entries);
+        EXPECT_EQ(Read(input + ".bak.2"), "taken\n");
+        const std::string copy = folder ? input + ".bak.3/app/Main.class" : input + ".bak.3";
+        EXPECT_EQ(Read(copy), inputBefore.items.at(folder ? "app/Main.class" : ".").state.bytes);
+        const std::string said = cltext::BackupText(run->output);
+        EXPECT_NE(said.find(input + ".bak.3"), std::string::npos) << said;
+        std::filesystem::remove_all(input);
+        std::filesystem::remove_all(backup);
+        std::filesystem::remove_all(input + ".bak.2");
+        std::filesystem::remove_all(input + ".bak.3");
+        std::filesystem::remove(cat::InPlaceRecordPath(input));
+    }
+}
+
+// A second run in place with another catalogue gives the program one run of it gives the
+// original: a file the first run changed and the second does not gets its original back, a
+// file it added goes, and nothing new is backed up. A program replaced since (a new version)
+// is an original of its own and gets a numbered backup.
+TEST_F(ProgramOutput, InPlaceTwiceGivesWhatOnceGives)
+{
+    Write(Path("outside.txt"), "outside secret\n");
+    Write(Path("both.po"), cltest::Catalogue({{"Hello", "你好"}, {"Bye", "再见"}}));
+    Write(Path("bye.po"), cltest::Catalogue({{"Bye", "再会"}}));
+    Write(Path("none.po"), cltest::Catalogue({{"Nowhere", "无处"}}));
+
+    // Folder: once with bye.po, against both.po then bye.po.
+    const std::string once = Path("once");
+    cltest::MakeSampleFolder(once, Path("outside.txt"));
+    ASSERT_TRUE(Apply(once, Path("bye.po"), "", true).ok());
+    const std::string fold = Path("fold");
+    cltest::MakeSampleFolder(fold, Path("outside.txt"));
+    const TreeState original = TreeState::Of(fold);
+    ASSERT_TRUE(Apply(fold, Path("both.po"), "", true).ok());
+    cl::Result<cat::GenerateReport> second = Apply(fold, Path("bye.po"), "", true);
+    ASSERT_TRUE(second.ok()) << cltext::DescribeError(second.error());
+    EXPECT_EQ(second->output.restored, 1u);
+    EXPECT_EQ(second->output.backupsAdded, 0u);
+    EXPECT_EQ(second->output.translatedFrom, fold + ".bak");
+    EXPECT_EQ(Read(fold + "/app/Main.class"), original.items.at("app/Main.class").state.bytes);
+    EXPECT_EQ(Read(fold + "/app/lib/Other.class"), Read(once + "/app/lib/Other.class"));
+    EXPECT_EQ(TreeState::Of(fold).Names(), TreeState::Of(once).Names());
+    EXPECT_NE(cltext::InPlaceText(second->output).find("恢复"), std::string::npos);
+
+    // A catalogue that changes nothing of the original still undoes the earlier translation.
+    cl::Result<cat::GenerateReport> third = Apply(fold, Path("none.po"), "", true);
+    ASSERT_TRUE(third.ok()) << cltext::DescribeError(third.error());
+    EXPECT_TRUE(third->output.written);
+    EXPECT_EQ(third->output.restored, 1u);
+    ExpectUntouchedBut(original, TreeState::Of(fold), {"app/Main.class", "app/lib/Other.class"});
+    for (const char* name : {"app/Main.class", "app/lib/Other.class"})
+        EXPECT_EQ(Read(fold + "/" + name), original.items.at(name).state.bytes) << name;
+    EXPECT_FALSE(FileState::Of(cat::InPlaceRecordPath(fold)).exists) << "nothing of a run is left to record";
+
+    // Jar: a new version dropped over the translated one is backed up as an original.
+    const std::string jar = Path("app.jar");
+    Write(jar, cltest::SampleJar());
+    ASSERT_TRUE(Apply(jar, Path("both.po"), "", true).ok());
+    const std::string newVersion = cltest::BuildZip({{"app/Main.class", cltest::ClassOffering("app/Main", {"Hello", "New"}), false, {}}});
+    Write(jar, newVersion);
+    cl::Result<cat::GenerateReport> next = Apply(jar, Path("both.po"), "", true);
+    ASSERT_TRUE(next.ok()) << cltext::DescribeError(next.error());
+    EXPECT_EQ(next->output.backup, cat::BackupOutcome::Numbered);
+    EXPECT_TRUE(next->output.translatedFrom.empty());
+    EXPECT_EQ(Read(jar + ".bak"), cltest::SampleJar());
+    EXPECT_EQ(Read(jar + ".bak.2"), newVersion);
+    EXPECT_EQ(TextsOf(jar).count("New"), 1u);
+    EXPECT_EQ(TextsOf(jar).count("你好"), 1u);
+}
+
+// Nothing is written through a link: a variant whose file, or whose folder, is a link in the
+// program is left out and named, with and without in place, and the link's target (outside
+// both the input and the output) stays as it was.
+TEST_F(ProgramOutput, AVariantOnALinkIsRefusedAndTheTargetIsUntouched)
+{
+    Write(Path("bundle.po"), cltest::Catalogue({{"Open the file", "打开文件"}, {"Close the file", "关闭文件"}}));
+    for (const bool inPlace : {false, true}) {
+        for (const bool linkedFolder : {false, true}) {
+            SCOPED_TRACE(std::string(inPlace ? "in place" : "new output") + (linkedFolder ? ", folder link" : ", file link"));
+            const std::string fold = Path("fold");
+            const std::string elsewhere = Path("elsewhere");
+            std::filesystem::remove_all(fold);
+            std::filesystem::remove_all(fold + ".bak");
+            std::filesystem::remove_all(Path("out"));
+            std::filesystem::remove_all(elsewhere);
+            std::filesystem::remove(cat::InPlaceRecordPath(fold));
+            std::filesystem::create_directories(fold + "/app");
+            std::filesystem::create_directories(elsewhere);
+            Write(fold + "/app/Main.class", cltest::ClassOffering("app/Main", {"app.Messages"}));
+            Write(fold + "/app/Messages.properties", "open=Open the file\n");
+            Write(fold + "/app/Messages_de.properties", "open=Datei öffnen\n");
+            std::filesystem::create_directories(fold + "/lang/en");
+            std::filesystem::create_directories(fold + "/lang/de");
+            Write(fold + "/lang/en/menu.properties", "close=Close the file\n");
+            Write(fold + "/lang/de/menu.properties", "close=Datei schließen\n");
+            if (linkedFolder) {
+                std::filesystem::create_directory_symlink(elsewhere, fold + "/lang/zh");
+            } else {
+                Write(elsewhere + "/target.properties", "precious=yes\n");
+                std::filesystem::create_symlink(elsewhere + "/target.properties", fold + "/app/Messages_zh_CN.properties");
+            }
+            const TreeState outside = TreeState::Of(elsewhere);
+
+            cl::Result<cat::GenerateReport> run = Apply(fold, Path("bundle.po"), inPlace ? "" : Path("out"), inPlace);
+            ASSERT_TRUE(run.ok()) << cltext::DescribeError(run.error());
+            EXPECT_EQ(TreeState::Of(elsewhere), outside) << "written through the link";
+            ASSERT_EQ(run->output.refused.size(), 1u);
+            const cl::Error& refused = run->output.refused.front();
+            EXPECT_EQ(refused.kind, cl::ErrorKind::LandsOnLink);
+            const std::string variant = linkedFolder ? "lang/zh/menu.properties" : "app/Messages_zh_CN.properties";
+            EXPECT_EQ(refused.entry, variant);
+            EXPECT_EQ(std::count(run->variantsWritten.begin(), run->variantsWritten.end(), variant), 0);
+            EXPECT_EQ(run->variantsWritten.size(), 1u) << "the other family is written";
+            const std::string said = cltext::DescribeError(refused);
+            EXPECT_NE(said.find(variant), std::string::npos) << said;
+            const std::string result = inPlace ? fold : Path("out");
+            EXPECT_TRUE(std::filesystem::is_symlink(result + (linkedFolder ? "/lang/zh" : "/app/Messages_zh_CN.properties")));
+        }
+    }
+}
+
+// An output folder inside the input folder, by any path or link, is refused before anything
+// is written; a new jar or class output takes the input's permission bits.
+TEST_F(ProgramOutput, OutputsInsideTheInputAreRefusedAndNewOutputsTakeTheInputsMode)
+{
+    WriteCatalogues();
+    Write(Path("outside.txt"), "outside secret\n");
+    const std::string fold = Path("fold");
+    cltest::MakeSampleFolder(fold, Path("outside.txt"));
+    std::filesystem::create_directory_symlink(fold, Path("alias"));
+    const TreeState before = TreeState::Of(fold);
+    for (const std::string& output : {fold + "/out", fold + "/app/deeper/out", Path("alias") + "/out",
+                                      fold + "/app/../out", fold}) {
+        SCOPED_TRACE(output);
+        cl::Result<cat::GenerateReport> run = Apply(fold, Path("first.po"), output, false);
+        ASSERT_FALSE(run.ok());
+        EXPECT_TRUE(run.error().kind == cl::ErrorKind::OutputInsideInput ||
+                    run.error().kind == cl::ErrorKind::OutputIsInput);
+        EXPECT_EQ(TreeState::Of(fold), before);
+    }
+    EXPECT_TRUE(Apply(fold, Path("first.po"), Path("beside"), false).ok());
+
+    for (const mode_t mode : {0755, 0600}) {
+        SCOPED_TRACE(mode);
+        const std::string jar = Path("run.jar");
+        Write(jar, "#!/bin/sh\nexec java -jar \"$0\" \"$@\"\n" + cltest::SampleJar());
+        ::chmod(jar.c_str(), mode);
+        std::filesystem::remove(Path("out.jar"));
+        ASSERT_TRUE(Apply(jar, Path("first.po"), Path("out.jar"), false).ok());
+        EXPECT_EQ(FileState::Of(Path("out.jar")).mode, static_cast<uint32_t>(mode));
     }
 }
 
@@ -348,10 +503,9 @@ TEST_F(ProgramOutput, AnEmptyOutputFolderComesBackWhenTheNewOneCannotTakeItsPlac
     EXPECT_EQ(Entries(), entries) << "the staged folder was left behind";
 }
 
-// In place, a failure while the new files are made leaves the input as it was and nothing
-// beside it; once they are being put in place, a jar keeps its original (in the backup, if
-// that was made), and a folder has each file either as it was or replaced with its original
-// under the backup folder.
+// In place, any failure leaves the input as it was: a jar keeps its original (in the backup,
+// if that was made), and a folder has every file put back, also those replaced before the
+// failure.
 TEST_F(ProgramOutput, FailuresInPlaceLeaveTheInputAsItWas)
 {
     WriteCatalogues();
@@ -360,6 +514,7 @@ TEST_F(ProgramOutput, FailuresInPlaceLeaveTheInputAsItWas)
     auto resetJar = [&] {
         Write(jar, original);
         std::filesystem::remove(jar + ".bak");
+        std::filesystem::remove(cat::InPlaceRecordPath(jar));
     };
     for (const FailStep step : {FailStep::OpenRead, FailStep::Read, FailStep::Create, FailStep::Write,
                                 FailStep::Flush, FailStep::CopyPermissions, FailStep::Rename, FailStep::Stat}) {
@@ -396,6 +551,7 @@ TEST_F(ProgramOutput, FailuresInPlaceLeaveTheInputAsItWas)
     auto resetFolder = [&] {
         std::filesystem::remove_all(fold);
         std::filesystem::remove_all(bak);
+        std::filesystem::remove(cat::InPlaceRecordPath(fold));
         cltest::MakeSampleFolder(fold, Path("outside.txt"));
     };
     for (const FailStep step : {FailStep::Create, FailStep::Write, FailStep::Flush, FailStep::CopyPermissions,
@@ -416,22 +572,17 @@ TEST_F(ProgramOutput, FailuresInPlaceLeaveTheInputAsItWas)
             if (run.ok())
                 continue;
             ++failed;
+            // All or nothing: every file replaced before the failure is put back, and the
+            // backups made for this run go with it.
             const TreeState after = TreeState::Of(fold);
             EXPECT_EQ(after.Names(), before.Names()) << "something was left in the program folder";
-            for (const char* name : {"app/Main.class", "app/lib/Other.class"}) {
-                const FileState now = after.items.at(name).state;
-                if (now == before.items.at(name).state)
-                    continue;
-                // Replaced: its original is under the backup folder.
-                EXPECT_EQ(FileState::Of(bak + "/" + name).bytes, before.items.at(name).state.bytes) << name;
-            }
-            ExpectUntouchedBut(before, after, {"app/Main.class", "app/lib/Other.class"});
-            if (TreeState::Of(bak).exists) {
-                for (const auto& [name, item] : TreeState::Of(bak).items) {
-                    if (item.type == 'f') {
-                        EXPECT_EQ(item.state.bytes, before.items.at(name).state.bytes) << name;
-                    }
-                }
+            ExpectUntouchedBut(before, after, {});
+            EXPECT_FALSE(TreeState::Of(bak).exists) << "a backup of a run that changed nothing";
+            EXPECT_FALSE(FileState::Of(cat::InPlaceRecordPath(fold)).exists);
+            const std::string said = cltext::DescribeError(run.error());
+            if (run.error().kind == cl::ErrorKind::InPlaceUndone) {
+                EXPECT_NE(said.find("恢复原样"), std::string::npos) << said;
+                EXPECT_EQ(said.find(".bak"), std::string::npos) << "names a backup this run does not use: " << said;
             }
         }
         EXPECT_GT(failed, 0) << StepName(step);
