@@ -386,7 +386,8 @@ ProgramSession& ProgramSession::operator=(ProgramSession&&) noexcept = default;
 Status ProgramSession::Open(const std::string& path, const OpenOptions& options, const Progress& progress)
 {
     progress.Begin(WorkStage::Reading);
-    Result<Program> loaded = LoadProgram(path, *fs_);
+    // Unless the program is kept, its classes are read a batch at a time below.
+    Result<Program> loaded = LoadProgram(path, *fs_, LoadOptions{options.keepProgram});
     if (!loaded)
         return std::move(loaded).error();
     if (progress.Cancelled())
@@ -419,12 +420,13 @@ Status ProgramSession::Open(const std::string& path, const OpenOptions& options,
         // time and each batch's bytes and parse are dropped before the next: what one text
         // offers does not depend on any other class.
         constexpr std::size_t kBatch = 128;
-        std::vector<ProgramClass> classes = std::move(program.classes);
-        program.classes.clear();
+        std::vector<ProgramClass>& classes = program.classes;
         for (std::size_t first = 0; first < classes.size(); first += kBatch) {
             if (progress.Cancelled())
                 return SessionError(ErrorKind::Cancelled);
             const std::size_t last = std::min(classes.size(), first + kBatch);
+            if (Status read = ReadClassBytes(program, first, last); !read)
+                return std::move(read).error();
             Program batch;
             batch.kind = program.kind;
             batch.path = program.path;
@@ -434,6 +436,7 @@ Status ProgramSession::Open(const std::string& path, const OpenOptions& options,
             Extraction extraction = Extract(batch, extract);
             AddBatch(batch, extraction, first, options, opening);
         }
+        program.classes.clear();
         AddBundles(program, options.language, opening);
         DecideUses(options, opening);
     }
