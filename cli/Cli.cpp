@@ -12,6 +12,7 @@
 #include "scan/PieceScan.h"
 #include "ExecutableFolder.h"
 #include "EngineText.h"
+#include "ProgramText.h"
 #include "ErrorText.h"
 #include "files/FileOps.h"
 #include "files/FileSystem.h"
@@ -31,6 +32,7 @@
 #include <new>
 #include <optional>
 #include <ostream>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -353,8 +355,18 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, cl::File
         out << kUsage << "\n" << kProgramUsage;
         return kCliDone;
     }
-    if (IsProgramCommand(args[0]))
-        return RunProgramCommand(args, out, err, fs);
+    if (IsProgramCommand(args[0])) {
+        // Running out of memory ends the command with a sentence and status 1, never an abort:
+        // a huge reserve gives std::length_error rather than std::bad_alloc.
+        try {
+            return RunProgramCommand(args, out, err, fs);
+        } catch (const std::bad_alloc&) {
+        } catch (const std::length_error&) {
+        }
+        out.flush();
+        err << cltext::ProgramOutOfMemoryText() << "\n";
+        return kCliFileError;
+    }
 
     Options options;
     if (args[0] == "list") {
@@ -402,6 +414,9 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, cl::File
         err << cltext::OutOfMemoryText() << "\n";
         return kCliFileError;
     } catch (const std::bad_alloc&) {
+        err << cltext::OutOfMemoryText() << "\n";
+        return kCliFileError;
+    } catch (const std::length_error&) {
         err << cltext::OutOfMemoryText() << "\n";
         return kCliFileError;
     }

@@ -110,6 +110,7 @@ const char* ZipFaultText(cl::zip::ZipFault fault)
         case F::SizeMismatch: return "解压后的大小与记录不符";
         case F::CrcMismatch: return "内容的 CRC 与记录不符";
         case F::TooLarge: return "解压后过大";
+        case F::BudgetSpent: return "压缩包解压后的内容合计过大";
         case F::NoSuchEntry: return "没有这个条目";
         case F::NameTooLong: return "条目名称超过 65535 字节";
         case F::NeedsZip64: return "改动后的大小、位置或条目数超出了这个压缩包的记录所能表示的范围（需要 Zip64）";
@@ -147,6 +148,8 @@ std::string Quoted(const std::string& text)
 
 std::string ReasonOf(const cl::Error& e)
 {
+    if (e.kind == Kind::EntryTooLarge && e.fault == static_cast<uint16_t>(cl::zip::ZipFault::BudgetSpent))
+        return "这个压缩包解压后的内容合计超过 " + std::to_string(e.expected >> 20) + " MiB";
     if (e.kind == Kind::EntryTooLarge)
         return "解压后超过 " + std::to_string(e.expected >> 20) + " MiB";
     const bool archive = e.kind == Kind::BadArchive || e.kind == Kind::EntryUnreadable || e.kind == Kind::ArchiveWrite ||

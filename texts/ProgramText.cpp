@@ -80,6 +80,11 @@ const char* NothingWrittenText()
     return "没有写入任何文件。";
 }
 
+const char* ProgramOutOfMemoryText()
+{
+    return "内存不足，命令没有完成；没有留下写了一半的文件。";
+}
+
 std::string UnreadablePartText(const cat::UnreadablePart& part)
 {
     if (part.error.kind == cl::ErrorKind::UnsafeName)

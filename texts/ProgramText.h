@@ -20,6 +20,9 @@ std::string TranslationProblemText(cl::catalogue::TranslationProblem problem);
 // One problem found before writing: what, for which text, where.
 std::string ApplyProblemText(const cl::catalogue::ApplyProblem& problem);
 const char* NothingWrittenText();  // "没有写入任何文件。"
+// A whole-program command ran out of memory; files are only ever put in place whole, so none
+// is left half written.
+const char* ProgramOutOfMemoryText();  // "内存不足，命令没有完成；……"
 
 // Parts copied unchanged, and what else a run left as it was.
 std::string UnreadablePartText(const cl::catalogue::UnreadablePart& part);

@@ -18,11 +18,12 @@ using zip::ZipFault;
 
 Error EntryError(ZipFault fault, const std::string& entry, uint64_t limit)
 {
-    Error error(fault == ZipFault::TooLarge ? ErrorKind::EntryTooLarge : ErrorKind::EntryUnreadable);
+    const bool tooLarge = fault == ZipFault::TooLarge || fault == ZipFault::BudgetSpent;
+    Error error(tooLarge ? ErrorKind::EntryTooLarge : ErrorKind::EntryUnreadable);
     error.fault = static_cast<uint16_t>(fault);
     error.entry = entry;
     error.detail.assign(zip::ZipFaultName(fault));
-    if (fault == ZipFault::TooLarge) {
+    if (tooLarge) {
         error.expected = limit;
         error.detail += ": more than " + std::to_string(limit) + " bytes";
     }
@@ -148,6 +149,42 @@ std::vector<Result<std::string>> JarArchive::ReadMany(const std::vector<uint64_t
             results.push_back(std::move(data[i]));
     }
     return results;
+}
+
+uint64_t JarArchive::ReadBudget() const
+{
+    const uint64_t size = input_.size();
+    return size > kBudgetFloor / kBudgetRatio ? size * kBudgetRatio : kBudgetFloor;
+}
+
+std::vector<Error> JarArchive::KeepWithinBudget(std::vector<uint64_t>& indices, uint64_t limit) const
+{
+    const uint64_t budget = ReadBudget();
+    uint64_t left = budget;
+    std::vector<Error> passedOver;
+    std::size_t kept = 0;
+    for (const uint64_t index : indices) {
+        if (index < entries_.size()) {
+            const JarEntry& entry = entries_[index];
+            // Only what a read would hold counts: not an entry it refuses before inflating.
+            const bool stored = entry.method == zip::records::kMethodStored;
+            const bool deflated = entry.method == zip::records::kMethodDeflated;
+            const bool held = entry.added || (!entry.encrypted && ((stored && entry.compressedSize == entry.size) ||
+                                                                   (deflated && zip::DeflateCanMake(
+                                                                                    entry.compressedSize, entry.size))));
+            const uint64_t takes = entry.added ? pending_[index].data.size() : entry.size;
+            if (held && takes <= limit) {
+                if (takes > left) {
+                    passedOver.push_back(EntryError(ZipFault::BudgetSpent, entry.name, budget));
+                    continue;
+                }
+                left -= takes;
+            }
+        }
+        indices[kept++] = index;
+    }
+    indices.resize(kept);
+    return passedOver;
 }
 
 Status JarArchive::Replace(uint64_t index, std::string data)

@@ -43,6 +43,15 @@ public:
     // The most an entry may inflate to before a read refuses it: far above any real class or
     // resource bundle, far below what a few hostile entries could make a machine hold.
     static constexpr uint64_t kEntryLimit = uint64_t{64} << 20;
+    // What the entries a program takes from one archive may come to together (ReadBudget):
+    // 128 MiB, or eight times the archive's size when that is more. The classes and bundles of
+    // real jars come to about twice the jar's size (guava, commons-lang3, guice: 2.1 to 2.2;
+    // jedit: 0.7), so a real program never comes near it, whatever its size; deflate can make
+    // a thousand times its size, so many entries each under kEntryLimit could otherwise make a
+    // small archive take gigabytes. Analysing a class holds a copy of it beside the program's,
+    // so the floor is kept at half of what a program may take in all.
+    static constexpr uint64_t kBudgetFloor = uint64_t{128} << 20;
+    static constexpr uint64_t kBudgetRatio = 8;
 
     // Opens the archive in `bytes` (a prefix such as a launcher script is allowed). A
     // BadArchive error with its ZipFault when it cannot be read; fault NoEndRecord when the
@@ -63,6 +72,15 @@ public:
     // The same for several entries, inflated on every core: result i belongs to `indices[i]`.
     std::vector<Result<std::string>> ReadMany(const std::vector<uint64_t>& indices,
                                               uint64_t limit = kEntryLimit) const;
+
+    // The archive's budget: kBudgetFloor, or kBudgetRatio times the archive's size.
+    uint64_t ReadBudget() const;
+    // Keeps those of `indices` whose stated sizes fit the budget together, taken in the order
+    // given (each that does not fit is passed over, and a smaller one after it may still fit);
+    // an entry that a read refuses before inflating (past `limit`, encrypted, of another
+    // method, stating a size its stored bytes cannot make) takes nothing of it. The ones passed over leave `indices`, each with an EntryTooLarge
+    // error (fault BudgetSpent, `expected` = the budget) in the result, in their order.
+    std::vector<Error> KeepWithinBudget(std::vector<uint64_t>& indices, uint64_t limit = kEntryLimit) const;
 
     // Gives the entry new contents, stored as the entry was (stored or deflated), with its
     // time, flags and extra fields. ArchiveWrite with fault NoSuchEntry, or with

@@ -17,8 +17,9 @@ namespace cl::catalogue {
 // Calls work(state, i) for every i in [0, count), on up to `maxThreads` threads (the caller's
 // included). Each thread makes one `State` of its own and hands it to every item it runs, so
 // that buffers set up once (a zlib stream) serve many items. An exception from an item
-// (memory running out) is rethrown here once all threads have stopped; items not yet started
-// are then skipped.
+// (memory running out: std::bad_alloc, std::length_error) is rethrown here, in the caller's
+// thread, once all threads have stopped; items not yet started are then skipped. No exception
+// ever leaves a helper thread, which would end the process (std::terminate).
 template <typename State, typename Work>
 void ForEachInParallelWith(std::size_t count, Work&& work, unsigned maxThreads = 8)
 {
@@ -51,8 +52,11 @@ void ForEachInParallelWith(std::size_t count, Work&& work, unsigned maxThreads =
     for (unsigned t = 1; t < threads; ++t) {
         try {
             helpers.emplace_back(run);
-        } catch (const std::system_error&) {
-            break;  // no more threads to be had: the ones running share the work
+        } catch (...) {
+            // No more threads to be had (std::system_error), or no memory for one
+            // (std::bad_alloc): the ones running share the work. Nothing may leave here
+            // before they are joined: a joinable thread destroyed ends the process.
+            break;
         }
     }
     run();

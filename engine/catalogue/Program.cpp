@@ -84,9 +84,20 @@ Result<std::string> ReadFile(const std::string& path, FileSystem& fs)
     return std::string(data->View());
 }
 
+// At most this much of an archive (by stated sizes) is inflated at once: enough to keep every
+// core busy on real classes, little beside the program's budget.
+constexpr uint64_t kSliceBytes = uint64_t{64} << 20;
+
+void NameUnreadable(Program& program, std::string name, Error error)
+{
+    error.entry = name;
+    error.task = ErrorTask::Program;
+    program.unreadable.push_back({std::move(name), std::move(error)});
+}
+
 // Reads the classes and .properties files of one archive (index `a` of the program's); names
 // are prefixed with the archive's path inside a folder.
-void LoadArchiveFiles(Program& program, std::size_t a)
+void LoadArchiveFiles(Program& program, std::size_t a, const LoadOptions& options)
 {
     ProgramArchive& archive = program.archives[a];
     const JarArchive& jar = *archive.jar;
@@ -109,26 +120,47 @@ void LoadArchiveFiles(Program& program, std::size_t a)
         }
         wanted.push_back(entry.index);
     }
-    // Everything is inflated in one go, on every core, and kept in archive order. What cannot be
-    // read (or would inflate past the read's limit) is copied unchanged.
-    std::vector<Result<std::string>> contents = jar.ReadMany(wanted);
-    for (std::size_t i = 0; i < wanted.size(); ++i) {
-        const JarEntry& entry = jar.Entries()[wanted[i]];
-        const std::string name = EntryInArchive(archive.path, entry.name);
-        if (!contents[i]) {
-            Error error = std::move(contents[i]).error();
-            error.entry = name;
-            error.task = ErrorTask::Program;
-            program.unreadable.push_back({name, std::move(error)});
-            continue;
+    // The budget is settled before anything is inflated, from the records alone, so that the
+    // same entries are passed over whether the program is read for its texts or translated.
+    for (Error& error : jar.KeepWithinBudget(wanted)) {
+        std::string name = EntryInArchive(archive.path, error.entry);
+        NameUnreadable(program, std::move(name), std::move(error));
+    }
+    // Inflated a slice at a time, on every core, and kept in archive order. What cannot be read
+    // (or would inflate past the read's limit) is copied unchanged.
+    std::vector<uint64_t> slice;
+    for (std::size_t next = 0; next < wanted.size();) {
+        slice.clear();
+        uint64_t bytes = 0;
+        while (next < wanted.size()) {
+            // An entry past the read's limit is refused without being inflated: it holds nothing.
+            const uint64_t takes = std::min(jar.Entries()[wanted[next]].size, JarArchive::kEntryLimit);
+            if (!slice.empty() && bytes + takes > kSliceBytes)
+                break;
+            bytes += takes;
+            slice.push_back(wanted[next++]);
         }
-        ProgramFile file{name, std::move(*contents[i]), a, entry.index};
-        (IsClassName(entry.name) ? program.classes : program.properties).push_back(std::move(file));
+        std::vector<Result<std::string>> contents = jar.ReadMany(slice);
+        for (std::size_t i = 0; i < slice.size(); ++i) {
+            const JarEntry& entry = jar.Entries()[slice[i]];
+            std::string name = EntryInArchive(archive.path, entry.name);
+            if (!contents[i]) {
+                NameUnreadable(program, std::move(name), std::move(contents[i]).error());
+                continue;
+            }
+            const bool isClass = IsClassName(entry.name);
+            ProgramFile file{std::move(name), std::move(*contents[i]), a, entry.index};
+            if (isClass && !options.classBytes) {
+                std::string().swap(file.bytes);
+                file.unread = true;
+            }
+            (isClass ? program.classes : program.properties).push_back(std::move(file));
+        }
     }
 }
 
 // Opens the jar in `bytes` as archive `relative` of the program.
-Status OpenArchive(Program& program, const std::string& relative, std::string bytes)
+Status OpenArchive(Program& program, const std::string& relative, std::string bytes, const LoadOptions& options)
 {
     // Without an end record the bytes hold no zip, unless they start as a zip does: that is an
     // archive cut short, and is named as one.
@@ -144,13 +176,13 @@ Status OpenArchive(Program& program, const std::string& relative, std::string by
         return error;
     }
     program.archives.push_back({relative, std::move(*opened), {}});
-    LoadArchiveFiles(program, program.archives.size() - 1);
+    LoadArchiveFiles(program, program.archives.size() - 1, options);
     return {};
 }
 
 // Only regular files are the program's own: a class reached through a link belongs to
 // whatever the link points to, which a translation must not write into.
-Status LoadFolder(Program& program, std::vector<TreeItem>& items, FileSystem& fs)
+Status LoadFolder(Program& program, std::vector<TreeItem>& items, FileSystem& fs, const LoadOptions& options)
 {
     Result<std::vector<TreeItem>> listed = ListTree(program.path, fs);
     if (!listed) {
@@ -188,7 +220,7 @@ Status LoadFolder(Program& program, std::vector<TreeItem>& items, FileSystem& fs
         }
         if (isJar) {
             // A jar that is no archive is copied as it is, as any other file of the folder.
-            if (Status opened = OpenArchive(program, item.relative, std::move(*bytes)); !opened) {
+            if (Status opened = OpenArchive(program, item.relative, std::move(*bytes), options); !opened) {
                 Error error = std::move(opened).error();
                 error.entry = item.relative;
                 program.unreadable.push_back({item.relative, std::move(error)});
@@ -233,7 +265,7 @@ std::string EntryInArchive(const std::string& archivePath, const std::string& en
     return archivePath.empty() ? entry : archivePath + "!/" + entry;
 }
 
-Result<Program> LoadProgram(const std::string& path, FileSystem& fs, ReadAs as)
+Result<Program> LoadProgram(const std::string& path, FileSystem& fs, const LoadOptions& options)
 {
     Program program;
     program.path = WithoutTrailingSeparators(path);
@@ -245,11 +277,11 @@ Result<Program> LoadProgram(const std::string& path, FileSystem& fs, ReadAs as)
         error.task = ErrorTask::Program;
         return error;
     }
-    if (as == ReadAs::Originals)
+    if (options.readAs == ReadAs::Originals)
         program.origin = FindInPlaceOrigin(program.path, info.exists && info.isDirectory, fs);
     if (info.exists && info.isDirectory) {
         program.kind = ProgramKind::Folder;
-        if (Status loaded = LoadFolder(program, program.folderItems_, fs); !loaded)
+        if (Status loaded = LoadFolder(program, program.folderItems_, fs, options); !loaded)
             return std::move(loaded).error();
         return program;
     }
@@ -264,9 +296,45 @@ Result<Program> LoadProgram(const std::string& path, FileSystem& fs, ReadAs as)
         return program;
     }
     program.kind = ProgramKind::Jar;
-    if (Status opened = OpenArchive(program, "", std::move(*bytes)); !opened)
+    if (Status opened = OpenArchive(program, "", std::move(*bytes), options); !opened)
         return std::move(opened).error();
     return program;
+}
+
+Status ReadClassBytes(Program& program, std::size_t first, std::size_t last)
+{
+    last = std::min(last, program.classes.size());
+    // Per archive, the unread classes of the range, read in one go and put in place only when
+    // every one of them read.
+    std::vector<std::vector<std::size_t>> byArchive(program.archives.size());
+    for (std::size_t c = first; c < last; ++c) {
+        const ProgramClass& cls = program.classes[c];
+        if (cls.unread && cls.archive < program.archives.size())
+            byArchive[cls.archive].push_back(c);
+    }
+    std::vector<std::pair<std::size_t, std::string>> read;
+    for (std::size_t a = 0; a < byArchive.size(); ++a) {
+        if (byArchive[a].empty())
+            continue;
+        std::vector<uint64_t> indices;
+        for (const std::size_t c : byArchive[a])
+            indices.push_back(program.classes[c].jarIndex);
+        std::vector<Result<std::string>> contents = program.archives[a].jar->ReadMany(indices);
+        for (std::size_t i = 0; i < indices.size(); ++i) {
+            if (!contents[i]) {
+                Error error = std::move(contents[i]).error();
+                error.entry = program.classes[byArchive[a][i]].entry;
+                error.task = ErrorTask::Program;
+                return error;
+            }
+            read.emplace_back(byArchive[a][i], std::move(*contents[i]));
+        }
+    }
+    for (auto& [c, bytes] : read) {
+        program.classes[c].bytes = std::move(bytes);
+        program.classes[c].unread = false;
+    }
+    return {};
 }
 
 }  // namespace cl::catalogue

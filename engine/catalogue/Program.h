@@ -4,6 +4,13 @@
 // read as a jar: its classes and bundles) and .properties files beside them. Loading reads every
 // class and every .properties file into memory and notes what else the program holds, so that
 // its translated copy (ProgramOutput.h) can be made without reading the input again.
+//
+// What a program takes from one archive stays within the archive's budget
+// (JarArchive::ReadBudget), counted by stated sizes in the archive's order: an entry past it
+// is named as unreadable and copied unchanged, as a damaged one is, whichever command reads
+// the program. Entries are inflated a slice at a time, and a caller that works through the
+// classes a batch at a time may leave the classes of archives unread until it gets to them
+// (LoadOptions, ReadClassBytes).
 
 #include "catalogue/InPlaceRecord.h"
 #include "catalogue/JarArchive.h"
@@ -44,6 +51,7 @@ struct ProgramFile {
     std::string bytes;
     std::size_t archive = kNoArchive;  // into Program::archives
     uint64_t jarIndex = 0;             // the entry in its archive
+    bool unread = false;               // listed without its bytes: ReadClassBytes reads them
 };
 
 using ProgramClass = ProgramFile;
@@ -81,7 +89,7 @@ public:
     std::vector<std::string> SignatureFiles() const;
 
 private:
-    friend Result<Program> LoadProgram(const std::string&, FileSystem&, ReadAs);
+    friend Result<Program> LoadProgram(const std::string&, FileSystem&, const struct LoadOptions&);
     std::vector<TreeItem> folderItems_;
 };
 
@@ -92,8 +100,24 @@ bool IsSignatureFile(const std::string& entry);
 // The '/'-separated name of an entry inside a jar of a folder: "lib/app.jar!/a/B.class".
 std::string EntryInArchive(const std::string& archivePath, const std::string& entry);
 
+struct LoadOptions {
+    // Keep the bytes of the classes in archives. When not, each is still read once (so that
+    // what cannot be read is known and named before any work starts) but listed with `bytes`
+    // empty and `unread` set, for ReadClassBytes to read again when its batch is worked on:
+    // then only that batch's classes are held, not every class of the archive at once.
+    bool classBytes = true;
+    ReadAs readAs = ReadAs::Found;
+};
+
 // Reads the program at `path`. Fails when the input itself cannot be read or is no program;
 // files that cannot be read are named in `unreadable` and the rest is loaded.
-Result<Program> LoadProgram(const std::string& path, FileSystem& fs = NativeFileSystem(), ReadAs as = ReadAs::Found);
+Result<Program> LoadProgram(const std::string& path, FileSystem& fs = NativeFileSystem(),
+                            const LoadOptions& options = {});
+
+// Reads the bytes of the classes in [first, last) that were listed unread; the others are
+// left as they are. Each read once already, so only running out of memory (std::bad_alloc)
+// or an archive changed under the program can fail it; on failure no class of the range is
+// changed.
+Status ReadClassBytes(Program& program, std::size_t first, std::size_t last);
 
 }  // namespace cl::catalogue

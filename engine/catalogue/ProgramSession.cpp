@@ -382,7 +382,8 @@ ProgramSession& ProgramSession::operator=(ProgramSession&&) noexcept = default;
 Status ProgramSession::Open(const std::string& path, const OpenOptions& options, const Progress& progress)
 {
     progress.Begin(WorkStage::Reading);
-    Result<Program> loaded = LoadProgram(path, *fs_, options.readAs);
+    // Unless the program is kept, its classes are read a batch at a time below.
+    Result<Program> loaded = LoadProgram(path, *fs_, LoadOptions{options.keepProgram, options.readAs});
     if (!loaded)
         return std::move(loaded).error();
     if (progress.Cancelled())
@@ -416,12 +417,13 @@ Status ProgramSession::Open(const std::string& path, const OpenOptions& options,
         // time and each batch's bytes and parse are dropped before the next: what one text
         // offers does not depend on any other class.
         constexpr std::size_t kBatch = 128;
-        std::vector<ProgramClass> classes = std::move(program.classes);
-        program.classes.clear();
+        std::vector<ProgramClass>& classes = program.classes;
         for (std::size_t first = 0; first < classes.size(); first += kBatch) {
             if (progress.Cancelled())
                 return SessionError(ErrorKind::Cancelled);
             const std::size_t last = std::min(classes.size(), first + kBatch);
+            if (Status read = ReadClassBytes(program, first, last); !read)
+                return std::move(read).error();
             Program batch;
             batch.kind = program.kind;
             batch.path = program.path;
@@ -431,6 +433,7 @@ Status ProgramSession::Open(const std::string& path, const OpenOptions& options,
             Extraction extraction = Extract(batch, extract);
             AddBatch(batch, extraction, first, options, opening);
         }
+        program.classes.clear();
         AddBundles(program, options.language, opening);
         DecideUses(options, opening);
     }
@@ -716,7 +719,7 @@ Result<PreparedGenerate> ProgramSession::PrepareGenerate(const GenerateRequest& 
     Extraction* extraction = extraction_.get();
     if (program == nullptr || options_.annotations != request.annotations) {
         progress.Begin(WorkStage::Reading);
-        Result<Program> loaded = LoadProgram(facts_.path, *fs_, options_.readAs);
+        Result<Program> loaded = LoadProgram(facts_.path, *fs_, LoadOptions{true, options_.readAs});
         if (!loaded)
             return std::move(loaded).error();
         fresh = std::make_unique<Program>(std::move(*loaded));

@@ -17,6 +17,13 @@ namespace {
 // bytes for the same input.
 constexpr int kLevel = 1;
 
+// Empties `out` and gives its memory back: a failed entry's buffer (tens of MiB when its
+// records said so) must not stay with the thread that goes on to the next entry.
+void Release(std::string& out)
+{
+    std::string().swap(out);
+}
+
 }  // namespace
 
 uint32_t Crc32(std::string_view data)
@@ -35,27 +42,30 @@ Inflater::~Inflater()
 ZipFault Inflater::Inflate(std::string_view raw, uint64_t size, uint32_t crc, std::string& out, bool& overflowed)
 {
     overflowed = false;
+    Release(out);
     if (!d_)
         throw std::bad_alloc();
+    if (!DeflateCanMake(raw.size(), size))
+        return ZipFault::SizeMismatch;
     out.resize(static_cast<std::size_t>(size));
     std::size_t produced = 0;
     const libdeflate_result result =
         libdeflate_deflate_decompress(d_, raw.data(), raw.size(), out.data(), out.size(), &produced);
     if (result == LIBDEFLATE_INSUFFICIENT_SPACE) {
         overflowed = true;
-        out.clear();
+        Release(out);
         return ZipFault::SizeMismatch;
     }
     if (result != LIBDEFLATE_SUCCESS) {
-        out.clear();
+        Release(out);
         return ZipFault::BadData;
     }
     if (produced != size) {
-        out.clear();
+        Release(out);
         return ZipFault::SizeMismatch;
     }
     if (Crc32(out) != crc) {
-        out.clear();
+        Release(out);
         return ZipFault::CrcMismatch;
     }
     return ZipFault::None;
@@ -65,6 +75,8 @@ bool Inflater::PassesLimit(std::string_view raw, uint64_t limit)
 {
     if (!d_)
         throw std::bad_alloc();
+    if (!DeflateCanMake(raw.size(), limit + 1))
+        return false;
     // Left uninitialised: only the pages the inflation reaches are ever touched.
     const std::unique_ptr<char[]> scratch(new char[static_cast<std::size_t>(limit) + 1]);
     std::size_t produced = 0;
@@ -94,7 +106,7 @@ ZipFault ReadEntryContents(std::string_view archive, const EntryLayout& entry, u
                            std::string& out, bool& overflowed)
 {
     overflowed = false;
-    out.clear();
+    Release(out);
     const CentralRecord& c = entry.central;
     if ((c.flags | entry.localFlags) & records::kFlagEncrypted)
         return ZipFault::Encrypted;
@@ -106,11 +118,9 @@ ZipFault ReadEntryContents(std::string_view archive, const EntryLayout& entry, u
     if (c.method == records::kMethodStored) {
         if (raw.size() != c.size)
             return raw.size() > limit ? ZipFault::TooLarge : ZipFault::SizeMismatch;
-        out.assign(raw);
-        if (Crc32(out) != c.crc) {
-            out.clear();
+        if (Crc32(raw) != c.crc)
             return ZipFault::CrcMismatch;
-        }
+        out.assign(raw);
         return ZipFault::None;
     }
     return inflater.Inflate(raw, c.size, c.crc, out, overflowed);

@@ -20,6 +20,7 @@ std::string_view ZipFaultName(ZipFault fault)
         case ZipFault::SizeMismatch: return "size differs from the stated size";
         case ZipFault::CrcMismatch: return "CRC mismatch";
         case ZipFault::TooLarge: return "entry too large";
+        case ZipFault::BudgetSpent: return "archive read budget spent";
         case ZipFault::NoSuchEntry: return "no such entry";
         case ZipFault::NameTooLong: return "entry name too long";
         case ZipFault::NeedsZip64: return "archive would need Zip64 records";

@@ -27,6 +27,7 @@ enum class ZipFault : uint16_t {
     SizeMismatch,       // it inflates to another size than its records state
     CrcMismatch,        // its contents do not have the CRC its records state
     TooLarge,           // its stated or actual inflated size passes the read's limit
+    BudgetSpent,        // with it, what is read of the archive would pass the archive's budget
     // Writing (ArchiveWrite).
     NoSuchEntry,   // the index names no entry
     NameTooLong,   // an added entry's name is longer than 65535 bytes

@@ -116,20 +116,25 @@ struct EndRecord {
 };
 
 // Reads the Zip64 end record the locator before the end record points to, and takes its
-// counts instead of the end record's. The record is looked for where the locator says, and
-// right before the locator, where it is when a prefix moved the zip without adjusting offsets.
+// counts instead of the end record's. Every writer puts the record right before the locator,
+// so a whole record ending there is taken first; the place the locator states is taken only
+// when there is none (a record with extensible data). Not the other way round: when a prefix
+// moved the zip without adjusting offsets, the stated place lies in the prefix, and after a
+// rewrite it may land on bytes of the prefix that happen to start like a record. The record
+// right before the locator moves with it, so a rewrite reads back the record it wrote.
 std::optional<Error> ReadZip64End(std::string_view b, ZipLayout& layout, EndRecord& end)
 {
     const uint64_t locatorAt = end.at - locator::kSize;
     if (Le32(b, locatorAt + locator::kDisk) != 0 || Le32(b, locatorAt + locator::kDisks) > 1)
         return Fault(ZipFault::SplitArchive, locatorAt);
     const uint64_t stated = Le64(b, locatorAt + locator::kRecordOffset);
+    const uint64_t before = locatorAt >= zip64end::kSize ? locatorAt - zip64end::kSize : 0;
     uint64_t recordAt = 0;
-    if (Inside(stated, zip64end::kSize, locatorAt) && SignatureAt(b, stated, zip64end::kSignature))
+    if (locatorAt >= zip64end::kSize && before >= stated && SignatureAt(b, before, zip64end::kSignature) &&
+        Le64(b, before + zip64end::kRestSize) == zip64end::kSize - 12)
+        recordAt = before;
+    else if (Inside(stated, zip64end::kSize, locatorAt) && SignatureAt(b, stated, zip64end::kSignature))
         recordAt = stated;
-    else if (locatorAt >= zip64end::kSize && SignatureAt(b, locatorAt - zip64end::kSize, zip64end::kSignature) &&
-             locatorAt - zip64end::kSize >= stated)
-        recordAt = locatorAt - zip64end::kSize;
     else
         return Fault(ZipFault::Zip64Shape, locatorAt);
     const uint64_t rest = Le64(b, recordAt + zip64end::kRestSize);

@@ -412,3 +412,144 @@ TEST_F(HostileJar, AnEntryPastTheLimitIsNamedAndCopiedWithoutBeingInflated)
 }
 
 }  // namespace
+
+namespace {
+
+// strings, extract and apply on `jar` (extract's catalogue translated once for apply), each with
+// its exit status, what it said and the most memory it held.
+struct ThreeRuns {
+    cltest::ChildRun strings, extract, apply;
+};
+
+// A jar whose records tell lies a zip tool never would: written by Info-ZIP's zip, then each
+// named entry's stated size patched in its local and central record.
+std::string PatchStatedSizes(std::string jar, const std::function<bool(const std::string&)>& which, uint32_t size)
+{
+    const auto layout = cl::zip::ReadZipLayout(jar);
+    EXPECT_TRUE(layout);
+    if (!layout)
+        return jar;
+    namespace rec = cl::zip::records;
+    for (const cl::zip::EntryLayout& e : layout->entries) {
+        if (!which(cltest::EntryName(jar, e)))
+            continue;
+        rec::Put32(jar, e.central.record.offset + rec::central::kUncompressedSize, size);
+        rec::Put32(jar, e.local.offset + rec::local::kUncompressedSize, size);
+    }
+    return jar;
+}
+
+}  // namespace
+
+class BudgetedJar : public CorpusFolder {
+protected:
+    ThreeRuns RunAll(const std::string& jar)
+    {
+        ThreeRuns runs;
+        runs.strings = Run({kCli, "strings", jar});
+        runs.extract = Run({kCli, "extract", jar, "app.po"});
+        std::string translated;
+        std::set<std::string> changed;
+        EXPECT_TRUE(Translate(ReadBytes(Path("app.po")), "Hello, translator", "你好，译者", translated, changed));
+        WriteBytes(Path("zh.po"), translated);
+        runs.apply = Run({kCli, "apply", jar, "zh.po", "out.jar"});
+        return runs;
+    }
+    // Each command answered 3, named every entry of `named` as unreadable, and held less than
+    // `mostMiB`; the translated program runs with the translation.
+    void Expect(const ThreeRuns& runs, const std::vector<std::string>& named, long mostMiB)
+    {
+        for (const auto& [command, run] : {std::pair{"strings", &runs.strings}, std::pair{"extract", &runs.extract},
+                                          std::pair{"apply", &runs.apply}}) {
+            EXPECT_EQ(run->status, 3) << command << "\n" << run->err;
+            for (const std::string& entry : named)
+                EXPECT_NE(run->err.find("无法读取“" + entry + "”"), std::string::npos) << command << ": " << entry;
+            if (!UnderAddressSanitizer()) {
+                EXPECT_LT(run->peakKiB, mostMiB * 1024) << command << " held " << run->peakKiB << " KiB";
+            }
+        }
+        const cltest::ChildRun run = Java({"-cp", "out.jar", "demo.App"});
+        EXPECT_EQ(run.out, "你好，译者\nhelper\n") << run.err;
+    }
+};
+
+// A jar of some 20 KiB with 128 small deflated classes whose records each claim 60 MiB (7.5 GiB in all):
+// no buffer is made for a size the stored bytes cannot make, so each is named and copied
+// unchanged while the commands hold a few MiB.
+TEST_F(BudgetedJar, RecordsClaimingSixtyMebibytesEachTakeNoMemory)
+{
+    std::string make = "cd classes";
+    for (int i = 0; i < 128; ++i)
+        make += " && printf 'class %0200d' " + std::to_string(i) + " > demo/C" + std::to_string(i) + ".class";
+    make += " && " + Quote(kZip) + " -q -r ../honest.jar .";
+    const cltest::ChildRun made = cltest::RunShell(make, dir_);
+    ASSERT_EQ(made.status, 0) << made.err;
+    const std::string lying = PatchStatedSizes(
+        ReadBytes(Path("honest.jar")), [](const std::string& name) { return name.rfind("demo/C", 0) == 0; }, 60u << 20);
+    ASSERT_LT(lying.size(), 32u << 10);
+    WriteBytes(Path("app.jar"), lying);
+    std::vector<std::string> named;
+    for (int i = 0; i < 128; ++i)
+        named.push_back("demo/C" + std::to_string(i) + ".class");
+    Expect(RunAll("app.jar"), named, 128);
+    for (const std::string& problem : cltest::RecordDifferences(lying, ReadBytes(Path("out.jar")), {"demo/App.class"}))
+        ADD_FAILURE() << problem;
+}
+
+// A 2 MiB jar of 40 true classes of 50 MiB of zeros each (one file and 39 links to it, which
+// zip follows): the program takes 128 MiB of the archive, the classes past that are named and
+// copied unchanged, and each command stays under 400 MiB.
+TEST_F(BudgetedJar, FortyTrueFiftyMebibyteClassesStayWithinTheArchivesBudget)
+{
+    std::string make = "head -c 52428800 /dev/zero > zero.bin && cd classes";
+    for (int i = 0; i < 40; ++i)
+        make += " && ln -s ../../zero.bin demo/Z" + std::to_string(i) + ".class";
+    make += " && " + Quote(kZip) + " -q -r ../app.jar . && rm ../zero.bin";
+    const cltest::ChildRun made = cltest::RunShell(make, dir_);
+    ASSERT_EQ(made.status, 0) << made.err;
+    const std::string input = ReadBytes(Path("app.jar"));
+    ASSERT_LT(input.size(), 4u << 20);
+    const ThreeRuns runs = RunAll("app.jar");
+    // Two fit the 128 MiB budget; which two depends on zip's order, the count does not.
+    std::vector<std::string> named;
+    const auto layout = cl::zip::ReadZipLayout(input);
+    ASSERT_TRUE(layout);
+    int within = 0;
+    for (const cl::zip::EntryLayout& e : layout->entries) {
+        const std::string name = cltest::EntryName(input, e);
+        if (name.rfind("demo/Z", 0) == 0 && ++within > 2)
+            named.push_back(name);
+    }
+    ASSERT_EQ(named.size(), 38u);
+    Expect(runs, named, 400);
+    EXPECT_NE(runs.extract.err.find("合计超过 128 MiB"), std::string::npos) << runs.extract.err;
+    for (const std::string& problem : cltest::RecordDifferences(input, ReadBytes(Path("out.jar")), {"demo/App.class"}))
+        ADD_FAILURE() << problem;
+}
+
+// Under an address-space limit below what the jar needs, each command says it ran out of
+// memory and answers 1: no abort (134), nothing half written. The address sanitizer cannot
+// run under such a limit, so the test does not run there.
+TEST_F(BudgetedJar, RunningOutOfMemoryIsASentenceAndStatusOne)
+{
+    if (UnderAddressSanitizer())
+        GTEST_SKIP() << "the address sanitizer cannot run under RLIMIT_AS";
+    std::string make = "head -c 52428800 /dev/zero > zero.bin && cd classes";
+    for (int i = 0; i < 4; ++i)
+        make += " && ln -s ../../zero.bin demo/Z" + std::to_string(i) + ".class";
+    make += " && " + Quote(kZip) + " -q -r ../app.jar . && rm ../zero.bin";
+    const cltest::ChildRun made = cltest::RunShell(make, dir_);
+    ASSERT_EQ(made.status, 0) << made.err;
+    // Unlimited, for apply: the classes of zeros do not parse, and two are past the budget.
+    const cltest::ChildRun extracted = Run({kCli, "extract", "app.jar", "app.po"});
+    ASSERT_EQ(extracted.status, 3) << extracted.err;
+    const std::string limited = "ulimit -v 160000 && exec " + Quote(kCli) + " ";
+    for (const std::string command : {"strings app.jar", "extract app.jar limited.po", "apply app.jar app.po out.jar"}) {
+        const cltest::ChildRun run = cltest::RunShell(limited + command, dir_);
+        EXPECT_EQ(run.status, 1) << command << "\n" << run.err;
+        EXPECT_NE(run.err.find("内存不足，命令没有完成"), std::string::npos) << command << "\n" << run.err;
+        EXPECT_EQ(run.err.find("terminate"), std::string::npos) << command << "\n" << run.err;
+    }
+    EXPECT_FALSE(fs::exists(Path("limited.po")));
+    EXPECT_FALSE(fs::exists(Path("out.jar")));
+}

@@ -425,6 +425,46 @@ TEST(JarArchive, ReadingManyAtOnceGivesWhatReadingOneByOneGives)
     EXPECT_EQ(failures, 1u);
 }
 
+// A zip with Zip64 records joined to a script with cat: the locator states the record's place
+// in the zip, which lies inside the script, and the record sits right before the locator.
+// After a rewrite that makes an entry longer, the stated place of the moved record falls on
+// other bytes of the script; when those start like a Zip64 end record (the fuzz finding
+// fuzz_zip-rewrite-reads-back-wrong.zip), the rewrite must still read back as written.
+TEST(JarArchive, AZip64RecordBehindAScriptReadsBackAfterTheRewriteMovedIt)
+{
+    std::vector<hz::Entry> entries = Streamed(hz::Descriptor::Signed, true);
+    const std::string script = kLauncher + std::string(4096, '#') + "\n";
+    const hz::Options options{script, false, "", true, ""};
+    const std::string replacement = Text('R', 9000);
+    auto rewrite = [&](const std::string& input) {
+        const auto jar = OpenOrFail(input);
+        EXPECT_TRUE(jar && jar->Replace(IndexOf(*jar, "demo/App.class"), replacement));
+        return jar ? FinishOrFail(*jar) : std::string();
+    };
+    // Where the rewritten record's stated offset points, counted from the file's start.
+    const std::string first = rewrite(hz::Build(entries, options));
+    const auto layout = cl::zip::ReadZipLayout(first);
+    ASSERT_TRUE(layout && layout->zip64);
+    const uint64_t stated = layout->zip64End.offset - layout->zip64Bias;
+    ASSERT_LT(stated + 56, script.size()) << "the stated place must lie inside the script";
+
+    // The same archive with a Zip64 end record's signature and nonsense counts at that place.
+    std::string decoy = script;
+    const std::string fake = std::string("PK\6\6", 4) + std::string("\x2c\0\0\0\0\0\0\0", 8) +
+                             std::string(44, '\x7f');
+    decoy.replace(static_cast<std::size_t>(stated), fake.size(), fake);
+    const std::string input = hz::Build(entries, {decoy, false, "", true, ""});
+    ASSERT_EQ(input.size(), hz::Build(entries, options).size());
+    const std::string output = rewrite(input);
+    ASSERT_EQ(output.substr(0, decoy.size()), decoy);
+
+    const auto reread = OpenOrFail(output);
+    ASSERT_TRUE(reread);
+    ASSERT_EQ(reread->Entries().size(), entries.size());
+    for (const hz::Entry& e : entries)
+        EXPECT_EQ(ReadOrFail(*reread, e.name), e.name == "demo/App.class" ? replacement : e.contents) << e.name;
+}
+
 TEST(JarArchive, ManyReplacedClassesReadBackWithTheirMethodAndTime)
 {
     const std::vector<cltest::ZipEntryPlan> plans = ManyClasses(30);

@@ -4,11 +4,14 @@
 // a finish that fails (the sanitizer build checks this).
 
 #include "catalogue/JarArchive.h"
+#include "zip/EntryCodec.h"
 #include "zip/ZipFault.h"
 #include "zip/ZipRecords.h"
 
 #include "HandZip.h"
 #include "ZipBytes.h"
+
+#include <libdeflate.h>
 
 #include <gtest/gtest.h>
 
@@ -341,6 +344,118 @@ TEST(JarArchiveFaults, TheDefaultLimitIsSixtyFourMebibytes)
     ASSERT_FALSE(data);
     EXPECT_EQ(data.error().kind, ErrorKind::EntryTooLarge);
     EXPECT_EQ(data.error().expected, JarArchive::kEntryLimit);
+}
+
+// Deflate makes at most 1032 bytes of each byte it is given. The best a compressor does (zeros
+// at libdeflate's strongest level) is read; a stated size past what the stored bytes could make
+// is refused without inflating; and a buffer that held a failed entry is given back, not kept
+// for the next entry read into it.
+TEST(JarArchiveFaults, AStatedSizeTheDataCannotMakeIsRefusedAndNoBufferIsKept)
+{
+    const std::string zeros(8 * kMiB, '\0');
+    libdeflate_compressor* c = libdeflate_alloc_compressor(12);
+    std::string best(libdeflate_deflate_compress_bound(c, zeros.size()), '\0');
+    best.resize(libdeflate_deflate_compress(c, zeros.data(), zeros.size(), best.data(), best.size()));
+    libdeflate_free_compressor(c);
+    ASSERT_TRUE(cl::zip::DeflateCanMake(best.size(), zeros.size())) << "ratio " << zeros.size() / best.size();
+
+    struct Case {
+        const char* name;
+        uint64_t stated;
+        ZipFault fault;
+    };
+    const uint64_t most = best.size() * cl::zip::kMaxDeflateRatio;
+    const std::vector<Case> cases = {
+        {"the true size", zeros.size(), ZipFault::None},
+        {"more than it makes, but as much as it could", most, ZipFault::SizeMismatch},
+        {"more than it could make", most + cl::zip::kMaxDeflateRatio, ZipFault::SizeMismatch},
+        {"sixty MiB", 60 * kMiB, ZipFault::SizeMismatch},
+    };
+    for (const Case& k : cases) {
+        std::vector<hz::Entry> entries = ThreeEntries();
+        entries[1].contents = zeros;
+        entries[1].data = best;
+        entries[1].statedSize = k.stated;
+        const std::string input = hz::Build(entries);
+        const auto layout = cl::zip::ReadZipLayout(input);
+        ASSERT_TRUE(layout) << k.name;
+        cl::zip::Inflater inflater;
+        std::string out(kMiB, 'x');  // what a previous entry left
+        bool overflowed = true;
+        const ZipFault fault =
+            cl::zip::ReadEntryContents(input, layout->entries[1], JarArchive::kEntryLimit, inflater, out, overflowed);
+        EXPECT_EQ(fault, k.fault) << k.name;
+        if (k.fault == ZipFault::None) {
+            EXPECT_EQ(out, zeros) << k.name;
+            continue;
+        }
+        EXPECT_TRUE(out.empty()) << k.name;
+        EXPECT_LT(out.capacity(), 64u) << k.name << ": the failed entry's buffer is still held";
+        EXPECT_FALSE(overflowed && k.stated > most) << k.name << ": inflated although it could not make the size";
+    }
+}
+
+// The budget of one archive: 128 MiB, or eight times a larger archive's size.
+TEST(JarArchiveFaults, TheBudgetIsAFloorOrEightTimesTheArchive)
+{
+    EXPECT_EQ(JarArchive::kBudgetFloor, 128 * kMiB);
+    struct Case {
+        const char* name;
+        std::size_t stored;  // bytes of one stored entry
+    };
+    for (const Case& k : {Case{"small", 1000}, Case{"just under sixteen MiB", 16 * kMiB - 4096},
+                          Case{"twenty MiB", 20 * kMiB}}) {
+        std::vector<hz::Entry> entries = ThreeEntries();
+        entries[2].contents = std::string(k.stored, 's');
+        const std::string input = hz::Build(entries);
+        auto jar = JarArchive::Open(input);
+        ASSERT_TRUE(jar) << k.name;
+        const uint64_t expected = std::max<uint64_t>(JarArchive::kBudgetFloor, input.size() * JarArchive::kBudgetRatio);
+        EXPECT_EQ((*jar)->ReadBudget(), expected) << k.name;
+    }
+}
+
+// What a program takes from an archive is counted in the archive's order by stated sizes: an
+// entry that would pass the budget is passed over and named, a smaller one after it still
+// fits, and what a read refuses anyway (past the entry limit, lying about its size, stored
+// in another method) takes nothing.
+TEST(JarArchiveFaults, EntriesPastTheBudgetArePassedOverInOrderWithTheirNames)
+{
+    const std::string fifty(50 * kMiB, '\0');
+    std::vector<hz::Entry> entries(7);
+    for (std::size_t i = 0; i < 3; ++i) {
+        entries[i].name = "Big" + std::to_string(i) + ".class";
+        entries[i].contents = fifty;
+    }
+    entries[3].name = "Lying.class";  // 60 MiB stated over a few bytes
+    entries[3].contents = "tiny";
+    entries[3].statedSize = 60 * kMiB;
+    entries[4].name = "Huge.class";  // past the entry limit
+    entries[4].contents = "tiny";
+    entries[4].statedSize = JarArchive::kEntryLimit + 1;
+    entries[5].name = "Other.class";  // neither stored nor deflated
+    entries[5].contents = std::string(20 * kMiB, 'o');
+    entries[5].data = "x";
+    entries[5].method = 12;
+    entries[6].name = "Small.class";
+    entries[6].contents = std::string(20 * kMiB, 'm');
+    auto jar = JarArchive::Open(hz::Build(entries));
+    ASSERT_TRUE(jar);
+    std::vector<uint64_t> indices = {0, 1, 2, 3, 4, 5, 6};
+    const std::vector<cl::Error> passedOver = (*jar)->KeepWithinBudget(indices);
+    EXPECT_EQ(indices, (std::vector<uint64_t>{0, 1, 3, 4, 5, 6}));
+    ASSERT_EQ(passedOver.size(), 1u);
+    EXPECT_EQ(passedOver[0].kind, ErrorKind::EntryTooLarge);
+    EXPECT_EQ(passedOver[0].fault, Code(ZipFault::BudgetSpent));
+    EXPECT_EQ(passedOver[0].entry, "Big2.class");
+    EXPECT_EQ(passedOver[0].expected, JarArchive::kBudgetFloor);
+
+    // Asked for in another order, other entries are passed over.
+    std::vector<uint64_t> reversed = {6, 2, 1, 0};
+    const std::vector<cl::Error> others = (*jar)->KeepWithinBudget(reversed);
+    EXPECT_EQ(reversed, (std::vector<uint64_t>{6, 2, 1}));
+    ASSERT_EQ(others.size(), 1u);
+    EXPECT_EQ(others[0].entry, "Big0.class");
 }
 
 // The archive owns what it reads and writes: dropping it unfinished after changes, finishing
