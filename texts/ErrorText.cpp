@@ -228,6 +228,9 @@ std::string DescribeError(const cl::Error& e)
         case Kind::ArchiveWrite: return "无法生成压缩包" + Quoted(e.path) + Because(e) + "。原程序和已有的输出保持不变。";
         case Kind::EntryTooLarge:
         case Kind::EntryUnreadable: return "无法读取" + Quoted(e.entry) + Because(e) + "，原样复制。";
+        case Kind::DuplicateEntry:
+            return "压缩包" + Quoted(e.path) + "中有不止一个" + Quoted(e.entry) +
+                   "：Java 只读取最后一个，翻译的也是它；前面的原样复制。";
         case Kind::UnsafeName: return Quoted(e.entry) + "的名称含有换行等控制字符，不放入目录，原样复制。";
         case Kind::CatalogueSyntax: {
             std::string text = "目录" + Quoted(e.path);

@@ -87,7 +87,7 @@ const char* ProgramOutOfMemoryText()
 
 std::string UnreadablePartText(const cat::UnreadablePart& part)
 {
-    if (part.error.kind == cl::ErrorKind::UnsafeName)
+    if (part.error.kind == cl::ErrorKind::UnsafeName || part.error.kind == cl::ErrorKind::DuplicateEntry)
         return DescribeError(part.error);
     const std::string reason = ReasonOf(part.error);
     return "无法读取" + Quoted(part.entry) + (reason.empty() ? std::string() : "（" + reason + "）") + "，原样复制。";

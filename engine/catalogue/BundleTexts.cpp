@@ -59,7 +59,8 @@ std::vector<PropertiesFileBytes> PropertiesFilesOf(const Program& program)
     for (const ProgramFile& file : program.properties)
         files.push_back({file.entry, file.bytes});
     for (const UnreadablePart& part : program.unreadable) {
-        if (EndsWith(part.entry, ".properties"))
+        // An earlier entry of a name held twice is no member: the last one is, and it was read.
+        if (EndsWith(part.entry, ".properties") && part.error.kind != ErrorKind::DuplicateEntry)
             files.push_back({part.entry, {}, true});
     }
     return files;

@@ -8,6 +8,8 @@
 #include "zip/ZipFault.h"
 
 #include <algorithm>
+#include <string_view>
+#include <unordered_map>
 
 namespace cl::catalogue {
 
@@ -101,10 +103,25 @@ void LoadArchiveFiles(Program& program, std::size_t a, const LoadOptions& option
 {
     ProgramArchive& archive = program.archives[a];
     const JarArchive& jar = *archive.jar;
+    // An archive may hold one name twice. java.util.zip.ZipFile, and with it the JVM's class
+    // loader and getResource, reads the last of them in the central directory: that one is the
+    // program's; the others are copied unchanged and named, since nothing the program runs
+    // reads them.
+    std::unordered_map<std::string_view, uint64_t> last;
+    for (const JarEntry& entry : jar.Entries())
+        last[entry.name] = entry.index;
     std::vector<uint64_t> wanted;
     for (const JarEntry& entry : jar.Entries()) {
         if (entry.directory)
             continue;
+        if (last.at(entry.name) != entry.index && (IsClassName(entry.name) || IsPropertiesName(entry.name))) {
+            const std::string name = EntryInArchive(archive.path, entry.name);
+            Error error(ErrorKind::DuplicateEntry, program.path);
+            error.entry = name;
+            error.task = ErrorTask::Program;
+            program.unreadable.push_back({name, std::move(error)});
+            continue;
+        }
         if (IsSignatureFile(entry.name))
             archive.signatureFiles.push_back(entry.name);
         if (IsNestedArchiveName(entry.name)) {

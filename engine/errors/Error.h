@@ -41,6 +41,8 @@ enum class ErrorKind : uint8_t {
     ArchiveWrite,      // the new archive cannot be made: `detail` says why
     EntryTooLarge,     // an entry (`entry`) inflates past the limit (`expected`): copied unchanged
     EntryUnreadable,   // an entry (`entry`) cannot be read: `detail` says why; copied unchanged
+    DuplicateEntry,    // an archive holds `entry` more than once: Java reads the last, which is
+                       // the program's; this earlier one is copied unchanged
     UnsafeName,        // an entry's name (`entry`) holds a control character: copied unchanged,
                        // never named in a catalogue, where a line break would start new entries
     // Catalogues and bundles.

@@ -10,6 +10,7 @@
 #include "catalogue/ProgramSession.h"
 
 #include "ErrorOf.h"
+#include "HandZip.h"
 #include "Java.h"
 #include "SamplePrograms.h"
 #include "SessionTexts.h"
@@ -344,6 +345,60 @@ TEST_F(ProgramSessionTest, AnnotationValueSharingALiteralHasBothPlaces)
     cat::ProgramSession translated = Continue(Path("out"), "", true);
     EXPECT_TRUE(translated.Find("", "打开文件").has_value());
     EXPECT_FALSE(translated.Find("", "Open file").has_value());
+}
+
+// A jar that holds one class name twice: java reads the last entry of the central directory,
+// so that one is translated; the earlier one is copied byte for byte and named.
+TEST_F(ProgramSessionTest, OfTwoEntriesWithOneNameTheOneJavaReadsIsTranslated)
+{
+    CLTEST_REQUIRE_TOOL("javac", cltest::JavacPath());
+    CLTEST_REQUIRE_TOOL("java", cltest::JavaPath());
+    std::string versions[2];
+    for (int v = 0; v < 2; ++v) {
+        const std::string folder = Path("v" + std::to_string(v));
+        std::filesystem::create_directories(folder + "/demo");
+        const std::string text = v == 0 ? "Hello from the first" : "Hello from the second";
+        ASSERT_EQ(cltest::CompileJava(folder + "/demo", "App",
+                                      "package demo; public class App { public static void main(String[] a) { "
+                                      "System.out.println(\"" + text + "\"); } }",
+                                      folder),
+                  "");
+        versions[v] = Read(folder + "/demo/App.class");
+    }
+    const std::string jar = Path("twice.jar");
+    std::vector<cltest::handzip::Entry> entries(2);
+    for (int v = 0; v < 2; ++v) {
+        entries[v].name = "demo/App.class";
+        entries[v].contents = versions[v];
+    }
+    Write(jar, cltest::handzip::Build(entries));
+    ASSERT_EQ(cltest::RunJava(jar, "demo.App").out, "Hello from the second\n") << "the JVM reads another entry";
+
+    cat::ProgramSession session = Continue(jar, "");
+    const std::set<std::string> texts = [&] {
+        std::set<std::string> all;
+        for (const cat::SessionEntry& entry : session.Entries())
+            all.insert(entry.msgid);
+        return all;
+    }();
+    EXPECT_EQ(texts.count("Hello from the first"), 0u);
+    ASSERT_EQ(texts.count("Hello from the second"), 1u);
+    ASSERT_EQ(session.Facts().unreadable.size(), 1u);
+    const cl::Error& named = session.Facts().unreadable.front().error;
+    EXPECT_EQ(named.kind, cl::ErrorKind::DuplicateEntry);
+    EXPECT_EQ(named.entry, "demo/App.class");
+    const std::string said = cltext::UnreadablePartText(session.Facts().unreadable.front());
+    EXPECT_NE(said.find("只读取最后一个"), std::string::npos) << said;
+
+    session.SetTranslation(*session.Find("", "Hello from the second"), "第二个问好");
+    cl::Result<cat::PreparedGenerate> prepared = Prepare(session, Path("out.jar"));
+    ASSERT_TRUE(prepared.ok()) << cltext::DescribeError(prepared.error());
+    ASSERT_TRUE(prepared->Commit().ok());
+    EXPECT_EQ(cltest::RunJava(Path("out.jar"), "demo.App").out, "第二个问好\n");
+    cl::Result<std::unique_ptr<cat::JarArchive>> out = cat::JarArchive::Open(Read(Path("out.jar")));
+    ASSERT_TRUE(out.ok());
+    ASSERT_EQ((*out)->Entries().size(), 2u);
+    EXPECT_EQ(*(*out)->Read(0), versions[0]) << "the entry java does not read is copied as it was";
 }
 
 }  // namespace
