@@ -555,7 +555,7 @@ TEST_F(ProgramOutput, FailuresInPlaceLeaveTheInputAsItWas)
         cltest::MakeSampleFolder(fold, Path("outside.txt"));
     };
     for (const FailStep step : {FailStep::Create, FailStep::Write, FailStep::Flush, FailStep::CopyPermissions,
-                                FailStep::Rename, FailStep::MakeFolder, FailStep::OpenRead}) {
+                                FailStep::Rename, FailStep::MakeFolder, FailStep::OpenRead, FailStep::HalfWrite}) {
         resetFolder();
         cltest::FailingFileSystem counting;
         ASSERT_TRUE(Apply(fold, Path("again.po"), "", true, counting).ok());
