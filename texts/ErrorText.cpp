@@ -1,5 +1,7 @@
 #include "ErrorText.h"
 
+#include "text/ControlEscapes.h"
+
 #include "zip/ZipFault.h"
 #include "RunText.h"
 
@@ -123,27 +125,8 @@ const char* ZipFaultText(cl::zip::ZipFault fault)
 std::string Quoted(const std::string& text)
 {
     // A name from a program may hold line breaks and other control characters: shown raw they
-    // would break the line or the terminal, so they are shown as C writes them.
-    std::string shown;
-    shown.reserve(text.size());
-    for (const char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '\n') {
-            shown += "\\n";
-        } else if (c == '\r') {
-            shown += "\\r";
-        } else if (c == '\t') {
-            shown += "\\t";
-        } else if (u < 0x20 || u == 0x7F) {
-            static constexpr char kHex[] = "0123456789abcdef";
-            shown += "\\x";
-            shown += kHex[u >> 4];
-            shown += kHex[u & 0xF];
-        } else {
-            shown += c;
-        }
-    }
-    return "“" + shown + "”";
+    // would break the line or the terminal.
+    return "“" + cl::WithControlsEscaped(text) + "”";
 }
 
 std::string ReasonOf(const cl::Error& e)

@@ -6,6 +6,7 @@
 #include "catalogue/Po.h"
 
 #include "files/FileOps.h"
+#include "text/ControlEscapes.h"
 #include "files/FileSystem.h"
 
 #include <gettext-po.h>
@@ -98,34 +99,6 @@ void AppendString(std::string& out, std::string_view keyword, std::string_view t
         AppendWrapped(out, Escape(piece), kPageWidth - 2);
 }
 
-// A name or key as one line of a comment: a line break written raw would end the comment, and
-// what follows would be read as entries nobody extracted. Control characters are escaped as C
-// does (gettext's readers take the name as it stands, so this is for people only: a program's
-// loader refuses names with control characters before they get here).
-std::string OneLine(std::string_view text)
-{
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        switch (c) {
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            default:
-                if (u < 0x20 || u == 0x7F) {
-                    out += "\\x";
-                    out += kHex[u >> 4];
-                    out += kHex[u & 0xF];
-                } else {
-                    out += c;
-                }
-        }
-    }
-    return out;
-}
-
 // A comment, each of its lines behind the comment's mark: a line break inside a comment (a
 // class name can hold one) starts another comment line, never an entry.
 void AppendComment(std::string& out, std::string_view mark, std::string_view comment)
@@ -146,21 +119,25 @@ void AppendComment(std::string& out, std::string_view mark, std::string_view com
     }
 }
 
-// gettext encloses file names holding spaces in FIRST STRONG ISOLATE ... POP DIRECTIONAL
-// ISOLATE, so that a reader can still tell where the name ends; a bundle key holding spaces or
-// colons is enclosed the same way, with its file, so that the reference stays one.
+// A name or key holding a line break would end the comment line it stands in, and what follows
+// would be read as entries nobody extracted: control characters are escaped (gettext's readers
+// take a name as it stands, so this is for people; a program's loader refuses names with
+// control characters before they get here). gettext encloses file names holding spaces in
+// FIRST STRONG ISOLATE ... POP DIRECTIONAL ISOLATE, so that a reader can still tell where the
+// name ends; a bundle key holding spaces or colons is enclosed the same way, with its file, so
+// that the reference stays one.
 std::string ReferenceText(const PoReference& ref)
 {
     if (!ref.key.empty()) {
         // A key may hold line breaks and tabs (escaped in its file); a reference is one line.
-        const std::string key = OneLine(ref.key);
-        const std::string file = OneLine(ref.file);
+        const std::string key = WithControlsEscaped(ref.key);
+        const std::string file = WithControlsEscaped(ref.file);
         const std::string text = file + ":" + key;
         if (file.find_first_of(" \t") != std::string::npos || key.find_first_of(" :\\") != std::string::npos)
             return "\u2068" + text + "\u2069";
         return text;
     }
-    std::string name = OneLine(ref.file);
+    std::string name = WithControlsEscaped(ref.file);
     if (name.find_first_of(" \t") != std::string::npos)
         name = "\u2068" + name + "\u2069";
     return name + ":" + std::to_string(ref.line);
