@@ -16,3 +16,7 @@
 // could not be installed (or on a system without these signals), and the signals then act as
 // they did before.
 bool QuitOnSignals();
+
+// Whether one of the signals has arrived: a question whose box closed then was not answered by
+// anybody, and nothing should be done on its answer.
+bool QuitSignalled();

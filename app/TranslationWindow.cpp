@@ -6,6 +6,7 @@
 #include "ProgramRunner.h"
 #include "ProgramText.h"
 #include "QProcessRunner.h"
+#include "QuitOnSignal.h"
 #include "RecentPrograms.h"
 #include "Recovery.h"
 #include "RecoveryText.h"
@@ -1168,8 +1169,12 @@ void TranslationWindow::OfferRecovery()
     const QString when = QDateTime::fromMSecsSinceEpoch(kept.modifiedNs / 1000000).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
     const QString name = QFileInfo(TrimmedPath(programPath_)).fileName();
     const QString question = FromUtf8(cltext::RestoreQuestion(name.toStdString(), when.toStdString()));
-    if (dialogs_.AskYesNo(this, question, QString::fromUtf8(cltext::RestoreCaption()), Dialogs::Answer::Yes) !=
-        Dialogs::Answer::Yes) {
+    const Dialogs::Answer answer =
+        dialogs_.AskYesNo(this, question, QString::fromUtf8(cltext::RestoreCaption()), Dialogs::Answer::Yes);
+    // A signal closed the box: nobody said no, and the file stays for the next open.
+    if (QuitSignalled())
+        return;
+    if (answer != Dialogs::Answer::Yes) {
         RemoveRecovery();
         return;
     }

@@ -8,6 +8,7 @@
 #include "ChildProcess.h"
 #include "FailingFileSystem.h"
 #include "Java.h"
+#include "QuitOnSignal.h"
 #include "Recovery.h"
 #include "RecoveryText.h"
 #include "RunPane.h"
@@ -19,6 +20,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -26,8 +28,10 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QUndoStack>
 
+#include <csignal>
 #include <memory>
 
 namespace cat = cl::catalogue;
@@ -70,6 +74,22 @@ bool Alive(qint64 pid)
     const qsizetype close = text.lastIndexOf(')');
     return close >= 0 && close + 2 < text.size() && text.at(close + 2) != 'Z';
 }
+
+// A translator who never answers: SIGTERM arrives while the question is open, and the box
+// closes as its loop ends, as a real message box would, with No.
+class SignalledDialogs : public ScriptedDialogs {
+public:
+    int asked = 0;
+    Answer AskYesNo(QWidget*, const QString&, const QString&, Answer) override
+    {
+        ++asked;
+        std::raise(SIGTERM);
+        QEventLoop box;
+        QTimer::singleShot(10000, &box, &QEventLoop::quit);
+        box.exec();
+        return Answer::No;
+    }
+};
 
 bool SetModified(const QString& path, const QDateTime& when)
 {
@@ -468,6 +488,30 @@ private slots:
         dialogs_->ExpectOpen(po).ExpectModal();
         window_->Import();
         QCOMPARE(TranslationOf(*window_, kSeeYou), QStringLiteral("回头见"));
+    }
+
+    // Last: the signal handlers stay installed, and the loops of this process end at once from
+    // now on, as they do in a classlingo that is ending.
+    void aSignalDuringTheRestoreQuestionKeepsTheFile()
+    {
+        OpenApp(*window_);
+        Translate(*window_, kHello, QStringLiteral("你好，译者"));
+        QVERIFY(window_->Autosave());
+        const QByteArray kept = testfiles::ReadFile(RecoveryFile()).value();
+        window_.reset();
+
+        QVERIFY(QuitOnSignals());
+        QVERIFY(!QuitSignalled());
+        SignalledDialogs dialogs;
+        TranslationWindow window(dialogs, *fs_);
+        window.recoveryFolder = RecoveryFolder();
+        window.Open(AppPath());
+        QVERIFY(QTest::qWaitFor([&] { return !window.Busy(); }, 30000));
+        QCOMPARE(dialogs.asked, 1);
+        QVERIFY(QuitSignalled());
+        // Neither restored nor thrown away.
+        QCOMPARE(TranslationOf(window, kHello), QString());
+        QCOMPARE(testfiles::ReadFile(RecoveryFile()).value(), kept);
     }
 };
 
