@@ -525,7 +525,7 @@ void TranslationWindow::StartJob(const QString& label, cltext::WindowJob job, Wo
         }
     });
     QThread* thread = worker_;
-    connect(worker_, &QThread::finished, this, [this, thread, job, failure, done = std::move(done)] {
+    auto finish = [this, thread, job, failure, done = std::move(done)] {
         if (worker_ != thread)
             return;  // already waited for, as classlingo ends
         worker_->wait();
@@ -545,12 +545,19 @@ void TranslationWindow::StartJob(const QString& label, cltext::WindowJob job, Wo
             ShowJobFailure(job, std::current_exception());
         }
         emit JobFinished();
-    });
+    };
+    connect(worker_, &QThread::finished, this, finish);
     progress_->reset();
     progress_->setLabelText(label);
     progress_->setValue(0);  // shown only if the job is still running after a moment
     UpdateActions();
     worker_->start();
+    // A thread that could not be made (no memory for its stack) neither runs nor finishes: the job
+    // ends here as one that ran out of memory, rather than leaving the window busy for good.
+    if (!thread->isRunning() && !thread->isFinished()) {
+        *failure = std::make_exception_ptr(std::bad_alloc());
+        finish();
+    }
 }
 
 void TranslationWindow::ShowJobFailure(cltext::WindowJob job, const std::exception_ptr& failure)
@@ -1163,12 +1170,12 @@ void TranslationWindow::OfferRecovery()
     // Saved since (the catalogue is newer): nothing to offer. The file is left as it is, since it
     // was never shown; the next save of this program removes it.
     cl::FileInfo catalogue;
-    if (!fs_.Stat(NativePath(ProposedCatalogue(programPath_)), catalogue) && catalogue.exists &&
-        catalogue.modifiedNs >= kept.modifiedNs)
+    const bool hasCatalogue = !fs_.Stat(NativePath(ProposedCatalogue(programPath_)), catalogue) && catalogue.exists;
+    if (hasCatalogue && catalogue.modifiedNs >= kept.modifiedNs)
         return;
     const QString when = QDateTime::fromMSecsSinceEpoch(kept.modifiedNs / 1000000).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
     const QString name = QFileInfo(TrimmedPath(programPath_)).fileName();
-    const QString question = FromUtf8(cltext::RestoreQuestion(name.toStdString(), when.toStdString()));
+    const QString question = FromUtf8(cltext::RestoreQuestion(name.toStdString(), when.toStdString(), hasCatalogue));
     const Dialogs::Answer answer =
         dialogs_.AskYesNo(this, question, QString::fromUtf8(cltext::RestoreCaption()), Dialogs::Answer::Yes);
     // A signal closed the box: nobody said no, and the file stays for the next open.

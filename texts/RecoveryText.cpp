@@ -4,10 +4,10 @@
 
 namespace cltext {
 
-std::string RestoreQuestion(const std::string& program, const std::string& savedAt)
+std::string RestoreQuestion(const std::string& program, const std::string& savedAt, bool catalogue)
 {
-    return "上次翻译" + Quoted(program) + "时有没有保存的译文（自动保存于 " + savedAt +
-           "），比目录文件新。\n要恢复这些译文吗？恢复后请保存；选“否”将删除它们。";
+    return "上次翻译" + Quoted(program) + "时有没有保存的译文（自动保存于 " + savedAt + "）" +
+           (catalogue ? "，比目录文件新" : "") + "。\n要恢复这些译文吗？恢复后请保存；选“否”将删除它们。";
 }
 
 const char* RestoreCaption()

@@ -7,9 +7,10 @@
 
 namespace cltext {
 
-// The question at the open of a program whose recovery file is newer than its catalogue.
-// `savedAt` is when the recovery file was written, as the window shows a time.
-std::string RestoreQuestion(const std::string& program, const std::string& savedAt);
+// The question at the open of a program whose recovery file is newer than its catalogue (or
+// that has none: `catalogue` false). `savedAt` is when the recovery file was written, as the
+// window shows a time.
+std::string RestoreQuestion(const std::string& program, const std::string& savedAt, bool catalogue);
 const char* RestoreCaption();
 // The status line after a restore.
 std::string RestoredText(int changed);

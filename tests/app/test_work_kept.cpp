@@ -31,6 +31,8 @@
 #include <QTimer>
 #include <QUndoStack>
 
+#include <sys/resource.h>
+
 #include <csignal>
 #include <memory>
 
@@ -203,6 +205,33 @@ private slots:
         QCOMPARE(pending, 0);
     }
 
+    // First: the C library keeps the stacks of threads that have ended for the next ones, so
+    // only the first worker of this process needs new address space for its stack.
+    void aWorkerThatCannotBeMadeIsAMessage()
+    {
+        // So little address space left that the worker's stack cannot be had: the job ends as
+        // out of memory, and the window is not left busy for good.
+        QFile status(QStringLiteral("/proc/self/status"));
+        QVERIFY(status.open(QIODevice::ReadOnly));
+        const QRegularExpressionMatch size =
+            QRegularExpression(QStringLiteral("VmSize:\\s*(\\d+) kB")).match(QString::fromLatin1(status.readAll()));
+        QVERIFY(size.hasMatch());
+        rlimit before{};
+        QVERIFY(::getrlimit(RLIMIT_AS, &before) == 0);
+        rlimit tight = before;
+        tight.rlim_cur = static_cast<rlim_t>(size.captured(1).toLongLong() + 2048) * 1024;
+        dialogs_->ExpectError();
+        QVERIFY(::setrlimit(RLIMIT_AS, &tight) == 0);
+        window_->Open(AppPath());
+        ::setrlimit(RLIMIT_AS, &before);
+        QVERIFY(!window_->Busy());
+        QCOMPARE(dialogs_->LastCall().text, QString::fromStdString(cltext::JobOutOfMemoryText(cltext::WindowJob::Open)));
+        QVERIFY(!window_->IsOpen());
+        // With memory again, the same open works.
+        QVERIFY(window_->openAction->isEnabled());
+        OpenApp(*window_);
+    }
+
     void autosaveKeepsUnsavedTranslationsApart()
     {
         WriteCatalogue();
@@ -326,6 +355,7 @@ private slots:
             QCOMPARE(dialogs_->LastCall().caption, QString::fromUtf8(cltext::RestoreCaption()));
             QVERIFY2(dialogs_->LastCall().text.contains(QStringLiteral("“App.class”")),
                      qPrintable(dialogs_->LastCall().text));
+            QCOMPARE(dialogs_->LastCall().text.contains(QStringLiteral("比目录文件新")), catalogue);
         }
         const QString savedGoodbye = catalogue ? QStringLiteral("再见") : QString();
         if (answer == int(Answer::Yes)) {
