@@ -389,7 +389,7 @@ private slots:
             dialogs, dir.filePath(QStringLiteral("settings.jar")), QStringLiteral("Settings saved"), QStringLiteral("设置已保存"));
         QVERIFY(window);
         QVERIFY(!window->realHomeBox->isChecked());
-        QTest::keyClick(window.get(), Qt::Key_F5);
+        window->runAction->trigger();
         QVERIFY(QTest::qWaitFor([&] { return !window->Busy(); }, 60000));
         const QString ended = Text(cltext::RunEndedText());
         const bool done = QTest::qWaitFor([&] { return window->runPane->Text().contains(ended); }, 60000);
