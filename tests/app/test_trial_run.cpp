@@ -6,6 +6,7 @@
 // SIGTERM. It writes into the run's scratch home, never the user's (this test's HOME, a scratch
 // folder), unless the translator chooses the real one.
 
+#include "ChildProcess.h"
 #include "Java.h"
 #include "QProcessRunner.h"
 #include "RunPane.h"
@@ -58,17 +59,6 @@ QByteArray ScriptText(Script kind)
         "echo \"wrote $config/demo/settings\"\n";
     text += kind == Script::EndsAtOnce ? "exit 0\n" : "wait\n";
     return text;
-}
-
-// A process that has not ended: there, and not a zombie waiting to be reaped.
-bool Alive(qint64 pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray text = stat.readAll();
-    const qsizetype close = text.lastIndexOf(')');
-    return close >= 0 && close + 2 < text.size() && text.at(close + 2) != 'Z';
 }
 
 // The process group of a process, from /proc; -1 when it is gone.
@@ -216,8 +206,8 @@ private slots:
         if (ending != Ending::ByItself) {
             QCOMPARE(window_->RunFolder(), folder);
             QVERIFY(window_->Running());
-            QVERIFY(Alive(program));
-            QVERIFY(Alive(helper));
+            QVERIFY(cltest::ProcessAlive(program));
+            QVERIFY(cltest::ProcessAlive(helper));
             // A group of its own, named by java, and not classlingo's; the helper in it.
             QCOMPARE(GroupOf(program), program);
             QVERIFY(program != ::getpgrp());
@@ -234,8 +224,8 @@ private slots:
         if (ending == Ending::Stop || ending == Ending::ByItself)
             QVERIFY(QTest::qWaitFor([&] { return !window_->Running(); }, 20000));
         QVERIFY(!window_->Running());
-        QVERIFY2(!Alive(program), "java is still running");
-        QVERIFY2(!Alive(helper), "what java started is still running");
+        QVERIFY2(!cltest::ProcessAlive(program), "java is still running");
+        QVERIFY2(!cltest::ProcessAlive(helper), "what java started is still running");
         QVERIFY2(!QFileInfo::exists(folder), qPrintable(folder));
         QVERIFY(window_->RunFolder().isEmpty());
         if (!message.isEmpty())

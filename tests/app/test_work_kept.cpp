@@ -67,16 +67,6 @@ QMap<QString, QPair<QString, bool>> Entries(const QString& path)
     return entries;
 }
 
-bool Alive(qint64 pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray text = stat.readAll();
-    const qsizetype close = text.lastIndexOf(')');
-    return close >= 0 && close + 2 < text.size() && text.at(close + 2) != 'Z';
-}
-
 // A translator who never answers: SIGTERM arrives while the question is open, and the box
 // closes as its loop ends, as a real message box would, with No.
 class SignalledDialogs : public ScriptedDialogs {
@@ -441,8 +431,8 @@ private slots:
         const QString folder = readyText.section(u'\n', 0, 0).section(u'\t', 1);
         const QRegularExpressionMatch pids = QRegularExpression(QStringLiteral("pids (\\d+) (\\d+)")).match(readyText);
         QVERIFY2(pids.hasMatch() && !folder.isEmpty(), qPrintable(readyText));
-        QVERIFY(!Alive(pids.captured(1).toLongLong()));
-        QVERIFY(!Alive(pids.captured(2).toLongLong()));
+        QVERIFY(!cltest::ProcessAlive(pids.captured(1).toLongLong()));
+        QVERIFY(!cltest::ProcessAlive(pids.captured(2).toLongLong()));
         QVERIFY2(!QFileInfo::exists(folder), qPrintable(folder));
 
         // Opened again, the work is offered and comes back.
