@@ -18,6 +18,8 @@ namespace {
 // A signal handler may do almost nothing: it writes a byte to a pipe, and the event loop, which
 // watches the other end, does the rest.
 int signalPipe[2] = {-1, -1};
+// Set on the main thread once the event loop has heard of a signal.
+bool signalled = false;
 
 void OnSignal(int)
 {
@@ -40,6 +42,7 @@ bool QuitOnSignals()
         char bytes[16];
         while (::read(signalPipe[0], bytes, sizeof bytes) > 0) {
         }
+        signalled = true;
         // exit() rather than quit(): quit() does nothing before the main loop has started, and
         // a start-up error box runs its own loop before that.
         QCoreApplication::exit(0);
@@ -55,9 +58,19 @@ bool QuitOnSignals()
     return true;
 }
 
+bool QuitSignalled()
+{
+    return signalled;
+}
+
 #else
 
 bool QuitOnSignals()
+{
+    return false;
+}
+
+bool QuitSignalled()
 {
     return false;
 }

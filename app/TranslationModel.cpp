@@ -400,6 +400,33 @@ cat::ImportSummary TranslationModel::Import(const cat::PoCatalogue& catalogue, c
     return summary;
 }
 
+int TranslationModel::Restore(const cat::PoCatalogue& recovered)
+{
+    ValuesEdit::Values before;
+    ValuesEdit::Values after;
+    for (const cat::PoMessage& message : recovered.messages) {
+        if (message.obsolete || message.plural)
+            continue;
+        const std::optional<std::size_t> found =
+            session_.Find(message.hasContext ? message.context : std::string(), message.msgid);
+        if (!found)
+            continue;
+        const cat::EntryValue now = session_.ValueOf(*found);
+        const cat::EntryValue value{message.msgstr, message.fuzzy};
+        if (now.translation == value.translation && now.fuzzy == value.fuzzy)
+            continue;
+        const int row = static_cast<int>(*found);
+        before.emplace_back(row, now);
+        after.emplace_back(row, value);
+        StoreValue(row, value);
+    }
+    if (after.empty())
+        return 0;
+    const int changed = static_cast<int>(after.size());
+    undo_->push(new ValuesEdit(this, QStringLiteral("恢复译文"), std::move(before), std::move(after)));
+    return changed;
+}
+
 int TranslationModel::TranslatedCount(bool annotations) const
 {
     return translated_[1] + (annotations ? translated_[0] : 0);

@@ -73,6 +73,11 @@ public:
 
     // Fills translations from a catalogue read from `path`, as one undo step.
     cl::catalogue::ImportSummary Import(const cl::catalogue::PoCatalogue& catalogue, const std::string& path);
+    // Puts back the translations of a recovery file (which lists every entry as it stood, the
+    // untranslated ones too), as one undo step: unlike an import, a translation emptied or
+    // accepted since the catalogue was saved comes back emptied or accepted. Gives the number of
+    // rows changed.
+    int Restore(const cl::catalogue::PoCatalogue& recovered);
 
     int TranslatedCount(bool annotations) const;
     int TotalCount(bool annotations) const;

@@ -6,7 +6,10 @@
 #include "ProgramRunner.h"
 #include "ProgramText.h"
 #include "QProcessRunner.h"
+#include "QuitOnSignal.h"
 #include "RecentPrograms.h"
+#include "Recovery.h"
+#include "RecoveryText.h"
 #include "RunPane.h"
 #include "RunText.h"
 #include "TranslationModel.h"
@@ -16,11 +19,14 @@
 #include "files/SameFile.h"
 #include "run/FindJava.h"
 #include "run/RunLayout.h"
+#include "text/ByteStringErrors.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -44,6 +50,7 @@
 #include <QTableView>
 #include <QTextCursor>
 #include <QThread>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QUndoStack>
@@ -52,6 +59,10 @@
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
+
+#include <cstdio>
+#include <new>
+#include <utility>
 
 namespace cat = cl::catalogue;
 
@@ -68,6 +79,8 @@ namespace {
 const QString kErrorCaption = QStringLiteral("错误");
 // The class a run starts, per program, for programs with several that could.
 const QString kMainClassKey = QStringLiteral("translation/runMainClass");
+// Whether a run uses the user's own home rather than a scratch one.
+const QString kRealHomeKey = QStringLiteral("translation/runRealHome");
 // A run that ends with an error sooner than this failed as it started (a class Java cannot load,
 // a missing library), rather than in the middle of what the translator was trying.
 constexpr qint64 kAtOnceMs = 5000;
@@ -177,6 +190,14 @@ TranslationWindow::TranslationWindow(Dialogs& dialogs, cl::FileSystem& fs, QWidg
     stopAction->setToolTip(QStringLiteral("停止试运行的程序（Shift+F5）"));
     connect(runAction, &QAction::triggered, this, &TranslationWindow::Run);
     connect(stopAction, &QAction::triggered, this, &TranslationWindow::StopRun);
+    // Off unless the translator asks: a translated program that writes its settings into the real
+    // home can break the original program, which reads them too.
+    realHomeBox = new QCheckBox(QStringLiteral("使用真实主文件夹"), this);
+    realHomeBox->setObjectName(QStringLiteral("realHomeBox"));
+    realHomeBox->setToolTip(QStringLiteral("不勾选时，试运行的程序以一个临时文件夹为主文件夹（HOME、user.home），"
+                                           "它写的设置在试运行结束后删除，不影响原程序；勾选后它读写你自己的主文件夹。"));
+    realHomeBox->setChecked(QSettings().value(kRealHomeKey, false).toBool());
+    connect(realHomeBox, &QCheckBox::toggled, this, [](bool real) { QSettings().setValue(kRealHomeKey, real); });
     // The recent programs hang below the open action, listed afresh each time they are shown.
     recentMenu = new QMenu(this);
     recentMenu->setObjectName(QStringLiteral("recentMenu"));
@@ -197,6 +218,7 @@ TranslationWindow::TranslationWindow(Dialogs& dialogs, cl::FileSystem& fs, QWidg
     tools->addSeparator();
     tools->addAction(runAction);
     tools->addAction(stopAction);
+    tools->addWidget(realHomeBox);
 
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
@@ -368,6 +390,16 @@ TranslationWindow::TranslationWindow(Dialogs& dialogs, cl::FileSystem& fs, QWidg
     runEnvironment.javaHome = qEnvironmentVariable("JAVA_HOME");
     SetRunner(new QProcessRunner(this));
 
+    recoveryFolder = recovery::DefaultFolder();
+    autosaveTimer_ = new QTimer(this);
+    autosaveTimer_->setObjectName(QStringLiteral("autosaveTimer"));
+    autosaveTimer_->setInterval(kAutosaveMs);
+    connect(autosaveTimer_, &QTimer::timeout, this, &TranslationWindow::Autosave);
+    autosaveTimer_->start();
+    connect(model_, &QAbstractItemModel::dataChanged, this, [this] { recoveryStale_ = true; });
+    // A window still open when classlingo ends (a signal, the session ending) asks nothing.
+    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, &TranslationWindow::ApplicationEnding);
+
     connect(model_, &TranslationModel::CountsChanged, this, &TranslationWindow::UpdateCounts);
     connect(model_, &QAbstractItemModel::dataChanged, this,
             [this](const QModelIndex& first, const QModelIndex& last) { RowsChanged(first, last); });
@@ -472,7 +504,8 @@ void TranslationWindow::Report(const QString& text, bool warning)
     dialogs_.ShowModal(&box);
 }
 
-void TranslationWindow::StartJob(const QString& label, Work work, std::function<void(bool cancelled)> done)
+void TranslationWindow::StartJob(const QString& label, cltext::WindowJob job, Work work,
+                                 std::function<void(JobEnd end)> done)
 {
     cancel_ = std::make_shared<std::atomic<bool>>(false);
     auto cancel = cancel_;
@@ -481,23 +514,63 @@ void TranslationWindow::StartJob(const QString& label, Work work, std::function<
     progress.stage = [this](cat::WorkStage what) {
         QMetaObject::invokeMethod(this, [this, what] { StageBegun(what); }, Qt::QueuedConnection);
     };
-    worker_ = QThread::create([work = std::move(work), cancel, progress] { work(progress); });
-    connect(worker_, &QThread::finished, this, [this, done = std::move(done)] {
+    auto failure = std::make_shared<std::exception_ptr>();
+    worker_ = QThread::create([work = std::move(work), cancel, progress, failure] {
+        // An exception leaving the thread would end classlingo on the spot (std::terminate), with
+        // every unsaved translation: it is shown instead, once the job is over.
+        try {
+            work(progress);
+        } catch (...) {
+            *failure = std::current_exception();
+        }
+    });
+    QThread* thread = worker_;
+    auto finish = [this, thread, job, failure, done = std::move(done)] {
+        if (worker_ != thread)
+            return;  // already waited for, as classlingo ends
         worker_->wait();
         delete worker_;
         worker_ = nullptr;
         abandon_ = nullptr;
         progress_->reset();
-        const bool cancelled = cancel_->load();
+        JobEnd end = cancel_->load() ? JobEnd::Cancelled : JobEnd::Finished;
         UpdateActions();
-        Guarded(dialogs_, this, [&] { done(cancelled); });
+        if (*failure) {
+            end = JobEnd::Failed;
+            ShowJobFailure(job, *failure);
+        }
+        try {
+            done(end);
+        } catch (...) {
+            ShowJobFailure(job, std::current_exception());
+        }
         emit JobFinished();
-    });
+    };
+    connect(worker_, &QThread::finished, this, finish);
     progress_->reset();
     progress_->setLabelText(label);
     progress_->setValue(0);  // shown only if the job is still running after a moment
     UpdateActions();
     worker_->start();
+    // A thread that could not be made (no memory for its stack) neither runs nor finishes: the job
+    // ends here as one that ran out of memory, rather than leaving the window busy for good.
+    if (!thread->isRunning() && !thread->isFinished()) {
+        *failure = std::make_exception_ptr(std::bad_alloc());
+        finish();
+    }
+}
+
+void TranslationWindow::ShowJobFailure(cltext::WindowJob job, const std::exception_ptr& failure)
+{
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::bad_alloc&) {
+        ShowError(FromUtf8(cltext::JobOutOfMemoryText(job)));
+    } catch (const cl::OutOfMemory&) {
+        ShowError(FromUtf8(cltext::JobOutOfMemoryText(job)));
+    } catch (...) {
+        ShowTopLevelError(dialogs_, this, ErrorText(failure));
+    }
 }
 
 void TranslationWindow::StageBegun(cat::WorkStage stage)
@@ -518,11 +591,19 @@ void TranslationWindow::CancelJob()
 
 bool TranslationWindow::SaveChangesFirst()
 {
-    if (!IsModified())
+    if (!IsModified()) {
+        // Back to what was saved: what the autosave kept is not needed any more. A recovery file
+        // this window did not write (older than the catalogue, never offered) stays.
+        if (recoveryMine_)
+            RemoveRecovery();
         return true;
+    }
     switch (dialogs_.Ask(this, QStringLiteral("译文已修改，是否保存?"), QStringLiteral("保存？"), Dialogs::Answer::Yes)) {
         case Dialogs::Answer::Yes: return Save();
-        case Dialogs::Answer::No: return true;
+        case Dialogs::Answer::No:
+            // Discarded on purpose: not offered again at the next open.
+            RemoveRecovery();
+            return true;
         default: return false;
     }
 }
@@ -547,6 +628,7 @@ void TranslationWindow::Open(const QString& path)
     cl::FileSystem* fs = &fs_;
     StartJob(
         QStringLiteral("正在打开") + Quoted(QFileInfo(TrimmedPath(path)).fileName()) + QStringLiteral("…"),
+        cltext::WindowJob::Open,
         [job, native, fs](const cat::Progress& progress) {
             // The catalogue beside the program is where the translation goes on from; its
             // language decides which of the program's own bundle variants gives a start.
@@ -575,8 +657,11 @@ void TranslationWindow::Open(const QString& path)
             }
             job->session = std::move(session);
         },
-        [this, job, path](bool cancelled) {
-            if (cancelled || (!job->session && job->session.error().kind == cl::ErrorKind::Cancelled)) {
+        [this, job, path](JobEnd end) {
+            if (end == JobEnd::Failed)
+                return;
+            if (end == JobEnd::Cancelled ||
+                (!job->session && job->session.error().kind == cl::ErrorKind::Cancelled)) {
                 statusBar()->showMessage(QStringLiteral("已取消打开。"), 5000);
                 return;
             }
@@ -622,6 +707,7 @@ void TranslationWindow::Opened(const QString& path, OpenJob& job)
     if (job.catalogueError) {
         statusBar()->showMessage(opened);
         ShowError(ErrorText(*job.catalogueError));
+        OfferRecovery();
         return;
     }
     if (job.hasCatalogue) {
@@ -632,6 +718,7 @@ void TranslationWindow::Opened(const QString& path, OpenJob& job)
         ShowCurrent();
     }
     statusBar()->showMessage(opened);
+    OfferRecovery();
 }
 
 QString TranslationWindow::CataloguePath() const
@@ -668,6 +755,7 @@ bool TranslationWindow::SaveTo(QString path)
         return false;
     }
     model_->UndoStack()->setClean();
+    RemoveRecovery();
     UpdateTitle();
     statusBar()->showMessage(QStringLiteral("已保存到") + Quoted(path) + QStringLiteral("。"), 5000);
     return true;
@@ -675,7 +763,8 @@ bool TranslationWindow::SaveTo(QString path)
 
 void TranslationWindow::Import()
 {
-    Guarded(dialogs_, this, [this] {
+    // Read on this thread; out of memory is told as for the jobs on a worker.
+    try {
         if (!IsOpen() || Busy())
             return;
         const std::optional<QString> chosen = dialogs_.OpenFile(this, dlgImport);
@@ -690,7 +779,9 @@ void TranslationWindow::Import()
         const cat::ImportSummary summary = model_->Import(*catalogue, native);
         ShowCurrent();
         Report(QString::fromStdString(cltext::ImportSummaryText(native, summary)), false);
-    });
+    } catch (...) {
+        ShowJobFailure(cltext::WindowJob::Import, std::current_exception());
+    }
 }
 
 void TranslationWindow::Generate()
@@ -764,12 +855,18 @@ void TranslationWindow::Generate()
         abandon_ = [prepared] { *prepared = cl::Error(cl::ErrorKind::Cancelled); };
         StartJob(
             QStringLiteral("正在生成") + Quoted(QFileInfo(output).fileName()) + QStringLiteral("…"),
+            cltext::WindowJob::Generate,
             [request, snapshot, prepared](const cat::Progress& progress) {
                 *prepared = snapshot->PrepareGenerate(*request, progress);
                 GiveBackFreedMemory();
             },
-            [this, prepared, output](bool cancelled) {
-                if (cancelled || (!*prepared && prepared->error().kind == cl::ErrorKind::Cancelled)) {
+            [this, prepared, output](JobEnd end) {
+                if (end == JobEnd::Failed) {
+                    *prepared = cl::Error(cl::ErrorKind::Cancelled);
+                    return;
+                }
+                if (end == JobEnd::Cancelled ||
+                    (!*prepared && prepared->error().kind == cl::ErrorKind::Cancelled)) {
                     // Too late for the worker to notice, but nothing is in place yet.
                     *prepared = cl::Error(cl::ErrorKind::Cancelled);
                     statusBar()->showMessage(QStringLiteral("已取消生成，没有写入任何文件。"), 5000);
@@ -858,9 +955,11 @@ void TranslationWindow::Run()
             runPane->AddMessage(ErrorText(layout.error()));
             return;
         }
+        // The scratch home goes with the run's folder; the real one only when asked for.
+        const std::string home = realHomeBox->isChecked() ? std::string() : layout->home;
         const cl::run::RunCommand command =
             cl::run::MakeRunCommand(*java, model_->Session().Language(), cl::run::TargetOf(facts, *layout, mainClass),
-                                    layout->workingFolder);
+                                    layout->workingFolder, home);
 
         auto request = std::make_shared<cat::GenerateRequest>();
         request->output = layout->output;
@@ -870,18 +969,24 @@ void TranslationWindow::Run()
         abandon_ = [prepared] { *prepared = cl::Error(cl::ErrorKind::Cancelled); };
         StartJob(
             QString::fromUtf8(cltext::RunPreparingText()),
+            cltext::WindowJob::Run,
             [request, snapshot, prepared](const cat::Progress& progress) {
                 *prepared = snapshot->PrepareGenerate(*request, progress);
                 GiveBackFreedMemory();
             },
-            [this, prepared, command](bool cancelled) {
+            [this, prepared, command, home](JobEnd end) {
                 // Whatever ends the run here, the staged output goes before its folder does.
                 auto drop = [&] {
                     *prepared = cl::Error(cl::ErrorKind::Cancelled);
                     RemoveRunFolder();
                     UpdateActions();
                 };
-                if (cancelled || (!*prepared && prepared->error().kind == cl::ErrorKind::Cancelled)) {
+                if (end == JobEnd::Failed) {
+                    drop();
+                    return;
+                }
+                if (end == JobEnd::Cancelled ||
+                    (!*prepared && prepared->error().kind == cl::ErrorKind::Cancelled)) {
                     drop();
                     statusBar()->showMessage(QStringLiteral("已取消试运行。"), 5000);
                     return;
@@ -906,7 +1011,7 @@ void TranslationWindow::Run()
                 }
                 runStopping_ = false;
                 runProgram_ = command.program;
-                runPane->AddMessage(FromUtf8(cltext::RunStartedText(command)));
+                runPane->AddMessage(FromUtf8(cltext::RunStartedText(command) + '\n' + cltext::RunHomeText(home)));
                 runClock_.start();
                 runner_->Start(command);
                 UpdateActions();
@@ -992,6 +1097,133 @@ void TranslationWindow::RemoveRunFolder()
     // Left behind only when the system refuses; the temporary folder is the system's to clear.
     (void)cl::RemoveTree(runFolder_, fs_);
     runFolder_.clear();
+}
+
+QString TranslationWindow::RecoveryPath() const
+{
+    return IsOpen() ? recovery::FileFor(recoveryFolder, programPath_) : QString();
+}
+
+void TranslationWindow::SetAutosaveInterval(int ms)
+{
+    autosaveTimer_->start(ms);
+}
+
+bool TranslationWindow::Autosave()
+{
+    if (!IsOpen())
+        return true;
+    if (!IsModified()) {
+        // Undone back to what was saved.
+        if (recoveryMine_)
+            RemoveRecovery();
+        return true;
+    }
+    if (!recoveryStale_)
+        return true;
+    std::string why;
+    if (WriteRecovery(&why))
+        return true;
+    statusBar()->showMessage(FromUtf8(cltext::AutosaveFailedText(NativePath(RecoveryPath()), why)), 15000);
+    return false;
+}
+
+bool TranslationWindow::WriteRecovery(std::string* why)
+{
+    const std::string path = NativePath(RecoveryPath());
+    try {
+        // Every entry, the untranslated and the withheld ones too, so that a restore puts back
+        // exactly what the table held, a translation emptied since the last save included.
+        const std::string text =
+            model_->Session().CatalogueText({"", "classlingo"}, true, cltext::Notes(), true);
+        if (const cl::Status written = recovery::Write(path, text, fs_); !written) {
+            if (why != nullptr)
+                *why = cltext::ReasonOf(written.error());
+            return false;
+        }
+    } catch (const std::bad_alloc&) {
+        if (why != nullptr)
+            *why = cltext::OutOfMemoryReason();
+        return false;
+    }
+    recoveryStale_ = false;
+    recoveryMine_ = true;
+    return true;
+}
+
+void TranslationWindow::RemoveRecovery()
+{
+    if (!IsOpen())
+        return;
+    // A file that cannot be removed is older than what was saved, and the next open compares.
+    (void)recovery::Remove(NativePath(RecoveryPath()), fs_);
+    recoveryMine_ = false;
+    // Whatever is unsaved from now on goes into a new one.
+    recoveryStale_ = true;
+}
+
+void TranslationWindow::OfferRecovery()
+{
+    recoveryMine_ = false;
+    recoveryStale_ = false;
+    const std::string path = NativePath(RecoveryPath());
+    cl::FileInfo kept;
+    if (fs_.Stat(path, kept) || !kept.exists || !kept.isRegular)
+        return;
+    // Saved since (the catalogue is newer): nothing to offer. The file is left as it is, since it
+    // was never shown; the next save of this program removes it.
+    cl::FileInfo catalogue;
+    const bool hasCatalogue = !fs_.Stat(NativePath(ProposedCatalogue(programPath_)), catalogue) && catalogue.exists;
+    if (hasCatalogue && catalogue.modifiedNs >= kept.modifiedNs)
+        return;
+    const QString when = QDateTime::fromMSecsSinceEpoch(kept.modifiedNs / 1000000).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    const QString name = QFileInfo(TrimmedPath(programPath_)).fileName();
+    const QString question = FromUtf8(cltext::RestoreQuestion(name.toStdString(), when.toStdString(), hasCatalogue));
+    const Dialogs::Answer answer =
+        dialogs_.AskYesNo(this, question, QString::fromUtf8(cltext::RestoreCaption()), Dialogs::Answer::Yes);
+    // A signal closed the box: nobody said no, and the file stays for the next open.
+    if (QuitSignalled())
+        return;
+    if (answer != Dialogs::Answer::Yes) {
+        RemoveRecovery();
+        return;
+    }
+    const cl::Result<cat::PoCatalogue> read = cat::ReadPoFile(path, fs_);
+    if (!read) {
+        // Kept: what could not be read now may be read by hand.
+        ShowError(ErrorText(read.error()));
+        return;
+    }
+    const int changed = model_->Restore(*read);
+    recoveryMine_ = true;
+    ShowCurrent();
+    UpdateTitle();
+    statusBar()->showMessage(FromUtf8(cltext::RestoredText(changed)));
+}
+
+void TranslationWindow::ApplicationEnding()
+{
+    if (worker_ != nullptr) {
+        cancel_->store(true);
+        worker_->wait();
+        if (abandon_)
+            abandon_();
+        abandon_ = nullptr;
+        delete worker_;
+        worker_ = nullptr;
+        progress_->reset();
+    }
+    if (IsOpen() && IsModified()) {
+        const std::string program = NativePath(programPath_);
+        std::string why;
+        const std::string line = WriteRecovery(&why)
+                                     ? cltext::SavedOnQuitText(program, NativePath(RecoveryPath()))
+                                     : cltext::NotSavedOnQuitText(program, why);
+        std::fprintf(stderr, "%s\n", line.c_str());
+        std::fflush(stderr);
+    }
+    AbandonRun();
+    UpdateActions();
 }
 
 void TranslationWindow::FillRecentMenu()

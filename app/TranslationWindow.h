@@ -2,16 +2,23 @@
 // The translation window: a whole program (a jar, a folder of classes or one class) in one
 // table, with the details of the current text below it, live checks of each translation,
 // undo, PO catalogues in and out, and generating the translated program. Opening and
-// generating run on a worker thread behind a progress dialog that can cancel them. "试运行"
-// generates the program into a scratch folder and runs it with java, its output in a pane.
+// generating run on a worker thread behind a progress dialog that can cancel them; a job that
+// runs out of memory says so and leaves the translations as they were. "试运行" generates the
+// program into a scratch folder and runs it with java (with a scratch home unless the translator
+// asks for the real one), its output in a pane. Unsaved translations are autosaved every few
+// minutes to a recovery file, and written there too when classlingo ends with the window still
+// open (a signal); the next open of the same program offers to restore them.
 
 #include "Dialogs.h"
+#include "RecoveryText.h"
 #include "catalogue/ProgramSession.h"
 #include "files/FileSystem.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <QString>
+
+#include <exception>
 
 #include <atomic>
 #include <functional>
@@ -32,6 +39,7 @@ class QProgressDialog;
 class QStringListModel;
 class QTableView;
 class QThread;
+class QTimer;
 class ProgramRunner;
 class RunPane;
 class TranslationFilter;
@@ -91,6 +99,7 @@ public:
     QAction* acceptAction = nullptr;
     QAction* runAction = nullptr;   // F5
     QAction* stopAction = nullptr;  // Shift+F5
+    QCheckBox* realHomeBox = nullptr;  // the run uses the user's own home; remembered, off at first
     QMenu* recentMenu = nullptr;    // the open action's drop-down
     RunPane* runPane = nullptr;
 
@@ -108,6 +117,21 @@ public:
     bool Running() const;
     // The scratch folder of the run being prepared or running; empty when there is none.
     QString RunFolder() const;
+
+    // Where unsaved translations are kept (recovery::DefaultFolder() unless a test sets another),
+    // and the recovery file of the program open.
+    QString recoveryFolder;
+    QString RecoveryPath() const;
+    // How often unsaved translations are written to the recovery file.
+    static constexpr int kAutosaveMs = 2 * 60 * 1000;
+    void SetAutosaveInterval(int ms);
+    // Writes the recovery file now when there are translations not yet in it; false when it
+    // could not be written (the status line says why).
+    bool Autosave();
+    // classlingo is ending with this window open (a signal, or the session ending): a job is
+    // cancelled, unsaved translations go to the recovery file (its path on standard error), and
+    // a run ends with everything it started. Nothing is asked.
+    void ApplicationEnding();
 
     // The window's file dialogs; each remembers the last choice.
     FileDialogSpec dlgOpen;
@@ -141,9 +165,13 @@ protected:
 
 private:
     using Work = std::function<void(const cl::catalogue::Progress& progress)>;
-    // Runs `work` on a worker thread behind the progress dialog, then `done` (cancelled or
-    // not) on this thread.
-    void StartJob(const QString& label, Work work, std::function<void(bool cancelled)> done);
+    // How a job's work ended: as it should (or cancelled, which `cancelled` says), or by an
+    // exception (out of memory), which StartJob has shown; `done` then only tidies up.
+    enum class JobEnd { Finished, Cancelled, Failed };
+    // Runs `work` on a worker thread behind the progress dialog, then `done` on this thread.
+    // Whatever `work` or `done` throws is caught and shown (out of memory as `job`'s sentence).
+    void StartJob(const QString& label, cltext::WindowJob job, Work work, std::function<void(JobEnd end)> done);
+    void ShowJobFailure(cltext::WindowJob job, const std::exception_ptr& failure);
     void StageBegun(cl::catalogue::WorkStage stage);
     void Opened(const QString& path, OpenJob& job);
     bool SaveChangesFirst();
@@ -167,6 +195,11 @@ private:
     // Ends a run at once (the window goes) and removes its files.
     void AbandonRun();
     void RemoveRunFolder();
+    // The recovery file: written (false when it could not be, `why` then says why), removed
+    // (the translations it held were saved or discarded), offered at an open.
+    bool WriteRecovery(std::string* why = nullptr);
+    void RemoveRecovery();
+    void OfferRecovery();
     void FillRecentMenu();
     // Names the translations with problems and offers to show the first.
     void OfferFirstProblem(const std::vector<std::size_t>& rows);
@@ -194,6 +227,11 @@ private:
     std::string runProgram_;  // the java it starts
     bool runStopping_ = false;
     QElapsedTimer runClock_;
+    QTimer* autosaveTimer_ = nullptr;
+    // The translations have changed since the recovery file was written (or removed).
+    bool recoveryStale_ = false;
+    // The recovery file of the program open was written (or restored) by this window.
+    bool recoveryMine_ = false;
 };
 
 // A new translation window of its own (deleted when closed), shown and opening `path`.

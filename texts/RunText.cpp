@@ -40,6 +40,13 @@ std::string RunStartedText(const cl::run::RunCommand& command)
     return "试运行：" + cl::run::CommandLineText(command) + "\n工作文件夹：" + command.workingFolder;
 }
 
+std::string RunHomeText(const std::string& home)
+{
+    if (home.empty())
+        return "主文件夹：你自己的主文件夹。程序在其中写的设置会留下，原程序也会读到。";
+    return "主文件夹：" + Quoted(home) + "（临时，试运行结束后删除）。程序在其中写的设置不会影响原程序。";
+}
+
 std::string RunNotStartedText(const std::string& java, const std::string& reason)
 {
     return "无法启动" + Quoted(java) + (reason.empty() ? std::string() : "（" + reason + "）") + "。";

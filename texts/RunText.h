@@ -19,6 +19,9 @@ const char* ChooseMainClassCaption();
 const char* RunPreparingText();
 // The first lines of a run: what was started, from where.
 std::string RunStartedText(const cl::run::RunCommand& command);
+// The line after RunStartedText: the home the program was given, the run's scratch home
+// (`home`) or, when `home` is empty, the user's own.
+std::string RunHomeText(const std::string& home);
 // java could not be started at all (`reason`: the system's words).
 std::string RunNotStartedText(const std::string& java, const std::string& reason);
 // The end of a run: normal, with an error soon after it started, with an error later, stopped by

@@ -1,5 +1,7 @@
 #include "run/RunCommand.h"
 
+#include "files/FileSystem.h"
+
 #include <algorithm>
 
 namespace cl::run {
@@ -131,8 +133,19 @@ std::vector<std::string> EncodingOptions()
             "-Dsun.stdout.encoding=UTF-8", "-Dsun.stderr.encoding=UTF-8"};
 }
 
+std::vector<EnvironmentVariable> HomeEnvironment(const std::string& home)
+{
+    // Where each would be by default under that home, so that a program finds its files where it
+    // would look for them with no variable set.
+    return {{"HOME", home},
+            {"XDG_CONFIG_HOME", JoinPath(home, ".config")},
+            {"XDG_DATA_HOME", JoinPath(home, ".local/share")},
+            {"XDG_CACHE_HOME", JoinPath(home, ".cache")},
+            {"XDG_STATE_HOME", JoinPath(home, ".local/state")}};
+}
+
 RunCommand MakeRunCommand(const std::string& java, const std::string& language, const RunTarget& target,
-                          const std::string& workingFolder)
+                          const std::string& workingFolder, const std::string& home)
 {
     RunCommand command;
     command.program = java;
@@ -140,6 +153,10 @@ RunCommand MakeRunCommand(const std::string& java, const std::string& language, 
     command.arguments = LanguageOptions(language);
     for (std::string& option : EncodingOptions())
         command.arguments.push_back(std::move(option));
+    if (!home.empty()) {
+        command.arguments.push_back("-Duser.home=" + home);
+        command.environment = HomeEnvironment(home);
+    }
     if (!target.jar.empty()) {
         command.arguments.push_back("-jar");
         command.arguments.push_back(target.jar);

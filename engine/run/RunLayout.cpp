@@ -83,10 +83,16 @@ std::string ClassPathEntryPath(const std::string& entry, const std::string& jarF
 Result<RunLayout> PrepareRunLayout(const cat::ProgramFacts& facts, const std::string& scratch, FileSystem& fs)
 {
     RunLayout layout;
+    layout.home = JoinPath(scratch, "home");
+    const std::string programFolder = JoinPath(scratch, "program");
+    for (const std::string& folder : {programFolder, layout.home}) {
+        if (std::error_code ec = fs.MakeFolder(folder); ec)
+            return FolderError(folder, ec);
+    }
     const std::string name = facts.name.empty() ? std::string("program") : facts.name;
     switch (facts.kind) {
         case cat::ProgramKind::Jar: {
-            layout.output = JoinPath(scratch, name);
+            layout.output = JoinPath(programFolder, name);
             layout.workingFolder = FolderOf(facts.path);
             layout.classPath.push_back(layout.output);
             for (const std::string& entry : facts.classPath) {
@@ -97,7 +103,7 @@ Result<RunLayout> PrepareRunLayout(const cat::ProgramFacts& facts, const std::st
             return layout;
         }
         case cat::ProgramKind::Folder:
-            layout.output = JoinPath(scratch, name);
+            layout.output = JoinPath(programFolder, name);
             layout.workingFolder = facts.path;
             layout.classPath.push_back(layout.output);
             return layout;
@@ -115,7 +121,7 @@ Result<RunLayout> PrepareRunLayout(const cat::ProgramFacts& facts, const std::st
     }
     if (parts.empty())
         parts.push_back(name);
-    std::string folder = scratch;
+    std::string folder = programFolder;
     for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
         folder = JoinPath(folder, parts[i]);
         FileInfo info;
@@ -128,7 +134,7 @@ Result<RunLayout> PrepareRunLayout(const cat::ProgramFacts& facts, const std::st
     }
     layout.output = JoinPath(folder, parts.back() + ".class");
     layout.workingFolder = FolderOf(facts.path);
-    layout.classPath.push_back(scratch);
+    layout.classPath.push_back(programFolder);
     return layout;
 }
 

@@ -301,6 +301,8 @@ private slots:
         QVERIFY(testfiles::WriteFile(AppPath(), appClass_));
         dialogs_ = std::make_unique<ScriptedDialogs>();
         window_ = std::make_unique<TranslationWindow>(*dialogs_);
+        // What the autosave keeps goes to the scratch settings folder, never the user's.
+        window_->recoveryFolder = settings_.filePath(QStringLiteral("recovery"));
         window_->show();
         // Keyboard shortcuts reach only the active window.
         window_->activateWindow();
@@ -1175,8 +1177,9 @@ private slots:
         const QString folder = window_->RunFolder();
         QVERIFY(!folder.isEmpty());
         QVERIFY(!folder.startsWith(dir_->path()));
-        QCOMPARE(arguments.mid(arguments.size() - 3), (QStringList{QStringLiteral("-cp"), folder, QStringLiteral("App")}));
-        QVERIFY(TextsOf(folder + QStringLiteral("/App.class")).contains(QStringLiteral("再見")));
+        const QString copy = folder + QStringLiteral("/program");
+        QCOMPARE(arguments.mid(arguments.size() - 3), (QStringList{QStringLiteral("-cp"), copy, QStringLiteral("App")}));
+        QVERIFY(TextsOf(copy + QStringLiteral("/App.class")).contains(QStringLiteral("再見")));
         // Nothing beside the user's program, the catalogue as it was, the translations unchanged.
         QCOMPARE(FolderEntries(), (QStringList{QStringLiteral("App.class"), QStringLiteral("App.zh_CN.po")}));
         QCOMPARE(testfiles::ReadFile(catalogue).value(), QByteArray::fromStdString(po));
@@ -1185,6 +1188,8 @@ private slots:
         QVERIFY(!window_->runAction->isEnabled() && window_->stopAction->isEnabled());
         QVERIFY(window_->runPane->isVisible());
         QVERIFY2(PaneText().contains(FromUtf8(cltext::RunStartedText(command))), qPrintable(PaneText()));
+        QVERIFY2(PaneText().contains(FromUtf8(cltext::RunHomeText(Native(folder + QStringLiteral("/home"))))),
+                 qPrintable(PaneText()));
 
         // The output as it comes, a character cut in two between pieces.
         const QByteArray greeting = QStringLiteral("你好，世界\n").toUtf8();
@@ -1203,6 +1208,38 @@ private slots:
         QCOMPARE(runner->started.size(), 2);
         QVERIFY(!PaneText().contains(QStringLiteral("你好")));
         runner->End(0);
+    }
+
+    void runHasAScratchHomeUnlessTheRealOneIsChosen()
+    {
+        OpenApp();
+        FakeRunner* runner = UseFakeRunner();
+        QVERIFY(!window_->realHomeBox->isChecked());
+        QVERIFY(window_->realHomeBox->isVisible());
+        PressRun();
+        const QString home = window_->RunFolder() + QStringLiteral("/home");
+        QVERIFY(QFileInfo(home).isDir());
+        const cl::run::RunCommand scratch = runner->started.last();
+        QVERIFY(runner->Arguments().contains(QStringLiteral("-Duser.home=") + home));
+        QCOMPARE(scratch.environment, cl::run::HomeEnvironment(Native(home)));
+        runner->End(0);
+        QVERIFY(!QFileInfo::exists(home));
+
+        // The real home, chosen: nothing of the program's environment or of Java's home changes,
+        // and the pane says so. The choice is remembered for the next window.
+        window_->realHomeBox->click();
+        PressRun();
+        const cl::run::RunCommand real = runner->started.last();
+        QVERIFY(real.environment.empty());
+        for (const QString& argument : runner->Arguments())
+            QVERIFY2(!argument.startsWith(QStringLiteral("-Duser.home")), qPrintable(argument));
+        QVERIFY2(PaneText().contains(FromUtf8(cltext::RunHomeText(""))), qPrintable(PaneText()));
+        runner->End(0);
+        TranslationWindow next(*dialogs_);
+        QVERIFY(next.realHomeBox->isChecked());
+        next.realHomeBox->click();
+        TranslationWindow after(*dialogs_);
+        QVERIFY(!after.realHomeBox->isChecked());
     }
 
     void stoppingOrClosingEndsTheRun()

@@ -2,7 +2,8 @@
 // window as a translator would (the detail editor, Ctrl+Enter, a recipe reworded around its
 // slot), generated as app_zh.jar, and run with java: the translated texts must be printed.
 // Then every jar shape of jar and zip through the window's generate. Then the same through "试运行": the real java started from the window, its output in the run
-// pane, a program that cannot start, and one still running when the window closes.
+// pane, a program that cannot start, one still running when the window closes, and one that
+// writes its settings into its home (user.home, java.util.prefs), which is the run's own.
 
 #include "RunPane.h"
 #include "RunText.h"
@@ -12,18 +13,23 @@
 #include "TranslationModel.h"
 #include "TranslationWindow.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUndoStack>
+
+#include <pwd.h>
+#include <unistd.h>
 
 #include <memory>
 
@@ -337,6 +343,77 @@ private slots:
         QVERIFY(clock.elapsed() < 10000);
         QCOMPARE(ProcessesMentioning(folder), 0);
         QVERIFY(!QFileInfo::exists(folder));
+    }
+
+    void runGivesJavaAScratchHome()
+    {
+        QTemporaryDir dir;
+        QVERIFY(BuildJar(dir.path(), QStringLiteral("Settings"),
+                         "package demo;\n"
+                         "import java.nio.file.*;\n"
+                         "public class Settings {\n"
+                         "    public static void main(String[] args) throws Exception {\n"
+                         "        String home = System.getProperty(\"user.home\");\n"
+                         "        Path settings = Paths.get(home, \".classlingo-e2e\", \"settings.txt\");\n"
+                         "        Files.createDirectories(settings.getParent());\n"
+                         "        Files.write(settings, \"translated\".getBytes(\"UTF-8\"));\n"
+                         "        java.util.prefs.Preferences prefs =\n"
+                         "            java.util.prefs.Preferences.userRoot().node(\"classlingo-e2e\");\n"
+                         "        prefs.put(\"language\", \"zh\");\n"
+                         "        prefs.flush();\n"
+                         "        System.out.println(\"home=\" + home);\n"
+                         "        System.out.println(\"HOME=\" + System.getenv(\"HOME\"));\n"
+                         "        System.out.println(\"config=\" + System.getenv(\"XDG_CONFIG_HOME\"));\n"
+                         "        System.out.println(\"settings=\" + Files.exists(settings));\n"
+                         "        System.out.println(\"prefs=\" + Files.exists(Paths.get(home, \".java\", \".userPrefs\",\n"
+                         "            \"classlingo-e2e\", \"prefs.xml\")));\n"
+                         "        System.out.println(\"Settings saved\");\n"
+                         "    }\n"
+                         "}\n",
+                         QStringLiteral("settings.jar")));
+        // The user's home, as far as the environment says: it must stay empty. Java itself takes
+        // its home from the password database, which must not be written either.
+        QTemporaryDir userHome;
+        const QByteArray savedHome = qgetenv("HOME");
+        qputenv("HOME", QFile::encodeName(userHome.path()));
+        const passwd* entry = ::getpwuid(::getuid());
+        const QString passwdHome = entry != nullptr ? QFile::decodeName(entry->pw_dir) : QString();
+        const QStringList written{QStringLiteral(".classlingo-e2e"), QStringLiteral(".java/.userPrefs/classlingo-e2e")};
+        QStringList there;
+        for (const QString& name : written)
+            if (!passwdHome.isEmpty() && QFileInfo::exists(QDir(passwdHome).filePath(name)))
+                there.append(name);
+
+        ScriptedDialogs dialogs;
+        const std::unique_ptr<TranslationWindow> window = Translated(
+            dialogs, dir.filePath(QStringLiteral("settings.jar")), QStringLiteral("Settings saved"), QStringLiteral("设置已保存"));
+        QVERIFY(window);
+        QVERIFY(!window->realHomeBox->isChecked());
+        window->runAction->trigger();
+        QVERIFY(QTest::qWaitFor([&] { return !window->Busy(); }, 60000));
+        const QString ended = Text(cltext::RunEndedText());
+        const bool done = QTest::qWaitFor([&] { return window->runPane->Text().contains(ended); }, 60000);
+        qputenv("HOME", savedHome);
+        QVERIFY2(done, qPrintable(window->runPane->Text()));
+        const QString shown = window->runPane->Text();
+        // The home the program had: the run's folder's, which has gone with it.
+        const QString home = QRegularExpression(QStringLiteral("^home=(.*)$"), QRegularExpression::MultilineOption)
+                                 .match(shown)
+                                 .captured(1);
+        QVERIFY2(home.startsWith(QDir::tempPath() + QStringLiteral("/.classlingo-run")) &&
+                     home.endsWith(QStringLiteral("/home")),
+                 qPrintable(shown));
+        for (const QString& line : {QStringLiteral("home=") + home, QStringLiteral("HOME=") + home,
+                                    QStringLiteral("config=") + home + QStringLiteral("/.config"),
+                                    QStringLiteral("settings=true"), QStringLiteral("prefs=true"),
+                                    QStringLiteral("设置已保存")})
+            QVERIFY2(shown.contains(line + u'\n'), qPrintable(line + QStringLiteral(" in:\n") + shown));
+        QVERIFY(!QFileInfo::exists(home));
+        QCOMPARE(QDir(userHome.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+        for (const QString& name : written)
+            if (!there.contains(name))
+                QVERIFY2(passwdHome.isEmpty() || !QFileInfo::exists(QDir(passwdHome).filePath(name)), qPrintable(name));
+        QVERIFY(dialogs.AllMet());
     }
 };
 

@@ -1,7 +1,7 @@
 #pragma once
 // Running another program from a test as its own process: its exit status, what it wrote on
 // standard output and standard error, and the most memory it held (its peak resident set, as
-// `/usr/bin/time -v` reports it).
+// `/usr/bin/time -v` reports it); and whether a process is still alive.
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -73,6 +73,17 @@ inline ChildRun RunChild(const std::vector<std::string>& argv, const std::string
 inline ChildRun RunShell(const std::string& command, const std::string& folder, const std::string& tag = "shell")
 {
     return RunChild({"/bin/sh", "-c", command}, folder, tag);
+}
+
+// Whether process `pid` has not ended: it is there, and not a zombie waiting to be reaped by a
+// parent that may never do so (Linux: read from /proc).
+inline bool ProcessAlive(long pid)
+{
+    std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
+    const std::string stat((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    // "pid (name) S ...": the name may hold spaces and parentheses, the state follows the last ')'.
+    const std::size_t close = stat.rfind(')');
+    return close != std::string::npos && close + 2 < stat.size() && stat[close + 2] != 'Z';
 }
 
 }  // namespace cltest

@@ -3,12 +3,15 @@
 // create, a failed or half-done write, a failed flush, rename or read, a read that ends
 // early), so that tests can check what each failure leaves behind on disk. It also notes the
 // path each call concerned, so that a test can aim a failure at the calls made for one file.
+// The chosen call can instead throw std::bad_alloc, as an allocation failing in the middle of
+// the work would, for the front ends' handling of running out of memory.
 
 #include "files/FileSystem.h"
 
 #include <array>
 #include <cstddef>
 #include <memory>
+#include <new>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -81,6 +84,13 @@ public:
         step_ = step;
         occurrence_ = occurrence;
         error_ = std::make_error_code(error);
+        outOfMemory_ = false;
+    }
+    // The `occurrence`-th call of `step` throws std::bad_alloc instead of failing.
+    void RunOutOfMemoryAt(FailStep step, int occurrence = 1)
+    {
+        FailAt(step, occurrence);
+        outOfMemory_ = true;
     }
     bool Injected() const { return injected_; }
     int Calls(FailStep step) const { return calls_[static_cast<std::size_t>(Counter(step))]; }
@@ -271,6 +281,8 @@ private:
         if (calls_[static_cast<std::size_t>(counter)] != occurrence_)
             return false;
         injected_ = true;
+        if (outOfMemory_)
+            throw std::bad_alloc();
         return true;
     }
 
@@ -291,6 +303,7 @@ private:
     int occurrence_ = 0;
     std::error_code error_;
     bool injected_ = false;
+    bool outOfMemory_ = false;
     std::array<int, static_cast<std::size_t>(FailStep::kCount)> calls_{};
     std::array<std::vector<std::string>, static_cast<std::size_t>(FailStep::kCount)> paths_{};
 };

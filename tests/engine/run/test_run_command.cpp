@@ -62,6 +62,35 @@ TEST(RunCommand, AJarStartsItselfAClassPathNamesTheClass)
                              [](const std::string& a) { return a.rfind("-Duser.", 0) == 0; }));
 }
 
+TEST(RunCommand, AScratchHomeForJavaAndWhatItStarts)
+{
+    cl::run::RunTarget jar;
+    jar.jar = "/tmp/run-1/program/app.jar";
+    const std::string home = "/tmp/run-1/home";
+    const cl::run::RunCommand command = cl::run::MakeRunCommand("/usr/bin/java", "zh_CN", jar, "/home/me/app", home);
+    // user.home among the options, before what starts the program (after it, it would be one of
+    // the program's own arguments).
+    const auto option = std::find(command.arguments.begin(), command.arguments.end(), "-Duser.home=" + home);
+    const auto start = std::find(command.arguments.begin(), command.arguments.end(), "-jar");
+    ASSERT_NE(option, command.arguments.end());
+    EXPECT_LT(option, start);
+    EXPECT_EQ(command.environment, (std::vector<cl::run::EnvironmentVariable>{
+                                       {"HOME", home},
+                                       {"XDG_CONFIG_HOME", home + "/.config"},
+                                       {"XDG_DATA_HOME", home + "/.local/share"},
+                                       {"XDG_CACHE_HOME", home + "/.cache"},
+                                       {"XDG_STATE_HOME", home + "/.local/state"},
+                                   }));
+    EXPECT_EQ(cl::run::HomeEnvironment(home), command.environment);
+
+    // The real home: nothing changed, for java or for the environment.
+    const cl::run::RunCommand real = cl::run::MakeRunCommand("/usr/bin/java", "zh_CN", jar, "/home/me/app");
+    EXPECT_TRUE(real.environment.empty());
+    EXPECT_TRUE(std::none_of(real.arguments.begin(), real.arguments.end(),
+                             [](const std::string& a) { return a.rfind("-Duser.home", 0) == 0; }));
+    EXPECT_EQ(real.arguments.size() + 1, command.arguments.size());
+}
+
 TEST(RunCommand, OutputIsUtf8OnEveryJava)
 {
     const Options options = cl::run::EncodingOptions();

@@ -36,13 +36,14 @@ TEST_F(RunLayout, EachKindOfProgram)
     jarWithLibraries.classPath = {"lib/a.jar", "lib/my%20b.jar", "http://example.com/c.jar", "/opt/d.jar"};
     cat::ProgramFacts jarWithoutMain = Facts(cat::ProgramKind::Jar, "/home/me/app/app.jar", "app.jar");
     cat::ProgramFacts folder = Facts(cat::ProgramKind::Folder, "/home/me/app/classes", "classes");
+    cat::ProgramFacts home = Facts(cat::ProgramKind::Folder, "/home/me/home", "home");
     cat::ProgramFacts packaged = Facts(cat::ProgramKind::Class, "/home/me/src/demo/App.class", "App.class");
     packaged.classNames = {"demo.tools.App"};
     cat::ProgramFacts unpackaged = Facts(cat::ProgramKind::Class, "/home/me/Hello.class", "Hello.class");
     unpackaged.classNames = {"Hello"};
 
     const std::string s = Path("run");
-    std::filesystem::create_directories(s);
+    const std::string p = s + "/program";
     const struct {
         const char* what;
         cat::ProgramFacts facts;
@@ -53,42 +54,63 @@ TEST_F(RunLayout, EachKindOfProgram)
         Paths classPath;
         std::string started;
     } cases[] = {
-        {"a jar with Main-Class", jar, "", s + "/app.jar", "/home/me/app", s + "/app.jar", {}, ""},
-        {"a jar with Main-Class and Class-Path", jarWithLibraries, "", s + "/app.jar", "/home/me/app", "",
-         {s + "/app.jar", "/home/me/app/lib/a.jar", "/home/me/app/lib/my b.jar", "/opt/d.jar"}, "demo.App"},
-        {"a jar without Main-Class", jarWithoutMain, "demo.Tool", s + "/app.jar", "/home/me/app", "",
-         {s + "/app.jar"}, "demo.Tool"},
-        {"a folder starts in itself", folder, "demo.App", s + "/classes", "/home/me/app/classes", "",
-         {s + "/classes"}, "demo.App"},
-        {"a class where its package says", packaged, "demo.tools.App", s + "/demo/tools/App.class", "/home/me/src/demo",
-         "", {s}, "demo.tools.App"},
-        {"a class of no package", unpackaged, "Hello", s + "/Hello.class", "/home/me", "", {s}, "Hello"},
+        {"a jar with Main-Class", jar, "", p + "/app.jar", "/home/me/app", p + "/app.jar", {}, ""},
+        {"a jar with Main-Class and Class-Path", jarWithLibraries, "", p + "/app.jar", "/home/me/app", "",
+         {p + "/app.jar", "/home/me/app/lib/a.jar", "/home/me/app/lib/my b.jar", "/opt/d.jar"}, "demo.App"},
+        {"a jar without Main-Class", jarWithoutMain, "demo.Tool", p + "/app.jar", "/home/me/app", "",
+         {p + "/app.jar"}, "demo.Tool"},
+        {"a folder starts in itself", folder, "demo.App", p + "/classes", "/home/me/app/classes", "",
+         {p + "/classes"}, "demo.App"},
+        {"a folder named home", home, "demo.App", p + "/home", "/home/me/home", "", {p + "/home"}, "demo.App"},
+        {"a class where its package says", packaged, "demo.tools.App", p + "/demo/tools/App.class", "/home/me/src/demo",
+         "", {p}, "demo.tools.App"},
+        {"a class of no package", unpackaged, "Hello", p + "/Hello.class", "/home/me", "", {p}, "Hello"},
     };
     for (const auto& c : cases) {
+        // Each run has a scratch folder of its own, empty.
+        std::filesystem::remove_all(s);
+        std::filesystem::create_directories(s);
         const cl::Result<cl::run::RunLayout> layout = cl::run::PrepareRunLayout(c.facts, s);
         ASSERT_TRUE(layout) << c.what;
         EXPECT_EQ(layout->output, c.output) << c.what;
         EXPECT_EQ(layout->workingFolder, c.workingFolder) << c.what;
+        // The scratch home is made, empty, beside the program and never on its class path.
+        EXPECT_EQ(layout->home, s + "/home") << c.what;
+        EXPECT_TRUE(std::filesystem::is_directory(layout->home)) << c.what;
+        EXPECT_TRUE(std::filesystem::is_empty(layout->home)) << c.what;
         const cl::run::RunTarget target = cl::run::TargetOf(c.facts, *layout, c.mainClass);
         EXPECT_EQ(target.jar, c.jar) << c.what;
         EXPECT_EQ(target.classPath, c.classPath) << c.what;
         EXPECT_EQ(target.mainClass, c.started) << c.what;
+        for (const std::string& entry : target.classPath)
+            EXPECT_NE(entry.rfind(layout->home, 0), 0u) << c.what << ": " << entry;
+        // The folder the program goes into is there (a class's package folders made), so that
+        // the generate can write it.
+        EXPECT_TRUE(std::filesystem::is_directory(std::filesystem::path(c.output).parent_path())) << c.what;
+        EXPECT_FALSE(std::filesystem::exists(c.output)) << c.what;
     }
-    // The class's package folders were made, so that the generate can write it there.
-    EXPECT_TRUE(std::filesystem::is_directory(s + "/demo/tools"));
 }
 
-TEST_F(RunLayout, APackageFolderThatCannotBeMade)
+TEST_F(RunLayout, AFolderThatCannotBeMade)
 {
     cat::ProgramFacts facts = Facts(cat::ProgramKind::Class, "/home/me/App.class", "App.class");
     facts.classNames = {"demo.App"};
-    cltest::FailingFileSystem fs;
-    fs.FailAt(cltest::FailStep::MakeFolder, 1, std::errc::permission_denied);
-    const auto error = cltest::ErrorOf(cl::run::PrepareRunLayout(facts, dir_.string(), fs));
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->kind, cl::ErrorKind::CannotMakeFolder);
-    EXPECT_EQ(error->path, Path("demo"));
-    EXPECT_EQ(error->code, std::make_error_code(std::errc::permission_denied));
+    // The folders are made in this order: the program's, the home, the package's.
+    const struct {
+        int call;
+        std::string folder;
+    } cases[] = {{1, "program"}, {2, "home"}, {3, "program/demo"}};
+    for (const auto& c : cases) {
+        std::filesystem::remove_all(Path("run"));
+        std::filesystem::create_directories(Path("run"));
+        cltest::FailingFileSystem fs;
+        fs.FailAt(cltest::FailStep::MakeFolder, c.call, std::errc::permission_denied);
+        const auto error = cltest::ErrorOf(cl::run::PrepareRunLayout(facts, Path("run"), fs));
+        ASSERT_TRUE(error) << c.folder;
+        EXPECT_EQ(error->kind, cl::ErrorKind::CannotMakeFolder) << c.folder;
+        EXPECT_EQ(error->path, Path("run/" + c.folder));
+        EXPECT_EQ(error->code, std::make_error_code(std::errc::permission_denied)) << c.folder;
+    }
 }
 
 TEST(ClassPathEntry, ReadAgainstTheJarsFolder)
