@@ -100,6 +100,39 @@ bool IsRegularFile(const std::string& path, FileSystem& fs)
     return !fs.StatLink(path, info) && info.exists && info.isRegular && !info.isLink;
 }
 
+// Whether `original` names a backup this tool makes of `relative` of the input called `name`:
+// NAME.bak or NAME.bak.N, followed for a folder's file by "/" and the file's own path. A record
+// is only believed about backups of its own program: no other path, however it is spelled,
+// is ever read as an original.
+bool IsBackupOf(const std::string& original, const std::string& name, const std::string& relative)
+{
+    const std::string plain = name + ".bak";
+    if (original.compare(0, plain.size(), plain) != 0)
+        return false;
+    std::size_t at = plain.size();
+    if (at < original.size() && original[at] == '.') {
+        const std::size_t digits = original.find_first_not_of("0123456789", at + 1);
+        const std::size_t end = digits == std::string::npos ? original.size() : digits;
+        if (end == at + 1)
+            return false;
+        at = end;
+    }
+    const std::string rest = original.substr(at);
+    return relative.empty() ? rest.empty() : rest == "/" + relative;
+}
+
+// A path inside the program: '/'-separated names, none of them empty, "." or "..".
+bool IsPlainRelative(const std::string& relative)
+{
+    if (relative.empty())
+        return true;
+    for (const std::string_view part : Split(relative, '/')) {
+        if (part.empty() || part == "." || part == "..")
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string InPlaceOrigin::PathOf(const std::string& input, const std::string& relative) const
@@ -107,6 +140,15 @@ std::string InPlaceOrigin::PathOf(const std::string& input, const std::string& r
     if (const auto found = originals.find(relative); found != originals.end())
         return found->second;
     return relative.empty() ? input : JoinPath(input, relative);
+}
+
+std::string InPlaceOrigin::RecordedOriginal(const std::string& relative) const
+{
+    for (const RecordedFile& file : recorded) {
+        if (file.relative == relative)
+            return file.original;
+    }
+    return {};
 }
 
 bool InPlaceOrigin::StillHolds(const std::string& relative, std::string_view bytes) const
@@ -163,9 +205,14 @@ InPlaceOrigin FindInPlaceOrigin(const std::string& input, bool folder, FileSyste
         const std::string current = file.relative.empty() ? path : JoinPath(path, file.relative);
         if (!Holds(current, file.size, file.hash, fs))
             continue;
+        // Nor is a name that leads out of the program.
+        if (!IsPlainRelative(file.relative))
+            continue;
         if (file.original.empty()) {
             origin.added.insert(file.relative);
         } else {
+            if (!IsBackupOf(file.original, NameOf(path), file.relative))
+                continue;
             const std::string original = JoinPath(home, file.original);
             if (!IsRegularFile(original, fs))
                 continue;

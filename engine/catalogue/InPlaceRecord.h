@@ -42,6 +42,9 @@ struct InPlaceOrigin {
     std::vector<RecordedFile> recorded;
 
     bool Empty() const { return originals.empty() && added.empty(); }
+    // Where the record says the original of `relative` went, as the record writes it; empty for
+    // a file that run added or did not write.
+    std::string RecordedOriginal(const std::string& relative) const;
     // Whether the file `relative` holds exactly `bytes` as that run wrote them.
     bool StillHolds(const std::string& relative, std::string_view bytes) const;
     // The path to read the input's file `relative` from.

@@ -354,12 +354,11 @@ std::string FreeBackupName(const std::string& input, FileSystem& fs)
     }
 }
 
-// `path` as the record names it: relative to the folder that holds the input.
-std::string BesideInput(const std::string& input, const std::string& path)
+// A backup as the record names it: relative to the folder that holds the input, where every
+// backup is made (INPUT.bak, INPUT.bak.N; a folder's file under one of them).
+std::string AsRecorded(const std::string& backupRoot, const std::string& relative)
 {
-    const std::string home = FolderOf(input);
-    const std::string prefix = home.empty() || home == "." ? std::string() : home + "/";
-    return path.compare(0, prefix.size(), prefix) == 0 ? path.substr(prefix.size()) : path;
+    return NameOf(backupRoot) + (relative.empty() ? std::string() : "/" + relative);
 }
 
 Result<OutputReport> CommitFileInPlace(State& state, OutputReport report)
@@ -386,7 +385,8 @@ Result<OutputReport> CommitFileInPlace(State& state, OutputReport report)
     report.written = true;
     report.filesWritten = 1;
     RecordedFile written = state.written;
-    written.original = BesideInput(state.input, report.backupPath);
+    written.original =
+        original != state.origin.originals.end() ? state.origin.RecordedOriginal({}) : AsRecorded(report.backupPath, {});
     // Without the record the next run takes this output for an original and backs it up: no
     // loss, so a record that cannot be written does not undo the translation.
     (void)WriteInPlaceRecord(state.input, {written}, fs);
@@ -496,7 +496,7 @@ Result<OutputReport> CommitFilesInPlace(State& state, OutputReport report)
         FileInfo info;
         if (!fs.StatLink(original, info))
             (void)fs.CopyAttributes(info, saved);
-        step.record.original = BesideInput(input, saved);
+        step.record.original = AsRecorded(root, step.relative);
         ++report.backupsAdded;
     }
     report.backupPath = numberedRoot.empty() ? input + ".bak" : numberedRoot;
@@ -582,8 +582,7 @@ Status StageFolderInPlace(const Program& program, const FolderChanges& changes, 
         record.relative = relative;
         record.size = bytes.size();
         record.hash = ContentHash(bytes);
-        if (const auto found = origin.originals.find(relative); found != origin.originals.end())
-            record.original = BesideInput(program.path, found->second);
+        record.original = origin.RecordedOriginal(relative);
         return record;
     };
     // A file that already holds what this run would write stays as it is.

@@ -20,6 +20,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -586,6 +587,69 @@ TEST_F(ProgramOutput, FailuresInPlaceLeaveTheInputAsItWas)
             }
         }
         EXPECT_GT(failed, 0) << StepName(step);
+    }
+}
+
+// The record beside a program is only believed about the program's own backups and files that
+// still hold what was written: a record crafted or left behind never makes another file an
+// original, nor a file outside the program part of it.
+TEST_F(ProgramOutput, ARecordIsBelievedOnlyAboutTheProgramsOwnBackups)
+{
+    Write(Path("app.jar"), "translated");
+    Write(Path("app.jar.bak"), "original");
+    Write(Path("app.jar.bak.7"), "original 7");
+    Write(Path("secret"), "not the program's");
+    const std::string translated = "translated";
+    const std::string hash = [&] {
+        char hex[17];
+        std::snprintf(hex, sizeof hex, "%llx", static_cast<unsigned long long>(cat::ContentHash(translated)));
+        return std::string(hex);
+    }();
+    const std::string size = std::to_string(translated.size());
+    const struct {
+        const char* what;
+        std::string line;  // the record's one file
+        std::string original;  // what it is believed to name; empty: nothing
+    } cases[] = {
+        {"the plain backup", size + "\t" + hash + "\tapp.jar.bak\t", Path("app.jar.bak")},
+        {"a numbered backup", size + "\t" + hash + "\tapp.jar.bak.7\t", Path("app.jar.bak.7")},
+        {"a file outside", size + "\t" + hash + "\t../secret\t", ""},
+        {"another file beside it", size + "\t" + hash + "\tsecret\t", ""},
+        {"a backup of another name", size + "\t" + hash + "\tapp.jar.bakx\t", ""},
+        {"a size that no longer matches", "11\t" + hash + "\tapp.jar.bak\t", ""},
+        {"a hash that no longer matches", size + "\t1234\tapp.jar.bak\t", ""},
+        {"a line cut short", size + "\t" + hash + "\tapp.jar.bak", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Write(cat::InPlaceRecordPath(Path("app.jar")), "classlingo in-place 1\n" + c.line + "\n");
+        const cat::InPlaceOrigin origin = cat::FindInPlaceOrigin(Path("app.jar"), false, cl::NativeFileSystem());
+        if (c.original.empty()) {
+            EXPECT_TRUE(origin.Empty());
+        } else {
+            ASSERT_EQ(origin.originals.count(""), 1u);
+            EXPECT_EQ(origin.originals.at(""), c.original);
+        }
+    }
+
+    // A folder's record naming a file outside the folder, or a backup of another file.
+    const std::string fold = Path("fold");
+    std::filesystem::create_directories(fold + "/app");
+    std::filesystem::create_directories(fold + ".bak/app");
+    Write(fold + "/app/A.class", translated);
+    Write(fold + ".bak/app/A.class", "original");
+    Write(fold + ".bak/app/B.class", "other");
+    for (const auto& [line, believed] : std::vector<std::pair<std::string, bool>>{
+             {size + "\t" + hash + "\tfold.bak/app/A.class\tapp/A.class", true},
+             {size + "\t" + hash + "\tfold.bak/app/B.class\tapp/A.class", false},
+             {size + "\t" + hash + "\tfold.bak/app/../app/A.class\tapp/A.class", false},
+             {size + "\t" + hash + "\tfold.bak/../secret\t../secret", false},
+         }) {
+        SCOPED_TRACE(line);
+        Write(cat::InPlaceRecordPath(fold), "classlingo in-place 1\n" + line + "\n");
+        const cat::InPlaceOrigin origin = cat::FindInPlaceOrigin(fold, true, cl::NativeFileSystem());
+        EXPECT_EQ(origin.originals.count("app/A.class"), believed ? 1u : 0u);
+        EXPECT_EQ(origin.originals.size(), believed ? 1u : 0u);
     }
 }
 
