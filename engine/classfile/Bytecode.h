@@ -7,6 +7,7 @@
 // walk does with an instruction beyond its length (check a pool operand, find a branch) stays
 // with the walk, which builds its own one-look tables from kFixedLength.
 
+#include <cstddef>
 #include <cstdint>
 
 namespace cl::classfile::bytecode {
@@ -159,11 +160,11 @@ public:
     }
     int32_t Key(uint32_t k) const noexcept
     {
-        return table_ ? static_cast<int32_t>(int64_t{S4(p_ + 4)} + k) : S4(p_ + 8 + size_t{k} * 8);
+        return table_ ? static_cast<int32_t>(int64_t{S4(p_ + 4)} + k) : S4(p_ + 8 + std::size_t{k} * 8);
     }
     int32_t Offset(uint32_t k) const noexcept
     {
-        return table_ ? S4(p_ + 12 + size_t{k} * 4) : S4(p_ + 8 + size_t{k} * 8 + 4);
+        return table_ ? S4(p_ + 12 + std::size_t{k} * 4) : S4(p_ + 8 + std::size_t{k} * 8 + 4);
     }
 
 private:

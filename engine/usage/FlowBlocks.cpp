@@ -55,7 +55,7 @@ constexpr PlainSteps kPlain;
 
 // Notes a block start once, so that the blocks are known without a second look at
 // every byte.
-void MarkLeader(FlowContext& c, uint32_t pc)
+[[gnu::always_inline]] inline void MarkLeader(FlowContext& c, uint32_t pc)
 {
     if ((c.s.mark[pc] & kLeader) == 0) {
         c.s.mark[pc] |= kLeader;
@@ -63,7 +63,7 @@ void MarkLeader(FlowContext& c, uint32_t pc)
     }
 }
 
-bool Leader(FlowContext& c, uint32_t pc)
+inline bool Leader(FlowContext& c, uint32_t pc)
 {
     if (pc >= c.length)
         return false;

@@ -53,7 +53,7 @@ struct FlowScratch {
     std::vector<uint8_t> mark;
     std::vector<uint32_t> blockAt;  // per pc: the block starting there
     std::vector<uint32_t> blockPc;
-    std::vector<uint32_t> leaders;  // block starts in the order Decode found them
+    std::vector<uint32_t> leaders;  // block starts in the order FindBlocks found them
     std::vector<uint32_t> handlerFirst;  // per block: into handlerBlocks
     std::vector<uint32_t> handlerBlocks;
     std::vector<uint32_t> targets;
@@ -74,7 +74,7 @@ struct FlowScratch {
     std::vector<std::pair<uint32_t, uint32_t>> collected;
     FlatMap collectedOnce;
     std::vector<uint32_t> collectedFirst;  // per source, into collected once sorted by source
-    std::vector<uint32_t> elementsOf;      // one object's collection while Emit expands it
+    std::vector<uint32_t> elementsOf;      // one object's collection while EmitFacts expands it
     std::vector<std::pair<uint32_t, uint32_t>> uses;  // (set, sink)
     std::vector<uint32_t> seen;      // per source and flag: the use that last expanded it
     std::vector<std::pair<uint32_t, uint32_t>> expand;

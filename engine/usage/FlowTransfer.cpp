@@ -110,7 +110,7 @@ struct SimpleEffects {
 };
 constexpr SimpleEffects kSimple;
 
-bool Load(FlowContext& c, uint32_t index, unsigned words, bool reference)
+inline bool Load(FlowContext& c, uint32_t index, unsigned words, bool reference)
 {
     if (index + words > c.maxLocals)
         return false;
@@ -119,7 +119,7 @@ bool Load(FlowContext& c, uint32_t index, unsigned words, bool reference)
     return c.PushZeros(words);
 }
 
-bool Store(FlowContext& c, uint32_t block, uint32_t index, unsigned words, bool reference)
+inline bool Store(FlowContext& c, uint32_t block, uint32_t index, unsigned words, bool reference)
 {
     if (index + words > c.maxLocals || c.height < words)
         return false;
@@ -133,7 +133,7 @@ bool Store(FlowContext& c, uint32_t block, uint32_t index, unsigned words, bool 
     return true;
 }
 
-bool Branch(FlowContext& c, uint32_t target)
+inline bool Branch(FlowContext& c, uint32_t target)
 {
     Merge(c, c.s.blockAt[target], c.s.locals.data(), c.s.stack.data(), c.height);
     return !c.broken;

@@ -111,14 +111,6 @@ void Merge(FlowContext& c, uint32_t block, const uint32_t* locals, const uint32_
     }
 }
 
-// Every handler that covers `block` may be entered with the current locals and the exception.
-void MergeHandlers(FlowContext& c, uint32_t block)
-{
-    const uint32_t zero = 0;
-    for (uint32_t k = c.s.handlerFirst[block]; k < c.s.handlerFirst[block + 1]; ++k)
-        Merge(c, c.s.handlerBlocks[k], c.s.locals.data(), &zero, 1);
-}
-
 bool Solve(FlowContext& c)
 {
     const uint64_t budget = kVisitsBase + kVisitsPerByte * uint64_t{c.length};

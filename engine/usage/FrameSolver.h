@@ -23,7 +23,13 @@ void Enter(FlowContext& c);
 void Merge(FlowContext& c, uint32_t block, const uint32_t* locals, const uint32_t* stack, uint16_t height);
 
 // Every handler that covers `block` may be entered with the current locals and the exception.
-void MergeHandlers(FlowContext& c, uint32_t block);
+// Inline: it runs for every block taken and every string stored into a local.
+inline void MergeHandlers(FlowContext& c, uint32_t block)
+{
+    const uint32_t zero = 0;
+    for (uint32_t k = c.s.handlerFirst[block]; k < c.s.handlerFirst[block + 1]; ++k)
+        Merge(c, c.s.handlerBlocks[k], c.s.locals.data(), &zero, 1);
+}
 
 // Runs the queued blocks until no in-state changes. False when the code cannot be followed
 // (the JVM would reject it) or the method needs more work than it is allowed.
