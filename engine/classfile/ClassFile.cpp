@@ -1,5 +1,7 @@
 #include "classfile/ClassFile.h"
 
+#include "classfile/Bytecode.h"
+
 #include <cstring>
 #include <iterator>
 #include <utility>
@@ -199,67 +201,27 @@ uint8_t LookUpAttributeName(std::string_view name)
     return kUnknownName;
 }
 
-// Total length of each opcode's instruction; 0 for opcodes the JVM does not define, 0xFF for
-// tableswitch, lookupswitch and wide, whose length depends on their operands.
-constexpr uint8_t kVariable = 0xFF;
-struct OpcodeLengths {
-    uint8_t length[256] = {};
+// What the parser looks at an opcode for, on top of its length (classfile/Bytecode.h).
+struct OpcodeClasses {
     // Opcodes whose operand names a constant-pool entry; only these need a second look.
     bool poolOperand[256] = {};
     // The length of an instruction that needs nothing but stepping over (no pool operand, a
     // fixed length); 0 for every other opcode. Most of a method's code is such instructions.
     uint8_t plain[256] = {};
-    constexpr OpcodeLengths()
+    constexpr OpcodeClasses()
     {
         for (const int op :
              {0x12, 0x13, 0x14, 0xB2, 0xB3, 0xB4, 0xB5, 0xB6, 0xB7, 0xB8, 0xB9, 0xBA, 0xBB, 0xBD, 0xC0, 0xC1, 0xC5})
             poolOperand[op] = true;
-        for (int op = 0x00; op <= 0xC9; ++op)
-            length[op] = 1;
-        length[0x10] = 2;  // bipush
-        length[0x11] = 3;  // sipush
-        length[0x12] = 2;  // ldc
-        length[0x13] = 3;  // ldc_w
-        length[0x14] = 3;  // ldc2_w
-        for (int op = 0x15; op <= 0x19; ++op)
-            length[op] = 2;  // iload..aload
-        for (int op = 0x36; op <= 0x3A; ++op)
-            length[op] = 2;  // istore..astore
-        length[0x84] = 3;    // iinc
-        for (int op = 0x99; op <= 0xA8; ++op)
-            length[op] = 3;  // if*, goto, jsr
-        length[0xA9] = 2;    // ret
-        length[0xAA] = kVariable;
-        length[0xAB] = kVariable;
-        for (int op = 0xB2; op <= 0xB8; ++op)
-            length[op] = 3;  // field access, invokevirtual/special/static
-        length[0xB9] = 5;    // invokeinterface
-        length[0xBA] = 5;    // invokedynamic
-        length[0xBB] = 3;    // new
-        length[0xBC] = 2;    // newarray
-        length[0xBD] = 3;    // anewarray
-        length[0xC0] = 3;    // checkcast
-        length[0xC1] = 3;    // instanceof
-        length[0xC4] = kVariable;
-        length[0xC5] = 4;  // multianewarray
-        length[0xC6] = 3;  // ifnull
-        length[0xC7] = 3;  // ifnonnull
-        length[0xC8] = 5;  // goto_w
-        length[0xC9] = 5;  // jsr_w
         for (int op = 0; op < 256; ++op)
-            plain[op] = poolOperand[op] || length[op] == kVariable ? 0 : length[op];
+            plain[op] = poolOperand[op] ? 0 : bytecode::kFixedLength.of[op];
     }
 };
-constexpr OpcodeLengths kOpcodes;
+constexpr OpcodeClasses kOpcodes;
 
 // Bytes of each constant-pool entry by tag (a Utf8 entry's text comes on top); 0 for tags
 // the class-file format does not define.
 constexpr uint8_t kEntrySize[] = {0, 3, 0, 5, 5, 9, 9, 3, 3, 5, 5, 5, 5, 0, 0, 4, 3, 5, 5, 3, 3};
-
-int32_t ReadS4(const uint8_t* p)
-{
-    return static_cast<int32_t>((uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3]);
-}
 
 class Parser {
 public:
@@ -929,53 +891,19 @@ private:
                 pc += step;
                 continue;
             }
-            uint32_t length = kOpcodes.length[op];
-            if (length == 0)
-                return r_.Fail(ParseError::BadOpcode, base + pc);
-            if (length == kVariable) {
-                if (op == 0xC4) {  // wide
-                    if (pc + 1 >= end)
-                        return r_.Fail(ParseError::InstructionPastEnd, base + pc);
-                    const uint8_t widened = code[pc + 1];
-                    if (widened == 0x84)
-                        length = 6;  // iinc
-                    else if ((widened >= 0x15 && widened <= 0x19) || (widened >= 0x36 && widened <= 0x3A) ||
-                             widened == 0xA9)
-                        length = 4;
-                    else
-                        return r_.Fail(ParseError::BadOpcode, base + pc + 1);
-                } else {
-                    const uint32_t operands = (pc + 4) & ~3u;  // padded to a multiple of four from the code start
-                    const uint32_t fixed = op == 0xAA ? 12 : 8;
-                    if (uint64_t{operands} + fixed > end)
-                        return r_.Fail(ParseError::InstructionPastEnd, base + pc);
-                    const uint8_t* p = code + operands;
-                    int64_t entries = 0;
-                    if (op == 0xAA) {
-                        const int32_t low = ReadS4(p + 4);
-                        const int32_t high = ReadS4(p + 8);
-                        if (high < low)
-                            return r_.Fail(ParseError::BadSwitch, base + pc);
-                        entries = int64_t{high} - low + 1;
-                        if (operands + fixed + uint64_t(entries) * 4 > end)
-                            return r_.Fail(ParseError::InstructionPastEnd, base + pc);
-                        for (int64_t v = low; v <= high; ++v)
-                            info.switchKeys.push_back(static_cast<int32_t>(v));
-                        length = static_cast<uint32_t>(operands + fixed + entries * 4 - pc);
-                    } else {
-                        const int32_t pairs = ReadS4(p + 4);
-                        if (pairs < 0)
-                            return r_.Fail(ParseError::BadSwitch, base + pc);
-                        if (operands + fixed + uint64_t(pairs) * 8 > end)
-                            return r_.Fail(ParseError::InstructionPastEnd, base + pc);
-                        for (int32_t k = 0; k < pairs; ++k)
-                            info.switchKeys.push_back(ReadS4(p + 8 + size_t(k) * 8));
-                        length = static_cast<uint32_t>(operands + fixed + uint64_t(pairs) * 8 - pc);
-                    }
-                }
+            uint32_t length = 0;
+            switch (bytecode::InstructionLength(code, end, pc, length)) {
+                case bytecode::Fault::None: break;
+                case bytecode::Fault::BadOpcode: return r_.Fail(ParseError::BadOpcode, base + pc);
+                case bytecode::Fault::BadWidened: return r_.Fail(ParseError::BadOpcode, base + pc + 1);
+                case bytecode::Fault::PastEnd: return r_.Fail(ParseError::InstructionPastEnd, base + pc);
+                case bytecode::Fault::BadSwitch: return r_.Fail(ParseError::BadSwitch, base + pc);
             }
-            if (uint64_t{pc} + length > end)
-                return r_.Fail(ParseError::InstructionPastEnd, base + pc);
+            if (op == bytecode::kTableSwitch || op == bytecode::kLookupSwitch) {
+                const bytecode::Switch cases(code, pc);
+                for (uint32_t k = 0, count = cases.Count(); k < count; ++k)
+                    info.switchKeys.push_back(cases.Key(k));
+            }
             if (kOpcodes.poolOperand[op] && !CodeOperand(code, pc, op, info))
                 return false;
             pc += length;

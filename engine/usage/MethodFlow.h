@@ -5,6 +5,10 @@
 // switches, exception handlers, subroutines), through string building and formatting, to
 // where it is consumed. Objects that collect strings (builders, lists, arrays) are followed by
 // where they were made: what is put into one reaches wherever the object goes.
+//
+// The work is done in passes over one FlowContext, each a file of its own: the control-flow
+// graph (FlowBlocks), the frame solver (FrameSolver), the transfer of each instruction
+// (FlowTransfer) and of calls (FlowCalls), and the facts emitted (FlowFacts).
 
 #include "classfile/ClassFile.h"
 

@@ -30,4 +30,10 @@ inline uint64_t HashText(std::string_view text, uint64_t seed = 0) noexcept
     return h;
 }
 
+// The next key to try when a key's slot holds another text of the same hash.
+inline uint64_t NextKey(uint64_t key) noexcept
+{
+    return key * 0x9E3779B97F4A7C15ull + 1;
+}
+
 }  // namespace cl::usage

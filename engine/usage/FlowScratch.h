@@ -1,0 +1,86 @@
+#pragma once
+// The working storage of one method's data-flow, kept on the thread from one method to the
+// next (MakeFlowScratch): a program has thousands of small methods, and setting up fresh
+// tables for each cost more than following most of them. Every pass (FlowBlocks, FrameSolver,
+// FlowTransfer, FlowCalls, FlowFacts) reads and writes its part of it; each pass clears or
+// fills only what it is about to use, at the method's size.
+
+#include "usage/ClassFacts.h"
+#include "usage/Descriptor.h"
+#include "usage/FlatMap.h"
+#include "usage/ValueSets.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace cl::usage {
+
+// Where a value followed through the method comes from: the origins a flow can name, and the
+// objects made in the method that collect what is put into them.
+enum SourceKind : uint8_t {
+    kLiteral = static_cast<uint8_t>(OriginKind::Literal),
+    kParameter = static_cast<uint8_t>(OriginKind::Parameter),
+    kFieldRead = static_cast<uint8_t>(OriginKind::FieldRead),
+    kCallResult = static_cast<uint8_t>(OriginKind::CallResult),
+    kObject,  // a builder, list or array made in this method, by the pc of its `new`
+};
+
+struct Source {
+    SourceKind kind;
+    uint32_t value;
+};
+
+// Per pc of the code (FlowScratch::mark).
+constexpr uint8_t kStart = 1;   // an instruction starts at this pc
+constexpr uint8_t kLeader = 2;  // ... and a block starts there
+
+// Sets the first `count` entries of `v` to `value`, growing it when it is smaller: the
+// per-method tables are set up for thousands of small methods, most of them far smaller than
+// what the storage already holds.
+template <typename T>
+void Fill(std::vector<T>& v, size_t count, T value)
+{
+    if (v.size() < count)
+        v.resize(count);
+    std::fill_n(v.data(), count, value);
+}
+
+struct FlowScratch {
+    ValueSets sets;
+    std::vector<uint8_t> mark;
+    std::vector<uint32_t> blockAt;  // per pc: the block starting there
+    std::vector<uint32_t> blockPc;
+    std::vector<uint32_t> leaders;  // block starts in the order FindBlocks found them
+    std::vector<uint32_t> handlerFirst;  // per block: into handlerBlocks
+    std::vector<uint32_t> handlerBlocks;
+    std::vector<uint32_t> targets;
+    std::vector<uint32_t> jsrReturns;
+    std::vector<uint32_t> state;  // per block: locals, then stack
+    std::vector<uint16_t> height;
+    std::vector<uint8_t> visited;
+    std::vector<uint8_t> queued;
+    std::vector<uint32_t> work;
+    std::vector<uint32_t> locals;
+    std::vector<uint32_t> stack;
+    MethodShape shape;
+    std::vector<Source> sources;
+    FlatMap sourceAt;
+    // What the objects made here collect: (source, element) in the order put, each once.
+    // Kept as a list rather than a set per object: an array of hundreds of strings would
+    // otherwise make a new set at each element put in.
+    std::vector<std::pair<uint32_t, uint32_t>> collected;
+    FlatMap collectedOnce;
+    std::vector<uint32_t> collectedFirst;  // per source, into collected once sorted by source
+    std::vector<uint32_t> elementsOf;      // one object's collection while EmitFacts expands it
+    std::vector<std::pair<uint32_t, uint32_t>> uses;  // (set, sink)
+    std::vector<uint32_t> seen;      // per source and flag: the use that last expanded it
+    std::vector<std::pair<uint32_t, uint32_t>> expand;
+    std::vector<uint16_t> switchLiterals;
+    std::vector<int32_t> keys;
+    std::u16string units;
+};
+
+}  // namespace cl::usage

@@ -1,0 +1,134 @@
+#include "usage/UseGraph.h"
+
+#include "usage/TextShape.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+
+// The decision per text, the offer policy: a text is offered when a place of it is shown to
+// the user (a format, a UI text, a message, a log line) and no place needs it unchanged (a
+// name, a pattern, a key compared other than by equality); text that reads as data is never
+// offered; a text that goes nowhere known is offered when it reads as prose. The note names
+// the use that decided, by rank.
+
+namespace cl::usage {
+
+namespace {
+
+int ShownRank(Use use)
+{
+    switch (use) {
+        case Use::Format: return 0;
+        case Use::Ui: return 1;
+        case Use::Message: return 2;
+        case Use::Log: return 3;
+        default: return 9;
+    }
+}
+
+int ForbiddingRank(Use use)
+{
+    switch (use) {
+        case Use::Name: return 0;
+        case Use::Pattern: return 1;
+        case Use::Key: return 2;
+        default: return 9;
+    }
+}
+
+bool Forbids(Use use, bool equalsStyle)
+{
+    return use == Use::Name || use == Use::Pattern || (use == Use::Key && !equalsStyle);
+}
+
+}  // namespace
+
+Decision ProgramUsage::Decide(std::string_view text, std::span<const PlaceRef> places) const
+{
+    // The findings of every place, bare: a finding's words are made only when the decision
+    // names it.
+    struct Placed {
+        BareFinding f;
+        size_t place;
+    };
+    thread_local std::vector<Placed> findings;
+    thread_local std::vector<BareFinding> bare;
+    findings.clear();
+    if (graph_) {
+        for (size_t p = 0; p < places.size(); ++p) {
+            graph_->BareFindingsOf(places[p], bare);
+            for (const BareFinding& f : bare)
+                findings.push_back({f, p});
+        }
+    }
+    // The words of a finding, as FindingsOf gives them.
+    auto words = [&](const Placed& placed) { return graph_->Words(placed.f, places[placed.place].classIndex); };
+
+    Decision d;
+    const Placed* shown = nullptr;
+    const Placed* forbidding = nullptr;
+    const Placed* other = nullptr;  // a key compared by equality, or data
+    const Placed* unknown = nullptr;
+    size_t placeOfForbidding = SIZE_MAX;
+    size_t firstOfPlace = 0;  // where the current place's forbidding findings start in d.forbidding
+    for (const Placed& placed : findings) {
+        const Use use = UseOf(placed.f.kind);
+        const FormatStyle format = FormatOf(placed.f.kind);
+        if (Forbids(use, EqualsOf(placed.f.kind))) {
+            // FindingsOf gives a finding once per place even where two places of the graph
+            // read the same.
+            if (placed.place != placeOfForbidding) {
+                placeOfForbidding = placed.place;
+                firstOfPlace = d.forbidding.size();
+            }
+            Finding f = words(placed);
+            if (std::find(d.forbidding.begin() + static_cast<std::ptrdiff_t>(firstOfPlace), d.forbidding.end(), f) ==
+                d.forbidding.end())
+                d.forbidding.push_back(std::move(f));
+            if (forbidding == nullptr || ForbiddingRank(use) < ForbiddingRank(UseOf(forbidding->f.kind)))
+                forbidding = &placed;
+        } else if (IsShown(use)) {
+            if (shown == nullptr || ShownRank(use) < ShownRank(UseOf(shown->f.kind)))
+                shown = &placed;
+        } else if (use == Use::Unknown) {
+            if (unknown == nullptr || (FormatOf(unknown->f.kind) == FormatStyle::None && format != FormatStyle::None))
+                unknown = &placed;
+        } else if (other == nullptr) {
+            other = &placed;
+        }
+    }
+    auto take = [&](const Placed* f, Use use) {
+        d.use = use;
+        if (f != nullptr) {
+            d.format = FormatOf(f->f.kind);
+            d.consumer = f->f.consumer == kNothing ? std::string("nothing") : graph_->ConsumerName(f->f.consumer);
+        }
+    };
+    // A pattern's placeholders are no words: read without them, "%s[]" holds no letter.
+    const Placed* first = shown != nullptr ? shown : forbidding != nullptr ? forbidding : other != nullptr ? other : unknown;
+    if (IsData(text, first != nullptr ? FormatOf(first->f.kind) : FormatStyle::None)) {
+        d.forbidding.clear();
+        take(first, Use::Data);
+        d.format = FormatStyle::None;
+        return d;
+    }
+    if (forbidding != nullptr) {
+        take(forbidding, UseOf(forbidding->f.kind));
+        return d;
+    }
+    if (shown != nullptr) {
+        d.offered = true;
+        take(shown, UseOf(shown->f.kind));
+        return d;
+    }
+    if (other != nullptr) {
+        take(other, UseOf(other->f.kind));
+        return d;
+    }
+    d.offered = ReadsAsProse(text);
+    take(unknown, d.offered ? Use::Unknown : Use::Data);
+    return d;
+}
+
+}  // namespace cl::usage

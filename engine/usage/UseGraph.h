@@ -1,0 +1,180 @@
+#pragma once
+// The use graph of the program-wide step: a node for each parameter, return and field of the
+// program's own methods and classes, and for each call's parameters and result; an edge where a
+// value goes on (a flow of one class's facts, a call to the methods it may run, a return to
+// the calls' results); terminals where a value is consumed (a consumer's use, or a use not
+// known). The fixed point gives each node its marks: for each kind of finding (use, pattern
+// kind, equality), the least consumer it leads to. A literal's findings are then read off the
+// marks of where its flows go.
+//
+// Internal to ProgramUsage: the graph is built and solved by UseGraph.cpp, read by
+// ProgramUsage.cpp (findings) and OfferPolicy.cpp (the decision per text).
+
+#include "usage/ClassHierarchy.h"
+#include "usage/ProgramUsage.h"
+
+#include <cstdint>
+#include <deque>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace cl::usage {
+
+inline constexpr uint32_t kTerminalBit = 0x80000000u;
+inline constexpr uint32_t kNone = UINT32_MAX;
+
+// A finding as the fixed point carries it: the kind in one byte (use, pattern kind, equality)
+// and the consumer's name.
+struct Mark {
+    uint8_t kind;
+    uint32_t consumer;
+};
+
+inline uint8_t KindOf(Use use, FormatStyle format, bool equalsStyle)
+{
+    return static_cast<uint8_t>(static_cast<unsigned>(use) * 6 + static_cast<unsigned>(format) * 2 +
+                                (equalsStyle ? 1 : 0));
+}
+inline Use UseOf(uint8_t kind)
+{
+    return static_cast<Use>(kind / 6);
+}
+inline FormatStyle FormatOf(uint8_t kind)
+{
+    return static_cast<FormatStyle>((kind / 2) % 3);
+}
+inline bool EqualsOf(uint8_t kind)
+{
+    return (kind & 1) != 0;
+}
+// Kinds are below 64 (nine uses, three pattern kinds, equality or not): a node's set of kinds
+// is one word.
+static_assert(kUseCount * 6 <= 64);
+
+// What a finding becomes when the value was the pattern of a formatting on its way: shown
+// uses make the pattern a format; an unknown one remembers the formatting; a key, name or
+// pattern stays what it is (the formatting builds a key).
+inline uint8_t ThroughFormat(uint8_t kind, FormatStyle flag)
+{
+    if (flag == FormatStyle::None)
+        return kind;
+    const Use use = UseOf(kind);
+    if (IsShown(use))
+        return KindOf(Use::Format, flag, false);
+    if (use == Use::Unknown)
+        return KindOf(Use::Unknown, flag, false);
+    return kind;
+}
+
+struct Terminal {
+    uint8_t kind;
+    uint32_t consumer;
+};
+
+enum NodeKind : uint64_t { kParamNode = 1, kReturnNode = 2, kFieldNode = 3, kCallNode = 4, kResultNode = 5 };
+
+// A finding before its words are made: its kind, its consumer (a name, or a node with
+// kTerminalBit), the node it went through (kNone when none) and its method.
+struct BareFinding {
+    uint8_t kind = 0;
+    uint32_t consumer = 0;
+    uint32_t via = kNone;
+    uint16_t method = kNoMethod;
+
+    bool operator==(const BareFinding&) const = default;
+};
+// The consumer of the finding of a literal that goes nowhere.
+inline constexpr uint32_t kNothing = kNone;
+
+struct ProgramUsage::Graph {
+    std::vector<ClassFacts> classes;
+    ClassHierarchy hierarchy;
+
+    std::vector<std::string_view> names;
+    FlatMap nameIds;                 // hash of a name -> its index in names
+    std::deque<std::string> madeNames;  // the names made here rather than found in a class
+
+    std::vector<Terminal> terminals;
+    FlatMap terminalIds;
+
+    FlatMap nodeAt;
+    std::vector<uint64_t> nodeKey;  // per node: what it stands for (its name is made from it)
+    struct EdgeRecord {
+        uint32_t from;
+        uint32_t to;  // a node, or a terminal with kTerminalBit
+        FormatStyle flag;
+    };
+    std::vector<EdgeRecord> edgeList;
+    // Per node: the marks worked out for it, sorted by kind (markFirst has one more entry at
+    // the end). Only the nodes a literal can reach have any.
+    std::vector<uint32_t> markFirst;
+    std::vector<Mark> marks;
+
+    std::vector<uint32_t> sinkFirst;    // per class, into sinkTargets; one more at the end
+    std::vector<uint32_t> sinkTargets;  // per class, per sink
+
+    // The class's consumer names and member targets as Build meets them, each found once per
+    // class rather than once per sink or flow.
+    std::vector<uint32_t> classNames;    // per consumer of the class: its name, or kNone
+    std::vector<uint32_t> classTargets;  // per member of the class: its target, or kNone
+
+    // `text` is kept as it is when it lives as long as the graph (a class's text, a constant),
+    // else copied.
+    uint32_t Name(std::string_view text, bool lasting);
+    uint32_t TerminalOf(Use use, FormatStyle format, bool equalsStyle, uint32_t consumer);
+
+    uint32_t Node(uint64_t key)
+    {
+        bool fresh = false;
+        const uint32_t id = nodeAt.FindOrInsert(key, static_cast<uint32_t>(nodeKey.size()), fresh);
+        if (fresh)
+            nodeKey.push_back(key);
+        return id;
+    }
+    const uint32_t* FindNode(uint64_t key) const { return nodeAt.Find(key); }
+    void Edge(uint32_t from, uint32_t to, FormatStyle flag) { edgeList.push_back({from, to, flag}); }
+
+    static std::string Joined(std::string_view a, std::string_view b, std::string_view c, std::string_view d = {});
+    // A node's description, the consumer named when the analysis stops there.
+    std::string NodeName(uint32_t node) const;
+    // A consumer is a name (Name) or, with kTerminalBit, a node stopped at.
+    std::string ConsumerName(uint32_t consumer) const;
+    std::string MethodName(uint32_t ci, uint16_t mi) const;
+
+    uint32_t ParamNode(uint32_t ci, uint16_t mi, uint16_t p);
+    uint32_t ReturnNode(uint32_t ci, uint16_t mi) { return Node((uint64_t{kReturnNode} << 60) | (uint64_t{ci} << 16) | mi); }
+    uint32_t FieldNode(uint32_t ci, uint16_t fi) { return Node((uint64_t{kFieldNode} << 60) | (uint64_t{ci} << 16) | fi); }
+    uint32_t CallNode(uint32_t target, uint16_t p);
+    uint32_t ResultNode(uint32_t target) { return Node((uint64_t{kResultNode} << 60) | target); }
+
+    uint32_t ConsumerOf(const ClassFacts& c, uint32_t consumer);
+    uint32_t TargetOfMember(const ClassFacts& c, uint32_t member);
+    uint32_t TargetOfSink(uint32_t ci, const Sink& sink);
+    // The node a flow's origin stands for; kNone for a literal or a field of the platform.
+    uint32_t OriginNode(uint32_t ci, const Flow& flow);
+
+    std::span<const Mark> MarksOf(uint32_t node) const
+    {
+        return {marks.data() + markFirst[node], markFirst[node + 1] - markFirst[node]};
+    }
+    std::span<const uint32_t> SinkTargetsOf(size_t ci) const
+    {
+        return {sinkTargets.data() + sinkFirst[ci], sinkFirst[ci + 1] - sinkFirst[ci]};
+    }
+
+    // The findings of one place, in the order its flows give them, without repeats.
+    void BareFindingsOf(PlaceRef place, std::vector<BareFinding>& out) const;
+    // A finding's words, for a place of class `ci`.
+    Finding Words(const BareFinding& bare, size_t ci) const;
+
+    // The nodes, edges and terminals of every class's facts (after the hierarchy is built).
+    void Build();
+    // Calls reach the methods they may run; returns reach the calls' results.
+    void Connect();
+    // Every reached node's marks.
+    void FixedPoint();
+};
+
+}  // namespace cl::usage
