@@ -219,7 +219,7 @@ int main(int argc, char** argv)
         Jar& jar = g_jars.emplace_back();
         jar.path = path;
         for (bench::JarClass& c : *classes) {
-            cat::ProgramClass pc;
+            cat::ProgramFile pc;
             pc.entry = std::move(c.name);
             pc.bytes = std::move(c.bytes);
             jar.program.classes.push_back(std::move(pc));

@@ -122,8 +122,6 @@ void LoadArchiveFiles(Program& program, std::size_t a, const LoadOptions& option
             program.unreadable.push_back({name, std::move(error)});
             continue;
         }
-        if (IsSignatureFile(entry.name))
-            archive.signatureFiles.push_back(entry.name);
         if (IsNestedArchiveName(entry.name)) {
             program.nestedJars.push_back(EntryInArchive(archive.path, entry.name));
             continue;
@@ -192,7 +190,7 @@ Status OpenArchive(Program& program, const std::string& relative, std::string by
         error.task = ErrorTask::Program;
         return error;
     }
-    program.archives.push_back({relative, std::move(*opened), {}});
+    program.archives.push_back({relative, std::move(*opened)});
     LoadArchiveFiles(program, program.archives.size() - 1, options);
     return {};
 }
@@ -257,16 +255,6 @@ Program::Program(Program&&) noexcept = default;
 Program& Program::operator=(Program&&) noexcept = default;
 Program::~Program() = default;
 
-std::vector<std::string> Program::SignatureFiles() const
-{
-    std::vector<std::string> names;
-    for (const ProgramArchive& archive : archives) {
-        for (const std::string& name : archive.signatureFiles)
-            names.push_back(EntryInArchive(archive.path, name));
-    }
-    return names;
-}
-
 bool IsSignatureFile(const std::string& entry)
 {
     const std::string upper = Upper(entry);
@@ -325,7 +313,7 @@ Status ReadClassBytes(Program& program, std::size_t first, std::size_t last)
     // every one of them read.
     std::vector<std::vector<std::size_t>> byArchive(program.archives.size());
     for (std::size_t c = first; c < last; ++c) {
-        const ProgramClass& cls = program.classes[c];
+        const ProgramFile& cls = program.classes[c];
         if (cls.unread && cls.archive < program.archives.size())
             byArchive[cls.archive].push_back(c);
     }

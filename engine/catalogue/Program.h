@@ -40,7 +40,6 @@ inline constexpr std::size_t kNoArchive = static_cast<std::size_t>(-1);
 struct ProgramArchive {
     std::string path;  // relative to the folder input ("lib/app.jar"); empty for a jar input
     std::unique_ptr<JarArchive> jar;
-    std::vector<std::string> signatureFiles;  // META-INF signature files of a signed jar
 };
 
 // A file the program is translated in: a class, or a .properties file.
@@ -53,8 +52,6 @@ struct ProgramFile {
     uint64_t jarIndex = 0;             // the entry in its archive
     bool unread = false;               // listed without its bytes: ReadClassBytes reads them
 };
-
-using ProgramClass = ProgramFile;
 
 // A part of the input that could not be read; it is copied unchanged where that is possible.
 struct UnreadablePart {
@@ -72,7 +69,7 @@ public:
     ProgramKind kind = ProgramKind::Class;
     std::string path;  // as given, without separators at its end
     std::string name;  // the input's file or folder name, for the catalogue header
-    std::vector<ProgramClass> classes;
+    std::vector<ProgramFile> classes;
     std::vector<ProgramFile> properties;  // every .properties file, bundle or not
     std::vector<ProgramArchive> archives;
     std::vector<std::string> nestedJars;  // jars inside a jar, copied unchanged
@@ -85,8 +82,6 @@ public:
     JarArchive* Jar() const { return kind == ProgramKind::Jar && !archives.empty() ? archives.front().jar.get() : nullptr; }
     // Everything under a folder input, as found; empty for the other kinds.
     const std::vector<TreeItem>& FolderItems() const { return folderItems_; }
-    // The signature files of every archive (the jar input's, or those of a folder's jars).
-    std::vector<std::string> SignatureFiles() const;
 
 private:
     friend Result<Program> LoadProgram(const std::string&, FileSystem&, const struct LoadOptions&);

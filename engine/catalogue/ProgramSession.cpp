@@ -417,7 +417,7 @@ Status ProgramSession::Open(const std::string& path, const OpenOptions& options,
         // time and each batch's bytes and parse are dropped before the next: what one text
         // offers does not depend on any other class.
         constexpr std::size_t kBatch = 128;
-        std::vector<ProgramClass>& classes = program.classes;
+        std::vector<ProgramFile>& classes = program.classes;
         for (std::size_t first = 0; first < classes.size(); first += kBatch) {
             if (progress.Cancelled())
                 return SessionError(ErrorKind::Cancelled);

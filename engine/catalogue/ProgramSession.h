@@ -252,9 +252,8 @@ public:
     // The same with the messages of a catalogue already read from `from`.
     ImportSummary ImportMessages(const PoCatalogue& catalogue, ImportMode mode, const std::string& from);
     const std::string& CataloguePath() const { return cataloguePath_; }
-    // The Language of the catalogue: the one read, or given, else kDefaultLanguage.
+    // The language of the catalogue: the one read, or given when opening, else kDefaultLanguage.
     const std::string& Language() const { return language_; }
-    void SetLanguage(std::string language) { language_ = std::move(language); }
     bool IsModified() const { return modified_; }
     // A front end that undoes changes says when the translations are back to what was saved.
     void SetModified(bool modified) { modified_ = modified; }

@@ -52,7 +52,6 @@ struct ReplacementText {
     ByteString ansi;                    // the text as it would be written, in the code page
     std::vector<std::string> outside;   // characters the code page cannot hold (UTF-8): refused
     bool tooLong = false;               // more than 255 bytes once encoded: refused
-    bool Allowed() const { return outside.empty() && !tooLong; }
 };
 
 // Whether a row may be replaced at all.
@@ -81,8 +80,6 @@ public:
     StringList& RowsForView() { return rows_; }
     bool IsModified() const { return modified_; }
 
-    // The class model when the document is a class file (also when it did not parse).
-    const classfile::ClassFile* ClassModel() const { return classModel_ ? &*classModel_ : nullptr; }
     // True when the rows have roles: a class file that parsed when it was opened.
     bool HasRoles() const { return classModel_ && classModel_->parsed; }
     // One role per row, in row order (empty without roles). A row keeps its role through

@@ -844,16 +844,6 @@ const std::vector<ClassFacts>& ProgramUsage::Classes() const noexcept
     return graph_ ? graph_->classes : none;
 }
 
-std::size_t ProgramUsage::NodeCount() const noexcept
-{
-    return graph_ ? graph_->nodeKey.size() : 0;
-}
-
-std::size_t ProgramUsage::EdgeCount() const noexcept
-{
-    return graph_ ? graph_->edgeList.size() : 0;
-}
-
 void ProgramUsage::Graph::BareFindingsOf(PlaceRef place, std::vector<BareFinding>& out) const
 {
     out.clear();

@@ -94,9 +94,6 @@ public:
     std::vector<TextDecision> DecideAll() const;
 
     const std::vector<ClassFacts>& Classes() const noexcept;
-    // How many nodes and edges the program-wide graph has: the size of the step.
-    std::size_t NodeCount() const noexcept;
-    std::size_t EdgeCount() const noexcept;
 
 private:
     struct Graph;
