@@ -71,24 +71,6 @@ std::string BinaryName(const ClassFile& cf, const std::string& entry)
     return name;
 }
 
-ApplyProblem::Kind ProblemKind(TranslationProblem problem)
-{
-    switch (problem) {
-        case TranslationProblem::MissingSlot: return ApplyProblem::Kind::MissingSlot;
-        case TranslationProblem::ExtraSlot: return ApplyProblem::Kind::ExtraSlot;
-        case TranslationProblem::SlotOutOfOrder: return ApplyProblem::Kind::SlotOutOfOrder;
-        case TranslationProblem::StrayBrace: return ApplyProblem::Kind::StrayBrace;
-        case TranslationProblem::ControlChar: return ApplyProblem::Kind::ControlChar;
-        case TranslationProblem::TooLong: return ApplyProblem::Kind::TextTooLong;
-        case TranslationProblem::FormatInvalid: return ApplyProblem::Kind::FormatInvalid;
-        case TranslationProblem::FormatArgumentMissing: return ApplyProblem::Kind::FormatArgumentMissing;
-        case TranslationProblem::FormatArgumentExtra: return ApplyProblem::Kind::FormatArgumentExtra;
-        case TranslationProblem::FormatArgumentChanged: return ApplyProblem::Kind::FormatArgumentChanged;
-        case TranslationProblem::None: break;
-    }
-    return ApplyProblem::Kind::BadText;
-}
-
 std::string KeyOf(const PoMessage& message)
 {
     return message.hasContext ? EntryKey(message.context, message.msgid) : message.msgid;
@@ -747,7 +729,7 @@ Result<PreparedGenerate> ProgramSession::PrepareGenerate(const GenerateRequest& 
         if (entry.State() != EntryState::Translated)
             continue;
         ApplyProblem problem;
-        problem.kind = ProblemKind(entry.problem);
+        problem.kind = entry.problem;
         problem.msgid = entry.msgid;
         if (!entry.references.empty()) {
             problem.classEntry = entry.references.front().file;

@@ -4,6 +4,7 @@
 #include "catalogue/ClassRewriter.h"
 #include "catalogue/Parallel.h"
 #include "catalogue/Recipe.h"
+#include "catalogue/TranslationCheck.h"
 #include "classfile/ConcatRecipes.h"
 #include "classfile/ModifiedUtf8.h"
 #include "usage/ClassAnalysis.h"
@@ -179,23 +180,6 @@ std::string EntryKey(std::string_view context, std::string_view msgid)
     return key;
 }
 
-namespace {
-
-ApplyProblem::Kind FromRecipe(RecipeProblem problem)
-{
-    switch (problem) {
-        case RecipeProblem::MissingSlot: return ApplyProblem::Kind::MissingSlot;
-        case RecipeProblem::ExtraSlot: return ApplyProblem::Kind::ExtraSlot;
-        case RecipeProblem::SlotOutOfOrder: return ApplyProblem::Kind::SlotOutOfOrder;
-        case RecipeProblem::StrayBrace: return ApplyProblem::Kind::StrayBrace;
-        case RecipeProblem::ControlChar: return ApplyProblem::Kind::ControlChar;
-        case RecipeProblem::None: break;
-    }
-    return ApplyProblem::Kind::BadText;
-}
-
-}  // namespace
-
 ApplyPlan PlanApply(const Program& program, const Extraction& ex, const std::vector<PoMessage>& messages,
                     const KeptPlaces& kept)
 {
@@ -228,26 +212,16 @@ ApplyPlan PlanApply(const Program& program, const Extraction& ex, const std::vec
         for (const Place& place : ex.entries[found->second].places) {
             if (kept.count({place.classIndex, place.index}) != 0)
                 continue;
-            auto problem = [&](ApplyProblem::Kind kind) {
-                plan.problems.push_back({kind, message.msgid, EntryOf(program, place), place.index});
-            };
-            std::string text = message.msgstr;
-            if (place.kind == PlaceKind::Recipe) {
-                RecipeResult recipe = MessageToRecipe(text, place.slotCount);
-                if (recipe.problem != RecipeProblem::None) {
-                    problem(FromRecipe(recipe.problem));
-                    break;  // one report per entry is enough
-                }
-                text = std::move(recipe.recipe);
-            }
+            // What this place asks of the text: the check the translator's window makes.
+            TextChecks checks;
+            checks.recipe = place.kind == PlaceKind::Recipe;
+            checks.slotCount = place.slotCount;
+            checks.inClass = true;
             std::string modified;
-            if (!classfile::ModifiedUtf8FromUtf8(text, modified).Ok()) {
-                problem(ApplyProblem::Kind::BadText);
-                break;
-            }
-            if (modified.size() > 65535) {
-                problem(ApplyProblem::Kind::TextTooLong);
-                break;
+            if (const TranslationProblem problem = CheckTranslation(checks, message.msgid, message.msgstr, &modified);
+                problem != TranslationProblem::None) {
+                plan.problems.push_back({problem, message.msgid, EntryOf(program, place), place.index});
+                break;  // one report per entry is enough
             }
             const ClassFile& cf = ex.classFiles[place.classIndex];
             const std::vector<Role>& roles = ex.roles[place.classIndex];
@@ -284,13 +258,8 @@ ApplyPlan PlanApply(const Program& program, const Extraction& ex, const std::vec
     for (std::size_t t = 0; t < touched.size(); ++t) {
         const std::size_t ci = touched[t];
         RewriteResult& rewritten = results[t];
-        if (rewritten.problem != RewriteProblem::None) {
-            const ApplyProblem::Kind kind = rewritten.problem == RewriteProblem::TextTooLong
-                                                ? ApplyProblem::Kind::TextTooLong
-                                            : rewritten.problem == RewriteProblem::PoolTooLarge
-                                                ? ApplyProblem::Kind::PoolTooLarge
-                                                : ApplyProblem::Kind::NotReparsed;
-            plan.problems.push_back({kind, "", program.classes[ci].entry, rewritten.index});
+        if (rewritten.problem != TranslationProblem::None) {
+            plan.problems.push_back({rewritten.problem, "", program.classes[ci].entry, rewritten.index});
             continue;
         }
         plan.summary.placesChanged += placesPerClass[ci];

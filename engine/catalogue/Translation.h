@@ -8,6 +8,7 @@
 #include "catalogue/Program.h"
 #include "classfile/ClassFile.h"
 #include "classfile/Roles.h"
+#include "errors/TranslationProblem.h"
 #include "usage/ClassFacts.h"
 
 #include <cstddef>
@@ -15,7 +16,6 @@
 #include <map>
 #include <set>
 #include <string>
-#include <string_view>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -68,23 +68,8 @@ Extraction Extract(const Program& program, const ExtractOptions& options);
 
 // A translation that cannot be applied, named by its entry and the place where it failed.
 struct ApplyProblem {
-    enum class Kind {
-        MissingSlot,     // a recipe translation lacks a slot
-        ExtraSlot,       // ... names a slot the original lacks, or one twice
-        SlotOutOfOrder,  // ... has the slots in another order
-        StrayBrace,      // ... holds a single { or } outside a slot
-        ControlChar,     // ... holds U+0001 or U+0002 itself
-        BadText,         // not valid UTF-8
-        TextTooLong,     // passes 65535 bytes of modified UTF-8
-        PoolTooLarge,    // the class would pass 65535 constant-pool entries
-        NotReparsed,     // the rewritten class does not parse
-        FormatInvalid,          // not a pattern the original's format accepts
-        FormatArgumentMissing,  // an argument of the original's pattern is missing
-        FormatArgumentExtra,    // ... or added
-        FormatArgumentChanged,  // ... or formatted as another kind of value
-    };
-    Kind kind = Kind::BadText;
-    std::string msgid;
+    TranslationProblem kind = TranslationProblem::None;
+    std::string msgid;  // empty when the class as a whole fails (PoolTooLarge, NotReparsed)
     std::string classEntry;  // or the bundle file
     uint16_t index = 0;
     std::string key{};       // a bundle value's key, which stands where a class has its index
