@@ -22,11 +22,8 @@ Error EntryError(ZipFault fault, const std::string& entry, uint64_t limit)
     Error error(tooLarge ? ErrorKind::EntryTooLarge : ErrorKind::EntryUnreadable);
     error.fault = static_cast<uint16_t>(fault);
     error.entry = entry;
-    error.detail.assign(zip::ZipFaultName(fault));
-    if (tooLarge) {
-        error.expected = limit;
-        error.detail += ": more than " + std::to_string(limit) + " bytes";
-    }
+    if (tooLarge)
+        error.limit = limit;
     return error;
 }
 
@@ -35,7 +32,6 @@ Error WriteError(ZipFault fault, const std::string& entry = {})
     Error error(ErrorKind::ArchiveWrite);
     error.fault = static_cast<uint16_t>(fault);
     error.entry = entry;
-    error.detail.assign(zip::ZipFaultName(fault));
     return error;
 }
 

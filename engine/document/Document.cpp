@@ -142,8 +142,8 @@ Status Document::Save(SaveBackup backup, FileSystem& fs)
         if (!patched.parsed) {
             Error error(ErrorKind::ClassNoLongerParses, image_.path);
             error.task = ErrorTask::Save;
-            error.detail = classfile::ReasonWord(patched.error);
-            error.done = patched.errorOffset;
+            error.fault = static_cast<uint16_t>(patched.error);
+            error.offset = patched.errorOffset;
             return error;
         }
     }
