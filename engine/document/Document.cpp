@@ -153,6 +153,19 @@ Status Document::Save(SaveBackup backup, FileSystem& fs)
     return {};
 }
 
+Status ExportRows(const StringList& list, const std::string& path, FileSystem& fs)
+{
+    static const ByteString suspiciousPrefix = AnsiFromUtf8("[可疑的]");
+    std::string text;
+    for (std::size_t i = 0; i < list.rows.size(); ++i) {
+        if (static_cast<int64_t>(i) >= list.PlainRowCount)
+            text += suspiciousPrefix.View();
+        text += list.rows[i].Caption().View();
+        text += "\r\n";
+    }
+    return WriteFileSafely(path, text, fs, ErrorTask::Export);
+}
+
 Status Document::Export(const std::string& path, FileSystem& fs) const
 {
     if (Status allowed = CheckExportTarget(path, image_.path, fs); !allowed)

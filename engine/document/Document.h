@@ -3,11 +3,11 @@
 // kind, the word list it was scanned with, its rows and whether it holds unsaved changes. The
 // windows and the command line drive it; the steps it takes (OpenWholeFile, MakeBackup,
 // ReadWholeFile, ScanClassImage, ScanPackImage, ReplaceSelectedString, SaveImage, ExportRows)
-// stay the engine's functions.
+// stay functions of their own.
 
 #include "text/ByteString.h"
 #include "errors/Result.h"
-#include "scan/FileImage.h"
+#include "files/FileImage.h"
 #include "files/FileOps.h"
 #include "scan/FilterList.h"
 #include "document/Replace.h"
@@ -53,6 +53,10 @@ struct ReplacementText {
     std::vector<std::string> outside;   // characters the code page cannot hold (UTF-8): refused
     bool tooLong = false;               // more than 255 bytes once encoded: refused
 };
+
+// Writes one caption per line (ANSI, CR LF), suspicious rows prefixed with "[可疑的]": the text
+// export of a document's rows.
+Status ExportRows(const StringList& list, const std::string& path, FileSystem& fs = NativeFileSystem());
 
 // Whether a row may be replaced at all.
 enum class RowReplacement {
