@@ -16,7 +16,7 @@
 #include "JarClasses.h"
 #include "text/ByteString.h"
 #include "files/FileOps.h"
-#include "catalogue/Parallel.h"
+#include "zip/Parallel.h"
 #include "catalogue/Po.h"
 #include "CatalogueNotes.h"
 #include "catalogue/Program.h"
@@ -105,7 +105,7 @@ size_t Analyse(const Jar& jar, AnalysisTimes* times)
     Lap lap;
     const Lap start = lap;
     std::vector<cl::usage::ClassFacts> facts(jar.parsed.size());
-    cat::ForEachInParallel(jar.parsed.size(), [&](size_t i) { facts[i] = cl::usage::AnalyseClass(jar.parsed[i]); });
+    cl::zip::ForEachInParallel(jar.parsed.size(), [&](size_t i) { facts[i] = cl::usage::AnalyseClass(jar.parsed[i]); });
     const auto factsTaken = lap.Next();
     size_t offered = 0;
     std::pair<double, double> solveTaken, decideTaken;

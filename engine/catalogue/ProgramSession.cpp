@@ -226,11 +226,11 @@ void AddBatch(const Program& batch, Extraction& extraction, std::size_t first, c
 // case of its name; one that cannot be read says nothing (the run then asks for a class).
 void ReadManifest(const Program& program, ProgramFacts& facts)
 {
-    const JarArchive* jar = program.Jar();
+    const zip::JarArchive* jar = program.Jar();
     if (jar == nullptr)
         return;
-    const JarEntry* manifest = nullptr;
-    for (const JarEntry& entry : jar->Entries()) {
+    const zip::JarEntry* manifest = nullptr;
+    for (const zip::JarEntry& entry : jar->Entries()) {
         if (entry.directory || entry.name.size() != run::kManifestEntry.size())
             continue;
         if (std::equal(entry.name.begin(), entry.name.end(), run::kManifestEntry.begin(), [](char a, char b) {

@@ -2,7 +2,7 @@
 
 #include "catalogue/BundleTexts.h"
 #include "catalogue/ClassRewriter.h"
-#include "catalogue/Parallel.h"
+#include "zip/Parallel.h"
 #include "catalogue/Recipe.h"
 #include "catalogue/TranslationCheck.h"
 #include "classfile/ConcatRecipes.h"
@@ -140,7 +140,7 @@ Extraction Extract(const Program& program, const ExtractOptions& options)
     std::vector<ClassOffer> offers(count);
     // Each class is parsed and read on its own, on every core; the catalogue is then built
     // in class order, so entries and places come out in the same order every time.
-    ForEachInParallel(count, [&](std::size_t ci) {
+    zip::ForEachInParallel(count, [&](std::size_t ci) {
         const std::string& bytes = program.classes[ci].bytes;
         ClassFile& cf = ex.classFiles[ci];
         cf = classfile::ParseClassFile(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
@@ -253,7 +253,7 @@ ApplyPlan PlanApply(const Program& program, const Extraction& ex, const std::vec
             touched.push_back(ci);
     }
     std::vector<RewriteResult> results(touched.size());
-    ForEachInParallel(touched.size(),
+    zip::ForEachInParallel(touched.size(),
                       [&](std::size_t t) { results[t] = RewriteClass(ex.classFiles[touched[t]], edits[touched[t]]); });
     for (std::size_t t = 0; t < touched.size(); ++t) {
         const std::size_t ci = touched[t];

@@ -5,7 +5,7 @@
 // or nothing real changes, and a rewrite keeps every unchanged record, as the engine's reader
 // compares them and as libzip, another implementation, reads the result.
 
-#include "catalogue/JarArchive.h"
+#include "zip/JarArchive.h"
 #include "ErrorText.h"
 #include "zip/ZipFault.h"
 
@@ -22,8 +22,8 @@
 
 namespace {
 
-using cl::catalogue::JarArchive;
-using cl::catalogue::JarEntry;
+using cl::zip::JarArchive;
+using cl::zip::JarEntry;
 namespace hz = cltest::handzip;
 
 std::string Text(char c, std::size_t n)

@@ -3,7 +3,7 @@
 // read's limit, is refused on its own with its name; memory is owned on every path, including
 // a finish that fails (the sanitizer build checks this).
 
-#include "catalogue/JarArchive.h"
+#include "zip/JarArchive.h"
 #include "ErrorText.h"
 #include "zip/EntryCodec.h"
 #include "zip/ZipFault.h"
@@ -23,7 +23,7 @@
 namespace {
 
 using cl::ErrorKind;
-using cl::catalogue::JarArchive;
+using cl::zip::JarArchive;
 using cl::zip::ZipFault;
 namespace hz = cltest::handzip;
 namespace rec = cl::zip::records;

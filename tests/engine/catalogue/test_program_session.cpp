@@ -395,7 +395,7 @@ TEST_F(ProgramSessionTest, OfTwoEntriesWithOneNameTheOneJavaReadsIsTranslated)
     ASSERT_TRUE(prepared.ok()) << cltext::DescribeError(prepared.error());
     ASSERT_TRUE(prepared->Commit().ok());
     EXPECT_EQ(cltest::RunJava(Path("out.jar"), "demo.App").out, "第二个问好\n");
-    cl::Result<std::unique_ptr<cat::JarArchive>> out = cat::JarArchive::Open(Read(Path("out.jar")));
+    cl::Result<std::unique_ptr<cl::zip::JarArchive>> out = cl::zip::JarArchive::Open(Read(Path("out.jar")));
     ASSERT_TRUE(out.ok());
     ASSERT_EQ((*out)->Entries().size(), 2u);
     EXPECT_EQ(*(*out)->Read(0), versions[0]) << "the entry java does not read is copied as it was";

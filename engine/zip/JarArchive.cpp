@@ -1,6 +1,6 @@
-#include "catalogue/JarArchive.h"
+#include "zip/JarArchive.h"
 
-#include "catalogue/Parallel.h"
+#include "zip/Parallel.h"
 #include "zip/EntryCodec.h"
 #include "zip/ZipFault.h"
 #include "zip/ZipRecords.h"
@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string_view>
 
-namespace cl::catalogue {
+namespace cl::zip {
 
 namespace {
 
@@ -319,4 +319,4 @@ Result<std::string> JarArchive::Finish() const
     return zip::WriteZip(input_, layout_, output, fileOrder);
 }
 
-}  // namespace cl::catalogue
+}  // namespace cl::zip
