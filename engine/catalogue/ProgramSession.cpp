@@ -1,14 +1,12 @@
 #include "catalogue/ProgramSession.h"
 
 #include "catalogue/BundleTexts.h"
+#include "catalogue/StartFacts.h"
 #include "classfile/ModifiedUtf8.h"
 #include "files/FileOps.h"
 #include "files/SameFile.h"
-#include "run/MainMethod.h"
-#include "run/Manifest.h"
 
 #include <algorithm>
-#include <cctype>
 #include <iterator>
 #include <unordered_set>
 
@@ -175,7 +173,7 @@ void AddBatch(const Program& batch, Extraction& extraction, std::size_t first, c
     facts.unparsable.insert(facts.unparsable.end(), extraction.unparsable.begin(), extraction.unparsable.end());
     for (std::size_t ci = 0; ci < batch.classes.size(); ++ci) {
         facts.classNames.push_back(BinaryName(extraction.classFiles[ci], batch.classes[ci].entry));
-        if (run::HasMainMethod(extraction.classFiles[ci]))
+        if (HasMainMethod(extraction.classFiles[ci]))
             facts.mainClasses.push_back(facts.classNames.back());
     }
 
@@ -220,34 +218,6 @@ void AddBatch(const Program& batch, Extraction& extraction, std::size_t first, c
             entry.places.push_back(std::move(shown));
         }
     }
-}
-
-// What a jar's manifest says about starting it. The launcher finds the manifest whatever the
-// case of its name; one that cannot be read says nothing (the run then asks for a class).
-void ReadManifest(const Program& program, ProgramFacts& facts)
-{
-    const zip::JarArchive* jar = program.Jar();
-    if (jar == nullptr)
-        return;
-    const zip::JarEntry* manifest = nullptr;
-    for (const zip::JarEntry& entry : jar->Entries()) {
-        if (entry.directory || entry.name.size() != run::kManifestEntry.size())
-            continue;
-        if (std::equal(entry.name.begin(), entry.name.end(), run::kManifestEntry.begin(), [](char a, char b) {
-                return std::toupper(static_cast<unsigned char>(a)) == std::toupper(static_cast<unsigned char>(b));
-            })) {
-            manifest = &entry;
-            if (entry.name == run::kManifestEntry)
-                break;
-        }
-    }
-    if (manifest == nullptr)
-        return;
-    const Result<std::string> text = jar->Read(manifest->index);
-    if (!text)
-        return;
-    facts.mainClass = run::ManifestMainClass(*text);
-    facts.classPath = run::ManifestClassPath(*text);
 }
 
 // A text offered for what some places show may be mere data at another ("<null>" in an
@@ -383,7 +353,7 @@ Status ProgramSession::Open(const std::string& path, const OpenOptions& options,
     facts.nestedJars = program.nestedJars;
     facts.translatedFrom = TranslatedFrom(program.origin);
     facts.classNames.reserve(program.classes.size());
-    ReadManifest(program, facts);
+    ReadManifestStart(program, facts);
 
     std::unique_ptr<Program> keptProgram;
     std::unique_ptr<Extraction> keptExtraction;

@@ -8,6 +8,7 @@ list(APPEND CLASSLINGO_ENGINE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/Program.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ProgramOutput.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ProgramSession.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/StartFacts.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Recipe.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Translation.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TranslationCheck.cpp
