@@ -271,9 +271,9 @@ ApplyPlan PlanApply(const Program& program, const Extraction& ex, const std::vec
     return plan;
 }
 
-std::vector<StringRow> ListStrings(const Program& program, const Extraction& ex, bool all)
+std::vector<ListedString> ListStrings(const Program& program, const Extraction& ex, bool all)
 {
-    std::vector<StringRow> rows;
+    std::vector<ListedString> rows;
     for (std::size_t ci = 0; ci < program.classes.size(); ++ci) {
         const ClassFile& cf = ex.classFiles[ci];
         if (!cf.parsed)
@@ -296,7 +296,7 @@ std::vector<StringRow> ListStrings(const Program& program, const Extraction& ex,
             const bool recipe = recipeTexts.count(index) != 0;
             if (!all && !recipe && !IsLiteralRole(roles[i]) && roles[i] != Role::Key)
                 continue;
-            StringRow row;
+            ListedString row;
             row.entry = program.classes[ci].entry;
             row.index = index;
             row.classIndex = ci;
@@ -313,10 +313,10 @@ std::vector<StringRow> ListStrings(const Program& program, const Extraction& ex,
     return rows;
 }
 
-std::vector<StringRow> ListBundleStrings(const Program& program, const Extraction& extraction, bool all,
+std::vector<ListedString> ListBundleStrings(const Program& program, const Extraction& extraction, bool all,
                                          std::vector<Error>& unreadable)
 {
-    std::vector<StringRow> rows;
+    std::vector<ListedString> rows;
     if (program.properties.empty())
         return rows;
     const std::vector<PropertiesFileBytes> files = PropertiesFilesOf(program);
@@ -327,7 +327,7 @@ std::vector<StringRow> ListBundleStrings(const Program& program, const Extractio
                        kDefaultLanguage);
     unreadable = analysis.unreadable;
     auto row = [](const std::string& file, const std::string& key, const std::string& value) {
-        StringRow r;
+        ListedString r;
         r.entry = file;
         r.role = "bundle";
         r.key = key;

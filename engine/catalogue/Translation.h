@@ -100,8 +100,9 @@ using KeptPlaces = std::set<std::pair<std::size_t, uint16_t>>;
 ApplyPlan PlanApply(const Program& program, const Extraction& extraction, const std::vector<PoMessage>& messages,
                     const KeptPlaces& kept = {});
 
-// One CONSTANT_Utf8 entry, or one bundle value, for the `strings` listing.
-struct StringRow {
+// One CONSTANT_Utf8 entry, or one bundle value, for the `strings` listing (not a row of the
+// open document's list, which is cl::StringRow).
+struct ListedString {
     std::string entry;
     uint16_t index = 0;
     std::string role;  // RoleWord, "recipe", or "bundle"
@@ -113,12 +114,12 @@ struct StringRow {
 
 // Literals, recipes and keys; with `all`, every Utf8 entry. Classes that do not parse are
 // named in `unparsable`.
-std::vector<StringRow> ListStrings(const Program& program, const Extraction& extraction, bool all);
+std::vector<ListedString> ListStrings(const Program& program, const Extraction& extraction, bool all);
 
 // The values of the program's resource bundles (their sources'), one row each with its file and
 // key: those offered for translation; with `all`, every value. Files Java would refuse to read
 // are named in `unreadable`.
-std::vector<StringRow> ListBundleStrings(const Program& program, const Extraction& extraction, bool all,
+std::vector<ListedString> ListBundleStrings(const Program& program, const Extraction& extraction, bool all,
                                          std::vector<Error>& unreadable);
 
 }  // namespace cl::catalogue
