@@ -112,7 +112,7 @@ struct ProgramFacts {
     std::vector<std::string> bundleTables;  // lone files the program reads as tables, not offered
     std::size_t withheld = 0;             // texts withheld because the program reads them
     std::vector<Error> unreadableBundles;  // files Java would refuse to read, left out
-    // How the program starts, for a run of its translated copy.
+    // How the program starts, for a run of its translated copy (read by StartFacts.h).
     std::string mainClass;                 // a jar manifest's Main-Class ('/' read as '.'); empty: none
     std::vector<std::string> classPath;    // a jar manifest's Class-Path entries, as written
     std::vector<std::string> mainClasses;  // classes with public static void main(String[]), in class order
