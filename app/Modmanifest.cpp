@@ -169,10 +169,14 @@ bool TForm2::WriteManifest()
         return false;
     }
     // The document takes the new bytes only once they are on disk.
-    if (const cl::Status saved = manifest_.SaveBytes(cl::EncodeUtf8FromAnsi(BoxText()), *fs_); !saved) {
+    const cl::ByteString text = BoxText();
+    if (const cl::Status saved = manifest_.SaveBytes(cl::EncodeUtf8FromAnsi(text), *fs_); !saved) {
         dialogs_.ShowError(this, Reason(saved.error()), kErrorCaption);
         return false;
     }
+    // What is on disk is what the box shows: every way of saving (the save button, the question
+    // before opening another file or closing) leaves nothing to ask about afterwards.
+    ShownText = text;
     return true;
 }
 
@@ -245,8 +249,5 @@ void TForm2::btn1Click()
 
 void TForm2::btn2Click()
 {
-    Guarded(dialogs_, this, [this] {
-        if (WriteManifest())
-            ShownText = BoxText();
-    });
+    Guarded(dialogs_, this, [this] { WriteManifest(); });
 }

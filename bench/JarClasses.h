@@ -2,7 +2,7 @@
 // The class files of a JAR, for the benchmarks that measure work on real classes: read through
 // the engine's own archive reader, so that they load a JAR the way the program does.
 
-#include "catalogue/JarArchive.h"
+#include "zip/JarArchive.h"
 
 #include <fstream>
 #include <iterator>
@@ -25,12 +25,12 @@ inline std::optional<std::vector<JarClass>> ReadJarClasses(const std::string& pa
     std::string bytes(std::istreambuf_iterator<char>(in), {});
     if (!in && !in.eof())
         return std::nullopt;
-    auto archive = cl::catalogue::JarArchive::Open(std::move(bytes));
+    auto archive = cl::zip::JarArchive::Open(std::move(bytes));
     if (!archive)
         return std::nullopt;
     std::vector<uint64_t> indices;
     std::vector<std::string> names;
-    for (const cl::catalogue::JarEntry& entry : (*archive)->Entries()) {
+    for (const cl::zip::JarEntry& entry : (*archive)->Entries()) {
         if (!entry.directory && entry.name.ends_with(".class")) {
             indices.push_back(entry.index);
             names.push_back(entry.name);

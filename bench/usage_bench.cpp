@@ -16,7 +16,7 @@
 #include "JarClasses.h"
 #include "text/ByteString.h"
 #include "files/FileOps.h"
-#include "catalogue/Parallel.h"
+#include "zip/Parallel.h"
 #include "catalogue/Po.h"
 #include "CatalogueNotes.h"
 #include "catalogue/Program.h"
@@ -105,7 +105,7 @@ size_t Analyse(const Jar& jar, AnalysisTimes* times)
     Lap lap;
     const Lap start = lap;
     std::vector<cl::usage::ClassFacts> facts(jar.parsed.size());
-    cat::ForEachInParallel(jar.parsed.size(), [&](size_t i) { facts[i] = cl::usage::AnalyseClass(jar.parsed[i]); });
+    cl::zip::ForEachInParallel(jar.parsed.size(), [&](size_t i) { facts[i] = cl::usage::AnalyseClass(jar.parsed[i]); });
     const auto factsTaken = lap.Next();
     size_t offered = 0;
     std::pair<double, double> solveTaken, decideTaken;
@@ -219,7 +219,7 @@ int main(int argc, char** argv)
         Jar& jar = g_jars.emplace_back();
         jar.path = path;
         for (bench::JarClass& c : *classes) {
-            cat::ProgramClass pc;
+            cat::ProgramFile pc;
             pc.entry = std::move(c.name);
             pc.bytes = std::move(c.bytes);
             jar.program.classes.push_back(std::move(pc));

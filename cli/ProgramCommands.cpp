@@ -218,7 +218,7 @@ int RunStrings(bool all, const std::string& input, cl::FileSystem& fs, std::ostr
     progress.Step(cltext::StageText(cat::WorkStage::Analysing));
     cat::Extraction extraction = cat::Extract(*program, cat::ExtractOptions{false, true});
     const usage::ProgramUsage uses = usage::ProgramUsage::Solve(std::move(extraction.usageFacts));
-    for (const cat::StringRow& row : cat::ListStrings(*program, extraction, all)) {
+    for (const cat::ListedString& row : cat::ListStrings(*program, extraction, all)) {
         const char* use = "-";
         if (row.stringIndex != 0) {
             const usage::PlaceRef place{row.classIndex, row.stringIndex};
@@ -228,7 +228,7 @@ int RunStrings(bool all, const std::string& input, cl::FileSystem& fs, std::ostr
             << '\n';
     }
     std::vector<cl::Error> unreadableBundles;
-    for (const cat::StringRow& row : cat::ListBundleStrings(*program, extraction, all, unreadableBundles))
+    for (const cat::ListedString& row : cat::ListBundleStrings(*program, extraction, all, unreadableBundles))
         out << row.entry << '\t' << cltext::Escaped(row.key) << '\t' << row.role << "\t-\t" << cltext::Escaped(row.text)
             << '\n';
     out.flush();

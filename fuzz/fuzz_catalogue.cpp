@@ -47,12 +47,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         if (message.msgid.find(cat::kRecipeConstant) == std::string::npos) {
             const std::string shown = cat::RecipeToMessage(message.msgid);
             const cat::RecipeResult back = cat::MessageToRecipe(shown, cat::CountRecipeSlots(message.msgid));
-            CHECK(back.problem == cat::RecipeProblem::None);
+            CHECK(back.problem == cl::TranslationProblem::None);
             CHECK(back.recipe == message.msgid);
         }
         // A translation that the checks accept has exactly the slots asked for.
         const cat::RecipeResult translated = cat::MessageToRecipe(message.msgstr, 2);
-        if (translated.problem == cat::RecipeProblem::None)
+        if (translated.problem == cl::TranslationProblem::None)
             CHECK(cat::CountRecipeSlots(translated.recipe) == 2);
     }
 

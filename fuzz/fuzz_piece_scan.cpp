@@ -9,7 +9,7 @@
 #include "text/ByteString.h"
 #include "text/CodePage.h"
 #include "text/ByteStringErrors.h"
-#include "scan/FileImage.h"
+#include "files/FileImage.h"
 #include "scan/FilterList.h"
 #include "scan/PieceScan.h"
 #include "scan/Scanner.h"

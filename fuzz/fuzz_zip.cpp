@@ -3,7 +3,7 @@
 // bytes, that no change gives the input back, that no entry is ever read past the limit, and
 // that an archive with a replaced and an added entry that opens again reads back both.
 
-#include "catalogue/JarArchive.h"
+#include "zip/JarArchive.h"
 #include "zip/ZipLayout.h"
 
 #include "FuzzCheck.h"
@@ -44,11 +44,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const auto layout = cl::zip::ReadZipLayout(input);
     if (layout)
         CheckLayout(*layout, size);
-    auto opened = cl::catalogue::JarArchive::Open(input);
+    auto opened = cl::zip::JarArchive::Open(input);
     CHECK(opened.ok() == layout.ok());
     if (!opened)
         return 0;
-    cl::catalogue::JarArchive& jar = **opened;
+    cl::zip::JarArchive& jar = **opened;
     std::vector<uint64_t> all;
     for (const auto& entry : jar.Entries())
         all.push_back(entry.index);
@@ -67,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const auto written = jar.Finish();
     if (!written)
         return 0;
-    auto again = cl::catalogue::JarArchive::Open(*written);
+    auto again = cl::zip::JarArchive::Open(*written);
     // A stray end record in moved data can make a rewrite read differently; what opens must
     // hold what was written.
     if (!again || (*again)->Entries().size() != all.size() + 1)

@@ -1,7 +1,7 @@
 #include "ErrorText.h"
 
+#include "classfile/ClassFile.h"
 #include "text/ControlEscapes.h"
-
 #include "zip/ZipFault.h"
 #include "RunText.h"
 
@@ -132,9 +132,9 @@ std::string Quoted(const std::string& text)
 std::string ReasonOf(const cl::Error& e)
 {
     if (e.kind == Kind::EntryTooLarge && e.fault == static_cast<uint16_t>(cl::zip::ZipFault::BudgetSpent))
-        return "这个压缩包解压后的内容合计超过 " + std::to_string(e.expected >> 20) + " MiB";
+        return "这个压缩包解压后的内容合计超过 " + std::to_string(e.limit >> 20) + " MiB";
     if (e.kind == Kind::EntryTooLarge)
-        return "解压后超过 " + std::to_string(e.expected >> 20) + " MiB";
+        return "解压后超过 " + std::to_string(e.limit >> 20) + " MiB";
     const bool archive = e.kind == Kind::BadArchive || e.kind == Kind::EntryUnreadable || e.kind == Kind::ArchiveWrite ||
                          e.kind == Kind::NotAProgram;
     if (archive && e.fault != 0) {
@@ -182,8 +182,9 @@ std::string DescribeError(const cl::Error& e)
             return text;
         }
         case Kind::ClassNoLongerParses:
-            return "不能保存文件" + Quoted(e.path) + "：替换后的类文件无法再被解析（在第 " + std::to_string(e.done) +
-                   " 字节处：" + e.detail + "），保存会损坏它。文件没有保存，保持不变。";
+            return "不能保存文件" + Quoted(e.path) + "：替换后的类文件无法再被解析（在第 " + std::to_string(e.offset) +
+                   " 字节处：" + cl::classfile::ReasonWord(static_cast<cl::classfile::ParseError>(e.fault)) +
+                   "），保存会损坏它。文件没有保存，保持不变。";
         case Kind::ExportOverOpened:
             return "不能导出到" + Quoted(e.path) + "：它就是正在翻译的文件或其备份，导出会覆盖它。请选择其他文件名。";
         case Kind::RangeError: return "Range check error";
@@ -229,7 +230,7 @@ std::string DescribeError(const cl::Error& e)
         case Kind::BundleCutShort:
             return Quoted(e.path) + "的最后一个字符（第 " + std::to_string(e.line) +
                    " 行）不完整，Java 无法读取这个文件，跳过了它。";
-        case Kind::JavaNotFound: return NoJavaText(e.detail);
+        case Kind::JavaNotFound: return NoJavaText(e.path);
         case Kind::Cancelled: return "已取消。";
     }
     return {};

@@ -28,9 +28,9 @@ const char* CatalogueWritingText()
     return "正在写入目录";
 }
 
-std::string TranslationProblemText(cat::TranslationProblem problem)
+std::string TranslationProblemText(cl::TranslationProblem problem)
 {
-    using P = cat::TranslationProblem;
+    using P = cl::TranslationProblem;
     switch (problem) {
         case P::None: return {};
         case P::MissingSlot: return "译文缺少占位符（原文的每个 {n} 都须保留）";
@@ -38,38 +38,21 @@ std::string TranslationProblemText(cat::TranslationProblem problem)
         case P::SlotOutOfOrder: return "译文的占位符顺序与原文不同（须为 {0}、{1}…依次出现）";
         case P::StrayBrace: return "译文中有单独的 { 或 }（文字中的花括号须写成 {{ 或 }}）";
         case P::ControlChar: return "译文含有控制字符 U+0001 或 U+0002";
+        case P::BadText: return "译文不是有效的 UTF-8";
         case P::TooLong: return "译文写入类文件后超过 65535 字节";
         case P::FormatInvalid: return "译文不是原文那种格式所能接受的模式（检查 {n}、% 和单引号）";
         case P::FormatArgumentMissing: return "译文缺少原文格式中的参数（原文的每个 {n} 或 % 转换都须保留）";
         case P::FormatArgumentExtra: return "译文有原文格式中没有的参数";
         case P::FormatArgumentChanged: return "译文中某个参数的格式与原文不同（如 {0,number} 或 %d 变成了别的类型）";
+        case P::PoolTooLarge: return "类的常量池将超过 65535 项";
+        case P::NotReparsed: return "改写后的类无法再次解析";
     }
     return {};
 }
 
 std::string ApplyProblemText(const cat::ApplyProblem& p)
 {
-    using Kind = cat::ApplyProblem::Kind;
-    std::string what;
-    switch (p.kind) {
-        case Kind::MissingSlot: what = TranslationProblemText(cat::TranslationProblem::MissingSlot); break;
-        case Kind::ExtraSlot: what = TranslationProblemText(cat::TranslationProblem::ExtraSlot); break;
-        case Kind::SlotOutOfOrder: what = TranslationProblemText(cat::TranslationProblem::SlotOutOfOrder); break;
-        case Kind::StrayBrace: what = TranslationProblemText(cat::TranslationProblem::StrayBrace); break;
-        case Kind::ControlChar: what = TranslationProblemText(cat::TranslationProblem::ControlChar); break;
-        case Kind::BadText: what = "译文不是有效的 UTF-8"; break;
-        case Kind::TextTooLong: what = TranslationProblemText(cat::TranslationProblem::TooLong); break;
-        case Kind::PoolTooLarge: what = "类的常量池将超过 65535 项"; break;
-        case Kind::NotReparsed: what = "改写后的类无法再次解析"; break;
-        case Kind::FormatInvalid: what = TranslationProblemText(cat::TranslationProblem::FormatInvalid); break;
-        case Kind::FormatArgumentMissing:
-            what = TranslationProblemText(cat::TranslationProblem::FormatArgumentMissing);
-            break;
-        case Kind::FormatArgumentExtra: what = TranslationProblemText(cat::TranslationProblem::FormatArgumentExtra); break;
-        case Kind::FormatArgumentChanged:
-            what = TranslationProblemText(cat::TranslationProblem::FormatArgumentChanged);
-            break;
-    }
+    std::string what = TranslationProblemText(p.kind);
     if (!p.msgid.empty())
         what += "：msgid “" + Escaped(p.msgid) + "”";
     return what + "（" + p.classEntry + ":" + (p.key.empty() ? std::to_string(p.index) : p.key) + "）";

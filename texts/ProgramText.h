@@ -16,7 +16,7 @@ const char* CatalogueReadingText();  // reading the catalogue given to apply
 const char* CatalogueWritingText();  // writing the catalogue extracted
 
 // Why a translation cannot go into the program, as the translator types it and before writing.
-std::string TranslationProblemText(cl::catalogue::TranslationProblem problem);
+std::string TranslationProblemText(cl::TranslationProblem problem);
 // One problem found before writing: what, for which text, where.
 std::string ApplyProblemText(const cl::catalogue::ApplyProblem& problem);
 const char* NothingWrittenText();  // "没有写入任何文件。"

@@ -28,21 +28,21 @@ RewriteResult RewriteClass(const classfile::ClassFile& cf, const PoolEdits& edit
     RewriteResult result;
     for (const auto& [index, text] : edits.utf8) {
         if (text.size() > kMaxUtf8Bytes) {
-            result.problem = RewriteProblem::TextTooLong;
+            result.problem = TranslationProblem::TooLong;
             result.index = index;
             return result;
         }
     }
     for (const auto& [index, text] : edits.detached) {
         if (text.size() > kMaxUtf8Bytes) {
-            result.problem = RewriteProblem::TextTooLong;
+            result.problem = TranslationProblem::TooLong;
             result.index = index;
             return result;
         }
     }
     const std::size_t count = std::size_t{cf.constantPoolCount} + edits.detached.size();
     if (count > kMaxPoolCount) {
-        result.problem = RewriteProblem::PoolTooLarge;
+        result.problem = TranslationProblem::PoolTooLarge;
         return result;
     }
 
@@ -77,7 +77,7 @@ RewriteResult RewriteClass(const classfile::ClassFile& cf, const PoolEdits& edit
     const classfile::ClassFile again =
         classfile::ParseClassFile(reinterpret_cast<const uint8_t*>(out.data()), out.size());
     if (!again.parsed) {
-        result.problem = RewriteProblem::NotReparsed;
+        result.problem = TranslationProblem::NotReparsed;
         out.clear();
     }
     return result;

@@ -4,6 +4,7 @@
 // and no index changes.
 
 #include "classfile/ClassFile.h"
+#include "errors/TranslationProblem.h"
 
 #include <cstdint>
 #include <map>
@@ -19,16 +20,11 @@ struct PoolEdits {
     std::map<uint16_t, std::string> detached;
 };
 
-enum class RewriteProblem {
-    None,
-    TextTooLong,   // a text passes 65535 bytes of modified UTF-8
-    PoolTooLarge,  // the pool would pass 65535 entries
-    NotReparsed,   // the result does not parse again (an edit aimed at the wrong entry)
-};
-
+// The new class, or why it cannot be made: TooLong (a text passes 65535 bytes of modified
+// UTF-8), PoolTooLarge, or NotReparsed (the result does not parse again).
 struct RewriteResult {
-    RewriteProblem problem = RewriteProblem::None;
-    uint16_t index = 0;  // the entry of a TextTooLong
+    TranslationProblem problem = TranslationProblem::None;
+    uint16_t index = 0;  // the entry of a TooLong
     std::string bytes;
 };
 

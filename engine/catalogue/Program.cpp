@@ -102,16 +102,16 @@ void NameUnreadable(Program& program, std::string name, Error error)
 void LoadArchiveFiles(Program& program, std::size_t a, const LoadOptions& options)
 {
     ProgramArchive& archive = program.archives[a];
-    const JarArchive& jar = *archive.jar;
+    const zip::JarArchive& jar = *archive.jar;
     // An archive may hold one name twice. java.util.zip.ZipFile, and with it the JVM's class
     // loader and getResource, reads the last of them in the central directory: that one is the
     // program's; the others are copied unchanged and named, since nothing the program runs
     // reads them.
     std::unordered_map<std::string_view, uint64_t> last;
-    for (const JarEntry& entry : jar.Entries())
+    for (const zip::JarEntry& entry : jar.Entries())
         last[entry.name] = entry.index;
     std::vector<uint64_t> wanted;
-    for (const JarEntry& entry : jar.Entries()) {
+    for (const zip::JarEntry& entry : jar.Entries()) {
         if (entry.directory)
             continue;
         if (last.at(entry.name) != entry.index && (IsClassName(entry.name) || IsPropertiesName(entry.name))) {
@@ -122,8 +122,6 @@ void LoadArchiveFiles(Program& program, std::size_t a, const LoadOptions& option
             program.unreadable.push_back({name, std::move(error)});
             continue;
         }
-        if (IsSignatureFile(entry.name))
-            archive.signatureFiles.push_back(entry.name);
         if (IsNestedArchiveName(entry.name)) {
             program.nestedJars.push_back(EntryInArchive(archive.path, entry.name));
             continue;
@@ -151,7 +149,7 @@ void LoadArchiveFiles(Program& program, std::size_t a, const LoadOptions& option
         uint64_t bytes = 0;
         while (next < wanted.size()) {
             // An entry past the read's limit is refused without being inflated: it holds nothing.
-            const uint64_t takes = std::min(jar.Entries()[wanted[next]].size, JarArchive::kEntryLimit);
+            const uint64_t takes = std::min(jar.Entries()[wanted[next]].size, zip::JarArchive::kEntryLimit);
             if (!slice.empty() && bytes + takes > kSliceBytes)
                 break;
             bytes += takes;
@@ -159,7 +157,7 @@ void LoadArchiveFiles(Program& program, std::size_t a, const LoadOptions& option
         }
         std::vector<Result<std::string>> contents = jar.ReadMany(slice);
         for (std::size_t i = 0; i < slice.size(); ++i) {
-            const JarEntry& entry = jar.Entries()[slice[i]];
+            const zip::JarEntry& entry = jar.Entries()[slice[i]];
             std::string name = EntryInArchive(archive.path, entry.name);
             if (!contents[i]) {
                 NameUnreadable(program, std::move(name), std::move(contents[i]).error());
@@ -182,7 +180,7 @@ Status OpenArchive(Program& program, const std::string& relative, std::string by
     // Without an end record the bytes hold no zip, unless they start as a zip does: that is an
     // archive cut short, and is named as one.
     const bool zipStart = bytes.size() >= 4 && bytes.compare(0, 4, "PK\3\4", 4) == 0;
-    Result<std::unique_ptr<JarArchive>> opened = JarArchive::Open(std::move(bytes));
+    Result<std::unique_ptr<zip::JarArchive>> opened = zip::JarArchive::Open(std::move(bytes));
     const std::string path = relative.empty() ? program.path : JoinPath(program.path, relative);
     if (!opened) {
         const bool noZip = !zipStart && opened.error().fault == static_cast<uint16_t>(zip::ZipFault::NoEndRecord);
@@ -192,7 +190,7 @@ Status OpenArchive(Program& program, const std::string& relative, std::string by
         error.task = ErrorTask::Program;
         return error;
     }
-    program.archives.push_back({relative, std::move(*opened), {}});
+    program.archives.push_back({relative, std::move(*opened)});
     LoadArchiveFiles(program, program.archives.size() - 1, options);
     return {};
 }
@@ -257,16 +255,6 @@ Program::Program(Program&&) noexcept = default;
 Program& Program::operator=(Program&&) noexcept = default;
 Program::~Program() = default;
 
-std::vector<std::string> Program::SignatureFiles() const
-{
-    std::vector<std::string> names;
-    for (const ProgramArchive& archive : archives) {
-        for (const std::string& name : archive.signatureFiles)
-            names.push_back(EntryInArchive(archive.path, name));
-    }
-    return names;
-}
-
 bool IsSignatureFile(const std::string& entry)
 {
     const std::string upper = Upper(entry);
@@ -325,7 +313,7 @@ Status ReadClassBytes(Program& program, std::size_t first, std::size_t last)
     // every one of them read.
     std::vector<std::vector<std::size_t>> byArchive(program.archives.size());
     for (std::size_t c = first; c < last; ++c) {
-        const ProgramClass& cls = program.classes[c];
+        const ProgramFile& cls = program.classes[c];
         if (cls.unread && cls.archive < program.archives.size())
             byArchive[cls.archive].push_back(c);
     }

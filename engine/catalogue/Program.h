@@ -6,14 +6,14 @@
 // its translated copy (ProgramOutput.h) can be made without reading the input again.
 //
 // What a program takes from one archive stays within the archive's budget
-// (JarArchive::ReadBudget), counted by stated sizes in the archive's order: an entry past it
+// (zip::JarArchive::ReadBudget), counted by stated sizes in the archive's order: an entry past it
 // is named as unreadable and copied unchanged, as a damaged one is, whichever command reads
 // the program. Entries are inflated a slice at a time, and a caller that works through the
 // classes a batch at a time may leave the classes of archives unread until it gets to them
 // (LoadOptions, ReadClassBytes).
 
 #include "catalogue/InPlaceRecord.h"
-#include "catalogue/JarArchive.h"
+#include "zip/JarArchive.h"
 #include "errors/Result.h"
 #include "files/FileSystem.h"
 #include "files/FolderTree.h"
@@ -39,8 +39,7 @@ inline constexpr std::size_t kNoArchive = static_cast<std::size_t>(-1);
 // A jar of the program: the input itself, or a jar of a folder input.
 struct ProgramArchive {
     std::string path;  // relative to the folder input ("lib/app.jar"); empty for a jar input
-    std::unique_ptr<JarArchive> jar;
-    std::vector<std::string> signatureFiles;  // META-INF signature files of a signed jar
+    std::unique_ptr<zip::JarArchive> jar;
 };
 
 // A file the program is translated in: a class, or a .properties file.
@@ -53,8 +52,6 @@ struct ProgramFile {
     uint64_t jarIndex = 0;             // the entry in its archive
     bool unread = false;               // listed without its bytes: ReadClassBytes reads them
 };
-
-using ProgramClass = ProgramFile;
 
 // A part of the input that could not be read; it is copied unchanged where that is possible.
 struct UnreadablePart {
@@ -72,7 +69,7 @@ public:
     ProgramKind kind = ProgramKind::Class;
     std::string path;  // as given, without separators at its end
     std::string name;  // the input's file or folder name, for the catalogue header
-    std::vector<ProgramClass> classes;
+    std::vector<ProgramFile> classes;
     std::vector<ProgramFile> properties;  // every .properties file, bundle or not
     std::vector<ProgramArchive> archives;
     std::vector<std::string> nestedJars;  // jars inside a jar, copied unchanged
@@ -82,11 +79,9 @@ public:
     InPlaceOrigin origin;
 
     // The archive of a jar input; null for the other kinds.
-    JarArchive* Jar() const { return kind == ProgramKind::Jar && !archives.empty() ? archives.front().jar.get() : nullptr; }
+    zip::JarArchive* Jar() const { return kind == ProgramKind::Jar && !archives.empty() ? archives.front().jar.get() : nullptr; }
     // Everything under a folder input, as found; empty for the other kinds.
     const std::vector<TreeItem>& FolderItems() const { return folderItems_; }
-    // The signature files of every archive (the jar input's, or those of a folder's jars).
-    std::vector<std::string> SignatureFiles() const;
 
 private:
     friend Result<Program> LoadProgram(const std::string&, FileSystem&, const struct LoadOptions&);

@@ -61,7 +61,7 @@ Result<std::string> BuildArchive(Program& program, std::size_t a, const OutputCh
                                  const std::string& destination, std::vector<std::string>& dropped)
 {
     ProgramArchive& archive = program.archives[a];
-    JarArchive& jar = *archive.jar;
+    zip::JarArchive& jar = *archive.jar;
     auto failure = [&](Error error) {
         error.kind = ErrorKind::ArchiveWrite;
         error.path = destination;
@@ -93,7 +93,7 @@ Result<std::string> BuildArchive(Program& program, std::size_t a, const OutputCh
         changed = true;
     }
     if (changed) {
-        for (const JarEntry& entry : jar.Entries()) {
+        for (const zip::JarEntry& entry : jar.Entries()) {
             if (!entry.directory && !entry.added && IsSignatureFile(entry.name)) {
                 if (Status removed = jar.Remove(entry.index); !removed)
                     return failure(std::move(removed).error());

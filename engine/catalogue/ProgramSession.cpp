@@ -1,14 +1,12 @@
 #include "catalogue/ProgramSession.h"
 
 #include "catalogue/BundleTexts.h"
+#include "catalogue/StartFacts.h"
 #include "classfile/ModifiedUtf8.h"
 #include "files/FileOps.h"
 #include "files/SameFile.h"
-#include "run/MainMethod.h"
-#include "run/Manifest.h"
 
 #include <algorithm>
-#include <cctype>
 #include <iterator>
 #include <unordered_set>
 
@@ -69,24 +67,6 @@ std::string BinaryName(const ClassFile& cf, const std::string& entry)
     }
     std::replace(name.begin(), name.end(), '/', '.');
     return name;
-}
-
-ApplyProblem::Kind ProblemKind(TranslationProblem problem)
-{
-    switch (problem) {
-        case TranslationProblem::MissingSlot: return ApplyProblem::Kind::MissingSlot;
-        case TranslationProblem::ExtraSlot: return ApplyProblem::Kind::ExtraSlot;
-        case TranslationProblem::SlotOutOfOrder: return ApplyProblem::Kind::SlotOutOfOrder;
-        case TranslationProblem::StrayBrace: return ApplyProblem::Kind::StrayBrace;
-        case TranslationProblem::ControlChar: return ApplyProblem::Kind::ControlChar;
-        case TranslationProblem::TooLong: return ApplyProblem::Kind::TextTooLong;
-        case TranslationProblem::FormatInvalid: return ApplyProblem::Kind::FormatInvalid;
-        case TranslationProblem::FormatArgumentMissing: return ApplyProblem::Kind::FormatArgumentMissing;
-        case TranslationProblem::FormatArgumentExtra: return ApplyProblem::Kind::FormatArgumentExtra;
-        case TranslationProblem::FormatArgumentChanged: return ApplyProblem::Kind::FormatArgumentChanged;
-        case TranslationProblem::None: break;
-    }
-    return ApplyProblem::Kind::BadText;
 }
 
 std::string KeyOf(const PoMessage& message)
@@ -193,7 +173,7 @@ void AddBatch(const Program& batch, Extraction& extraction, std::size_t first, c
     facts.unparsable.insert(facts.unparsable.end(), extraction.unparsable.begin(), extraction.unparsable.end());
     for (std::size_t ci = 0; ci < batch.classes.size(); ++ci) {
         facts.classNames.push_back(BinaryName(extraction.classFiles[ci], batch.classes[ci].entry));
-        if (run::HasMainMethod(extraction.classFiles[ci]))
+        if (HasMainMethod(extraction.classFiles[ci]))
             facts.mainClasses.push_back(facts.classNames.back());
     }
 
@@ -238,34 +218,6 @@ void AddBatch(const Program& batch, Extraction& extraction, std::size_t first, c
             entry.places.push_back(std::move(shown));
         }
     }
-}
-
-// What a jar's manifest says about starting it. The launcher finds the manifest whatever the
-// case of its name; one that cannot be read says nothing (the run then asks for a class).
-void ReadManifest(const Program& program, ProgramFacts& facts)
-{
-    const JarArchive* jar = program.Jar();
-    if (jar == nullptr)
-        return;
-    const JarEntry* manifest = nullptr;
-    for (const JarEntry& entry : jar->Entries()) {
-        if (entry.directory || entry.name.size() != run::kManifestEntry.size())
-            continue;
-        if (std::equal(entry.name.begin(), entry.name.end(), run::kManifestEntry.begin(), [](char a, char b) {
-                return std::toupper(static_cast<unsigned char>(a)) == std::toupper(static_cast<unsigned char>(b));
-            })) {
-            manifest = &entry;
-            if (entry.name == run::kManifestEntry)
-                break;
-        }
-    }
-    if (manifest == nullptr)
-        return;
-    const Result<std::string> text = jar->Read(manifest->index);
-    if (!text)
-        return;
-    facts.mainClass = run::ManifestMainClass(*text);
-    facts.classPath = run::ManifestClassPath(*text);
 }
 
 // A text offered for what some places show may be mere data at another ("<null>" in an
@@ -401,7 +353,7 @@ Status ProgramSession::Open(const std::string& path, const OpenOptions& options,
     facts.nestedJars = program.nestedJars;
     facts.translatedFrom = TranslatedFrom(program.origin);
     facts.classNames.reserve(program.classes.size());
-    ReadManifest(program, facts);
+    ReadManifestStart(program, facts);
 
     std::unique_ptr<Program> keptProgram;
     std::unique_ptr<Extraction> keptExtraction;
@@ -417,7 +369,7 @@ Status ProgramSession::Open(const std::string& path, const OpenOptions& options,
         // time and each batch's bytes and parse are dropped before the next: what one text
         // offers does not depend on any other class.
         constexpr std::size_t kBatch = 128;
-        std::vector<ProgramClass>& classes = program.classes;
+        std::vector<ProgramFile>& classes = program.classes;
         for (std::size_t first = 0; first < classes.size(); first += kBatch) {
             if (progress.Cancelled())
                 return SessionError(ErrorKind::Cancelled);
@@ -747,7 +699,7 @@ Result<PreparedGenerate> ProgramSession::PrepareGenerate(const GenerateRequest& 
         if (entry.State() != EntryState::Translated)
             continue;
         ApplyProblem problem;
-        problem.kind = ProblemKind(entry.problem);
+        problem.kind = entry.problem;
         problem.msgid = entry.msgid;
         if (!entry.references.empty()) {
             problem.classEntry = entry.references.front().file;

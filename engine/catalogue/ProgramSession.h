@@ -112,7 +112,7 @@ struct ProgramFacts {
     std::vector<std::string> bundleTables;  // lone files the program reads as tables, not offered
     std::size_t withheld = 0;             // texts withheld because the program reads them
     std::vector<Error> unreadableBundles;  // files Java would refuse to read, left out
-    // How the program starts, for a run of its translated copy.
+    // How the program starts, for a run of its translated copy (read by StartFacts.h).
     std::string mainClass;                 // a jar manifest's Main-Class ('/' read as '.'); empty: none
     std::vector<std::string> classPath;    // a jar manifest's Class-Path entries, as written
     std::vector<std::string> mainClasses;  // classes with public static void main(String[]), in class order
@@ -252,9 +252,8 @@ public:
     // The same with the messages of a catalogue already read from `from`.
     ImportSummary ImportMessages(const PoCatalogue& catalogue, ImportMode mode, const std::string& from);
     const std::string& CataloguePath() const { return cataloguePath_; }
-    // The Language of the catalogue: the one read, or given, else kDefaultLanguage.
+    // The language of the catalogue: the one read, or given when opening, else kDefaultLanguage.
     const std::string& Language() const { return language_; }
-    void SetLanguage(std::string language) { language_ = std::move(language); }
     bool IsModified() const { return modified_; }
     // A front end that undoes changes says when the translations are back to what was saved.
     void SetModified(bool modified) { modified_ = modified; }

@@ -37,7 +37,7 @@ RecipeResult MessageToRecipe(std::string_view message, std::size_t slots)
     for (std::size_t i = 0; i < message.size(); ++i) {
         const char c = message[i];
         if (c == kRecipeSlot || c == kRecipeConstant) {
-            result.problem = RecipeProblem::ControlChar;
+            result.problem = TranslationProblem::ControlChar;
             return result;
         }
         if ((c == '{' || c == '}') && i + 1 < message.size() && message[i + 1] == c) {
@@ -46,7 +46,7 @@ RecipeResult MessageToRecipe(std::string_view message, std::size_t slots)
             continue;
         }
         if (c == '}') {
-            result.problem = RecipeProblem::StrayBrace;
+            result.problem = TranslationProblem::StrayBrace;
             return result;
         }
         if (c != '{') {
@@ -60,7 +60,7 @@ RecipeResult MessageToRecipe(std::string_view message, std::size_t slots)
             ++end;
         }
         if (end == i + 1 || end >= message.size() || message[end] != '}') {
-            result.problem = RecipeProblem::StrayBrace;
+            result.problem = TranslationProblem::StrayBrace;
             return result;
         }
         seen.push_back(number);
@@ -69,17 +69,17 @@ RecipeResult MessageToRecipe(std::string_view message, std::size_t slots)
     }
     for (const std::size_t n : seen) {
         if (n >= slots || std::count(seen.begin(), seen.end(), n) > 1) {
-            result.problem = RecipeProblem::ExtraSlot;
+            result.problem = TranslationProblem::ExtraSlot;
             return result;
         }
     }
     if (seen.size() < slots) {
-        result.problem = RecipeProblem::MissingSlot;
+        result.problem = TranslationProblem::MissingSlot;
         return result;
     }
     for (std::size_t k = 0; k < seen.size(); ++k) {
         if (seen[k] != k) {
-            result.problem = RecipeProblem::SlotOutOfOrder;
+            result.problem = TranslationProblem::SlotOutOfOrder;
             return result;
         }
     }

@@ -2,8 +2,9 @@
 
 #include "catalogue/BundleTexts.h"
 #include "catalogue/ClassRewriter.h"
-#include "catalogue/Parallel.h"
+#include "zip/Parallel.h"
 #include "catalogue/Recipe.h"
+#include "catalogue/TranslationCheck.h"
 #include "classfile/ConcatRecipes.h"
 #include "classfile/ModifiedUtf8.h"
 #include "usage/ClassAnalysis.h"
@@ -139,7 +140,7 @@ Extraction Extract(const Program& program, const ExtractOptions& options)
     std::vector<ClassOffer> offers(count);
     // Each class is parsed and read on its own, on every core; the catalogue is then built
     // in class order, so entries and places come out in the same order every time.
-    ForEachInParallel(count, [&](std::size_t ci) {
+    zip::ForEachInParallel(count, [&](std::size_t ci) {
         const std::string& bytes = program.classes[ci].bytes;
         ClassFile& cf = ex.classFiles[ci];
         cf = classfile::ParseClassFile(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
@@ -179,23 +180,6 @@ std::string EntryKey(std::string_view context, std::string_view msgid)
     return key;
 }
 
-namespace {
-
-ApplyProblem::Kind FromRecipe(RecipeProblem problem)
-{
-    switch (problem) {
-        case RecipeProblem::MissingSlot: return ApplyProblem::Kind::MissingSlot;
-        case RecipeProblem::ExtraSlot: return ApplyProblem::Kind::ExtraSlot;
-        case RecipeProblem::SlotOutOfOrder: return ApplyProblem::Kind::SlotOutOfOrder;
-        case RecipeProblem::StrayBrace: return ApplyProblem::Kind::StrayBrace;
-        case RecipeProblem::ControlChar: return ApplyProblem::Kind::ControlChar;
-        case RecipeProblem::None: break;
-    }
-    return ApplyProblem::Kind::BadText;
-}
-
-}  // namespace
-
 ApplyPlan PlanApply(const Program& program, const Extraction& ex, const std::vector<PoMessage>& messages,
                     const KeptPlaces& kept)
 {
@@ -228,26 +212,16 @@ ApplyPlan PlanApply(const Program& program, const Extraction& ex, const std::vec
         for (const Place& place : ex.entries[found->second].places) {
             if (kept.count({place.classIndex, place.index}) != 0)
                 continue;
-            auto problem = [&](ApplyProblem::Kind kind) {
-                plan.problems.push_back({kind, message.msgid, EntryOf(program, place), place.index});
-            };
-            std::string text = message.msgstr;
-            if (place.kind == PlaceKind::Recipe) {
-                RecipeResult recipe = MessageToRecipe(text, place.slotCount);
-                if (recipe.problem != RecipeProblem::None) {
-                    problem(FromRecipe(recipe.problem));
-                    break;  // one report per entry is enough
-                }
-                text = std::move(recipe.recipe);
-            }
+            // What this place asks of the text: the check the translator's window makes.
+            TextChecks checks;
+            checks.recipe = place.kind == PlaceKind::Recipe;
+            checks.slotCount = place.slotCount;
+            checks.inClass = true;
             std::string modified;
-            if (!classfile::ModifiedUtf8FromUtf8(text, modified).Ok()) {
-                problem(ApplyProblem::Kind::BadText);
-                break;
-            }
-            if (modified.size() > 65535) {
-                problem(ApplyProblem::Kind::TextTooLong);
-                break;
+            if (const TranslationProblem problem = CheckTranslation(checks, message.msgid, message.msgstr, &modified);
+                problem != TranslationProblem::None) {
+                plan.problems.push_back({problem, message.msgid, EntryOf(program, place), place.index});
+                break;  // one report per entry is enough
             }
             const ClassFile& cf = ex.classFiles[place.classIndex];
             const std::vector<Role>& roles = ex.roles[place.classIndex];
@@ -279,18 +253,13 @@ ApplyPlan PlanApply(const Program& program, const Extraction& ex, const std::vec
             touched.push_back(ci);
     }
     std::vector<RewriteResult> results(touched.size());
-    ForEachInParallel(touched.size(),
+    zip::ForEachInParallel(touched.size(),
                       [&](std::size_t t) { results[t] = RewriteClass(ex.classFiles[touched[t]], edits[touched[t]]); });
     for (std::size_t t = 0; t < touched.size(); ++t) {
         const std::size_t ci = touched[t];
         RewriteResult& rewritten = results[t];
-        if (rewritten.problem != RewriteProblem::None) {
-            const ApplyProblem::Kind kind = rewritten.problem == RewriteProblem::TextTooLong
-                                                ? ApplyProblem::Kind::TextTooLong
-                                            : rewritten.problem == RewriteProblem::PoolTooLarge
-                                                ? ApplyProblem::Kind::PoolTooLarge
-                                                : ApplyProblem::Kind::NotReparsed;
-            plan.problems.push_back({kind, "", program.classes[ci].entry, rewritten.index});
+        if (rewritten.problem != TranslationProblem::None) {
+            plan.problems.push_back({rewritten.problem, "", program.classes[ci].entry, rewritten.index});
             continue;
         }
         plan.summary.placesChanged += placesPerClass[ci];
@@ -302,9 +271,9 @@ ApplyPlan PlanApply(const Program& program, const Extraction& ex, const std::vec
     return plan;
 }
 
-std::vector<StringRow> ListStrings(const Program& program, const Extraction& ex, bool all)
+std::vector<ListedString> ListStrings(const Program& program, const Extraction& ex, bool all)
 {
-    std::vector<StringRow> rows;
+    std::vector<ListedString> rows;
     for (std::size_t ci = 0; ci < program.classes.size(); ++ci) {
         const ClassFile& cf = ex.classFiles[ci];
         if (!cf.parsed)
@@ -327,7 +296,7 @@ std::vector<StringRow> ListStrings(const Program& program, const Extraction& ex,
             const bool recipe = recipeTexts.count(index) != 0;
             if (!all && !recipe && !IsLiteralRole(roles[i]) && roles[i] != Role::Key)
                 continue;
-            StringRow row;
+            ListedString row;
             row.entry = program.classes[ci].entry;
             row.index = index;
             row.classIndex = ci;
@@ -344,10 +313,10 @@ std::vector<StringRow> ListStrings(const Program& program, const Extraction& ex,
     return rows;
 }
 
-std::vector<StringRow> ListBundleStrings(const Program& program, const Extraction& extraction, bool all,
+std::vector<ListedString> ListBundleStrings(const Program& program, const Extraction& extraction, bool all,
                                          std::vector<Error>& unreadable)
 {
-    std::vector<StringRow> rows;
+    std::vector<ListedString> rows;
     if (program.properties.empty())
         return rows;
     const std::vector<PropertiesFileBytes> files = PropertiesFilesOf(program);
@@ -358,7 +327,7 @@ std::vector<StringRow> ListBundleStrings(const Program& program, const Extractio
                        kDefaultLanguage);
     unreadable = analysis.unreadable;
     auto row = [](const std::string& file, const std::string& key, const std::string& value) {
-        StringRow r;
+        ListedString r;
         r.entry = file;
         r.role = "bundle";
         r.key = key;

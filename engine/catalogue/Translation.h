@@ -8,6 +8,7 @@
 #include "catalogue/Program.h"
 #include "classfile/ClassFile.h"
 #include "classfile/Roles.h"
+#include "errors/TranslationProblem.h"
 #include "usage/ClassFacts.h"
 
 #include <cstddef>
@@ -15,7 +16,6 @@
 #include <map>
 #include <set>
 #include <string>
-#include <string_view>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -68,23 +68,8 @@ Extraction Extract(const Program& program, const ExtractOptions& options);
 
 // A translation that cannot be applied, named by its entry and the place where it failed.
 struct ApplyProblem {
-    enum class Kind {
-        MissingSlot,     // a recipe translation lacks a slot
-        ExtraSlot,       // ... names a slot the original lacks, or one twice
-        SlotOutOfOrder,  // ... has the slots in another order
-        StrayBrace,      // ... holds a single { or } outside a slot
-        ControlChar,     // ... holds U+0001 or U+0002 itself
-        BadText,         // not valid UTF-8
-        TextTooLong,     // passes 65535 bytes of modified UTF-8
-        PoolTooLarge,    // the class would pass 65535 constant-pool entries
-        NotReparsed,     // the rewritten class does not parse
-        FormatInvalid,          // not a pattern the original's format accepts
-        FormatArgumentMissing,  // an argument of the original's pattern is missing
-        FormatArgumentExtra,    // ... or added
-        FormatArgumentChanged,  // ... or formatted as another kind of value
-    };
-    Kind kind = Kind::BadText;
-    std::string msgid;
+    TranslationProblem kind = TranslationProblem::None;
+    std::string msgid;  // empty when the class as a whole fails (PoolTooLarge, NotReparsed)
     std::string classEntry;  // or the bundle file
     uint16_t index = 0;
     std::string key{};       // a bundle value's key, which stands where a class has its index
@@ -115,8 +100,9 @@ using KeptPlaces = std::set<std::pair<std::size_t, uint16_t>>;
 ApplyPlan PlanApply(const Program& program, const Extraction& extraction, const std::vector<PoMessage>& messages,
                     const KeptPlaces& kept = {});
 
-// One CONSTANT_Utf8 entry, or one bundle value, for the `strings` listing.
-struct StringRow {
+// One CONSTANT_Utf8 entry, or one bundle value, for the `strings` listing (not a row of the
+// open document's list, which is cl::StringRow).
+struct ListedString {
     std::string entry;
     uint16_t index = 0;
     std::string role;  // RoleWord, "recipe", or "bundle"
@@ -128,12 +114,12 @@ struct StringRow {
 
 // Literals, recipes and keys; with `all`, every Utf8 entry. Classes that do not parse are
 // named in `unparsable`.
-std::vector<StringRow> ListStrings(const Program& program, const Extraction& extraction, bool all);
+std::vector<ListedString> ListStrings(const Program& program, const Extraction& extraction, bool all);
 
 // The values of the program's resource bundles (their sources'), one row each with its file and
 // key: those offered for translation; with `all`, every value. Files Java would refuse to read
 // are named in `unreadable`.
-std::vector<StringRow> ListBundleStrings(const Program& program, const Extraction& extraction, bool all,
+std::vector<ListedString> ListBundleStrings(const Program& program, const Extraction& extraction, bool all,
                                          std::vector<Error>& unreadable);
 
 }  // namespace cl::catalogue

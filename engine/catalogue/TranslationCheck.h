@@ -3,25 +3,15 @@
 // types and again before anything is written: the {n} slots of a concatenation recipe, the
 // arguments of a MessageFormat or printf pattern, and the length a class file can hold.
 
+#include "errors/TranslationProblem.h"
+
 #include <cstddef>
 #include <string>
 
 namespace cl::catalogue {
 
-// Why a translation cannot go into the program.
-enum class TranslationProblem {
-    None,
-    MissingSlot,
-    ExtraSlot,
-    SlotOutOfOrder,
-    StrayBrace,
-    ControlChar,
-    TooLong,                // more than 65535 bytes once stored in the class
-    FormatInvalid,          // not a pattern the format of the original accepts
-    FormatArgumentMissing,  // an argument of the original's pattern is not in the translation
-    FormatArgumentExtra,    // the translation names an argument the original does not
-    FormatArgumentChanged,  // an argument formatted as another kind of value
-};
+// The window's model names the problem from here (cl::catalogue::TranslationProblem).
+using cl::TranslationProblem;
 
 // What the places of a text ask of its translation.
 struct TextChecks {
@@ -33,7 +23,9 @@ struct TextChecks {
 };
 
 // The check of `translation` of `source`. An empty translation has no problem: it is no
-// translation yet.
-TranslationProblem CheckTranslation(const TextChecks& checks, const std::string& source, const std::string& translation);
+// translation yet. Without a problem, `stored` (when given) receives the text as a class holds
+// it: modified UTF-8, a recipe's {n} slots as U+0001.
+TranslationProblem CheckTranslation(const TextChecks& checks, const std::string& source, const std::string& translation,
+                                    std::string* stored = nullptr);
 
 }  // namespace cl::catalogue

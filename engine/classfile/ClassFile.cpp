@@ -60,7 +60,7 @@ std::string_view ClassFile::ClassName(uint16_t classIndex) const noexcept
     return c == nullptr ? std::string_view{} : Utf8Bytes(c->NameIndex());
 }
 
-std::optional<MemberRef> ClassFile::MemberOf(uint16_t refIndex) const noexcept
+std::optional<ReferencedMember> ClassFile::MemberOf(uint16_t refIndex) const noexcept
 {
     const Constant* ref = At(refIndex);
     if (ref == nullptr ||
@@ -69,10 +69,10 @@ std::optional<MemberRef> ClassFile::MemberOf(uint16_t refIndex) const noexcept
     const Constant* nat = At(ref->NameAndTypeIndex(), Tag::NameAndType);
     if (nat == nullptr)
         return std::nullopt;
-    return MemberRef{ClassName(ref->ClassIndex()), Utf8Bytes(nat->NameIndex()), Utf8Bytes(nat->DescriptorIndex())};
+    return ReferencedMember{ClassName(ref->ClassIndex()), Utf8Bytes(nat->NameIndex()), Utf8Bytes(nat->DescriptorIndex())};
 }
 
-std::optional<MemberRef> ClassFile::MethodHandleMember(uint16_t handleIndex) const noexcept
+std::optional<ReferencedMember> ClassFile::MethodHandleMember(uint16_t handleIndex) const noexcept
 {
     const Constant* handle = At(handleIndex, Tag::MethodHandle);
     return handle == nullptr ? std::nullopt : MemberOf(handle->ReferenceIndex());

@@ -127,7 +127,9 @@ struct CodeInfo {
     std::vector<int32_t> switchKeys;
 };
 
-struct MemberRef {
+// The member a Fieldref, Methodref or InterfaceMethodref (or a method handle) names: its class,
+// name and descriptor as the pool holds them (modified UTF-8).
+struct ReferencedMember {
     std::string_view className;
     std::string_view name;
     std::string_view descriptor;
@@ -173,9 +175,9 @@ struct ClassFile {
     std::string_view ClassName(uint16_t classIndex) const noexcept;
     std::string_view ThisClassName() const noexcept { return ClassName(thisClass); }
     // A Fieldref, Methodref or InterfaceMethodref spelled out.
-    std::optional<MemberRef> MemberOf(uint16_t refIndex) const noexcept;
+    std::optional<ReferencedMember> MemberOf(uint16_t refIndex) const noexcept;
     // The member a MethodHandle refers to.
-    std::optional<MemberRef> MethodHandleMember(uint16_t handleIndex) const noexcept;
+    std::optional<ReferencedMember> MethodHandleMember(uint16_t handleIndex) const noexcept;
     std::span<const uint16_t> Arguments(const BootstrapMethod& method) const noexcept;
 
     std::shared_ptr<const void> keeper;  // owns the storage `bytes` views

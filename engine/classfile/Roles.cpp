@@ -51,7 +51,7 @@ void MarkSwitchKeys(const ClassFile& cf, const CodeInfo& code, std::vector<int32
 void MarkBootstrapKeys(const ClassFile& cf, std::vector<Role>& roles)
 {
     for (const BootstrapMethod& method : cf.bootstrapMethods) {
-        const std::optional<MemberRef> member = cf.MethodHandleMember(method.methodHandleIndex);
+        const std::optional<ReferencedMember> member = cf.MethodHandleMember(method.methodHandleIndex);
         if (!member || (member->className != "java/lang/runtime/SwitchBootstraps" &&
                         member->className != "java/lang/runtime/ObjectMethods"))
             continue;

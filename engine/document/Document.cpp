@@ -142,8 +142,8 @@ Status Document::Save(SaveBackup backup, FileSystem& fs)
         if (!patched.parsed) {
             Error error(ErrorKind::ClassNoLongerParses, image_.path);
             error.task = ErrorTask::Save;
-            error.detail = classfile::ReasonWord(patched.error);
-            error.done = patched.errorOffset;
+            error.fault = static_cast<uint16_t>(patched.error);
+            error.offset = patched.errorOffset;
             return error;
         }
     }
@@ -151,6 +151,19 @@ Status Document::Save(SaveBackup backup, FileSystem& fs)
         return saved;
     modified_ = false;
     return {};
+}
+
+Status ExportRows(const StringList& list, const std::string& path, FileSystem& fs)
+{
+    static const ByteString suspiciousPrefix = AnsiFromUtf8("[可疑的]");
+    std::string text;
+    for (std::size_t i = 0; i < list.rows.size(); ++i) {
+        if (static_cast<int64_t>(i) >= list.PlainRowCount)
+            text += suspiciousPrefix.View();
+        text += list.rows[i].Caption().View();
+        text += "\r\n";
+    }
+    return WriteFileSafely(path, text, fs, ErrorTask::Export);
 }
 
 Status Document::Export(const std::string& path, FileSystem& fs) const

@@ -3,11 +3,11 @@
 // kind, the word list it was scanned with, its rows and whether it holds unsaved changes. The
 // windows and the command line drive it; the steps it takes (OpenWholeFile, MakeBackup,
 // ReadWholeFile, ScanClassImage, ScanPackImage, ReplaceSelectedString, SaveImage, ExportRows)
-// stay the engine's functions.
+// stay functions of their own.
 
 #include "text/ByteString.h"
 #include "errors/Result.h"
-#include "scan/FileImage.h"
+#include "files/FileImage.h"
 #include "files/FileOps.h"
 #include "scan/FilterList.h"
 #include "document/Replace.h"
@@ -52,8 +52,11 @@ struct ReplacementText {
     ByteString ansi;                    // the text as it would be written, in the code page
     std::vector<std::string> outside;   // characters the code page cannot hold (UTF-8): refused
     bool tooLong = false;               // more than 255 bytes once encoded: refused
-    bool Allowed() const { return outside.empty() && !tooLong; }
 };
+
+// Writes one caption per line (ANSI, CR LF), suspicious rows prefixed with "[可疑的]": the text
+// export of a document's rows.
+Status ExportRows(const StringList& list, const std::string& path, FileSystem& fs = NativeFileSystem());
 
 // Whether a row may be replaced at all.
 enum class RowReplacement {
@@ -81,8 +84,6 @@ public:
     StringList& RowsForView() { return rows_; }
     bool IsModified() const { return modified_; }
 
-    // The class model when the document is a class file (also when it did not parse).
-    const classfile::ClassFile* ClassModel() const { return classModel_ ? &*classModel_ : nullptr; }
     // True when the rows have roles: a class file that parsed when it was opened.
     bool HasRoles() const { return classModel_ && classModel_->parsed; }
     // One role per row, in row order (empty without roles). A row keeps its role through

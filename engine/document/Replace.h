@@ -3,7 +3,7 @@
 // UTF-8, patches its length byte and keeps the offsets of later rows right.
 
 #include "text/ByteString.h"
-#include "scan/FileImage.h"
+#include "files/FileImage.h"
 #include "scan/StringList.h"
 
 namespace cl {

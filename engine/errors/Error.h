@@ -1,8 +1,9 @@
 #pragma once
 // Error: why an engine operation failed, as one value whatever the subsystem: what failed (the
 // kind), the step that failed and what the work was for, the files concerned, the system's own
-// reason, and details such as a catalogue line or an entry of an archive. The engine never
-// words it; texts/ turns it into the sentence both front ends show.
+// reason, and details such as a catalogue line or an entry of an archive. Each field means one
+// thing whatever the kind; a subsystem's own reason travels as its value (`fault`), never as
+// words. The engine never words it; texts/ turns it into the sentence both front ends show.
 
 #include <cstdint>
 #include <string>
@@ -21,11 +22,12 @@ enum class ErrorKind : uint8_t {
     NotReplaced,          // a step (`step`) of writing a replacement failed; the old file is as it was
     FolderNotFlushed,     // the new bytes are in place, but the folder's change is not durable
     ExportOverOpened,     // the export target is the file being translated or its backup
-    ClassNoLongerParses,  // a patched class would not parse: `detail` says why, `done` where
+    ClassNoLongerParses,  // a patched class would not parse: `fault` (a classfile::ParseError) says
+                          // why, `offset` where
     RangeError,           // a scan met a pattern cut short by the end of the file
     // Whole programs.
     NotAProgram,       // neither a zip, a class file nor a folder
-    BadArchive,        // the archive cannot be read: `detail` says why
+    BadArchive,        // the archive cannot be read: `fault` (a zip::ZipFault) says why, `offset` where
     CannotList,        // a folder of the input cannot be listed
     OutputIsInput,     // the output is an input of the command (by any path or link)
     OutputNotEmpty,    // a folder output that exists and holds files
@@ -38,9 +40,10 @@ enum class ErrorKind : uint8_t {
     OutputWrongKind,   // the output exists and is a folder for a file input, or the other way round
     CannotWrite,       // a file of the output cannot be written (`path`, `code`)
     CannotMakeFolder,  // a folder of the output cannot be made or put in place
-    ArchiveWrite,      // the new archive cannot be made: `detail` says why
-    EntryTooLarge,     // an entry (`entry`) inflates past the limit (`expected`): copied unchanged
-    EntryUnreadable,   // an entry (`entry`) cannot be read: `detail` says why; copied unchanged
+    ArchiveWrite,      // the new archive cannot be made: `fault` says why
+    EntryTooLarge,     // an entry (`entry`) inflates past the limit (`limit`; `fault` BudgetSpent:
+                       // the archive's entries together do): copied unchanged
+    EntryUnreadable,   // an entry (`entry`) cannot be read: `fault` says why; copied unchanged
     DuplicateEntry,    // an archive holds `entry` more than once: Java reads the last, which is
                        // the program's; this earlier one is copied unchanged
     UnsafeName,        // an entry's name (`entry`) holds a control character: copied unchanged,
@@ -52,7 +55,7 @@ enum class ErrorKind : uint8_t {
     BundleCutShort,    // a .properties file in UTF-8 whose last character is cut short: Java
                        // refuses to read it (MalformedInputException); `line` is the last line
     // Running a translated program.
-    JavaNotFound,  // no executable java on PATH nor under JAVA_HOME (`detail`: JAVA_HOME as given)
+    JavaNotFound,  // no executable java on PATH nor under JAVA_HOME (`path`: JAVA_HOME as given)
     // Work stopped by the user.
     Cancelled,
 };
@@ -92,17 +95,21 @@ struct Error {
     ErrorKind kind = ErrorKind::ReadFailed;
     ErrorStep step = ErrorStep::None;
     ErrorTask task = ErrorTask::None;
-    std::string path;    // the file concerned
+    std::string path;    // the file or folder concerned
     std::string other;   // a second path some steps name: a folder, a link's target
     std::error_code code;  // the system's reason
-    std::string detail;  // a library's own words, a parse reason, a charset
+    // Words from outside the engine, shown as they are: a library's own message (libgettextpo),
+    // or what the input itself says (a declared charset, a malformed escape).
+    std::string detail;
     std::string entry;   // an entry inside an archive or a program folder
     uint64_t line = 0;   // a line of a catalogue or bundle file; 0 when unknown
-    // A finer reason within the kind, from the failing subsystem's own list (ZipFault for an
-    // archive); 0 when the kind says all.
+    // A finer reason within the kind, from the failing subsystem's own list (zip::ZipFault for
+    // an archive, classfile::ParseError for a class); 0 when the kind says all.
     uint16_t fault = 0;
-    uint64_t done = 0;
-    uint64_t expected = 0;
+    uint64_t done = 0;      // bytes read before a read came up short
+    uint64_t expected = 0;  // the size of the file, by its own account
+    uint64_t offset = 0;    // where in the file the fault lies
+    uint64_t limit = 0;     // the size an entry, or an archive's entries together, may not pass
     // A backup that failed stopped a save: the file itself was not written.
     bool saveStopped = false;
 

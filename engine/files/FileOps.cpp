@@ -4,7 +4,6 @@
 
 #include "files/FileOps.h"
 
-#include "text/CodePage.h"
 #include "files/FileSystem.h"
 #include "files/SameFile.h"
 
@@ -409,9 +408,9 @@ Status WriteFileSafely(const std::string& path, const ByteString& bytes, FileSys
     return WriteBytesSafely(ErrorTask::Save, path, bytes.View(), fs);
 }
 
-Status WriteFileSafely(const std::string& path, std::string_view bytes, FileSystem& fs)
+Status WriteFileSafely(const std::string& path, std::string_view bytes, FileSystem& fs, ErrorTask task)
 {
-    return WriteBytesSafely(ErrorTask::Save, path, bytes, fs);
+    return WriteBytesSafely(task, path, bytes, fs);
 }
 
 Result<PreparedFile> PrepareFile(const std::string& path, std::string_view bytes, FileSystem& fs, const FileInfo* like)
@@ -498,19 +497,6 @@ Status CheckExportTarget(const std::string& exportPath, const std::string& opene
             return MakeError(ErrorKind::ExportOverOpened, exportPath);
     }
     return {};
-}
-
-Status ExportRows(const StringList& list, const std::string& path, FileSystem& fs)
-{
-    static const ByteString suspiciousPrefix = AnsiFromUtf8("[可疑的]");
-    std::string text;
-    for (std::size_t i = 0; i < list.rows.size(); ++i) {
-        if (static_cast<int64_t>(i) >= list.PlainRowCount)
-            text += suspiciousPrefix.View();
-        text += list.rows[i].Caption().View();
-        text += "\r\n";
-    }
-    return WriteBytesSafely(ErrorTask::Export, path, text, fs);
 }
 
 }  // namespace cl

@@ -1,12 +1,12 @@
 #pragma once
 // Moving bytes between files and the engine: whole-file loading in two steps, the ".bak"
-// copy, saving a patched image without ever risking the original, and the text export.
+// copy, saving a patched image without ever risking the original, and the check of an export's
+// target.
 // Every operation goes through a FileSystem so that tests can make any step fail.
 
 #include "text/ByteString.h"
 #include "errors/Result.h"
-#include "scan/FileImage.h"
-#include "scan/StringList.h"
+#include "files/FileImage.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -96,7 +96,9 @@ Status CopyFileTo(const std::string& from, const std::string& to, FileSystem& fs
 // same folder: flushed, renamed over, folder flushed; permission bits kept, a symbolic link's
 // target replaced rather than the link. On failure the file is left exactly as it was, except
 // when only the final folder flush fails: the new bytes are then in place, and the error says so.
-Status WriteFileSafely(const std::string& path, std::string_view bytes, FileSystem& fs = NativeFileSystem());
+// The error names `task` as the work the file was written for (a save unless told otherwise).
+Status WriteFileSafely(const std::string& path, std::string_view bytes, FileSystem& fs = NativeFileSystem(),
+                       ErrorTask task = ErrorTask::Save);
 Status WriteFileSafely(const std::string& path, const ByteString& bytes,
                                          FileSystem& fs = NativeFileSystem());
 
@@ -143,9 +145,5 @@ Status SaveImage(const FileImage& image, FileSystem& fs = NativeFileSystem(),
 // to them): exporting there would destroy the file being translated or its only copy.
 Status CheckExportTarget(const std::string& exportPath, const std::string& openedPath,
                                            FileSystem& fs = NativeFileSystem());
-
-// Writes one caption per line (ANSI, CR LF), suspicious rows prefixed with "[可疑的]".
-Status ExportRows(const StringList& list, const std::string& path,
-                                    FileSystem& fs = NativeFileSystem());
 
 }  // namespace cl

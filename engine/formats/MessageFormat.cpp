@@ -228,7 +228,7 @@ MessageProblem CheckMessageTranslation(std::string_view original, std::string_vi
     const MessagePattern source = ParseMessageFormat(original);
     const MessagePattern target = ParseMessageFormat(translation);
     if (!target.valid() || target.nestedFault) {
-        problem.kind = MessageProblemKind::Invalid;
+        problem.kind = TranslationProblem::FormatInvalid;
         problem.fault = target.fault;
         return problem;
     }
@@ -237,19 +237,19 @@ MessageProblem CheckMessageTranslation(std::string_view original, std::string_vi
     for (const auto& [number, types] : expected) {
         const auto it = found.find(number);
         if (it == found.end()) {
-            problem.kind = MessageProblemKind::MissingArgument;
+            problem.kind = TranslationProblem::FormatArgumentMissing;
             problem.argument = number;
             return problem;
         }
         if (it->second != types) {
-            problem.kind = MessageProblemKind::ChangedType;
+            problem.kind = TranslationProblem::FormatArgumentChanged;
             problem.argument = number;
             return problem;
         }
     }
     for (const auto& [number, types] : found) {
         if (expected.find(number) == expected.end()) {
-            problem.kind = MessageProblemKind::ExtraArgument;
+            problem.kind = TranslationProblem::FormatArgumentExtra;
             problem.argument = number;
             return problem;
         }

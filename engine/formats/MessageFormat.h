@@ -4,6 +4,8 @@
 // refusing what it refuses, and the check that a translation keeps the arguments of its
 // original. Texts are UTF-8.
 
+#include "errors/TranslationProblem.h"
+
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -51,24 +53,19 @@ struct MessagePattern {
 
 MessagePattern ParseMessageFormat(std::string_view pattern);
 
-// Why a translation cannot stand in for its original.
-enum class MessageProblemKind : uint8_t {
-    None,
-    Invalid,          // the translation is no valid pattern, or a choice text in it is none
-    MissingArgument,  // an argument of the original is not in the translation
-    ExtraArgument,    // the translation names an argument the original does not
-    ChangedType,      // the same argument with another set of types
-};
-
 // Arguments compare as sets of numbers: any order, and a number may appear any number of
 // times. For each number the set of its types must be the same: a type given to an argument
 // that had none (or another one) makes Java throw on values it formatted before, and a type
 // dropped changes how numbers and dates look. The style after the type may differ freely.
+//
+// Why a translation cannot stand in for its original: FormatInvalid (the translation is no valid
+// pattern, or a choice text in it is none), FormatArgumentMissing, FormatArgumentExtra, or
+// FormatArgumentChanged (the same argument with another set of types).
 struct MessageProblem {
-    MessageProblemKind kind = MessageProblemKind::None;
-    int32_t argument = -1;              // the argument concerned (not for Invalid)
-    MessageFault fault = MessageFault::None;  // for Invalid; None when only a choice text is invalid
-    bool ok() const { return kind == MessageProblemKind::None; }
+    TranslationProblem kind = TranslationProblem::None;
+    int32_t argument = -1;              // the argument concerned (not for FormatInvalid)
+    MessageFault fault = MessageFault::None;  // for FormatInvalid; None when only a choice text is invalid
+    bool ok() const { return kind == TranslationProblem::None; }
 };
 
 MessageProblem CheckMessageTranslation(std::string_view original, std::string_view translation);

@@ -304,7 +304,7 @@ PrintfProblem CheckPrintfTranslation(std::string_view original, std::string_view
     PrintfProblem problem;
     const PrintfPattern target = ParsePrintf(translation);
     if (!target.valid()) {
-        problem.kind = PrintfProblemKind::Invalid;
+        problem.kind = TranslationProblem::FormatInvalid;
         problem.fault = target.fault;
         problem.faultOffset = target.faultOffset;
         return problem;
@@ -314,13 +314,13 @@ PrintfProblem CheckPrintfTranslation(std::string_view original, std::string_view
     for (const auto& [argument, kinds] : expected) {
         const auto it = found.find(argument);
         if (it == found.end()) {
-            problem.kind = PrintfProblemKind::MissingArgument;
+            problem.kind = TranslationProblem::FormatArgumentMissing;
             problem.argument = argument;
             problem.expected = Joined(kinds);
             return problem;
         }
         if (it->second != kinds) {
-            problem.kind = PrintfProblemKind::ChangedConversion;
+            problem.kind = TranslationProblem::FormatArgumentChanged;
             problem.argument = argument;
             problem.expected = Joined(kinds);
             problem.found = Joined(it->second);
@@ -329,7 +329,7 @@ PrintfProblem CheckPrintfTranslation(std::string_view original, std::string_view
     }
     for (const auto& [argument, kinds] : found) {
         if (expected.find(argument) == expected.end()) {
-            problem.kind = PrintfProblemKind::ExtraArgument;
+            problem.kind = TranslationProblem::FormatArgumentExtra;
             problem.argument = argument;
             problem.found = Joined(kinds);
             return problem;

@@ -4,6 +4,8 @@
 // Formatter reads them before it formats anything, and the check that a translation formats
 // the same arguments the same way. Texts are UTF-8.
 
+#include "errors/TranslationProblem.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -57,25 +59,21 @@ struct PrintfPattern {
 
 PrintfPattern ParsePrintf(std::string_view pattern);
 
-enum class PrintfProblemKind : uint8_t {
-    None,
-    Invalid,           // the translation is refused by Formatter (`fault`)
-    MissingArgument,   // an argument of the original is not formatted by the translation
-    ExtraArgument,     // the translation formats an argument the original does not
-    ChangedConversion, // an argument formatted as something else (`expected`, `found`)
-};
-
 // Arguments are matched by number, so "%2$s %1$s" may translate "%s %s". For each argument the
 // set of its conversions must be the same, case aside ("%S" may become "%s", "%d" may not
 // become "%s"); flags, width and precision may change, and %n and %% are text.
+//
+// Why a translation cannot stand in for its original: FormatInvalid (Formatter refuses it:
+// `fault`), FormatArgumentMissing, FormatArgumentExtra, or FormatArgumentChanged (an argument
+// formatted as something else: `expected`, `found`).
 struct PrintfProblem {
-    PrintfProblemKind kind = PrintfProblemKind::None;
+    TranslationProblem kind = TranslationProblem::None;
     int32_t argument = 0;
     std::string expected;  // the original's conversions of the argument, e.g. "d" or "tY,tm"
     std::string found;     // the translation's
     PrintfFault fault = PrintfFault::None;
     std::size_t faultOffset = 0;
-    bool ok() const { return kind == PrintfProblemKind::None; }
+    bool ok() const { return kind == TranslationProblem::None; }
 };
 
 PrintfProblem CheckPrintfTranslation(std::string_view original, std::string_view translation);

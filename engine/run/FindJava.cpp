@@ -55,8 +55,7 @@ Result<std::string> FindJava(const std::string& pathVariable, const std::string&
         if (IsExecutableFile(candidate, fs))
             return candidate;
     }
-    Error error(ErrorKind::JavaNotFound);
-    error.detail = javaHome;
+    Error error(ErrorKind::JavaNotFound, javaHome);
     return error;
 }
 

@@ -1,17 +1,4 @@
 #pragma once
-// FileImage: the opened file, held whole in memory.
-
-#include "text/ByteString.h"
-
-#include <cstdint>
-#include <string>
-
-namespace cl {
-
-struct FileImage {
-    ByteString bytes;        // the file's contents, patched in place by replacements
-    std::string path;        // full path as chosen, in the platform's file-name encoding
-    int32_t loadedSize = 0;  // bytes read at opening; bounds the scan that follows the load
-};
-
-}  // namespace cl
+// FileImage lives with the files (files/FileImage.h). This name stays only while the main
+// window (app/Main.h) still includes it; it goes once that include names files/.
+#include "files/FileImage.h"

@@ -9,7 +9,7 @@
 // the whole image, wherever the windows are cut.
 
 #include "scan/ClassifierDetail.h"
-#include "scan/FileImage.h"
+#include "files/FileImage.h"
 #include "scan/FilterList.h"
 #include "scan/StringList.h"
 

@@ -5,7 +5,7 @@
 
 #include "errors/Result.h"
 #include "text/ByteString.h"
-#include "scan/FileImage.h"
+#include "files/FileImage.h"
 #include "scan/FilterList.h"
 #include "scan/StringList.h"
 

@@ -1,5 +1,6 @@
 #include "usage/ProgramUsage.h"
 
+#include "classfile/ModifiedUtf8.h"
 #include "usage/FlatMap.h"
 #include "usage/TextHash.h"
 #include "usage/UseGraph.h"
@@ -36,16 +37,6 @@ const std::vector<ClassFacts>& ProgramUsage::Classes() const noexcept
 {
     static const std::vector<ClassFacts> none;
     return graph_ ? graph_->classes : none;
-}
-
-std::size_t ProgramUsage::NodeCount() const noexcept
-{
-    return graph_ ? graph_->nodeKey.size() : 0;
-}
-
-std::size_t ProgramUsage::EdgeCount() const noexcept
-{
-    return graph_ ? graph_->edgeList.size() : 0;
 }
 
 std::vector<Finding> ProgramUsage::FindingsOf(PlaceRef place) const
@@ -95,8 +86,14 @@ std::vector<ProgramUsage::TextDecision> ProgramUsage::DecideAll() const
             out[index].recipe = out[index].recipe || literal.recipe;
         }
     }
-    for (TextDecision& text : out)
+    for (TextDecision& text : out) {
+        // Decide reads UTF-8; the class holds modified UTF-8 (a zero or a character past U+FFFF
+        // is written otherwise). A lone surrogate has no UTF-8 form and is decided on its bytes.
+        std::string utf8;
+        if (classfile::Utf8FromModifiedUtf8(text.text, utf8).Ok())
+            text.text = std::move(utf8);
         text.decision = Decide(text.text, text.places);
+    }
     return out;
 }
 

@@ -86,7 +86,7 @@ public:
     // Every CONSTANT_String of the program grouped by its bytes, with the decision for each:
     // for tools and tests that have no catalogue of their own.
     struct TextDecision {
-        std::string text;  // modified UTF-8, as the class holds it
+        std::string text;  // UTF-8, as Decide reads it; the class's bytes when they have no UTF-8 form
         std::vector<PlaceRef> places;
         bool recipe = false;
         Decision decision;
@@ -94,9 +94,6 @@ public:
     std::vector<TextDecision> DecideAll() const;
 
     const std::vector<ClassFacts>& Classes() const noexcept;
-    // How many nodes and edges the program-wide graph has: the size of the step.
-    std::size_t NodeCount() const noexcept;
-    std::size_t EdgeCount() const noexcept;
 
 private:
     struct Graph;

@@ -34,7 +34,7 @@ enum class ZipFault : uint16_t {
     NeedsZip64,    // a size, offset or count no longer fits the records this archive has
 };
 
-// A short technical name ("no end record", ...), for logs and the `detail` of an error; the
+// A short technical name ("no end record", ...), for logs and test messages; the
 // sentence the user reads is made from the fault itself.
 std::string_view ZipFaultName(ZipFault fault);
 

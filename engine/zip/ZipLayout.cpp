@@ -17,7 +17,7 @@ Error Fault(ZipFault fault, uint64_t at, std::string_view entry = {})
 {
     Error error(ErrorKind::BadArchive);
     error.fault = static_cast<uint16_t>(fault);
-    error.detail = std::string(ZipFaultName(fault)) + " at offset " + std::to_string(at);
+    error.offset = at;
     error.entry.assign(entry);
     return error;
 }

@@ -82,8 +82,9 @@ struct ZipLayout {
 };
 
 // The layout of the archive in `bytes` (which it only looks at). A BadArchive error with its
-// ZipFault (`fault`), a short technical `detail` and, when one entry is at fault, its `entry`
-// name, when the records cannot be followed; NoEndRecord means no zip was found at all.
+// ZipFault (`fault`), the offset of the record at fault (`offset`) and, when one entry is at
+// fault, its `entry` name, when the records cannot be followed; NoEndRecord means no zip was
+// found at all.
 Result<ZipLayout> ReadZipLayout(std::string_view bytes);
 
 }  // namespace cl::zip

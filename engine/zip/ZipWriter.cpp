@@ -13,7 +13,6 @@ Error WriteFault(ZipFault fault, std::string_view entry = {})
 {
     Error error(ErrorKind::ArchiveWrite);
     error.fault = static_cast<uint16_t>(fault);
-    error.detail.assign(ZipFaultName(fault));
     error.entry.assign(entry);
     return error;
 }

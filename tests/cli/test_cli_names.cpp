@@ -6,7 +6,7 @@
 #include "CliFixture.h"
 #include "SamplePrograms.h"
 #include "ZipBytes.h"
-#include "catalogue/JarArchive.h"
+#include "zip/JarArchive.h"
 #include "catalogue/Po.h"
 
 #include <gtest/gtest.h>
@@ -73,10 +73,10 @@ TEST_F(CliNames, ANameWithALineBreakAddsNoEntryAndIsCopiedUnchanged)
     Write(Path("app.po"), cltest::Catalogue({{"Hello", "你好"}}));
     const auto apply = Run({"apply", Path("app.jar"), Path("app.po"), Path("out.jar")});
     EXPECT_EQ(apply.status, 3) << apply.err;
-    cl::Result<std::unique_ptr<cat::JarArchive>> out = cat::JarArchive::Open(Read(Path("out.jar")));
+    cl::Result<std::unique_ptr<cl::zip::JarArchive>> out = cl::zip::JarArchive::Open(Read(Path("out.jar")));
     ASSERT_TRUE(out.ok());
     bool copied = false;
-    for (const cat::JarEntry& entry : (*out)->Entries()) {
+    for (const cl::zip::JarEntry& entry : (*out)->Entries()) {
         if (entry.name == evilClass) {
             copied = true;
             EXPECT_EQ(*(*out)->Read(entry.index), evilBytes);

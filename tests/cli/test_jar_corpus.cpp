@@ -303,7 +303,7 @@ TEST_P(JarCorpus, ExtractAndApplyKeepEveryUnchangedRecordAndTheProgramRuns)
     ASSERT_EQ(made.status, 0) << c.make << "\n" << made.out << made.err;
     const std::string input = ReadBytes(Path("app.jar"));
     const auto layout = cl::zip::ReadZipLayout(input);
-    ASSERT_TRUE(layout) << layout.error().detail;
+    ASSERT_TRUE(layout) << cltext::DescribeError(layout.error());
     c.shape(input, *layout);
     ExpectUnzipTest("app.jar", c.unzipStatus);
 

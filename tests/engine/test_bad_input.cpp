@@ -14,7 +14,7 @@
 
 #include "text/ByteString.h"
 #include "text/ByteStringErrors.h"
-#include "scan/FileImage.h"
+#include "files/FileImage.h"
 #include "files/FileOps.h"
 #include "scan/FilterList.h"
 #include "document/Replace.h"

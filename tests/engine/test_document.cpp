@@ -114,6 +114,17 @@ TEST_F(DocumentTest, ClassThatWouldNoLongerParseIsNotWritten)
     ASSERT_TRUE(error.has_value());
     EXPECT_EQ(error->kind, cl::ErrorKind::ClassNoLongerParses);
     EXPECT_NE(cltext::DescribeError(*error).find(path), std::string::npos);
+    // The parser's reason travels as its own value and offset; only texts/ words it.
+    const cl::classfile::ClassFile patched = cl::classfile::ParseClassFile(document.Image().bytes);
+    ASSERT_FALSE(patched.parsed);
+    EXPECT_EQ(error->fault, static_cast<uint16_t>(patched.error));
+    EXPECT_NE(error->fault, 0);
+    EXPECT_EQ(error->offset, patched.errorOffset);
+    EXPECT_TRUE(error->detail.empty());
+    EXPECT_NE(cltext::DescribeError(*error).find("在第 " + std::to_string(patched.errorOffset) + " 字节处：" +
+                                                 cl::classfile::ReasonWord(patched.error) + "）"),
+              std::string::npos)
+        << cltext::DescribeError(*error);
     EXPECT_EQ(Read(path), cltest::ClassWithEveryRowKind());
     EXPECT_FALSE(std::filesystem::exists(path + ".bak"));
     EXPECT_TRUE(document.IsModified());

@@ -1,13 +1,14 @@
-// Loading, backups, safe saving and the export, against real files in a scratch folder and
-// with single steps made to fail.
+// Loading, backups, safe saving and the document's text export, against real files in a scratch
+// folder and with single steps made to fail.
 
 #include "FailingFileSystem.h"
 #include "ErrorOf.h"
 #include "ErrorText.h"
 #include "ScratchFolder.h"
 
+#include "document/Document.h"
 #include "text/ByteString.h"
-#include "scan/FileImage.h"
+#include "files/FileImage.h"
 #include "files/FileOps.h"
 #include "files/FileSystem.h"
 #include "scan/StringList.h"
@@ -533,7 +534,9 @@ TEST_F(ExportRows, FailureIsReportedAndKeepsAnExistingFile)
         auto error = cltest::ErrorOf(cl::ExportRows(list, path, failing));
         ASSERT_TRUE(failing.Injected());
         ASSERT_TRUE(error.has_value());
-        EXPECT_NE(cltext::DescribeError(*error).find(path), std::string::npos) << cltext::DescribeError(*error);
+        EXPECT_EQ(error->task, cl::ErrorTask::Export);  // named as the export, not as a save
+        EXPECT_NE(cltext::DescribeError(*error).find("无法导出到文件" + cltext::Quoted(path)), std::string::npos)
+            << cltext::DescribeError(*error);
         EXPECT_EQ(Read(path), "earlier export");
         EXPECT_EQ((Entries()), (std::set<std::string>{"A.txt"}));
     }

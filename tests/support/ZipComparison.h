@@ -5,6 +5,7 @@
 // entry only in its CRC, sizes, data and descriptor; the prefix, the archive comment and the
 // order of entries may not change at all.
 
+#include "ErrorText.h"
 #include "zip/ZipLayout.h"
 
 #include <cstdint>
@@ -70,8 +71,8 @@ inline std::vector<std::string> RecordDifferences(std::string_view before, std::
     const auto in = cl::zip::ReadZipLayout(before);
     const auto out = cl::zip::ReadZipLayout(after);
     if (!in || !out) {
-        problems.push_back(!in ? "the input does not read: " + in.error().detail
-                               : "the output does not read: " + out.error().detail);
+        problems.push_back(!in ? "the input does not read: " + cltext::DescribeError(in.error())
+                               : "the output does not read: " + cltext::DescribeError(out.error()));
         return problems;
     }
     if (Bytes(before, in->prefix) != Bytes(after, out->prefix))

@@ -5,7 +5,8 @@
 // or nothing real changes, and a rewrite keeps every unchanged record, as the engine's reader
 // compares them and as libzip, another implementation, reads the result.
 
-#include "catalogue/JarArchive.h"
+#include "zip/JarArchive.h"
+#include "ErrorText.h"
 #include "zip/ZipFault.h"
 
 #include "HandZip.h"
@@ -21,8 +22,8 @@
 
 namespace {
 
-using cl::catalogue::JarArchive;
-using cl::catalogue::JarEntry;
+using cl::zip::JarArchive;
+using cl::zip::JarEntry;
 namespace hz = cltest::handzip;
 
 std::string Text(char c, std::size_t n)
@@ -36,7 +37,7 @@ std::string Text(char c, std::size_t n)
 std::unique_ptr<JarArchive> OpenOrFail(std::string bytes)
 {
     auto jar = JarArchive::Open(std::move(bytes));
-    EXPECT_TRUE(jar) << (jar ? "" : jar.error().detail);
+    EXPECT_TRUE(jar) << (jar ? "" : cltext::DescribeError(jar.error()));
     return jar ? std::move(*jar) : nullptr;
 }
 
@@ -53,14 +54,14 @@ uint64_t IndexOf(const JarArchive& jar, const std::string& name)
 std::string ReadOrFail(const JarArchive& jar, const std::string& name)
 {
     auto data = jar.Read(IndexOf(jar, name));
-    EXPECT_TRUE(data) << name << ": " << (data ? "" : data.error().detail);
+    EXPECT_TRUE(data) << name << ": " << (data ? "" : cltext::DescribeError(data.error()));
     return data ? *data : std::string();
 }
 
 std::string FinishOrFail(const JarArchive& jar)
 {
     auto bytes = jar.Finish();
-    EXPECT_TRUE(bytes) << (bytes ? "" : bytes.error().detail);
+    EXPECT_TRUE(bytes) << (bytes ? "" : cltext::DescribeError(bytes.error()));
     return bytes ? *bytes : std::string();
 }
 

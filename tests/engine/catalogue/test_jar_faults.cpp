@@ -3,7 +3,8 @@
 // read's limit, is refused on its own with its name; memory is owned on every path, including
 // a finish that fails (the sanitizer build checks this).
 
-#include "catalogue/JarArchive.h"
+#include "zip/JarArchive.h"
+#include "ErrorText.h"
 #include "zip/EntryCodec.h"
 #include "zip/ZipFault.h"
 #include "zip/ZipRecords.h"
@@ -22,7 +23,7 @@
 namespace {
 
 using cl::ErrorKind;
-using cl::catalogue::JarArchive;
+using cl::zip::JarArchive;
 using cl::zip::ZipFault;
 namespace hz = cltest::handzip;
 namespace rec = cl::zip::records;
@@ -184,9 +185,17 @@ TEST(JarArchiveFaults, BrokenArchivesAreRefusedWithTheirFault)
         auto jar = JarArchive::Open(c.bytes());
         ASSERT_FALSE(jar) << c.name;
         EXPECT_EQ(jar.error().kind, ErrorKind::BadArchive) << c.name;
-        EXPECT_EQ(jar.error().fault, Code(c.fault)) << c.name << ": " << jar.error().detail;
-        EXPECT_FALSE(jar.error().detail.empty()) << c.name;
+        EXPECT_EQ(jar.error().fault, Code(c.fault)) << c.name << ": " << cl::zip::ZipFaultName(c.fault);
+        // The reason is the fault, never words.
+        EXPECT_TRUE(jar.error().detail.empty()) << c.name;
     }
+    // Where the fault lies is the offset of the record at fault: the end record of an archive
+    // that says it spans two disks.
+    Places split = Plain();
+    rec::Put16(split.bytes, split.end + rec::end::kDisk, 1);
+    const auto refused = JarArchive::Open(split.bytes);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error().offset, split.end);
     // The untouched archive the cases start from opens, so each case is refused for its fault.
     EXPECT_TRUE(JarArchive::Open(Plain().bytes));
     EXPECT_TRUE(JarArchive::Open(hz::Build(ThreeEntries(), {"", false, "", true, ""})));
@@ -297,14 +306,14 @@ TEST(JarArchiveFaults, AnEntryThatCannotBeReadIsRefusedAloneWithItsName)
         c.make(entries[1]);
         const std::string input = hz::Build(entries);
         auto jar = JarArchive::Open(input);
-        ASSERT_TRUE(jar) << c.name << ": " << jar.error().detail;
+        ASSERT_TRUE(jar) << c.name << ": " << cltext::DescribeError(jar.error());
         const auto one = (*jar)->Read(1, c.limit);
         const auto many = (*jar)->ReadMany({0, 1, 2}, c.limit);
         ASSERT_EQ(many.size(), 3u);
         EXPECT_TRUE(many[0]) << c.name << ": the entry before it";
         EXPECT_TRUE(many[2]) << c.name << ": the entry after it";
         if (c.kind == ErrorKind::ReadFailed) {
-            ASSERT_TRUE(one) << c.name << ": " << one.error().detail;
+            ASSERT_TRUE(one) << c.name << ": " << cltext::DescribeError(one.error());
             ASSERT_TRUE(many[1]) << c.name;
             EXPECT_EQ(*one, entries[1].contents) << c.name;
             continue;
@@ -312,10 +321,10 @@ TEST(JarArchiveFaults, AnEntryThatCannotBeReadIsRefusedAloneWithItsName)
         for (const auto* result : {&one, &many[1]}) {
             ASSERT_FALSE(*result) << c.name;
             EXPECT_EQ(result->error().kind, c.kind) << c.name;
-            EXPECT_EQ(result->error().fault, Code(c.fault)) << c.name << ": " << result->error().detail;
+            EXPECT_EQ(result->error().fault, Code(c.fault)) << c.name << ": " << cltext::DescribeError(result->error());
             EXPECT_EQ(result->error().entry, "b.class") << c.name;
             if (c.kind == ErrorKind::EntryTooLarge) {
-                EXPECT_EQ(result->error().expected, c.limit) << c.name;
+                EXPECT_EQ(result->error().limit, c.limit) << c.name;
             }
         }
         // Copied unchanged when a neighbour changes.
@@ -343,7 +352,7 @@ TEST(JarArchiveFaults, TheDefaultLimitIsSixtyFourMebibytes)
     const auto data = (*jar)->Read(1);
     ASSERT_FALSE(data);
     EXPECT_EQ(data.error().kind, ErrorKind::EntryTooLarge);
-    EXPECT_EQ(data.error().expected, JarArchive::kEntryLimit);
+    EXPECT_EQ(data.error().limit, JarArchive::kEntryLimit);
 }
 
 // Deflate makes at most 1032 bytes of each byte it is given. The best a compressor does (zeros
@@ -448,7 +457,7 @@ TEST(JarArchiveFaults, EntriesPastTheBudgetArePassedOverInOrderWithTheirNames)
     EXPECT_EQ(passedOver[0].kind, ErrorKind::EntryTooLarge);
     EXPECT_EQ(passedOver[0].fault, Code(ZipFault::BudgetSpent));
     EXPECT_EQ(passedOver[0].entry, "Big2.class");
-    EXPECT_EQ(passedOver[0].expected, JarArchive::kBudgetFloor);
+    EXPECT_EQ(passedOver[0].limit, JarArchive::kBudgetFloor);
 
     // Asked for in another order, other entries are passed over.
     std::vector<uint64_t> reversed = {6, 2, 1, 0};
@@ -489,7 +498,7 @@ TEST(JarArchiveFaults, TheArchiveOwnsItsMemoryOnEveryPath)
     }
     const std::string full = hz::Build(entries);
     auto jar = JarArchive::Open(full);
-    ASSERT_TRUE(jar) << jar.error().detail;
+    ASSERT_TRUE(jar) << cltext::DescribeError(jar.error());
     ASSERT_EQ((*jar)->Entries().size(), 0xFFFFu);
     ASSERT_TRUE((*jar)->AddAfter(0, "one too many", false, "x"));
     const auto failed = (*jar)->Finish();
@@ -498,7 +507,7 @@ TEST(JarArchiveFaults, TheArchiveOwnsItsMemoryOnEveryPath)
     EXPECT_EQ(failed.error().fault, Code(ZipFault::NeedsZip64));
     ASSERT_TRUE((*jar)->Remove(5));
     const auto written = (*jar)->Finish();
-    ASSERT_TRUE(written) << written.error().detail;
+    ASSERT_TRUE(written) << cltext::DescribeError(written.error());
     auto reread = JarArchive::Open(*written);
     ASSERT_TRUE(reread);
     EXPECT_EQ((*reread)->Entries().size(), 0xFFFFu);

@@ -1,4 +1,4 @@
-#include "catalogue/Parallel.h"
+#include "zip/Parallel.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +12,8 @@
 
 namespace {
 
-using cl::catalogue::ForEachInParallel;
-using cl::catalogue::ForEachInParallelWith;
+using cl::zip::ForEachInParallel;
+using cl::zip::ForEachInParallelWith;
 
 TEST(Parallel, EveryItemRunsExactlyOnce)
 {

@@ -56,7 +56,7 @@ TEST_F(ProgramLoading, ClassesListedUnreadAreReadAsTheyWouldHaveBeen)
         cl::Result<cat::Program> program = cat::LoadProgram(path, cl::NativeFileSystem(), cat::LoadOptions{classBytes});
         ASSERT_TRUE(program);
         std::vector<std::string> names;
-        for (const cat::ProgramClass& c : program->classes)
+        for (const cat::ProgramFile& c : program->classes)
             names.push_back(c.entry);
         EXPECT_EQ(names, (std::vector<std::string>{"app/Main.class", "app/Zero1.class", "app/Zero2.class",
                                                    "app/lib/Other.class"}));
@@ -67,7 +67,7 @@ TEST_F(ProgramLoading, ClassesListedUnreadAreReadAsTheyWouldHaveBeen)
         ASSERT_EQ(program->properties.size(), 1u);
         EXPECT_EQ(program->properties[0].bytes, contents_[4]) << "bundles are always read";
 
-        for (const cat::ProgramClass& c : program->classes) {
+        for (const cat::ProgramFile& c : program->classes) {
             EXPECT_EQ(c.unread, !classBytes) << c.entry;
             EXPECT_EQ(c.bytes.empty(), !classBytes) << c.entry;
         }

@@ -136,14 +136,14 @@ TEST_F(ProblemProgram, AnyProblemKeepsTheWholeProgramFromBeingWritten)
         ASSERT_TRUE(prepared.ok()) << cltext::DescribeError(prepared.error());
         ASSERT_TRUE(prepared->HasProblems());
         // Every problem is named, so that all can be mended before the next try.
-        std::set<std::pair<std::string, cat::ApplyProblem::Kind>> named;
+        std::set<std::pair<std::string, cl::TranslationProblem>> named;
         for (const cat::ApplyProblem& problem : prepared->Problems()) {
             named.emplace(problem.msgid, problem.kind);
             EXPECT_EQ(problem.classEntry, "Shop.class");
         }
-        EXPECT_EQ(named, (std::set<std::pair<std::string, cat::ApplyProblem::Kind>>{
-                             {"Found {0} items", cat::ApplyProblem::Kind::MissingSlot},
-                             {std::string("Goodbye"), cat::ApplyProblem::Kind::TextTooLong}}));
+        EXPECT_EQ(named, (std::set<std::pair<std::string, cl::TranslationProblem>>{
+                             {"Found {0} items", cl::TranslationProblem::MissingSlot},
+                             {std::string("Goodbye"), cl::TranslationProblem::TooLong}}));
         const cl::Result<cat::GenerateReport> committed = prepared->Commit();
         EXPECT_FALSE(committed.ok()) << "a prepared program with problems was written";
         EXPECT_EQ(TreeState::Of(dir_.string()), before);
@@ -156,7 +156,7 @@ TEST_F(ProblemProgram, OnceMendedEveryTranslationIsWritten)
     const std::vector<std::size_t> bad = session.EntriesWithProblems(false);
     ASSERT_EQ(bad.size(), 2u);
     EXPECT_EQ(session.SetTranslation(*session.Find("", "Found {0} items"), "找到 {0} 件物品"),
-              cat::TranslationProblem::None);
+              cl::TranslationProblem::None);
     // A translation needing review is not written, so its problem keeps nothing out.
     session.SetFuzzy(*session.Find("", "Goodbye"), true);
     cl::Result<cat::PreparedGenerate> prepared = Prepare(session, Path("Shop_zh.class"));
@@ -395,7 +395,7 @@ TEST_F(ProgramSessionTest, OfTwoEntriesWithOneNameTheOneJavaReadsIsTranslated)
     ASSERT_TRUE(prepared.ok()) << cltext::DescribeError(prepared.error());
     ASSERT_TRUE(prepared->Commit().ok());
     EXPECT_EQ(cltest::RunJava(Path("out.jar"), "demo.App").out, "第二个问好\n");
-    cl::Result<std::unique_ptr<cat::JarArchive>> out = cat::JarArchive::Open(Read(Path("out.jar")));
+    cl::Result<std::unique_ptr<cl::zip::JarArchive>> out = cl::zip::JarArchive::Open(Read(Path("out.jar")));
     ASSERT_TRUE(out.ok());
     ASSERT_EQ((*out)->Entries().size(), 2u);
     EXPECT_EQ(*(*out)->Read(0), versions[0]) << "the entry java does not read is copied as it was";

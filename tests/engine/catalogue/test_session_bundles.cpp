@@ -132,7 +132,7 @@ protected:
     {
         const std::optional<std::size_t> found = session.Find(context, msgid);
         ASSERT_TRUE(found.has_value()) << msgid;
-        EXPECT_EQ(session.SetTranslation(*found, translation), cat::TranslationProblem::None) << msgid;
+        EXPECT_EQ(session.SetTranslation(*found, translation), cl::TranslationProblem::None) << msgid;
     }
 
     static cl::Result<cat::GenerateReport> Generate(cat::ProgramSession& session, const std::string& output,
@@ -372,16 +372,14 @@ TEST_F(SessionBundles, AMessageFormatValueIsCheckedAndAChangedArgumentWritesNoth
     EXPECT_NE(po.find("#, java-format\nmsgid \"Found {0} files in {1}\""), std::string::npos) << po;
     EXPECT_EQ(po.find("#, java-format\nmsgid \"Main window\""), std::string::npos) << po;
 
+    // The problem the window shows as the translator types is the one generating names.
     const struct {
         std::string translation;
-        cat::TranslationProblem problem;
-        cat::ApplyProblem::Kind kind;
+        cl::TranslationProblem problem;
     } cases[] = {
-        {"找到 {0} 个文件", cat::TranslationProblem::FormatArgumentMissing, cat::ApplyProblem::Kind::FormatArgumentMissing},
-        {"在 {1} 找到 {0} 个文件，{2}", cat::TranslationProblem::FormatArgumentExtra,
-         cat::ApplyProblem::Kind::FormatArgumentExtra},
-        {"在 {1} 找到 {0,number} 个文件", cat::TranslationProblem::FormatArgumentChanged,
-         cat::ApplyProblem::Kind::FormatArgumentChanged},
+        {"找到 {0} 个文件", cl::TranslationProblem::FormatArgumentMissing},
+        {"在 {1} 找到 {0} 个文件，{2}", cl::TranslationProblem::FormatArgumentExtra},
+        {"在 {1} 找到 {0,number} 个文件", cl::TranslationProblem::FormatArgumentChanged},
     };
     const std::size_t files = *session.Find("", "Found {0} files in {1}");
     Translate(session, "Main window", "主窗口");
@@ -396,7 +394,7 @@ TEST_F(SessionBundles, AMessageFormatValueIsCheckedAndAChangedArgumentWritesNoth
             cl::Result<cat::PreparedGenerate> prepared = session.PrepareGenerate(request);
             ASSERT_TRUE(prepared.ok()) << cltext::DescribeError(prepared.error());
             ASSERT_EQ(prepared->Problems().size(), 1u);
-            EXPECT_EQ(prepared->Problems()[0].kind, c.kind);
+            EXPECT_EQ(prepared->Problems()[0].kind, c.problem);
             EXPECT_EQ(prepared->Problems()[0].msgid, "Found {0} files in {1}");
             EXPECT_EQ(prepared->Problems()[0].classEntry, "app/Messages.properties");
             EXPECT_FALSE(prepared->Commit().ok());

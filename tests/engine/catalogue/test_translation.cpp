@@ -167,7 +167,7 @@ TEST_F(Translation, RewritesEachKindOfText)
         const auto texts = ApplyAndList({{c.msgid, c.msgstr}}, plan);
         if (c.stored.empty()) {
             ASSERT_EQ(plan.problems.size(), 1u) << c.name;
-            EXPECT_EQ(plan.problems[0].kind, cat::ApplyProblem::Kind::SlotOutOfOrder) << c.name;
+            EXPECT_EQ(plan.problems[0].kind, cl::TranslationProblem::SlotOutOfOrder) << c.name;
             EXPECT_TRUE(plan.changed.empty()) << c.name;
             continue;
         }
@@ -191,9 +191,9 @@ TEST_F(Translation, TooLongTranslationIsRefusedNamingItsEntry)
 {
     const struct {
         std::string msgstr;
-        cat::ApplyProblem::Kind kind;
+        cl::TranslationProblem kind;
     } cases[] = {
-        {std::string(65536, 'z'), cat::ApplyProblem::Kind::TextTooLong},
+        {std::string(65536, 'z'), cl::TranslationProblem::TooLong},
         // 21846 three-byte characters are 65538 bytes of modified UTF-8.
         {[] {
              std::string s;
@@ -201,8 +201,8 @@ TEST_F(Translation, TooLongTranslationIsRefusedNamingItsEntry)
                  s += "中";
              return s;
          }(),
-         cat::ApplyProblem::Kind::TextTooLong},
-        {"\xff broken", cat::ApplyProblem::Kind::BadText},
+         cl::TranslationProblem::TooLong},
+        {"\xff broken", cl::TranslationProblem::BadText},
     };
     for (const auto& c : cases) {
         cat::ApplyPlan plan;
@@ -275,8 +275,8 @@ TEST(ClassRewriter, PoolLimitIsChecked)
         cat::PoolEdits edits;
         edits.detached[5] = "B";
         const cat::RewriteResult result = cat::RewriteClass(cf, edits);
-        EXPECT_EQ(result.problem == cat::RewriteProblem::None, fits) << filler;
-        EXPECT_EQ(result.problem == cat::RewriteProblem::PoolTooLarge, !fits) << filler;
+        EXPECT_EQ(result.problem == cl::TranslationProblem::None, fits) << filler;
+        EXPECT_EQ(result.problem == cl::TranslationProblem::PoolTooLarge, !fits) << filler;
         if (fits) {
             const auto again = cl::classfile::ParseClassFile(reinterpret_cast<const uint8_t*>(result.bytes.data()),
                                                              result.bytes.size());

@@ -13,44 +13,45 @@
 namespace {
 
 using namespace cl::formats;
+using cl::TranslationProblem;
 
 TEST(MessageTranslation, KeepsTheSetOfArgumentsAndTheirTypes)
 {
     const struct {
         std::string original;
         std::string translation;
-        MessageProblemKind kind;
+        TranslationProblem kind;
         int32_t argument;
     } cases[] = {
-        {"{0} files in {1}", "{1} 中有 {0} 个文件", MessageProblemKind::None, -1},
-        {"{0} of {0}", "{0}", MessageProblemKind::None, -1},
-        {"{0}", "{0}，共 {0}", MessageProblemKind::None, -1},
-        {"no arguments", "没有参数", MessageProblemKind::None, -1},
-        {"It''s {0}", "这是 {0}", MessageProblemKind::None, -1},
-        {"{0,number,integer} items", "{0,number,#,##0} 项", MessageProblemKind::None, -1},  // style may change
-        {"{0,date,short}", "{0,date,yyyy年M月d日}", MessageProblemKind::None, -1},
-        {"{0} files in {1}", "{0} 个文件", MessageProblemKind::MissingArgument, 1},
-        {"{0} files", "{0} 个文件在 {1}", MessageProblemKind::ExtraArgument, 1},
-        {"{0} files", "'{0}' 个文件", MessageProblemKind::MissingArgument, 0},  // quoted: no argument
-        {"{0} files", "{0 个文件", MessageProblemKind::Invalid, -1},
-        {"{0} files", "{0,numbr} 个文件", MessageProblemKind::Invalid, -1},
-        {"{0}", "{0,number}", MessageProblemKind::ChangedType, 0},
-        {"{0,number}", "{0}", MessageProblemKind::ChangedType, 0},
-        {"{0,date}", "{0,time}", MessageProblemKind::ChangedType, 0},
-        {"{0} and {0,number}", "{0,number}", MessageProblemKind::ChangedType, 0},
+        {"{0} files in {1}", "{1} 中有 {0} 个文件", TranslationProblem::None, -1},
+        {"{0} of {0}", "{0}", TranslationProblem::None, -1},
+        {"{0}", "{0}，共 {0}", TranslationProblem::None, -1},
+        {"no arguments", "没有参数", TranslationProblem::None, -1},
+        {"It''s {0}", "这是 {0}", TranslationProblem::None, -1},
+        {"{0,number,integer} items", "{0,number,#,##0} 项", TranslationProblem::None, -1},  // style may change
+        {"{0,date,short}", "{0,date,yyyy年M月d日}", TranslationProblem::None, -1},
+        {"{0} files in {1}", "{0} 个文件", TranslationProblem::FormatArgumentMissing, 1},
+        {"{0} files", "{0} 个文件在 {1}", TranslationProblem::FormatArgumentExtra, 1},
+        {"{0} files", "'{0}' 个文件", TranslationProblem::FormatArgumentMissing, 0},  // quoted: no argument
+        {"{0} files", "{0 个文件", TranslationProblem::FormatInvalid, -1},
+        {"{0} files", "{0,numbr} 个文件", TranslationProblem::FormatInvalid, -1},
+        {"{0}", "{0,number}", TranslationProblem::FormatArgumentChanged, 0},
+        {"{0,number}", "{0}", TranslationProblem::FormatArgumentChanged, 0},
+        {"{0,date}", "{0,time}", TranslationProblem::FormatArgumentChanged, 0},
+        {"{0} and {0,number}", "{0,number}", TranslationProblem::FormatArgumentChanged, 0},
         // Arguments inside a choice count as MessageFormat uses them when formatting.
-        {"{0,choice,0#none|1#{1} files}", "{0,choice,0#没有|1#{1} 个文件}", MessageProblemKind::None, -1},
-        {"{0,choice,0#none|1#{1} files}", "{0,choice,0#没有|1#一些文件}", MessageProblemKind::MissingArgument, 1},
-        {"{0,choice,0#none|1#{1} files}", "{0,choice,0#没有|1#{1 个文件}", MessageProblemKind::Invalid, -1},
-        {"{0,choice,0#none|1#many}", "{0,choice,0#没有|1#很多", MessageProblemKind::Invalid, -1},
+        {"{0,choice,0#none|1#{1} files}", "{0,choice,0#没有|1#{1} 个文件}", TranslationProblem::None, -1},
+        {"{0,choice,0#none|1#{1} files}", "{0,choice,0#没有|1#一些文件}", TranslationProblem::FormatArgumentMissing, 1},
+        {"{0,choice,0#none|1#{1} files}", "{0,choice,0#没有|1#{1 个文件}", TranslationProblem::FormatInvalid, -1},
+        {"{0,choice,0#none|1#many}", "{0,choice,0#没有|1#很多", TranslationProblem::FormatInvalid, -1},
     };
     for (const auto& c : cases) {
         const MessageProblem problem = CheckMessageTranslation(c.original, c.translation);
         EXPECT_EQ(problem.kind, c.kind) << c.original << " -> " << c.translation;
-        if (c.kind != MessageProblemKind::None && c.kind != MessageProblemKind::Invalid) {
+        if (c.kind != TranslationProblem::None && c.kind != TranslationProblem::FormatInvalid) {
             EXPECT_EQ(problem.argument, c.argument) << c.original << " -> " << c.translation;
         }
-        EXPECT_EQ(problem.ok(), c.kind == MessageProblemKind::None);
+        EXPECT_EQ(problem.ok(), c.kind == TranslationProblem::None);
     }
 }
 
@@ -135,7 +136,7 @@ TEST(MessagePatterns, ChoicesInChoicesAreFollowedToTheirArguments)
         got += std::to_string(a.number) + (a.nested ? "n " : " ");
     EXPECT_EQ(got, "0 0n 0n 0n 0n 1n 2n ");
     EXPECT_TRUE(CheckMessageTranslation(Nested(5), Nested(3)).ok());
-    EXPECT_EQ(CheckMessageTranslation(Nested(5), "{0,choice,0#x|1#y}").kind, MessageProblemKind::MissingArgument);
+    EXPECT_EQ(CheckMessageTranslation(Nested(5), "{0,choice,0#x|1#y}").kind, TranslationProblem::FormatArgumentMissing);
     // Unquoted, the inner '#' is the outer choice's: Java refuses it.
     EXPECT_EQ(ParseMessageFormat("{0,choice,0#{0,choice,0#x}}").fault, MessageFault::BadChoiceStyle);
 }

@@ -12,6 +12,7 @@
 namespace {
 
 using namespace cl::formats;
+using cl::TranslationProblem;
 
 TEST(PrintfPatterns, EachSpecifierFormatsTheArgumentFormatterGivesIt)
 {
@@ -84,30 +85,30 @@ TEST(PrintfTranslation, SameConversionsForTheSameArguments)
     const struct {
         std::string original;
         std::string translation;
-        PrintfProblemKind kind;
+        TranslationProblem kind;
         int32_t argument;
         std::string expected;
         std::string found;
     } cases[] = {
-        {"%s of %d", "%2$d 中的 %1$s", PrintfProblemKind::None, 0, "", ""},
-        {"%s of %d", "%s 的 %d", PrintfProblemKind::None, 0, "", ""},
-        {"%5.2f%%", "%.1f%%", PrintfProblemKind::None, 0, "", ""},  // width and precision may change
-        {"Hello %S", "你好 %s", PrintfProblemKind::None, 0, "", ""},
-        {"%tm/%<td/%<tY", "%1$tY年%1$tm月%1$td日", PrintfProblemKind::None, 0, "", ""},
-        {"%s%n", "%s", PrintfProblemKind::None, 0, "", ""},
-        {"%s of %d", "%s", PrintfProblemKind::MissingArgument, 2, "d", ""},
-        {"%s", "%s %s", PrintfProblemKind::ExtraArgument, 2, "", "s"},
-        {"%d files", "%s 个文件", PrintfProblemKind::ChangedConversion, 1, "d", "s"},
-        {"%tY", "%ty", PrintfProblemKind::ChangedConversion, 1, "tY", "ty"},
-        {"%tm/%<td", "%1$tm", PrintfProblemKind::ChangedConversion, 1, "td,tm", "tm"},
-        {"%d files", "%d 个文件 %", PrintfProblemKind::Invalid, 0, "", ""},
-        {"%d%%", "%d%", PrintfProblemKind::Invalid, 0, "", ""},
+        {"%s of %d", "%2$d 中的 %1$s", TranslationProblem::None, 0, "", ""},
+        {"%s of %d", "%s 的 %d", TranslationProblem::None, 0, "", ""},
+        {"%5.2f%%", "%.1f%%", TranslationProblem::None, 0, "", ""},  // width and precision may change
+        {"Hello %S", "你好 %s", TranslationProblem::None, 0, "", ""},
+        {"%tm/%<td/%<tY", "%1$tY年%1$tm月%1$td日", TranslationProblem::None, 0, "", ""},
+        {"%s%n", "%s", TranslationProblem::None, 0, "", ""},
+        {"%s of %d", "%s", TranslationProblem::FormatArgumentMissing, 2, "d", ""},
+        {"%s", "%s %s", TranslationProblem::FormatArgumentExtra, 2, "", "s"},
+        {"%d files", "%s 个文件", TranslationProblem::FormatArgumentChanged, 1, "d", "s"},
+        {"%tY", "%ty", TranslationProblem::FormatArgumentChanged, 1, "tY", "ty"},
+        {"%tm/%<td", "%1$tm", TranslationProblem::FormatArgumentChanged, 1, "td,tm", "tm"},
+        {"%d files", "%d 个文件 %", TranslationProblem::FormatInvalid, 0, "", ""},
+        {"%d%%", "%d%", TranslationProblem::FormatInvalid, 0, "", ""},
     };
     for (const auto& c : cases) {
         const PrintfProblem problem = CheckPrintfTranslation(c.original, c.translation);
         EXPECT_EQ(problem.kind, c.kind) << c.original << " -> " << c.translation;
-        EXPECT_EQ(problem.ok(), c.kind == PrintfProblemKind::None);
-        if (c.kind == PrintfProblemKind::None || c.kind == PrintfProblemKind::Invalid)
+        EXPECT_EQ(problem.ok(), c.kind == TranslationProblem::None);
+        if (c.kind == TranslationProblem::None || c.kind == TranslationProblem::FormatInvalid)
             continue;
         EXPECT_EQ(problem.argument, c.argument) << c.original << " -> " << c.translation;
         EXPECT_EQ(problem.expected, c.expected) << c.original << " -> " << c.translation;

@@ -67,7 +67,7 @@ TEST_F(FindJava, TheFirstExecutableJavaOnThePathElseJavaHome)
         if (c.found.empty()) {
             ASSERT_FALSE(java) << c.what << ": " << *java;
             EXPECT_EQ(java.error().kind, cl::ErrorKind::JavaNotFound) << c.what;
-            EXPECT_EQ(java.error().detail, c.javaHome) << c.what;
+            EXPECT_EQ(java.error().path, c.javaHome) << c.what;
         } else {
             ASSERT_TRUE(java) << c.what;
             EXPECT_EQ(*java, c.found) << c.what;

@@ -3,7 +3,6 @@
 // findings for a string looked up by its text.
 
 #include "classfile/ClassFile.h"
-#include "classfile/ModifiedUtf8.h"
 #include "usage/ClassAnalysis.h"
 #include "usage/ProgramUsage.h"
 
@@ -51,12 +50,8 @@ struct AnalysedProgram {
         }
         usage = cl::usage::ProgramUsage::Solve(std::move(facts));
         byText.clear();
-        for (auto& text : usage.DecideAll()) {
-            std::string utf8;
-            if (!cl::classfile::Utf8FromModifiedUtf8(text.text, utf8).Ok())
-                utf8 = text.text;
-            byText.emplace(std::move(utf8), std::move(text));
-        }
+        for (auto& text : usage.DecideAll())
+            byText.emplace(text.text, std::move(text));
     }
 
     const cl::usage::ProgramUsage::TextDecision* Find(const std::string& text) const

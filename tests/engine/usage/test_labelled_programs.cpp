@@ -5,7 +5,7 @@
 
 #include "UsageFixture.h"
 
-#include "catalogue/JarArchive.h"
+#include "zip/JarArchive.h"
 #include "text/CodePoints.h"
 
 #include <gtest/gtest.h>
@@ -114,11 +114,11 @@ struct JarProgram {
     {
         std::ifstream in(path, std::ios::binary);
         std::string bytes(std::istreambuf_iterator<char>(in), {});
-        const auto archive = cl::catalogue::JarArchive::Open(std::move(bytes));
+        const auto archive = cl::zip::JarArchive::Open(std::move(bytes));
         if (!archive)
             return false;
         std::vector<uint64_t> indices;
-        for (const cl::catalogue::JarEntry& entry : (*archive)->Entries()) {
+        for (const cl::zip::JarEntry& entry : (*archive)->Entries()) {
             if (!entry.directory && entry.name.ends_with(".class"))
                 indices.push_back(entry.index);
         }

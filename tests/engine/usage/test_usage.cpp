@@ -2,6 +2,7 @@
 // flow (Cases.java, OldStyle.java), checked for its use, whether it is offered, and the
 // consumer the note names.
 
+#include "ClassFileBuilder.h"
 #include "UsageFixture.h"
 #include "ScratchFolder.h"
 #include "Java.h"
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iterator>
 #include <string>
 
 using cl::usage::FormatStyle;
@@ -242,6 +244,36 @@ TEST_F(UsageOfCompiledClasses, ARecipeIsOneTextWhoseValuesAreNotPartOfIt)
     const cl::usage::Decision asMessage = program_->usage.Decide("Concatenated count: {0}", recipe->places);
     EXPECT_TRUE(asMessage.offered);
     EXPECT_EQ(asMessage.use, Use::Ui);
+}
+
+}  // namespace
+
+namespace {
+
+// The texts of the whole-program listing are UTF-8, as Decide reads them, whatever modified
+// UTF-8 writes differently in the class: a zero, a character past U+FFFF. A lone surrogate has
+// no UTF-8 form and keeps the class's bytes.
+TEST(UsageOfTheWholeProgram, EveryTextIsDecidedAsUtf8)
+{
+    cl::testing::ClassFileBuilder b("Texts");
+    b.String(std::string("Zero\xC0\x80" "byte", 10));
+    b.String("\xED\xA0\xBD\xED\xB3\x82 Open the folder");  // U+1F4C2 as a surrogate pair
+    b.String("Lone \xED\xA0\x80 half");
+    b.String("Plain words here");
+    const std::vector<uint8_t> bytes = b.Build();
+    cltest::AnalysedProgram program;
+    program.Analyse({std::string(bytes.begin(), bytes.end())});
+    const std::string expected[] = {std::string("Zero\0byte", 9), "\xF0\x9F\x93\x82 Open the folder",
+                                    "Lone \xED\xA0\x80 half", "Plain words here"};
+    ASSERT_EQ(program.byText.size(), std::size(expected));
+    for (const std::string& text : expected) {
+        const auto* found = program.Find(text);
+        ASSERT_NE(found, nullptr) << text;
+        ASSERT_EQ(found->places.size(), 1u) << text;
+        const cl::usage::Decision decided = program.usage.Decide(text, found->places);
+        EXPECT_EQ(found->decision.offered, decided.offered) << text;
+        EXPECT_EQ(found->decision.use, decided.use) << text;
+    }
 }
 
 }  // namespace

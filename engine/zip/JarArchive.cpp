@@ -1,6 +1,6 @@
-#include "catalogue/JarArchive.h"
+#include "zip/JarArchive.h"
 
-#include "catalogue/Parallel.h"
+#include "zip/Parallel.h"
 #include "zip/EntryCodec.h"
 #include "zip/ZipFault.h"
 #include "zip/ZipRecords.h"
@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string_view>
 
-namespace cl::catalogue {
+namespace cl::zip {
 
 namespace {
 
@@ -22,11 +22,8 @@ Error EntryError(ZipFault fault, const std::string& entry, uint64_t limit)
     Error error(tooLarge ? ErrorKind::EntryTooLarge : ErrorKind::EntryUnreadable);
     error.fault = static_cast<uint16_t>(fault);
     error.entry = entry;
-    error.detail.assign(zip::ZipFaultName(fault));
-    if (tooLarge) {
-        error.expected = limit;
-        error.detail += ": more than " + std::to_string(limit) + " bytes";
-    }
+    if (tooLarge)
+        error.limit = limit;
     return error;
 }
 
@@ -35,7 +32,6 @@ Error WriteError(ZipFault fault, const std::string& entry = {})
     Error error(ErrorKind::ArchiveWrite);
     error.fault = static_cast<uint16_t>(fault);
     error.entry = entry;
-    error.detail.assign(zip::ZipFaultName(fault));
     return error;
 }
 
@@ -323,4 +319,4 @@ Result<std::string> JarArchive::Finish() const
     return zip::WriteZip(input_, layout_, output, fileOrder);
 }
 
-}  // namespace cl::catalogue
+}  // namespace cl::zip

@@ -1,10 +1,17 @@
-#include "run/Manifest.h"
+#include "catalogue/StartFacts.h"
+
+#include "catalogue/Program.h"
+#include "catalogue/ProgramSession.h"
 
 #include <algorithm>
+#include <cctype>
 
-namespace cl::run {
+namespace cl::catalogue {
 
 namespace {
+
+constexpr uint16_t kPublic = 0x0001;
+constexpr uint16_t kStatic = 0x0008;
 
 bool SameName(std::string_view a, std::string_view b)
 {
@@ -85,4 +92,44 @@ std::vector<std::string> ManifestClassPath(std::string_view manifest)
     return entries;
 }
 
-}  // namespace cl::run
+bool HasMainMethod(const classfile::ClassFile& cf)
+{
+    if (!cf.parsed)
+        return false;
+    for (const classfile::Member& method : cf.methods) {
+        if ((method.accessFlags & (kPublic | kStatic)) != (kPublic | kStatic))
+            continue;
+        if (cf.Utf8Bytes(method.nameIndex) == "main" &&
+            cf.Utf8Bytes(method.descriptorIndex) == "([Ljava/lang/String;)V")
+            return true;
+    }
+    return false;
+}
+
+void ReadManifestStart(const Program& program, ProgramFacts& facts)
+{
+    const zip::JarArchive* jar = program.Jar();
+    if (jar == nullptr)
+        return;
+    const zip::JarEntry* manifest = nullptr;
+    for (const zip::JarEntry& entry : jar->Entries()) {
+        if (entry.directory || entry.name.size() != kManifestEntry.size())
+            continue;
+        if (std::equal(entry.name.begin(), entry.name.end(), kManifestEntry.begin(), [](char a, char b) {
+                return std::toupper(static_cast<unsigned char>(a)) == std::toupper(static_cast<unsigned char>(b));
+            })) {
+            manifest = &entry;
+            if (entry.name == kManifestEntry)
+                break;
+        }
+    }
+    if (manifest == nullptr)
+        return;
+    const Result<std::string> text = jar->Read(manifest->index);
+    if (!text)
+        return;
+    facts.mainClass = ManifestMainClass(*text);
+    facts.classPath = ManifestClassPath(*text);
+}
+
+}  // namespace cl::catalogue

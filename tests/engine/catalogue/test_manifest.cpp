@@ -1,6 +1,6 @@
 // A jar's manifest as the launcher reads it to start the jar.
 
-#include "run/Manifest.h"
+#include "catalogue/StartFacts.h"
 
 #include <gtest/gtest.h>
 
@@ -36,7 +36,7 @@ TEST(Manifest, MainClassOfTheMainSection)
         {"empty", "", ""},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(cl::run::ManifestMainClass(c.manifest), c.mainClass) << c.what;
+        EXPECT_EQ(cl::catalogue::ManifestMainClass(c.manifest), c.mainClass) << c.what;
 }
 
 TEST(Manifest, ClassPathEntries)
@@ -57,15 +57,15 @@ TEST(Manifest, ClassPathEntries)
         {"empty", "Class-Path: \n", {}},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(cl::run::ManifestClassPath(c.manifest), c.entries) << c.what;
+        EXPECT_EQ(cl::catalogue::ManifestClassPath(c.manifest), c.entries) << c.what;
 }
 
 TEST(Manifest, AnyAttributeByName)
 {
     const std::string manifest = "Manifest-Version: 1.0\nCreated-By: 17.0.15 (Debian)\nEmpty:\n";
-    EXPECT_EQ(cl::run::MainAttribute(manifest, "created-by"), "17.0.15 (Debian)");
-    EXPECT_EQ(cl::run::MainAttribute(manifest, "Empty"), "");
-    EXPECT_EQ(cl::run::MainAttribute(manifest, "Main-Class"), std::nullopt);
+    EXPECT_EQ(cl::catalogue::MainAttribute(manifest, "created-by"), "17.0.15 (Debian)");
+    EXPECT_EQ(cl::catalogue::MainAttribute(manifest, "Empty"), "");
+    EXPECT_EQ(cl::catalogue::MainAttribute(manifest, "Main-Class"), std::nullopt);
 }
 
 }  // namespace

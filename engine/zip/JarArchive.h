@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-namespace cl::catalogue {
+namespace cl::zip {
 
 struct JarEntry {
     std::string name;  // as stored: bytes, '/'-separated
@@ -119,4 +119,4 @@ private:
     std::vector<uint64_t> fileOrder_;       // entry indices as their records will lie in the file
 };
 
-}  // namespace cl::catalogue
+}  // namespace cl::zip

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-namespace cl::catalogue {
+namespace cl::zip {
 
 // Calls work(state, i) for every i in [0, count), on up to `maxThreads` threads (the caller's
 // included). Each thread makes one `State` of its own and hands it to every item it runs, so
@@ -75,4 +75,4 @@ void ForEachInParallel(std::size_t count, Work&& work, unsigned maxThreads = 8)
         count, [&](NoState&, std::size_t i) { work(i); }, maxThreads);
 }
 
-}  // namespace cl::catalogue
+}  // namespace cl::zip
