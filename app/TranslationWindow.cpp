@@ -790,15 +790,8 @@ void TranslationWindow::Generate()
         if (!IsOpen() || Busy())
             return;
         const bool annotations = annotationsBox->isChecked();
-        // Nothing is written while a translation has a problem: say which, and offer the first. A
-        // translation needing review is not written, so its problem keeps nothing out, as with
-        // apply.
-        std::vector<std::size_t> bad;
-        for (const std::size_t row : model_->Session().EntriesWithProblems(annotations)) {
-            if (model_->Session().Entries()[row].State() == cat::EntryState::Translated)
-                bad.push_back(row);
-        }
-        if (!bad.empty()) {
+        // Nothing is written while a translation has a problem: say which, and offer the first.
+        if (const std::vector<std::size_t> bad = model_->Session().Blockers(annotations); !bad.empty()) {
             OfferFirstProblem(bad);
             return;
         }
@@ -918,8 +911,8 @@ void TranslationWindow::Run()
         if (!IsOpen() || Busy() || Running() || !runFolder_.empty())
             return;
         const bool annotations = annotationsBox->isChecked();
-        // The run is a generate: the same translations stop it.
-        if (const std::vector<std::size_t> bad = model_->Session().EntriesWithProblems(annotations); !bad.empty()) {
+        // The run is a generate: the session's one gate stops both.
+        if (const std::vector<std::size_t> bad = model_->Session().Blockers(annotations); !bad.empty()) {
             OfferFirstProblem(bad);
             return;
         }

@@ -499,11 +499,13 @@ void ProgramSession::Restore(std::size_t index, EntryValue value)
     SetFuzzy(index, value.fuzzy);
 }
 
-std::vector<std::size_t> ProgramSession::EntriesWithProblems(bool annotations) const
+std::vector<std::size_t> ProgramSession::Blockers(bool annotations) const
 {
     std::vector<std::size_t> found;
     for (std::size_t i = 0; i < entries_.size(); ++i) {
-        if (entries_[i].problem != TranslationProblem::None && entries_[i].Included(annotations))
+        const SessionEntry& entry = entries_[i];
+        if (entry.problem != TranslationProblem::None && entry.State() == EntryState::Translated &&
+            entry.Included(annotations))
             found.push_back(i);
     }
     return found;
@@ -742,10 +744,8 @@ Result<PreparedGenerate> ProgramSession::PrepareGenerate(const GenerateRequest& 
     PreparedGenerate prepared;
     // A translation with a problem keeps the whole program from being written: every one is
     // named, so that all can be mended before the next try.
-    for (const std::size_t index : EntriesWithProblems(request.annotations)) {
+    for (const std::size_t index : Blockers(request.annotations)) {
         const SessionEntry& entry = entries_[index];
-        if (entry.State() != EntryState::Translated)
-            continue;
         ApplyProblem problem;
         problem.kind = ProblemKind(entry.problem);
         problem.msgid = entry.msgid;

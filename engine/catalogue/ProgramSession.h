@@ -241,8 +241,11 @@ public:
     void SetFuzzy(std::size_t entry, bool fuzzy);
     EntryValue ValueOf(std::size_t entry) const;
     void Restore(std::size_t entry, EntryValue value);
-    // The entries whose translations have a problem, in entry order.
-    std::vector<std::size_t> EntriesWithProblems(bool annotations) const;
+    // The one gate of generating, and of a trial run, which is a generate: the entries whose
+    // translations keep the program from being written, in entry order. Only a translation that
+    // would be written blocks: one needing review stays out of the program, so its problem keeps
+    // nothing out.
+    std::vector<std::size_t> Blockers(bool annotations) const;
     // What generating writes into the program: the translated entries (not needing review)
     // whose translations pass the check.
     std::vector<PoMessage> MessagesToApply(bool annotations) const;

@@ -884,23 +884,43 @@ private slots:
         QVERIFY(found);
     }
 
-    void fuzzyTranslationWithAProblemDoesNotStopGenerating()
+    void fuzzyTranslationWithAProblemStopsNeitherGeneratingNorRunning_data()
     {
-        // Not written into the program, a translation needing review keeps nothing out: the
-        // window does as apply does.
+        QTest::addColumn<bool>("run");
+        QTest::newRow("生成") << false;
+        QTest::newRow("试运行") << true;
+    }
+
+    void fuzzyTranslationWithAProblemStopsNeitherGeneratingNorRunning()
+    {
+        // Not written into the program, a translation needing review keeps nothing out: 生成 and
+        // 试运行 pass the same gate, which is the one apply passes.
+        QFETCH(bool, run);
         QVERIFY(testfiles::WriteFile(Path(QStringLiteral("App.zh_CN.po")),
                                      "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=UTF-8\\n\"\n\n"
                                      "#, fuzzy\nmsgid \"Found {0} files\"\nmsgstr \"文件\"\n\n"
                                      "msgid \"Goodbye\"\nmsgstr \"再见\"\n"));
         OpenApp();
-        QCOMPARE(window_->Model()->State(RowOf(QStringLiteral("Found {0} files"))), cat::EntryState::NeedsReview);
-        const QString output = Path(QStringLiteral("App_zh.class"));
-        dialogs_->ExpectSave(output).ExpectModal();
-        window_->generateAction->trigger();
-        QVERIFY(WaitForJob());
+        const int found = RowOf(QStringLiteral("Found {0} files"));
+        QCOMPARE(window_->Model()->State(found), cat::EntryState::NeedsReview);
+        QVERIFY(window_->Model()->Problem(found) != cat::TranslationProblem::None);
+        QString output = Path(QStringLiteral("App_zh.class"));
+        FakeRunner* runner = nullptr;
+        if (run) {
+            runner = UseFakeRunner();
+            PressRun();
+            QCOMPARE(runner->started.size(), 1);
+            output = window_->RunFolder() + QStringLiteral("/program/App.class");
+        } else {
+            dialogs_->ExpectSave(output).ExpectModal();
+            window_->generateAction->trigger();
+            QVERIFY(WaitForJob());
+        }
         const QStringList texts = TextsOf(output);
         QVERIFY2(texts.contains(QStringLiteral("再见")) && texts.contains(QStringLiteral("Found {0} files")),
                  qPrintable(texts.join(u',')));
+        if (runner != nullptr)
+            runner->End(0);
     }
 
     void ctrlEnterSaysWhenTheSearchHidesTheRest()

@@ -19,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -153,8 +154,7 @@ TEST_F(ProblemProgram, AnyProblemKeepsTheWholeProgramFromBeingWritten)
 TEST_F(ProblemProgram, OnceMendedEveryTranslationIsWritten)
 {
     cat::ProgramSession session = Continue(Path("Shop.class"), Path("shop.po"));
-    const std::vector<std::size_t> bad = session.EntriesWithProblems(false);
-    ASSERT_EQ(bad.size(), 2u);
+    ASSERT_EQ(session.Blockers(false).size(), 2u);
     EXPECT_EQ(session.SetTranslation(*session.Find("", "Found {0} items"), "找到 {0} 件物品"),
               cat::TranslationProblem::None);
     // A translation needing review is not written, so its problem keeps nothing out.
@@ -167,6 +167,41 @@ TEST_F(ProblemProgram, OnceMendedEveryTranslationIsWritten)
     EXPECT_EQ(texts.count("欢迎"), 1u);
     EXPECT_EQ(texts.count("找到 {0} 件物品"), 1u);
     EXPECT_EQ(texts.count("Goodbye"), 1u);
+}
+
+TEST_F(ProblemProgram, TheGateNamesOnlyTranslationsThatWouldBeWritten)
+{
+    // What blocks generating (and a trial run, which generates) is exactly what generating
+    // refuses: a translation with a problem that would be written.
+    struct Case {
+        const char* name;
+        bool fuzzy;            // the bad translation of "Found {0} items" is marked as needing review
+        bool mendGoodbye;      // the too-long "Goodbye" is translated properly
+        std::size_t blockers;  // what the gate names, and what generating refuses
+    };
+    const Case cases[] = {
+        {"both bad, both would be written", false, false, 2},
+        {"the bad one needs review", true, false, 1},
+        {"the one left needs review", true, true, 0},
+        {"one bad one written", false, true, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        cat::ProgramSession session = Continue(Path("Shop.class"), Path("shop.po"));
+        const std::size_t found = *session.Find("", "Found {0} items");
+        session.SetFuzzy(found, c.fuzzy);
+        if (c.mendGoodbye)
+            session.SetTranslation(*session.Find("", "Goodbye"), "再见");
+        const std::vector<std::size_t> blockers = session.Blockers(false);
+        EXPECT_EQ(blockers.size(), c.blockers);
+        // A fuzzy translation keeps its problem, shown, while it blocks nothing.
+        EXPECT_NE(session.Entries()[found].problem, cat::TranslationProblem::None);
+        EXPECT_EQ(std::count(blockers.begin(), blockers.end(), found), c.fuzzy ? 0 : 1);
+        cl::Result<cat::PreparedGenerate> prepared = Prepare(session, Path("Shop_zh.class"));
+        ASSERT_TRUE(prepared.ok()) << cltext::DescribeError(prepared.error());
+        EXPECT_EQ(prepared->Problems().size(), c.blockers);
+        prepared->Discard();
+    }
 }
 
 // ---- What the catalogue held comes back
