@@ -102,8 +102,6 @@ QString SimpleName(const std::string& binaryName)
 
 TranslationModel::TranslationModel(QObject* parent) : QAbstractTableModel(parent), undo_(new QUndoStack(this))
 {
-    // Undone back to what was saved, the translations are unchanged again.
-    connect(undo_, &QUndoStack::cleanChanged, this, [this](bool clean) { session_.SetModified(!clean); });
 }
 
 TranslationModel::~TranslationModel() = default;

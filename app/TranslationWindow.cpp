@@ -403,7 +403,8 @@ TranslationWindow::TranslationWindow(Dialogs& dialogs, cl::FileSystem& fs, QWidg
     connect(model_, &TranslationModel::CountsChanged, this, &TranslationWindow::UpdateCounts);
     connect(model_, &QAbstractItemModel::dataChanged, this,
             [this](const QModelIndex& first, const QModelIndex& last) { RowsChanged(first, last); });
-    connect(model_->UndoStack(), &QUndoStack::cleanChanged, this, &TranslationWindow::UpdateTitle);
+    // Every edit, undo and redo may change whether anything is unsaved, which the session says.
+    connect(model_->UndoStack(), &QUndoStack::indexChanged, this, &TranslationWindow::UpdateTitle);
 
     resize(1120, 720);
     UpdateTitle();
@@ -754,7 +755,6 @@ bool TranslationWindow::SaveTo(QString path)
         ShowError(ErrorText(saved.error()));
         return false;
     }
-    model_->UndoStack()->setClean();
     RemoveRecovery();
     UpdateTitle();
     statusBar()->showMessage(QStringLiteral("已保存到") + Quoted(path) + QStringLiteral("。"), 5000);
@@ -1394,6 +1394,8 @@ void TranslationWindow::ShowProblem(int row)
 
 void TranslationWindow::RowsChanged(const QModelIndex& first, const QModelIndex& last)
 {
+    // Any row may be the one whose change makes the translations unsaved, or saved again.
+    UpdateTitle();
     if (currentRow_ < first.row() || currentRow_ > last.row())
         return;
     if (translationEdit->toPlainText() != model_->Translation(currentRow_)) {
@@ -1404,7 +1406,6 @@ void TranslationWindow::RowsChanged(const QModelIndex& first, const QModelIndex&
     }
     ShowProblem(currentRow_);
     UpdateReview();
-    UpdateTitle();
 }
 
 void TranslationWindow::EditorChanged()

@@ -372,7 +372,7 @@ ProgramSession ProgramSession::Snapshot() const
     copy.obsolete_ = obsolete_;
     copy.cataloguePath_ = cataloguePath_;
     copy.language_ = language_;
-    copy.modified_ = modified_;
+    copy.unsaved_ = unsaved_;
     return copy;
 }
 ProgramSession::~ProgramSession() = default;
@@ -448,7 +448,7 @@ Status ProgramSession::Open(const std::string& path, const OpenOptions& options,
     obsolete_.clear();
     cataloguePath_.clear();
     language_ = options.language.empty() ? std::string(kDefaultLanguage) : options.language;
-    modified_ = false;
+    unsaved_.clear();
     program_ = std::move(keptProgram);
     extraction_ = std::move(keptExtraction);
     return {};
@@ -467,13 +467,23 @@ void ProgramSession::Recheck(SessionEntry& entry)
     entry.problem = CheckTranslation(entry.Checks(), entry.msgid, entry.translation);
 }
 
+void ProgramSession::NoteChange(std::size_t index, const EntryValue& before)
+{
+    const SessionEntry& entry = entries_[index];
+    const auto [it, first] = unsaved_.emplace(index, before);
+    const EntryValue& saved = it->second;
+    if (!first && saved.translation == entry.translation && saved.fuzzy == entry.fuzzy)
+        unsaved_.erase(it);
+}
+
 TranslationProblem ProgramSession::SetTranslation(std::size_t index, std::string translation)
 {
     SessionEntry& entry = entries_.at(index);
     if (entry.translation != translation) {
+        const EntryValue before{entry.translation, entry.fuzzy};
         entry.translation = std::move(translation);
         Recheck(entry);
-        modified_ = true;
+        NoteChange(index, before);
     }
     return entry.problem;
 }
@@ -482,8 +492,9 @@ void ProgramSession::SetFuzzy(std::size_t index, bool fuzzy)
 {
     SessionEntry& entry = entries_.at(index);
     if (entry.fuzzy != fuzzy) {
+        const EntryValue before{entry.translation, entry.fuzzy};
         entry.fuzzy = fuzzy;
-        modified_ = true;
+        NoteChange(index, before);
     }
 }
 
@@ -579,14 +590,16 @@ ImportSummary ProgramSession::ImportMessages(const PoCatalogue& catalogue, Impor
         entry.previousMsgid = message.previousMsgid;
         entry.translatorComments = message.translatorComments;
         Recheck(entry);
-        if (before.translation != entry.translation || before.fuzzy != entry.fuzzy)
+        if (before.translation != entry.translation || before.fuzzy != entry.fuzzy) {
             summary.changed.emplace_back(found->second, before);
+            if (!keep)
+                NoteChange(found->second, before);
+        }
     }
     if (keep) {
+        // The catalogue continued is what was saved.
         cataloguePath_ = from;
-        modified_ = false;
-    } else if (!summary.changed.empty()) {
-        modified_ = true;
+        unsaved_.clear();
     }
     return summary;
 }
@@ -667,7 +680,7 @@ Status ProgramSession::SaveCatalogue(const std::string& path, const CatalogueHea
         return error;
     }
     cataloguePath_ = target;
-    modified_ = false;
+    unsaved_.clear();
     return {};
 }
 

@@ -258,9 +258,10 @@ public:
     // The Language of the catalogue: the one read, or given, else kDefaultLanguage.
     const std::string& Language() const { return language_; }
     void SetLanguage(std::string language) { language_ = std::move(language); }
-    bool IsModified() const { return modified_; }
-    // A front end that undoes changes says when the translations are back to what was saved.
-    void SetModified(bool modified) { modified_ = modified; }
+    // Whether some translation differs from what was saved (or read from the catalogue this
+    // session continues). Changed back, by an undo or by hand, it no longer counts: the session
+    // compares, so no front end has to say so.
+    bool IsModified() const { return !unsaved_.empty(); }
     // The catalogue as PO text: every included entry offered (every one with `all`), any other
     // one that has a translation, and the obsolete entries kept.
     std::string CatalogueText(const CatalogueHeader& header, bool annotations, const CatalogueWording& wording,
@@ -278,6 +279,8 @@ public:
 
 private:
     void Recheck(SessionEntry& entry);
+    // Called with an entry's value from before a change, once the change is made.
+    void NoteChange(std::size_t index, const EntryValue& before);
     void AddVariants(const Program& program, const Extraction& extraction, OutputChanges& changes,
                      GenerateReport& report) const;
 
@@ -290,7 +293,8 @@ private:
     std::vector<PoEntry> obsolete_;                       // kept, written back as "#~"
     std::string cataloguePath_;
     std::string language_ = kDefaultLanguage;
-    bool modified_ = false;
+    // Of each entry changed since the translations were last saved, the value it had then.
+    std::unordered_map<std::size_t, EntryValue> unsaved_;
     // The program and its analysis, kept when asked to.
     std::unique_ptr<Program> program_;
     std::unique_ptr<Extraction> extraction_;

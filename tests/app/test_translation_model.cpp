@@ -259,12 +259,26 @@ private slots:
         QCOMPARE(model.Problem(1), Problem::None);
         QCOMPARE(model.ProblemCount(true), 0);
 
-        // Back at the saved state the model is clean again.
-        undo->setClean();
-        model.SetTranslation(0, QStringLiteral("您好"));
-        QVERIFY(!undo->isClean());
+        // Unsaved changes are the session's to tell: changed back to what was read, by undo or
+        // by hand, nothing is unsaved.
+        const cat::ProgramSession& session = model.Session();
+        QVERIFY(session.IsModified());
         undo->undo();
-        QVERIFY(undo->isClean());
+        QCOMPARE(model.Translation(4), QString());
+        QCOMPARE(model.Translation(0), QStringLiteral("你好"));
+        QVERIFY(session.IsModified());
+        undo->undo();
+        QCOMPARE(model.Translation(0), QString());
+        QVERIFY(!session.IsModified());
+        model.SetTranslation(0, QStringLiteral("您好"));
+        QVERIFY(session.IsModified());
+        model.SetTranslation(0, QString());
+        QVERIFY(!session.IsModified());
+        undo->undo();
+        QCOMPARE(model.Translation(0), QStringLiteral("您好"));
+        QVERIFY(session.IsModified());
+        undo->redo();
+        QVERIFY(!session.IsModified());
     }
 
     void fillFromCatalogue()

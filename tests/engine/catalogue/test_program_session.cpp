@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -99,6 +100,53 @@ TEST_F(ProgramSessionTest, TheCatalogueAndTheProgramAreNeverAnOutput)
     ASSERT_TRUE(prepared->Commit().ok());
     EXPECT_EQ(TextsOf(Path("app_zh.jar")).count("你好"), 1u);
     EXPECT_EQ(Read(Path("app_zh.po")), cltest::Catalogue({{"Hello", "你好"}}));
+}
+
+// ---- Unsaved changes
+
+TEST_F(ProgramSessionTest, UnsavedIsWhatDiffersFromTheCatalogue)
+{
+    // The session alone says whether anything is unsaved: it compares each changed translation
+    // with what was saved, so a change made and taken back, however, leaves nothing unsaved.
+    Write(Path("app.jar"), cltest::SampleJar());
+    Write(Path("app_zh.po"), cltest::Catalogue({{"Hello", "你好"}}));
+    Write(Path("more.po"), cltest::Catalogue({{"Bye", "再见"}}));
+    cat::ProgramSession session = Continue(Path("app.jar"), Path("app_zh.po"));
+    const std::size_t hello = *session.Find("", "Hello");
+    const std::size_t bye = *session.Find("", "Bye");
+    EXPECT_FALSE(session.IsModified());
+
+    struct Step {
+        const char* name;
+        std::function<void()> change;
+        bool unsaved;
+    };
+    const Step steps[] = {
+        {"translated anew", [&] { session.SetTranslation(hello, "您好"); }, true},
+        {"another one", [&] { session.SetTranslation(bye, "再会"); }, true},
+        {"the first back", [&] { session.SetTranslation(hello, "你好"); }, true},
+        {"the second back", [&] { session.SetTranslation(bye, ""); }, false},
+        {"marked for review", [&] { session.SetFuzzy(hello, true); }, true},
+        {"unmarked", [&] { session.SetFuzzy(hello, false); }, false},
+        {"restored as it was", [&] { session.Restore(hello, {"你好", false}); }, false},
+        {"restored otherwise", [&] { session.Restore(hello, {"你好", true}); }, true},
+        {"saved", [&] { ASSERT_TRUE(session.SaveCatalogue("", {}, false, cltext::Notes()).ok()); }, false},
+        {"merged in", [&] { ASSERT_TRUE(session.ImportCatalogue(Path("more.po"), cat::ImportMode::Merge).ok()); }, true},
+        {"the merge taken back", [&] { session.SetTranslation(bye, ""); }, false},
+        {"changed, then continued from a catalogue",
+         [&] {
+             session.SetTranslation(bye, "再会");
+             ASSERT_TRUE(session.ImportCatalogue(Path("app_zh.po"), cat::ImportMode::Continue).ok());
+         },
+         false},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        step.change();
+        EXPECT_EQ(session.IsModified(), step.unsaved);
+        // A snapshot, which a generate works from, says the same.
+        EXPECT_EQ(session.Snapshot().IsModified(), step.unsaved);
+    }
 }
 
 // ---- Problems keep everything out
