@@ -211,28 +211,21 @@ int RunApply(bool annotations, bool inPlace, const std::string& input, const std
 int RunStrings(bool all, const std::string& input, cl::FileSystem& fs, std::ostream& out, std::ostream& err)
 {
     Progress progress(err);
-    progress.Step(cltext::StageText(cat::WorkStage::Reading));
-    cl::Result<cat::Program> program = cat::LoadProgram(input, fs);
-    if (!program)
-        return Fail(err, program.error());
-    progress.Step(cltext::StageText(cat::WorkStage::Analysing));
-    cat::Extraction extraction = cat::Extract(*program, cat::ExtractOptions{false, true});
-    const usage::ProgramUsage uses = usage::ProgramUsage::Solve(std::move(extraction.usageFacts));
-    for (const cat::StringRow& row : cat::ListStrings(*program, extraction, all)) {
-        const char* use = "-";
-        if (row.stringIndex != 0) {
-            const usage::PlaceRef place{row.classIndex, row.stringIndex};
-            use = usage::UseWord(uses.Decide(row.text, std::span<const usage::PlaceRef>(&place, 1)).use);
-        }
-        out << row.entry << '\t' << row.index << '\t' << row.role << '\t' << use << '\t' << cltext::Escaped(row.text)
-            << '\n';
+    const cat::ProgramSession session(fs);
+    cl::Result<cat::StringListing> listing = session.ListStrings(input, all, progress.Stages());
+    if (!listing)
+        return Fail(err, listing.error());
+    for (const cat::StringListing::ClassString& string : listing->classStrings) {
+        const cat::StringRow& row = string.row;
+        out << row.entry << '\t' << row.index << '\t' << row.role << '\t'
+            << (string.use ? usage::UseWord(*string.use) : "-") << '\t' << cltext::Escaped(row.text) << '\n';
     }
-    std::vector<cl::Error> unreadableBundles;
-    for (const cat::StringRow& row : cat::ListBundleStrings(*program, extraction, all, unreadableBundles))
+    for (const cat::StringRow& row : listing->bundleStrings)
         out << row.entry << '\t' << cltext::Escaped(row.key) << '\t' << row.role << "\t-\t" << cltext::Escaped(row.text)
             << '\n';
     out.flush();
-    return ReportUnreadable(err, program->unreadable, extraction.unparsable, unreadableBundles) ? kPartly : kDone;
+    return ReportUnreadable(err, listing->unreadable, listing->unparsable, listing->unreadableBundles) ? kPartly
+                                                                                                     : kDone;
 }
 
 }  // namespace

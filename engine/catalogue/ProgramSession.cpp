@@ -684,6 +684,30 @@ Status ProgramSession::SaveCatalogue(const std::string& path, const CatalogueHea
     return {};
 }
 
+Result<StringListing> ProgramSession::ListStrings(const std::string& path, bool all, const Progress& progress) const
+{
+    progress.Begin(WorkStage::Reading);
+    Result<Program> program = LoadProgram(path, *fs_);
+    if (!program)
+        return std::move(program).error();
+    progress.Begin(WorkStage::Analysing);
+    Extraction extraction = Extract(*program, ExtractOptions{false, true});
+    const usage::ProgramUsage uses = usage::ProgramUsage::Solve(std::move(extraction.usageFacts));
+    StringListing listing;
+    for (StringRow& row : catalogue::ListStrings(*program, extraction, all)) {
+        std::optional<usage::Use> use;
+        if (row.stringIndex != 0) {
+            const usage::PlaceRef place{row.classIndex, row.stringIndex};
+            use = uses.Decide(row.text, std::span<const usage::PlaceRef>(&place, 1)).use;
+        }
+        listing.classStrings.push_back({std::move(row), use});
+    }
+    listing.bundleStrings = ListBundleStrings(*program, extraction, all, listing.unreadableBundles);
+    listing.unreadable = std::move(program->unreadable);
+    listing.unparsable = std::move(extraction.unparsable);
+    return listing;
+}
+
 // The language variants of the bundles whose values are translated, as changes of the program.
 void ProgramSession::AddVariants(const Program& program, const Extraction& extraction, OutputChanges& changes,
                                  GenerateReport& report) const

@@ -190,6 +190,21 @@ struct GenerateReport {
     std::size_t notOfferable = 0;
 };
 
+// Every string a program holds, as `strings` lists them: the Utf8 entries of its classes (all, or
+// only literals, recipes and keys) with where each loaded text goes, then its bundle values; and
+// what could not be read.
+struct StringListing {
+    struct ClassString {
+        StringRow row;
+        std::optional<usage::Use> use;  // none: the entry is not the text of a string constant
+    };
+    std::vector<ClassString> classStrings;
+    std::vector<StringRow> bundleStrings;
+    std::vector<UnreadablePart> unreadable;
+    std::vector<std::string> unparsable;
+    std::vector<Error> unreadableBundles;
+};
+
 // A translated program made, waiting to be put in its place; gone when discarded or destroyed.
 class PreparedGenerate {
 public:
@@ -270,6 +285,10 @@ public:
     // the session's catalogue, unchanged.
     Status SaveCatalogue(const std::string& path, const CatalogueHeader& header, bool annotations,
                          const CatalogueWording& wording, bool all = false);
+
+    // The strings of the program at `path`, each with its use (`strings`): read and analysed
+    // whole, for the listing only; the session's own program and translations stay as they are.
+    Result<StringListing> ListStrings(const std::string& path, bool all, const Progress& progress = {}) const;
 
     // The translated program: reads the program again unless it was kept, checks every
     // translation against every place and every output rule, and makes the new program beside
