@@ -19,6 +19,7 @@
 #include "files/SameFile.h"
 #include "run/FindJava.h"
 #include "run/RunLayout.h"
+#include "run/TrialRun.h"
 #include "text/ByteStringErrors.h"
 
 #include <QAction>
@@ -917,54 +918,41 @@ void TranslationWindow::Run()
             return;
         }
         runPane->Begin();
+        // The engine sets the run up; the window asks what only the translator can answer.
+        cl::run::TrialRunRequest request;
         const cl::Result<std::string> java =
             cl::run::FindJava(NativePath(runEnvironment.path), NativePath(runEnvironment.javaHome), fs_);
         if (!java) {
             runPane->AddMessage(ErrorText(java.error()));
             return;
         }
-        const cat::ProgramFacts& facts = model_->Facts();
-        std::string mainClass;
-        if (!cl::run::StartsByManifest(facts)) {
+        request.java = *java;
+        if (!cl::run::StartsByManifest(model_->Facts())) {
             std::optional<std::string> chosen = MainClassToRun();
             if (!chosen)
                 return;
-            mainClass = std::move(*chosen);
+            request.mainClass = std::move(*chosen);
         }
-
-        // Never beside the user's files: the translated copy lives in a scratch folder of its own.
-        const std::string temp = NativePath(QDir::tempPath());
-        std::string folder;
-        if (const std::error_code ec = fs_.CreateTempFolder(temp, "classlingo-run", folder)) {
-            cl::Error error(cl::ErrorKind::CannotMakeFolder, temp, ec);
-            error.task = cl::ErrorTask::Program;
-            runPane->AddMessage(ErrorText(error));
+        request.tempFolder = NativePath(QDir::tempPath());
+        request.realHome = realHomeBox->isChecked();
+        request.annotations = annotations;
+        cl::Result<cl::run::TrialRun> run = cl::run::SetUpTrialRun(model_->Session(), request, fs_);
+        if (!run) {
+            runPane->AddMessage(ErrorText(run.error()));
             return;
         }
-        runFolder_ = folder;
-        const cl::Result<cl::run::RunLayout> layout = cl::run::PrepareRunLayout(facts, folder, fs_);
-        if (!layout) {
-            RemoveRunFolder();
-            runPane->AddMessage(ErrorText(layout.error()));
-            return;
-        }
-        // The scratch home goes with the run's folder; the real one only when asked for.
-        const std::string home = realHomeBox->isChecked() ? std::string() : layout->home;
-        const cl::run::RunCommand command =
-            cl::run::MakeRunCommand(*java, model_->Session().Language(), cl::run::TargetOf(facts, *layout, mainClass),
-                                    layout->workingFolder, home);
-
-        auto request = std::make_shared<cat::GenerateRequest>();
-        request->output = layout->output;
-        request->annotations = annotations;
+        runFolder_ = run->folder;
+        const cl::run::RunCommand command = run->command;
+        const std::string home = run->home;
+        auto generate = std::make_shared<cat::GenerateRequest>(run->generate);
         auto snapshot = std::make_shared<cat::ProgramSession>(model_->Session().Snapshot());
         auto prepared = std::make_shared<cl::Result<cat::PreparedGenerate>>(cl::Error(cl::ErrorKind::Cancelled));
         abandon_ = [prepared] { *prepared = cl::Error(cl::ErrorKind::Cancelled); };
         StartJob(
             QString::fromUtf8(cltext::RunPreparingText()),
             cltext::WindowJob::Run,
-            [request, snapshot, prepared](const cat::Progress& progress) {
-                *prepared = snapshot->PrepareGenerate(*request, progress);
+            [generate, snapshot, prepared](const cat::Progress& progress) {
+                *prepared = snapshot->PrepareGenerate(*generate, progress);
                 GiveBackFreedMemory();
             },
             [this, prepared, command, home](JobEnd end) {
@@ -1085,10 +1073,7 @@ void TranslationWindow::AbandonRun()
 
 void TranslationWindow::RemoveRunFolder()
 {
-    if (runFolder_.empty())
-        return;
-    // Left behind only when the system refuses; the temporary folder is the system's to clear.
-    (void)cl::RemoveTree(runFolder_, fs_);
+    cl::run::RemoveTrialRun(runFolder_, fs_);
     runFolder_.clear();
 }
 
