@@ -679,7 +679,8 @@ void TranslationWindow::Opened(const QString& path, OpenJob& job)
     }
     const bool folder = job.session->Facts().kind == cat::ProgramKind::Folder;
     currentRow_ = -1;
-    model_->Reset(std::move(*job.session));
+    session_ = std::move(*job.session);
+    model_->Reset(session_);
     programPath_ = path;
     programIsFolder_ = folder;
     recent::Add(path);
