@@ -102,18 +102,16 @@ QString SimpleName(const std::string& binaryName)
 
 TranslationModel::TranslationModel(QObject* parent) : QAbstractTableModel(parent), undo_(new QUndoStack(this))
 {
-    // Undone back to what was saved, the translations are unchanged again.
-    connect(undo_, &QUndoStack::cleanChanged, this, [this](bool clean) { session_.SetModified(!clean); });
 }
 
 TranslationModel::~TranslationModel() = default;
 
-void TranslationModel::Reset(cat::ProgramSession session)
+void TranslationModel::Reset(cat::ProgramSession& session)
 {
     beginResetModel();
     undo_->clear();
-    session_ = std::move(session);
-    const std::vector<cat::SessionEntry>& entries = session_.Entries();
+    session_ = &session;
+    const std::vector<cat::SessionEntry>& entries = session_->Entries();
     rows_.clear();
     rows_.resize(entries.size());
     for (int k : {0, 1})
@@ -149,8 +147,8 @@ QVariant TranslationModel::data(const QModelIndex& index, int role) const
             switch (column) {
                 case SourceColumn: return CellText(row.source);
                 case TranslationColumn: return CellText(row.translation);
-                case UsesColumn: return static_cast<int>(session_.Entries()[static_cast<std::size_t>(r)].places.size());
-                case UseColumn: return QString::fromStdString(cltext::UseName(session_.Entries()[static_cast<std::size_t>(r)].use));
+                case UsesColumn: return static_cast<int>(session_->Entries()[static_cast<std::size_t>(r)].places.size());
+                case UseColumn: return QString::fromStdString(cltext::UseName(session_->Entries()[static_cast<std::size_t>(r)].use));
                 case PlaceColumn: return Location(r);
             }
             break;
@@ -240,37 +238,37 @@ QString TranslationModel::Translation(int row) const
 
 cat::TranslationProblem TranslationModel::Problem(int row) const
 {
-    return session_.Entries().at(static_cast<std::size_t>(row)).problem;
+    return session_->Entries().at(static_cast<std::size_t>(row)).problem;
 }
 
 cat::EntryState TranslationModel::State(int row) const
 {
-    return session_.Entries().at(static_cast<std::size_t>(row)).State();
+    return session_->Entries().at(static_cast<std::size_t>(row)).State();
 }
 
 QString TranslationModel::PreviousSource(int row) const
 {
-    const cat::SessionEntry& entry = session_.Entries().at(static_cast<std::size_t>(row));
+    const cat::SessionEntry& entry = session_->Entries().at(static_cast<std::size_t>(row));
     return entry.hasPreviousMsgid && entry.fuzzy ? FromUtf8(entry.previousMsgid) : QString();
 }
 
 bool TranslationModel::Included(int row, bool annotations) const
 {
-    const cat::SessionEntry& entry = session_.Entries()[static_cast<std::size_t>(row)];
+    const cat::SessionEntry& entry = session_->Entries()[static_cast<std::size_t>(row)];
     return entry.Included(annotations) && (entry.offered || !entry.translation.empty());
 }
 
 bool TranslationModel::Offered(int row) const
 {
-    return session_.Entries().at(static_cast<std::size_t>(row)).offered;
+    return session_->Entries().at(static_cast<std::size_t>(row)).offered;
 }
 
 QString TranslationModel::UseNote(int row) const
 {
-    const cat::SessionEntry& entry = session_.Entries().at(static_cast<std::size_t>(row));
+    const cat::SessionEntry& entry = session_->Entries().at(static_cast<std::size_t>(row));
     QStringList lines;
     for (const std::string& line :
-         cltext::Notes().UseNote(entry.use, entry.consumer, entry.offered, entry.forbidding, session_.KeptIn(entry)))
+         cltext::Notes().UseNote(entry.use, entry.consumer, entry.offered, entry.forbidding, session_->KeptIn(entry)))
         lines.append(QString::fromStdString(line));
     return lines.join(u'\n');
 }
@@ -285,7 +283,7 @@ QString TranslationModel::PlaceText(const cat::SessionPlace& place, bool shortNa
             return file.mid(file.lastIndexOf(u'/') + 1) + u':' + key;
         return file + QStringLiteral(" — ") + key;
     }
-    const std::string& binary = session_.Facts().classNames.at(place.classIndex);
+    const std::string& binary = session_->Facts().classNames.at(place.classIndex);
     QString text = shortName ? SimpleName(binary) : FromUtf8(binary);
     if (place.kind == cat::PlaceKind::Annotation)
         return text + QStringLiteral("（注解）");
@@ -301,7 +299,7 @@ QString TranslationModel::PlaceText(const cat::SessionPlace& place, bool shortNa
 
 QString TranslationModel::Location(int row) const
 {
-    const std::vector<cat::SessionPlace>& places = session_.Entries()[static_cast<std::size_t>(row)].places;
+    const std::vector<cat::SessionPlace>& places = session_->Entries()[static_cast<std::size_t>(row)].places;
     if (places.empty())
         return {};
     QString text = PlaceText(places.front(), true);
@@ -313,7 +311,7 @@ QString TranslationModel::Location(int row) const
 QStringList TranslationModel::Places(int row) const
 {
     QStringList list;
-    for (const cat::SessionPlace& place : session_.Entries().at(static_cast<std::size_t>(row)).places)
+    for (const cat::SessionPlace& place : session_->Entries().at(static_cast<std::size_t>(row)).places)
         list.append(PlaceText(place, false));
     return list;
 }
@@ -329,7 +327,7 @@ void TranslationModel::Accept(int row)
 {
     if (row < 0 || row >= rowCount() || State(row) != cat::EntryState::NeedsReview)
         return;
-    cat::EntryValue before = session_.ValueOf(static_cast<std::size_t>(row));
+    cat::EntryValue before = session_->ValueOf(static_cast<std::size_t>(row));
     cat::EntryValue after = before;
     after.fuzzy = false;
     StoreValue(row, after);
@@ -338,7 +336,7 @@ void TranslationModel::Accept(int row)
 
 void TranslationModel::Tally(int row, int sign)
 {
-    const cat::SessionEntry& entry = session_.Entries()[static_cast<std::size_t>(row)];
+    const cat::SessionEntry& entry = session_->Entries()[static_cast<std::size_t>(row)];
     const int k = entry.inCode ? 1 : 0;
     // Counted are the rows the table shows by default: a withheld text once it is translated.
     if (!entry.offered && entry.translation.empty())
@@ -355,7 +353,7 @@ void TranslationModel::Tally(int row, int sign)
 
 void TranslationModel::Refresh(int row)
 {
-    rows_[static_cast<std::size_t>(row)].translation = FromUtf8(session_.Entries()[static_cast<std::size_t>(row)].translation);
+    rows_[static_cast<std::size_t>(row)].translation = FromUtf8(session_->Entries()[static_cast<std::size_t>(row)].translation);
     emit dataChanged(index(row, SourceColumn), index(row, ColumnCount - 1));
     emit CountsChanged();
 }
@@ -363,7 +361,7 @@ void TranslationModel::Refresh(int row)
 void TranslationModel::Store(int row, const QString& text)
 {
     Tally(row, -1);
-    session_.SetTranslation(static_cast<std::size_t>(row), text.toStdString());
+    session_->SetTranslation(static_cast<std::size_t>(row), text.toStdString());
     Tally(row, +1);
     Refresh(row);
 }
@@ -371,7 +369,7 @@ void TranslationModel::Store(int row, const QString& text)
 void TranslationModel::StoreValue(int row, const cat::EntryValue& value)
 {
     Tally(row, -1);
-    session_.Restore(static_cast<std::size_t>(row), value);
+    session_->Restore(static_cast<std::size_t>(row), value);
     Tally(row, +1);
     Refresh(row);
 }
@@ -381,7 +379,7 @@ cat::ImportSummary TranslationModel::Import(const cat::PoCatalogue& catalogue, c
     // Counted out and in again: the import changes rows wholesale.
     for (int r = 0; r < rowCount(); ++r)
         Tally(r, -1);
-    cat::ImportSummary summary = session_.ImportMessages(catalogue, cat::ImportMode::Merge, path);
+    cat::ImportSummary summary = session_->ImportMessages(catalogue, cat::ImportMode::Merge, path);
     for (int r = 0; r < rowCount(); ++r)
         Tally(r, +1);
     if (summary.changed.empty())
@@ -391,8 +389,8 @@ cat::ImportSummary TranslationModel::Import(const cat::PoCatalogue& catalogue, c
     for (const auto& [index, value] : summary.changed) {
         const int row = static_cast<int>(index);
         before.emplace_back(row, value);
-        after.emplace_back(row, session_.ValueOf(index));
-        rows_[index].translation = FromUtf8(session_.Entries()[index].translation);
+        after.emplace_back(row, session_->ValueOf(index));
+        rows_[index].translation = FromUtf8(session_->Entries()[index].translation);
         emit dataChanged(this->index(row, SourceColumn), this->index(row, ColumnCount - 1));
     }
     undo_->push(new ValuesEdit(this, QStringLiteral("导入译文"), std::move(before), std::move(after)));
@@ -408,10 +406,10 @@ int TranslationModel::Restore(const cat::PoCatalogue& recovered)
         if (message.obsolete || message.plural)
             continue;
         const std::optional<std::size_t> found =
-            session_.Find(message.hasContext ? message.context : std::string(), message.msgid);
+            session_->Find(message.hasContext ? message.context : std::string(), message.msgid);
         if (!found)
             continue;
-        const cat::EntryValue now = session_.ValueOf(*found);
+        const cat::EntryValue now = session_->ValueOf(*found);
         const cat::EntryValue value{message.msgstr, message.fuzzy};
         if (now.translation == value.translation && now.fuzzy == value.fuzzy)
             continue;

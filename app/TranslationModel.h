@@ -1,5 +1,5 @@
 #pragma once
-// The translation window's table: it presents the program session (one row per text: its
+// The translation window's table: it presents the window's program session (one row per text: its
 // source, the translation being written, how many places use it and where) and keeps only what
 // a view needs besides: the texts as Qt strings, the counts, and the undo stack whose commands
 // call the session. TranslationFilter narrows the table to what the translator is looking for
@@ -30,11 +30,12 @@ public:
     explicit TranslationModel(QObject* parent = nullptr);
     ~TranslationModel() override;
 
-    // Shows another program; forgets the undo history.
-    void Reset(cl::catalogue::ProgramSession session);
-    const cl::catalogue::ProgramSession& Session() const { return session_; }
-    cl::catalogue::ProgramSession& Session() { return session_; }
-    const cl::catalogue::ProgramFacts& Facts() const { return session_.Facts(); }
+    // Shows the session's program, which the caller owns and keeps for as long as the model shows
+    // it; forgets the undo history.
+    void Reset(cl::catalogue::ProgramSession& session);
+    const cl::catalogue::ProgramSession& Session() const { return *session_; }
+    cl::catalogue::ProgramSession& Session() { return *session_; }
+    const cl::catalogue::ProgramFacts& Facts() const { return session_->Facts(); }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -107,7 +108,9 @@ private:
     void Tally(int row, int sign);
     void Refresh(int row);
 
-    cl::catalogue::ProgramSession session_;
+    // The session shown; an empty one of the model's own until Reset gives another.
+    cl::catalogue::ProgramSession empty_;
+    cl::catalogue::ProgramSession* session_ = &empty_;
     std::vector<Row> rows_;
     // [0]: annotation values only, [1]: texts of the code.
     int total_[2] = {0, 0};

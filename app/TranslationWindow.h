@@ -210,6 +210,8 @@ private:
 
     Dialogs& dialogs_;
     cl::FileSystem& fs_;
+    // The program being translated: the window owns it, the table presents it.
+    cl::catalogue::ProgramSession session_;
     TranslationModel* model_ = nullptr;
     TranslationFilter* filter_ = nullptr;
     QStringListModel* places_ = nullptr;

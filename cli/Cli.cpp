@@ -17,6 +17,7 @@
 #include "files/FileOps.h"
 #include "files/FileSystem.h"
 #include "scan/FilterList.h"
+#include "CommandLine.h"
 #include "ProgramCommands.h"
 #include "document/Replace.h"
 #include "RoleText.h"
@@ -336,6 +337,91 @@ int RunCommand(const Options& options, const char* argv0, cl::FileSystem& fs, st
     return UsageError(err, "");
 }
 
+// A command over one class file or language pack: its rows as the window lists them.
+int RunFileCommand(Command command, const clcli::ParsedLine& line, const char* argv0, cl::FileSystem& fs,
+                   std::ostream& out, std::ostream& err)
+{
+    Options options;
+    options.command = command;
+    options.pack = line.Has("--pack");
+    options.noBackup = line.Has("--no-backup");
+    options.force = line.Has("--force");
+    options.roles = line.Has("--roles");
+    if (const std::string* filter = line.Value("--filter"))
+        options.filterPath = *filter;
+    options.positional = line.operands;
+    try {
+        return RunCommand(options, argv0, fs, out, err);
+    } catch (const cl::OutOfMemory&) {
+        // Files are only ever replaced whole, so running out of memory loses nothing on disk.
+        err << cltext::OutOfMemoryText() << "\n";
+        return kCliFileError;
+    } catch (const std::bad_alloc&) {
+        err << cltext::OutOfMemoryText() << "\n";
+        return kCliFileError;
+    } catch (const std::length_error&) {
+        err << cltext::OutOfMemoryText() << "\n";
+        return kCliFileError;
+    }
+}
+
+// A whole-program command.
+int RunProgram(int (*run)(const clcli::ParsedLine&, std::ostream&, std::ostream&, cl::FileSystem&),
+               const clcli::ParsedLine& line, std::ostream& out, std::ostream& err, cl::FileSystem& fs)
+{
+    // Running out of memory ends the command with a sentence and status 1, never an abort: a
+    // huge reserve gives std::length_error rather than std::bad_alloc.
+    try {
+        return run(line, out, err, fs);
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    out.flush();
+    err << cltext::ProgramOutOfMemoryText() << "\n";
+    return kCliFileError;
+}
+
+// replace FILE INDEX TEXT [INDEX TEXT ...]: every TEXT is taken as it is, "--force" too.
+bool IsReplacementText(std::size_t position)
+{
+    return position >= 2 && position % 2 == 0;
+}
+
+constexpr std::string_view kFilterMissing = "--filter 后面缺少 PATH";
+constexpr std::string_view kLanguageMissing = "--language 后面缺少语言代码";
+
+// The two kinds of command, which differ in their usage text and in how they end.
+enum class Family { File, Program };
+
+struct CommandEntry {
+    clcli::CommandSpec spec;
+    Family family;
+    Command fileCommand;  // Family::File
+    int (*program)(const clcli::ParsedLine&, std::ostream&, std::ostream&, cl::FileSystem&);  // Family::Program
+};
+
+// Every command of classlingo-cli, with the options it takes.
+const std::vector<CommandEntry>& Commands()
+{
+    using clcli::Switch;
+    using clcli::Valued;
+    static const std::vector<CommandEntry> commands = {
+        {{"list", {Switch("--pack"), Switch("--roles"), Valued("--filter", kFilterMissing)}, nullptr},
+         Family::File, Command::List, nullptr},
+        {{"export", {Switch("--pack"), Valued("--filter", kFilterMissing)}, nullptr}, Family::File, Command::Export,
+         nullptr},
+        {{"replace", {Switch("--pack"), Switch("--no-backup"), Switch("--force"), Valued("--filter", kFilterMissing)},
+          IsReplacementText},
+         Family::File, Command::Replace, nullptr},
+        {{"extract", {Switch("--annotations"), Switch("--all"), Valued("--language", kLanguageMissing, false)}, nullptr},
+         Family::Program, Command::List, RunExtractCommand},
+        {{"apply", {Switch("--annotations"), Switch("--in-place")}, nullptr}, Family::Program, Command::List,
+         RunApplyCommand},
+        {{"strings", {Switch("--all")}, nullptr}, Family::Program, Command::List, RunStringsCommand},
+    };
+    return commands;
+}
+
 }  // namespace
 
 int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err)
@@ -355,69 +441,29 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, cl::File
         out << kUsage << "\n" << kProgramUsage;
         return kCliDone;
     }
-    if (IsProgramCommand(args[0])) {
-        // Running out of memory ends the command with a sentence and status 1, never an abort:
-        // a huge reserve gives std::length_error rather than std::bad_alloc.
-        try {
-            return RunProgramCommand(args, out, err, fs);
-        } catch (const std::bad_alloc&) {
-        } catch (const std::length_error&) {
-        }
-        out.flush();
-        err << cltext::ProgramOutOfMemoryText() << "\n";
-        return kCliFileError;
-    }
-
-    Options options;
-    if (args[0] == "list") {
-        options.command = Command::List;
-    } else if (args[0] == "export") {
-        options.command = Command::Export;
-    } else if (args[0] == "replace") {
-        options.command = Command::Replace;
-    } else {
+    const auto& commands = Commands();
+    const auto entry = std::find_if(commands.begin(), commands.end(),
+                                    [&](const CommandEntry& command) { return command.spec.name == args[0]; });
+    if (entry == commands.end())
         return UsageError(err, "未知的命令：" + args[0]);
-    }
+    const bool program = entry->family == Family::Program;
 
-    // Options come before the first FILE; "--" ends them, so that a file may start with "--".
-    std::size_t i = 1;
-    for (; i < args.size() && args[i].rfind("--", 0) == 0; ++i) {
-        if (args[i] == "--") {
-            ++i;
-            break;
-        }
-        if (args[i] == "--pack") {
-            options.pack = true;
-        } else if (args[i] == "--no-backup" && options.command == Command::Replace) {
-            options.noBackup = true;
-        } else if (args[i] == "--force" && options.command == Command::Replace) {
-            options.force = true;
-        } else if (args[i] == "--roles" && options.command == Command::List) {
-            options.roles = true;
-        } else if (args[i] == "--filter") {
-            if (i + 1 >= args.size())
-                return UsageError(err, "--filter 后面缺少 PATH");
-            options.filterPath = args[++i];
-        } else if (args[i] == "--help") {
-            out << kUsage << "\n" << kProgramUsage;
+    const clcli::ParsedLine line = clcli::ParseArguments(entry->spec, {args.begin() + 1, args.end()});
+    switch (line.outcome) {
+        case clcli::ParsedLine::Outcome::Parsed: break;
+        case clcli::ParsedLine::Outcome::Help:
+            if (program)
+                out << "用法：\n" << kProgramUsage;
+            else
+                out << kUsage << "\n" << kProgramUsage;
             return kCliDone;
-        } else {
-            return UsageError(err, "未知的选项：" + args[i]);
-        }
+        case clcli::ParsedLine::Outcome::UnknownOption:
+            return program ? ProgramUsageError(err, "未知的选项：" + line.problem)
+                           : UsageError(err, "未知的选项：" + line.problem);
+        case clcli::ParsedLine::Outcome::MissingValue:
+            return program ? ProgramUsageError(err, line.problem) : UsageError(err, line.problem);
     }
-    options.positional.assign(args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
-
-    try {
-        return RunCommand(options, argv0, fs, out, err);
-    } catch (const cl::OutOfMemory&) {
-        // Files are only ever replaced whole, so running out of memory loses nothing on disk.
-        err << cltext::OutOfMemoryText() << "\n";
-        return kCliFileError;
-    } catch (const std::bad_alloc&) {
-        err << cltext::OutOfMemoryText() << "\n";
-        return kCliFileError;
-    } catch (const std::length_error&) {
-        err << cltext::OutOfMemoryText() << "\n";
-        return kCliFileError;
-    }
+    if (program)
+        return RunProgram(entry->program, line, out, err, fs);
+    return RunFileCommand(entry->fileCommand, line, argv0, fs, out, err);
 }

@@ -3,6 +3,8 @@
 
 #include "ProgramCommands.h"
 
+#include "CommandLine.h"
+
 #include "CatalogueNotes.h"
 #include "ErrorText.h"
 #include "Escape.h"
@@ -18,7 +20,8 @@
 #include <string>
 #include <vector>
 
-const char* const kProgramUsage =
+// The default language named is the engine's own constant, so the help cannot drift from it.
+const std::string kProgramUsage = std::string(
     "  classlingo-cli extract [--annotations] [--all] [--language LL] INPUT OUT.po\n"
     "  classlingo-cli apply [--annotations] INPUT IN.po OUTPUT\n"
     "  classlingo-cli apply --in-place [--annotations] INPUT IN.po\n"
@@ -27,7 +30,7 @@ const char* const kProgramUsage =
     "  INPUT 可以是 jar/zip（按内容识别）、文件夹（其下所有 .class、.jar 和 .properties）或单个 .class；\n"
     "            OUTPUT 与之同类\n"
     "  extract   把所有可翻译的文本（类中的字符串和资源包 .properties 的文本）写成 PO 目录 OUT.po\n"
-    "            （UTF-8，语言默认 zh_CN；程序自带该语言的资源包时，其译文作为起点）；\n"
+    "            （UTF-8，语言默认 ") + cl::catalogue::kDefaultLanguage + "；程序自带该语言的资源包时，其译文作为起点）；\n"
     "            默认只提供程序显示给人看的文本（界面、消息、格式、日志）；--all 也列出程序读取的\n"
     "            文本（键、名称、模式、数据），并在注释中说明其用途\n"
     "  apply     把 IN.po 中已翻译（非模糊）的条目写回程序，生成 OUTPUT；资源包的译文写成目录语言的\n"
@@ -211,83 +214,51 @@ int RunApply(bool annotations, bool inPlace, const std::string& input, const std
 int RunStrings(bool all, const std::string& input, cl::FileSystem& fs, std::ostream& out, std::ostream& err)
 {
     Progress progress(err);
-    progress.Step(cltext::StageText(cat::WorkStage::Reading));
-    cl::Result<cat::Program> program = cat::LoadProgram(input, fs);
-    if (!program)
-        return Fail(err, program.error());
-    progress.Step(cltext::StageText(cat::WorkStage::Analysing));
-    cat::Extraction extraction = cat::Extract(*program, cat::ExtractOptions{false, true});
-    const usage::ProgramUsage uses = usage::ProgramUsage::Solve(std::move(extraction.usageFacts));
-    for (const cat::ListedString& row : cat::ListStrings(*program, extraction, all)) {
-        const char* use = "-";
-        if (row.stringIndex != 0) {
-            const usage::PlaceRef place{row.classIndex, row.stringIndex};
-            use = usage::UseWord(uses.Decide(row.text, std::span<const usage::PlaceRef>(&place, 1)).use);
-        }
-        out << row.entry << '\t' << row.index << '\t' << row.role << '\t' << use << '\t' << cltext::Escaped(row.text)
-            << '\n';
+    const cat::ProgramSession session(fs);
+    cl::Result<cat::StringListing> listing = session.ListStrings(input, all, progress.Stages());
+    if (!listing)
+        return Fail(err, listing.error());
+    for (const cat::StringListing::ClassString& string : listing->classStrings) {
+        const cat::ListedString& row = string.row;
+        out << row.entry << '\t' << row.index << '\t' << row.role << '\t'
+            << (string.use ? usage::UseWord(*string.use) : "-") << '\t' << cltext::Escaped(row.text) << '\n';
     }
-    std::vector<cl::Error> unreadableBundles;
-    for (const cat::ListedString& row : cat::ListBundleStrings(*program, extraction, all, unreadableBundles))
+    for (const cat::ListedString& row : listing->bundleStrings)
         out << row.entry << '\t' << cltext::Escaped(row.key) << '\t' << row.role << "\t-\t" << cltext::Escaped(row.text)
             << '\n';
     out.flush();
-    return ReportUnreadable(err, program->unreadable, extraction.unparsable, unreadableBundles) ? kPartly : kDone;
+    return ReportUnreadable(err, listing->unreadable, listing->unparsable, listing->unreadableBundles) ? kPartly
+                                                                                                     : kDone;
 }
 
 }  // namespace
 
-bool IsProgramCommand(const std::string& command)
+int ProgramUsageError(std::ostream& err, const std::string& why)
 {
-    return command == "extract" || command == "apply" || command == "strings";
+    return Usage(err, why);
 }
 
-int RunProgramCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, cl::FileSystem& fs)
+int RunExtractCommand(const clcli::ParsedLine& line, std::ostream&, std::ostream& err, cl::FileSystem& fs)
 {
-    const std::string& command = args.at(0);
-    bool annotations = false;
-    bool inPlace = false;
-    bool all = false;
-    std::string language = "zh_CN";
-    std::vector<std::string> positional;
-    bool optionsEnded = false;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (optionsEnded || arg.rfind("--", 0) != 0) {
-            positional.push_back(arg);
-            continue;
-        }
-        if (arg == "--") {
-            optionsEnded = true;
-        } else if (arg == "--help") {
-            out << "用法：\n" << kProgramUsage;
-            return kDone;
-        } else if (arg == "--annotations" && command != "strings") {
-            annotations = true;
-        } else if (arg == "--language" && command == "extract") {
-            if (i + 1 >= args.size() || args[i + 1].empty())
-                return Usage(err, "--language 后面缺少语言代码");
-            language = args[++i];
-        } else if (arg == "--in-place" && command == "apply") {
-            inPlace = true;
-        } else if (arg == "--all" && (command == "strings" || command == "extract")) {
-            all = true;
-        } else {
-            return Usage(err, "未知的选项：" + arg);
-        }
-    }
-    if (command == "extract") {
-        if (positional.size() != 2)
-            return Usage(err, "extract 需要 INPUT 和 OUT.po");
-        return RunExtract(annotations, all, language, positional[0], positional[1], fs, err);
-    }
-    if (command == "apply") {
-        if (positional.size() != (inPlace ? 2u : 3u))
-            return Usage(err, inPlace ? "apply --in-place 需要 INPUT 和 IN.po" : "apply 需要 INPUT、IN.po 和 OUTPUT");
-        return RunApply(annotations, inPlace, positional[0], positional[1], inPlace ? std::string() : positional[2],
-                        fs, err);
-    }
-    if (positional.size() != 1)
+    if (line.operands.size() != 2)
+        return Usage(err, "extract 需要 INPUT 和 OUT.po");
+    const std::string* language = line.Value("--language");
+    return RunExtract(line.Has("--annotations"), line.Has("--all"), language ? *language : cat::kDefaultLanguage,
+                      line.operands[0], line.operands[1], fs, err);
+}
+
+int RunApplyCommand(const clcli::ParsedLine& line, std::ostream&, std::ostream& err, cl::FileSystem& fs)
+{
+    const bool inPlace = line.Has("--in-place");
+    if (line.operands.size() != (inPlace ? 2u : 3u))
+        return Usage(err, inPlace ? "apply --in-place 需要 INPUT 和 IN.po" : "apply 需要 INPUT、IN.po 和 OUTPUT");
+    return RunApply(line.Has("--annotations"), inPlace, line.operands[0], line.operands[1],
+                    inPlace ? std::string() : line.operands[2], fs, err);
+}
+
+int RunStringsCommand(const clcli::ParsedLine& line, std::ostream& out, std::ostream& err, cl::FileSystem& fs)
+{
+    if (line.operands.size() != 1)
         return Usage(err, "strings 需要一个 INPUT");
-    return RunStrings(all, positional[0], fs, out, err);
+    return RunStrings(line.Has("--all"), line.operands[0], fs, out, err);
 }

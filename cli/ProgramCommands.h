@@ -9,14 +9,17 @@
 namespace cl {
 class FileSystem;
 }
+namespace clcli {
+struct ParsedLine;
+}
 
 // The usage lines of these commands, printed after the other commands' usage.
-extern const char* const kProgramUsage;
+extern const std::string kProgramUsage;
 
-bool IsProgramCommand(const std::string& command);
-
-// `args` starts with the command name. Exit statuses as RunCli's: 0 done, 1 unreadable input,
-// unwritable output, bad catalogue or a translation that cannot be applied, 2 usage, 3 done
-// but parts of the input could not be read.
-int RunProgramCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                      cl::FileSystem& fs);
+// Usage errors and the commands, for classlingo-cli's command table, which reads the options.
+// Exit statuses as RunCli's: 0 done, 1 unreadable input, unwritable output, bad catalogue or a
+// translation that cannot be applied, 2 usage, 3 done but parts of the input could not be read.
+int ProgramUsageError(std::ostream& err, const std::string& why);
+int RunExtractCommand(const clcli::ParsedLine& line, std::ostream& out, std::ostream& err, cl::FileSystem& fs);
+int RunApplyCommand(const clcli::ParsedLine& line, std::ostream& out, std::ostream& err, cl::FileSystem& fs);
+int RunStringsCommand(const clcli::ParsedLine& line, std::ostream& out, std::ostream& err, cl::FileSystem& fs);

@@ -324,7 +324,7 @@ ProgramSession ProgramSession::Snapshot() const
     copy.obsolete_ = obsolete_;
     copy.cataloguePath_ = cataloguePath_;
     copy.language_ = language_;
-    copy.modified_ = modified_;
+    copy.unsaved_ = unsaved_;
     return copy;
 }
 ProgramSession::~ProgramSession() = default;
@@ -400,7 +400,7 @@ Status ProgramSession::Open(const std::string& path, const OpenOptions& options,
     obsolete_.clear();
     cataloguePath_.clear();
     language_ = options.language.empty() ? std::string(kDefaultLanguage) : options.language;
-    modified_ = false;
+    unsaved_.clear();
     program_ = std::move(keptProgram);
     extraction_ = std::move(keptExtraction);
     return {};
@@ -419,13 +419,23 @@ void ProgramSession::Recheck(SessionEntry& entry)
     entry.problem = CheckTranslation(entry.Checks(), entry.msgid, entry.translation);
 }
 
+void ProgramSession::NoteChange(std::size_t index, const EntryValue& before)
+{
+    const SessionEntry& entry = entries_[index];
+    const auto [it, first] = unsaved_.emplace(index, before);
+    const EntryValue& saved = it->second;
+    if (!first && saved.translation == entry.translation && saved.fuzzy == entry.fuzzy)
+        unsaved_.erase(it);
+}
+
 TranslationProblem ProgramSession::SetTranslation(std::size_t index, std::string translation)
 {
     SessionEntry& entry = entries_.at(index);
     if (entry.translation != translation) {
+        const EntryValue before{entry.translation, entry.fuzzy};
         entry.translation = std::move(translation);
         Recheck(entry);
-        modified_ = true;
+        NoteChange(index, before);
     }
     return entry.problem;
 }
@@ -434,8 +444,9 @@ void ProgramSession::SetFuzzy(std::size_t index, bool fuzzy)
 {
     SessionEntry& entry = entries_.at(index);
     if (entry.fuzzy != fuzzy) {
+        const EntryValue before{entry.translation, entry.fuzzy};
         entry.fuzzy = fuzzy;
-        modified_ = true;
+        NoteChange(index, before);
     }
 }
 
@@ -451,11 +462,13 @@ void ProgramSession::Restore(std::size_t index, EntryValue value)
     SetFuzzy(index, value.fuzzy);
 }
 
-std::vector<std::size_t> ProgramSession::EntriesWithProblems(bool annotations) const
+std::vector<std::size_t> ProgramSession::Blockers(bool annotations) const
 {
     std::vector<std::size_t> found;
     for (std::size_t i = 0; i < entries_.size(); ++i) {
-        if (entries_[i].problem != TranslationProblem::None && entries_[i].Included(annotations))
+        const SessionEntry& entry = entries_[i];
+        if (entry.problem != TranslationProblem::None && entry.State() == EntryState::Translated &&
+            entry.Included(annotations))
             found.push_back(i);
     }
     return found;
@@ -529,14 +542,16 @@ ImportSummary ProgramSession::ImportMessages(const PoCatalogue& catalogue, Impor
         entry.previousMsgid = message.previousMsgid;
         entry.translatorComments = message.translatorComments;
         Recheck(entry);
-        if (before.translation != entry.translation || before.fuzzy != entry.fuzzy)
+        if (before.translation != entry.translation || before.fuzzy != entry.fuzzy) {
             summary.changed.emplace_back(found->second, before);
+            if (!keep)
+                NoteChange(found->second, before);
+        }
     }
     if (keep) {
+        // The catalogue continued is what was saved.
         cataloguePath_ = from;
-        modified_ = false;
-    } else if (!summary.changed.empty()) {
-        modified_ = true;
+        unsaved_.clear();
     }
     return summary;
 }
@@ -617,8 +632,32 @@ Status ProgramSession::SaveCatalogue(const std::string& path, const CatalogueHea
         return error;
     }
     cataloguePath_ = target;
-    modified_ = false;
+    unsaved_.clear();
     return {};
+}
+
+Result<StringListing> ProgramSession::ListStrings(const std::string& path, bool all, const Progress& progress) const
+{
+    progress.Begin(WorkStage::Reading);
+    Result<Program> program = LoadProgram(path, *fs_);
+    if (!program)
+        return std::move(program).error();
+    progress.Begin(WorkStage::Analysing);
+    Extraction extraction = Extract(*program, ExtractOptions{false, true});
+    const usage::ProgramUsage uses = usage::ProgramUsage::Solve(std::move(extraction.usageFacts));
+    StringListing listing;
+    for (ListedString& row : catalogue::ListStrings(*program, extraction, all)) {
+        std::optional<usage::Use> use;
+        if (row.stringIndex != 0) {
+            const usage::PlaceRef place{row.classIndex, row.stringIndex};
+            use = uses.Decide(row.text, std::span<const usage::PlaceRef>(&place, 1)).use;
+        }
+        listing.classStrings.push_back({std::move(row), use});
+    }
+    listing.bundleStrings = ListBundleStrings(*program, extraction, all, listing.unreadableBundles);
+    listing.unreadable = std::move(program->unreadable);
+    listing.unparsable = std::move(extraction.unparsable);
+    return listing;
 }
 
 // The language variants of the bundles whose values are translated, as changes of the program.
@@ -694,10 +733,8 @@ Result<PreparedGenerate> ProgramSession::PrepareGenerate(const GenerateRequest& 
     PreparedGenerate prepared;
     // A translation with a problem keeps the whole program from being written: every one is
     // named, so that all can be mended before the next try.
-    for (const std::size_t index : EntriesWithProblems(request.annotations)) {
+    for (const std::size_t index : Blockers(request.annotations)) {
         const SessionEntry& entry = entries_[index];
-        if (entry.State() != EntryState::Translated)
-            continue;
         ApplyProblem problem;
         problem.kind = entry.problem;
         problem.msgid = entry.msgid;

@@ -190,6 +190,21 @@ struct GenerateReport {
     std::size_t notOfferable = 0;
 };
 
+// Every string a program holds, as `strings` lists them: the Utf8 entries of its classes (all, or
+// only literals, recipes and keys) with where each loaded text goes, then its bundle values; and
+// what could not be read.
+struct StringListing {
+    struct ClassString {
+        ListedString row;
+        std::optional<usage::Use> use;  // none: the entry is not the text of a string constant
+    };
+    std::vector<ClassString> classStrings;
+    std::vector<ListedString> bundleStrings;
+    std::vector<UnreadablePart> unreadable;
+    std::vector<std::string> unparsable;
+    std::vector<Error> unreadableBundles;
+};
+
 // A translated program made, waiting to be put in its place; gone when discarded or destroyed.
 class PreparedGenerate {
 public:
@@ -241,8 +256,11 @@ public:
     void SetFuzzy(std::size_t entry, bool fuzzy);
     EntryValue ValueOf(std::size_t entry) const;
     void Restore(std::size_t entry, EntryValue value);
-    // The entries whose translations have a problem, in entry order.
-    std::vector<std::size_t> EntriesWithProblems(bool annotations) const;
+    // The one gate of generating, and of a trial run, which is a generate: the entries whose
+    // translations keep the program from being written, in entry order. Only a translation that
+    // would be written blocks: one needing review stays out of the program, so its problem keeps
+    // nothing out.
+    std::vector<std::size_t> Blockers(bool annotations) const;
     // What generating writes into the program: the translated entries (not needing review)
     // whose translations pass the check.
     std::vector<PoMessage> MessagesToApply(bool annotations) const;
@@ -254,9 +272,10 @@ public:
     const std::string& CataloguePath() const { return cataloguePath_; }
     // The language of the catalogue: the one read, or given when opening, else kDefaultLanguage.
     const std::string& Language() const { return language_; }
-    bool IsModified() const { return modified_; }
-    // A front end that undoes changes says when the translations are back to what was saved.
-    void SetModified(bool modified) { modified_ = modified; }
+    // Whether some translation differs from what was saved (or read from the catalogue this
+    // session continues). Changed back, by an undo or by hand, it no longer counts: the session
+    // compares, so no front end has to say so.
+    bool IsModified() const { return !unsaved_.empty(); }
     // The catalogue as PO text: every included entry offered (every one with `all`), any other
     // one that has a translation, and the obsolete entries kept.
     std::string CatalogueText(const CatalogueHeader& header, bool annotations, const CatalogueWording& wording,
@@ -266,6 +285,10 @@ public:
     Status SaveCatalogue(const std::string& path, const CatalogueHeader& header, bool annotations,
                          const CatalogueWording& wording, bool all = false);
 
+    // The strings of the program at `path`, each with its use (`strings`): read and analysed
+    // whole, for the listing only; the session's own program and translations stay as they are.
+    Result<StringListing> ListStrings(const std::string& path, bool all, const Progress& progress = {}) const;
+
     // The translated program: reads the program again unless it was kept, checks every
     // translation against every place and every output rule, and makes the new program beside
     // its destination. Nothing is written while any translation has a problem: the result then
@@ -274,6 +297,8 @@ public:
 
 private:
     void Recheck(SessionEntry& entry);
+    // Called with an entry's value from before a change, once the change is made.
+    void NoteChange(std::size_t index, const EntryValue& before);
     void AddVariants(const Program& program, const Extraction& extraction, OutputChanges& changes,
                      GenerateReport& report) const;
 
@@ -286,7 +311,8 @@ private:
     std::vector<PoEntry> obsolete_;                       // kept, written back as "#~"
     std::string cataloguePath_;
     std::string language_ = kDefaultLanguage;
-    bool modified_ = false;
+    // Of each entry changed since the translations were last saved, the value it had then.
+    std::unordered_map<std::size_t, EntryValue> unsaved_;
     // The program and its analysis, kept when asked to.
     std::unique_ptr<Program> program_;
     std::unique_ptr<Extraction> extraction_;

@@ -18,6 +18,8 @@
 #include <QTest>
 #include <QUndoStack>
 
+#include <deque>
+
 namespace cat = cl::catalogue;
 using Problem = cat::TranslationProblem;
 using State = TranslationFilter::State;
@@ -102,6 +104,14 @@ QModelIndex Cell(const TranslationModel& model, int row, int column)
 class TranslationModelTest : public QObject {
     Q_OBJECT
 
+    // The sessions the models show, owned here as the window owns its own.
+    std::deque<cat::ProgramSession> kept_;
+    cat::ProgramSession& Keep(cat::ProgramSession session)
+    {
+        kept_.push_back(std::move(session));
+        return kept_.back();
+    }
+
 private slots:
     void structureHoldsThroughResetsEditsAndFilters()
     {
@@ -113,7 +123,7 @@ private slots:
         QCOMPARE(model.rowCount(), 0);
         QCOMPARE(model.columnCount(), 5);
 
-        model.Reset(Fixture());
+        model.Reset(Keep(Fixture()));
         QCOMPARE(model.rowCount(), 5);
         QVERIFY(model.setData(Cell(model, 0, TranslationModel::TranslationColumn), QStringLiteral("你好")));
         QVERIFY(!model.setData(Cell(model, 0, TranslationModel::SourceColumn), QStringLiteral("x")));
@@ -121,7 +131,7 @@ private slots:
         filter.SetState(State::Translated);
         filter.SetAnnotations(true);
         model.UndoStack()->undo();
-        model.Reset(Fixture());
+        model.Reset(Keep(Fixture()));
         QCOMPARE(model.UndoStack()->count(), 0);
         QCOMPARE(model.Translation(0), QString());
     }
@@ -129,7 +139,7 @@ private slots:
     void columnsShowTextsUsesAndPlaces()
     {
         TranslationModel model;
-        model.Reset(Fixture());
+        model.Reset(Keep(Fixture()));
         const QStringList headers{QStringLiteral("原文"), QStringLiteral("译文"), QStringLiteral("次数"),
                                   QStringLiteral("用途"), QStringLiteral("位置")};
         for (int c = 0; c < 5; ++c)
@@ -154,7 +164,7 @@ private slots:
         TranslationModel longModel;
         std::vector<cat::SessionEntry> longEntries = FixtureEntries();
         longEntries[4].msgid = std::string(50000, 'x');
-        longModel.Reset(Fixture(std::move(longEntries)));
+        longModel.Reset(Keep(Fixture(std::move(longEntries))));
         const QString cell = Cell(longModel, 4, TranslationModel::SourceColumn).data().toString();
         QVERIFY2(cell.size() < 1000 && cell.endsWith(QChar(0x2026)), qPrintable(QString::number(cell.size())));
         QCOMPARE(Cell(longModel, 4, TranslationModel::SourceColumn).data(TranslationModel::RawTextRole).toString().size(),
@@ -198,7 +208,7 @@ private slots:
         QFETCH(QString, translation);
         QFETCH(Problem, problem);
         TranslationModel model;
-        model.Reset(Fixture());
+        model.Reset(Keep(Fixture()));
         model.SetTranslation(row, translation);
         QCOMPARE(model.Problem(row), problem);
         const QModelIndex cell = Cell(model, row, TranslationModel::TranslationColumn);
@@ -223,7 +233,7 @@ private slots:
     void editsUndoAndRedo()
     {
         TranslationModel model;
-        model.Reset(Fixture());
+        model.Reset(Keep(Fixture()));
         QUndoStack* undo = model.UndoStack();
         QVERIFY(undo->isClean());
         QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
@@ -259,18 +269,32 @@ private slots:
         QCOMPARE(model.Problem(1), Problem::None);
         QCOMPARE(model.ProblemCount(true), 0);
 
-        // Back at the saved state the model is clean again.
-        undo->setClean();
-        model.SetTranslation(0, QStringLiteral("您好"));
-        QVERIFY(!undo->isClean());
+        // Unsaved changes are the session's to tell: changed back to what was read, by undo or
+        // by hand, nothing is unsaved.
+        const cat::ProgramSession& session = model.Session();
+        QVERIFY(session.IsModified());
         undo->undo();
-        QVERIFY(undo->isClean());
+        QCOMPARE(model.Translation(4), QString());
+        QCOMPARE(model.Translation(0), QStringLiteral("你好"));
+        QVERIFY(session.IsModified());
+        undo->undo();
+        QCOMPARE(model.Translation(0), QString());
+        QVERIFY(!session.IsModified());
+        model.SetTranslation(0, QStringLiteral("您好"));
+        QVERIFY(session.IsModified());
+        model.SetTranslation(0, QString());
+        QVERIFY(!session.IsModified());
+        undo->undo();
+        QCOMPARE(model.Translation(0), QStringLiteral("您好"));
+        QVERIFY(session.IsModified());
+        undo->redo();
+        QVERIFY(!session.IsModified());
     }
 
     void fillFromCatalogue()
     {
         TranslationModel model;
-        model.Reset(Fixture());
+        model.Reset(Keep(Fixture()));
         model.SetTranslation(4, QStringLiteral("旧译文"));
         std::vector<cat::PoMessage> messages{
             Message("Hello", "你好"),
@@ -316,7 +340,7 @@ private slots:
         cat::ProgramSession beside = Fixture();
         QCOMPARE(beside.ImportMessages(Catalogue(messages), cat::ImportMode::Continue, "beside.po").filled, 2u);
         TranslationModel fresh;
-        fresh.Reset(std::move(beside));
+        fresh.Reset(Keep(std::move(beside)));
         QVERIFY(fresh.UndoStack()->isClean());
         QCOMPARE(fresh.UndoStack()->count(), 0);
         QVERIFY(!fresh.Session().IsModified());
@@ -350,7 +374,7 @@ private slots:
         QFETCH(bool, annotations);
         QFETCH(QList<int>, rows);
         TranslationModel model;
-        model.Reset(Fixture());
+        model.Reset(Keep(Fixture()));
         model.SetTranslation(0, QStringLiteral("你好"));
         model.SetTranslation(1, QStringLiteral("找到文件"));  // slots missing
         model.SetTranslation(3, QStringLiteral("菜单中显示"));
@@ -386,8 +410,8 @@ private slots:
             return std::vector<cat::SessionPlace>(count, Place(classIndex, cat::PlaceKind::Literal, {method}));
         };
         TranslationModel model;
-        model.Reset(Fixture({Entry("Banana", places(10, 1, "zeta")), Entry("Apple", places(9, 0, "alpha")),
-                             Entry("cherry", places(2, 0, "beta")), Entry("apple", places(1, 1, "alpha"))}));
+        model.Reset(Keep(Fixture({Entry("Banana", places(10, 1, "zeta")), Entry("Apple", places(9, 0, "alpha")),
+                             Entry("cherry", places(2, 0, "beta")), Entry("apple", places(1, 1, "alpha"))})));
         model.SetTranslation(0, QStringLiteral("甲"));
         model.SetTranslation(2, QStringLiteral("乙"));
         model.SetTranslation(3, QStringLiteral("B"));
@@ -412,7 +436,7 @@ private slots:
     void editedRowStaysUntilTheFilterChanges()
     {
         TranslationModel model;
-        model.Reset(Fixture());
+        model.Reset(Keep(Fixture()));
         TranslationFilter filter;
         filter.setSourceModel(&model);
         filter.SetState(State::Untranslated);
@@ -428,7 +452,7 @@ private slots:
     void countsFollowEditsAndAnnotations()
     {
         TranslationModel model;
-        model.Reset(Fixture());
+        model.Reset(Keep(Fixture()));
         QSignalSpy counts(&model, &TranslationModel::CountsChanged);
         QCOMPARE(model.TotalCount(false), 4);
         QCOMPARE(model.TotalCount(true), 5);
@@ -444,7 +468,7 @@ private slots:
     void catalogueAndAppliedMessages()
     {
         TranslationModel model;
-        model.Reset(Fixture());
+        model.Reset(Keep(Fixture()));
         model.SetTranslation(0, QStringLiteral("你好"));
         model.SetTranslation(1, QStringLiteral("找到文件"));  // marked: saved, not applied
         model.SetTranslation(3, QStringLiteral("菜单"));      // annotation value
@@ -467,7 +491,7 @@ private slots:
         cat::ProgramSession again = Fixture();
         QCOMPARE(again.ImportMessages(read, cat::ImportMode::Continue, "saved.po").filled, 4u);
         TranslationModel reloaded;
-        reloaded.Reset(std::move(again));
+        reloaded.Reset(Keep(std::move(again)));
         for (int r = 0; r < 5; ++r)
             QCOMPARE(reloaded.Translation(r), model.Translation(r));
 
@@ -535,7 +559,7 @@ private slots:
         QCOMPARE(opened.Facts().classNames, std::vector<std::string>{"Shop"});
 
         TranslationModel model;
-        model.Reset(std::move(opened));
+        model.Reset(Keep(std::move(opened)));
         QMap<QString, QStringList> places;
         for (int r = 0; r < model.rowCount(); ++r)
             places[model.Source(r)] = model.Places(r);

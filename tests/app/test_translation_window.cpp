@@ -311,8 +311,6 @@ private slots:
 
     void cleanup()
     {
-        if (window_)
-            window_->Model()->UndoStack()->setClean();  // no close prompt from the fixture's edits
         const QStringList problems = dialogs_->Problems();
         const int pending = dialogs_->Pending();
         window_.reset();
@@ -364,17 +362,19 @@ private slots:
         QFETCH(QString, reason);
         OpenApp();
         Translate(QStringLiteral("Goodbye"), QStringLiteral("再见"));
-        window_->Model()->UndoStack()->setClean();
+        const QString title = window_->windowTitle();
         if (!bytes.isEmpty())
             QVERIFY(testfiles::WriteFile(Path(name), bytes));
-        dialogs_->ExpectError();
+        // Asked about the unsaved translation first; kept in the window all the same.
+        dialogs_->ExpectAsk(Answer::No).ExpectError();
         window_->Open(Path(name));
         QVERIFY(WaitForJob());
         QCOMPARE(dialogs_->LastCall().caption, kErrorCaption);
         QVERIFY2(dialogs_->LastCall().text.contains(reason), qPrintable(dialogs_->LastCall().text));
         QVERIFY(dialogs_->LastCall().text.contains(name));
         QCOMPARE(window_->ProgramPath(), AppPath());
-        QCOMPARE(window_->windowTitle(), QStringLiteral("翻译 - App.class"));
+        QCOMPARE(window_->windowTitle(), title);
+        QCOMPARE(title, QStringLiteral("翻译 - App.class*"));
         QCOMPARE(window_->Model()->Translation(RowOf(QStringLiteral("Goodbye"))), QStringLiteral("再见"));
     }
 
@@ -884,23 +884,43 @@ private slots:
         QVERIFY(found);
     }
 
-    void fuzzyTranslationWithAProblemDoesNotStopGenerating()
+    void fuzzyTranslationWithAProblemStopsNeitherGeneratingNorRunning_data()
     {
-        // Not written into the program, a translation needing review keeps nothing out: the
-        // window does as apply does.
+        QTest::addColumn<bool>("run");
+        QTest::newRow("生成") << false;
+        QTest::newRow("试运行") << true;
+    }
+
+    void fuzzyTranslationWithAProblemStopsNeitherGeneratingNorRunning()
+    {
+        // Not written into the program, a translation needing review keeps nothing out: 生成 and
+        // 试运行 pass the same gate, which is the one apply passes.
+        QFETCH(bool, run);
         QVERIFY(testfiles::WriteFile(Path(QStringLiteral("App.zh_CN.po")),
                                      "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=UTF-8\\n\"\n\n"
                                      "#, fuzzy\nmsgid \"Found {0} files\"\nmsgstr \"文件\"\n\n"
                                      "msgid \"Goodbye\"\nmsgstr \"再见\"\n"));
         OpenApp();
-        QCOMPARE(window_->Model()->State(RowOf(QStringLiteral("Found {0} files"))), cat::EntryState::NeedsReview);
-        const QString output = Path(QStringLiteral("App_zh.class"));
-        dialogs_->ExpectSave(output).ExpectModal();
-        window_->generateAction->trigger();
-        QVERIFY(WaitForJob());
+        const int found = RowOf(QStringLiteral("Found {0} files"));
+        QCOMPARE(window_->Model()->State(found), cat::EntryState::NeedsReview);
+        QVERIFY(window_->Model()->Problem(found) != cat::TranslationProblem::None);
+        QString output = Path(QStringLiteral("App_zh.class"));
+        FakeRunner* runner = nullptr;
+        if (run) {
+            runner = UseFakeRunner();
+            PressRun();
+            QCOMPARE(runner->started.size(), 1);
+            output = window_->RunFolder() + QStringLiteral("/program/App.class");
+        } else {
+            dialogs_->ExpectSave(output).ExpectModal();
+            window_->generateAction->trigger();
+            QVERIFY(WaitForJob());
+        }
         const QStringList texts = TextsOf(output);
         QVERIFY2(texts.contains(QStringLiteral("再见")) && texts.contains(QStringLiteral("Found {0} files")),
                  qPrintable(texts.join(u',')));
+        if (runner != nullptr)
+            runner->End(0);
     }
 
     void ctrlEnterSaysWhenTheSearchHidesTheRest()
@@ -1473,11 +1493,11 @@ private slots:
         window_->translationEdit->insertPlainText(QStringLiteral(" {0} 个"));
         window_->annotationsBox->setChecked(true);
         shot(QStringLiteral("translation-small.png"));
-        window_->Model()->UndoStack()->setClean();
 
         const QString guava = QStringLiteral("/usr/share/java/guava.jar");
         if (!QFile::exists(guava))
             return;
+        dialogs_->ExpectAsk(Answer::No);  // the small program's translations are not kept
         window_->annotationsBox->setChecked(false);
         window_->Open(guava);
         QVERIFY(WaitForJob());
@@ -1498,7 +1518,6 @@ private slots:
         shot(QStringLiteral("translation-guava.png"));
         QTest::keyClicks(window_->searchBox, QStringLiteral("index"));
         shot(QStringLiteral("translation-guava-search.png"));
-        window_->Model()->UndoStack()->setClean();
     }
 };
 

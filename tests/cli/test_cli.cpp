@@ -254,6 +254,82 @@ TEST_F(Usage, DoubleDashEndsTheOptions)
     EXPECT_NE(run.err.find("--pack"), std::string::npos) << run.err;
 }
 
+TEST_F(Usage, OptionsMayStandBetweenAndAfterTheOperands)
+{
+    // Every command reads its options the same way: before, between or after its operands, the
+    // command does the same thing.
+    const std::string a = Path("A.class");
+    const std::string words = Path("words.ini");
+    const std::string none = Path("none.ini");
+    struct Case {
+        const char* name;
+        std::vector<std::string> before;  // options first, as always accepted
+        std::vector<std::string> moved;
+        std::string written;  // the file the command writes, compared too; empty: none
+    };
+    const Case cases[] = {
+        {"list", {"list", "--filter", words, a}, {"list", a, "--filter", words}, ""},
+        {"list --roles", {"list", "--roles", "--filter", words, a}, {"list", a, "--roles", "--filter", words}, ""},
+        {"export", {"export", "--filter", words, a, Path("A.txt")}, {"export", a, "--filter", words, Path("A.txt")},
+         Path("A.txt")},
+        {"replace", {"replace", "--no-backup", "--filter", none, a, "1", "Hi"},
+         {"replace", "--filter", none, a, "1", "Hi", "--no-backup"}, a},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> outputs;
+        std::vector<std::set<std::string>> folders;
+        for (const std::vector<std::string>* args : {&c.before, &c.moved}) {
+            std::filesystem::remove_all(dir_);
+            std::filesystem::create_directories(dir_);
+            Write(a, kClass);
+            Write(words, "World\r\n");
+            Write(none, "");
+            const CliRun run = Run(*args);
+            EXPECT_EQ(run.status, 0) << run.err;
+            outputs.push_back(run.out + (c.written.empty() ? std::string() : Read(c.written)));
+            folders.push_back(Entries());
+        }
+        EXPECT_EQ(outputs[0], outputs[1]);
+        EXPECT_EQ(folders[0], folders[1]);
+        EXPECT_NE(outputs[0], c.written == a ? kClass : std::string());
+    }
+}
+
+TEST_F(Usage, AReplacementTextIsNeverAnOption)
+{
+    // TEXT may be any text: one that looks like an option, or like the end of the options, is
+    // written as it is.
+    for (const std::string text : {"--force", "--", "--help"}) {
+        SCOPED_TRACE(text);
+        Write(Path("none.ini"), "");
+        Write(Path("A.class"), kClass);
+        const CliRun run = Run({"replace", "--no-backup", "--filter", Path("none.ini"), Path("A.class"), "1", text});
+        EXPECT_EQ(run.status, 0) << run.err;
+        const CliRun listed = Run({"list", "--filter", Path("none.ini"), Path("A.class")});
+        EXPECT_NE(listed.out.find("\t" + text + "\n"), std::string::npos) << listed.out;
+    }
+}
+
+TEST_F(Usage, AnOperandThatLooksLikeAnOptionComesAfterDoubleDash)
+{
+    // A word after the operands is an option now: an output named like one is reached after "--".
+    Write(Path("none.ini"), "");
+    Write(Path("A.class"), kClass);
+    const CliRun run = Run({"export", "--filter", Path("none.ini"), Path("A.class"), "--pack"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("export 需要 FILE 和 OUT"), std::string::npos) << run.err;
+    EXPECT_EQ((Entries()), (std::set<std::string>{"A.class", "none.ini"}));
+    const std::string sub = Path("sub");
+    std::filesystem::create_directories(sub);
+    const std::filesystem::path cwd = std::filesystem::current_path();
+    std::filesystem::current_path(sub);
+    const CliRun ended = Run({"export", "--filter", Path("none.ini"), Path("A.class"), "--", "--pack"});
+    std::filesystem::current_path(cwd);
+    EXPECT_EQ(ended.status, 0) << ended.err;
+    EXPECT_TRUE(std::filesystem::is_regular_file(Path("sub/--pack")));
+}
+
 class Export : public CliFixture {};
 
 TEST_F(Export, WritesTheListAsAnsiTextWithSuspiciousRowsMarked)

@@ -111,7 +111,6 @@ private:
         for (int row = 0; row < window->Model()->rowCount(); ++row)
             if (window->Model()->Source(row) == source)
                 window->Model()->SetTranslation(row, translation);
-        window->Model()->UndoStack()->setClean();
         return window;
     }
 
@@ -338,6 +337,7 @@ private slots:
         QCOMPARE(ProcessesMentioning(folder), 1);
         QElapsedTimer clock;
         clock.start();
+        dialogs.ExpectAsk(Dialogs::Answer::No);  // the translation is not kept
         QVERIFY(window->close());
         QVERIFY(!window->Running());
         QVERIFY(clock.elapsed() < 10000);

@@ -19,7 +19,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -100,6 +102,53 @@ TEST_F(ProgramSessionTest, TheCatalogueAndTheProgramAreNeverAnOutput)
     EXPECT_EQ(Read(Path("app_zh.po")), cltest::Catalogue({{"Hello", "你好"}}));
 }
 
+// ---- Unsaved changes
+
+TEST_F(ProgramSessionTest, UnsavedIsWhatDiffersFromTheCatalogue)
+{
+    // The session alone says whether anything is unsaved: it compares each changed translation
+    // with what was saved, so a change made and taken back, however, leaves nothing unsaved.
+    Write(Path("app.jar"), cltest::SampleJar());
+    Write(Path("app_zh.po"), cltest::Catalogue({{"Hello", "你好"}}));
+    Write(Path("more.po"), cltest::Catalogue({{"Bye", "再见"}}));
+    cat::ProgramSession session = Continue(Path("app.jar"), Path("app_zh.po"));
+    const std::size_t hello = *session.Find("", "Hello");
+    const std::size_t bye = *session.Find("", "Bye");
+    EXPECT_FALSE(session.IsModified());
+
+    struct Step {
+        const char* name;
+        std::function<void()> change;
+        bool unsaved;
+    };
+    const Step steps[] = {
+        {"translated anew", [&] { session.SetTranslation(hello, "您好"); }, true},
+        {"another one", [&] { session.SetTranslation(bye, "再会"); }, true},
+        {"the first back", [&] { session.SetTranslation(hello, "你好"); }, true},
+        {"the second back", [&] { session.SetTranslation(bye, ""); }, false},
+        {"marked for review", [&] { session.SetFuzzy(hello, true); }, true},
+        {"unmarked", [&] { session.SetFuzzy(hello, false); }, false},
+        {"restored as it was", [&] { session.Restore(hello, {"你好", false}); }, false},
+        {"restored otherwise", [&] { session.Restore(hello, {"你好", true}); }, true},
+        {"saved", [&] { ASSERT_TRUE(session.SaveCatalogue("", {}, false, cltext::Notes()).ok()); }, false},
+        {"merged in", [&] { ASSERT_TRUE(session.ImportCatalogue(Path("more.po"), cat::ImportMode::Merge).ok()); }, true},
+        {"the merge taken back", [&] { session.SetTranslation(bye, ""); }, false},
+        {"changed, then continued from a catalogue",
+         [&] {
+             session.SetTranslation(bye, "再会");
+             ASSERT_TRUE(session.ImportCatalogue(Path("app_zh.po"), cat::ImportMode::Continue).ok());
+         },
+         false},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        step.change();
+        EXPECT_EQ(session.IsModified(), step.unsaved);
+        // A snapshot, which a generate works from, says the same.
+        EXPECT_EQ(session.Snapshot().IsModified(), step.unsaved);
+    }
+}
+
 // ---- Problems keep everything out
 
 class ProblemProgram : public ProgramSessionTest {
@@ -153,8 +202,7 @@ TEST_F(ProblemProgram, AnyProblemKeepsTheWholeProgramFromBeingWritten)
 TEST_F(ProblemProgram, OnceMendedEveryTranslationIsWritten)
 {
     cat::ProgramSession session = Continue(Path("Shop.class"), Path("shop.po"));
-    const std::vector<std::size_t> bad = session.EntriesWithProblems(false);
-    ASSERT_EQ(bad.size(), 2u);
+    ASSERT_EQ(session.Blockers(false).size(), 2u);
     EXPECT_EQ(session.SetTranslation(*session.Find("", "Found {0} items"), "找到 {0} 件物品"),
               cl::TranslationProblem::None);
     // A translation needing review is not written, so its problem keeps nothing out.
@@ -167,6 +215,41 @@ TEST_F(ProblemProgram, OnceMendedEveryTranslationIsWritten)
     EXPECT_EQ(texts.count("欢迎"), 1u);
     EXPECT_EQ(texts.count("找到 {0} 件物品"), 1u);
     EXPECT_EQ(texts.count("Goodbye"), 1u);
+}
+
+TEST_F(ProblemProgram, TheGateNamesOnlyTranslationsThatWouldBeWritten)
+{
+    // What blocks generating (and a trial run, which generates) is exactly what generating
+    // refuses: a translation with a problem that would be written.
+    struct Case {
+        const char* name;
+        bool fuzzy;            // the bad translation of "Found {0} items" is marked as needing review
+        bool mendGoodbye;      // the too-long "Goodbye" is translated properly
+        std::size_t blockers;  // what the gate names, and what generating refuses
+    };
+    const Case cases[] = {
+        {"both bad, both would be written", false, false, 2},
+        {"the bad one needs review", true, false, 1},
+        {"the one left needs review", true, true, 0},
+        {"one bad one written", false, true, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        cat::ProgramSession session = Continue(Path("Shop.class"), Path("shop.po"));
+        const std::size_t found = *session.Find("", "Found {0} items");
+        session.SetFuzzy(found, c.fuzzy);
+        if (c.mendGoodbye)
+            session.SetTranslation(*session.Find("", "Goodbye"), "再见");
+        const std::vector<std::size_t> blockers = session.Blockers(false);
+        EXPECT_EQ(blockers.size(), c.blockers);
+        // A fuzzy translation keeps its problem, shown, while it blocks nothing.
+        EXPECT_NE(session.Entries()[found].problem, cat::TranslationProblem::None);
+        EXPECT_EQ(std::count(blockers.begin(), blockers.end(), found), c.fuzzy ? 0 : 1);
+        cl::Result<cat::PreparedGenerate> prepared = Prepare(session, Path("Shop_zh.class"));
+        ASSERT_TRUE(prepared.ok()) << cltext::DescribeError(prepared.error());
+        EXPECT_EQ(prepared->Problems().size(), c.blockers);
+        prepared->Discard();
+    }
 }
 
 // ---- What the catalogue held comes back
