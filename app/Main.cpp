@@ -496,7 +496,8 @@ void TForm1::btn1Click()
                                kErrorCaption);
             return;
         }
-        const cl::ByteString text = ToAnsi(typed);
+        // The document's own encoding of the text, the one its check was made on.
+        const cl::ByteString& text = checked.ansi;
         const cl::ReplaceOutcome outcome =
             model_->Patch(row, [&](cl::StringList&) { return document_.Replace(row, text); });
         switch (outcome) {
@@ -600,7 +601,8 @@ void TForm1::mmo1Change()
         const QString typed = ReplacementText();
         // The count is of the bytes a replacement would really write, '?' for what GBK lacks;
         // such characters turn the counter red and are named in its tooltip.
-        const int32_t bytes = cl::EncodeUtf8FromAnsi(ToAnsi(typed)).ByteLength();
+        const int32_t bytes =
+            cl::EncodeUtf8FromAnsi(cl::Document::CheckReplacementText(typed.toStdString()).ansi).ByteLength();
         lbl2->setText(FromAnsi(cl::ByteString::FromInteger(bytes)));
         lbl2->adjustSize();
         const std::vector<std::string> outside = cl::CharactersOutsideCodePage(typed.toStdString());

@@ -5,7 +5,7 @@
 
 #include "Dialogs.h"
 #include "document/Document.h"
-#include "scan/FileImage.h"
+#include "files/FileImage.h"
 #include "scan/FilterList.h"
 #include "LineBreaks.h"
 #include "scan/StringList.h"
@@ -53,7 +53,6 @@ public:
     static QString BaseTitle();
 
     const cl::FileImage& Image() const { return document_.Image(); }
-    const cl::Document& Doc() const { return document_; }
     const cl::FilterList& Filter() const { return filter_; }
     const cl::StringList& List() const;
     StringListModel* Model() const { return model_; }

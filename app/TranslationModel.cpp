@@ -165,19 +165,19 @@ QVariant TranslationModel::data(const QModelIndex& index, int role) const
         case ProblemRole: return static_cast<int>(Problem(r));
         case StateRole: return static_cast<int>(State(r));
         case Qt::ForegroundRole:
-            if (column == TranslationColumn && Problem(r) != cat::TranslationProblem::None)
+            if (column == TranslationColumn && Problem(r) != cl::TranslationProblem::None)
                 return QColor(200, 0, 0);
             if (column == TranslationColumn && State(r) == cat::EntryState::NeedsReview)
                 return QColor(160, 100, 0);
             break;
         case Qt::BackgroundRole:
-            if (column == TranslationColumn && Problem(r) != cat::TranslationProblem::None)
+            if (column == TranslationColumn && Problem(r) != cl::TranslationProblem::None)
                 return QColor(255, 228, 228);
             if (column == TranslationColumn && State(r) == cat::EntryState::NeedsReview)
                 return QColor(255, 244, 214);
             break;
         case Qt::ToolTipRole:
-            if (column == TranslationColumn && Problem(r) != cat::TranslationProblem::None)
+            if (column == TranslationColumn && Problem(r) != cl::TranslationProblem::None)
                 return ProblemText(Problem(r));
             if (column == TranslationColumn && State(r) == cat::EntryState::NeedsReview)
                 return QStringLiteral("需要检查：这条译文被标为模糊，生成程序时不会写入");
@@ -236,7 +236,7 @@ QString TranslationModel::Translation(int row) const
     return rows_.at(static_cast<std::size_t>(row)).translation;
 }
 
-cat::TranslationProblem TranslationModel::Problem(int row) const
+cl::TranslationProblem TranslationModel::Problem(int row) const
 {
     return session_->Entries().at(static_cast<std::size_t>(row)).problem;
 }
@@ -347,7 +347,7 @@ void TranslationModel::Tally(int row, int sign)
         case cat::EntryState::NeedsReview: review_[k] += sign; break;
         case cat::EntryState::Untranslated: break;
     }
-    if (entry.problem != cat::TranslationProblem::None)
+    if (entry.problem != cl::TranslationProblem::None)
         problems_[k] += sign;
 }
 
@@ -487,7 +487,7 @@ QString TranslationModel::FromVisible(const QString& text)
     return plain;
 }
 
-QString TranslationModel::ProblemText(cat::TranslationProblem problem)
+QString TranslationModel::ProblemText(cl::TranslationProblem problem)
 {
     return QString::fromStdString(cltext::TranslationProblemText(problem));
 }
@@ -582,7 +582,7 @@ bool TranslationFilter::filterAcceptsRow(int sourceRow, const QModelIndex& sourc
                 return false;
             break;
         case State::Problem:
-            if (translations_->Problem(sourceRow) == cl::catalogue::TranslationProblem::None)
+            if (translations_->Problem(sourceRow) == cl::TranslationProblem::None)
                 return false;
             break;
         case State::NeedsReview:

@@ -23,7 +23,7 @@ public:
     enum Column { SourceColumn, TranslationColumn, UsesColumn, UseColumn, PlaceColumn, ColumnCount };
     enum Role {
         RawTextRole = Qt::UserRole + 1,  // the source or translation as it is, line breaks included
-        ProblemRole,                     // the row's cl::catalogue::TranslationProblem, as int
+        ProblemRole,                     // the row's cl::TranslationProblem, as int
         StateRole,                       // the row's cl::catalogue::EntryState, as int
     };
 
@@ -47,7 +47,7 @@ public:
 
     QString Source(int row) const;
     QString Translation(int row) const;
-    cl::catalogue::TranslationProblem Problem(int row) const;
+    cl::TranslationProblem Problem(int row) const;
     cl::catalogue::EntryState State(int row) const;
     // The text the translation was made for, when the program's text changed since (empty
     // otherwise).
@@ -89,7 +89,7 @@ public:
     static QString Visible(const QString& text);
     static QString FromVisible(const QString& text);
     // The reason a problem keeps a translation out of the program, as a sentence.
-    static QString ProblemText(cl::catalogue::TranslationProblem problem);
+    static QString ProblemText(cl::TranslationProblem problem);
 
     // For the undo commands: changes a row without an undo step.
     void Store(int row, const QString& text);
@@ -137,8 +137,6 @@ public:
     void SetState(State state);
     void SetAnnotations(bool shown);
     bool Annotations() const { return annotations_; }
-    State CurrentState() const { return state_; }
-    bool Searching() const { return !search_.isEmpty() || state_ != State::All; }
 
 protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;

@@ -113,7 +113,6 @@ public:
     // The process a run starts goes through `runner` (a QProcessRunner unless a test puts a fake
     // here); the window takes it over. Only while nothing runs.
     void SetRunner(ProgramRunner* runner);
-    ProgramRunner* Runner() const { return runner_; }
     bool Running() const;
     // The scratch folder of the run being prepared or running; empty when there is none.
     QString RunFolder() const;

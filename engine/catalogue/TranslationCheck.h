@@ -10,8 +10,6 @@
 
 namespace cl::catalogue {
 
-// The window's model names the problem from here (cl::catalogue::TranslationProblem).
-using cl::TranslationProblem;
 
 // What the places of a text ask of its translation.
 struct TextChecks {

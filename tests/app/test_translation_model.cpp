@@ -21,7 +21,7 @@
 #include <deque>
 
 namespace cat = cl::catalogue;
-using Problem = cat::TranslationProblem;
+using Problem = cl::TranslationProblem;
 using State = TranslationFilter::State;
 
 Q_DECLARE_METATYPE(Problem)

@@ -416,7 +416,7 @@ private slots:
                  qPrintable(window_->problemLabel->text()));
         const QModelIndex cell = window_->Filter()->mapFromSource(window_->Model()->index(row, 1));
         QCOMPARE(cell.data(Qt::ToolTipRole).toString(),
-                 TranslationModel::ProblemText(cat::TranslationProblem::MissingSlot));
+                 TranslationModel::ProblemText(cl::TranslationProblem::MissingSlot));
         QCOMPARE(window_->countLabel->text(), QStringLiteral("已翻译 1 / 3（有问题 1）"));
 
         QTest::keyClicks(window_->translationEdit, QStringLiteral(" {0}"));
@@ -903,7 +903,7 @@ private slots:
         OpenApp();
         const int found = RowOf(QStringLiteral("Found {0} files"));
         QCOMPARE(window_->Model()->State(found), cat::EntryState::NeedsReview);
-        QVERIFY(window_->Model()->Problem(found) != cat::TranslationProblem::None);
+        QVERIFY(window_->Model()->Problem(found) != cl::TranslationProblem::None);
         QString output = Path(QStringLiteral("App_zh.class"));
         FakeRunner* runner = nullptr;
         if (run) {

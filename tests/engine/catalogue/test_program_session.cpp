@@ -243,7 +243,7 @@ TEST_F(ProblemProgram, TheGateNamesOnlyTranslationsThatWouldBeWritten)
         const std::vector<std::size_t> blockers = session.Blockers(false);
         EXPECT_EQ(blockers.size(), c.blockers);
         // A fuzzy translation keeps its problem, shown, while it blocks nothing.
-        EXPECT_NE(session.Entries()[found].problem, cat::TranslationProblem::None);
+        EXPECT_NE(session.Entries()[found].problem, cl::TranslationProblem::None);
         EXPECT_EQ(std::count(blockers.begin(), blockers.end(), found), c.fuzzy ? 0 : 1);
         cl::Result<cat::PreparedGenerate> prepared = Prepare(session, Path("Shop_zh.class"));
         ASSERT_TRUE(prepared.ok()) << cltext::DescribeError(prepared.error());
