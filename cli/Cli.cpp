@@ -394,7 +394,7 @@ constexpr std::string_view kLanguageMissing = "--language 后面缺少语言代�
 enum class Family { File, Program };
 
 struct CommandEntry {
-    clcli::CommandSpec spec;
+    clcli::CommandSyntax syntax;
     Family family;
     Command fileCommand;  // Family::File
     int (*program)(const clcli::ParsedLine&, std::ostream&, std::ostream&, cl::FileSystem&);  // Family::Program
@@ -443,12 +443,12 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, cl::File
     }
     const auto& commands = Commands();
     const auto entry = std::find_if(commands.begin(), commands.end(),
-                                    [&](const CommandEntry& command) { return command.spec.name == args[0]; });
+                                    [&](const CommandEntry& command) { return command.syntax.name == args[0]; });
     if (entry == commands.end())
         return UsageError(err, "未知的命令：" + args[0]);
     const bool program = entry->family == Family::Program;
 
-    const clcli::ParsedLine line = clcli::ParseArguments(entry->spec, {args.begin() + 1, args.end()});
+    const clcli::ParsedLine line = clcli::ParseArguments(entry->syntax, {args.begin() + 1, args.end()});
     switch (line.outcome) {
         case clcli::ParsedLine::Outcome::Parsed: break;
         case clcli::ParsedLine::Outcome::Help:

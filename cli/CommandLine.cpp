@@ -4,7 +4,7 @@
 
 namespace clcli {
 
-ParsedLine ParseArguments(const CommandSpec& command, const std::vector<std::string>& words)
+ParsedLine ParseArguments(const CommandSyntax& command, const std::vector<std::string>& words)
 {
     ParsedLine parsed;
     bool optionsEnded = false;
@@ -23,20 +23,20 @@ ParsedLine ParseArguments(const CommandSpec& command, const std::vector<std::str
             parsed.outcome = ParsedLine::Outcome::Help;
             return parsed;
         }
-        const auto spec = std::find_if(command.options.begin(), command.options.end(),
-                                       [&](const OptionSpec& option) { return option.name == word; });
-        if (spec == command.options.end()) {
+        const auto known = std::find_if(command.options.begin(), command.options.end(),
+                                       [&](const OptionSyntax& option) { return option.name == word; });
+        if (known == command.options.end()) {
             parsed.outcome = ParsedLine::Outcome::UnknownOption;
             parsed.problem = word;
             return parsed;
         }
-        if (spec->missingValue.empty()) {
+        if (known->missingValue.empty()) {
             parsed.switches.insert(word);
             continue;
         }
-        if (i + 1 >= words.size() || (!spec->valueMayBeEmpty && words[i + 1].empty())) {
+        if (i + 1 >= words.size() || (!known->valueMayBeEmpty && words[i + 1].empty())) {
             parsed.outcome = ParsedLine::Outcome::MissingValue;
-            parsed.problem = spec->missingValue;
+            parsed.problem = known->missingValue;
             return parsed;
         }
         parsed.values[word] = words[++i];

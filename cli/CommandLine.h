@@ -15,7 +15,7 @@
 
 namespace clcli {
 
-struct OptionSpec {
+struct OptionSyntax {
     std::string_view name;  // "--pack"
     // For an option that takes the next word as its value: the usage error when there is none
     // (or when it is empty and `valueMayBeEmpty` is not set). Empty for a switch.
@@ -23,18 +23,18 @@ struct OptionSpec {
     bool valueMayBeEmpty = true;
 };
 
-constexpr OptionSpec Switch(std::string_view name)
+constexpr OptionSyntax Switch(std::string_view name)
 {
     return {name, {}, true};
 }
-constexpr OptionSpec Valued(std::string_view name, std::string_view missingValue, bool valueMayBeEmpty = true)
+constexpr OptionSyntax Valued(std::string_view name, std::string_view missingValue, bool valueMayBeEmpty = true)
 {
     return {name, missingValue, valueMayBeEmpty};
 }
 
-struct CommandSpec {
+struct CommandSyntax {
     std::string_view name;
-    std::vector<OptionSpec> options;
+    std::vector<OptionSyntax> options;
     // Whether the operand at `position` (0 for the first) is taken as it is, even when it starts
     // with "--"; null: none is.
     bool (*verbatim)(std::size_t position) = nullptr;
@@ -62,6 +62,6 @@ struct ParsedLine {
 };
 
 // Reads `words` (what follows the command's name) as `command` takes them.
-ParsedLine ParseArguments(const CommandSpec& command, const std::vector<std::string>& words);
+ParsedLine ParseArguments(const CommandSyntax& command, const std::vector<std::string>& words);
 
 }  // namespace clcli
