@@ -22,6 +22,7 @@
 #include "ProgramText.h"
 #include "ScriptedDialogs.h"
 #include "TestFiles.h"
+#include "WindowTestSetUp.h"
 #include "TranslationModel.h"
 #include "TranslationWindow.h"
 #include "UsageText.h"
@@ -273,21 +274,16 @@ private slots:
     void initTestCase()
     {
         CLTEST_QT_REQUIRE_TOOL("javac", cltest::JavacPath());
-        const std::string compiled = cltest::CompileJava(testfiles::Native(compiled_.path()), "App", kAppSource);
-        QVERIFY2(compiled.empty(), compiled.c_str());
-        const auto bytes = testfiles::ReadFile(compiled_.filePath(QStringLiteral("App.class")));
-        QVERIFY(bytes);
-        appClass_ = *bytes;
-        const std::string otherCompiled = cltest::CompileJava(testfiles::Native(compiled_.path()), "Other", kOtherSource);
-        QVERIFY2(otherCompiled.empty(), otherCompiled.c_str());
-        const auto other = testfiles::ReadFile(compiled_.filePath(QStringLiteral("Other.class")));
-        QVERIFY(other);
+        std::string error;
+        const std::optional<QByteArray> app = testfiles::CompiledClass(compiled_, "App", kAppSource, error);
+        QVERIFY2(app, error.c_str());
+        appClass_ = *app;
+        const std::optional<QByteArray> other = testfiles::CompiledClass(compiled_, "Other", kOtherSource, error);
+        QVERIFY2(other, error.c_str());
         otherClass_ = *other;
 
         QStandardPaths::setTestModeEnabled(true);
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings_.path());
-        QCoreApplication::setOrganizationName(QStringLiteral("classlingo-tests"));
-        QCoreApplication::setApplicationName(QStringLiteral("test_translation_window"));
+        testfiles::KeepSettingsIn(settings_, QStringLiteral("test_translation_window"));
 
         QVERIFY(QDir(jdk_.path()).mkpath(QStringLiteral("bin")));
         QVERIFY(testfiles::WriteFile(FakeJava(), "#!/bin/sh\n"));

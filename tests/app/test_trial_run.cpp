@@ -13,6 +13,7 @@
 #include "RunText.h"
 #include "ScriptedDialogs.h"
 #include "TestFiles.h"
+#include "WindowTestSetUp.h"
 #include "TranslationWindow.h"
 #include "Tools.h"
 
@@ -133,12 +134,11 @@ private slots:
     void initTestCase()
     {
         CLTEST_QT_REQUIRE_TOOL("javac", cltest::JavacPath());
-        const std::string compiled = cltest::CompileJava(testfiles::Native(compiled_.path()), "App", kAppSource);
-        QVERIFY2(compiled.empty(), compiled.c_str());
-        appClass_ = testfiles::ReadFile(compiled_.filePath(QStringLiteral("App.class"))).value();
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings_.path());
-        QCoreApplication::setOrganizationName(QStringLiteral("classlingo-tests"));
-        QCoreApplication::setApplicationName(QStringLiteral("test_trial_run"));
+        std::string error;
+        const std::optional<QByteArray> app = testfiles::CompiledClass(compiled_, "App", kAppSource, error);
+        QVERIFY2(app, error.c_str());
+        appClass_ = *app;
+        testfiles::KeepSettingsIn(settings_, QStringLiteral("test_trial_run"));
         // The user's home as the program would find it, with no desktop folders of its own.
         qputenv("HOME", QFile::encodeName(home_.path()));
         for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME"})

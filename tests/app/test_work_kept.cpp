@@ -14,6 +14,7 @@
 #include "RunPane.h"
 #include "ScriptedDialogs.h"
 #include "TestFiles.h"
+#include "WindowTestSetUp.h"
 #include "Tools.h"
 #include "TranslationModel.h"
 #include "TranslationWindow.h"
@@ -163,12 +164,11 @@ private slots:
     void initTestCase()
     {
         CLTEST_QT_REQUIRE_TOOL("javac", cltest::JavacPath());
-        const std::string compiled = cltest::CompileJava(testfiles::Native(compiled_.path()), "App", kAppSource);
-        QVERIFY2(compiled.empty(), compiled.c_str());
-        appClass_ = testfiles::ReadFile(compiled_.filePath(QStringLiteral("App.class"))).value();
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings_.path());
-        QCoreApplication::setOrganizationName(QStringLiteral("classlingo-tests"));
-        QCoreApplication::setApplicationName(QStringLiteral("test_work_kept"));
+        std::string error;
+        const std::optional<QByteArray> app = testfiles::CompiledClass(compiled_, "App", kAppSource, error);
+        QVERIFY2(app, error.c_str());
+        appClass_ = *app;
+        testfiles::KeepSettingsIn(settings_, QStringLiteral("test_work_kept"));
     }
 
     void init()
