@@ -234,9 +234,53 @@ void KeepDataPlaces(const usage::ProgramUsage& uses, SessionEntry& entry)
     }
 }
 
+// The values of an entry's bundle places, judged by where the program's lookups of their keys
+// send them: a value the program reads (an icon's path, a keystroke, a class name, a label it
+// compares) is kept as it is, with the reason. A value no lookup is known to read is offered.
+// True when some bundle place is offered.
+bool DecideBundlePlaces(const usage::ProgramUsage& uses, SessionEntry& entry, usage::Decision& shown,
+                        usage::Decision& withheld)
+{
+    bool offered = false;
+    bool allKnown = true;
+    bool messageFormat = false;
+    for (SessionPlace& place : entry.places) {
+        if (place.kind != PlaceKind::Bundle)
+            continue;
+        std::optional<usage::Decision> decision = uses.DecideLookedUp(place.key, entry.msgid);
+        if (!decision) {
+            allKnown = false;
+            offered = true;
+            if (shown.consumer.empty()) {
+                shown.use = usage::Use::Ui;
+                shown.consumer = "resource bundle";
+            }
+            continue;
+        }
+        messageFormat = messageFormat || decision->format == usage::FormatStyle::MessageFormat;
+        if (decision->format == usage::FormatStyle::Printf)
+            entry.printf = true;
+        if (decision->offered) {
+            offered = true;
+            if (shown.consumer.empty() || shown.consumer == "resource bundle" || decision->use == usage::Use::Format)
+                shown = std::move(*decision);
+        } else {
+            place.kept = true;
+            if (withheld.consumer.empty())
+                withheld = std::move(*decision);
+        }
+    }
+    // A value that every lookup shows without a MessageFormat has no quote rule of its own.
+    if (allKnown)
+        entry.javaFormat = messageFormat;
+    else
+        entry.javaFormat = entry.javaFormat || messageFormat;
+    return offered;
+}
+
 // Where each text goes, and whether a translator is offered it: what people read is, what the
-// program reads is not. A text that bundles hold is offered for them; its places in classes that
-// the program reads are then left as they are.
+// program reads is not. A text that bundles hold is offered for the places that show it; its
+// places that the program reads are then left as they are.
 void DecideUses(const OpenOptions& options, Opening& opening)
 {
     if (!options.usage)
@@ -251,19 +295,37 @@ void DecideUses(const OpenOptions& options, Opening& opening)
                 refs.push_back({place.classIndex, place.index});
             bundle = bundle || place.kind == PlaceKind::Bundle;
         }
+        usage::Decision shownInBundles;
+        usage::Decision withheldInBundles;
+        const bool bundleOffered = bundle && DecideBundlePlaces(uses, entry, shownInBundles, withheldInBundles);
         if (refs.empty()) {
-            // A bundle value is what the program shows; an annotation value is offered only
-            // when annotations are asked for, and what reads it is not followed.
-            entry.use = bundle ? usage::Use::Ui : usage::Use::Unknown;
-            entry.consumer = bundle ? "resource bundle" : "annotation";
+            // An annotation value is offered only when annotations are asked for, and what
+            // reads it is not followed.
+            const usage::Decision& bundleDecision = bundleOffered ? shownInBundles : withheldInBundles;
+            entry.use = bundle ? bundleDecision.use : usage::Use::Unknown;
+            entry.consumer = bundle ? bundleDecision.consumer : "annotation";
+            if (bundle && !bundleOffered) {
+                entry.offered = false;
+                entry.forbidding = withheldInBundles.forbidding;
+                ++opening.facts.withheld;
+            }
+            entry.problem = CheckTranslation(entry.Checks(), entry.msgid, entry.translation);
             continue;
         }
         usage::Decision decision = uses.Decide(entry.msgid, refs);
-        entry.use = decision.use;
-        entry.consumer = std::move(decision.consumer);
-        entry.forbidding = std::move(decision.forbidding);
-        entry.offered = decision.offered || bundle;
-        entry.classPlacesWithheld = bundle && !decision.offered;
+        entry.offered = decision.offered || bundleOffered;
+        entry.classPlacesWithheld = bundleOffered && !decision.offered;
+        if (!decision.offered && bundleOffered) {
+            entry.use = shownInBundles.use;
+            entry.consumer = std::move(shownInBundles.consumer);
+        } else {
+            entry.use = decision.use;
+            entry.consumer = std::move(decision.consumer);
+            entry.forbidding = std::move(decision.forbidding);
+            if (bundle && !bundleOffered && !decision.offered)
+                entry.forbidding.insert(entry.forbidding.end(), withheldInBundles.forbidding.begin(),
+                                        withheldInBundles.forbidding.end());
+        }
         if (decision.format == usage::FormatStyle::MessageFormat)
             entry.javaFormat = true;
         else if (decision.format == usage::FormatStyle::Printf)
@@ -678,8 +740,13 @@ void ProgramSession::AddVariants(const Program& program, const Extraction& extra
         if (found == byKey_.end())
             return std::nullopt;
         const SessionEntry& entry = entries_[found->second];
-        if (entry.State() != EntryState::Translated || entry.problem != TranslationProblem::None)
+        if (!entry.offered || entry.State() != EntryState::Translated || entry.problem != TranslationProblem::None)
             return std::nullopt;
+        // A value the program reads keeps its text, whatever the entry's other places show.
+        for (const SessionPlace& place : entry.places) {
+            if (place.kind == PlaceKind::Bundle && place.kept && place.file == text.file && place.key == text.key)
+                return std::nullopt;
+        }
         // The program's own translation is no change: its variant keeps it as it is.
         if (text.existing && *text.existing == entry.translation)
             return std::nullopt;

@@ -23,6 +23,7 @@ enum class OriginKind : uint8_t {
     Parameter,   // value: 1-based parameter position of the method
     FieldRead,   // value: index into ClassFacts::members
     CallResult,  // value: index into ClassFacts::members (the called method)
+    Lookup,      // value: index into ClassFacts::lookups (what a key looks up)
 };
 
 enum class SinkKind : uint8_t {
@@ -80,6 +81,34 @@ struct LiteralFacts {
     bool recipe = false;       // a string-concatenation recipe (U+0001 marks a value)
 };
 
+// A value looked up by a key: the result of a call the table calls a lookup (a bundle's
+// getString) or of a call of the program's own that is passed a string it may look up (its
+// own wrapper around one). The flows from it are where the value goes; the program-wide step
+// matches the key against the keys of the program's bundles.
+enum class LookupKind : uint8_t {
+    Table,  // a lookup the table knows: its key is the key
+    Call,   // a call of the program's own: a lookup only if that method looks its parameter up
+};
+
+struct LookupFacts {
+    LookupKind kind = LookupKind::Table;
+    // The key is exactly one literal (not a recipe, nothing joined to it).
+    bool exact = false;
+    // The key is joined from several values (a recipe, a builder, a concatenation).
+    bool joined = false;
+    uint16_t method = 0;     // where the call is, into ClassFacts::methods
+    uint16_t parameter = 0;  // Call: the called method's parameter the key is passed as
+    // A parameter of the calling method that is part of the key (0 when none): a method that
+    // looks its parameter up and returns what it finds is a wrapper, and its callers' keys are
+    // the ones that count.
+    uint16_t ownParameter = 0;
+    uint32_t member = 0;     // Call: the called method, into ClassFacts::members
+    // The string constants the key is made of (a literal, a recipe, or the pieces appended to
+    // a builder), into ClassFacts::lookupLiterals.
+    uint32_t firstLiteral = 0;
+    uint32_t literalCount = 0;
+};
+
 struct ClassFacts {
     bool parsed = false;
     std::string_view name;
@@ -93,6 +122,8 @@ struct ClassFacts {
     std::vector<std::string_view> consumers;  // the consumer names sinks name
     std::vector<Sink> sinks;
     std::vector<Flow> flows;  // sorted by origin, then value, then method
+    std::vector<LookupFacts> lookups;
+    std::vector<uint16_t> lookupLiterals;  // CONSTANT_String indexes of the lookups' keys
     std::shared_ptr<const char[]> text;  // the bytes every view above points into
 };
 

@@ -420,11 +420,23 @@ void ClassScope::AddFlow(const Flow& flow)
                          (uint64_t{static_cast<uint8_t>(flow.format)} << 60) | (uint64_t{flow.method} << 44) |
                          (uint64_t{flow.value & 0xFFFFF} << 24) | (flow.sink & 0xFFFFFF);
     bool inserted = true;
-    if (flow.sink <= 0xFFFFFF && flow.value <= 0xFFFFF)
+    // The key holds two bits of origin: a lookup's flows (each lookup is one call) go in as
+    // they come.
+    if (flow.origin != OriginKind::Lookup && flow.sink <= 0xFFFFFF && flow.value <= 0xFFFFF)
         flows_.FindOrInsert(key, 0, inserted);
     if (!inserted)
         return;
     store_.flowList.push_back(flow);
+}
+
+uint32_t ClassScope::AddLookup(const LookupFacts& lookup, std::span<const uint16_t> literals)
+{
+    LookupFacts added = lookup;
+    added.firstLiteral = static_cast<uint32_t>(facts_.lookupLiterals.size());
+    added.literalCount = static_cast<uint32_t>(literals.size());
+    facts_.lookupLiterals.insert(facts_.lookupLiterals.end(), literals.begin(), literals.end());
+    facts_.lookups.push_back(added);
+    return static_cast<uint32_t>(facts_.lookups.size() - 1);
 }
 
 void ClassScope::Finish()

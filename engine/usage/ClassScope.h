@@ -103,6 +103,9 @@ public:
     uint32_t OwnField(uint16_t fieldIndex);  // a field this class declares
     uint32_t AddSink(const Sink& sink);
     void AddFlow(const Flow& flow);
+    // A lookup of the class's facts whose key is made of `literals` (CONSTANT_String indexes);
+    // its index.
+    uint32_t AddLookup(const LookupFacts& lookup, std::span<const uint16_t> literals);
 
     // Sorts the flows as ClassFacts promises, and gives the facts their names and texts: the
     // class's, its methods', fields' and literals', and those of the members and consumers

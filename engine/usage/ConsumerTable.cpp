@@ -67,6 +67,8 @@ ConsumerLine Compile(const RawLine& raw)
         line.action = Action::Receiver;
     else if (what == "receiver_messageformat")
         line.action = Action::ReceiverMessageFormat;
+    else if (what == "lookup")
+        line.action = Action::Lookup;
     else if (what == "printf") {
         line.use = Use::Format;
         line.format = FormatStyle::Printf;

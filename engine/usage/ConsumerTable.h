@@ -20,6 +20,8 @@ enum class Action : uint8_t {
     ResultMessageFormat,    // ... as a MessageFormat pattern
     Receiver,               // the object called on collects it
     ReceiverMessageFormat,  // ... as a MessageFormat pattern
+    Lookup,                 // the call's result is the value a bundle or table holds under the
+                            // parameter as its key: the analysis follows it as the key's value
 };
 
 struct ConsumerLine {

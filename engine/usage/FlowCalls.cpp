@@ -15,6 +15,33 @@ namespace {
 constexpr uint32_t kPrintf = static_cast<uint32_t>(FormatStyle::Printf);
 constexpr uint32_t kMessageFormat = static_cast<uint32_t>(FormatStyle::MessageFormat);
 
+// The set of the value a call looks up with `key` (parameter `parameter` of the call at c.pc):
+// one origin per call and parameter, whose key set grows each time the call is followed.
+uint32_t LookedUp(FlowContext& c, uint32_t key, LookupKind kind, uint16_t parameter, uint32_t member)
+{
+    const uint32_t value = (c.pc << 8) | (parameter & 0xFFu);
+    bool fresh = false;
+    uint32_t& at = c.s.lookupAt.FindOrInsert(value, static_cast<uint32_t>(c.s.lookups.size()), fresh);
+    if (fresh) {
+        c.s.lookups.push_back({c.SourceOf(kLookup, value), key, kind, parameter, member});
+    } else {
+        c.s.lookups[at].key = c.s.sets.Union(c.s.lookups[at].key, key);
+    }
+    return c.s.sets.Single(c.s.lookups[at].source << 2);
+}
+
+// Whether a key set may name a key: it holds a string constant or a parameter (else what it
+// looks up cannot be matched to a bundle's key).
+bool MayNameKey(FlowContext& c, uint32_t key)
+{
+    for (const uint32_t element : c.s.sets.Elements(key)) {
+        const SourceKind kind = c.s.sources[element >> 2].kind;
+        if (kind == kLiteral || kind == kParameter || kind == kObject)
+            return true;
+    }
+    return false;
+}
+
 // What a call does with the values passed to it: a table line names each parameter's use
 // (consumed, passed on to the result, put into the receiver); a library call without lines
 // uses them in ways not known; a call of the program's own passes them to its parameters,
@@ -58,6 +85,11 @@ uint32_t ApplyCall(FlowContext& c, const CallSite& site, const uint32_t* args, s
                     case Action::ReceiverMessageFormat:
                         PutInto(c, receiver, c.s.sets.WithFlag(value, kMessageFormat), c.scope.Consumer(site));
                         break;
+                    case Action::Lookup:
+                        if (site.returnsReference && MayNameKey(c, value))
+                            result = c.s.sets.Union(
+                                result, LookedUp(c, value, LookupKind::Table, static_cast<uint16_t>(p), 0));
+                        break;
                 }
             }
             // An object a method is called on is not used as a text unless a line says so.
@@ -77,8 +109,17 @@ uint32_t ApplyCall(FlowContext& c, const CallSite& site, const uint32_t* args, s
             c.Use(args[p], c.scope.AddSink({SinkKind::Call, Use::Unknown, {}, false, static_cast<uint16_t>(p),
                                          c.scope.Member(site.refIndex)}));
     }
-    if (!site.libraryOwner && site.returnMayBeString)
-        result = c.SetOf(kCallResult, c.scope.Member(site.refIndex));
+    if (!site.libraryOwner && site.returnMayBeString) {
+        const uint32_t member = c.scope.Member(site.refIndex);
+        result = c.SetOf(kCallResult, member);
+        // A method of the program's own that is passed a string may look it up (a wrapper
+        // around a bundle): what it returns for that key is followed from here, per call.
+        const uint8_t* parameters = c.scope.Parameters(site.firstParameter);
+        for (size_t p = 1; p < count; ++p) {
+            if (args[p] != 0 && (parameters[p - 1] & kParameterMayBeString) != 0 && MayNameKey(c, args[p]))
+                result = c.s.sets.Union(result, LookedUp(c, args[p], LookupKind::Call, static_cast<uint16_t>(p), member));
+        }
+    }
     return result;
 }
 

@@ -42,6 +42,7 @@ struct FlowContext {
     uint16_t maxLocals;
     uint16_t maxStack;
     uint16_t height = 0;  // of the operand stack, in s.stack
+    uint32_t pc = 0;      // of the call being interpreted: names the lookups it makes
     uint64_t visits = 0;  // instructions interpreted, against the method's budget
     bool broken = false;  // two paths reach a block with different stack heights
     bool returnsReference = false;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <span>
+#include <vector>
 
 namespace cl::usage {
 
@@ -31,6 +32,63 @@ void FindSwitchLiterals(FlowContext& c)
     std::sort(c.s.switchLiterals.begin(), c.s.switchLiterals.end());
 }
 
+// The string constants and parameters a key set is made of, objects expanded into what they
+// collected (a key appended together in a builder).
+void KeyOrigins(FlowContext& c, uint32_t key, std::vector<uint16_t>& literals, uint16_t& parameter, bool& joined)
+{
+    literals.clear();
+    parameter = 0;
+    joined = false;
+    std::vector<uint32_t> elements(c.s.sets.Elements(key).begin(), c.s.sets.Elements(key).end());
+    std::vector<uint8_t> expanded(c.s.sources.size(), 0);
+    size_t origins = 0;
+    while (!elements.empty()) {
+        const uint32_t source = elements.back() >> 2;
+        elements.pop_back();
+        if (expanded[source] != 0)
+            continue;
+        expanded[source] = 1;
+        const Source& s = c.s.sources[source];
+        if (s.kind == kObject) {
+            joined = true;
+            for (uint32_t k = c.s.collectedFirst[source]; k < c.s.collectedFirst[source + 1]; ++k)
+                elements.push_back(c.s.collected[k].second);
+            continue;
+        }
+        ++origins;
+        if (s.kind == kLiteral)
+            literals.push_back(static_cast<uint16_t>(s.value));
+        else if (s.kind == kParameter && parameter == 0)
+            parameter = static_cast<uint16_t>(s.value);
+    }
+    joined = joined || origins > 1;
+    std::sort(literals.begin(), literals.end());
+}
+
+// Each lookup made in the method becomes one of the class's facts, its key read now that
+// every object has collected what goes into it.
+void EmitLookups(FlowContext& c)
+{
+    Fill<uint32_t>(c.s.lookupIndex, c.s.sources.size(), UINT32_MAX);
+    std::vector<uint16_t> literals;
+    for (const LookupSite& site : c.s.lookups) {
+        LookupFacts facts;
+        uint16_t parameter = 0;
+        bool joined = false;
+        KeyOrigins(c, site.key, literals, parameter, joined);
+        if (literals.empty() && parameter == 0)
+            continue;
+        facts.kind = site.kind;
+        facts.exact = !joined && literals.size() == 1 && parameter == 0;
+        facts.joined = joined;
+        facts.method = c.method;
+        facts.parameter = site.parameter;
+        facts.ownParameter = parameter;
+        facts.member = site.member;
+        c.s.lookupIndex[site.source] = c.scope.AddLookup(facts, literals);
+    }
+}
+
 }  // namespace
 
 void EmitFacts(FlowContext& c)
@@ -48,6 +106,8 @@ void EmitFacts(FlowContext& c)
         ++c.s.collectedFirst[source + 1];
     for (size_t i = 0; i < c.s.sources.size(); ++i)
         c.s.collectedFirst[i + 1] += c.s.collectedFirst[i];
+    if (!c.s.lookups.empty())
+        EmitLookups(c);
     // An item to expand is a set (below kCollectedBit) or an object's collection.
     constexpr uint32_t kCollectedBit = 0x80000000u;
     for (uint32_t u = 0; u < c.s.uses.size(); ++u) {
@@ -80,6 +140,12 @@ void EmitFacts(FlowContext& c)
                         c.s.expand.emplace_back(source | kCollectedBit, flag);
                     continue;
                 }
+                uint32_t value = s.value;
+                if (s.kind == kLookup) {
+                    value = c.s.lookupIndex[source];
+                    if (value == UINT32_MAX)
+                        continue;  // its key names nothing a bundle could hold
+                }
                 uint32_t target = sink;
                 if (s.kind == kLiteral && !c.s.switchLiterals.empty() &&
                     std::binary_search(c.s.switchLiterals.begin(), c.s.switchLiterals.end(), s.value)) {
@@ -91,7 +157,7 @@ void EmitFacts(FlowContext& c)
                         target = switchSink;
                     }
                 }
-                c.scope.AddFlow({static_cast<OriginKind>(s.kind), static_cast<FormatStyle>(flag), c.method, s.value,
+                c.scope.AddFlow({static_cast<OriginKind>(s.kind), static_cast<FormatStyle>(flag), c.method, value,
                                 target});
             }
         }

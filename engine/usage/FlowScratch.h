@@ -25,7 +25,19 @@ enum SourceKind : uint8_t {
     kParameter = static_cast<uint8_t>(OriginKind::Parameter),
     kFieldRead = static_cast<uint8_t>(OriginKind::FieldRead),
     kCallResult = static_cast<uint8_t>(OriginKind::CallResult),
+    kLookup = static_cast<uint8_t>(OriginKind::Lookup),  // by (pc << 8 | parameter) of the call
     kObject,  // a builder, list or array made in this method, by the pc of its `new`
+};
+
+// A call whose result may be a value looked up by a key made of strings followed here. The
+// key's set grows while the method's blocks are followed again; its origins are read once the
+// method is done (FlowFacts), when the objects it was built in have collected everything.
+struct LookupSite {
+    uint32_t source = 0;  // the kLookup source of its result
+    uint32_t key = 0;     // the set of the key
+    LookupKind kind = LookupKind::Table;
+    uint16_t parameter = 0;
+    uint32_t member = 0;
 };
 
 struct Source {
@@ -76,6 +88,9 @@ struct FlowScratch {
     std::vector<uint32_t> collectedFirst;  // per source, into collected once sorted by source
     std::vector<uint32_t> elementsOf;      // one object's collection while EmitFacts expands it
     std::vector<std::pair<uint32_t, uint32_t>> uses;  // (set, sink)
+    std::vector<LookupSite> lookups;
+    FlatMap lookupAt;                    // kLookup source value -> into lookups
+    std::vector<uint32_t> lookupIndex;   // per kLookup source, once emitted: into the facts' lookups
     std::vector<uint32_t> seen;      // per source and flag: the use that last expanded it
     std::vector<std::pair<uint32_t, uint32_t>> expand;
     std::vector<uint16_t> switchLiterals;

@@ -346,8 +346,8 @@ bool Execute(FlowContext& c, uint32_t block, uint32_t pc, uint8_t op, uint32_t n
             return PutField(c, U2(p + 1), op == 0xB5);
         case 0xB6:
         case 0xB7:
-        case 0xB9: return Invoke(c, U2(p + 1), true);
-        case 0xB8: return Invoke(c, U2(p + 1), false);
+        case 0xB9: c.pc = pc; return Invoke(c, U2(p + 1), true);
+        case 0xB8: c.pc = pc; return Invoke(c, U2(p + 1), false);
         case 0xBA: return InvokeDynamic(c, U2(p + 1));
         case 0xBB: {  // new
             const uint16_t type = U2(p + 1);

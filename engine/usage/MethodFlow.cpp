@@ -39,6 +39,8 @@ bool FollowMethod(ClassScope& scope, const classfile::CodeInfo& code, uint16_t m
     scratch.collected.clear();
     scratch.collectedOnce.Clear();
     scratch.uses.clear();
+    scratch.lookups.clear();
+    scratch.lookupAt.Clear();
     MakeBlocks(c);
     Enter(c);
     if (!Solve(c))

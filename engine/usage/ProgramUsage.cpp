@@ -30,6 +30,7 @@ ProgramUsage ProgramUsage::Solve(std::vector<ClassFacts> classes)
     g.Build();
     g.Connect();
     g.FixedPoint();
+    g.keyLookups.Build(g.classes, g.hierarchy);
     return usage;
 }
 

@@ -22,6 +22,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -82,6 +83,13 @@ public:
     // The decision for a text found at `places` (every place of one catalogue entry). `text`
     // is UTF-8: a recipe with its U+0001 markers or in its {0} form.
     Decision Decide(std::string_view text, std::span<const PlaceRef> places) const;
+
+    // The decision for `value`, which a bundle or a table of settings holds under `key` (both
+    // UTF-8), read from the lookups whose key may be `key` (KeyLookups.h): withheld when one of
+    // them needs it unchanged (a name, a pattern, a key, a comparison, data), offered when one
+    // shows it; nullopt when no lookup of a known use reads it, and its shape has to decide.
+    // `format` tells whether a lookup formats it (a printf or MessageFormat pattern).
+    std::optional<Decision> DecideLookedUp(std::string_view key, std::string_view value) const;
 
     // Every CONSTANT_String of the program grouped by its bytes, with the decision for each:
     // for tools and tests that have no catalogue of their own.

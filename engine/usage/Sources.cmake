@@ -12,6 +12,8 @@ list(APPEND CLASSLINGO_ENGINE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/FlowFacts.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FlowTransfer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FrameSolver.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/KeyLookups.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/LookedUpPolicy.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MethodFlow.cpp
   ${CMAKE_CURRENT_LIST_DIR}/OfferPolicy.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ProgramUsage.cpp

@@ -156,6 +156,7 @@ uint32_t ProgramUsage::Graph::OriginNode(uint32_t ci, const Flow& flow)
             return kNone;
         }
         case OriginKind::CallResult: return ResultNode(TargetOfMember(c, flow.value));
+        case OriginKind::Lookup: return kNone;  // like a literal: where its value starts
     }
     return kNone;
 }
@@ -307,8 +308,9 @@ void ProgramUsage::Graph::FixedPoint()
     for (size_t ci = 0; ci < classes.size(); ++ci) {
         const std::span<const uint32_t> targetsOfSinks = SinkTargetsOf(ci);
         for (const Flow& flow : classes[ci].flows) {
-            if (flow.origin != OriginKind::Literal)
-                break;  // flows are sorted by origin, literals first
+            // A literal's value and a looked-up value are where findings are read.
+            if (flow.origin != OriginKind::Literal && flow.origin != OriginKind::Lookup)
+                continue;
             if (flow.sink >= targetsOfSinks.size())
                 continue;
             const uint32_t to = targetsOfSinks[flow.sink];
@@ -391,12 +393,18 @@ void ProgramUsage::Graph::FixedPoint()
 
 void ProgramUsage::Graph::BareFindingsOf(PlaceRef place, std::vector<BareFinding>& out) const
 {
+    BareFindingsOf(place.classIndex, OriginKind::Literal, place.stringIndex, out);
+}
+
+void ProgramUsage::Graph::BareFindingsOf(size_t ci, OriginKind origin, uint32_t value,
+                                         std::vector<BareFinding>& out) const
+{
     out.clear();
-    if (place.classIndex >= classes.size())
+    if (ci >= classes.size())
         return;
-    const ClassFacts& c = classes[place.classIndex];
-    const std::span<const uint32_t> targetsOfSinks = SinkTargetsOf(place.classIndex);
-    const Flow probe{OriginKind::Literal, FormatStyle::None, 0, place.stringIndex, 0};
+    const ClassFacts& c = classes[ci];
+    const std::span<const uint32_t> targetsOfSinks = SinkTargetsOf(ci);
+    const Flow probe{origin, FormatStyle::None, 0, value, 0};
     auto [first, last] = std::equal_range(c.flows.begin(), c.flows.end(), probe, [](const Flow& a, const Flow& b) {
         return std::tie(a.origin, a.value) < std::tie(b.origin, b.value);
     });

@@ -11,6 +11,7 @@
 // ProgramUsage.cpp (findings) and OfferPolicy.cpp (the decision per text).
 
 #include "usage/ClassHierarchy.h"
+#include "usage/KeyLookups.h"
 #include "usage/ProgramUsage.h"
 
 #include <cstdint>
@@ -91,6 +92,7 @@ inline constexpr uint32_t kNothing = kNone;
 struct ProgramUsage::Graph {
     std::vector<ClassFacts> classes;
     ClassHierarchy hierarchy;
+    KeyLookups keyLookups;  // which lookups may read a bundle's key
 
     std::vector<std::string_view> names;
     FlatMap nameIds;                 // hash of a name -> its index in names
@@ -166,6 +168,8 @@ struct ProgramUsage::Graph {
 
     // The findings of one place, in the order its flows give them, without repeats.
     void BareFindingsOf(PlaceRef place, std::vector<BareFinding>& out) const;
+    // ... of any origin a flow starts from: a literal, or a lookup's value (OriginKind::Lookup).
+    void BareFindingsOf(size_t ci, OriginKind origin, uint32_t value, std::vector<BareFinding>& out) const;
     // A finding's words, for a place of class `ci`.
     Finding Words(const BareFinding& bare, size_t ci) const;
 
