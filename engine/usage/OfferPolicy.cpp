@@ -5,12 +5,18 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <string_view>
 
 // The decision per text, the offer policy: a text is offered when a place of it is shown to
 // the user (a format, a UI text, a message, a log line) and no place needs it unchanged (a
-// name, a pattern, a key compared other than by equality); text that reads as data is never
-// offered; a text that goes nowhere known is offered when it reads as prose. The note names
-// the use that decided, by rank.
+// name, a pattern, a key compared other than by equality); text that reads as data, or has a
+// shape that is never prose (an address, markup without words), is never offered; a text
+// that goes nowhere known is offered when it reads as prose and does not look like code.
+// A shown text that also reaches a library call the table does not know, or is compared by
+// equality, is a name when it is one word that does not read as prose: an XML element's name put into an
+// exception message is still read back from the file by a parser. The note names the use
+// that decided, by rank.
 
 namespace cl::usage {
 
@@ -42,6 +48,21 @@ bool Forbids(Use use, bool equalsStyle)
     return use == Use::Name || use == Use::Pattern || (use == Use::Key && !equalsStyle);
 }
 
+// Space between words, after the text's own leading and trailing spaces; a recipe's values
+// count as spaces.
+bool HasSpaceIn(std::string_view text)
+{
+    auto space = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == 1 || c == 2; };
+    size_t begin = 0;
+    size_t end = text.size();
+    while (begin < end && space(text[begin]))
+        ++begin;
+    while (end > begin && space(text[end - 1]))
+        --end;
+    return std::any_of(text.begin() + static_cast<std::ptrdiff_t>(begin), text.begin() + static_cast<std::ptrdiff_t>(end),
+                       space);
+}
+
 }  // namespace
 
 Decision ProgramUsage::Decide(std::string_view text, std::span<const PlaceRef> places) const
@@ -62,6 +83,14 @@ Decision ProgramUsage::Decide(std::string_view text, std::span<const PlaceRef> p
                 findings.push_back({f, p});
         }
     }
+    // An unknown finding at a call of a library method (its consumer "owner/Class.method"),
+    // rather than a value that goes nowhere, into an array, a constant field or unfollowed code.
+    auto atLibraryCall = [&](const BareFinding& f) {
+        if (f.consumer == kNothing || (f.consumer & kTerminalBit) != 0 || f.consumer >= graph_->names.size())
+            return false;
+        const std::string_view name = graph_->names[f.consumer];
+        return name.find('/') != std::string_view::npos && !name.starts_with("field ");
+    };
     // The words of a finding, as FindingsOf gives them.
     auto words = [&](const Placed& placed) { return graph_->Words(placed.f, places[placed.place].classIndex); };
 
@@ -70,6 +99,7 @@ Decision ProgramUsage::Decide(std::string_view text, std::span<const PlaceRef> p
     const Placed* forbidding = nullptr;
     const Placed* other = nullptr;  // a key compared by equality, or data
     const Placed* unknown = nullptr;
+    const Placed* nameLike = nullptr;  // at a library call the table does not know, or compared by equality
     size_t placeOfForbidding = SIZE_MAX;
     size_t firstOfPlace = 0;  // where the current place's forbidding findings start in d.forbidding
     for (const Placed& placed : findings) {
@@ -94,8 +124,13 @@ Decision ProgramUsage::Decide(std::string_view text, std::span<const PlaceRef> p
         } else if (use == Use::Unknown) {
             if (unknown == nullptr || (FormatOf(unknown->f.kind) == FormatStyle::None && format != FormatStyle::None))
                 unknown = &placed;
-        } else if (other == nullptr) {
-            other = &placed;
+            if (nameLike == nullptr && atLibraryCall(placed.f))
+                nameLike = &placed;
+        } else {
+            if (nameLike == nullptr && use == Use::Key)
+                nameLike = &placed;  // a key compared by equality
+            if (other == nullptr)
+                other = &placed;
         }
     }
     auto take = [&](const Placed* f, Use use) {
@@ -117,7 +152,21 @@ Decision ProgramUsage::Decide(std::string_view text, std::span<const PlaceRef> p
         take(forbidding, UseOf(forbidding->f.kind));
         return d;
     }
+    if (const std::optional<Use> never = NeverProseUse(text)) {
+        take(first, *never);
+        d.format = FormatStyle::None;
+        return d;
+    }
+    const bool prose = ReadsAsProse(text) && !LooksLikeCode(text);
     if (shown != nullptr) {
+        // Only a lone word: a fragment of a sentence ("': connected'") joined into a log line
+        // that also goes through a tokenizer is no name.
+        if (nameLike != nullptr && !prose && !HasSpaceIn(text)) {
+            d.forbidding.push_back(words(*nameLike));
+            take(nameLike, Use::Name);
+            d.format = FormatStyle::None;
+            return d;
+        }
         d.offered = true;
         take(shown, UseOf(shown->f.kind));
         return d;
@@ -126,7 +175,7 @@ Decision ProgramUsage::Decide(std::string_view text, std::span<const PlaceRef> p
         take(other, UseOf(other->f.kind));
         return d;
     }
-    d.offered = ReadsAsProse(text);
+    d.offered = prose;
     take(unknown, d.offered ? Use::Unknown : Use::Data);
     return d;
 }

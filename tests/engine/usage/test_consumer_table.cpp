@@ -169,6 +169,88 @@ TEST(ConsumerTable, LookingUpTheClassOnceFindsWhatTheRuleGives)
     }
 }
 
+// True when a line that applies gives parameter `p` the use (every line of the most precise
+// class applies: log4j's "every method logs" and "getAppender names" both).
+bool Gives(const char* owner, const char* method, const char* descriptor, unsigned p, Use use)
+{
+    for (const ConsumerLine* line : Find(owner, method, descriptor)) {
+        if (line->action == Action::Consume && line->Names(p) && line->use == use)
+            return true;
+    }
+    return false;
+}
+
+TEST(ConsumerTable, DesktopLibrariesReadLayoutsNamesAndPatterns)
+{
+    struct Case {
+        const char* owner;
+        const char* method;
+        const char* descriptor;
+        unsigned parameter;
+        Use use;
+    };
+    const Case cases[] = {
+        // JGoodies Forms: specifications are patterns, labels are shown, I15d texts are keys.
+        {"com/jgoodies/forms/layout/FormLayout", "<init>", "(Ljava/lang/String;Ljava/lang/String;)V", 1, Use::Pattern},
+        {"com/jgoodies/forms/layout/FormLayout", "<init>", "(Ljava/lang/String;Ljava/lang/String;)V", 2, Use::Pattern},
+        {"com/jgoodies/forms/layout/ColumnSpec", "decode", "(Ljava/lang/String;)Lcom/jgoodies/forms/layout/ColumnSpec;", 1,
+         Use::Pattern},
+        {"com/jgoodies/forms/layout/RowSpec", "decodeSpecs", "(Ljava/lang/String;)[Lcom/jgoodies/forms/layout/RowSpec;", 1,
+         Use::Pattern},
+        {"com/jgoodies/forms/layout/CellConstraints", "xyw",
+         "(IIILjava/lang/String;)Lcom/jgoodies/forms/layout/CellConstraints;", 4, Use::Pattern},
+        {"com/jgoodies/forms/factories/CC", "xy", "(IILjava/lang/String;)Lcom/jgoodies/forms/layout/CellConstraints;", 3,
+         Use::Pattern},
+        {"com/jgoodies/forms/builder/PanelBuilder", "addLabel", "(Ljava/lang/String;Ljava/lang/String;)Ljavax/swing/JLabel;", 1,
+         Use::Ui},
+        {"com/jgoodies/forms/builder/PanelBuilder", "addLabel", "(Ljava/lang/String;Ljava/lang/String;)Ljavax/swing/JLabel;", 2,
+         Use::Pattern},
+        {"com/jgoodies/forms/builder/DefaultFormBuilder", "appendI15d", "(Ljava/lang/String;)Ljavax/swing/JLabel;", 1, Use::Key},
+        // MigLayout.
+        {"net/miginfocom/swing/MigLayout", "<init>", "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;)V", 3, Use::Pattern},
+        {"net/miginfocom/layout/CC", "width", "(Ljava/lang/String;)Lnet/miginfocom/layout/CC;", 1, Use::Pattern},
+        {"net/miginfocom/layout/CC", "id", "(Ljava/lang/String;)Lnet/miginfocom/layout/CC;", 1, Use::Name},
+        // Logging: messages are logs; loggers, appenders and plugins are names; layouts patterns.
+        {"org/apache/log4j/Logger", "info", "(Ljava/lang/Object;)V", 1, Use::Log},
+        {"org/apache/log4j/Logger", "getAppender", "(Ljava/lang/String;)Lorg/apache/log4j/Appender;", 1, Use::Name},
+        {"org/apache/log4j/ConsoleAppender", "setName", "(Ljava/lang/String;)V", 1, Use::Name},
+        {"org/apache/log4j/PatternLayout", "<init>", "(Ljava/lang/String;)V", 1, Use::Pattern},
+        {"org/apache/logging/log4j/core/config/builder/api/ConfigurationBuilder", "newAppender",
+         "(Ljava/lang/String;Ljava/lang/String;)Lorg/apache/logging/log4j/core/config/builder/api/AppenderComponentBuilder;", 2,
+         Use::Name},
+        {"org/apache/logging/log4j/core/config/builder/api/AppenderComponentBuilder", "addAttribute",
+         "(Ljava/lang/String;Ljava/lang/String;)Ljava/lang/Object;", 2, Use::Data},
+        {"org/apache/logging/log4j/core/appender/ConsoleAppender$Builder", "setName", "(Ljava/lang/String;)Ljava/lang/Object;", 1,
+         Use::Name},
+        {"org/apache/logging/log4j/Level", "getLevel", "(Ljava/lang/String;)Lorg/apache/logging/log4j/Level;", 1, Use::Name},
+        {"org/slf4j/MarkerFactory", "getMarker", "(Ljava/lang/String;)Lorg/slf4j/Marker;", 1, Use::Name},
+        {"java/util/logging/Level", "parse", "(Ljava/lang/String;)Ljava/util/logging/Level;", 1, Use::Name},
+        // XML: element and attribute names are names, values and text data.
+        {"org/w3c/dom/Element", "getElementsByTagName", "(Ljava/lang/String;)Lorg/w3c/dom/NodeList;", 1, Use::Name},
+        {"org/w3c/dom/Element", "setAttribute", "(Ljava/lang/String;Ljava/lang/String;)V", 1, Use::Name},
+        {"org/w3c/dom/Element", "setAttribute", "(Ljava/lang/String;Ljava/lang/String;)V", 2, Use::Data},
+        {"org/w3c/dom/Document", "createElement", "(Ljava/lang/String;)Lorg/w3c/dom/Element;", 1, Use::Name},
+        {"javax/xml/stream/XMLStreamWriter", "writeStartElement", "(Ljava/lang/String;)V", 1, Use::Name},
+        {"javax/xml/stream/XMLStreamWriter", "writeAttribute", "(Ljava/lang/String;Ljava/lang/String;)V", 1, Use::Name},
+        {"javax/xml/stream/XMLStreamWriter", "writeAttribute", "(Ljava/lang/String;Ljava/lang/String;)V", 2, Use::Data},
+        {"javax/xml/stream/XMLStreamReader", "getAttributeValue", "(Ljava/lang/String;Ljava/lang/String;)Ljava/lang/String;", 2,
+         Use::Name},
+        // Values parsed, and a text field's first content.
+        {"java/lang/Boolean", "parseBoolean", "(Ljava/lang/String;)Z", 1, Use::Data},
+        {"javax/swing/JTextField", "<init>", "(Ljava/lang/String;I)V", 1, Use::Data},
+        {"javax/swing/JTextArea", "<init>", "(Ljava/lang/String;)V", 1, Use::Data},
+        {"javax/swing/JTextField", "setToolTipText", "(Ljava/lang/String;)V", 1, Use::Ui},
+    };
+    // A text field's first content is data only: no line of the Swing prefix makes it shown too.
+    EXPECT_FALSE(Gives("javax/swing/JTextField", "<init>", "(Ljava/lang/String;)V", 1, Use::Ui));
+    // An element name is no longer a key, only a name.
+    EXPECT_FALSE(Gives("org/w3c/dom/Element", "getAttribute", "(Ljava/lang/String;)Ljava/lang/String;", 1, Use::Key));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.owner) + "." + c.method + c.descriptor + " " + std::to_string(c.parameter));
+        EXPECT_TRUE(Gives(c.owner, c.method, c.descriptor, c.parameter, c.use)) << cl::usage::UseWord(c.use);
+    }
+}
+
 TEST(ConsumerTable, SuffixLinesWaitUntilTheClassIsKnownNotToBeTheProgramsOwn)
 {
     EXPECT_TRUE(Find("com/example/ParseException", "<init>", "(Ljava/lang/String;)V", ClassMatch::ExactOrPrefix).empty());

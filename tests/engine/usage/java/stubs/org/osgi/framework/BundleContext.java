@@ -1,0 +1,5 @@
+package org.osgi.framework;
+
+public interface BundleContext {
+    Object installBundle(String location);
+}
