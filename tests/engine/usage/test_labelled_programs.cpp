@@ -1,15 +1,28 @@
-// Literals of two real programs from Debian's archive, labelled by hand from their disassembly
-// (data/labels.tsv: message when people read it, other when a program does): the analysis must
-// offer at least 90% of the messages and at most 10% of the rest. Needs the packages jedit and
-// libcommons-lang3-java; skipped without them, except under CI=true, where they must be there.
+// Literals and bundle values of real programs from Debian's archive, labelled by hand from their
+// disassembly (data/labels.tsv: message when people read it, other when a program does).
+//
+// The first two programs (jedit, commons-lang3; literals only): the analysis must offer at least
+// 90% of the messages and at most 10% of the rest. The three added later (gpsprune, logisim,
+// sweethome3d; literals and bundle values) hold it to more: at least 95% of the messages, at most
+// 2% of the rest - a goal the analysis is still being brought to, so its check waits behind
+// kNewRowsGoalsEnforced while the figures are printed either way.
+//
+// A literal's decision is the usage analysis's on the whole jar; a bundle value's is whether the
+// catalogue the program session opens offers the entry holding that file and key. Each test
+// needs its programs' packages and is skipped without them, except under CI=true, where they
+// must be there.
 
 #include "UsageFixture.h"
 
+#include "bundle/Properties.h"
+#include "catalogue/ProgramSession.h"
 #include "zip/JarArchive.h"
 #include "text/CodePoints.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -20,10 +33,17 @@
 
 namespace {
 
+// Still off: the analysis does not reach the goals of the later programs yet. On, their test
+// fails below them instead of being skipped.
+constexpr bool kNewRowsGoalsEnforced = false;
+
+constexpr const char* kBundlePrefix = "bundle:";
+
 struct Label {
     std::string jar;
-    std::string className;
-    std::string text;  // UTF-8
+    std::string className;  // empty for a bundle value
+    std::string bundleFile;  // a bundle value: the .properties file inside the jar
+    std::string text;  // UTF-8; of a bundle value, its key
     bool message = false;
     std::string evidence;
 };
@@ -67,15 +87,30 @@ std::vector<Label> ReadLabels()
             fields.push_back(field);
         if (fields.size() < 4)
             continue;
-        labels.push_back({fields[0], fields[1], Unescape(fields[2]), fields[3] == "message",
-                          fields.size() > 4 ? fields[4] : ""});
+        Label label{fields[0], fields[1], {}, Unescape(fields[2]), fields[3] == "message",
+                    fields.size() > 4 ? fields[4] : ""};
+        if (label.className.starts_with(kBundlePrefix)) {
+            label.bundleFile = label.className.substr(std::string(kBundlePrefix).size());
+            label.className.clear();
+        }
+        labels.push_back(std::move(label));
     }
     return labels;
 }
 
-const std::map<std::string, std::string> kJars = {
-    {"jedit.jar", "/usr/share/jedit/jedit.jar"},
-    {"commons-lang3.jar", "/usr/share/java/commons-lang3.jar"},
+
+struct ProgramJar {
+    std::string path;
+    std::string package;  // Debian's
+    bool laterGoals = false;  // held to 95% / 2% (when enforced), not 90% / 10%
+};
+
+const std::map<std::string, ProgramJar> kJars = {
+    {"jedit.jar", {"/usr/share/jedit/jedit.jar", "jedit", false}},
+    {"commons-lang3.jar", {"/usr/share/java/commons-lang3.jar", "libcommons-lang3-java", false}},
+    {"gpsprune.jar", {"/usr/share/gpsprune/gpsprune.jar", "gpsprune", true}},
+    {"logisim.jar", {"/usr/share/logisim/logisim.jar", "logisim", true}},
+    {"sweethome3d.jar", {"/usr/share/sweethome3d/sweethome3d.jar", "sweethome3d", true}},
 };
 
 bool Exists(const std::string& path)
@@ -90,8 +125,33 @@ std::string WithoutTrailingSpaces(std::string s)
     return s;
 }
 
-// The decision for a text as extract takes it: all places of the text in the program.
-struct JarProgram {
+// The entries of a jar whose names `wanted` accepts, by name.
+std::map<std::string, std::string> ReadEntries(const std::string& path, bool (*wanted)(const std::string&))
+{
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes(std::istreambuf_iterator<char>(in), {});
+    std::map<std::string, std::string> read;
+    const auto archive = cl::zip::JarArchive::Open(std::move(bytes));
+    if (!archive)
+        return read;
+    std::vector<uint64_t> indices;
+    std::vector<std::string> names;
+    for (const cl::zip::JarEntry& entry : (*archive)->Entries()) {
+        if (!entry.directory && wanted(entry.name)) {
+            indices.push_back(entry.index);
+            names.push_back(entry.name);
+        }
+    }
+    std::vector<cl::Result<std::string>> data = (*archive)->ReadMany(indices);
+    for (size_t i = 0; i < data.size(); ++i) {
+        if (data[i])
+            read.emplace(names[i], std::move(*data[i]));
+    }
+    return read;
+}
+
+// The decision for a literal as extract takes it: all places of the text in the program.
+struct JarLiterals {
     cltest::AnalysedProgram program;
     std::vector<std::string> classNames;  // per class index
     // javap drops a text's trailing spaces: the texts as it prints them.
@@ -112,21 +172,12 @@ struct JarProgram {
 
     bool Load(const std::string& path)
     {
-        std::ifstream in(path, std::ios::binary);
-        std::string bytes(std::istreambuf_iterator<char>(in), {});
-        const auto archive = cl::zip::JarArchive::Open(std::move(bytes));
-        if (!archive)
+        const auto classes = ReadEntries(path, [](const std::string& name) { return name.ends_with(".class"); });
+        if (classes.empty())
             return false;
-        std::vector<uint64_t> indices;
-        for (const cl::zip::JarEntry& entry : (*archive)->Entries()) {
-            if (!entry.directory && entry.name.ends_with(".class"))
-                indices.push_back(entry.index);
-        }
         std::vector<std::string> data;
-        for (cl::Result<std::string>& read : (*archive)->ReadMany(indices)) {
-            if (read)
-                data.push_back(std::move(*read));
-        }
+        for (const auto& [name, bytes] : classes)
+            data.push_back(bytes);
         program.Analyse(data);
         for (const cl::usage::ClassFacts& facts : program.usage.Classes())
             classNames.emplace_back(facts.name);
@@ -136,53 +187,234 @@ struct JarProgram {
     }
 };
 
-TEST(LabelledPrograms, OffersTheMessagesAndWithholdsTheRest)
+// The decision for a bundle value: whether the catalogue the program session opens offers the
+// entry holding that file and key. A value left out of the catalogue altogether (too short, no
+// letter) is not offered either; the jar's own files tell such a value from a label naming a key
+// the file does not hold.
+struct JarBundles {
+    struct Offer {
+        bool offered = false;
+        std::string use;
+        std::string consumer;
+    };
+    std::map<std::string, Offer> byPlace;  // "file\tkey"
+    std::map<std::string, cl::bundle::PropertiesFile> files;
+
+    static std::string PlaceKey(const std::string& file, const std::string& key) { return file + "\t" + key; }
+
+    bool Load(const std::string& path)
+    {
+        cl::catalogue::ProgramSession session;
+        if (!session.Open(path, cl::catalogue::OpenOptions{}))
+            return false;
+        for (const cl::catalogue::SessionEntry& entry : session.Entries()) {
+            for (const cl::catalogue::SessionPlace& place : entry.places) {
+                if (place.kind == cl::catalogue::PlaceKind::Bundle)
+                    byPlace[PlaceKey(place.file, place.key)] = {entry.offered, cl::usage::UseWord(entry.use),
+                                                                entry.consumer};
+            }
+        }
+        for (const auto& [name, bytes] :
+             ReadEntries(path, [](const std::string& name) { return name.ends_with(".properties"); })) {
+            if (auto parsed = cl::bundle::ParseProperties(bytes))
+                files.emplace(name, std::move(*parsed));
+        }
+        return true;
+    }
+
+    // The value of a key of a file, or nullptr when the file does not hold it.
+    const std::string* Value(const std::string& file, const std::string& key) const
+    {
+        const auto found = files.find(file);
+        if (found == files.end())
+            return nullptr;
+        const cl::bundle::PropertiesEntry* entry = found->second.Find(key);
+        return entry ? &entry->value : nullptr;
+    }
+};
+
+struct Tally {
+    size_t messages = 0, messagesOffered = 0, others = 0, othersOffered = 0, missing = 0;
+
+    void Add(bool message, bool offered)
+    {
+        (message ? messages : others) += 1;
+        (message ? messagesOffered : othersOffered) += offered ? 1 : 0;
+    }
+    void Add(const Tally& t)
+    {
+        messages += t.messages;
+        messagesOffered += t.messagesOffered;
+        others += t.others;
+        othersOffered += t.othersOffered;
+        missing += t.missing;
+    }
+    double MessageRate() const
+    {
+        return messages ? 100.0 * static_cast<double>(messagesOffered) / static_cast<double>(messages) : 0;
+    }
+    double OtherRate() const
+    {
+        return others ? 100.0 * static_cast<double>(othersOffered) / static_cast<double>(others) : 0;
+    }
+    std::string Line() const
+    {
+        char line[200];
+        std::snprintf(line, sizeof line, "%zu messages, %.1f%% offered; %zu others, %.1f%% offered; %zu not found",
+                      messages, MessageRate(), others, OtherRate(), missing);
+        return line;
+    }
+};
+
+// Which of the programs are missing: a skip names them, under CI=true a failure does.
+std::string MissingPrograms(bool laterGoals)
 {
-    const bool ci = std::getenv("CI") != nullptr && std::string(std::getenv("CI")) == "true";
-    for (const auto& [name, path] : kJars) {
-        if (!Exists(path)) {
-            if (ci)
-                FAIL() << path << " is missing: scripts/install-deps installs jedit and libcommons-lang3-java";
-            GTEST_SKIP() << path << " is not installed";
+    std::string missing;
+    for (const auto& [name, jar] : kJars) {
+        if (jar.laterGoals == laterGoals && !Exists(jar.path))
+            missing += " " + jar.path + " (package " + jar.package + ")";
+    }
+    return missing;
+}
+
+bool UnderCi()
+{
+    return std::getenv("CI") != nullptr && std::string(std::getenv("CI")) == "true";
+}
+
+// The labels of the programs held to `laterGoals`, tallied per jar (and as a whole, under ""),
+// with a line for each label the analysis gets wrong.
+struct Measured {
+    std::map<std::string, Tally> literals, bundles, all;
+    std::ostringstream misses;
+};
+
+void Measure(bool laterGoals, Measured& out)
+{
+    const std::vector<Label> labels = ReadLabels();
+    std::map<std::string, JarLiterals> literals;
+    std::map<std::string, JarBundles> bundles;
+    for (const auto& [name, jar] : kJars) {
+        if (jar.laterGoals != laterGoals)
+            continue;
+        ASSERT_TRUE(literals[name].Load(jar.path)) << jar.path;
+        const bool hasBundleRows = std::any_of(labels.begin(), labels.end(), [&](const Label& l) {
+            return l.jar == name && !l.bundleFile.empty();
+        });
+        if (hasBundleRows) {
+            ASSERT_TRUE(bundles[name].Load(jar.path)) << jar.path;
         }
     }
-    const std::vector<Label> labels = ReadLabels();
-    ASSERT_GE(labels.size(), 300u);
-
-    std::map<std::string, JarProgram> programs;
-    for (const auto& [name, path] : kJars)
-        ASSERT_TRUE(programs[name].Load(path)) << path;
-
-    size_t messages = 0, messagesOffered = 0, others = 0, othersOffered = 0, missing = 0;
-    std::ostringstream misses;
     for (const Label& label : labels) {
-        const JarProgram& jar = programs.at(label.jar);
-        const auto* text = jar.Find(label.className, label.text);
-        if (text == nullptr) {
-            ++missing;
-            misses << "  not found: " << label.className << " \"" << label.text << "\"\n";
+        if (kJars.count(label.jar) == 0) {
+            ADD_FAILURE() << "a label of a jar the test does not know: " << label.jar;
             continue;
         }
-        const cl::usage::Decision& d = text->decision;
-        if (label.message) {
-            ++messages;
-            messagesOffered += d.offered ? 1 : 0;
+        if (literals.count(label.jar) == 0)
+            continue;
+        const bool bundle = !label.bundleFile.empty();
+        Tally& tally = (bundle ? out.bundles : out.literals)[label.jar];
+        bool offered = false;
+        std::string what, as;
+        if (bundle) {
+            const JarBundles& jar = bundles.at(label.jar);
+            const std::string* value = jar.Value(label.bundleFile, label.text);
+            what = label.bundleFile + " " + label.text;
+            if (value == nullptr) {
+                ++tally.missing;
+                out.misses << "  not found: " << what << "\n";
+                continue;
+            }
+            what += " = \"" + *value + "\"";
+            const auto found = jar.byPlace.find(JarBundles::PlaceKey(label.bundleFile, label.text));
+            if (found != jar.byPlace.end()) {
+                offered = found->second.offered;
+                as = found->second.use + " (" + found->second.consumer + ")";
+            } else {
+                as = "no entry";
+            }
         } else {
-            ++others;
-            othersOffered += d.offered ? 1 : 0;
+            const auto* text = literals.at(label.jar).Find(label.className, label.text);
+            what = label.className + " \"" + label.text + "\"";
+            if (text == nullptr) {
+                ++tally.missing;
+                out.misses << "  not found: " << what << "\n";
+                continue;
+            }
+            offered = text->decision.offered;
+            as = std::string(cl::usage::UseWord(text->decision.use)) + " (" + text->decision.consumer + ")";
         }
-        if (d.offered != label.message)
-            misses << "  " << (label.message ? "message withheld" : "other offered") << ": " << label.className
-                   << " \"" << label.text << "\" as " << cl::usage::UseWord(d.use) << " (" << d.consumer
-                   << "); labelled from: " << label.evidence << "\n";
+        tally.Add(label.message, offered);
+        if (offered != label.message)
+            out.misses << "  " << (label.message ? "message withheld" : "other offered") << ": " << what << " as "
+                       << as << "; labelled from: " << label.evidence << "\n";
     }
-    const double messageRate = messages ? 100.0 * static_cast<double>(messagesOffered) / static_cast<double>(messages) : 0;
-    const double otherRate = others ? 100.0 * static_cast<double>(othersOffered) / static_cast<double>(others) : 0;
-    std::printf("labelled literals: %zu messages, %.1f%% offered; %zu others, %.1f%% offered; %zu not found\n%s",
-                messages, messageRate, others, otherRate, missing, misses.str().c_str());
-    EXPECT_EQ(missing, 0u);
-    EXPECT_GE(messageRate, 90.0);
-    EXPECT_LE(otherRate, 10.0);
+    for (const auto& [name, jar] : kJars) {
+        if (jar.laterGoals != laterGoals)
+            continue;
+        out.all[name].Add(out.literals[name]);
+        out.all[name].Add(out.bundles[name]);
+        out.literals[""].Add(out.literals[name]);
+        out.bundles[""].Add(out.bundles[name]);
+        out.all[""].Add(out.all[name]);
+    }
+}
+
+std::string Report(const Measured& m)
+{
+    std::ostringstream report;
+    for (const auto& [name, tally] : m.all) {
+        const std::string jar = name.empty() ? "all" : name;
+        report << jar << " literals: " << m.literals.at(name).Line() << "\n"
+               << jar << " bundle values: " << m.bundles.at(name).Line() << "\n"
+               << jar << " together: " << tally.Line() << "\n";
+    }
+    return report.str() + m.misses.str();
+}
+
+TEST(LabelledPrograms, OffersTheMessagesAndWithholdsTheRest)
+{
+    if (const std::string missing = MissingPrograms(false); !missing.empty()) {
+        if (UnderCi())
+            FAIL() << "missing:" << missing << "; scripts/install-deps installs them";
+        GTEST_SKIP() << "not installed:" << missing;
+    }
+    Measured m;
+    Measure(false, m);
+    if (HasFatalFailure())
+        return;
+    const Tally& all = m.all.at("");
+    std::printf("labelled literals of the first programs:\n%s", Report(m).c_str());
+    ASSERT_GE(all.messages + all.others + all.missing, 300u);
+    EXPECT_EQ(all.missing, 0u);
+    EXPECT_GE(all.MessageRate(), 90.0);
+    EXPECT_LE(all.OtherRate(), 10.0);
+}
+
+TEST(LabelledPrograms, LaterProgramsOfferTheMessagesAndWithholdTheRest)
+{
+    if (const std::string missing = MissingPrograms(true); !missing.empty()) {
+        if (UnderCi())
+            FAIL() << "missing:" << missing << "; scripts/install-deps installs them";
+        GTEST_SKIP() << "not installed:" << missing;
+    }
+    Measured m;
+    Measure(true, m);
+    if (HasFatalFailure())
+        return;
+    const Tally& all = m.all.at("");
+    const std::string report = Report(m);
+    std::printf("labelled literals and bundle values of the later programs:\n%s", report.c_str());
+    // The labels themselves hold whatever the analysis does: enough of both kinds, each naming
+    // a text or key its program has.
+    EXPECT_GE(all.messages + all.others + all.missing, 300u);
+    EXPECT_GE(m.bundles.at("").messages + m.bundles.at("").others, 120u);
+    EXPECT_GE(m.literals.at("").messages + m.literals.at("").others, 120u);
+    EXPECT_EQ(all.missing, 0u);
+    if (!kNewRowsGoalsEnforced)
+        GTEST_SKIP() << "goals of 95% / 2% not enforced yet: " << all.Line();
+    EXPECT_GE(all.MessageRate(), 95.0);
+    EXPECT_LE(all.OtherRate(), 2.0);
 }
 
 }  // namespace
