@@ -4,6 +4,7 @@
 
 #include "bundle/OfferedValues.h"
 #include "bundle/PropertiesWriter.h"
+#include "usage/TextShape.h"
 
 #include <map>
 #include <unordered_map>
@@ -107,6 +108,14 @@ BundleAnalysis AnalyseBundles(const std::vector<PropertiesFileBytes>& files, con
             analysis.tables.push_back(family.Name());
             continue;
         }
+        // A family whose values are mostly paths, colours, switches, sizes and keystrokes holds
+        // settings the program reads, whatever keys the code names: its values are offered only
+        // where the code is seen to show them.
+        std::vector<std::pair<std::string_view, std::string_view>> keyValues;
+        keyValues.reserve(sourceFile->entries.size());
+        for (const bundle::PropertiesEntry& entry : sourceFile->entries)
+            keyValues.emplace_back(entry.key, entry.value);
+        const bool settings = usage::FamilyIsTable(keyValues);
         analysis.offered[f] = true;
         // The program's own translation, where it has one that differs from the source.
         std::map<std::string, std::string, std::less<>> existing;
@@ -129,6 +138,7 @@ BundleAnalysis AnalyseBundles(const std::vector<PropertiesFileBytes>& files, con
             text.key = entry.key;
             text.value = entry.value;
             text.javaFormat = offer.javaFormat;
+            text.settings = settings;
             if (const auto found = existing.find(entry.key);
                 found != existing.end() && !found->second.empty() && found->second != entry.value)
                 text.existing = found->second;

@@ -42,6 +42,9 @@ struct BundleText {
     std::string key;
     std::string value;       // UTF-8, escapes decoded: the text as the program receives it
     bool javaFormat = false; // a MessageFormat pattern with arguments
+    // Its family holds mostly settings (paths, colours, switches, sizes): a value of it is a
+    // text only where a lookup of its key shows it.
+    bool settings = false;
     // The program's own translation of it, from its variant for the catalogue's language.
     std::optional<std::string> existing;
 };

@@ -5,6 +5,8 @@
 #include "classfile/ModifiedUtf8.h"
 #include "files/FileOps.h"
 #include "files/SameFile.h"
+#include "usage/ProgramUsage.h"
+#include "usage/TextShape.h"
 
 #include <algorithm>
 #include <iterator>
@@ -147,6 +149,7 @@ void AddBundles(const Program& program, const std::string& language, Opening& op
         place.kind = PlaceKind::Bundle;
         place.file = text.file;
         place.key = text.key;
+        place.settings = text.settings;
         entry.places.push_back(std::move(place));
         entry.references.push_back({text.file, 0, text.key});
         entry.inCode = true;
@@ -248,6 +251,20 @@ bool DecideBundlePlaces(const usage::ProgramUsage& uses, SessionEntry& entry, us
         if (place.kind != PlaceKind::Bundle)
             continue;
         std::optional<usage::Decision> decision = uses.DecideLookedUp(place.key, entry.msgid);
+        if (!decision && (place.settings || usage::BundleValueIsData(place.key, entry.msgid))) {
+            // No lookup of a known use reads it, and it reads as a path, a colour, a switch,
+            // a keystroke or a constant's name, or its family holds settings: the program's,
+            // not a person's.
+            decision.emplace();
+            decision->use = usage::Use::Data;
+            decision->consumer = place.settings ? "family of settings" : "shape of the value";
+            usage::Finding shape;
+            shape.use = usage::Use::Data;
+            shape.consumer = decision->consumer;
+            shape.className = place.file;
+            shape.method = place.key;
+            decision->forbidding.push_back(std::move(shape));
+        }
         if (!decision) {
             allKnown = false;
             offered = true;

@@ -13,17 +13,20 @@ namespace cl::usage {
 
 namespace {
 
+// Data (a number parsed, a colour decoded, a text field's first content) ranks below what
+// shows the value: a parser's value that is also shown is rare, and a text field that starts
+// with a label's text is filled for the person reading it.
 int Rank(Use use)
 {
     switch (use) {
         case Use::Name: return 0;
         case Use::Pattern: return 1;
         case Use::Key: return 2;
-        case Use::Data: return 3;
-        case Use::Format: return 4;
-        case Use::Ui: return 5;
-        case Use::Message: return 6;
-        case Use::Log: return 7;
+        case Use::Format: return 3;
+        case Use::Ui: return 4;
+        case Use::Message: return 5;
+        case Use::Log: return 6;
+        case Use::Data: return 7;
         default: return 9;
     }
 }

@@ -846,8 +846,7 @@ bool KeyEndsWithWord(std::string_view key, std::string_view word) noexcept
 }
 
 constexpr std::string_view kResourceWords[] = {
-    "icon", "image", "img", "cursor", "model", "class", "url", "uri", "path", "color", "colour",
-    "font", "style", "width", "height", "gif", "png", "svg",
+    "icon", "image", "img", "cursor", "model", "class", "url", "uri", "path", "color", "colour", "font",
 };
 
 constexpr std::string_view kBindingEnds[] = {
@@ -1041,8 +1040,10 @@ bool BundleValueIsData(std::string_view key, std::string_view value)
         // One word: a name the program reads (an enum constant's lower-case name, a constant
         // in capitals) unless its key names something shown.
         const bool capitals = std::all_of(text.begin(), text.end(), [](char c) { return !IsAsciiLowerByte(c); });
-        const bool lower = std::all_of(text.begin(), text.end(), [](char c) { return !IsAsciiUpperByte(c); });
-        if ((lower || HasInnerCapital(text) || (capitals && text.size() >= 5)) && WordOfToken(text) != Word::Capitalised)
+        // A word in small letters alone ("hours", "km") is as often a unit shown as a name
+        // read: where no lookup tells, it is offered; a family of settings asks for a lookup
+        // that shows it (FamilyIsTable).
+        if ((HasInnerCapital(text) || (capitals && text.size() >= 5)) && WordOfToken(text) != Word::Capitalised)
             return !KeyNamesShown(key);
         return false;
     }
