@@ -3,8 +3,9 @@
 // translation writes back. A program keeps its interface texts in .properties families
 // (Messages.properties, Messages_de.properties, ...) and looks them up by key: the values of
 // each family's source are offered beside the class literals, the program's own variant for the
-// catalogue's language gives a start, and a translation becomes one more variant that Java picks
-// up by itself when the program runs in that language.
+// catalogue's language gives a start, and a translation goes into the file Java reads first when
+// the program runs in that language (the program's own, else one more variant), or into the
+// source itself for a program that picks its language from its own settings.
 
 #include "catalogue/Program.h"
 #include "bundle/BundleFamilies.h"
