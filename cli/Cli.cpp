@@ -389,6 +389,7 @@ bool IsReplacementText(std::size_t position)
 
 constexpr std::string_view kFilterMissing = "--filter 后面缺少 PATH";
 constexpr std::string_view kLanguageMissing = "--language 后面缺少语言代码";
+constexpr std::string_view kBundlesMissing = "--bundles 后面缺少 variant 或 base";
 
 // The two kinds of command, which differ in their usage text and in how they end.
 enum class Family { File, Program };
@@ -415,8 +416,8 @@ const std::vector<CommandEntry>& Commands()
          Family::File, Command::Replace, nullptr},
         {{"extract", {Switch("--annotations"), Switch("--all"), Valued("--language", kLanguageMissing, false)}, nullptr},
          Family::Program, Command::List, RunExtractCommand},
-        {{"apply", {Switch("--annotations"), Switch("--in-place")}, nullptr}, Family::Program, Command::List,
-         RunApplyCommand},
+        {{"apply", {Switch("--annotations"), Switch("--in-place"), Valued("--bundles", kBundlesMissing, false)}, nullptr},
+         Family::Program, Command::List, RunApplyCommand},
         {{"strings", {Switch("--all")}, nullptr}, Family::Program, Command::List, RunStringsCommand},
     };
     return commands;

@@ -23,8 +23,8 @@
 // The default language named is the engine's own constant, so the help cannot drift from it.
 const std::string kProgramUsage = std::string(
     "  classlingo-cli extract [--annotations] [--all] [--language LL] INPUT OUT.po\n"
-    "  classlingo-cli apply [--annotations] INPUT IN.po OUTPUT\n"
-    "  classlingo-cli apply --in-place [--annotations] INPUT IN.po\n"
+    "  classlingo-cli apply [--annotations] [--bundles variant|base] INPUT IN.po OUTPUT\n"
+    "  classlingo-cli apply --in-place [--annotations] [--bundles variant|base] INPUT IN.po\n"
     "  classlingo-cli strings [--all] INPUT\n"
     "\n"
     "  INPUT 可以是 jar/zip（按内容识别）、文件夹（其下所有 .class、.jar 和 .properties）或单个 .class；\n"
@@ -33,13 +33,17 @@ const std::string kProgramUsage = std::string(
     "            （UTF-8，语言默认 ") + cl::catalogue::kDefaultLanguage + "；程序自带该语言的资源包时，其译文作为起点）；\n"
     "            默认只提供程序显示给人看的文本（界面、消息、格式、日志）；--all 也列出程序读取的\n"
     "            文本（键、名称、模式、数据），并在注释中说明其用途\n"
-    "  apply     把 IN.po 中已翻译（非模糊）的条目写回程序，生成 OUTPUT；资源包的译文写成目录语言的\n"
-    "            资源包（如 Messages_zh_CN.properties）；--in-place 直接替换 INPUT 中改动的文件，\n"
-    "            原文件保留在 INPUT.bak 中（已有的 .bak 保持不变）\n"
+    "  apply     把 IN.po 中已翻译（非模糊）的条目写回程序，生成 OUTPUT；--in-place 直接替换 INPUT 中\n"
+    "            改动的文件，原文件保留在 INPUT.bak 中（已有的 .bak 保持不变）\n"
     "  strings   每个 Utf8 常量一行：条目<TAB>索引<TAB>角色<TAB>用途<TAB>文本（默认只列文字、拼接模板和键；\n"
     "            --all 列出全部）；资源包的每个值一行：文件<TAB>键<TAB>bundle<TAB>-<TAB>文本\n"
     "            用途：ui message format log key name pattern data unknown，不是字符串常量的为 -\n"
     "  --annotations  同时处理注解中的字符串值\n"
+    "  --bundles variant  （默认）资源包的译文写入以目录语言运行时 Java 读到的语言文件：程序自带的\n"
+    "            （如目录为 zh_CN、程序只有 Messages_zh.properties 时写入它），没有时新建\n"
+    "            Messages_zh_CN.properties\n"
+    "  --bundles base     译文直接写入每个资源包的源文件（如 Messages.properties），不新建语言文件；\n"
+    "            用于按自己的设置而不是按运行语言选择语言的程序\n"
     "  退出状态：0 完成；1 无法读取输入、无法写入输出、目录有误或译文无法写回；2 用法错误；\n"
     "            3 完成，但有条目、类或资源包无法读取（原样复制）\n";
 
@@ -147,8 +151,8 @@ int RunExtract(bool annotations, bool all, const std::string& language, const st
     return partly ? kPartly : kDone;
 }
 
-int RunApply(bool annotations, bool inPlace, const std::string& input, const std::string& poPath,
-             const std::string& output, cl::FileSystem& fs, std::ostream& err)
+int RunApply(bool annotations, bool inPlace, cat::BundleTarget bundles, const std::string& input,
+             const std::string& poPath, const std::string& output, cl::FileSystem& fs, std::ostream& err)
 {
     Progress progress(err);
     progress.Step(cltext::CatalogueReadingText());
@@ -170,6 +174,7 @@ int RunApply(bool annotations, bool inPlace, const std::string& input, const std
     request.output = output;
     request.inPlace = inPlace;
     request.annotations = annotations;
+    request.bundles = bundles;
     cl::Result<cat::PreparedGenerate> prepared = session.PrepareGenerate(request, progress.Stages());
     if (!prepared) {
         Fail(err, prepared.error());
@@ -252,7 +257,14 @@ int RunApplyCommand(const clcli::ParsedLine& line, std::ostream&, std::ostream& 
     const bool inPlace = line.Has("--in-place");
     if (line.operands.size() != (inPlace ? 2u : 3u))
         return Usage(err, inPlace ? "apply --in-place 需要 INPUT 和 IN.po" : "apply 需要 INPUT、IN.po 和 OUTPUT");
-    return RunApply(line.Has("--annotations"), inPlace, line.operands[0], line.operands[1],
+    cat::BundleTarget bundles = cat::BundleTarget::Variant;
+    if (const std::string* given = line.Value("--bundles")) {
+        if (*given == "base")
+            bundles = cat::BundleTarget::Base;
+        else if (*given != "variant")
+            return Usage(err, "--bundles 只能是 variant 或 base：" + *given);
+    }
+    return RunApply(line.Has("--annotations"), inPlace, bundles, line.operands[0], line.operands[1],
                     inPlace ? std::string() : line.operands[2], fs, err);
 }
 

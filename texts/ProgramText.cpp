@@ -135,15 +135,34 @@ std::string ExtractSummaryText(const cat::ProgramFacts& facts, std::size_t entri
     return text;
 }
 
+std::string BundleFileText(const cat::BundleFileWritten& file)
+{
+    std::string text = Quoted(file.family) + "：写入" + Quoted(file.path) +
+                       (file.replaces ? "（程序原有的文件，保留其中其他内容）" : "（新文件）") + "，";
+    switch (file.finds) {
+        case cat::RunFinds::Exact: return text + "以目录的语言运行时读到它。";
+        case cat::RunFinds::Fallback:
+            return text + "以目录的语言运行时读到它（程序没有更具体的语言文件，查找时退到这一个）。";
+        case cat::RunFinds::Base:
+            return text + "以目录的语言运行时读到它（程序没有这种语言的文件，Java 查找时最后读基本文件）。";
+        case cat::RunFinds::HiddenByVariant:
+            return text + "以目录的语言运行时读不到其中 " + std::to_string(file.hidden) + " 条：程序自带的" +
+                   Quoted(file.hiddenBy) + "先被读到，其中这些键仍是原来的值。";
+        case cat::RunFinds::OtherLanguage:
+            return text + "以目录的语言运行时读不到它：它是另一种语言的文件，只有程序自己选用这种语言时才读它。";
+    }
+    return text;
+}
+
 std::string BundleWrittenText(const cat::GenerateReport& report)
 {
     if (report.variantsWritten.empty())
         return {};
-    std::string names;
-    for (std::size_t i = 0; i < report.variantsWritten.size(); ++i)
-        names += (i ? "、" : "") + report.variantsWritten[i];
-    return "\n资源包译文 " + std::to_string(report.bundleTextsWritten) + " 条，写入 " +
-           std::to_string(report.variantsWritten.size()) + " 个语言文件：" + names + "。";
+    std::string text = "\n资源包译文 " + std::to_string(report.bundleTextsWritten) + " 条，写入 " +
+                       std::to_string(report.variantsWritten.size()) + " 个文件：";
+    for (const cat::BundleFileWritten& file : report.bundleFiles)
+        text += "\n  " + BundleFileText(file);
+    return text;
 }
 
 std::string ApplySummaryText(const cat::ImportSummary& imported, const cat::GenerateReport& report)

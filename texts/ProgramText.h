@@ -34,7 +34,10 @@ std::string PluralSkippedText(std::size_t count);
 // What the bundles of a program offered (empty for a program without bundles), and what a
 // generate wrote into them (empty when nothing).
 std::string BundleSummaryText(const cl::catalogue::ProgramFacts& facts);
+// Per family: the file written, new or the program's own, and whether a run in the catalogue's
+// language reads it, and why.
 std::string BundleWrittenText(const cl::catalogue::GenerateReport& report);
+std::string BundleFileText(const cl::catalogue::BundleFileWritten& file);
 
 // The one-line summaries of the command line.
 std::string ExtractSummaryText(const cl::catalogue::ProgramFacts& facts, std::size_t entries, std::size_t places);

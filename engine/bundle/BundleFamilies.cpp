@@ -115,26 +115,54 @@ std::string ParentFolder(const std::string& folder)
     return slash == std::string_view::npos ? std::string() : std::string(inner.substr(0, slash + 1));
 }
 
-std::vector<std::optional<LocaleTag>> Candidates(std::string_view language)
+}  // namespace
+
+std::vector<LocaleTag> LookupOrder(std::string_view language)
 {
-    std::vector<std::optional<LocaleTag>> out;
+    std::vector<LocaleTag> order;
     const std::optional<LocaleTag> tag = LanguageOfCatalogue(language);
     if (!tag)
-        return out;
-    out.push_back(tag);
-    if (!tag->script.empty() && !tag->country.empty()) {
-        LocaleTag noScript = *tag;
-        noScript.script.clear();
-        out.push_back(noScript);
+        return order;
+    const std::string& lang = tag->language;
+    std::string script = tag->script;
+    std::string country = tag->country;
+    // Java files Chinese under both spellings: a program ships zh_CN or zh_Hans, zh_TW or
+    // zh_Hant, and a run in either finds it. A country gives its script first thing; a script
+    // gives its country only for the forms without the script.
+    if (lang == "zh" && script.empty() && !country.empty()) {
+        if (country == "CN" || country == "SG")
+            script = "Hans";
+        else if (country == "TW" || country == "HK" || country == "MO")
+            script = "Hant";
     }
-    LocaleTag alone;
-    alone.language = tag->language;
-    if (!(alone == *tag))
-        out.push_back(alone);
-    return out;
+    // The variant, then each shorter form of it ("a_b", then "a").
+    std::vector<std::string> variants;
+    for (std::string v = tag->variant; !v.empty();) {
+        variants.push_back(v);
+        const std::size_t cut = v.rfind('_');
+        v = cut == std::string::npos ? std::string() : v.substr(0, cut);
+    }
+    auto add = [&](const std::string& s, const std::string& c, const std::string& v) {
+        LocaleTag candidate{lang, s, c, v};
+        if (std::find(order.begin(), order.end(), candidate) == order.end())
+            order.push_back(std::move(candidate));
+    };
+    for (const std::string& v : variants)
+        add(script, country, v);
+    if (!country.empty())
+        add(script, country, {});
+    if (!script.empty()) {
+        add(script, {}, {});
+        if (lang == "zh" && country.empty())
+            country = script == "Hans" ? "CN" : script == "Hant" ? "TW" : "";
+        for (const std::string& v : variants)
+            add({}, country, v);
+        if (!country.empty())
+            add({}, country, {});
+    }
+    add({}, {}, {});
+    return order;
 }
-
-}  // namespace
 
 std::string BundleFamily::Name() const
 {
@@ -258,7 +286,7 @@ std::vector<BundleFamily> FindBundleFamilies(const std::vector<std::string>& pat
 
 const BundleMember* ExistingVariant(const BundleFamily& family, std::string_view language)
 {
-    for (const std::optional<LocaleTag>& wanted : Candidates(language)) {
+    for (const LocaleTag& wanted : LookupOrder(language)) {
         for (const BundleMember& member : family.members) {
             if (member.locale && member.locale == wanted)
                 return &member;
@@ -267,18 +295,27 @@ const BundleMember* ExistingVariant(const BundleFamily& family, std::string_view
     return nullptr;
 }
 
+std::optional<LocaleTag> VariantLocale(const BundleFamily& family, std::string_view language)
+{
+    std::optional<LocaleTag> tag = LanguageOfCatalogue(language);
+    if (!tag || family.layout == BundleLayout::LocaleSuffix)
+        return tag;
+    const bool languagesAlone = std::all_of(family.members.begin(), family.members.end(), [](const BundleMember& m) {
+        return m.locale && m.locale->LanguageOnly();
+    });
+    if (languagesAlone)
+        return LocaleTag{tag->language, {}, {}, {}};
+    return tag;
+}
+
 std::optional<std::string> VariantPath(const BundleFamily& family, std::string_view language)
 {
-    const std::optional<LocaleTag> tag = LanguageOfCatalogue(language);
+    const std::optional<LocaleTag> tag = VariantLocale(family, language);
     if (!tag)
         return std::nullopt;
     if (family.layout == BundleLayout::LocaleSuffix)
         return family.folder + family.baseName + "_" + tag->Text('_') + std::string(kExtension);
-    const bool languagesAlone = std::all_of(family.members.begin(), family.members.end(), [](const BundleMember& m) {
-        return m.locale && m.locale->LanguageOnly();
-    });
-    const std::string folderName = languagesAlone ? tag->language : tag->Text(family.separator);
-    return family.folder + folderName + "/" + family.baseName;
+    return family.folder + tag->Text(family.separator) + "/" + family.baseName;
 }
 
 }  // namespace cl::bundle

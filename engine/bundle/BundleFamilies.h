@@ -63,8 +63,17 @@ using IsStringLiteral = std::function<bool(std::string_view)>;
 // configuration and is left out.
 std::vector<BundleFamily> FindBundleFamilies(const std::vector<std::string>& paths, const IsStringLiteral& isLiteral);
 
-// The member that holds the family's texts for a catalogue's language ("zh_CN": the zh_CN
-// variant, else the zh one), or null.
+// The locales a run in a catalogue's language looks its bundles up in, most specific first and
+// without the base file, as ResourceBundle.Control.getCandidateLocales lists them: "zh_CN" gives
+// zh_Hans_CN, zh_Hans, zh_CN, zh (Java supplies the script of a Chinese country, and the country
+// of a Chinese script); "de_DE" gives de_DE, de. Empty when the language is no locale. The
+// default locale's chain, which Java tries only when nothing but the base file was found, is the
+// same list for a run in that language.
+std::vector<LocaleTag> LookupOrder(std::string_view language);
+
+// The member that holds the family's texts for a catalogue's language: the first of its
+// LookupOrder the family has ("zh_CN": the zh_CN variant, else the zh one), or null. It is
+// what a run in that language reads, and so what a translation goes into.
 const BundleMember* ExistingVariant(const BundleFamily& family, std::string_view language);
 
 // The path of the variant to write for a catalogue's language: "app/Messages_zh_CN.properties"
@@ -72,5 +81,8 @@ const BundleMember* ExistingVariant(const BundleFamily& family, std::string_view
 // all name a language alone, "lang/zh_CN/" otherwise) and the same file name. None when the
 // language is no locale.
 std::optional<std::string> VariantPath(const BundleFamily& family, std::string_view language);
+// The locale that path names: the catalogue's, or its language alone in a folder layout whose
+// folders all name a language alone.
+std::optional<LocaleTag> VariantLocale(const BundleFamily& family, std::string_view language);
 
 }  // namespace cl::bundle

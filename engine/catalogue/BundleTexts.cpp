@@ -148,9 +148,72 @@ BundleAnalysis AnalyseBundles(const std::vector<PropertiesFileBytes>& files, con
     return analysis;
 }
 
+namespace {
+
+// The file a family's translations go into: the source (Base), else the first file a run in the
+// language reads, else a new variant for it. Empty when the language is no locale.
+std::string TargetPath(const bundle::BundleFamily& family, std::string_view language, BundleTarget target)
+{
+    if (target == BundleTarget::Base)
+        return family.Source()->path;
+    if (const bundle::BundleMember* first = bundle::ExistingVariant(family, language))
+        return first->path;
+    return bundle::VariantPath(family, language).value_or(std::string());
+}
+
+// Whether a run in `language` reads the translations written at `written.path` (whose locale is
+// `locale`, none for a base file): Java looks a key up in each file of the lookup order the
+// family has, most specific first, then in the base file, and takes the first that holds it.
+void JudgeRun(const bundle::BundleFamily& family, std::string_view language, const std::optional<bundle::LocaleTag>& locale,
+              const std::vector<std::string>& keys,
+              const std::unordered_map<std::string, const PropertiesFileBytes*>& byPath, BundleFileWritten& written)
+{
+    const std::vector<bundle::LocaleTag> order = bundle::LookupOrder(language);
+    const auto at = locale ? std::find(order.begin(), order.end(), *locale) : order.end();
+    if (locale && at == order.end()) {
+        written.finds = RunFinds::OtherLanguage;
+        return;
+    }
+    // The files read before the one written, in the order they are read: a key any of them
+    // holds never reaches the translation.
+    std::vector<bool> hidden(keys.size(), false);
+    for (auto wanted = order.begin(); wanted != at; ++wanted) {
+        for (const bundle::BundleMember& member : family.members) {
+            if (!(member.locale == *wanted) || member.path == written.path)
+                continue;
+            const auto file = byPath.find(member.path);
+            std::optional<bundle::PropertiesFile> read;
+            if (file != byPath.end() && !file->second->unreadable) {
+                if (Result<bundle::PropertiesFile> parsed = bundle::ParseProperties(file->second->bytes))
+                    read = std::move(*parsed);
+            }
+            bool hides = false;
+            for (std::size_t k = 0; k < keys.size(); ++k) {
+                // A file Java cannot read fails every lookup of the family.
+                if (!read || read->Find(keys[k]) != nullptr) {
+                    hides = hides || !hidden[k];
+                    hidden[k] = true;
+                }
+            }
+            if (hides && written.hiddenBy.empty())
+                written.hiddenBy = member.path;
+        }
+    }
+    written.hidden = static_cast<std::size_t>(std::count(hidden.begin(), hidden.end(), true));
+    if (written.hidden > 0)
+        written.finds = RunFinds::HiddenByVariant;
+    else if (!locale)
+        written.finds = RunFinds::Base;
+    else
+        written.finds = *locale == bundle::LanguageOfCatalogue(language) ? RunFinds::Exact : RunFinds::Fallback;
+}
+
+}  // namespace
+
 std::vector<VariantFile> WriteVariants(const BundleAnalysis& analysis, const std::vector<PropertiesFileBytes>& files,
                                        std::string_view language,
-                                       const std::function<std::optional<std::string>(const BundleText&)>& translationOf)
+                                       const std::function<std::optional<std::string>(const BundleText&)>& translationOf,
+                                       BundleTarget target)
 {
     std::vector<VariantFile> variants;
     const auto byPath = ByPath(files);
@@ -162,43 +225,48 @@ std::vector<VariantFile> WriteVariants(const BundleAnalysis& analysis, const std
         const bundle::BundleMember* source = family.Source();
         if (source == nullptr || textsOf[f].empty())
             continue;
-        const std::optional<std::string> path = bundle::VariantPath(family, language);
-        if (!path)
+        const std::string path = TargetPath(family, language, target);
+        if (path.empty())
             continue;
-        // The program's own file for the language, when it has one, is what the translation
-        // goes into: whatever the catalogue does not touch in it stays as its translator left it.
-        // A new file beside a less specific one (zh_CN beside zh) takes that one's values for the
-        // keys the catalogue leaves alone, since it hides them from every lookup.
-        std::optional<bundle::PropertiesFile> own;
+        VariantFile variant;
+        BundleFileWritten& written = variant.written;
         bundle::VariantValues values;
-        if (const bundle::BundleMember* variant = bundle::ExistingVariant(family, language);
-            variant != nullptr && variant != source) {
-            if (const auto file = byPath.find(variant->path); file != byPath.end()) {
-                if (Result<bundle::PropertiesFile> read = bundle::ParseProperties(file->second->bytes)) {
-                    if (variant->path == *path) {
-                        own = std::move(*read);
-                    } else {
-                        for (const bundle::PropertiesEntry& entry : read->entries)
-                            values[entry.key] = entry.value;
-                    }
-                }
-            }
-        }
-        VariantFile written;
+        std::vector<std::string> keys;
         for (const BundleText* text : textsOf[f]) {
             if (std::optional<std::string> translation = translationOf(*text)) {
                 values[text->key] = std::move(*translation);
+                keys.push_back(text->key);
                 ++written.translated;
             }
         }
         if (written.translated == 0)
             continue;
-        written.path = *path;
-        written.source = source->path;
-        written.replaces = byPath.count(*path) != 0;
-        written.bytes = own ? bundle::UpdateVariant(*own, analysis.sources[f], values)
+        written.family = family.Name();
+        written.path = path;
+        written.replaces = byPath.count(path) != 0;
+        variant.source = source->path;
+        // The program's own file, when the translations go into one: whatever the catalogue does
+        // not touch in it stays as its translator left it, in its order with its comments.
+        std::optional<bundle::PropertiesFile> own;
+        std::optional<bundle::LocaleTag> locale;
+        if (path == source->path) {
+            own = analysis.sources[f];
+            locale = source->locale;
+        } else if (const auto member = std::find_if(family.members.begin(), family.members.end(),
+                                                    [&](const bundle::BundleMember& m) { return m.path == path; });
+                   member != family.members.end()) {
+            locale = member->locale;
+            if (const auto file = byPath.find(path); file != byPath.end()) {
+                if (Result<bundle::PropertiesFile> read = bundle::ParseProperties(file->second->bytes))
+                    own = std::move(*read);
+            }
+        } else {
+            locale = bundle::VariantLocale(family, language);
+        }
+        variant.bytes = own ? bundle::UpdateVariant(*own, analysis.sources[f], values)
                             : bundle::WriteVariant(analysis.sources[f], values);
-        variants.push_back(std::move(written));
+        JudgeRun(family, language, locale, keys, byPath, written);
+        variants.push_back(std::move(variant));
     }
     return variants;
 }

@@ -3,8 +3,9 @@
 // translation writes back. A program keeps its interface texts in .properties families
 // (Messages.properties, Messages_de.properties, ...) and looks them up by key: the values of
 // each family's source are offered beside the class literals, the program's own variant for the
-// catalogue's language gives a start, and a translation becomes one more variant that Java picks
-// up by itself when the program runs in that language.
+// catalogue's language gives a start, and a translation goes into the file Java reads first when
+// the program runs in that language (the program's own, else one more variant), or into the
+// source itself for a program that picks its language from its own settings.
 
 #include "catalogue/Program.h"
 #include "bundle/BundleFamilies.h"
@@ -12,6 +13,7 @@
 #include "errors/Error.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <set>
@@ -74,21 +76,60 @@ struct BundleAnalysis {
 BundleAnalysis AnalyseBundles(const std::vector<PropertiesFileBytes>& files, const bundle::IsStringLiteral& isLiteral,
                               const bundle::IsStringLiteral& isClassText, std::string_view language);
 
-// The variant of one family for `language`, to be written at `path`: in place of the family's
-// existing variant of that name, or added after the source.
-struct VariantFile {
-    std::string path;
-    std::string bytes;
-    std::string source;     // the family's source, which a new file follows
-    bool replaces = false;  // a file of that name exists
-    std::size_t translated = 0;  // values that are translations, not the program's own
+// Where a family's translations go.
+enum class BundleTarget : uint8_t {
+    // The variant a run in the catalogue's language reads: the program's own file for it when
+    // it has one (Messages_zh for zh_CN when there is no Messages_zh_CN), else a new one.
+    Variant,
+    // The family's source itself, for a program that picks its language from its own settings
+    // rather than from the locale it runs in: no variant is added.
+    Base,
 };
 
-// Each family with at least one translated value gets its variant: every key of the source in
-// its order with its comments; each value the translation (`translationOf` the text, nullopt
-// when there is none), else the program's existing value for that language, else the source's.
+// Whether a run of the translated program in the catalogue's language (its default locale that
+// language) reads the file written, and why.
+enum class RunFinds : uint8_t {
+    Exact,     // yes: the file for the language itself, the first one looked in
+    Fallback,  // yes: a less specific one (Messages_zh for zh_CN), the first the family has
+    Base,      // yes: the base file, where the lookup ends: the family has no file for the language
+    // No: the program's own file for the language (`hiddenBy`) is read first, and holds keys
+    // whose translations went into the base file.
+    HiddenByVariant,
+    // No: the source is another language's file (Messages_en, lang/en/), which a run in the
+    // catalogue's language reads only when the program itself picks that language.
+    OtherLanguage,
+};
+
+// What was written for one family: the file and whether a run in the language finds it.
+struct BundleFileWritten {
+    std::string family;          // as the summary names it (BundleFamily::Name)
+    std::string path;
+    bool replaces = false;       // a file of that name was there: the program's own, updated
+    std::size_t translated = 0;  // values that are translations, not the program's own
+    RunFinds finds = RunFinds::Exact;
+    std::string hiddenBy;        // HiddenByVariant: the program's file read first
+    std::size_t hidden = 0;      // HiddenByVariant: translated keys that file holds
+
+    bool Found() const { return finds == RunFinds::Exact || finds == RunFinds::Fallback || finds == RunFinds::Base; }
+};
+
+// The file of one family that takes its translations, with its new bytes: in place of a file of
+// the program (`written.replaces`), or added after the source.
+struct VariantFile {
+    BundleFileWritten written;
+    std::string bytes;
+    std::string source;  // the family's source, which a new file follows
+};
+
+// Each family with at least one translated value gets its translations written (`target`):
+// into the file a run in `language` reads first (BundleFamilies' ExistingVariant), keeping its
+// keys, comments and order and adding the source's keys it lacks; else into a new variant for
+// `language` with every key of the source in its order with its comments; or, for Base, into
+// the source itself, keeping the same. Each value is the translation (`translationOf` the text,
+// nullopt when there is none), else the file's own value (a new variant: the source's).
 std::vector<VariantFile> WriteVariants(
     const BundleAnalysis& analysis, const std::vector<PropertiesFileBytes>& files, std::string_view language,
-    const std::function<std::optional<std::string>(const BundleText&)>& translationOf);
+    const std::function<std::optional<std::string>(const BundleText&)>& translationOf,
+    BundleTarget target = BundleTarget::Variant);
 
 }  // namespace cl::catalogue

@@ -370,6 +370,10 @@ Result<GenerateReport> PreparedGenerate::Commit()
     for (const Error& refused : report_.output.refused) {
         auto& written = report_.variantsWritten;
         written.erase(std::remove(written.begin(), written.end(), refused.entry), written.end());
+        auto& files = report_.bundleFiles;
+        files.erase(std::remove_if(files.begin(), files.end(),
+                                   [&](const BundleFileWritten& file) { return file.path == refused.entry; }),
+                    files.end());
     }
     return report_;
 }
@@ -740,8 +744,8 @@ Result<StringListing> ProgramSession::ListStrings(const std::string& path, bool 
 }
 
 // The language variants of the bundles whose values are translated, as changes of the program.
-void ProgramSession::AddVariants(const Program& program, const Extraction& extraction, OutputChanges& changes,
-                                 GenerateReport& report) const
+void ProgramSession::AddVariants(const Program& program, const Extraction& extraction, BundleTarget target,
+                                 OutputChanges& changes, GenerateReport& report) const
 {
     if (program.properties.empty())
         return;
@@ -764,18 +768,21 @@ void ProgramSession::AddVariants(const Program& program, const Extraction& extra
             if (place.kind == PlaceKind::Bundle && place.kept && place.file == text.file && place.key == text.key)
                 return std::nullopt;
         }
-        // The program's own translation is no change: its variant keeps it as it is.
-        if (text.existing && *text.existing == entry.translation)
+        // The program's own translation is no change: its variant keeps it as it is. The
+        // source has it only once it is written there.
+        if (target == BundleTarget::Variant && text.existing && *text.existing == entry.translation)
             return std::nullopt;
         return entry.translation;
     };
-    for (VariantFile& variant : WriteVariants(analysis, files, language_, translationOf)) {
-        report.bundleTextsWritten += variant.translated;
-        report.variantsWritten.push_back(variant.path);
-        if (variant.replaces)
-            changes.replaced[variant.path] = std::move(variant.bytes);
+    for (VariantFile& variant : WriteVariants(analysis, files, language_, translationOf, target)) {
+        const std::string& path = variant.written.path;
+        report.bundleTextsWritten += variant.written.translated;
+        report.variantsWritten.push_back(path);
+        if (variant.written.replaces)
+            changes.replaced[path] = std::move(variant.bytes);
         else
-            changes.added.push_back({variant.path, std::move(variant.bytes), variant.source});
+            changes.added.push_back({path, std::move(variant.bytes), variant.source});
+        report.bundleFiles.push_back(std::move(variant.written));
     }
 }
 
@@ -862,7 +869,7 @@ Result<PreparedGenerate> ProgramSession::PrepareGenerate(const GenerateRequest& 
     progress.Begin(WorkStage::Writing);
     OutputChanges changes;
     changes.replaced = std::move(plan.changed);
-    AddVariants(*program, *extraction, changes, prepared.report_);
+    AddVariants(*program, *extraction, request.bundles, changes, prepared.report_);
     Result<StagedOutput> staged = StageOutput(*program, changes, output, progress, *fs_);
     if (!staged)
         return std::move(staged).error();

@@ -9,6 +9,7 @@
 // folder, or the input in place with its backup) after every check has passed, so that nothing
 // is written while any translation has a problem.
 
+#include "catalogue/BundleTexts.h"
 #include "catalogue/CatalogueWording.h"
 #include "catalogue/Po.h"
 #include "catalogue/Program.h"
@@ -177,6 +178,9 @@ struct GenerateRequest {
     std::string output;    // where the translated program goes; ignored in place
     bool inPlace = false;  // replace the input, keeping it as INPUT.bak
     bool annotations = false;  // annotation values' translations too
+    // Where bundle translations go: the variant a run in the catalogue's language reads, or
+    // each family's source itself.
+    BundleTarget bundles = BundleTarget::Variant;
 };
 
 // What generating did.
@@ -184,6 +188,9 @@ struct GenerateReport {
     ApplySummary summary;
     std::size_t bundleTextsWritten = 0;  // translations written into bundle variants
     std::vector<std::string> variantsWritten;  // the variant files written, new or replaced
+    // Per family written, in the order of variantsWritten: the file and whether a run in the
+    // catalogue's language finds the translations there.
+    std::vector<BundleFileWritten> bundleFiles;
     OutputReport output;
     std::vector<std::string> unparsable;
     std::vector<UnreadablePart> unreadable;
@@ -300,8 +307,8 @@ private:
     void Recheck(SessionEntry& entry);
     // Called with an entry's value from before a change, once the change is made.
     void NoteChange(std::size_t index, const EntryValue& before);
-    void AddVariants(const Program& program, const Extraction& extraction, OutputChanges& changes,
-                     GenerateReport& report) const;
+    void AddVariants(const Program& program, const Extraction& extraction, BundleTarget target,
+                     OutputChanges& changes, GenerateReport& report) const;
 
     FileSystem* fs_;
     bool open_ = false;

@@ -1,6 +1,7 @@
 // Resource bundles on the command line: strings lists each offered value as FILE, KEY, "bundle",
 // "-" and the text; a bundle Java would refuse is named on stderr while the rest is listed,
-// extracted and applied, with exit status 3; apply's summary names the variants it wrote.
+// extracted and applied, with exit status 3; apply's summary names, per family, the file it wrote
+// and whether a run in the catalogue's language reads it; --bundles base writes the sources.
 
 #include "CliFixture.h"
 #include "SamplePrograms.h"
@@ -131,9 +132,24 @@ TEST_F(CliBundles, AMalformedBundleIsNamedTheRestIsProcessedAndTheStatusIsThree)
     }
 }
 
-TEST_F(CliBundles, ApplySummaryNamesTheVariantsWritten)
+// The summary's line for a family: the file written, and whether a run in the language reads it.
+std::string FileLine(const std::string& family, const std::string& path, bool own, const std::string& reads)
 {
+    return "\n  “" + family + "”：写入“" + path + "”" + (own ? "（程序原有的文件，保留其中其他内容）" : "（新文件）") +
+           "，以目录的语言运行时" + reads + "\n";
+}
+
+const std::string kExact = "读到它。";
+const std::string kFallback = "读到它（程序没有更具体的语言文件，查找时退到这一个）。";
+const std::string kBase = "读到它（程序没有这种语言的文件，Java 查找时最后读基本文件）。";
+const std::string kOtherLanguage = "读不到它：它是另一种语言的文件，只有程序自己选用这种语言时才读它。";
+
+TEST_F(CliBundles, ApplySummarySaysPerFamilyWhichFileARunInTheLanguageReads)
+{
+    Files withZh = kProgram;
+    withZh.emplace_back("app/Messages_zh.properties", "greeting=\\u65E7\\u7684\nold=Kept\n");
     Write(Path("app.jar"), Jar(kProgram));
+    Write(Path("zh.jar"), Jar(withZh));
     for (const auto& [name, bytes] : kProgram) {
         std::filesystem::create_directories(std::filesystem::path(Path("fold/" + name)).parent_path());
         Write(Path("fold/" + name), bytes);
@@ -141,34 +157,126 @@ TEST_F(CliBundles, ApplySummaryNamesTheVariantsWritten)
     Write(Path("both.po"), cltest::Catalogue({{"Hello there", "你好"}, {"Open a file", "打开文件"}}));
     Write(Path("none.po"), cltest::Catalogue({{"Unrelated text", "无关的文本"}}));
 
+    const std::string messages = FileLine("app/Messages", "app/Messages_zh_CN.properties", false, kExact);
+    const std::string menu = FileLine("lang/*/menu.properties", "lang/zh/menu.properties", false, kFallback);
     const struct {
         const char* what;
         std::vector<std::string> args;
-        std::vector<std::string> variants;  // named in the summary, in order
+        std::string summary;  // "" when no bundle is written
     } cases[] = {
-        {"a jar", {"apply", Path("app.jar"), Path("both.po"), Path("out.jar")},
-         {"app/Messages_zh_CN.properties", "lang/zh/menu.properties"}},
+        {"a jar", {"apply", Path("app.jar"), Path("both.po"), Path("out1.jar")},
+         "资源包译文 2 条，写入 2 个文件：" + messages + menu.substr(1)},
         {"a folder in place", {"apply", "--in-place", Path("fold"), Path("both.po")},
-         {"app/Messages_zh_CN.properties", "lang/zh/menu.properties"}},
-        {"nothing of a bundle translated", {"apply", Path("app.jar"), Path("none.po"), Path("none.jar")}, {}},
+         "资源包译文 2 条，写入 2 个文件：" + messages + menu.substr(1)},
+        {"the variants named", {"apply", "--bundles", "variant", Path("app.jar"), Path("both.po"), Path("out2.jar")},
+         "资源包译文 2 条，写入 2 个文件：" + messages + menu.substr(1)},
+        {"a program shipping zh", {"apply", Path("zh.jar"), Path("both.po"), Path("out3.jar")},
+         "资源包译文 2 条，写入 2 个文件：" +
+             FileLine("app/Messages", "app/Messages_zh.properties", true, kFallback) + menu.substr(1)},
+        {"into the sources", {"apply", Path("app.jar"), "--bundles", "base", Path("both.po"), Path("out4.jar")},
+         "资源包译文 2 条，写入 2 个文件：" + FileLine("app/Messages", "app/Messages.properties", true, kBase) +
+             FileLine("lang/*/menu.properties", "lang/en/menu.properties", true, kOtherLanguage).substr(1)},
+        {"into the sources, beside zh", {"apply", "--bundles", "base", Path("zh.jar"), Path("both.po"), Path("out5.jar")},
+         "资源包译文 2 条，写入 2 个文件：" +
+             FileLine("app/Messages", "app/Messages.properties", true,
+                      "读不到其中 1 条：程序自带的“app/Messages_zh.properties”先被读到，其中这些键仍是原来的值。") +
+             FileLine("lang/*/menu.properties", "lang/en/menu.properties", true, kOtherLanguage).substr(1)},
+        {"nothing of a bundle translated", {"apply", Path("app.jar"), Path("none.po"), Path("none.jar")}, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const auto run = Run(c.args);
         ASSERT_EQ(run.status, 0) << run.err;
-        const std::size_t said = run.err.find("资源包译文 " + std::to_string(c.variants.size()) + " 条，写入 " +
-                                              std::to_string(c.variants.size()) + " 个语言文件：");
-        if (c.variants.empty()) {
+        if (c.summary.empty()) {
             EXPECT_EQ(run.err.find("资源包译文"), std::string::npos) << run.err;
             continue;
         }
-        ASSERT_NE(said, std::string::npos) << run.err;
-        std::string names;
-        for (const std::string& variant : c.variants)
-            names += (names.empty() ? "" : "、") + variant;
-        EXPECT_NE(run.err.find("个语言文件：" + names + "。", said), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("\n" + c.summary), std::string::npos) << run.err;
     }
     EXPECT_EQ(Read(Path("fold/lang/zh/menu.properties")), "file.open=\\u6253\\u5F00\\u6587\\u4EF6\n");
+    // The sources hold the translations, in their order, and no variant was added.
+    const cltest::LibzipView base = cltest::ReadWithLibzip(Read(Path("out4.jar")));
+    ASSERT_EQ(base.error, "");
+    EXPECT_EQ(base.contents.at("app/Messages.properties"), "greeting=\\u4F60\\u597D\nopen.mnemonic=O\nmulti\\tkey=Two\\nlines\n");
+    EXPECT_EQ(base.contents.at("lang/en/menu.properties"), "file.open=\\u6253\\u5F00\\u6587\\u4EF6\n");
+    EXPECT_EQ(base.names.size(), kProgram.size());
+    // The program's zh file keeps its own key, and gains the source's it lacked.
+    const cltest::LibzipView zh = cltest::ReadWithLibzip(Read(Path("out3.jar")));
+    EXPECT_EQ(zh.contents.at("app/Messages_zh.properties"),
+              "greeting=\\u4F60\\u597D\nold=Kept\nopen.mnemonic=O\nmulti\\tkey=Two\\nlines\n");
+    EXPECT_EQ(zh.contents.count("app/Messages_zh_CN.properties"), 0u);
+}
+
+TEST_F(CliBundles, BundlesTakesVariantOrBase)
+{
+    Write(Path("app.jar"), Jar(kProgram));
+    Write(Path("both.po"), cltest::Catalogue({{"Hello there", "你好"}}));
+    const struct {
+        std::vector<std::string> args;
+        std::string said;
+    } cases[] = {
+        {{"apply", "--bundles", "sources", Path("app.jar"), Path("both.po"), Path("out.jar")},
+         "--bundles 只能是 variant 或 base：sources"},
+        {{"apply", Path("app.jar"), Path("both.po"), Path("out.jar"), "--bundles"}, "--bundles 后面缺少 variant 或 base"},
+        {{"apply", "--bundles", "", Path("app.jar"), Path("both.po"), Path("out.jar")},
+         "--bundles 后面缺少 variant 或 base"},
+        {{"extract", "--bundles", "base", Path("app.jar"), Path("out.po")}, "未知的选项：--bundles"},
+    };
+    for (const auto& c : cases) {
+        const auto run = Run(c.args);
+        EXPECT_EQ(run.status, 2) << run.err;
+        EXPECT_EQ(run.err.rfind(c.said + "\n", 0), 0u) << run.err;
+        EXPECT_FALSE(std::filesystem::exists(Path("out.jar")));
+    }
+    const auto help = Run({"apply", "--help"});
+    EXPECT_NE(help.out.find("[--bundles variant|base]"), std::string::npos) << help.out;
+}
+
+// In place, the sources' originals are kept as every file's are, and a later run in place that
+// writes the variant instead gives the source its original back.
+TEST_F(CliBundles, BaseInPlaceKeepsTheSourcesOriginal)
+{
+    Write(Path("app.po"), cltest::Catalogue({{"Hello there", "你好"}}));
+    const std::string source = "greeting=Hello there\nopen.mnemonic=O\nmulti\\tkey=Two\\nlines\n";
+    for (const bool folder : {true, false}) {
+        SCOPED_TRACE(folder ? "a folder" : "a jar");
+        std::filesystem::remove_all(Path("prog"));
+        std::filesystem::remove_all(Path("prog.bak"));
+        std::filesystem::remove(Path(".prog.classlingo"));
+        if (folder) {
+            for (const auto& [name, bytes] : kProgram) {
+                std::filesystem::create_directories(std::filesystem::path(Path("prog/" + name)).parent_path());
+                Write(Path("prog/" + name), bytes);
+            }
+        } else {
+            Write(Path("prog"), Jar(kProgram));
+        }
+        const std::string original = folder ? std::string() : Read(Path("prog"));
+        auto sourceNow = [&] {
+            return folder ? Read(Path("prog/app/Messages.properties"))
+                          : cltest::ReadWithLibzip(Read(Path("prog"))).contents["app/Messages.properties"];
+        };
+
+        const auto base = Run({"apply", "--in-place", "--bundles", "base", Path("prog"), Path("app.po")});
+        ASSERT_EQ(base.status, 0) << base.err;
+        EXPECT_EQ(sourceNow(), "greeting=\\u4F60\\u597D\nopen.mnemonic=O\nmulti\\tkey=Two\\nlines\n");
+        if (folder) {
+            EXPECT_EQ(Read(Path("prog.bak/app/Messages.properties")), source);
+        } else {
+            EXPECT_EQ(Read(Path("prog.bak")), original);
+        }
+
+        const auto variant = Run({"apply", "--in-place", Path("prog"), Path("app.po")});
+        ASSERT_EQ(variant.status, 0) << variant.err;
+        EXPECT_EQ(sourceNow(), source) << "the source is the original again";
+        if (folder) {
+            EXPECT_EQ(Read(Path("prog/app/Messages_zh_CN.properties")), "greeting=\\u4F60\\u597D\nopen.mnemonic=O\nmulti\\tkey=Two\\nlines\n");
+            EXPECT_NE(variant.err.find("这次不再改动的 1 个文件已恢复为原文件。"), std::string::npos) << variant.err;
+        } else {
+            EXPECT_EQ(cltest::ReadWithLibzip(Read(Path("prog"))).contents.count("app/Messages_zh_CN.properties"), 1u);
+            EXPECT_EQ(Read(Path("prog.bak")), original) << "the backup stays the original";
+        }
+    }
 }
 
 }  // namespace

@@ -5,7 +5,9 @@
 # bundle. The catalogue offers the bundle texts and no key, no configuration value; apply writes
 # a variant for zh_CN in each family's layout; java shows the translations in zh_CN and the
 # English texts in en_US. Then the same program installed as a folder (a jar and its language
-# files beside it), translated to a new folder and in place.
+# files beside it), translated to a new folder and in place. Last, a program that names its
+# language itself and ships Own_zh: the translation goes into Own_zh, or with --bundles base into
+# Own.properties.
 # Usage: bundle_roundtrip.sh CLASSLINGO_CLI JAVAC JAVA
 set -euo pipefail
 
@@ -153,4 +155,49 @@ cmp -s installed/lib/app.jar app.jar || fail "the input folder changed"
 cmp -s installed.bak/lib/app.jar app.jar || fail "the original jar is not kept in installed.bak"
 [ -e installed/language/Texts_zh_CN.properties ] || fail "no variant written in place"
 [ ! -e installed.bak/run.sh ] || fail "an unchanged file was backed up"
+# A program that names its language itself (Locale("zh")) and ships its Chinese as Own_zh: the
+# translation goes into that file, which a lookup in zh and one in zh_CN both read. With
+# --bundles base it goes into Own.properties, which a program set to English reads; Own_zh still
+# holds its old greeting, which a lookup in zh reads first, and the summary says so.
+mkdir -p own/src/demo own/classes/demo
+cat > own/src/demo/Own.java <<'JAVA'
+package demo;
+
+import java.util.Locale;
+import java.util.ResourceBundle;
+
+public class Own {
+    public static void main(String[] args) {
+        ResourceBundle texts = ResourceBundle.getBundle("demo.Own", Locale.forLanguageTag(args[0]));
+        System.out.println(texts.getString("greeting") + "|" + texts.getString("farewell"));
+    }
+}
+JAVA
+"$javac" -encoding UTF-8 -d own/classes own/src/demo/Own.java
+printf 'greeting=Welcome back\nfarewell=Goodbye for now\n' > own/classes/demo/Own.properties
+printf 'greeting=\\u65e7\\u7684\\u6b22\\u8fce\n' > own/classes/demo/Own_zh.properties
+(cd own/classes && "$jar" cf ../../own.jar .)
+"$cli" extract own.jar own.po 2>own-extract.log || fail "extract of own.jar failed: $(cat own-extract.log)"
+sed -e '/^msgid "Welcome back"$/{n;s/.*/msgstr "欢迎回来"/}' -e '/^msgid "Goodbye for now"$/{n;s/.*/msgstr "再见了"/}' \
+    own.po > own-zh.po
+own() {
+    "$java" -Duser.language="$1" -Duser.country="$2" -Dfile.encoding=UTF-8 -Dstdout.encoding=UTF-8 \
+        -Dsun.stdout.encoding=UTF-8 -cp "$3" demo.Own "$4"
+}
+"$cli" apply own.jar own-zh.po own-variant.jar 2>own-variant.log || fail "apply to own.jar failed: $(cat own-variant.log)"
+unzip -Z1 own-variant.jar | grep -q '^demo/Own_zh_CN.properties$' && fail "a zh_CN file was added beside Own_zh"
+grep -q '写入“demo/Own_zh.properties”（程序原有的文件' own-variant.log || fail "the summary does not name Own_zh: $(cat own-variant.log)"
+for tag in zh zh-CN; do
+    [ "$(own zh CN own-variant.jar $tag)" = "欢迎回来|再见了" ] ||
+        fail "a lookup in $tag does not see the translation: $(own zh CN own-variant.jar $tag)"
+done
+[ "$(own en US own-variant.jar en)" = "Welcome back|Goodbye for now" ] || fail "English changed: $(own en US own-variant.jar en)"
+
+"$cli" apply --bundles base own.jar own-zh.po own-base.jar 2>own-base.log || fail "apply --bundles base failed: $(cat own-base.log)"
+[ "$(unzip -Z1 own-base.jar | sort | tr '\n' ' ')" = "$(unzip -Z1 own.jar | sort | tr '\n' ' ')" ] ||
+    fail "--bundles base added or dropped a file"
+[ "$(own en US own-base.jar en)" = "欢迎回来|再见了" ] || fail "a program set to English does not see the translation"
+[ "$(own zh CN own-base.jar zh)" = "旧的欢迎|再见了" ] || fail "Own_zh no longer comes first in zh: $(own zh CN own-base.jar zh)"
+grep -q '写入“demo/Own.properties”.*读不到其中 1 条：程序自带的“demo/Own_zh.properties”先被读到' own-base.log ||
+    fail "the summary does not say Own_zh hides the greeting: $(cat own-base.log)"
 echo "bundle round trip: OK"

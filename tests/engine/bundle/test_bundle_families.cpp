@@ -3,6 +3,10 @@
 
 #include "bundle/BundleFamilies.h"
 
+#include "JavaOracle.h"
+#include "ScratchFolder.h"
+#include "Tools.h"
+
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -16,6 +20,7 @@ using cl::bundle::BundleFamily;
 using cl::bundle::BundleLayout;
 using cl::bundle::ExistingVariant;
 using cl::bundle::FindBundleFamilies;
+using cl::bundle::LookupOrder;
 using cl::bundle::VariantPath;
 
 struct ExpectedFamily {
@@ -189,6 +194,81 @@ TEST(BundleFamilies, VariantToWriteIsNamedLikeTheOthers)
     };
     for (const auto& c : cases)
         EXPECT_EQ(VariantPath(families[c.family], c.language), c.path) << families[c.family].Name() << " " << c.language;
+}
+
+// The lookup order of a run in each language, as ResourceBundle.Control lists the candidates
+// (base name "x", so that each prints as the bundle name Java would load).
+const char* const kLookupOracle = R"java(
+import java.util.*;
+
+public class LookupOracle {
+    public static void main(String[] args) {
+        ResourceBundle.Control control = ResourceBundle.Control.getControl(ResourceBundle.Control.FORMAT_DEFAULT);
+        for (String arg : args) {
+            String[] p = (arg + ",,,,").split(",", -1);
+            Locale locale = new Locale.Builder().setLanguage(p[0]).setScript(p[1]).setRegion(p[2]).setVariant(p[3]).build();
+            StringBuilder line = new StringBuilder(arg + ":");
+            for (Locale candidate : control.getCandidateLocales("x", locale)) {
+                if (!candidate.equals(Locale.ROOT))
+                    line.append(" ").append(control.toBundleName("x", candidate).substring(2));
+            }
+            System.out.println(line);
+        }
+    }
+}
+)java";
+
+class LookupAgainstJava : public cltest::ScratchFolder {};
+
+TEST_F(LookupAgainstJava, TheOrderIsJavasCandidateList)
+{
+    CLTEST_REQUIRE_TOOL("javac", CLASSLINGO_JAVAC);
+    CLTEST_REQUIRE_TOOL("java", CLASSLINGO_JAVA);
+    // Catalogue languages, and the same locale as the oracle builds it.
+    const std::vector<std::pair<std::string, std::string>> languages = {
+        {"zh_CN", "zh,,CN"},        {"zh", "zh"},           {"zh_TW", "zh,,TW"},     {"zh_HK", "zh,,HK"},
+        {"zh_SG", "zh,,SG"},        {"zh_Hans", "zh,Hans"}, {"zh_Hant", "zh,Hant"},  {"zh_Hans_CN", "zh,Hans,CN"},
+        {"zh-CN", "zh,,CN"},        {"de_DE", "de,,DE"},    {"de", "de"},            {"sr_Latn_RS", "sr,Latn,RS"},
+        {"sr_Latn", "sr,Latn"},     {"pt_BR", "pt,,BR"},    {"de_DE_POSIX", "de,,DE,POSIX"},
+    };
+    std::string args;
+    for (const auto& [language, oracle] : languages)
+        args += " " + oracle;
+    const cltest::JavaOutput java = cltest::RunJavaProgram(dir_.string(), "LookupOracle", kLookupOracle, args);
+    ASSERT_TRUE(java.ok) << java.error;
+    std::string mine;
+    for (const auto& [language, oracle] : languages) {
+        mine += oracle + ":";
+        for (const cl::bundle::LocaleTag& tag : LookupOrder(language))
+            mine += " " + tag.Text('_');
+        mine += "\n";
+    }
+    EXPECT_EQ(mine, java.out);
+    EXPECT_TRUE(LookupOrder("not a language").empty());
+}
+
+// The program's own file a run reads first is the one a translation goes into: with zh_Hans
+// beside zh_CN, a run in zh_CN reads zh_Hans, since Java supplies the script of a Chinese country.
+TEST(BundleFamilies, TheFileARunReadsFirstHoldsTheLanguage)
+{
+    const auto families = Find({"a/M.properties", "a/M_zh_Hans.properties", "a/M_zh_CN.properties", "a/M_zh.properties",
+                                "b/N.properties", "b/N_zh_TW.properties", "b/N_zh.properties"},
+                               {});
+    ASSERT_EQ(families.size(), 2u);
+    const struct {
+        std::size_t family;
+        std::string language;
+        std::string first;
+    } cases[] = {
+        {0, "zh_CN", "a/M_zh_Hans.properties"}, {0, "zh_SG", "a/M_zh_Hans.properties"},
+        {0, "zh", "a/M_zh.properties"},         {0, "zh_TW", "a/M_zh.properties"},
+        {1, "zh_CN", "b/N_zh.properties"},      {1, "zh_Hant", "b/N_zh_TW.properties"},
+        {1, "zh_TW", "b/N_zh_TW.properties"},   {1, "de", ""},
+    };
+    for (const auto& c : cases) {
+        const auto* member = ExistingVariant(families[c.family], c.language);
+        EXPECT_EQ(member ? member->path : std::string(), c.first) << families[c.family].Name() << " " << c.language;
+    }
 }
 
 }  // namespace

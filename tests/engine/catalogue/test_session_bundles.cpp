@@ -12,11 +12,13 @@
 #include "FailingFileSystem.h"
 #include "FileState.h"
 #include "Java.h"
+#include "JavaOracle.h"
 #include "SamplePrograms.h"
 #include "ScratchFolder.h"
 #include "TreeState.h"
 #include "ZipBytes.h"
 #include "ZipComparison.h"
+#include "bundle/Properties.h"
 
 #include <gtest/gtest.h>
 
@@ -539,8 +541,9 @@ TEST_F(SessionBundles, TheVariantKeepsTheSourcesKeysAndGoesWhereTheFamilyPutsIts
     } cases[] = {
         {"suffix, new", "app/Messages.properties", {{"app/Messages_de.properties", "greeting=Hallo\n"}}, "",
          "app/Messages_zh_CN.properties"},
-        {"suffix, beside a zh file", "app/Messages.properties", {{"app/Messages_de.properties", "greeting=Hallo\n"}},
-         "app/Messages_zh.properties", "app/Messages_zh_CN.properties"},
+        {"suffix, over the zh file a run in zh_CN reads", "app/Messages.properties",
+         {{"app/Messages_de.properties", "greeting=Hallo\n"}}, "app/Messages_zh.properties",
+         "app/Messages_zh.properties"},
         {"suffix, over the zh_CN file", "app/Messages.properties",
          {{"app/Messages_de.properties", "greeting=Hallo\n"}}, "app/Messages_zh_CN.properties",
          "app/Messages_zh_CN.properties"},
@@ -604,6 +607,197 @@ TEST_F(SessionBundles, TheVariantKeepsTheSourcesKeysAndGoesWhereTheFamilyPutsIts
         // Every other entry is the very same record, with the same bytes.
         for (const std::string& problem : cltest::RecordDifferences(input, output, changed, {}, added))
             ADD_FAILURE() << problem;
+    }
+}
+
+// ---- Where a run in the catalogue's language looks
+
+// What Java gives for "greeting" of `base` in a jar, for each "jar|base|language|country" (the
+// default locale of the run): looked up in the default locale, in Locale("zh") as a program
+// that names its language does, and in Locale.SIMPLIFIED_CHINESE; "-" where it finds none.
+const char* const kGreetingOracle = R"java(
+import java.io.*;
+import java.net.*;
+import java.util.*;
+
+public class GreetingOracle {
+    // A class loader of its own for each lookup: ResourceBundle's cache, which is kept per loader,
+    // would otherwise let one lookup answer for the next.
+    static String greeting(String jar, String base, Locale locale) throws IOException {
+        try (URLClassLoader loader = new URLClassLoader(new URL[] {new File(jar).toURI().toURL()}, null)) {
+            return ResourceBundle.getBundle(base, locale, loader).getString("greeting");
+        } catch (MissingResourceException e) {
+            return "-";
+        }
+    }
+    public static void main(String[] args) throws Exception {
+        PrintStream out = new PrintStream(new FileOutputStream(FileDescriptor.out), true, "UTF-8");
+        for (String arg : args) {
+            String[] p = arg.split("\\|", -1);
+            Locale.setDefault(new Locale(p[2], p[3]));
+            out.println(greeting(p[0], p[1], Locale.getDefault()) + "|" + greeting(p[0], p[1], new Locale("zh")) + "|"
+                        + greeting(p[0], p[1], Locale.SIMPLIFIED_CHINESE));
+        }
+    }
+}
+)java";
+
+TEST_F(SessionBundles, TranslationsGoWhereARunInTheLanguageLooks)
+{
+    using cat::BundleTarget;
+    using cat::RunFinds;
+    constexpr auto Variant = BundleTarget::Variant;
+    constexpr auto Base = BundleTarget::Base;
+    // The program's own translation: of the greeting only, or of both texts translated.
+    const std::string own = "greeting=旧的问候\nold.key=Old value\n";
+    const std::string ownBoth = "greeting=旧的问候\ncount=旧 {0}\nold.key=Old value\n";
+    const std::string de = "greeting=Hallo\n";
+    const std::string base = "app/Messages.properties";
+    const struct {
+        const char* what;
+        std::string language;
+        BundleTarget target;
+        std::string source;
+        Files others;  // the family's other members
+        std::string written;
+        bool replaces;
+        RunFinds finds;
+        std::string hiddenBy;
+        std::size_t hidden;
+        // What Java shows for the greeting in the default locale, Locale("zh") and zh_CN:
+        // 'y' the translation, 'n' anything else; "" for a folder family, which the program
+        // reads by its own code.
+        std::string java;
+    } cases[] = {
+        {"only a base", "zh_CN", Variant, base, {}, "app/Messages_zh_CN.properties", false, RunFinds::Exact, "", 0,
+         "yyy"},
+        {"base and zh", "zh_CN", Variant, base, {{"app/Messages_zh.properties", own}}, "app/Messages_zh.properties",
+         true, RunFinds::Fallback, "", 0, "yyy"},
+        {"base and zh_CN", "zh_CN", Variant, base, {{"app/Messages_zh_CN.properties", own}},
+         "app/Messages_zh_CN.properties", true, RunFinds::Exact, "", 0, "yyy"},
+        {"base, zh and zh_CN", "zh_CN", Variant, base,
+         {{"app/Messages_zh.properties", own}, {"app/Messages_zh_CN.properties", own}},
+         "app/Messages_zh_CN.properties", true, RunFinds::Exact, "", 0, "yny"},
+        {"zh_Hans, which Java reads before zh_CN", "zh_CN", Variant, base,
+         {{"app/Messages_zh_Hans.properties", own}, {"app/Messages_zh_CN.properties", own}},
+         "app/Messages_zh_Hans.properties", true, RunFinds::Fallback, "", 0, "yyy"},
+        {"a zh catalogue, base and zh_CN", "zh", Variant, base, {{"app/Messages_zh_CN.properties", own}},
+         "app/Messages_zh.properties", false, RunFinds::Exact, "", 0, "yyn"},
+        {"a zh catalogue, base and zh", "zh", Variant, base, {{"app/Messages_zh.properties", own}},
+         "app/Messages_zh.properties", true, RunFinds::Exact, "", 0, "yyy"},
+        {"a zh catalogue, base, zh and zh_CN", "zh", Variant, base,
+         {{"app/Messages_zh.properties", own}, {"app/Messages_zh_CN.properties", own}}, "app/Messages_zh.properties",
+         true, RunFinds::Exact, "", 0, "yyn"},
+        {"folders, with a zh one", "zh_CN", Variant, "lang/en/menu.properties", {{"lang/zh/menu.properties", own}},
+         "lang/zh/menu.properties", true, RunFinds::Fallback, "", 0, ""},
+        {"folders by locale, new", "zh_CN", Variant, "lang/en_US/menu.properties",
+         {{"lang/de_DE/menu.properties", de}}, "lang/zh_CN/menu.properties", false, RunFinds::Exact, "", 0, ""},
+        {"folders by language, new", "zh_CN", Variant, "lang/en/menu.properties", {{"lang/de/menu.properties", de}},
+         "lang/zh/menu.properties", false, RunFinds::Fallback, "", 0, ""},
+        // Into the source.
+        {"base: only a base", "zh_CN", Base, base, {}, base, true, RunFinds::Base, "", 0, "yyy"},
+        {"base: beside de", "zh_CN", Base, base, {{"app/Messages_de.properties", de}}, base, true, RunFinds::Base, "",
+         0, "yyy"},
+        {"base: beside a zh holding the greeting", "zh_CN", Base, base, {{"app/Messages_zh.properties", own}}, base,
+         true, RunFinds::HiddenByVariant, "app/Messages_zh.properties", 1, "nnn"},
+        {"base: beside a zh holding both", "zh_CN", Base, base, {{"app/Messages_zh.properties", ownBoth}}, base, true,
+         RunFinds::HiddenByVariant, "app/Messages_zh.properties", 2, "nnn"},
+        {"base: a zh catalogue, beside zh_CN", "zh", Base, base, {{"app/Messages_zh_CN.properties", own}}, base, true,
+         RunFinds::Base, "", 0, "yyn"},
+        {"base: an English source", "zh_CN", Base, "app/Messages_en.properties",
+         {{"app/Messages_de.properties", de}}, "app/Messages_en.properties", true, RunFinds::OtherLanguage, "", 0,
+         "nnn"},
+        {"base: folders", "zh_CN", Base, "lang/en/menu.properties", {{"lang/zh/menu.properties", own}},
+         "lang/en/menu.properties", true, RunFinds::OtherLanguage, "", 0, ""},
+    };
+    std::string javaArgs;
+    std::vector<std::pair<std::string, std::string>> javaExpected;  // case, expected line
+    for (std::size_t n = 0; n < std::size(cases); ++n) {
+        const auto& c = cases[n];
+        SCOPED_TRACE(c.what);
+        Files files{{"META-INF/MANIFEST.MF", "Manifest-Version: 1.0\r\n\r\n"},
+                    Class("app/Main", {"app.Messages", "greeting", "Unrelated text"})};
+        files.emplace_back(c.source, kSource);
+        files.insert(files.end(), c.others.begin(), c.others.end());
+        const std::string input = Jar(files);
+        const std::string in = Path("in" + std::to_string(n) + ".jar");
+        const std::string out = Path("out" + std::to_string(n) + ".jar");
+        Write(in, input);
+
+        cat::ProgramSession session = Open(in, c.language);
+        Translate(session, "Hello there", "你好");
+        Translate(session, "Found {0} files", "找到 {0} 个文件");
+        cat::GenerateRequest request;
+        request.output = out;
+        request.bundles = c.target;
+        cl::Result<cat::PreparedGenerate> prepared = session.PrepareGenerate(request);
+        ASSERT_TRUE(prepared.ok()) << cltext::DescribeError(prepared.error());
+        ASSERT_FALSE(prepared->HasProblems());
+        const cl::Result<cat::GenerateReport> report = prepared->Commit();
+        ASSERT_TRUE(report.ok()) << cltext::DescribeError(report.error());
+
+        EXPECT_EQ(report->variantsWritten, std::vector<std::string>{c.written});
+        ASSERT_EQ(report->bundleFiles.size(), 1u);
+        const cat::BundleFileWritten& file = report->bundleFiles[0];
+        EXPECT_EQ(file.path, c.written);
+        EXPECT_EQ(file.replaces, c.replaces);
+        EXPECT_EQ(file.translated, 2u);
+        EXPECT_EQ(file.finds, c.finds);
+        EXPECT_EQ(file.Found(), c.finds != RunFinds::HiddenByVariant && c.finds != RunFinds::OtherLanguage);
+        EXPECT_EQ(file.hiddenBy, c.hiddenBy);
+        EXPECT_EQ(file.hidden, c.hidden);
+
+        // The file holds both translations; one of the program's keeps its own keys and
+        // comments; nothing else of the program changed, and no other file was added.
+        const std::string output = Read(out);
+        const cl::Result<cl::bundle::PropertiesFile> written = cl::bundle::ParseProperties(EntryBytes(output, c.written));
+        ASSERT_TRUE(written.ok());
+        ASSERT_NE(written->Find("greeting"), nullptr);
+        EXPECT_EQ(written->Find("greeting")->value, "你好");
+        ASSERT_NE(written->Find("count"), nullptr);
+        EXPECT_EQ(written->Find("count")->value, "找到 {0} 个文件");
+        EXPECT_EQ(written->Find("menu.quit") ? written->Find("menu.quit")->value : "", "Quit the program");
+        const bool intoOwn = c.replaces && c.written != c.source;
+        EXPECT_EQ(written->Find("old.key") != nullptr, intoOwn);
+        if (c.written == c.source) {
+            EXPECT_EQ(EntryBytes(output, c.written).rfind("# Texts of the main window\ngreeting=\\u4F60\\u597D\n", 0), 0u)
+                << EntryBytes(output, c.written);
+        }
+        std::set<std::string> changed;
+        std::set<std::string> added;
+        (c.replaces ? changed : added).insert(c.written);
+        for (const std::string& problem : cltest::RecordDifferences(input, output, changed, {}, added))
+            ADD_FAILURE() << problem;
+
+        if (!c.java.empty()) {
+            const std::size_t under = c.language.find('_');
+            javaArgs += " " + cltest::ShellQuoted(out + "|app.Messages|" + c.language.substr(0, under) + "|" +
+                                                  (under == std::string::npos ? "" : c.language.substr(under + 1)));
+            std::string line;
+            for (const char seen : c.java)
+                line += std::string(line.empty() ? "" : "|") + (seen == 'y' ? "你好" : "?");
+            javaExpected.emplace_back(c.what, line);
+        }
+    }
+
+    // What Java itself reads from the outputs.
+    CLTEST_REQUIRE_TOOL("javac", cltest::JavacPath());
+    CLTEST_REQUIRE_TOOL("java", cltest::JavaPath());
+    const cltest::JavaOutput java = cltest::RunJavaProgram(dir_.string(), "GreetingOracle", kGreetingOracle, javaArgs);
+    ASSERT_TRUE(java.ok) << java.error;
+    std::vector<std::string> lines;
+    for (std::size_t from = 0, end; (end = java.out.find('\n', from)) != std::string::npos; from = end + 1)
+        lines.push_back(java.out.substr(from, end - from));
+    ASSERT_EQ(lines.size(), javaExpected.size()) << java.out;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        // "?" stands for anything but the translation.
+        std::string seen;
+        std::size_t from = 0;
+        for (std::size_t bar; from <= lines[i].size(); from = bar + 1) {
+            bar = std::min(lines[i].find('|', from), lines[i].size());
+            seen += std::string(from == 0 ? "" : "|") + (lines[i].substr(from, bar - from) == "你好" ? "你好" : "?");
+        }
+        EXPECT_EQ(seen, javaExpected[i].second) << javaExpected[i].first << ": " << lines[i];
     }
 }
 
