@@ -5,6 +5,7 @@
 #include "classfile/ModifiedUtf8.h"
 #include "files/FileOps.h"
 #include "files/SameFile.h"
+#include "formats/Printf.h"
 #include "usage/ProgramUsage.h"
 #include "usage/TextShape.h"
 
@@ -686,6 +687,10 @@ std::string ProgramSession::CatalogueText(const CatalogueHeader& header, bool an
         po.references = entry.references;
         if (entry.javaFormat)
             po.flags.push_back("java-format");
+        // A printf pattern gettext's tools check too (msgfmt --check, Poedit): one whose
+        // conversions Formatter would refuse is left to our own check alone, which names it.
+        else if (entry.printf && formats::ParsePrintf(entry.msgid).HasArguments())
+            po.flags.push_back("java-printf-format");
         po.hasPreviousMsgid = entry.hasPreviousMsgid && po.fuzzy;
         po.previousMsgid = entry.previousMsgid;
         out.push_back(std::move(po));

@@ -42,6 +42,16 @@ bool MayNameKey(FlowContext& c, uint32_t key)
     return false;
 }
 
+// Whether every value of a set is an object made here (a builder, a tokenizer, a list).
+bool OnlyObjects(FlowContext& c, uint32_t set)
+{
+    for (const uint32_t element : c.s.sets.Elements(set)) {
+        if (c.s.sources[element >> 2].kind != kObject)
+            return false;
+    }
+    return true;
+}
+
 // What a call does with the values passed to it: a table line names each parameter's use
 // (consumed, passed on to the result, put into the receiver); a library call without lines
 // uses them in ways not known; a call of the program's own passes them to its parameters,
@@ -102,6 +112,10 @@ uint32_t ApplyCall(FlowContext& c, const CallSite& site, const uint32_t* args, s
     }
     for (size_t p = 0; p < count; ++p) {
         if (args[p] == 0)
+            continue;
+        // A builder or tokenizer asked something the table does not know (hasMoreTokens,
+        // length) does not use the texts it holds: only a line says it does.
+        if (p == 0 && OnlyObjects(c, args[p]))
             continue;
         if (site.libraryOwner)
             c.Use(args[p], c.UnknownSink(c.scope.Consumer(site)));

@@ -91,6 +91,11 @@ Decision ProgramUsage::Decide(std::string_view text, std::span<const PlaceRef> p
         const std::string_view name = graph_->names[f.consumer];
         return name.find('/') != std::string_view::npos && !name.starts_with("field ");
     };
+    // Met in the method that loads the text: at its consumer, or at the call of a library
+    // method that is not the platform's; not down a method of the program's own.
+    auto direct = [&](const BareFinding& f) {
+        return f.via == kNone || (graph_->nodeKey[f.via] >> 60) == kCallNode;
+    };
     // The words of a finding, as FindingsOf gives them.
     auto words = [&](const Placed& placed) { return graph_->Words(placed.f, places[placed.place].classIndex); };
 
@@ -124,10 +129,10 @@ Decision ProgramUsage::Decide(std::string_view text, std::span<const PlaceRef> p
         } else if (use == Use::Unknown) {
             if (unknown == nullptr || (FormatOf(unknown->f.kind) == FormatStyle::None && format != FormatStyle::None))
                 unknown = &placed;
-            if (nameLike == nullptr && atLibraryCall(placed.f))
+            if (nameLike == nullptr && direct(placed.f) && atLibraryCall(placed.f))
                 nameLike = &placed;
         } else {
-            if (nameLike == nullptr && use == Use::Key)
+            if (nameLike == nullptr && use == Use::Key && direct(placed.f))
                 nameLike = &placed;  // a key compared by equality
             if (other == nullptr)
                 other = &placed;
@@ -159,9 +164,12 @@ Decision ProgramUsage::Decide(std::string_view text, std::span<const PlaceRef> p
     }
     const bool prose = ReadsAsProse(text) && !LooksLikeCode(text);
     if (shown != nullptr) {
-        // Only a lone word: a fragment of a sentence ("': connected'") joined into a log line
-        // that also goes through a tokenizer is no name.
-        if (nameLike != nullptr && !prose && !HasSpaceIn(text)) {
+        // Only a lone word, in the method that loads it: a fragment of a sentence ("': connected'",
+        // " failed.") joined into a log line is no name, nor a word whose unknown use is met
+        // only down the program's shared helpers (a log's buffer copied with arraycopy), which
+        // every message reaches.
+        const bool fragment = !text.empty() && (text.front() == ' ' || text.back() == ' ');
+        if (nameLike != nullptr && !prose && !fragment && !HasSpaceIn(text)) {
             d.forbidding.push_back(words(*nameLike));
             take(nameLike, Use::Name);
             d.format = FormatStyle::None;

@@ -737,6 +737,14 @@ bool IsCssProperty(std::string_view name) noexcept
            HasAsciiLetter(name);
 }
 
+constexpr std::string_view kCssProperties[] = {
+    "color", "background", "background-color", "font", "font-family", "font-size", "font-weight", "font-style",
+    "margin", "margin-left", "margin-right", "margin-top", "margin-bottom", "padding", "padding-left",
+    "padding-right", "padding-top", "padding-bottom", "border", "border-color", "border-width", "border-style",
+    "text-align", "text-decoration", "vertical-align", "white-space", "width", "height", "display", "float",
+    "line-height", "list-style", "list-style-type", "cursor", "overflow", "position",
+};
+
 // "a { color: red }", "font-weight: bold;", "strong, b".
 bool IsCss(std::string_view text)
 {
@@ -768,6 +776,13 @@ bool IsCss(std::string_view text)
         }
         dashed = dashed || part.substr(0, colon).find('-') != std::string_view::npos;
         ++count;
+    }
+    // One declaration without a ';' is CSS only with a property CSS has: "-nosplash: Don't
+    // show the splash screen" is a command line's help.
+    if (declarations && count == 1 && text.find(';') == std::string_view::npos) {
+        const std::string_view property = Trim(text.substr(0, text.find(':')));
+        if (!OneOf(property, kCssProperties))
+            declarations = false;
     }
     if (declarations && count > 0 && (dashed || text.find(';') != std::string_view::npos))
         return true;

@@ -238,7 +238,7 @@ TEST(ConsumerTable, DesktopLibrariesReadLayoutsNamesAndPatterns)
         // Values parsed, and a text field's first content.
         {"java/lang/Boolean", "parseBoolean", "(Ljava/lang/String;)Z", 1, Use::Data},
         {"javax/swing/JTextField", "<init>", "(Ljava/lang/String;I)V", 1, Use::Data},
-        {"javax/swing/JTextArea", "<init>", "(Ljava/lang/String;)V", 1, Use::Data},
+        {"javax/swing/JTextArea", "<init>", "(Ljava/lang/String;)V", 1, Use::Ui},  // often a message shown read-only
         {"javax/swing/JTextField", "setToolTipText", "(Ljava/lang/String;)V", 1, Use::Ui},
     };
     // A text field's first content is data only: no line of the Swing prefix makes it shown too.

@@ -247,7 +247,7 @@ TEST(TextShape, BundleValuesThatAreDataByTheirShapeOrTheirKey)
         {"bed.model", "Bed", true},
         {"renderer.class", "Renderer", true},
         // A single word: a name unless the key names something shown.
-        {"unit", "centimeter", true},
+        {"unit", "centimeter", false},  // a word in small letters: a lookup of the key, or its family, decides
         {"unit.label", "centimeter", false},
         {"defaultMode", "optionGroup", true},
         {"mode.name", "optionGroup", false},
