@@ -59,7 +59,7 @@ const char* WithheldText()
 
 const char* KeptText()
 {
-    return "译文不写入以下类：程序在那里只把这段文字当作数据保存或传递。";
+    return "译文不写入以下地方：程序在那里读取这段文字（当作数据、名称、模式或键），改动它会使程序出错。";
 }
 
 std::string FindingText(const cl::usage::Finding& finding)

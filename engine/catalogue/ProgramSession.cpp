@@ -89,6 +89,7 @@ struct Opening {
     std::unordered_map<std::string, std::size_t> byKey;
     std::unordered_set<std::string> names;  // string constants that could name a bundle
     std::vector<usage::ClassFacts> usage;   // where each class's literals go, in class order
+    std::unordered_map<std::string, std::size_t> switchCases;  // text -> a class switching on it
 };
 
 std::string BundleContext(const BundleText& text)
@@ -174,6 +175,8 @@ void AddBatch(const Program& batch, Extraction& extraction, std::size_t first, c
     ProgramFacts& facts = opening.facts;
     facts.notOfferable += extraction.notOfferable;
     opening.names.insert(extraction.names.begin(), extraction.names.end());
+    for (const auto& [text, ci] : extraction.switchCases)
+        opening.switchCases.emplace(text, first + ci);
     facts.unparsable.insert(facts.unparsable.end(), extraction.unparsable.begin(), extraction.unparsable.end());
     for (std::size_t ci = 0; ci < batch.classes.size(); ++ci) {
         facts.classNames.push_back(BinaryName(extraction.classFiles[ci], batch.classes[ci].entry));
@@ -296,6 +299,54 @@ bool DecideBundlePlaces(const usage::ProgramUsage& uses, SessionEntry& entry, us
     return offered;
 }
 
+// A text that one class shows and another reads (a menu's "Robot" and a file name's, a
+// button's "OK" and an enum constant's) is translated where it is shown only: each place of a
+// class is decided on its own, and the places that read it keep it. Not where the reading is a
+// comparison or a switch: the value compared may be the label itself (an action command is
+// the button's text), and a switch's case is compiled into a hash, so the places that must
+// agree are never split. True when the entry is offered for its shown places.
+bool SplitByPlace(const usage::ProgramUsage& uses, SessionEntry& entry, usage::Decision& decision)
+{
+    struct Verdict {
+        SessionPlace* place;
+        usage::Decision decision;
+    };
+    std::vector<Verdict> verdicts;
+    const usage::Decision* shown = nullptr;
+    for (SessionPlace& place : entry.places) {
+        if (place.kind != PlaceKind::Literal && place.kind != PlaceKind::Recipe)
+            continue;
+        const usage::PlaceRef ref{place.classIndex, place.index};
+        verdicts.push_back({&place, uses.Decide(entry.msgid, std::span<const usage::PlaceRef>(&ref, 1))});
+    }
+    for (const Verdict& v : verdicts) {
+        const usage::Decision& d = v.decision;
+        if (d.offered) {
+            shown = shown != nullptr ? shown : &d;
+            continue;
+        }
+        if (d.use == usage::Use::Key && d.forbidding.empty())
+            return false;  // compared by equality alone: it must change with what it is compared with
+        for (const usage::Finding& f : d.forbidding) {
+            if (f.consumer == "switch" || f.equalsStyle)
+                return false;
+        }
+    }
+    if (shown == nullptr)
+        return false;
+    std::vector<usage::Finding> read;
+    for (Verdict& v : verdicts) {
+        if (v.decision.offered)
+            continue;
+        v.place->kept = true;
+        read.insert(read.end(), v.decision.forbidding.begin(), v.decision.forbidding.end());
+    }
+    usage::Decision offered = *shown;
+    offered.forbidding = std::move(read);
+    decision = std::move(offered);
+    return true;
+}
+
 // Where each text goes, and whether a translator is offered it: what people read is, what the
 // program reads is not. A text that bundles hold is offered for the places that show it; its
 // places that the program reads are then left as they are.
@@ -331,6 +382,23 @@ void DecideUses(const OpenOptions& options, Opening& opening)
             continue;
         }
         usage::Decision decision = uses.Decide(entry.msgid, refs);
+        // A string switch of some class compares this text: its case is compiled into the
+        // text's hash and cannot change with it, and what it is compared with may be a label
+        // of this entry (an action command is its button's text).
+        const auto switched = opening.switchCases.find(entry.msgid);
+        if (const auto found = switched; found != opening.switchCases.end() && decision.offered) {
+            decision.offered = false;
+            decision.use = usage::Use::Key;
+            decision.consumer = "switch";
+            usage::Finding f;
+            f.use = usage::Use::Key;
+            f.consumer = "switch";
+            if (found->second < opening.facts.classNames.size())
+                f.className = opening.facts.classNames[found->second];
+            decision.forbidding = {std::move(f)};
+        }
+        const bool split = !decision.offered && refs.size() > 1 && switched == opening.switchCases.end() &&
+                           SplitByPlace(uses, entry, decision);
         entry.offered = decision.offered || bundleOffered;
         entry.classPlacesWithheld = bundleOffered && !decision.offered;
         if (!decision.offered && bundleOffered) {
@@ -350,7 +418,7 @@ void DecideUses(const OpenOptions& options, Opening& opening)
             entry.printf = true;
         if (!entry.offered)
             ++opening.facts.withheld;
-        if (decision.offered && refs.size() > 1)
+        if (decision.offered && refs.size() > 1 && !split)
             KeepDataPlaces(uses, entry);
         entry.problem = CheckTranslation(entry.Checks(), entry.msgid, entry.translation);
     }
@@ -652,7 +720,13 @@ std::vector<std::string> ProgramSession::KeptIn(const SessionEntry& entry) const
 {
     std::vector<std::string> names;
     for (const SessionPlace& place : entry.places) {
-        if (!place.kept || place.classIndex >= facts_.classNames.size())
+        if (!place.kept)
+            continue;
+        if (place.kind == PlaceKind::Bundle) {
+            names.push_back(place.file + ":" + place.key);
+            continue;
+        }
+        if (place.classIndex >= facts_.classNames.size())
             continue;
         const std::string& name = facts_.classNames[place.classIndex];
         if (std::find(names.begin(), names.end(), name) == names.end())

@@ -56,6 +56,7 @@ struct ClassOffer {
     std::vector<std::pair<std::string, Place>> texts;  // UTF-8 msgid and where, in pool order
     std::size_t notOfferable = 0;
     std::vector<std::string> names;  // string constants that could name a resource
+    std::vector<std::string> switchCases;  // UTF-8 texts a string switch of the class compares
 };
 
 // A string constant that could name a resource bundle ("app.Messages", "lang/menu"): what a
@@ -79,8 +80,12 @@ void OfferClass(std::size_t ci, const ClassFile& cf, const std::vector<Role>& ro
     // A text that is a key anywhere in the class is left alone everywhere in it.
     std::unordered_set<std::string_view> keys;
     for (std::size_t i = 1; i < cf.pool.size(); ++i) {
-        if (roles[i] == Role::Key)
+        if (roles[i] == Role::Key) {
             keys.insert(cf.Utf8Bytes(static_cast<uint16_t>(i)));
+            std::string utf8;
+            if (classfile::Utf8FromModifiedUtf8(cf.Utf8Bytes(static_cast<uint16_t>(i)), utf8).Ok())
+                offer.switchCases.push_back(std::move(utf8));
+        }
     }
     for (std::size_t i = 1; i < cf.pool.size(); ++i) {
         const classfile::Constant& c = cf.pool[i];
@@ -159,6 +164,8 @@ Extraction Extract(const Program& program, const ExtractOptions& options)
         ex.notOfferable += offers[ci].notOfferable;
         for (std::string& name : offers[ci].names)
             ex.names.push_back(std::move(name));
+        for (std::string& text : offers[ci].switchCases)
+            ex.switchCases.emplace(std::move(text), ci);
         for (auto& [msgid, place] : offers[ci].texts) {
             auto [it, fresh] = ex.byKey.emplace(msgid, ex.entries.size());
             if (fresh)

@@ -59,6 +59,9 @@ struct Extraction {
     std::vector<std::vector<classfile::Role>> roles;
     std::size_t notOfferable = 0;          // texts a PO cannot carry, and recipes with constants
     std::vector<std::string> names;        // string constants that could name a resource bundle
+    // Texts a string switch compares (its cases are compiled into their hashes), with the first
+    // class that switches on each.
+    std::unordered_map<std::string, std::size_t> switchCases;
     std::vector<usage::ClassFacts> usageFacts;  // parallel to Program::classes, when asked for
     std::vector<std::string> unparsable;   // classes that did not parse, copied unchanged
 };

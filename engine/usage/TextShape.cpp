@@ -826,6 +826,31 @@ bool IsSeparator(std::string_view untrimmed, std::string_view text) noexcept
 
 }  // namespace
 
+// HTML character references and nothing with a letter besides ("&amp;", "&lt;&gt;", "&#160;"):
+// what a program writes when it escapes text for HTML or XML.
+bool IsEntitiesOnly(std::string_view text)
+{
+    bool any = false;
+    for (size_t i = 0; i < text.size();) {
+        if (text[i] != '&') {
+            if (IsAsciiLetterByte(text[i]))
+                return false;
+            ++i;
+            continue;
+        }
+        const size_t end = text.find(';', i);
+        if (end == std::string_view::npos || end - i < 2 || end - i > 10)
+            return false;
+        for (size_t k = i + 1; k < end; ++k) {
+            if (!IsAsciiAlnum(text[k]) && !(k == i + 1 && text[k] == '#'))
+                return false;
+        }
+        any = true;
+        i = end + 1;
+    }
+    return any;
+}
+
 std::optional<Use> NeverProseUse(std::string_view utf8)
 {
     const std::string_view text = Trim(utf8);
@@ -835,7 +860,7 @@ std::optional<Use> NeverProseUse(std::string_view utf8)
         return Use::Data;
     if (!HasSpace(text) && (IsAddress(text) || IsIdentifierPrefix(text)))
         return Use::Name;
-    if (IsMarkupWithoutWords(text) || IsCss(text))
+    if (IsMarkupWithoutWords(text) || IsCss(text) || IsEntitiesOnly(text))
         return Use::Data;
     return std::nullopt;
 }

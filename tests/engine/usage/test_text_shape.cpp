@@ -176,6 +176,10 @@ TEST(TextShape, AddressesMarkupAndSeparatorsAreNeverProse)
         {" Mb", Use::Data},
         {" - ", Use::Data},
         {"\x01 x \x01", Use::Data},  // a recipe that puts an x between two values
+        {"&amp;", Use::Data},         // what an escaping of HTML writes
+        {"&lt;&gt;&#160;", Use::Data},
+        {"-nosplash: Don't show splash screen", std::nullopt},  // a command line's help, not CSS
+        {"Salt & pepper;", std::nullopt},
         // Prose, or not sure enough.
         {"<html><b>Save</b> the file?", std::nullopt},
         {"<html><b>Save</b>", std::nullopt},

@@ -1,0 +1,64 @@
+// A text one class shows and another reads is translated where it is shown only: "Robot" is
+// printed by one class and is an enum constant's name another class looks up, and the program
+// still finds its constant. Where the reading is a switch (its case is compiled into a hash) or
+// an equality comparison, the places that must agree are never split: the text is withheld.
+
+#include "CliFixture.h"
+#include "Java.h"
+#include "SamplePrograms.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+class ShownAndReadPlaces : public cltest::CliFixture {};
+
+TEST_F(ShownAndReadPlaces, TheShownPlaceIsTranslatedAndTheReadOnesKeepTheirText)
+{
+    CLTEST_REQUIRE_TOOL("javac", cltest::JavacPath());
+    CLTEST_REQUIRE_TOOL("java", cltest::JavaPath());
+    ASSERT_EQ(cltest::CompileJava(dir_.string(), "Menu",
+                                  "enum Mode { Robot, Plain }\n"
+                                  "class Names {\n"
+                                  "    static Mode robot() { return Mode.valueOf(\"Robot\"); }\n"
+                                  "}\n"
+                                  "class Picker {\n"
+                                  "    static String pick(String s) {\n"
+                                  "        switch (s) { case \"Pick one\": return \"picked\"; default: return \"none\"; }\n"
+                                  "    }\n"
+                                  "}\n"
+                                  "class Answer {\n"
+                                  "    static boolean same(String typed) { return typed.equals(\"Same here\"); }\n"
+                                  "}\n"
+                                  "public class Menu {\n"
+                                  "    public static void main(String[] args) {\n"
+                                  "        System.out.println(\"Robot\");\n"
+                                  "        System.out.println(Names.robot().name());\n"
+                                  "        System.out.println(\"Pick one\");\n"
+                                  "        System.out.println(Picker.pick(args.length > 0 ? args[0] : \"x\"));\n"
+                                  "        System.out.println(\"Same here\");\n"
+                                  "        System.out.println(Answer.same(args.length > 0 ? args[0] : \"x\"));\n"
+                                  "    }\n"
+                                  "}\n",
+                                  Path("in")),
+              "");
+    const auto extract = Run({"extract", Path("in"), Path("menu.po")});
+    ASSERT_EQ(extract.status, 0) << extract.err;
+    const std::string po = Read(Path("menu.po"));
+    EXPECT_NE(po.find("msgid \"Robot\""), std::string::npos) << po;
+    EXPECT_NE(po.find("Names"), std::string::npos) << "the note names the class that keeps it:\n" << po;
+    EXPECT_EQ(po.find("msgid \"Pick one\""), std::string::npos) << "a switch's case is never translated alone";
+    // A comparison by equality changes together with the label: one entry, both places.
+    EXPECT_NE(po.find("msgid \"Same here\""), std::string::npos) << po;
+
+    Write(Path("zh.po"), cltest::Catalogue({{"Robot", "机器人"}, {"Same here", "这里也一样"}}));
+    const auto apply = Run({"apply", Path("in"), Path("zh.po"), Path("out")});
+    ASSERT_EQ(apply.status, 0) << apply.err;
+    const cltest::JavaRun run = cltest::RunJava(Path("out"), "Menu");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "机器人\nRobot\nPick one\nnone\n这里也一样\nfalse\n");
+}
+
+}  // namespace
