@@ -74,11 +74,11 @@ uint32_t ApplyCall(FlowContext& c, const CallSite& site, const uint32_t* args, s
     // An Action's value is judged by its key; the value is then no argument of the call's.
     const size_t decided = ApplyActionValue(c, site, args, count) ? 2 : SIZE_MAX;
     ConstructStream(c, site, args, count);
+    // What is written to a stream goes where the stream leads.
+    const bool writes = WritesToStream(c, site);
+    const StreamTarget target = writes ? TargetOf(c, site, args[0]) : StreamTarget{};
     if (!c.scope.Lines(site).empty()) {
         const uint32_t receiver = args[0];
-        // What is written to a stream goes where the stream leads.
-        const bool writes = WritesToStream(c, site);
-        const StreamTarget target = writes ? TargetOf(c, receiver) : StreamTarget{};
         for (size_t p = 0; p < count; ++p) {
             const uint32_t value = args[p];
             if (value == 0 || p == decided)
@@ -131,6 +131,12 @@ uint32_t ApplyCall(FlowContext& c, const CallSite& site, const uint32_t* args, s
         // length) does not use the texts it holds: only a line says it does.
         if (p == 0 && OnlyObjects(c, args[p]))
             continue;
+        if (p == 1 && writes) {
+            if (const ConsumerLine* text = WrittenText(c, site)) {
+                WriteTo(c, target, site, *text, args[p]);
+                continue;
+            }
+        }
         if (site.libraryOwner)
             c.Use(args[p], c.UnknownSink(c.scope.Consumer(site)));
         else

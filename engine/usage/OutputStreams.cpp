@@ -44,6 +44,8 @@ std::string_view ClassMadeAt(const FlowContext& c, uint32_t pc) noexcept
     return c.file.ClassName(classfile::bytecode::U2(c.bytes + pc + 1));
 }
 
+StreamTarget Follow(FlowContext& c, uint32_t receiver);
+
 // The first parameter of a method descriptor names a file: a constructor that opens it.
 bool OpensByName(std::string_view descriptor) noexcept
 {
@@ -115,7 +117,34 @@ bool WritesToStream(FlowContext& c, const CallSite& site)
     return owner.starts_with("java/io/") && owner != "java/io/Console" && !HoldsText(owner);
 }
 
-StreamTarget TargetOf(FlowContext& c, uint32_t receiver)
+const ConsumerLine* WrittenText(FlowContext& c, const CallSite& site)
+{
+    static const ConsumerLine kText = [] {
+        ConsumerLine line;
+        line.action = Action::Consume;
+        line.use = Use::Message;
+        line.parameters = 2;  // the first parameter
+        return line;
+    }();
+    const std::string_view descriptor = c.file.Utf8Bytes(site.descriptorIndex);
+    return descriptor.starts_with("(Ljava/lang/String;") || descriptor.starts_with("(Ljava/lang/CharSequence;")
+               ? &kText
+               : nullptr;
+}
+
+StreamTarget TargetOf(FlowContext& c, const CallSite& site, uint32_t receiver)
+{
+    StreamTarget t = Follow(c, receiver);
+    if (t.unknown && c.file.ClassName(site.classIndex) == "java/io/PrintStream") {
+        t.unknown = false;
+        t.console = true;
+    }
+    return t;
+}
+
+namespace {
+
+StreamTarget Follow(FlowContext& c, uint32_t receiver)
 {
     StreamTarget t;
     if (receiver == 0) {
@@ -157,6 +186,8 @@ StreamTarget TargetOf(FlowContext& c, uint32_t receiver)
     }
     return t;
 }
+
+}  // namespace
 
 void WriteTo(FlowContext& c, const StreamTarget& target, const CallSite& site, const ConsumerLine& line,
              uint32_t value)

@@ -54,9 +54,17 @@ struct StreamTarget {
 
 // True when `site` writes text into the stream it is called on (print, println, printf, format,
 // append, write of PrintStream, PrintWriter and the other writers and output streams), and
-// then where the stream `receiver` leads.
+// then where the stream `receiver` leads. A PrintStream the method does not see made is taken
+// for the console: System.out and System.err are PrintStreams, and a program that keeps one in
+// a field (its log's stream, output it redirects) prints its messages there; a program writes
+// a file or a socket through a stream it opens where it writes.
 bool WritesToStream(FlowContext& c, const CallSite& site);
-StreamTarget TargetOf(FlowContext& c, uint32_t receiver);
+StreamTarget TargetOf(FlowContext& c, const CallSite& site, uint32_t receiver);
+
+// The table's line for the text a writer's or an output stream's method writes (write(String),
+// append(CharSequence), writeUTF...): what it is at the console; null when the method writes
+// no text (write(int), write(byte[])).
+const ConsumerLine* WrittenText(FlowContext& c, const CallSite& site);
 
 // `value`, which the table's line `line` names at a call that writes to a stream, goes where
 // the stream leads: the line's use at the console (a message, the pattern of a printf), data in

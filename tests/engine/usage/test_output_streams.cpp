@@ -36,6 +36,8 @@ const Expected kConsole[] = {
     {"Wrapped console text", Use::Message, true, FormatStyle::None, "java/io/PrintWriter.println"},
     // Printed into a StringWriter whose text is printed to the console.
     {"Memory text", Use::Message, true, FormatStyle::None, "java/io/PrintStream.println"},
+    // A PrintStream the method was given is taken for the console (System.out kept in a field).
+    {"Parameter stream text", Use::Message, true, FormatStyle::None, "java/io/PrintStream.println"},
 };
 
 const Expected kStreams[] = {
@@ -53,9 +55,10 @@ const Expected kStreams[] = {
     {"Socket writer text", Use::Data, false, FormatStyle::None, "java/io/Writer.write"},
     {"Process input text", Use::Data, false, FormatStyle::None, "java/io/PrintWriter.println"},
     {"250 Protocol reply", Use::Data, false, FormatStyle::None, "java/lang/String.getBytes"},
-    // Streams the method was given: where they lead is not known; prose is offered.
+    // Writers the method was given: where they lead is not known; prose is offered.
     {"Field stream text", Use::Unknown, true, FormatStyle::None, "java/io/PrintWriter.println"},
-    {"Parameter stream text", Use::Unknown, true, FormatStyle::None, "java/io/PrintStream.println"},
+    {"Parameter writer text", Use::Unknown, true, FormatStyle::None, "java/io/Writer.write"},
+    {"Saver entry text", Use::Unknown, true, FormatStyle::None, "java/io/BufferedWriter.write"},
     // Settings stored.
     {"Stored setting value", Use::Data, false, FormatStyle::None, "java/util/Properties.setProperty"},
     {"Put setting value", Use::Data, false, FormatStyle::None, "java/util/Properties.put"},

@@ -66,8 +66,15 @@ public class Streams {
         given.println("Field stream text");
     }
 
-    void parameter(PrintStream out) {
+    void parameter(PrintStream out, Writer w) throws IOException {
         out.println("Parameter stream text");
+        w.write("Parameter writer text");
+    }
+
+    // A writer of the program's own: its calls reach BufferedWriter's write, where the stream
+    // is not seen.
+    void saver(Saver s) throws IOException {
+        s.write("Saver entry text");
     }
 
     String inMemory() {
@@ -95,5 +102,11 @@ public class Streams {
             p.store(out, "Settings comment line");
         }
         Preferences.userRoot().put("pref.key", "Preference value text");
+    }
+}
+
+class Saver extends BufferedWriter {
+    Saver(Writer out) {
+        super(out);
     }
 }
