@@ -44,13 +44,55 @@ std::string_view ClassMadeAt(const FlowContext& c, uint32_t pc) noexcept
     return c.file.ClassName(classfile::bytecode::U2(c.bytes + pc + 1));
 }
 
-StreamTarget Follow(FlowContext& c, uint32_t receiver);
-
 // The first parameter of a method descriptor names a file: a constructor that opens it.
 bool OpensByName(std::string_view descriptor) noexcept
 {
     return descriptor.starts_with("(Ljava/lang/String;") || descriptor.starts_with("(Ljava/io/File;") ||
            descriptor.starts_with("(Ljava/nio/file/Path;");
+}
+
+// Where the stream `receiver` leads, as far as the method shows it.
+StreamTarget Follow(FlowContext& c, uint32_t receiver)
+{
+    StreamTarget t;
+    if (receiver == 0) {
+        t.unknown = true;
+        return t;
+    }
+    // Followed from the receiver through the streams each wrapper was made on; the sets are
+    // copied out, as a union made below may move them.
+    thread_local std::vector<uint32_t> pending;
+    thread_local std::vector<uint32_t> done;
+    pending.assign(c.s.sets.Elements(receiver).begin(), c.s.sets.Elements(receiver).end());
+    done.clear();
+    while (!pending.empty()) {
+        const uint32_t source = pending.back() >> 2;
+        pending.pop_back();
+        if (std::find(done.begin(), done.end(), source) != done.end())
+            continue;
+        done.push_back(source);
+        const Source s = c.s.sources[source];
+        if (s.kind == kStream) {
+            (s.value == kConsoleStream ? t.console : t.data) = true;
+            continue;
+        }
+        const std::string_view made = s.kind == kObject ? ClassMadeAt(c, s.value) : std::string_view();
+        if (HoldsText(made)) {
+            t.holders = c.s.sets.Union(t.holders, c.s.sets.Single(source << 2));
+        } else if (Wraps(made)) {
+            bool any = false;
+            for (const auto& [object, put] : c.s.collected) {
+                if (object == source) {
+                    pending.push_back(put);
+                    any = true;
+                }
+            }
+            t.unknown = t.unknown || !any;  // made on a stream the method was given
+        } else {
+            t.unknown = true;  // a field, a parameter, a call's result
+        }
+    }
+    return t;
 }
 
 }  // namespace
@@ -141,53 +183,6 @@ StreamTarget TargetOf(FlowContext& c, const CallSite& site, uint32_t receiver)
     }
     return t;
 }
-
-namespace {
-
-StreamTarget Follow(FlowContext& c, uint32_t receiver)
-{
-    StreamTarget t;
-    if (receiver == 0) {
-        t.unknown = true;
-        return t;
-    }
-    // Followed from the receiver through the streams each wrapper was made on; the sets are
-    // copied out, as a union made below may move them.
-    thread_local std::vector<uint32_t> pending;
-    thread_local std::vector<uint32_t> done;
-    pending.assign(c.s.sets.Elements(receiver).begin(), c.s.sets.Elements(receiver).end());
-    done.clear();
-    while (!pending.empty()) {
-        const uint32_t source = pending.back() >> 2;
-        pending.pop_back();
-        if (std::find(done.begin(), done.end(), source) != done.end())
-            continue;
-        done.push_back(source);
-        const Source s = c.s.sources[source];
-        if (s.kind == kStream) {
-            (s.value == kConsoleStream ? t.console : t.data) = true;
-            continue;
-        }
-        const std::string_view made = s.kind == kObject ? ClassMadeAt(c, s.value) : std::string_view();
-        if (HoldsText(made)) {
-            t.holders = c.s.sets.Union(t.holders, c.s.sets.Single(source << 2));
-        } else if (Wraps(made)) {
-            bool any = false;
-            for (const auto& [object, put] : c.s.collected) {
-                if (object == source) {
-                    pending.push_back(put);
-                    any = true;
-                }
-            }
-            t.unknown = t.unknown || !any;  // made on a stream the method was given
-        } else {
-            t.unknown = true;  // a field, a parameter, a call's result
-        }
-    }
-    return t;
-}
-
-}  // namespace
 
 void WriteTo(FlowContext& c, const StreamTarget& target, const CallSite& site, const ConsumerLine& line,
              uint32_t value)
