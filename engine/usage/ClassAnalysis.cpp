@@ -4,6 +4,7 @@
 
 #include "usage/ClassScope.h"
 #include "usage/MethodFlow.h"
+#include "usage/OutputStreams.h"
 
 #include <algorithm>
 #include <vector>
@@ -44,6 +45,7 @@ ClassFacts AnalyseClass(const ClassFile& cf)
         return facts;
     facts.parsed = true;
     facts.access = cf.accessFlags;
+    facts.showsWindows = NamesWindowClasses(cf);
     // Names and texts are given to the facts by the scope when the class is done.
     facts.methods.resize(cf.methods.size());
     for (size_t m = 0; m < cf.methods.size(); ++m)

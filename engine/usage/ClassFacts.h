@@ -39,6 +39,8 @@ struct Sink {
     Use use = Use::Unknown;
     FormatStyle format = FormatStyle::None;
     bool equalsStyle = false;
+    // Call: the parameter's position. Consumer: kConsoleLine (OutputStreams.h) for a line
+    // printed to the console, else 0.
     uint16_t parameter = 0;
     uint32_t target = 0;
 
@@ -115,6 +117,7 @@ struct ClassFacts {
     std::string_view superName;  // empty for java/lang/Object and module-info
     std::vector<std::string_view> interfaces;
     uint16_t access = 0;
+    bool showsWindows = false;  // it names a window toolkit's classes (NamesWindowClasses)
     std::vector<MethodFacts> methods;  // parallel to the class file's methods
     std::vector<FieldFacts> fields;
     std::vector<LiteralFacts> literals;  // every CONSTANT_String, in pool order

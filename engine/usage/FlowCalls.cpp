@@ -1,7 +1,10 @@
 #include "usage/FlowCalls.h"
 
+#include "usage/ActionValues.h"
 #include "usage/ConsumerTable.h"
+#include "usage/OutputStreams.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -42,11 +45,13 @@ bool MayNameKey(FlowContext& c, uint32_t key)
     return false;
 }
 
-// Whether every value of a set is an object made here (a builder, a tokenizer, a list).
+// Whether every value of a set is an object made here (a builder, a tokenizer, a list) or a
+// stream.
 bool OnlyObjects(FlowContext& c, uint32_t set)
 {
     for (const uint32_t element : c.s.sets.Elements(set)) {
-        if (c.s.sources[element >> 2].kind != kObject)
+        const SourceKind kind = c.s.sources[element >> 2].kind;
+        if (kind != kObject && kind != kStream)
             return false;
     }
     return true;
@@ -66,11 +71,17 @@ uint32_t ApplyCall(FlowContext& c, const CallSite& site, const uint32_t* args, s
     // gives something back, and only when the table has no line for it.
     if (!carries && (site.libraryOwner || !site.returnMayBeString))
         return 0;
+    // An Action's value is judged by its key; the value is then no argument of the call's.
+    const size_t decided = ApplyActionValue(c, site, args, count) ? 2 : SIZE_MAX;
+    ConstructStream(c, site, args, count);
+    // What is written to a stream goes where the stream leads.
+    const bool writes = WritesToStream(c, site);
+    const StreamTarget target = writes ? TargetOf(c, site, args[0]) : StreamTarget{};
     if (!c.scope.Lines(site).empty()) {
         const uint32_t receiver = args[0];
         for (size_t p = 0; p < count; ++p) {
             const uint32_t value = args[p];
-            if (value == 0)
+            if (value == 0 || p == decided)
                 continue;
             bool named = false;
             for (const ConsumerLine* line : c.scope.Lines(site)) {
@@ -79,8 +90,11 @@ uint32_t ApplyCall(FlowContext& c, const CallSite& site, const uint32_t* args, s
                 named = true;
                 switch (line->action) {
                     case Action::Consume:
-                        c.Use(value, c.scope.AddSink({SinkKind::Consumer, line->use, line->format, line->equalsStyle,
-                                                   0, c.scope.Consumer(site)}));
+                        if (writes && p != 0)
+                            WriteTo(c, target, site, *line, value);
+                        else
+                            c.Use(value, c.scope.AddSink({SinkKind::Consumer, line->use, line->format,
+                                                       line->equalsStyle, 0, c.scope.Consumer(site)}));
                         break;
                     case Action::Result: result = c.s.sets.Union(result, value); break;
                     case Action::ResultPrintf:
@@ -111,12 +125,18 @@ uint32_t ApplyCall(FlowContext& c, const CallSite& site, const uint32_t* args, s
         return result;
     }
     for (size_t p = 0; p < count; ++p) {
-        if (args[p] == 0)
+        if (args[p] == 0 || p == decided)
             continue;
         // A builder or tokenizer asked something the table does not know (hasMoreTokens,
         // length) does not use the texts it holds: only a line says it does.
         if (p == 0 && OnlyObjects(c, args[p]))
             continue;
+        if (p == 1 && writes) {
+            if (const ConsumerLine* text = WrittenText(c, site)) {
+                WriteTo(c, target, site, *text, args[p]);
+                continue;
+            }
+        }
         if (site.libraryOwner)
             c.Use(args[p], c.UnknownSink(c.scope.Consumer(site)));
         else
@@ -209,9 +229,12 @@ bool Invoke(FlowContext& c, uint16_t ref, bool hasReceiver)
         at += parameters[i] & kParameterWords;
     }
     c.height -= static_cast<uint16_t>(words);
-    const uint32_t result = ApplyCall(c, *site, args, count);
+    uint32_t result = ApplyCall(c, *site, args, count);
     if (site->returnWords == 0)
         return true;
+    uint32_t stream = 0;
+    if (result == 0 && StreamOfCall(c, *site, stream))
+        result = c.SetOf(kStream, stream);
     if (site->returnsReference)
         return c.Push(result);
     return c.PushZeros(site->returnWords);

@@ -55,6 +55,8 @@ void KeyOrigins(FlowContext& c, uint32_t key, std::vector<uint16_t>& literals, u
                 elements.push_back(c.s.collected[k].second);
             continue;
         }
+        if (s.kind == kStream)
+            continue;
         ++origins;
         if (s.kind == kLiteral)
             literals.push_back(static_cast<uint16_t>(s.value));
@@ -140,6 +142,8 @@ void EmitFacts(FlowContext& c)
                         c.s.expand.emplace_back(source | kCollectedBit, flag);
                     continue;
                 }
+                if (s.kind == kStream)
+                    continue;  // a stream, followed only to tell where what is written to it goes
                 uint32_t value = s.value;
                 if (s.kind == kLookup) {
                     value = c.s.lookupIndex[source];

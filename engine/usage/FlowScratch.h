@@ -27,6 +27,8 @@ enum SourceKind : uint8_t {
     kCallResult = static_cast<uint8_t>(OriginKind::CallResult),
     kLookup = static_cast<uint8_t>(OriginKind::Lookup),  // by (pc << 8 | parameter) of the call
     kObject,  // a builder, list or array made in this method, by the pc of its `new`
+    kStream,  // the console or a stream on a file, a socket or a process (OutputStreams.h):
+              // followed to tell where what is written to it goes; never an origin of facts
 };
 
 // A call whose result may be a value looked up by a key made of strings followed here. The

@@ -3,6 +3,7 @@
 #include "classfile/Bytecode.h"
 #include "usage/FlowCalls.h"
 #include "usage/FrameSolver.h"
+#include "usage/OutputStreams.h"
 
 #include <utility>
 
@@ -158,6 +159,8 @@ bool GetField(FlowContext& c, uint16_t ref, bool instance)
         return false;
     if (field->mayBeString)
         return c.Push(c.SetOf(kFieldRead, c.scope.Member(ref)));
+    if (!instance && field->words == 1)
+        return c.Push(ConsoleField(c, ref));
     return c.PushZeros(field->words);
 }
 
@@ -351,7 +354,9 @@ bool Execute(FlowContext& c, uint32_t block, uint32_t pc, uint8_t op, uint32_t n
         case 0xBA: return InvokeDynamic(c, U2(p + 1));
         case 0xBB: {  // new
             const uint16_t type = U2(p + 1);
-            return c.Push(c.scope.Collects(type) ? c.SetOf(kObject, pc) : 0u);
+            if (c.scope.Collects(type))
+                return c.Push(c.SetOf(kObject, pc));
+            return c.Push(OpensFile(c.file.ClassName(type)) ? c.SetOf(kStream, kDataStream) : 0u);
         }
         case 0xBD:  // anewarray
             return c.Drop(1) && c.Push(c.SetOf(kObject, pc));

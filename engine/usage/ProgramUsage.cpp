@@ -2,6 +2,7 @@
 
 #include "classfile/ModifiedUtf8.h"
 #include "usage/FlatMap.h"
+#include "usage/OutputStreams.h"
 #include "usage/TextHash.h"
 #include "usage/UseGraph.h"
 
@@ -27,6 +28,7 @@ ProgramUsage ProgramUsage::Solve(std::vector<ClassFacts> classes)
     usage.graph_ = std::make_unique<Graph>();
     Graph& g = *usage.graph_;
     g.classes = std::move(classes);
+    ConsoleLinesInWindowedPrograms(g.classes);
     g.Build();
     g.Connect();
     g.FixedPoint();

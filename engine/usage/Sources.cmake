@@ -2,6 +2,7 @@
 # and calls, facts), the per-class step, the table of consumers, the program-wide step (class
 # hierarchy, use graph and its fixed point) and the decision per text (offer policy).
 list(APPEND CLASSLINGO_ENGINE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/ActionValues.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ClassAnalysis.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ClassHierarchy.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ClassScope.cpp
@@ -16,6 +17,7 @@ list(APPEND CLASSLINGO_ENGINE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/LookedUpPolicy.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MethodFlow.cpp
   ${CMAKE_CURRENT_LIST_DIR}/OfferPolicy.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/OutputStreams.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ProgramUsage.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TextShape.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Use.cpp

@@ -79,10 +79,11 @@ const Expected kCases[] = {
     {"Dialog title", Use::Ui, true, "javax/swing/JOptionPane.showMessageDialog"},
     // Messages and formats.
     {"Negative count given", Use::Message, true, "java/lang/IllegalArgumentException.<init>"},
-    {"Printed line text", Use::Message, true, "java/io/PrintStream.println"},
+    // Cases.java shows windows: what it prints to the console is a debug line.
+    {"Printed line text", Use::Log, true, "java/io/PrintStream.println"},
     {"Printf pattern %d%n", Use::Format, true, "java/io/PrintStream.printf"},
     {"Formatted %s value", Use::Format, true, "java/io/PrintStream.println"},
-    {"argument", Use::Message, true, "java/io/PrintStream.println"},
+    {"argument", Use::Log, true, "java/io/PrintStream.println"},
     {"Message format {0} here", Use::Format, true, "java/io/PrintStream.println"},
     {"%s.%s", Use::Key, false, "java/lang/System.getProperty"},
     {"prefix", Use::Key, false, "java/lang/System.getProperty"},
@@ -181,7 +182,7 @@ TEST_F(UsageOfCompiledClasses, FindingsNameWhereTheValueWent)
                     "parameter 1 of Messages.label"));
     // A virtual call reaches the method and its override: both uses are found.
     const auto base = program_->Findings("Via base method");
-    EXPECT_TRUE(Has(base, Use::Message, "java/io/PrintStream.println"));
+    EXPECT_TRUE(Has(base, Use::Log, "java/io/PrintStream.println"));
     EXPECT_TRUE(Has(base, Use::Ui, "javax/swing/JButton.<init>"));
     // A field written by a constructor takes the uses of its reads.
     EXPECT_TRUE(Has(program_->Findings("Holder stored title"), Use::Ui, "javax/swing/JFrame.setTitle",
