@@ -268,7 +268,8 @@ QString TranslationModel::UseNote(int row) const
     const cat::SessionEntry& entry = session_->Entries().at(static_cast<std::size_t>(row));
     QStringList lines;
     for (const std::string& line :
-         cltext::Notes().UseNote(entry.use, entry.consumer, entry.offered, entry.forbidding, session_->KeptIn(entry)))
+         cltext::Notes().UseNote(entry.use, entry.consumer, entry.uses, entry.offered, entry.forbidding,
+                                 session_->KeptIn(entry)))
         lines.append(QString::fromStdString(line));
     return lines.join(u'\n');
 }

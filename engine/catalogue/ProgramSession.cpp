@@ -265,6 +265,7 @@ bool DecideBundlePlaces(const usage::ProgramUsage& uses, SessionEntry& entry, us
             shape.className = place.file;
             shape.method = place.key;
             decision->forbidding.push_back(std::move(shape));
+            decision->uses.push_back({usage::Use::Data, usage::FormatStyle::None, decision->consumer});
         }
         if (!decision) {
             allKnown = false;
@@ -273,8 +274,11 @@ bool DecideBundlePlaces(const usage::ProgramUsage& uses, SessionEntry& entry, us
                 shown.use = usage::Use::Ui;
                 shown.consumer = "resource bundle";
             }
+            usage::AddUse(entry.uses, usage::Use::Ui, usage::FormatStyle::None, [] { return std::string("resource bundle"); });
             continue;
         }
+        for (const usage::UseFound& use : decision->uses)
+            usage::AddUse(entry.uses, use.use, use.format, [&] { return use.consumer; });
         messageFormat = messageFormat || decision->format == usage::FormatStyle::MessageFormat;
         if (decision->format == usage::FormatStyle::Printf)
             entry.printf = true;
@@ -331,6 +335,10 @@ void DecideUses(const OpenOptions& options, Opening& opening)
             continue;
         }
         usage::Decision decision = uses.Decide(entry.msgid, refs);
+        // The class places' uses first: where both name a use, the note names the code's consumer.
+        for (const usage::UseFound& use : entry.uses)
+            usage::AddUse(decision.uses, use.use, use.format, [&] { return use.consumer; });
+        entry.uses = std::move(decision.uses);
         entry.offered = decision.offered || bundleOffered;
         entry.classPlacesWithheld = bundleOffered && !decision.offered;
         if (!decision.offered && bundleOffered) {
@@ -652,7 +660,9 @@ std::vector<std::string> ProgramSession::KeptIn(const SessionEntry& entry) const
 {
     std::vector<std::string> names;
     for (const SessionPlace& place : entry.places) {
-        if (!place.kept || place.classIndex >= facts_.classNames.size())
+        // A bundle value kept as it is has no class (its classIndex means nothing): the note's
+        // line of uses names it by its reason.
+        if (!place.kept || place.kind == PlaceKind::Bundle || place.classIndex >= facts_.classNames.size())
             continue;
         const std::string& name = facts_.classNames[place.classIndex];
         if (std::find(names.begin(), names.end(), name) == names.end())
@@ -678,7 +688,7 @@ std::string ProgramSession::CatalogueText(const CatalogueHeader& header, bool an
         po.translatorComments = entry.translatorComments;
         if (options_.usage) {
             po.extractedComments =
-                wording.UseNote(entry.use, entry.consumer, entry.offered, entry.forbidding, KeptIn(entry));
+                wording.UseNote(entry.use, entry.consumer, entry.uses, entry.offered, entry.forbidding, KeptIn(entry));
         }
         if (entry.slotCount > 0) {
             const std::vector<std::string> recipe = wording.RecipeNote(entry.slotCount);

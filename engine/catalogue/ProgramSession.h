@@ -21,6 +21,7 @@
 #include "files/FileSystem.h"
 #include "usage/ProgramUsage.h"
 
+#include <array>
 #include <cstddef>
 #include <memory>
 #include <optional>
@@ -70,6 +71,9 @@ struct SessionEntry {
     std::string consumer;
     bool offered = true;
     std::vector<usage::Finding> forbidding;
+    // Every use found at its places (its class places and its bundle values alike), in
+    // usage::NoteRank order, one consumer each: what an offered text's note names.
+    std::vector<usage::UseFound> uses;
     // Offered for the bundle values it holds, while its places in classes are read by the
     // program: a translation goes into the bundles only.
     bool classPlacesWithheld = false;
