@@ -300,6 +300,30 @@ bool DecideBundlePlaces(const usage::ProgramUsage& uses, SessionEntry& entry, us
     return offered;
 }
 
+// Why a withheld entry is withheld, from the use its note names; the consumers are those
+// DecideBundlePlaces gives a bundle value judged by its shape or its family.
+WithheldReason ReasonOf(const SessionEntry& entry)
+{
+    switch (entry.use) {
+        case usage::Use::Key: return WithheldReason::Key;
+        case usage::Use::Name: return WithheldReason::Name;
+        case usage::Use::Pattern: return WithheldReason::Pattern;
+        case usage::Use::Data:
+            if (entry.consumer == "shape of the value")
+                return WithheldReason::ValueShape;
+            if (entry.consumer == "family of settings")
+                return WithheldReason::SettingsFamily;
+            return WithheldReason::Data;
+        default: return WithheldReason::Other;
+    }
+}
+
+void CountWithheld(const SessionEntry& entry, ProgramFacts& facts)
+{
+    ++facts.withheld;
+    ++facts.withheldBy[static_cast<std::size_t>(ReasonOf(entry))];
+}
+
 // Where each text goes, and whether a translator is offered it: what people read is, what the
 // program reads is not. A text that bundles hold is offered for the places that show it; its
 // places that the program reads are then left as they are.
@@ -329,7 +353,7 @@ void DecideUses(const OpenOptions& options, Opening& opening)
             if (bundle && !bundleOffered) {
                 entry.offered = false;
                 entry.forbidding = withheldInBundles.forbidding;
-                ++opening.facts.withheld;
+                CountWithheld(entry, opening.facts);
             }
             entry.problem = CheckTranslation(entry.Checks(), entry.msgid, entry.translation);
             continue;
@@ -357,7 +381,7 @@ void DecideUses(const OpenOptions& options, Opening& opening)
         else if (decision.format == usage::FormatStyle::Printf)
             entry.printf = true;
         if (!entry.offered)
-            ++opening.facts.withheld;
+            CountWithheld(entry, opening.facts);
         if (decision.offered && refs.size() > 1)
             KeepDataPlaces(uses, entry);
         entry.problem = CheckTranslation(entry.Checks(), entry.msgid, entry.translation);
