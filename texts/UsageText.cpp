@@ -56,7 +56,7 @@ std::string UsesLine(Use use, const std::string& consumer, const std::vector<cl:
 {
     std::string line = UseLine(use, consumer);
     for (const cl::usage::UseFound& other : uses) {
-        if (other.use == use || (other.use == Use::Unknown && other.consumer == "nothing"))
+        if (other.use == use || other.use == Use::Unknown)
             continue;
         line += "；" + UseName(other.use);
         if (!other.consumer.empty())

@@ -453,6 +453,71 @@ TEST_F(ProgramSessionTest, AnOfferedTextsNoteNamesEveryUseAndAWithheldOneItsPlac
     EXPECT_EQ(cltest::RunCommand(command, said), 0) << said;
 }
 
+TEST(UseNoteWording, UsesAreCollectedOnceInRankAndTheNoteNamesWhatATranslatorCanActOn)
+{
+    using cl::usage::FormatStyle;
+    using cl::usage::Use;
+    using Found = std::vector<std::pair<Use, std::string>>;
+    // Uses as places give them, in any order: each use once with its first consumer, shown ones
+    // first; a use that goes nowhere gives way to the same use with a consumer.
+    const struct {
+        const char* what;
+        Found added;
+        Found kept;
+        int asked;         // consumers named: a use already there asks for none, unless it went nowhere
+        std::string line;  // the note's first line of an offered text whose decisive use is kept[0]
+    } cases[] = {
+        {"a log found before the label",
+         {{Use::Log, "java/util/logging/Logger.info"}, {Use::Ui, "javax/swing/JLabel.<init>"},
+          {Use::Ui, "javax/swing/JButton.<init>"}},
+         {{Use::Ui, "javax/swing/JLabel.<init>"}, {Use::Log, "java/util/logging/Logger.info"}},
+         2,
+         "用途：界面（javax/swing/JLabel.<init>）；日志（java/util/logging/Logger.info）"},
+        {"what the program reads after what people read",
+         {{Use::Data, "java/lang/String.charAt"}, {Use::Key, "java/lang/String.equals"},
+          {Use::Message, "java/io/PrintStream.println"}, {Use::Format, "java/lang/String.format"}},
+         {{Use::Format, "java/lang/String.format"}, {Use::Message, "java/io/PrintStream.println"},
+          {Use::Key, "java/lang/String.equals"}, {Use::Data, "java/lang/String.charAt"}},
+         4,
+         "用途：格式（java/lang/String.format）；消息（java/io/PrintStream.println）；键（java/lang/String.equals）；"
+         "数据（java/lang/String.charAt）"},
+        {"an unknown use is no news beside a known one",
+         {{Use::Unknown, "nothing"}, {Use::Message, "java/lang/IllegalStateException.<init>"},
+          {Use::Unknown, "java/lang/String.length"}},
+         {{Use::Message, "java/lang/IllegalStateException.<init>"}, {Use::Unknown, "java/lang/String.length"}},
+         3,
+         "用途：消息（java/lang/IllegalStateException.<init>）"},
+        {"prose that goes nowhere says so",
+         {{Use::Unknown, "nothing"}},
+         {{Use::Unknown, "nothing"}},
+         1,
+         "用途：未知（nothing）"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<cl::usage::UseFound> uses;
+        int asked = 0;
+        for (const std::pair<Use, std::string>& added : c.added) {
+            cl::usage::AddUse(uses, added.first, FormatStyle::None, [&] {
+                ++asked;
+                return added.second;
+            });
+        }
+        Found kept;
+        for (const cl::usage::UseFound& use : uses)
+            kept.emplace_back(use.use, use.consumer);
+        EXPECT_EQ(kept, c.kept);
+        EXPECT_EQ(asked, c.asked);
+        const std::vector<std::string> note =
+            cltext::Notes().UseNote(uses.front().use, uses.front().consumer, uses, true, {}, {});
+        EXPECT_EQ(note, std::vector<std::string>{c.line});
+        // Withheld, the note names the use that forbids and its places, not every use.
+        const std::vector<std::string> withheld =
+            cltext::Notes().UseNote(Use::Name, "java/lang/Class.forName", uses, false, {}, {});
+        EXPECT_EQ(withheld, (std::vector<std::string>{"用途：名称（java/lang/Class.forName）", cltext::WithheldText()}));
+    }
+}
+
 // ---- Annotation values
 
 TEST_F(ProgramSessionTest, AnnotationValueSharingALiteralHasBothPlaces)
