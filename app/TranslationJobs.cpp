@@ -259,7 +259,9 @@ void TranslationWindow::Opened(const QString& path, OpenJob& job)
                       .arg(facts.filledFromProgram);
     opened += QStringLiteral("，%1 个类").arg(facts.classCount);
     if (facts.withheld > 0)
-        opened += QStringLiteral("；程序读取的 %1 条未提供").arg(facts.withheld);
+        opened += QStringLiteral("；程序读取的 %1 条未提供（%2）")
+                      .arg(facts.withheld)
+                      .arg(QString::fromStdString(cltext::WithheldReasonsText(facts)));
     opened += QStringLiteral("。");
     statusBar()->setToolTip(QString::fromStdString(cltext::BundleSummaryText(facts)));
     if (job.catalogueError) {

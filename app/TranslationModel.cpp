@@ -268,7 +268,8 @@ QString TranslationModel::UseNote(int row) const
     const cat::SessionEntry& entry = session_->Entries().at(static_cast<std::size_t>(row));
     QStringList lines;
     for (const std::string& line :
-         cltext::Notes().UseNote(entry.use, entry.consumer, entry.offered, entry.forbidding, session_->KeptIn(entry)))
+         cltext::Notes().UseNote(entry.use, entry.consumer, entry.uses, entry.offered, entry.forbidding,
+                                 session_->KeptIn(entry)))
         lines.append(QString::fromStdString(line));
     return lines.join(u'\n');
 }
@@ -542,13 +543,18 @@ bool TranslationFilter::lessThan(const QModelIndex& left, const QModelIndex& rig
         return QSortFilterProxyModel::lessThan(left, right);
     switch (left.column()) {
         case TranslationModel::UsesColumn: return left.data().toInt() < right.data().toInt();
-        case TranslationModel::UseColumn:
+        case TranslationModel::UseColumn: {
+            // As a note lists them, what people read first (格式, 界面, 消息, 日志), not by the
+            // characters of the words, which would put 日志 before 消息 and 界面.
+            const auto& entries = translations_->Session().Entries();
+            return cl::usage::NoteRank(entries.at(static_cast<std::size_t>(left.row())).use) <
+                   cl::usage::NoteRank(entries.at(static_cast<std::size_t>(right.row())).use);
+        }
         case TranslationModel::SourceColumn:
         case TranslationModel::TranslationColumn:
         case TranslationModel::PlaceColumn: {
-            const int role = left.column() == TranslationModel::PlaceColumn || left.column() == TranslationModel::UseColumn
-                                 ? int(Qt::DisplayRole)
-                                 : int(TranslationModel::RawTextRole);
+            const int role =
+                left.column() == TranslationModel::PlaceColumn ? int(Qt::DisplayRole) : int(TranslationModel::RawTextRole);
             const QString a = left.data(role).toString();
             const QString b = right.data(role).toString();
             if (const int folded = a.compare(b, Qt::CaseInsensitive); folded != 0)

@@ -140,8 +140,9 @@ public:
 
 protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;
-    // Texts by their characters, case set aside first; the number of places as a number. Equal
-    // rows keep the program's order.
+    // Texts by their characters, case set aside first; the number of places as a number; the
+    // use as a note ranks it (usage::NoteRank: 格式, 界面, 消息, 日志, then what the program
+    // reads). Equal rows keep the program's order.
     bool lessThan(const QModelIndex& left, const QModelIndex& right) const override;
 
 private:

@@ -18,11 +18,15 @@ std::vector<std::string> CatalogueNotes::RecipeNote(std::size_t slots) const
     return {names, "Write a brace of the text itself doubled: {{ or }}."};
 }
 
-std::vector<std::string> CatalogueNotes::UseNote(cl::usage::Use use, const std::string& consumer, bool offered,
+std::vector<std::string> CatalogueNotes::UseNote(cl::usage::Use use, const std::string& consumer,
+                                                 const std::vector<cl::usage::UseFound>& uses, bool offered,
                                                  const std::vector<cl::usage::Finding>& forbidding,
                                                  const std::vector<std::string>& keptIn) const
 {
-    std::vector<std::string> lines{UseLine(use, consumer)};
+    // An offered text names every use in one line, so that a label also thrown in an exception
+    // and logged does not read as a label only; a withheld one names the use that forbids, and
+    // below it every place that does.
+    std::vector<std::string> lines{offered ? UsesLine(use, consumer, uses) : UseLine(use, consumer)};
     constexpr std::size_t kShown = 5;
     if (offered) {
         if (!keptIn.empty()) {

@@ -3,6 +3,8 @@
 #include "ErrorText.h"
 #include "Escape.h"
 
+#include <iterator>
+
 namespace cltext {
 
 namespace cat = cl::catalogue;
@@ -119,6 +121,32 @@ std::string BundleSummaryText(const cat::ProgramFacts& facts)
     return text;
 }
 
+std::string WithheldReasonsText(const cat::ProgramFacts& facts)
+{
+    // In the order a translator weighs them: what code reads first, then the bundle values
+    // judged by their shape or their family, for which no code was seen.
+    static constexpr struct {
+        cat::WithheldReason reason;
+        const char* name;
+    } kReasons[] = {
+        {cat::WithheldReason::Key, "键"},
+        {cat::WithheldReason::Name, "名称"},
+        {cat::WithheldReason::Pattern, "模式"},
+        {cat::WithheldReason::Data, "数据"},
+        {cat::WithheldReason::ValueShape, "按形状判断为数据"},
+        {cat::WithheldReason::SettingsFamily, "设置类资源包"},
+        {cat::WithheldReason::Other, "其他"},
+    };
+    static_assert(std::size(kReasons) == cat::kWithheldReasonCount);
+    std::string text;
+    for (const auto& [reason, name] : kReasons) {
+        const std::size_t count = facts.withheldBy[static_cast<std::size_t>(reason)];
+        if (count > 0)
+            text += (text.empty() ? "" : "，") + std::string(name) + " " + std::to_string(count) + " 条";
+    }
+    return text;
+}
+
 std::string ExtractSummaryText(const cat::ProgramFacts& facts, std::size_t entries, std::size_t places)
 {
     std::string text = "提供翻译的文本 " + std::to_string(entries) + " 条（" + std::to_string(places) + " 处，" +
@@ -128,8 +156,8 @@ std::string ExtractSummaryText(const cat::ProgramFacts& facts, std::size_t entri
     if (!facts.translatedFrom.empty())
         text += "\n输入是就地翻译的结果：提供的是" + Quoted(facts.translatedFrom) + "中原程序的文本。";
     if (facts.withheld > 0)
-        text += "\n程序读取而不提供翻译的文本 " + std::to_string(facts.withheld) +
-                " 条（键、名称、模式、数据；--all 会一并列出，并注明用途）。";
+        text += "\n程序读取而不提供翻译的文本 " + std::to_string(facts.withheld) + " 条（" + WithheldReasonsText(facts) +
+                "；--all 会一并列出，并注明用途）。";
     if (const std::string bundles = BundleSummaryText(facts); !bundles.empty())
         text += "\n" + bundles;
     return text;

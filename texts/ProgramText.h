@@ -39,6 +39,10 @@ std::string BundleSummaryText(const cl::catalogue::ProgramFacts& facts);
 std::string BundleWrittenText(const cl::catalogue::GenerateReport& report);
 std::string BundleFileText(const cl::catalogue::BundleFileWritten& file);
 
+// The texts withheld because the program reads them, per reason, the reasons with none left
+// out: "名称 3 条，数据 2 条，按形状判断为数据 1 条" (empty when none is withheld).
+std::string WithheldReasonsText(const cl::catalogue::ProgramFacts& facts);
+
 // The one-line summaries of the command line.
 std::string ExtractSummaryText(const cl::catalogue::ProgramFacts& facts, std::size_t entries, std::size_t places);
 std::string ApplySummaryText(const cl::catalogue::ImportSummary& imported, const cl::catalogue::GenerateReport& report);

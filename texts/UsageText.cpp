@@ -52,6 +52,19 @@ std::string UseLine(Use use, const std::string& consumer)
     return line;
 }
 
+std::string UsesLine(Use use, const std::string& consumer, const std::vector<cl::usage::UseFound>& uses)
+{
+    std::string line = UseLine(use, consumer);
+    for (const cl::usage::UseFound& other : uses) {
+        if (other.use == use || other.use == Use::Unknown)
+            continue;
+        line += "；" + UseName(other.use);
+        if (!other.consumer.empty())
+            line += "（" + other.consumer + "）";
+    }
+    return line;
+}
+
 const char* WithheldText()
 {
     return "不提供翻译：程序读取这段文字，改动它会使程序出错。使用它的地方：";

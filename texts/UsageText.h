@@ -16,6 +16,13 @@ std::string UseName(cl::usage::Use use);
 // "用途：键（java/lang/System.getProperty）".
 std::string UseLine(cl::usage::Use use, const std::string& consumer);
 
+// Every use of an offered text in one line, the use that decided first, then the others in
+// the order `uses` has them (usage::NoteRank: shown ones first), each once with one consumer:
+// "用途：界面（javax/swing/JLabel.<init>）；消息（java/lang/IllegalStateException.<init>）". An
+// unknown use beside known ones is left out: it says only that the analysis stopped there (a
+// println helper's String.length), which a translator cannot act on.
+std::string UsesLine(cl::usage::Use use, const std::string& consumer, const std::vector<cl::usage::UseFound>& uses);
+
 // Why a withheld text is not offered, in one sentence.
 const char* WithheldText();
 // Heads the classes where an offered text is only data the program keeps or passes on.

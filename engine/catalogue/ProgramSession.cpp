@@ -268,6 +268,7 @@ bool DecideBundlePlaces(const usage::ProgramUsage& uses, SessionEntry& entry, us
             shape.className = place.file;
             shape.method = place.key;
             decision->forbidding.push_back(std::move(shape));
+            decision->uses.push_back({usage::Use::Data, usage::FormatStyle::None, decision->consumer});
         }
         if (!decision) {
             allKnown = false;
@@ -276,8 +277,11 @@ bool DecideBundlePlaces(const usage::ProgramUsage& uses, SessionEntry& entry, us
                 shown.use = usage::Use::Ui;
                 shown.consumer = "resource bundle";
             }
+            usage::AddUse(entry.uses, usage::Use::Ui, usage::FormatStyle::None, [] { return std::string("resource bundle"); });
             continue;
         }
+        for (const usage::UseFound& use : decision->uses)
+            usage::AddUse(entry.uses, use.use, use.format, [&] { return use.consumer; });
         messageFormat = messageFormat || decision->format == usage::FormatStyle::MessageFormat;
         if (decision->format == usage::FormatStyle::Printf)
             entry.printf = true;
@@ -347,6 +351,30 @@ bool SplitByPlace(const usage::ProgramUsage& uses, SessionEntry& entry, usage::D
     return true;
 }
 
+// Why a withheld entry is withheld, from the use its note names; the consumers are those
+// DecideBundlePlaces gives a bundle value judged by its shape or its family.
+WithheldReason ReasonOf(const SessionEntry& entry)
+{
+    switch (entry.use) {
+        case usage::Use::Key: return WithheldReason::Key;
+        case usage::Use::Name: return WithheldReason::Name;
+        case usage::Use::Pattern: return WithheldReason::Pattern;
+        case usage::Use::Data:
+            if (entry.consumer == "shape of the value")
+                return WithheldReason::ValueShape;
+            if (entry.consumer == "family of settings")
+                return WithheldReason::SettingsFamily;
+            return WithheldReason::Data;
+        default: return WithheldReason::Other;
+    }
+}
+
+void CountWithheld(const SessionEntry& entry, ProgramFacts& facts)
+{
+    ++facts.withheld;
+    ++facts.withheldBy[static_cast<std::size_t>(ReasonOf(entry))];
+}
+
 // Where each text goes, and whether a translator is offered it: what people read is, what the
 // program reads is not. A text that bundles hold is offered for the places that show it; its
 // places that the program reads are then left as they are.
@@ -376,7 +404,7 @@ void DecideUses(const OpenOptions& options, Opening& opening)
             if (bundle && !bundleOffered) {
                 entry.offered = false;
                 entry.forbidding = withheldInBundles.forbidding;
-                ++opening.facts.withheld;
+                CountWithheld(entry, opening.facts);
             }
             entry.problem = CheckTranslation(entry.Checks(), entry.msgid, entry.translation);
             continue;
@@ -399,6 +427,10 @@ void DecideUses(const OpenOptions& options, Opening& opening)
         }
         const bool split = !decision.offered && refs.size() > 1 && switched == opening.switchCases.end() &&
                            SplitByPlace(uses, entry, decision);
+        // The class places' uses first: where both name a use, the note names the code's consumer.
+        for (const usage::UseFound& use : entry.uses)
+            usage::AddUse(decision.uses, use.use, use.format, [&] { return use.consumer; });
+        entry.uses = std::move(decision.uses);
         entry.offered = decision.offered || bundleOffered;
         entry.classPlacesWithheld = bundleOffered && !decision.offered;
         if (!decision.offered && bundleOffered) {
@@ -417,7 +449,7 @@ void DecideUses(const OpenOptions& options, Opening& opening)
         else if (decision.format == usage::FormatStyle::Printf)
             entry.printf = true;
         if (!entry.offered)
-            ++opening.facts.withheld;
+            CountWithheld(entry, opening.facts);
         if (decision.offered && refs.size() > 1 && !split)
             KeepDataPlaces(uses, entry);
         entry.problem = CheckTranslation(entry.Checks(), entry.msgid, entry.translation);
@@ -720,13 +752,9 @@ std::vector<std::string> ProgramSession::KeptIn(const SessionEntry& entry) const
 {
     std::vector<std::string> names;
     for (const SessionPlace& place : entry.places) {
-        if (!place.kept)
-            continue;
-        if (place.kind == PlaceKind::Bundle) {
-            names.push_back(place.file + ":" + place.key);
-            continue;
-        }
-        if (place.classIndex >= facts_.classNames.size())
+        // A bundle value kept as it is has no class (its classIndex means nothing): the note's
+        // line of uses names it by its reason.
+        if (!place.kept || place.kind == PlaceKind::Bundle || place.classIndex >= facts_.classNames.size())
             continue;
         const std::string& name = facts_.classNames[place.classIndex];
         if (std::find(names.begin(), names.end(), name) == names.end())
@@ -752,7 +780,7 @@ std::string ProgramSession::CatalogueText(const CatalogueHeader& header, bool an
         po.translatorComments = entry.translatorComments;
         if (options_.usage) {
             po.extractedComments =
-                wording.UseNote(entry.use, entry.consumer, entry.offered, entry.forbidding, KeptIn(entry));
+                wording.UseNote(entry.use, entry.consumer, entry.uses, entry.offered, entry.forbidding, KeptIn(entry));
         }
         if (entry.slotCount > 0) {
             const std::vector<std::string> recipe = wording.RecipeNote(entry.slotCount);

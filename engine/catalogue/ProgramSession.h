@@ -21,6 +21,7 @@
 #include "files/FileSystem.h"
 #include "usage/ProgramUsage.h"
 
+#include <array>
 #include <cstddef>
 #include <memory>
 #include <optional>
@@ -70,6 +71,9 @@ struct SessionEntry {
     std::string consumer;
     bool offered = true;
     std::vector<usage::Finding> forbidding;
+    // Every use found at its places (its class places and its bundle values alike), in
+    // usage::NoteRank order, one consumer each: what an offered text's note names.
+    std::vector<usage::UseFound> uses;
     // Offered for the bundle values it holds, while its places in classes are read by the
     // program: a translation goes into the bundles only.
     bool classPlacesWithheld = false;
@@ -93,6 +97,12 @@ struct SessionEntry {
     bool Included(bool annotations) const { return annotations || inCode; }
 };
 
+// Why a text the program reads is withheld: the use that needs it unchanged; for a bundle value
+// no lookup is seen to read, its shape (a path, a colour, a keystroke...) or its family's (a
+// family of settings). Other: none of these (no decision gives one today).
+enum class WithheldReason : uint8_t { Key, Name, Pattern, Data, ValueShape, SettingsFamily, Other };
+inline constexpr std::size_t kWithheldReasonCount = 7;
+
 // What opening found besides the texts.
 struct ProgramFacts {
     std::string path;
@@ -113,6 +123,7 @@ struct ProgramFacts {
     std::vector<std::string> bundlesWithoutSource;  // families with neither a base nor an English file
     std::vector<std::string> bundleTables;  // lone files the program reads as tables, not offered
     std::size_t withheld = 0;             // texts withheld because the program reads them
+    std::array<std::size_t, kWithheldReasonCount> withheldBy{};  // the same per WithheldReason
     std::vector<Error> unreadableBundles;  // files Java would refuse to read, left out
     // How the program starts, for a run of its translated copy (read by StartFacts.h).
     std::string mainClass;                 // a jar manifest's Main-Class ('/' read as '.'); empty: none

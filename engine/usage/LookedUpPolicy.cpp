@@ -76,6 +76,10 @@ std::optional<Decision> ProgramUsage::DecideLookedUp(std::string_view key, std::
     d.use = UseOf(decisive->f.kind);
     d.format = format;
     d.consumer = decisive->f.consumer == kNothing ? std::string("nothing") : g.ConsumerName(decisive->f.consumer);
+    // Every use the lookups put it to, for the note, withheld or offered.
+    for (const Placed& placed : findings) {
+        AddUse(d.uses, UseOf(placed.f.kind), FormatOf(placed.f.kind), [&] { return g.ConsumerName(placed.f.consumer); });
+    }
     if (NeedsItUnchanged(d.use)) {
         for (const Placed& placed : findings) {
             if (!NeedsItUnchanged(UseOf(placed.f.kind)))

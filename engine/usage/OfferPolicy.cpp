@@ -138,6 +138,12 @@ Decision ProgramUsage::Decide(std::string_view text, std::span<const PlaceRef> p
                 other = &placed;
         }
     }
+    // Every use found, for the note, whatever the decision below makes of the text.
+    for (const Placed& placed : findings) {
+        AddUse(d.uses, UseOf(placed.f.kind), FormatOf(placed.f.kind), [&] {
+            return placed.f.consumer == kNothing ? std::string("nothing") : graph_->ConsumerName(placed.f.consumer);
+        });
+    }
     auto take = [&](const Placed* f, Use use) {
         d.use = use;
         if (f != nullptr) {

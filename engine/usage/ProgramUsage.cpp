@@ -100,4 +100,20 @@ std::vector<ProgramUsage::TextDecision> ProgramUsage::DecideAll() const
     return out;
 }
 
+int NoteRank(Use use) noexcept
+{
+    switch (use) {
+        case Use::Format: return 0;
+        case Use::Ui: return 1;
+        case Use::Message: return 2;
+        case Use::Log: return 3;
+        case Use::Key: return 4;
+        case Use::Name: return 5;
+        case Use::Pattern: return 6;
+        case Use::Data: return 7;
+        case Use::Unknown: return 8;
+    }
+    return 9;
+}
+
 }  // namespace cl::usage

@@ -55,6 +55,40 @@ struct PlaceRef {
     uint16_t stringIndex = 0;
 };
 
+// One use a text is put to, named by the consumer of the first of its findings with that use:
+// what a catalogue's note lists, so that a translator sees every way the text is read.
+struct UseFound {
+    Use use = Use::Unknown;
+    FormatStyle format = FormatStyle::None;
+    std::string consumer;
+
+    bool operator==(const UseFound&) const = default;
+};
+
+// Where a use stands in a note: the shown ones first, as a translator weighs them (Format, Ui,
+// Message, Log), then the ones the program reads (Key, Name, Pattern, Data), Unknown last.
+int NoteRank(Use use) noexcept;
+
+// Adds `use` to `uses` (kept in NoteRank order, one entry a use) unless it is there already;
+// `consumer` is asked for only when the use is new, as a consumer's name is made on demand.
+// An Unknown use named "nothing" gives way to one with a consumer.
+template <typename ConsumerOf>
+void AddUse(std::vector<UseFound>& uses, Use use, FormatStyle format, ConsumerOf&& consumer)
+{
+    auto at = uses.begin();
+    while (at != uses.end() && NoteRank(at->use) < NoteRank(use))
+        ++at;
+    if (at != uses.end() && at->use == use) {
+        if (at->use == Use::Unknown && at->consumer == "nothing") {
+            std::string named = consumer();
+            if (named != "nothing")
+                *at = {use, format, std::move(named)};
+        }
+        return;
+    }
+    uses.insert(at, UseFound{use, format, consumer()});
+}
+
 struct Decision {
     bool offered = false;
     // The use a note names: the shown use when offered (Format before Ui, Message, Log), the
@@ -64,6 +98,9 @@ struct Decision {
     FormatStyle format = FormatStyle::None;  // the pattern's kind when it is a format
     std::string consumer;                    // the consumer of the finding `use` comes from
     std::vector<Finding> forbidding;         // withheld: every finding that forbids a change
+    // Every distinct use found at the text's places, whatever was decided, in NoteRank order,
+    // one consumer each: an offered text's note names them all, not only the one that decided.
+    std::vector<UseFound> uses;
 };
 
 class ProgramUsage {

@@ -177,6 +177,42 @@ private slots:
                  QStringLiteral("第一行↵第⇥二行"));
     }
 
+    void useNoteNamesEveryUse()
+    {
+        // The detail pane and the 用途 cell's tooltip say what the catalogue's note says: an
+        // offered text every use, a withheld one the places that forbid a change.
+        std::vector<cat::SessionEntry> entries = FixtureEntries();
+        cat::SessionEntry& shown = entries[4];
+        shown.use = cl::usage::Use::Ui;
+        shown.consumer = "javax/swing/JMenuItem.<init>";
+        shown.uses = {{cl::usage::Use::Ui, cl::usage::FormatStyle::None, "javax/swing/JMenuItem.<init>"},
+                      {cl::usage::Use::Message, cl::usage::FormatStyle::None, "java/lang/IllegalStateException.<init>"},
+                      {cl::usage::Use::Log, cl::usage::FormatStyle::None, "java/util/logging/Logger.info"}};
+        cat::SessionEntry& withheld = entries[0];
+        withheld.offered = false;
+        withheld.use = cl::usage::Use::Key;
+        withheld.consumer = "java/lang/System.getProperty";
+        withheld.uses = {{cl::usage::Use::Ui, cl::usage::FormatStyle::None, "javax/swing/JLabel.<init>"},
+                         {cl::usage::Use::Key, cl::usage::FormatStyle::None, "java/lang/System.getProperty"}};
+        cl::usage::Finding place;
+        place.use = cl::usage::Use::Key;
+        place.consumer = "java/lang/System.getProperty";
+        place.className = "demo/App";
+        place.method = "main";
+        withheld.forbidding = {place};
+        TranslationModel model;
+        model.Reset(Keep(Fixture(std::move(entries))));
+        QCOMPARE(model.UseNote(4), QStringLiteral("用途：界面（javax/swing/JMenuItem.<init>）；"
+                                                  "消息（java/lang/IllegalStateException.<init>）；"
+                                                  "日志（java/util/logging/Logger.info）"));
+        QCOMPARE(Cell(model, 4, TranslationModel::UseColumn).data(Qt::ToolTipRole).toString(), model.UseNote(4));
+        QCOMPARE(Cell(model, 4, TranslationModel::UseColumn).data().toString(), QStringLiteral("界面"));
+        const QStringList lines = model.UseNote(0).split(u'\n');
+        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines[0], QStringLiteral("用途：键（java/lang/System.getProperty）"));
+        QCOMPARE(lines[2], QStringLiteral("demo.App.main：键（java/lang/System.getProperty）"));
+    }
+
     void translationsAreChecked_data()
     {
         QTest::addColumn<int>("row");
@@ -394,12 +430,14 @@ private slots:
     {
         QTest::addColumn<int>("column");
         QTest::addColumn<QList<int>>("ascending");
-        // Rows: 0 "Banana" (10 places, Helper.zeta, "甲"), 1 "Apple" (9, App.alpha, none),
-        // 2 "cherry" (2, App.beta, "乙"), 3 "apple" (1, Helper.alpha, "B").
+        // Rows: 0 "Banana" (10 places, Helper.zeta, "甲", 日志), 1 "Apple" (9, App.alpha, none, 消息),
+        // 2 "cherry" (2, App.beta, "乙", 界面), 3 "apple" (1, Helper.alpha, "B", 格式).
         QTest::newRow("source, case set aside first") << int(TranslationModel::SourceColumn) << QList<int>{1, 3, 0, 2};
         QTest::newRow("translation, none first") << int(TranslationModel::TranslationColumn) << QList<int>{1, 3, 2, 0};
         QTest::newRow("uses, as numbers") << int(TranslationModel::UsesColumn) << QList<int>{3, 2, 1, 0};
         QTest::newRow("place") << int(TranslationModel::PlaceColumn) << QList<int>{1, 2, 3, 0};
+        // As a note ranks them, 日志 after 界面 and 消息; by the characters it would come first.
+        QTest::newRow("use, by rank") << int(TranslationModel::UseColumn) << QList<int>{3, 2, 1, 0};
     }
 
     void sortingByEachColumn()
@@ -409,9 +447,14 @@ private slots:
         auto places = [](std::size_t count, std::size_t classIndex, const std::string& method) {
             return std::vector<cat::SessionPlace>(count, Place(classIndex, cat::PlaceKind::Literal, {method}));
         };
+        std::vector<cat::SessionEntry> entries{Entry("Banana", places(10, 1, "zeta")), Entry("Apple", places(9, 0, "alpha")),
+                                               Entry("cherry", places(2, 0, "beta")), Entry("apple", places(1, 1, "alpha"))};
+        const cl::usage::Use uses[] = {cl::usage::Use::Log, cl::usage::Use::Message, cl::usage::Use::Ui,
+                                       cl::usage::Use::Format};
+        for (std::size_t i = 0; i < entries.size(); ++i)
+            entries[i].use = uses[i];
         TranslationModel model;
-        model.Reset(Keep(Fixture({Entry("Banana", places(10, 1, "zeta")), Entry("Apple", places(9, 0, "alpha")),
-                             Entry("cherry", places(2, 0, "beta")), Entry("apple", places(1, 1, "alpha"))})));
+        model.Reset(Keep(Fixture(std::move(entries))));
         model.SetTranslation(0, QStringLiteral("甲"));
         model.SetTranslation(2, QStringLiteral("乙"));
         model.SetTranslation(3, QStringLiteral("B"));

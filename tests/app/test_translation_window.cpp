@@ -506,6 +506,9 @@ private slots:
         const TranslationModel* model = window_->Model();
         QCOMPARE(model->index(shown, TranslationModel::UseColumn).data().toString(), QStringLiteral("消息"));
         QCOMPARE(model->index(key, TranslationModel::UseColumn).data().toString(), QStringLiteral("键"));
+        // The line after opening says how many it withholds, and why.
+        const QString status = window_->statusBar()->currentMessage();
+        QVERIFY2(status.contains(QStringLiteral("程序读取的 1 条未提供（键 1 条）")), qPrintable(status));
         // By default the table shows only what people read, and counts only that.
         QCOMPARE(Shown(), QStringList{QStringLiteral("Open a file")});
         QCOMPARE(window_->countLabel->text(), QStringLiteral("已翻译 0 / 1"));

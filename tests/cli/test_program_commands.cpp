@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <string>
 #include <vector>
 
@@ -72,6 +74,50 @@ TEST_F(ProgramCommands, ExtractWithholdsWhatTheProgramReadsUnlessAllIsAsked)
                           "msgid \"user.name\"\nmsgstr \"user.home\"\n");
     ASSERT_EQ(Run({"apply", Path("in"), Path("key.po"), Path("out")}).status, 0);
     EXPECT_NE(Run({"strings", Path("out")}).out.find("\tliteral\tkey\tuser.home\n"), std::string::npos);
+}
+
+TEST_F(ProgramCommands, ExtractSummaryCountsWithheldTextsPerReason)
+{
+    // A program reading names, a pattern and properties, with a bundle of texts (one value an
+    // icon's path) and a family of settings that the code names one key of; packed by the JDK.
+    CLTEST_REQUIRE_TOOL("jar", std::string(CLASSLINGO_JAR));
+    std::filesystem::create_directories(Path("bin/app"));
+    ASSERT_EQ(cltest::CompileJava(dir_.string(), "App",
+                                  "package app;\n"
+                                  "import java.util.ResourceBundle;\n"
+                                  "public class App { public static void main(String[] a) throws Exception {\n"
+                                  "  new javax.swing.JLabel(ResourceBundle.getBundle(\"app.Messages\").getString(\"greeting\"));\n"
+                                  "  new javax.swing.JFrame(ResourceBundle.getBundle(\"app.Look\").getString(\"look.title\"));\n"
+                                  "  Class.forName(\"java.util.ArrayList\");\n"
+                                  "  java.util.regex.Pattern.compile(\"[a-z]+ words\");\n"
+                                  "  System.getProperty(\"user.home\"); System.getProperty(\"user.name\"); } }\n",
+                                  Path("bin")),
+              "");
+    Write(Path("bin/app/Messages.properties"), "greeting=Hello there\napp.icon=icons/open.png\nfile.open=Open a file\n");
+    Write(Path("bin/app/Look.properties"),
+          "look.background=#BBBBBB\nlook.icon=icons/a.png\nlook.size=10px\nlook.title=Main window title\n");
+    std::string said;
+    ASSERT_EQ(cltest::RunCommand(cltest::ShellQuoted(CLASSLINGO_JAR) + " cf " + cltest::ShellQuoted(Path("app.jar")) +
+                                     " -C " + cltest::ShellQuoted(Path("bin")) + " . 2>&1",
+                                 said),
+              0)
+        << said;
+    const struct {
+        const char* what;
+        std::string input;
+        std::string line;  // the summary's line of withheld texts
+    } cases[] = {
+        {"one property read", Path("in"), "程序读取而不提供翻译的文本 1 条（键 1 条；--all 会一并列出，并注明用途）。"},
+        {"every reason but data read by code", Path("app.jar"),
+         "程序读取而不提供翻译的文本 10 条（键 2 条，名称 3 条，模式 1 条，按形状判断为数据 1 条，设置类资源包 3 条；"
+         "--all 会一并列出，并注明用途）。"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto run = Run({"extract", c.input, Path("out.po")});
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_NE(run.err.find("\n" + c.line + "\n"), std::string::npos) << run.err;
+    }
 }
 
 TEST_F(ProgramCommands, ApplyToAFolderThenStringsShowsTheTranslations)

@@ -7,6 +7,7 @@
 #include "CatalogueNotes.h"
 #include "ErrorText.h"
 #include "ProgramText.h"
+#include "UsageText.h"
 #include "catalogue/ProgramSession.h"
 
 #include "ErrorOf.h"
@@ -22,6 +23,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -383,6 +385,137 @@ TEST_F(ProgramSessionTest, AnEntryWithAContextAppliesOnlyToPlacesOfItsContext)
     EXPECT_FALSE(report->output.written);
     EXPECT_EQ(FileState::Of(Path("Main.class")), before);
     EXPECT_FALSE(FileState::Of(Path("Main.class.bak")).exists);
+}
+
+// ---- What the notes say
+
+TEST_F(ProgramSessionTest, AnOfferedTextsNoteNamesEveryUseAndAWithheldOneItsPlaces)
+{
+    CLTEST_REQUIRE_TOOL("javac", cltest::JavacPath());
+    std::filesystem::create_directory(Path("in"));
+    // One text logged, shown in a label and thrown in an exception, each in a class of its own,
+    // the logging one first; one property read in two classes.
+    ASSERT_EQ(cltest::CompileJava(dir_.string(), "Notes",
+                                  "import java.util.logging.Logger;\n"
+                                  "class Audit { static void opened() {"
+                                  " Logger.getLogger(\"audit\").info(\"Open the file\"); } }\n"
+                                  "class Label { static javax.swing.JLabel make() { System.getProperty(\"user.home\");"
+                                  " return new javax.swing.JLabel(\"Open the file\"); } }\n"
+                                  "class Parser { static void check(boolean ok) { System.getProperty(\"user.home\");"
+                                  " if (!ok) throw new IllegalStateException(\"Open the file\"); } }\n"
+                                  "public class Notes { public static void main(String[] a) {"
+                                  " Audit.opened(); Label.make(); Parser.check(a.length == 0); } }\n",
+                                  Path("in")),
+              "");
+    cat::ProgramSession session = Continue(Path("in"), "");
+    const std::optional<std::size_t> shown = session.Find("", "Open the file");
+    ASSERT_TRUE(shown.has_value());
+    const cat::SessionEntry& entry = session.Entries()[*shown];
+    EXPECT_TRUE(entry.offered);
+    ASSERT_EQ(entry.places.size(), 3u);
+    EXPECT_EQ(session.Facts().classNames.at(entry.places.front().classIndex), "Audit")
+        << "the log's place is found first, so the order below is the uses' own";
+    std::vector<std::pair<cl::usage::Use, std::string>> uses;
+    for (const cl::usage::UseFound& use : entry.uses)
+        uses.emplace_back(use.use, use.consumer);
+    const std::vector<std::pair<cl::usage::Use, std::string>> expected{
+        {cl::usage::Use::Ui, "javax/swing/JLabel.<init>"},
+        {cl::usage::Use::Message, "java/lang/IllegalStateException.<init>"},
+        {cl::usage::Use::Log, "java/util/logging/Logger.info"},
+    };
+    EXPECT_EQ(uses, expected);
+
+    // The catalogue, the withheld text asked for too: the offered text's note is one line of
+    // every use; the withheld one's names the use that forbids and each place that does.
+    const std::string po = session.CatalogueText({}, false, cltext::Notes(), true);
+    const cl::Result<cat::PoCatalogue> read = cat::ReadPo(po, "notes.po");
+    ASSERT_TRUE(read.ok()) << read.error().detail;
+    const std::map<std::string, std::vector<std::string>> notes{
+        {"Open the file",
+         {"用途：界面（javax/swing/JLabel.<init>）；消息（java/lang/IllegalStateException.<init>）；"
+          "日志（java/util/logging/Logger.info）"}},
+        {"user.home",
+         {"用途：键（java/lang/System.getProperty）", cltext::WithheldText(),
+          "Label.make：键（java/lang/System.getProperty）", "Parser.check：键（java/lang/System.getProperty）"}},
+    };
+    for (const auto& [msgid, lines] : notes) {
+        const cat::PoMessage* message = FindMessage(*read, msgid);
+        ASSERT_NE(message, nullptr) << msgid;
+        EXPECT_EQ(message->extractedComments, lines) << po;
+    }
+
+    // gettext's own checker takes the longer notes.
+    CLTEST_REQUIRE_TOOL("msgfmt", std::string(CLASSLINGO_MSGFMT));
+    Write(Path("notes.po"), po);
+    const std::string command = cltest::ShellQuoted(CLASSLINGO_MSGFMT) + " --check -o /dev/null " +
+                                cltest::ShellQuoted(Path("notes.po")) + " 2>&1";
+    std::string said;
+    EXPECT_EQ(cltest::RunCommand(command, said), 0) << said;
+}
+
+TEST(UseNoteWording, UsesAreCollectedOnceInRankAndTheNoteNamesWhatATranslatorCanActOn)
+{
+    using cl::usage::FormatStyle;
+    using cl::usage::Use;
+    using Found = std::vector<std::pair<Use, std::string>>;
+    // Uses as places give them, in any order: each use once with its first consumer, shown ones
+    // first; a use that goes nowhere gives way to the same use with a consumer.
+    const struct {
+        const char* what;
+        Found added;
+        Found kept;
+        int asked;         // consumers named: a use already there asks for none, unless it went nowhere
+        std::string line;  // the note's first line of an offered text whose decisive use is kept[0]
+    } cases[] = {
+        {"a log found before the label",
+         {{Use::Log, "java/util/logging/Logger.info"}, {Use::Ui, "javax/swing/JLabel.<init>"},
+          {Use::Ui, "javax/swing/JButton.<init>"}},
+         {{Use::Ui, "javax/swing/JLabel.<init>"}, {Use::Log, "java/util/logging/Logger.info"}},
+         2,
+         "用途：界面（javax/swing/JLabel.<init>）；日志（java/util/logging/Logger.info）"},
+        {"what the program reads after what people read",
+         {{Use::Data, "java/lang/String.charAt"}, {Use::Key, "java/lang/String.equals"},
+          {Use::Message, "java/io/PrintStream.println"}, {Use::Format, "java/lang/String.format"}},
+         {{Use::Format, "java/lang/String.format"}, {Use::Message, "java/io/PrintStream.println"},
+          {Use::Key, "java/lang/String.equals"}, {Use::Data, "java/lang/String.charAt"}},
+         4,
+         "用途：格式（java/lang/String.format）；消息（java/io/PrintStream.println）；键（java/lang/String.equals）；"
+         "数据（java/lang/String.charAt）"},
+        {"an unknown use is no news beside a known one",
+         {{Use::Unknown, "nothing"}, {Use::Message, "java/lang/IllegalStateException.<init>"},
+          {Use::Unknown, "java/lang/String.length"}},
+         {{Use::Message, "java/lang/IllegalStateException.<init>"}, {Use::Unknown, "java/lang/String.length"}},
+         3,
+         "用途：消息（java/lang/IllegalStateException.<init>）"},
+        {"prose that goes nowhere says so",
+         {{Use::Unknown, "nothing"}},
+         {{Use::Unknown, "nothing"}},
+         1,
+         "用途：未知（nothing）"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<cl::usage::UseFound> uses;
+        int asked = 0;
+        for (const std::pair<Use, std::string>& added : c.added) {
+            cl::usage::AddUse(uses, added.first, FormatStyle::None, [&] {
+                ++asked;
+                return added.second;
+            });
+        }
+        Found kept;
+        for (const cl::usage::UseFound& use : uses)
+            kept.emplace_back(use.use, use.consumer);
+        EXPECT_EQ(kept, c.kept);
+        EXPECT_EQ(asked, c.asked);
+        const std::vector<std::string> note =
+            cltext::Notes().UseNote(uses.front().use, uses.front().consumer, uses, true, {}, {});
+        EXPECT_EQ(note, std::vector<std::string>{c.line});
+        // Withheld, the note names the use that forbids and its places, not every use.
+        const std::vector<std::string> withheld =
+            cltext::Notes().UseNote(Use::Name, "java/lang/Class.forName", uses, false, {}, {});
+        EXPECT_EQ(withheld, (std::vector<std::string>{"用途：名称（java/lang/Class.forName）", cltext::WithheldText()}));
+    }
 }
 
 // ---- Annotation values

@@ -360,6 +360,29 @@ TEST_F(SessionBundles, ATextOfBothIsOneEntryAndALiteralThatIsAKeyIsNotOffered)
     EXPECT_EQ(PlacesOf(translated, EntryOf(translated, "打开文件")), std::set<std::string>{"class app.Main"});
 }
 
+TEST_F(SessionBundles, ANoteNamesTheUsesOfEveryValueAndOnlyClassesAsWhereTheTextStays)
+{
+    // "Hello there" is a text of a bundle and a value of a family of settings (mostly paths,
+    // colours and sizes), which keeps it as it is.
+    Write(Path("app.jar"), Jar({Class("app/Main", {"app.Messages", "greeting", "app.Look", "look.title"}),
+                                {"app/Messages.properties", "greeting=Hello there\n"},
+                                {"app/Look.properties", "look.background=#BBBBBB\nlook.icon=icons/a.png\n"
+                                                        "look.size=10px\nlook.title=Hello there\n"}}));
+    cat::ProgramSession session = Open(Path("app.jar"));
+    const cat::SessionEntry& entry = EntryOf(session, "Hello there");
+    ASSERT_TRUE(entry.offered);
+    EXPECT_TRUE(session.KeptIn(entry).empty()) << "a bundle value has no class to stay in: " << session.KeptIn(entry)[0];
+    const std::string po = session.CatalogueText({}, false, cltext::Notes());
+    const cl::Result<cat::PoCatalogue> read = cat::ReadPo(po, "app.po");
+    ASSERT_TRUE(read.ok()) << read.error().detail;
+    const auto message = std::find_if(read->messages.begin(), read->messages.end(),
+                                      [](const cat::PoMessage& m) { return m.msgid == "Hello there"; });
+    ASSERT_NE(message, read->messages.end()) << po;
+    EXPECT_EQ(message->extractedComments,
+              std::vector<std::string>{"用途：界面（resource bundle）；数据（family of settings）"})
+        << po;
+}
+
 // ---- MessageFormat values
 
 TEST_F(SessionBundles, AMessageFormatValueIsCheckedAndAChangedArgumentWritesNothing)
