@@ -1,0 +1,277 @@
+#!/usr/bin/env python3
+"""The counting half of tests/e2e/unseen_programs.sh.
+
+fill MARK IN.po OUT.po
+    Translates every entry of a catalogue as a translator who fills all of them would, in a way
+    a probe can see: msgstr = MARK + msgid (after a leading "<html>", which Swing needs first).
+    Placeholders, quotes and escapes stay as they are, so format checks pass.
+
+measure MARK DIR
+    Reads DIR's catalogues (offered.po, all.po) and the three runs (a: the original, b: the
+    translated copy, c: the original on the home b left), each as RUN.texts (the probe's texts),
+    RUN.exceptions (the probe's record) and RUN.log (what the program printed), and prints one
+    tab-separated row: offered entries, visible texts, translated texts, translated %, new
+    exceptions in b, the verdict on c, whether each run showed a window. It also writes
+    DIR/report.txt: the untranslated texts, the new exceptions with their stack heads, and the
+    catalogue entries whose translation appears in them.
+"""
+import re
+import sys
+from pathlib import Path
+
+# --- catalogues ------------------------------------------------------------------------------
+
+def po_entries(path):
+    """Yields (lines, fields) per entry; fields maps msgctxt/msgid/msgstr to the escaped text."""
+    block = []
+    for line in Path(path).read_text(encoding="utf-8").splitlines():
+        if line.strip() == "":
+            if block:
+                yield block
+            block = []
+        else:
+            block.append(line)
+    if block:
+        yield block
+
+
+def fields_of(block):
+    fields, comments, current = {}, [], None
+    for line in block:
+        if line.startswith("#"):
+            comments.append(line)
+            continue
+        m = re.match(r'^(msgctxt|msgid|msgid_plural|msgstr(?:\[\d+\])?)\s+"(.*)"$', line)
+        if m:
+            current = m.group(1)
+            fields[current] = m.group(2)
+        elif line.startswith('"') and current:
+            fields[current] += line[1:-1]
+    return fields, comments
+
+
+def unescape(s):
+    out, i = [], 0
+    table = {"n": "\n", "t": "\t", "r": "\r", '"': '"', "\\": "\\", "a": "\a", "b": "\b", "f": "\f", "v": "\v"}
+    while i < len(s):
+        if s[i] == "\\" and i + 1 < len(s):
+            out.append(table.get(s[i + 1], s[i + 1]))
+            i += 2
+        else:
+            out.append(s[i])
+            i += 1
+    return "".join(out)
+
+
+def marked(mark, escaped):
+    m = re.match(r"(?i)^(\s*<html>)", escaped)
+    if m:
+        return m.group(1) + mark + escaped[m.end():]
+    return mark + escaped
+
+
+def fill(mark, src, dst):
+    out = []
+    for block in po_entries(src):
+        fields, comments = fields_of(block)
+        if fields.get("msgid", "") == "":
+            out.append("\n".join(block))  # the header
+            continue
+        lines = [c for c in comments if not c.startswith("#,")]
+        flags = [c for c in comments if c.startswith("#,")]
+        for f in flags:
+            rest = ", ".join(x.strip() for x in f[2:].split(",") if x.strip() and x.strip() != "fuzzy")
+            if rest:
+                lines.append("#, " + rest)
+        if "msgctxt" in fields:
+            lines.append('msgctxt "%s"' % fields["msgctxt"])
+        lines.append('msgid "%s"' % fields["msgid"])
+        if "msgid_plural" in fields:
+            lines.append('msgid_plural "%s"' % fields["msgid_plural"])
+            lines.append('msgstr[0] "%s"' % marked(mark, fields["msgid"]))
+        else:
+            lines.append('msgstr "%s"' % marked(mark, fields["msgid"]))
+        out.append("\n".join(lines))
+    Path(dst).write_text("\n\n".join(out) + "\n", encoding="utf-8")
+
+
+def catalogue(path):
+    """msgid (unescaped) -> the catalogue's `#.` notes of that entry."""
+    entries = {}
+    if not Path(path).exists():
+        return entries
+    for block in po_entries(path):
+        fields, comments = fields_of(block)
+        msgid = unescape(fields.get("msgid", ""))
+        if msgid:
+            notes = [c[2:].strip() for c in comments if c.startswith("#.") or c.startswith("#:")]
+            entries.setdefault(msgid, []).extend(notes)
+    return entries
+
+# --- what the program showed -----------------------------------------------------------------
+
+def probe_texts(path):
+    if not Path(path).exists():
+        return None, []
+    texts, shown = [], True
+    for line in Path(path).read_text(encoding="utf-8", errors="replace").splitlines():
+        if line == "PROBE\tno window":
+            shown = False
+            continue
+        texts.append(line.replace("\\n", "\n").replace("\\t", "\t").replace("\\r", "\r").replace("\\\\", "\\"))
+    return shown, texts
+
+
+TAG = re.compile(r"<[^>]*>")
+PLACEHOLDER = re.compile(r"\{\d+[^}]*\}|%(?:\d+\$)?[-#+ 0,(]*\d*(?:\.\d+)?[a-zA-Z%]|\$\{[^}]*\}")
+
+
+def plain(text):
+    """The text without markup and mnemonic marks, as the comparisons see it."""
+    t = TAG.sub(" ", text).replace("&nbsp;", " ")
+    t = re.sub(r"&(?=\w)", "", t)
+    return " ".join(t.split())
+
+
+class Owner:
+    """Tells whether a text the program showed is one of its own strings: equal to a string of
+    the program (ignoring markup, mnemonic marks, a trailing colon or ellipsis), or an instance of
+    one of its patterns ({0}, %s, ${x} filled in). Texts that are neither are built at run time
+    from data, or belong to the JDK (a file chooser's, the look and feel's); they are not counted."""
+
+    def __init__(self, msgids):
+        self.exact = set()
+        self.patterns = []
+        for msgid in msgids:
+            self.exact.add(self.key(msgid))
+            if PLACEHOLDER.search(msgid):
+                pieces = [self.key(p) for p in PLACEHOLDER.split(msgid)]
+                pieces = [p for p in pieces if p]
+                if pieces and max(len(p) for p in pieces) >= 4:
+                    self.patterns.append(pieces)
+
+    @staticmethod
+    def key(text):
+        t = plain(text).rstrip(":.…").strip()
+        return t.lower()
+
+    def owns(self, text):
+        k = self.key(text)
+        if k in self.exact:
+            return True
+        for pieces in self.patterns:
+            at = 0
+            for p in pieces:
+                at = k.find(p, at)
+                if at < 0:
+                    break
+                at += len(p)
+            else:
+                return True
+        return False
+
+# --- exceptions ------------------------------------------------------------------------------
+
+EXCEPTION_LINE = re.compile(r"(?:^|\s|Caused by: |Exception in thread \"[^\"]*\" )((?:[a-zA-Z_$][\w$]*\.)+[\w$]*(?:Exception|Error))(?::|$|\s)")
+
+
+def exceptions(run_dir, run):
+    """exception key (class @ first frame) -> its first lines, from the probe's record and from
+    what the program printed (many programs catch and log)."""
+    found = {}
+    for name in (run + ".exceptions", run + ".log"):
+        path = Path(run_dir) / name
+        if not path.exists():
+            continue
+        lines = path.read_text(encoding="utf-8", errors="replace").splitlines()
+        for i, line in enumerate(lines):
+            if line.startswith("\tat ") or line.startswith("CAUSE\t"):
+                continue
+            m = EXCEPTION_LINE.search(line)
+            if not m or "probe" in line.split("\t")[1:2]:
+                continue
+            cls = m.group(1)
+            if cls.startswith("java.lang.ThreadDeath"):
+                continue
+            frame = ""
+            for follow in lines[i + 1:i + 4]:
+                s = follow.strip()
+                if s.startswith("at "):
+                    frame = s[3:]
+                    break
+            key = cls + " @ " + frame if frame else cls
+            if key not in found:
+                found[key] = lines[i:i + 8]
+    return found
+
+
+def has_letter(text):
+    return any(ch.isalpha() for ch in text)
+
+
+def measure(mark, d):
+    d = Path(d)
+    offered = catalogue(d / "offered.po")
+    every = catalogue(d / "all.po")
+    owner = Owner(list(every) + list(offered))
+    shown = {}
+    texts = {}
+    for run in "abc":
+        shown[run], texts[run] = probe_texts(d / (run + ".texts"))
+    report = []
+
+    visible = sorted({t for t in texts["b"] if has_letter(t)})
+    translated = [t for t in visible if mark in t]
+    untranslated = [t for t in visible if mark not in t and owner.owns(t)]
+    foreign = [t for t in visible if mark not in t and not owner.owns(t)]
+    counted = len(translated) + len(untranslated)
+    percent = 100.0 * len(translated) / counted if counted else 0.0
+
+    report.append("== b: untranslated texts of the program (%d)" % len(untranslated))
+    for t in untranslated:
+        why = "offered" if t in offered else ("withheld: " + "; ".join(n for n in every.get(t, []) if "用途" in n)[:200] if t in every else "pattern or variant")
+        report.append("  %r  [%s]" % (t, why))
+    report.append("== b: texts not counted, not the program's own strings (%d)" % len(foreign))
+    for t in foreign:
+        report.append("  %r" % t)
+
+    base = exceptions(d, "a")
+    new = {}
+    for run in "bc":
+        new[run] = {k: v for k, v in exceptions(d, run).items() if k not in base}
+        report.append("== %s: new exceptions (%d)" % (run, len(new[run])))
+        for k, v in new[run].items():
+            report.append("  " + k)
+            for line in v:
+                report.append("      " + line)
+            # The translated texts in the exception's lines, and the entries they come from.
+            body = "\n".join(v)
+            for msgid, notes in offered.items():
+                if len(msgid) >= 2 and marked(mark, msgid) in body:
+                    report.append("      <- msgid %r: %s" % (msgid, " | ".join(notes)[:300]))
+
+    leaked = sorted({t for t in texts["c"] if mark in t})
+    report.append("== c: translated texts the original shows from the settings (%d)" % len(leaked))
+    for t in leaked:
+        report.append("  %r" % t)
+
+    settings_ok = shown["c"] is True and not new["c"] and not leaked
+    passed = shown["b"] is True and not new["b"] and settings_ok and percent >= 90.0
+    (d / "report.txt").write_text("\n".join(report) + "\n", encoding="utf-8")
+
+    def state(run):
+        return "window" if shown[run] else ("no-window" if shown[run] is False else "no-probe")
+    c_verdict = "yes" if settings_ok else "no(%s,%d exc,%d leaked)" % (state("c"), len(new["c"]), len(leaked))
+    print("\t".join([str(len(offered)), str(counted), str(len(translated)), "%.1f" % percent,
+                     str(len(new["b"])) + ("" if shown["b"] else " (" + state("b") + ")"),
+                     c_verdict, "PASS" if passed else "FAIL", state("a")]))
+    return 0
+
+
+if __name__ == "__main__":
+    if sys.argv[1] == "fill":
+        fill(sys.argv[2], sys.argv[3], sys.argv[4])
+    elif sys.argv[1] == "measure":
+        sys.exit(measure(sys.argv[2], sys.argv[3]))
+    else:
+        sys.exit("usage: unseen.py fill MARK IN.po OUT.po | measure MARK DIR")
