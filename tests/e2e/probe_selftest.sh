@@ -1,6 +1,6 @@
 #!/bin/bash
 # The Swing probe on a program whose texts are known: a frame with a nested menu, a label, a
-# button and a tab, a hidden label, a closed menu's items. The probe must list exactly the texts
+# button, a tab, a read-only text area and a text field, a hidden label, a closed menu's items. The probe must list exactly the texts
 # a person can see or reach through the menus, record an exception thrown on the event thread
 # and one on a thread whose default handler the program replaced with one that swallows it, close
 # the frame as a user would (the program's closing handler runs) and end the program.
@@ -36,6 +36,10 @@ public class Demo {
             JPanel panel = new JPanel();
             panel.add(new JLabel("Hello label"));
             panel.add(new JButton("Press me"));
+            JTextArea message = new JTextArea("A message\nin two lines");
+            message.setEditable(false);
+            panel.add(message);
+            panel.add(new JTextField("typed by the user"));
             JLabel hidden = new JLabel("Never shown");
             hidden.setVisible(false);
             panel.add(hidden);
@@ -79,9 +83,10 @@ timeout 120 "$xvfb_run" -a "$java" -javaagent:probe.jar -Dprobe.texts=texts.txt 
     || fail "the program did not end by itself (status $?):"$'\n'"$(cat run.log)"
 elapsed=$(( $(date +%s) - start ))
 
-expected=$'File\nFirst tab\nHello label\nLast one\nOpens the\\tlast file\nPress me\nProbe Demo\nRecent'
+expected=$'A message\\nin two lines\nFile\nFirst tab\nHello label\nLast one\nOpens the\\tlast file\nPress me\nProbe Demo\nRecent'
 [ -f texts.txt ] || fail "no texts written:"$'\n'"$(cat run.log)"
-actual=$(LC_ALL=C sort -u texts.txt)
+[ "$(grep '^PROBE' texts.txt)" = $'PROBE\twindow\tjavax.swing.JFrame' ] || fail "windows not listed:"$'\n'"$(cat texts.txt)"
+actual=$(grep -v '^PROBE' texts.txt | LC_ALL=C sort -u)
 [ "$actual" = "$expected" ] || fail "texts differ; expected:"$'\n'"$expected"$'\n'"got:"$'\n'"$actual"
 grep -q $'^EXCEPTION\tevent thread\tjava.lang.IllegalStateException: thrown on the event thread$' exceptions.txt \
     || fail "the event thread's exception is not recorded:"$'\n'"$(cat exceptions.txt)"
@@ -90,4 +95,4 @@ grep -q $'^EXCEPTION\tuncaught in Thread-[0-9]*\tjava.lang.UnsupportedOperationE
 grep -q $'^\tat Demo.lambda' exceptions.txt || fail "no frames recorded:"$'\n'"$(cat exceptions.txt)"
 [ "$(grep -c '^EXCEPTION' exceptions.txt)" -eq 2 ] || fail "other exceptions recorded:"$'\n'"$(cat exceptions.txt)"
 [ "$(cat closed.txt 2>/dev/null)" = closed ] || fail "the frame was not closed as a user closes it"
-echo "probe listed $(wc -l < texts.txt) texts, 2 exceptions, in ${elapsed}s"
+echo "probe listed $(grep -vc "^PROBE" texts.txt) texts, 2 exceptions, in ${elapsed}s"

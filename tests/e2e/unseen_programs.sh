@@ -107,7 +107,20 @@ while IFS=$'\t' read -r name package input start cwd options; do
     "$cli" extract --all "$input" "$dir/all.po" >"$dir/extract-all.log" 2>&1; echo "extract --all $?" >>"$dir/steps"
     python3 "$here/unseen/unseen.py" fill "$mark" "$dir/offered.po" "$dir/filled.po"
     msgfmt -c -o /dev/null "$dir/filled.po" >"$dir/msgfmt.log" 2>&1; echo "msgfmt -c $?" >>"$dir/steps"
-    "$cli" apply "$input" "$dir/filled.po" "$translated" >"$dir/apply.log" 2>&1; echo "apply $?" >>"$dir/steps"
+    "$cli" apply "$input" "$dir/filled.po" "$translated" >"$dir/apply.log" 2>&1; status=$?
+    echo "apply $status" >>"$dir/steps"
+    # An entry apply cannot write (a pattern whose translation it would not accept) is one the
+    # translator leaves untranslated; the report names them (refused.txt).
+    logs=("$dir/apply.log")
+    for attempt in 1 2 3; do
+        [ $status -eq 1 ] && [ ! -e "$translated" ] || break
+        count=$(python3 "$here/unseen/unseen.py" unfill "$mark" "$dir/offered.po" "$dir/filled.po" "${logs[@]}")
+        [ "$count" -gt 0 ] || break
+        "$cli" apply "$input" "$dir/filled.po" "$translated" >"$dir/apply.$attempt.log" 2>&1; status=$?
+        echo "apply again, $count entries left untranslated: $status" >>"$dir/steps"
+        logs+=("$dir/apply.$attempt.log")
+    done
+    grep -h '^译文\|msgid “' "${logs[@]}" > "$dir/refused.txt" || true
     run a "$dir" "$dir/home-a" en US "$input" "$start" "$cwd" "$options"
     run b "$dir" "$dir/home-b" zh CN "$translated" "$start" "$cwd" "$options"
     run c "$dir" "$dir/home-b" en US "$input" "$start" "$cwd" "$options"

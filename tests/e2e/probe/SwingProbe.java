@@ -54,6 +54,7 @@ import javax.swing.border.CompoundBorder;
 import javax.swing.border.TitledBorder;
 import javax.swing.table.JTableHeader;
 import javax.swing.table.TableColumnModel;
+import javax.swing.text.JTextComponent;
 import javax.swing.tree.TreePath;
 
 public final class SwingProbe {
@@ -259,6 +260,9 @@ public final class SwingProbe {
         for (Window w : Window.getWindows()) {
             if (!w.isShowing())
                 continue;
+            // Which windows show, by class: a translated program that shows an error dialog
+            // instead of its main window is told apart from one that started.
+            texts.add("PROBE\twindow\t" + w.getClass().getName());
             if (w instanceof Frame)
                 add(texts, ((Frame) w).getTitle());
             else if (w instanceof Dialog)
@@ -283,6 +287,10 @@ public final class SwingProbe {
             add(texts, ((JLabel) c).getText());
         if (c instanceof AbstractButton)
             add(texts, ((AbstractButton) c).getText());
+        // Read-only text areas hold messages (an error dialog's, an about box's); what a user
+        // can edit is the user's, not the program's.
+        if (c instanceof JTextComponent && !((JTextComponent) c).isEditable())
+            add(texts, ((JTextComponent) c).getText());
         if (c instanceof JComponent) {
             JComponent j = (JComponent) c;
             add(texts, j.getToolTipText());

@@ -64,13 +64,22 @@ def unescape(s):
 
 
 def marked(mark, escaped):
-    m = re.match(r"(?i)^(\s*<html>)", escaped)
-    if m:
-        return m.group(1) + mark + escaped[m.end():]
-    return mark + escaped
+    """The mark goes after what must stay first: leading line breaks (msgfmt -c checks them) and
+    a leading <html> (Swing renders a text as HTML only when it starts so)."""
+    m = re.match(r"(?i)^((?:\\n|\\r|\\t| )*(?:<html>)?)", escaped)
+    return m.group(1) + mark + escaped[m.end():]
 
 
-def fill(mark, src, dst):
+def refused(log):
+    """The msgids (as the catalogue writes them) that apply named as not writable."""
+    names = set()
+    for line in Path(log).read_text(encoding="utf-8", errors="replace").splitlines():
+        for m in re.finditer(r"msgid “(.*?)”（", line):
+            names.add(m.group(1))
+    return names
+
+
+def fill(mark, src, dst, leave=()):
     out = []
     for block in po_entries(src):
         fields, comments = fields_of(block)
@@ -86,7 +95,9 @@ def fill(mark, src, dst):
         if "msgctxt" in fields:
             lines.append('msgctxt "%s"' % fields["msgctxt"])
         lines.append('msgid "%s"' % fields["msgid"])
-        if "msgid_plural" in fields:
+        if fields["msgid"] in leave:
+            lines.append('msgstr ""')
+        elif "msgid_plural" in fields:
             lines.append('msgid_plural "%s"' % fields["msgid_plural"])
             lines.append('msgstr[0] "%s"' % marked(mark, fields["msgid"]))
         else:
@@ -111,12 +122,16 @@ def catalogue(path):
 # --- what the program showed -----------------------------------------------------------------
 
 def probe_texts(path):
+    """(whether a window showed, the classes of the windows showing, the texts)."""
     if not Path(path).exists():
-        return None, []
-    texts, shown = [], True
+        return None, set(), []
+    texts, shown, windows = [], True, set()
     for line in Path(path).read_text(encoding="utf-8", errors="replace").splitlines():
         if line == "PROBE\tno window":
             shown = False
+            continue
+        if line.startswith("PROBE\twindow\t"):
+            windows.add(line.split("\t")[2])
             continue
         texts.append(line.replace("\\n", "\n").replace("\\t", "\t").replace("\\r", "\r").replace("\\\\", "\\"))
     return shown, texts
@@ -205,6 +220,35 @@ def exceptions(run_dir, run):
     return found
 
 
+def culprits(mark, text, offered):
+    """The offered entries whose translation appears in text, longest first."""
+    found = [m for m in offered if len(m) >= 2 and marked(mark, m) in text]
+    found.sort(key=len, reverse=True)
+    return found
+
+
+def settings(mark, home, offered):
+    """Lines of the files a translated run left in its home that carry a translation, each
+    with the entries it comes from."""
+    lines = []
+    if not home.exists():
+        return lines
+    for path in sorted(home.rglob("*")):
+        if not path.is_file() or path.stat().st_size > 5_000_000:
+            continue
+        try:
+            content = path.read_text(encoding="utf-8")
+        except (UnicodeDecodeError, OSError):
+            continue
+        for number, line in enumerate(content.splitlines(), 1):
+            if mark in line:
+                where = "%s:%d: %s" % (path.relative_to(home), number, line.strip()[:240])
+                lines.append(where)
+                for msgid in culprits(mark, line, offered)[:3]:
+                    lines.append("      <- msgid %r: %s" % (msgid, " | ".join(offered[msgid])[:300]))
+    return lines
+
+
 def has_letter(text):
     return any(ch.isalpha() for ch in text)
 
@@ -214,11 +258,18 @@ def measure(mark, d):
     offered = catalogue(d / "offered.po")
     every = catalogue(d / "all.po")
     owner = Owner(list(every) + list(offered))
-    shown = {}
-    texts = {}
+    shown, windows, texts = {}, {}, {}
     for run in "abc":
-        shown[run], texts[run] = probe_texts(d / (run + ".texts"))
+        shown[run], windows[run], texts[run] = probe_texts(d / (run + ".texts"))
     report = []
+    # A run that does not show the windows the original shows did not start as the original
+    # did (an error dialog instead of the main window).
+    missing = {}
+    for run in "bc":
+        missing[run] = sorted(windows["a"] - windows[run])
+        report.append("== %s: windows of the original not showing (%d): %s" % (run, len(missing[run]), ", ".join(missing[run])))
+        if missing[run] and shown[run]:
+            shown[run] = False
 
     visible = sorted({t for t in texts["b"] if has_letter(t)})
     translated = [t for t in visible if mark in t]
@@ -246,9 +297,13 @@ def measure(mark, d):
                 report.append("      " + line)
             # The translated texts in the exception's lines, and the entries they come from.
             body = "\n".join(v)
-            for msgid, notes in offered.items():
-                if len(msgid) >= 2 and marked(mark, msgid) in body:
-                    report.append("      <- msgid %r: %s" % (msgid, " | ".join(notes)[:300]))
+            for msgid in culprits(mark, body, offered)[:5]:
+                report.append("      <- msgid %r: %s" % (msgid, " | ".join(offered[msgid])[:300]))
+
+    written = settings(mark, d / "home-b", offered)
+    report.append("== b: translated texts written into the settings (%d lines)" % len(written))
+    for line in written:
+        report.append("  " + line)
 
     leaked = sorted({t for t in texts["c"] if mark in t})
     report.append("== c: translated texts the original shows from the settings (%d)" % len(leaked))
@@ -260,7 +315,11 @@ def measure(mark, d):
     (d / "report.txt").write_text("\n".join(report) + "\n", encoding="utf-8")
 
     def state(run):
-        return "window" if shown[run] else ("no-window" if shown[run] is False else "no-probe")
+        if shown[run]:
+            return "window"
+        if shown[run] is None:
+            return "no-probe"
+        return "missing " + ",".join(w.rsplit(".", 1)[-1] for w in missing[run]) if run != "a" and missing[run] else "no-window"
     c_verdict = "yes" if settings_ok else "no(%s,%d exc,%d leaked)" % (state("c"), len(new["c"]), len(leaked))
     print("\t".join([str(len(offered)), str(counted), str(len(translated)), "%.1f" % percent,
                      str(len(new["b"])) + ("" if shown["b"] else " (" + state("b") + ")"),
@@ -271,6 +330,13 @@ def measure(mark, d):
 if __name__ == "__main__":
     if sys.argv[1] == "fill":
         fill(sys.argv[2], sys.argv[3], sys.argv[4])
+    elif sys.argv[1] == "unfill":
+        # unfill MARK IN.po OUT.po APPLY.log...: the entries apply refused, left untranslated.
+        leave = set()
+        for log in sys.argv[5:]:
+            leave |= refused(log)
+        fill(sys.argv[2], sys.argv[3], sys.argv[4], leave)
+        print(len(leave))
     elif sys.argv[1] == "measure":
         sys.exit(measure(sys.argv[2], sys.argv[3]))
     else:
