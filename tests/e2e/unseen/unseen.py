@@ -134,7 +134,7 @@ def probe_texts(path):
             windows.add(line.split("\t")[2])
             continue
         texts.append(line.replace("\\n", "\n").replace("\\t", "\t").replace("\\r", "\r").replace("\\\\", "\\"))
-    return shown, texts
+    return shown, windows, texts
 
 
 TAG = re.compile(r"<[^>]*>")
