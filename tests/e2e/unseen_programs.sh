@@ -62,6 +62,7 @@ run() {
     local words=${start//\{IN\}/$program}
     words=${words//\{HOME\}/$home}
     local opts=${options//\{HOME\}/$home}
+    opts=${opts//\{IN\}/$program}
     [ "$opts" = "-" ] && opts=""
     local where=${cwd//\{IN\}/$program}
     [ "$where" = "-" ] && where=$home
@@ -76,9 +77,9 @@ run() {
     echo $? > "$dir/$letter.status"
 }
 
-table=$'program\tpackage\toffered\tvisible\ttranslated\ttranslated %\tnew exceptions (b)\tsettings readable (c)\tverdict'
+table=$'program\tpackage\toffered\tvisible\tmarked\town zh\ttranslated %\tnew exceptions (b)\tsettings readable (c)\tverdict'
 failed=0 ran=0
-while IFS=$'\t' read -r name package input start cwd options; do
+while IFS=$'\t' read -r name package input start cwd options language; do
     case $name in ''|'#'*) continue ;; esac
     if [ ${#chosen[@]} -gt 0 ] && [[ ! " ${chosen[*]} " == *" $name "* ]]; then
         continue
@@ -88,7 +89,7 @@ while IFS=$'\t' read -r name package input start cwd options; do
     for path in "${inputs[@]}"; do [ -e "$path" ] || missing=1; done
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || [ $missing -eq 1 ]; then
         echo "$name: $package is not installed" >&2
-        [ $skip_missing -eq 1 ] || { failed=1; table+=$'\n'"$name"$'\t'"$package"$'\t-\t-\t-\t-\t-\t-\tNOT INSTALLED'; }
+        [ $skip_missing -eq 1 ] || { failed=1; table+=$'\n'"$name"$'\t'"$package"$'\t-\t-\t-\t-\t-\t-\t-\tNOT INSTALLED'; }
         continue
     fi
     ran=1
@@ -122,15 +123,21 @@ while IFS=$'\t' read -r name package input start cwd options; do
     done
     grep -h '^译文\|msgid “' "${logs[@]}" > "$dir/refused.txt" || true
     run a "$dir" "$dir/home-a" en US "$input" "$start" "$cwd" "$options"
+    # A program that picks its language from its own settings, not from Java's locale, is set
+    # to Chinese the way its preferences dialog would (the table's last column).
+    if [ -n "${language:-}" ] && [ "$language" != - ]; then
+        mkdir -p "$dir/home-b"
+        (cd "$dir/home-b" && HOME="$dir/home-b" bash -c "$language") >"$dir/language.log" 2>&1
+    fi
     run b "$dir" "$dir/home-b" zh CN "$translated" "$start" "$cwd" "$options"
     run c "$dir" "$dir/home-b" en US "$input" "$start" "$cwd" "$options"
     row=$(python3 "$here/unseen/unseen.py" measure "$mark" "$dir")
-    IFS=$'\t' read -r offered visible done percent new_b settings verdict shown_a <<<"$row"
+    IFS=$'\t' read -r offered visible done own percent new_b settings verdict shown_a <<<"$row"
     if [ "$shown_a" != window ]; then
         verdict="FAIL (the original showed no window)"
     fi
     [ "$verdict" = PASS ] || failed=1
-    table+=$'\n'"$name"$'\t'"$package"$'\t'"$offered"$'\t'"$visible"$'\t'"$done"$'\t'"$percent"$'\t'"$new_b"$'\t'"$settings"$'\t'"$verdict"
+    table+=$'\n'"$name"$'\t'"$package"$'\t'"$offered"$'\t'"$visible"$'\t'"$done"$'\t'"$own"$'\t'"$percent"$'\t'"$new_b"$'\t'"$settings"$'\t'"$verdict"
     echo "$row" >&2
 done < "$here/unseen/programs.tsv"
 

@@ -75,11 +75,31 @@ public final class SwingProbe {
                 System.err.println("probe: cannot write " + exceptions + ": " + e);
             }
         }
+        grantProbe();
         ours = (thread, error) -> record("uncaught in " + thread.getName(), error, null);
         Thread.setDefaultUncaughtExceptionHandler(ours);
         Thread watcher = new Thread(SwingProbe::watch, "swing-probe");
         watcher.setDaemon(true);
         watcher.start();
+    }
+
+    // A program that installs a security manager (Freeplane does, with a policy of its own)
+    // would forbid the probe its files and its exit. The policy is read when the first check
+    // happens, so one more policy file named now grants the probe's own jar everything.
+    private static void grantProbe() {
+        try {
+            java.net.URL jar = SwingProbe.class.getProtectionDomain().getCodeSource().getLocation();
+            java.nio.file.Path policy = java.nio.file.Files.createTempFile("swing-probe", ".policy");
+            policy.toFile().deleteOnExit();
+            String grant = "grant codeBase \"" + jar + "\" {\n  permission java.security.AllPermission;\n};\n";
+            java.nio.file.Files.write(policy, grant.getBytes(StandardCharsets.UTF_8));
+            int n = 1;
+            while (java.security.Security.getProperty("policy.url." + n) != null)
+                n++;
+            java.security.Security.setProperty("policy.url." + n, policy.toUri().toString());
+        } catch (IOException | RuntimeException e) {
+            System.err.println("probe: no policy of its own: " + e);
+        }
     }
 
     // One exception: a line "EXCEPTION<TAB>where<TAB>class: message", then its frames (the

@@ -138,6 +138,7 @@ def probe_texts(path):
 
 
 TAG = re.compile(r"<[^>]*>")
+CJK = re.compile(r"[\u3400-\u9fff\uf900-\ufaff]|&#(?:1[3-9]\d{3}|[2-3]\d{4}|40\d{3});")
 PLACEHOLDER = re.compile(r"\{\d+[^}]*\}|%(?:\d+\$)?[-#+ 0,(]*\d*(?:\.\d+)?[a-zA-Z%]|\$\{[^}]*\}")
 
 
@@ -167,8 +168,8 @@ class Owner:
 
     @staticmethod
     def key(text):
-        t = plain(text).rstrip(":.…").strip()
-        return t.lower()
+        # Case counts: an English label "Bank" is not the tag value "bank" a program also holds.
+        return plain(text).rstrip(":.…").strip()
 
     def owns(self, text):
         k = self.key(text)
@@ -273,15 +274,22 @@ def measure(mark, d):
 
     visible = sorted({t for t in texts["b"] if has_letter(t)})
     translated = [t for t in visible if mark in t]
-    untranslated = [t for t in visible if mark not in t and owner.owns(t)]
-    foreign = [t for t in visible if mark not in t and not owner.owns(t)]
-    counted = len(translated) + len(untranslated)
-    percent = 100.0 * len(translated) / counted if counted else 0.0
+    # Texts already in Chinese without the mark: the program's own translation (one it ships
+    # outside the files classlingo reads, or its own variant that the catalogue started from),
+    # or the JDK's. A person reads them in Chinese, so they count as translated.
+    chinese = [t for t in visible if mark not in t and CJK.search(t)]
+    untranslated = [t for t in visible if mark not in t and not CJK.search(t) and owner.owns(t)]
+    foreign = [t for t in visible if mark not in t and not CJK.search(t) and not owner.owns(t)]
+    counted = len(translated) + len(chinese) + len(untranslated)
+    percent = 100.0 * (len(translated) + len(chinese)) / counted if counted else 0.0
 
     report.append("== b: untranslated texts of the program (%d)" % len(untranslated))
     for t in untranslated:
         why = "offered" if t in offered else ("withheld: " + "; ".join(n for n in every.get(t, []) if "用途" in n)[:200] if t in every else "pattern or variant")
         report.append("  %r  [%s]" % (t, why))
+    report.append("== b: texts in Chinese without the mark (%d)" % len(chinese))
+    for t in chinese[:40]:
+        report.append("  %r" % t)
     report.append("== b: texts not counted, not the program's own strings (%d)" % len(foreign))
     for t in foreign:
         report.append("  %r" % t)
@@ -321,7 +329,7 @@ def measure(mark, d):
             return "no-probe"
         return "missing " + ",".join(w.rsplit(".", 1)[-1] for w in missing[run]) if run != "a" and missing[run] else "no-window"
     c_verdict = "yes" if settings_ok else "no(%s,%d exc,%d leaked)" % (state("c"), len(new["c"]), len(leaked))
-    print("\t".join([str(len(offered)), str(counted), str(len(translated)), "%.1f" % percent,
+    print("\t".join([str(len(offered)), str(counted), str(len(translated)), str(len(chinese)), "%.1f" % percent,
                      str(len(new["b"])) + ("" if shown["b"] else " (" + state("b") + ")"),
                      c_verdict, "PASS" if passed else "FAIL", state("a")]))
     return 0
