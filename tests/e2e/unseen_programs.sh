@@ -97,10 +97,17 @@ while IFS=$'\t' read -r name package input start cwd options language; do
     rm -rf "$dir" && mkdir -p "$dir"
     echo "== $name" >&2
     # A program in several places (classes in a jar, texts in a data folder) is copied into one
-    # folder, which the runs of the original then use too.
+    # folder, which the runs of the original then use too. So is a program installed as a
+    # folder, with its links resolved: Debian links a folder's jars to /usr/share/java or a
+    # sibling package (Freeplane's framework.jar -> ../knopflerfish/framework.jar), and apply
+    # copies a link as it is, which in another folder leads nowhere (links.txt names them).
     if [ ${#inputs[@]} -gt 1 ]; then
         mkdir "$dir/original"
         for path in "${inputs[@]}"; do cp -rL "$path" "$dir/original/"; done
+        input="$dir/original"
+    elif [ -d "$input" ]; then
+        find "$input" -type l -printf 'link kept by apply would break: %P -> %l\n' >"$dir/links.txt"
+        cp -rL "$input" "$dir/original"
         input="$dir/original"
     fi
     if [ -d "$input" ]; then translated="$dir/translated"; else translated="$dir/translated.${input##*.}"; fi

@@ -106,6 +106,25 @@ def fill(mark, src, dst, leave=()):
     Path(dst).write_text("\n\n".join(out) + "\n", encoding="utf-8")
 
 
+def prefilled(path):
+    """The translations a catalogue came with (the program's own variant for its language),
+    keyed as shown: mnemonic marks and underscores for spaces (JabRef's keys) undone ->
+    (msgid, the entry's places)."""
+    found = {}
+    if not Path(path).exists():
+        return found
+    for block in po_entries(path):
+        fields, comments = fields_of(block)
+        msgid, msgstr = unescape(fields.get("msgid", "")), unescape(fields.get("msgstr", ""))
+        if msgid and msgstr:
+            found[as_shown(msgstr)] = (msgid, [c[2:].strip() for c in comments if c.startswith("#:")])
+    return found
+
+
+def as_shown(text):
+    return " ".join(plain(text).replace("_", " ").split()).rstrip(":.…").strip()
+
+
 def catalogue(path):
     """msgid (unescaped) -> the catalogue's `#.` notes of that entry."""
     entries = {}
@@ -277,17 +296,25 @@ def measure(mark, d):
     # Texts already in Chinese without the mark: the program's own translation (one it ships
     # outside the files classlingo reads, or its own variant that the catalogue started from),
     # or the JDK's. A person reads them in Chinese, so they count as translated.
-    chinese = [t for t in visible if mark not in t and CJK.search(t)]
+    # But a Chinese text the catalogue came with, which the catalogue replaced, shows that the
+    # program read its own variant and not the one apply wrote: not translated.
+    own = prefilled(d / "offered.po")
+    stale = [t for t in visible if mark not in t and CJK.search(t) and as_shown(t) in own]
+    chinese = [t for t in visible if mark not in t and CJK.search(t) and as_shown(t) not in own]
     untranslated = [t for t in visible if mark not in t and not CJK.search(t) and owner.owns(t)]
     foreign = [t for t in visible if mark not in t and not CJK.search(t) and not owner.owns(t)]
-    counted = len(translated) + len(chinese) + len(untranslated)
+    counted = len(translated) + len(chinese) + len(stale) + len(untranslated)
     percent = 100.0 * (len(translated) + len(chinese)) / counted if counted else 0.0
 
     report.append("== b: untranslated texts of the program (%d)" % len(untranslated))
     for t in untranslated:
         why = "offered" if t in offered else ("withheld: " + "; ".join(n for n in every.get(t, []) if "用途" in n)[:200] if t in every else "pattern or variant")
         report.append("  %r  [%s]" % (t, why))
-    report.append("== b: texts in Chinese without the mark (%d)" % len(chinese))
+    report.append("== b: the program's own Chinese shown instead of the catalogue's translation (%d)" % len(stale))
+    for t in stale:
+        msgid, places = own[as_shown(t)]
+        report.append("  %r  <- msgid %r %s" % (t, msgid, " ".join(places)[:200]))
+    report.append("== b: texts in Chinese without the mark, not from the catalogue (%d)" % len(chinese))
     for t in chinese[:40]:
         report.append("  %r" % t)
     report.append("== b: texts not counted, not the program's own strings (%d)" % len(foreign))
