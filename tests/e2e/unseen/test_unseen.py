@@ -117,10 +117,11 @@ class Measure(Scratch):
         self.assertEqual(row[7], "PASS")
 
     def test_untranslated_and_stale_texts_count_against_it(self):
-        self.program("PROBE\twindow\torg.example.MainFrame\n汉File\n汉Open\nHelp\n工具\nLook in:\n")
+        self.program("PROBE\twindow\torg.example.MainFrame\n汉File\n\\u6C49Open\nHelp\n工具\nLook in:\n")
         row, report = self.run_measure()
-        # counted: 汉File 汉Open (marked), Help (the program's, withheld), 工具 (its own variant)
-        self.assertEqual(row[1:5], ["4", "2", "0", "50.0"])
+        # counted: 汉File (marked), \u6C49Open (escapes shown as written), Help (the program's,
+        # withheld), 工具 (its own variant)
+        self.assertEqual(row[1:5], ["4", "1", "0", "25.0"])
         self.assertEqual(row[7], "FAIL")
         self.assertIn("'Help'  [withheld", report)
         self.assertIn("'工具'  <- msgid 'Tools'", report)

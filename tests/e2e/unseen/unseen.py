@@ -301,8 +301,13 @@ def measure(mark, d):
     own = prefilled(d / "offered.po")
     stale = [t for t in visible if mark not in t and CJK.search(t) and as_shown(t) in own]
     chinese = [t for t in visible if mark not in t and CJK.search(t) and as_shown(t) not in own]
-    untranslated = [t for t in visible if mark not in t and not CJK.search(t) and owner.owns(t)]
-    foreign = [t for t in visible if mark not in t and not CJK.search(t) and not owner.owns(t)]
+    # A translation shown with its escapes as they were written (\u6C49...) is the program's
+    # text, shown untranslated: the program reads its files otherwise than Properties does.
+    escaped = "\\u%04x" % ord(mark[0])
+    def owns(t):
+        return escaped in t.lower() or owner.owns(t)
+    untranslated = [t for t in visible if mark not in t and not CJK.search(t) and owns(t)]
+    foreign = [t for t in visible if mark not in t and not CJK.search(t) and not owns(t)]
     counted = len(translated) + len(chinese) + len(stale) + len(untranslated)
     percent = 100.0 * (len(translated) + len(chinese)) / counted if counted else 0.0
 
