@@ -97,22 +97,37 @@ while IFS=$'\t' read -r name package input start cwd options language; do
     rm -rf "$dir" && mkdir -p "$dir"
     echo "== $name" >&2
     # A program in several places (classes in a jar, texts in a data folder) is copied into one
-    # folder, which the runs of the original then use too. So is a program installed as a
-    # folder, with its links resolved: Debian links a folder's jars to /usr/share/java or a
-    # sibling package (Freeplane's framework.jar -> ../knopflerfish/framework.jar), and apply
-    # copies a link as it is, which in another folder leads nowhere (links.txt names them).
+    # folder, which the runs of the original then use too. A program installed as a folder
+    # reaches out of it by relative paths (Freeplane's framework.jar -> ../knopflerfish/...,
+    # its bundles' class path ../../../maven-repo/...): the original's copy and the translated
+    # folder each sit in a folder that links to every sibling of the installed one, so that
+    # both find what the installed program finds.
+    translated=""
     if [ ${#inputs[@]} -gt 1 ]; then
         mkdir "$dir/original"
         for path in "${inputs[@]}"; do cp -rL "$path" "$dir/original/"; done
         input="$dir/original"
     elif [ -d "$input" ]; then
-        find "$input" -type l -printf 'link kept by apply would break: %P -> %l\n' >"$dir/links.txt"
-        cp -rL "$input" "$dir/original"
-        input="$dir/original"
+        base=$(basename "$input")
+        for side in a b; do
+            mkdir -p "$dir/$side"
+            for sibling in "$(dirname "$input")"/*; do
+                [ "$(basename "$sibling")" = "$base" ] || ln -s "$sibling" "$dir/$side/"
+            done
+        done
+        cp -a "$input" "$dir/a/$base"
+        input="$dir/a/$base" translated="$dir/b/$base"
     fi
-    if [ -d "$input" ]; then translated="$dir/translated"; else translated="$dir/translated.${input##*.}"; fi
+    if [ -z "$translated" ]; then
+        if [ -d "$input" ]; then translated="$dir/translated"; else translated="$dir/translated.${input##*.}"; fi
+    fi
     "$cli" extract "$input" "$dir/offered.po" >"$dir/extract.log" 2>&1; echo "extract $?" >"$dir/steps"
     "$cli" extract --all "$input" "$dir/all.po" >"$dir/extract-all.log" 2>&1; echo "extract --all $?" >>"$dir/steps"
+    if [ ! -s "$dir/offered.po" ]; then
+        failed=1
+        table+=$'\n'"$name"$'\t'"$package"$'\t-\t-\t-\t-\t-\t-\t-\tFAIL (extract: '"$(head -c 200 "$dir/extract.log")"')'
+        continue
+    fi
     python3 "$here/unseen/unseen.py" fill "$mark" "$dir/offered.po" "$dir/filled.po"
     msgfmt -c -o /dev/null "$dir/filled.po" >"$dir/msgfmt.log" 2>&1; echo "msgfmt -c $?" >>"$dir/steps"
     "$cli" apply "$input" "$dir/filled.po" "$translated" >"$dir/apply.log" 2>&1; status=$?
