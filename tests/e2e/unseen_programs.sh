@@ -77,7 +77,7 @@ run() {
     echo $? > "$dir/$letter.status"
 }
 
-table=$'program\tpackage\toffered\tvisible\tmarked\town zh\ttranslated %\tnew exceptions (b)\tsettings readable (c)\tverdict'
+table=$'program\tpackage\toffered\tvisible\tmarked\town zh\ttranslated %\tin Chinese %\tnew exceptions (b)\tsettings readable (c)\tverdict'
 failed=0 ran=0
 while IFS=$'\t' read -r name package input start cwd options language; do
     case $name in ''|'#'*) continue ;; esac
@@ -89,7 +89,7 @@ while IFS=$'\t' read -r name package input start cwd options language; do
     for path in "${inputs[@]}"; do [ -e "$path" ] || missing=1; done
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || [ $missing -eq 1 ]; then
         echo "$name: $package is not installed" >&2
-        [ $skip_missing -eq 1 ] || { failed=1; table+=$'\n'"$name"$'\t'"$package"$'\t-\t-\t-\t-\t-\t-\t-\tNOT INSTALLED'; }
+        [ $skip_missing -eq 1 ] || { failed=1; table+=$'\n'"$name"$'\t'"$package"$'\t-\t-\t-\t-\t-\t-\t-\t-\tNOT INSTALLED'; }
         continue
     fi
     ran=1
@@ -125,7 +125,7 @@ while IFS=$'\t' read -r name package input start cwd options language; do
     "$cli" extract --all "$input" "$dir/all.po" >"$dir/extract-all.log" 2>&1; echo "extract --all $?" >>"$dir/steps"
     if [ ! -s "$dir/offered.po" ]; then
         failed=1
-        table+=$'\n'"$name"$'\t'"$package"$'\t-\t-\t-\t-\t-\t-\t-\tFAIL (extract: '"$(head -c 200 "$dir/extract.log")"')'
+        table+=$'\n'"$name"$'\t'"$package"$'\t-\t-\t-\t-\t-\t-\t-\t-\tFAIL (extract: '"$(head -c 200 "$dir/extract.log")"')'
         continue
     fi
     python3 "$here/unseen/unseen.py" fill "$mark" "$dir/offered.po" "$dir/filled.po"
@@ -154,12 +154,12 @@ while IFS=$'\t' read -r name package input start cwd options language; do
     run b "$dir" "$dir/home-b" zh CN "$translated" "$start" "$cwd" "$options"
     run c "$dir" "$dir/home-b" en US "$input" "$start" "$cwd" "$options"
     row=$(python3 "$here/unseen/unseen.py" measure "$mark" "$dir")
-    IFS=$'\t' read -r offered visible done own percent new_b settings verdict shown_a <<<"$row"
+    IFS=$'\t' read -r offered visible done own percent chinese new_b settings verdict shown_a <<<"$row"
     if [ "$shown_a" != window ]; then
         verdict="FAIL (the original showed no window)"
     fi
     [ "$verdict" = PASS ] || failed=1
-    table+=$'\n'"$name"$'\t'"$package"$'\t'"$offered"$'\t'"$visible"$'\t'"$done"$'\t'"$own"$'\t'"$percent"$'\t'"$new_b"$'\t'"$settings"$'\t'"$verdict"
+    table+=$'\n'"$name"$'\t'"$package"$'\t'"$offered"$'\t'"$visible"$'\t'"$done"$'\t'"$own"$'\t'"$percent"$'\t'"$chinese"$'\t'"$new_b"$'\t'"$settings"$'\t'"$verdict"
     echo "$row" >&2
 done < "$here/unseen/programs.tsv"
 

@@ -108,21 +108,29 @@ class Measure(Scratch):
         self.write("b.log", b_log)
         self.write("c.texts", c_texts if c_texts is not None else window + "File\nOpen\n")
 
-    def test_a_translated_program_that_starts_clean_passes(self):
+    def test_a_program_that_starts_clean_passes_on_the_catalogue_s_share_alone(self):
+        self.program("PROBE\twindow\torg.example.MainFrame\n汉File\n汉Open\n汉Quit\n"
+                     + "".join("汉Item %d\n" % i for i in range(20)) + "确定\n",
+                     offered_extra="".join('msgid "Item %d"\nmsgstr ""\n\n' % i for i in range(20)))
+        row, report = self.run_measure()
+        self.assertEqual(row[:8], ["25", "24", "23", "1", "95.8", "100.0", "0", "yes"])
+        self.assertEqual(row[8], "PASS")
+
+    def test_chinese_from_elsewhere_does_not_make_the_goal(self):
         self.program("PROBE\twindow\torg.example.MainFrame\n汉File\n汉Open\n汉Quit\n确定\n查找:\n"
                      "java.io.IOException: no network\n", b_log="java.io.IOException: no network\n\tat org.example.Net.get(Net.java:1)\n")
         row, report = self.run_measure()
         # File, Open, Quit marked; 确定 and 查找 Chinese not from the catalogue
-        self.assertEqual(row[:7], ["5", "5", "3", "2", "100.0", "0", "yes"])
-        self.assertEqual(row[7], "PASS")
+        self.assertEqual(row[:8], ["5", "5", "3", "2", "60.0", "100.0", "0", "yes"])
+        self.assertEqual(row[8], "FAIL")
 
     def test_untranslated_and_stale_texts_count_against_it(self):
         self.program("PROBE\twindow\torg.example.MainFrame\n汉File\n\\u6C49Open\nHelp\n工具\nLook in:\n")
         row, report = self.run_measure()
         # counted: 汉File (marked), \u6C49Open (escapes shown as written), Help (the program's,
         # withheld), 工具 (its own variant)
-        self.assertEqual(row[1:5], ["4", "1", "0", "25.0"])
-        self.assertEqual(row[7], "FAIL")
+        self.assertEqual(row[1:6], ["4", "1", "0", "25.0", "25.0"])
+        self.assertEqual(row[8], "FAIL")
         self.assertIn("'Help'  [withheld", report)
         self.assertIn("'工具'  <- msgid 'Tools'", report)
 
@@ -132,8 +140,8 @@ class Measure(Scratch):
                            "\tat org.example.Colours.parse(Colours.java:9)\n"
                            "java.io.IOException: no network\n\tat org.example.Net.get(Net.java:1)\n")
         row, report = self.run_measure()
-        self.assertEqual(row[5], "1 (missing MainFrame)")
-        self.assertEqual(row[7], "FAIL")
+        self.assertEqual(row[6], "1 (missing MainFrame)")
+        self.assertEqual(row[8], "FAIL")
         self.assertIn("java.lang.IllegalArgumentException @ org.example.Colours.parse(Colours.java:9)", report)
         self.assertIn("<- msgid 'urn:color:0x000000'", report)
         self.assertNotIn("IOException @", report.split("== b: new exceptions")[1].split("== c:")[0])
@@ -145,8 +153,8 @@ class Measure(Scratch):
         settings.mkdir(parents=True)
         (settings / "app.xml").write_text("<last action='汉Quit'/>\n", encoding="utf-8")
         row, report = self.run_measure()
-        self.assertEqual(row[6], "no(window,0 exc,1 leaked)")
-        self.assertEqual(row[7], "FAIL")
+        self.assertEqual(row[7], "no(window,0 exc,1 leaked)")
+        self.assertEqual(row[8], "FAIL")
         self.assertIn(".config/app.xml:1: <last action='汉Quit'/>", report)
         self.assertIn("<- msgid 'Quit'", report)
 
