@@ -492,7 +492,7 @@ bool IsLayoutSpec(std::string_view text)
         if (!IsLayoutWord(piece))
             return false;
     }
-    // One word alone is a spec only in MigLayout's brackets ("[grow]"): "(none)" is a word.
+    // One word alone is a layout constraint only in MigLayout's brackets ("[grow]"): "(none)" is a word.
     return sized || pieces >= 2 || (pieces == 1 && text.front() == '[');
 }
 
