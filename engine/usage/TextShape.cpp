@@ -419,7 +419,7 @@ Word WordOfToken(std::string_view token)
     return WordOf(points);
 }
 
-// ---- layout specifications (JGoodies Forms, MigLayout) ----
+// ---- layout constraints (JGoodies Forms, MigLayout) ----
 
 constexpr std::string_view kLayoutWords[] = {
     // JGoodies Forms: sizes, alignments, resize weights

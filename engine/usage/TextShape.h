@@ -25,7 +25,7 @@ bool ReadsAsProse(std::string_view utf8) noexcept;
 
 // Shaped like a piece of code rather than words, so that a text reaching only calls the
 // analysis cannot follow is kept from the translator even when ReadsAsProse takes it: layout
-// specifications ("p, 2dlu, p", "pref:grow, 4dlu, fill:p", "insets 0, wrap 2", "[grow,fill]"),
+// constraints ("p, 2dlu, p", "pref:grow, 4dlu, fill:p", "insets 0, wrap 2", "[grow,fill]"),
 // a lone identifier ("optionGroup", "info", "caret-end-line", "3des-cbc", "tagging_", "os.name",
 // "text/plain"), and words most of which are such tokens or command-line flags ("-n -e",
 // "java -jar app.jar"). Not code: a lone capitalised word ("Cancel", "Console", "Error:"), a

@@ -190,7 +190,7 @@ TEST(ConsumerTable, DesktopLibrariesReadLayoutsNamesAndPatterns)
         Use use;
     };
     const Case cases[] = {
-        // JGoodies Forms: specifications are patterns, labels are shown, I15d texts are keys.
+        // JGoodies Forms: constraints are patterns, labels are shown, I15d texts are keys.
         {"com/jgoodies/forms/layout/FormLayout", "<init>", "(Ljava/lang/String;Ljava/lang/String;)V", 1, Use::Pattern},
         {"com/jgoodies/forms/layout/FormLayout", "<init>", "(Ljava/lang/String;Ljava/lang/String;)V", 2, Use::Pattern},
         {"com/jgoodies/forms/layout/ColumnSpec", "decode", "(Ljava/lang/String;)Lcom/jgoodies/forms/layout/ColumnSpec;", 1,

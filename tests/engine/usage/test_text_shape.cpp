@@ -98,7 +98,7 @@ TEST(TextShape, ProseIsWordsSideBySideOrACapitalisedWord)
 TEST(TextShape, CodeIsLayoutSpecsIdentifiersAndFlagsNotWordsForPeople)
 {
     const std::pair<std::string, bool> cases[] = {
-        // Layout specifications: JGoodies Forms and MigLayout.
+        // Layout constraints: JGoodies Forms and MigLayout.
         {"p, 2dlu, p", true},
         {"pref:grow, 4dlu, fill:p", true},
         {"FILL:DEFAULT:GROW", true},

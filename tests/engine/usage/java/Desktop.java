@@ -1,5 +1,5 @@
 // What desktop programs put in their literals besides words for people: XML element names,
-// layout specifications, appender names, URL schemes and namespaces, a text field's first
+// layout constraints, appender names, URL schemes and namespaces, a text field's first
 // content. The tests compile this file against the stand-ins under stubs/ and look each string
 // up by its text.
 import com.jgoodies.forms.layout.FormLayout;
