@@ -5,6 +5,7 @@
 #include "classfile/ClassFile.h"
 #include "usage/ClassAnalysis.h"
 #include "usage/ProgramUsage.h"
+#include "Java.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <stdlib.h>
 #include <string>
 #include <vector>
 
@@ -72,5 +74,38 @@ struct AnalysedProgram {
         return all;
     }
 };
+
+// A Java source and the javac options it is compiled with.
+struct JavaSource {
+    std::string file;
+    std::string options;
+};
+
+// Compiles each source into a folder of its own under one scratch folder and analyses every
+// class file they make as one program (into `program`), then removes the folder. The
+// compiler's complaint when a source does not compile, else empty; `classCount`, when given,
+// gets the number of classes analysed.
+inline std::string AnalyseCompiledJava(const std::vector<JavaSource>& sources, AnalysedProgram& program,
+                                       size_t* classCount = nullptr)
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "classlingo-usage-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr)
+        return "cannot make a scratch folder under " + std::filesystem::temp_directory_path().string();
+    const std::filesystem::path folder = pattern;
+    std::string error;
+    for (size_t i = 0; i < sources.size() && error.empty(); ++i)
+        error = CompileJavaFile(sources[i].file, (folder / std::to_string(i)).string(), sources[i].options);
+    if (error.empty()) {
+        std::vector<std::string> bytes;
+        for (const std::string& file : ClassFilesUnder(folder))
+            bytes.push_back(FileBytes(file));
+        if (classCount != nullptr)
+            *classCount = bytes.size();
+        program.Analyse(bytes);
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+    return error;
+}
 
 }  // namespace cltest

@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -44,33 +42,15 @@ const Expected kExpected[] = {
     {"title", false, false, Use::Unknown, FormatStyle::None},
 };
 
-class BundleLookups : public ::testing::TestWithParam<const char*> {
-protected:
-    void SetUp() override
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "classlingo-lookups-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
-    }
-    void TearDown() override
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
-    }
-    std::filesystem::path folder_;
-};
+class BundleLookups : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(BundleLookups, EachKeyIsJudgedByWhereItsValueGoes)
 {
     CLTEST_REQUIRE_TOOL("javac", CLASSLINGO_JAVAC);
-    const std::string error = cltest::CompileJavaFile(std::string(CLASSLINGO_USAGE_JAVA) + "/lookups/Lookups.java",
-                                                      folder_.string(), GetParam());
-    ASSERT_TRUE(error.empty()) << error;
-    std::vector<std::string> bytes;
-    for (const std::string& file : cltest::ClassFilesUnder(folder_))
-        bytes.push_back(cltest::FileBytes(file));
     cltest::AnalysedProgram program;
-    program.Analyse(bytes);
+    const std::string error = cltest::AnalyseCompiledJava(
+        {{std::string(CLASSLINGO_USAGE_JAVA) + "/lookups/Lookups.java", GetParam()}}, program);
+    ASSERT_TRUE(error.empty()) << error;
 
     for (const Expected& e : kExpected) {
         SCOPED_TRACE(e.key);

@@ -1,5 +1,5 @@
 // Literals of desktop programs that are not words for people although a place shows them:
-// XML element names also put into messages, layout specifications, appender names, URL
+// XML element names also put into messages, layout constraints, appender names, URL
 // schemes and namespaces (java/Desktop.java, compiled against the library stand-ins of
 // java/stubs). Each is checked for its decision, the use its note names and what forbids it.
 
@@ -23,24 +23,13 @@ protected:
     {
         if (!cltest::ToolIsInstalled(CLASSLINGO_JAVAC))
             return;
-        std::string pattern = (std::filesystem::temp_directory_path() / "classlingo-desktop-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        const std::filesystem::path folder = pattern;
         const std::string java = CLASSLINGO_USAGE_JAVA;
         // The stand-ins are read as sources only: no class file of theirs joins the program.
-        compileError_ = cltest::CompileJavaFile(java + "/Desktop.java", folder.string(),
-                                                "-nowarn -XDstringConcat=indyWithConstants -implicit:none -sourcepath " +
-                                                    cltest::ShellQuoted(java + "/stubs"));
-        if (compileError_.empty()) {
-            std::vector<std::string> bytes;
-            for (const std::string& file : cltest::ClassFilesUnder(folder))
-                bytes.push_back(cltest::FileBytes(file));
-            classCount_ = bytes.size();
-            program_ = new cltest::AnalysedProgram;
-            program_->Analyse(bytes);
-        }
-        std::error_code ignored;
-        std::filesystem::remove_all(folder, ignored);
+        program_ = new cltest::AnalysedProgram;
+        compileError_ = cltest::AnalyseCompiledJava(
+            {{java + "/Desktop.java", "-nowarn -XDstringConcat=indyWithConstants -implicit:none -sourcepath " +
+                                          cltest::ShellQuoted(java + "/stubs")}},
+            *program_, &classCount_);
     }
     static void TearDownTestSuite()
     {
@@ -64,7 +53,7 @@ TEST_F(DesktopProgram, OnlyTheProgramsOwnClassesAreAnalysed)
     EXPECT_EQ(classCount_, 4u);  // GameFile, Panels, Logging, Plugins: the stand-ins stay libraries
 }
 
-TEST_F(DesktopProgram, NamesAndSpecificationsAreWithheldProseIsOffered)
+TEST_F(DesktopProgram, NamesAndLayoutConstraintsAreWithheldProseIsOffered)
 {
     const struct {
         const char* text;
@@ -84,7 +73,7 @@ TEST_F(DesktopProgram, NamesAndSpecificationsAreWithheldProseIsOffered)
         // Code-shaped words that only reach an unknown call.
         {"fill, grow", Use::Data, false, "org/example/game/Loader.layout", ""},
         {"-n -e", Use::Data, false, "org/example/game/Loader.layout", ""},
-        // Layout specifications.
+        // Layout constraints.
         {"p, 2dlu, p", Use::Pattern, false, "com/jgoodies/forms/layout/FormLayout.<init>",
          "com/jgoodies/forms/layout/FormLayout.<init>"},
         {"pref:grow, 4dlu, fill:p", Use::Pattern, false, "com/jgoodies/forms/layout/FormLayout.<init>",

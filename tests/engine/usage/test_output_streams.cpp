@@ -6,7 +6,6 @@
 // analysed as a program without windows and, with Windows.java, as one with them.
 
 #include "Java.h"
-#include "ScratchFolder.h"
 #include "UsageFixture.h"
 
 #include "usage/Use.h"
@@ -92,24 +91,19 @@ void Check(const cltest::AnalysedProgram& program, const Expected& e, Use use)
     EXPECT_NE(text->decision.consumer.find(e.consumer), std::string::npos) << text->decision.consumer;
 }
 
-class OutputStreams : public cltest::ScratchFolder, public ::testing::WithParamInterface<bool> {};
+class OutputStreams : public ::testing::TestWithParam<bool> {};
 
 TEST_P(OutputStreams, WhatIsWrittenIsJudgedByWhereTheStreamLeads)
 {
     CLTEST_REQUIRE_TOOL("javac", CLASSLINGO_JAVAC);
     const bool windows = GetParam();
     const std::string java = std::string(CLASSLINGO_USAGE_JAVA) + "/streams/";
-    std::string error = cltest::CompileJavaFile(java + "Streams.java", Path("classes"), "-nowarn");
-    ASSERT_TRUE(error.empty()) << error;
-    if (windows) {
-        error = cltest::CompileJavaFile(java + "Windows.java", Path("classes"), "-nowarn");
-        ASSERT_TRUE(error.empty()) << error;
-    }
-    std::vector<std::string> bytes;
-    for (const std::string& file : cltest::ClassFilesUnder(Path("classes")))
-        bytes.push_back(cltest::FileBytes(file));
+    std::vector<cltest::JavaSource> sources{{java + "Streams.java", "-nowarn"}};
+    if (windows)
+        sources.push_back({java + "Windows.java", "-nowarn"});
     cltest::AnalysedProgram program;
-    program.Analyse(bytes);
+    const std::string error = cltest::AnalyseCompiledJava(sources, program);
+    ASSERT_TRUE(error.empty()) << error;
 
     for (const Expected& e : kConsole)
         Check(program, e, windows ? Use::Log : e.use);

@@ -26,24 +26,12 @@ protected:
     {
         if (!cltest::ToolIsInstalled(CLASSLINGO_JAVAC))
             return;
-        std::string pattern = (std::filesystem::temp_directory_path() / "classlingo-usage-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        const std::filesystem::path folder = pattern;
         const std::string java = CLASSLINGO_USAGE_JAVA;
-        compileError_ = cltest::CompileJavaFile(java + "/Cases.java", (folder / "cases").string(),
-                                         "-nowarn -XDstringConcat=indyWithConstants");
-        if (compileError_.empty())
-            compileError_ = cltest::CompileJavaFile(java + "/OldStyle.java", (folder / "old").string(),
-                                             "-nowarn --release 8");
-        if (compileError_.empty()) {
-            std::vector<std::string> bytes;
-            for (const std::string& file : cltest::ClassFilesUnder(folder))
-                bytes.push_back(cltest::FileBytes(file));
-            program_ = new cltest::AnalysedProgram;
-            program_->Analyse(bytes);
-        }
-        std::error_code ignored;
-        std::filesystem::remove_all(folder, ignored);
+        program_ = new cltest::AnalysedProgram;
+        compileError_ = cltest::AnalyseCompiledJava(
+            {{java + "/Cases.java", "-nowarn -XDstringConcat=indyWithConstants"},
+             {java + "/OldStyle.java", "-nowarn --release 8"}},
+            *program_);
     }
     static void TearDownTestSuite()
     {
