@@ -12,7 +12,9 @@
 #include "usage/Use.h"
 
 #include <cstdint>
+#include <algorithm>
 #include <memory>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -129,5 +131,23 @@ struct ClassFacts {
     std::vector<uint16_t> lookupLiterals;  // CONSTANT_String indexes of the lookups' keys
     std::shared_ptr<const char[]> text;  // the bytes every view above points into
 };
+
+// The flows of `c` from one origin (flows are sorted by origin, then value).
+inline std::span<const Flow> FlowsFrom(const ClassFacts& c, OriginKind origin, uint32_t value)
+{
+    const auto [first, last] = std::equal_range(c.flows.begin(), c.flows.end(), Flow{origin, FormatStyle::None, 0, value, 0},
+                                                [](const Flow& a, const Flow& b) {
+                                                    return a.origin != b.origin ? a.origin < b.origin : a.value < b.value;
+                                                });
+    return {first, last};
+}
+
+// The flows of `c` from every origin of one kind.
+inline std::span<const Flow> FlowsFrom(const ClassFacts& c, OriginKind origin)
+{
+    const auto [first, last] = std::equal_range(c.flows.begin(), c.flows.end(), Flow{origin, FormatStyle::None, 0, 0, 0},
+                                                [](const Flow& a, const Flow& b) { return a.origin < b.origin; });
+    return {first, last};
+}
 
 }  // namespace cl::usage

@@ -68,12 +68,8 @@ using MethodParameter = std::tuple<uint32_t, uint16_t, uint16_t>;  // class, met
 // Whether the value a lookup finds is what its method returns.
 bool Returned(const ClassFacts& c, uint32_t lookup, uint16_t method)
 {
-    const Flow probe{OriginKind::Lookup, FormatStyle::None, 0, lookup, 0};
-    auto [first, last] = std::equal_range(c.flows.begin(), c.flows.end(), probe, [](const Flow& a, const Flow& b) {
-        return std::tie(a.origin, a.value) < std::tie(b.origin, b.value);
-    });
-    for (auto it = first; it != last; ++it) {
-        if (it->sink < c.sinks.size() && c.sinks[it->sink].kind == SinkKind::Return && c.sinks[it->sink].target == method)
+    for (const Flow& flow : FlowsFrom(c, OriginKind::Lookup, lookup)) {
+        if (flow.sink < c.sinks.size() && c.sinks[flow.sink].kind == SinkKind::Return && c.sinks[flow.sink].target == method)
             return true;
     }
     return false;

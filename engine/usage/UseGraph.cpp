@@ -307,16 +307,16 @@ void ProgramUsage::Graph::FixedPoint()
     std::vector<uint32_t> work;
     for (size_t ci = 0; ci < classes.size(); ++ci) {
         const std::span<const uint32_t> targetsOfSinks = SinkTargetsOf(ci);
-        for (const Flow& flow : classes[ci].flows) {
-            // A literal's value and a looked-up value are where findings are read.
-            if (flow.origin != OriginKind::Literal && flow.origin != OriginKind::Lookup)
-                continue;
-            if (flow.sink >= targetsOfSinks.size())
-                continue;
-            const uint32_t to = targetsOfSinks[flow.sink];
-            if ((to & kTerminalBit) == 0 && !reached[to]) {
-                reached[to] = 1;
-                work.push_back(to);
+        // A literal's value and a looked-up value are where findings are read.
+        for (const OriginKind origin : {OriginKind::Literal, OriginKind::Lookup}) {
+            for (const Flow& flow : FlowsFrom(classes[ci], origin)) {
+                if (flow.sink >= targetsOfSinks.size())
+                    continue;
+                const uint32_t to = targetsOfSinks[flow.sink];
+                if ((to & kTerminalBit) == 0 && !reached[to]) {
+                    reached[to] = 1;
+                    work.push_back(to);
+                }
             }
         }
     }
@@ -404,16 +404,13 @@ void ProgramUsage::Graph::BareFindingsOf(size_t ci, OriginKind origin, uint32_t 
         return;
     const ClassFacts& c = classes[ci];
     const std::span<const uint32_t> targetsOfSinks = SinkTargetsOf(ci);
-    const Flow probe{origin, FormatStyle::None, 0, value, 0};
-    auto [first, last] = std::equal_range(c.flows.begin(), c.flows.end(), probe, [](const Flow& a, const Flow& b) {
-        return std::tie(a.origin, a.value) < std::tie(b.origin, b.value);
-    });
+    const std::span<const Flow> flows = FlowsFrom(c, origin, value);
     auto add = [&](uint8_t kind, uint32_t consumer, uint32_t via, uint16_t method) {
         const BareFinding f{kind, consumer, via, method};
         if (std::find(out.begin(), out.end(), f) == out.end())
             out.push_back(f);
     };
-    for (auto it = first; it != last; ++it) {
+    for (auto it = flows.begin(); it != flows.end(); ++it) {
         if (it->sink >= targetsOfSinks.size())
             continue;
         const uint32_t target = targetsOfSinks[it->sink];
