@@ -320,6 +320,13 @@ Result<PropertiesFile> ParseProperties(std::string_view bytes)
             return error;
         }
 
+        const bool raw = std::any_of(line.chars.begin(), line.chars.end(), [](char32_t c) { return c >= 0x80; });
+        const auto beyondAscii = [](const std::u16string& s) {
+            return std::any_of(s.begin(), s.end(), [](char16_t c) { return c >= 0x80; });
+        };
+        file.rawUnicode = file.rawUnicode || raw;
+        file.escapedUnicode = file.escapedUnicode || (!raw && (beyondAscii(key16) || beyondAscii(value16)));
+
         const uint64_t first = line.positions.empty() ? lines.Of(line.last) : lines.Of(line.positions.front());
         blanksUpTo(first);
         nextLine = lines.Of(line.last) + 1;

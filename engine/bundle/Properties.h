@@ -44,6 +44,14 @@ struct PropertiesFile {
     LineEnd lineEnd = LineEnd::Lf;
     // The last line ends with a line end (also true for an empty file).
     bool endsWithLineEnd = true;
+    // A key or value holds characters past ASCII written as themselves (in UTF-8), or as \uXXXX
+    // escapes. A file with the first and none of the second is read as UTF-8 by its program,
+    // which may have its own reader that knows no escapes; what is written into it keeps to that.
+    bool rawUnicode = false;
+    bool escapedUnicode = false;
+
+    // Characters past ASCII are written as themselves rather than escaped.
+    bool WritesRawUnicode() const { return encoding == PropertiesEncoding::Utf8 && rawUnicode && !escapedUnicode; }
 
     const PropertiesEntry* Find(std::string_view key) const;
 };

@@ -16,8 +16,10 @@ void AppendUnicodeEscape(char16_t unit, std::string& out)
     out += kHex[unit & 0xF];
 }
 
-// Properties.saveConvert with escapeUnicode, one UTF-16 unit at a time as Java does.
-std::string SaveConvert(std::string_view text, bool escapeSpace)
+// Properties.saveConvert with escapeUnicode, one UTF-16 unit at a time as Java does; with `raw`,
+// as saveConvert without it for a UTF-8 file: printable characters past ASCII as themselves,
+// controls and lone surrogates still escaped.
+std::string SaveConvert(std::string_view text, bool escapeSpace, bool raw = false)
 {
     const std::u16string units = Utf8ToUtf16Lenient(text);
     std::string out;
@@ -43,10 +45,22 @@ std::string SaveConvert(std::string_view text, bool escapeSpace)
             out += static_cast<char>(c);
             break;
         default:
-            if (c < 0x20 || c > 0x7E)
+            if (raw && c >= 0xA0) {
+                const bool high = c >= 0xD800 && c <= 0xDBFF;
+                const bool low = c >= 0xDC00 && c <= 0xDFFF;
+                if (high && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+                    AppendUtf8(0x10000 + ((char32_t(c) - 0xD800) << 10) + (char32_t(units[i + 1]) - 0xDC00), out);
+                    ++i;
+                } else if (!high && !low) {
+                    AppendUtf8(c, out);
+                } else {
+                    AppendUnicodeEscape(c, out);
+                }
+            } else if (c < 0x20 || c > 0x7E) {
                 AppendUnicodeEscape(c, out);
-            else
+            } else {
                 out += static_cast<char>(c);
+            }
         }
     }
     return out;
@@ -128,15 +142,16 @@ std::string OwnComment(std::string_view text, PropertiesEncoding encoding)
     return out;
 }
 
-std::string KeyLine(const std::string& key, const std::string& value)
+std::string KeyLine(const std::string& key, const std::string& value, bool raw)
 {
-    return EscapeKey(key) + "=" + EscapeValue(value);
+    return SaveConvert(key, true, raw) + "=" + SaveConvert(value, false, raw);
 }
 
 }  // namespace
 
 std::string WriteVariant(const PropertiesFile& source, const VariantValues& values)
 {
+    const bool raw = source.WritesRawUnicode();
     LineJoiner out(source.lineEnd);
     auto layout = [&](const std::vector<std::string>& lines) {
         for (const std::string& text : lines)
@@ -145,7 +160,7 @@ std::string WriteVariant(const PropertiesFile& source, const VariantValues& valu
     for (const PropertiesEntry& entry : source.entries) {
         layout(entry.before);
         const auto given = values.find(entry.key);
-        out.Line(KeyLine(entry.key, given != values.end() ? given->second : entry.value));
+        out.Line(KeyLine(entry.key, given != values.end() ? given->second : entry.value, raw));
     }
     layout(source.after);
     return out.Finish(source.endsWithLineEnd);
@@ -153,6 +168,8 @@ std::string WriteVariant(const PropertiesFile& source, const VariantValues& valu
 
 std::string UpdateVariant(const PropertiesFile& variant, const PropertiesFile& source, const VariantValues& values)
 {
+    const bool raw = variant.WritesRawUnicode() ||
+                     (!variant.rawUnicode && !variant.escapedUnicode && source.WritesRawUnicode());
     LineJoiner out(variant.lineEnd);
     auto own = [&](const std::vector<std::string>& lines) {
         for (const std::string& text : lines)
@@ -161,7 +178,7 @@ std::string UpdateVariant(const PropertiesFile& variant, const PropertiesFile& s
     for (const PropertiesEntry& entry : variant.entries) {
         own(entry.before);
         const auto given = values.find(entry.key);
-        out.Line(KeyLine(entry.key, given != values.end() ? given->second : entry.value));
+        out.Line(KeyLine(entry.key, given != values.end() ? given->second : entry.value, raw));
     }
     // What the program reads but its translator never had: the source's keys, as a new variant
     // would have them, so that no lookup falls back past this file for them.
@@ -171,7 +188,7 @@ std::string UpdateVariant(const PropertiesFile& variant, const PropertiesFile& s
         for (const std::string& text : entry.before)
             out.Line(AsciiComment(text));
         const auto given = values.find(entry.key);
-        out.Line(KeyLine(entry.key, given != values.end() ? given->second : entry.value));
+        out.Line(KeyLine(entry.key, given != values.end() ? given->second : entry.value, raw));
     }
     own(variant.after);
     return out.Finish(variant.endsWithLineEnd || variant.entries.empty());

@@ -3,7 +3,10 @@
 // the source's order and with its comment and blank lines, each with the value given for it or
 // else the source's own. The file is ASCII, with \uXXXX for everything outside 0x20..0x7E, so
 // that every Java version reads it the same whatever it takes the bytes for; keys and values
-// are escaped as Properties.store escapes them, and lines end as the source's do.
+// are escaped as Properties.store escapes them, and lines end as the source's do. The exception:
+// a program whose file is written in UTF-8 with no escapes past ASCII (WritesRawUnicode) may read
+// it with a reader of its own that knows no \uXXXX, so what goes into it, or into a new variant
+// of such a source, is written in UTF-8 too.
 
 #include "bundle/Properties.h"
 

@@ -231,15 +231,23 @@ TEST(PropertiesWriter, UpdatingAVariantKeepsAllOfItAndAddsWhatTheSourceHasMore)
         std::string written;
     } cases[] = {
         {"a translation in place, a key only the variant has, a missing key added",
-         "# 中文菜单\nopen=打开\nlegacy=旧的\n\nsave=存\n", {{"save", "保存"}},
+         "# 中文菜单\nopen=\\u6253\\u5F00\nlegacy=旧的\n\nsave=\\u5B58\n", {{"save", "保存"}},
          "# 中文菜单\nopen=\\u6253\\u5F00\nlegacy=\\u65E7\\u7684\n\nsave=\\u4FDD\\u5B58\nquit=Quit\n"},
         {"the variant's order, not the source's, and its trailing comment last",
-         "save=存\r\nopen=打开\r\n# end\r\n", {{"quit", "退出"}},
+         "save=\\u5B58\r\nopen=\\u6253\\u5F00\r\n# end\r\n", {{"quit", "退出"}},
          "save=\\u5B58\r\nopen=\\u6253\\u5F00\r\nquit=\\u9000\\u51FA\r\n# end\r\n"},
         {"a Latin-1 file keeps its comment in Latin-1", "# caf\xE9\nopen=Ouvrir\n", {},
          "# caf\xE9\nopen=Ouvrir\n# Saving\nsave=Save\nquit=Quit\n"},
         {"an empty variant takes the source's keys", "", {{"open", "开"}},
          "# Menu\nopen=\\u5F00\n# Saving\nsave=Save\nquit=Quit\n"},
+        // A program that ships its translation in UTF-8 without escapes may read it with its own
+        // reader, which would show "\u4FDD" as it stands.
+        {"a file in UTF-8 with no escapes stays so; controls and a lone surrogate are escaped",
+         "open=打开\nsave=存\n", {{"save", "保存\t\U0001F600"}, {"quit", "退\x01出\xED\xA0\x80"}},
+         "open=打开\nsave=保存\\t\U0001F600\nquit=退\\u0001出\\uD800\n"},
+        {"a file that escapes any character past ASCII is written with escapes",
+         "open=打开\nsave=\\u5B58\n", {{"quit", "退出"}},
+         "open=\\u6253\\u5F00\nsave=\\u5B58\nquit=\\u9000\\u51FA\n"},
     };
     const auto parsedSource = ParseProperties(source);
     ASSERT_TRUE(parsedSource);
@@ -259,6 +267,24 @@ TEST(PropertiesWriter, UpdatingAVariantKeepsAllOfItAndAddsWhatTheSourceHasMore)
             EXPECT_EQ(now->value, given != c.values.end() ? given->second : entry.value);
         }
         EXPECT_EQ(back->encoding, variant->encoding);
+    }
+}
+
+TEST(PropertiesWriter, ANewVariantOfASourceInUtfEightWithoutEscapesIsInUtfEight)
+{
+    const struct {
+        const char* source;
+        const char* written;
+    } cases[] = {
+        {"open=Öffnen\nquit=Quit\n", "open=打开\nquit=Quit\n"},
+        {"open=\\u00D6ffnen\nquit=Quit\n", "open=\\u6253\\u5F00\nquit=Quit\n"},
+        {"open=Open\nquit=Quit\n", "open=\\u6253\\u5F00\nquit=Quit\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.source);
+        const auto source = ParseProperties(c.source);
+        ASSERT_TRUE(source);
+        EXPECT_EQ(WriteVariant(*source, {{"open", "打开"}}), c.written);
     }
 }
 
