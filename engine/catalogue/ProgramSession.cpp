@@ -308,7 +308,10 @@ bool DecideBundlePlaces(const usage::ProgramUsage& uses, SessionEntry& entry, us
 // class is decided on its own, and the places that read it keep it. Not where the reading is a
 // comparison or a switch: the value compared may be the label itself (an action command is
 // the button's text), and a switch's case is compiled into a hash, so the places that must
-// agree are never split. True when the entry is offered for its shown places.
+// agree are never split. A place seen only to hand the text to a library nobody here knows is
+// no showing place: beside a place that reads the same text, it is likelier read the same way
+// (BorderLayout's "Center" given to a panel's add), so it keeps the text too. True when the
+// entry is offered for its shown places.
 bool SplitByPlace(const usage::ProgramUsage& uses, SessionEntry& entry, usage::Decision& decision)
 {
     struct Verdict {
@@ -326,7 +329,8 @@ bool SplitByPlace(const usage::ProgramUsage& uses, SessionEntry& entry, usage::D
     for (const Verdict& v : verdicts) {
         const usage::Decision& d = v.decision;
         if (d.offered) {
-            shown = shown != nullptr ? shown : &d;
+            if (d.use != usage::Use::Unknown)
+                shown = shown != nullptr ? shown : &d;
             continue;
         }
         if (d.use == usage::Use::Key && d.forbidding.empty())
@@ -340,7 +344,7 @@ bool SplitByPlace(const usage::ProgramUsage& uses, SessionEntry& entry, usage::D
         return false;
     std::vector<usage::Finding> read;
     for (Verdict& v : verdicts) {
-        if (v.decision.offered)
+        if (v.decision.offered && v.decision.use != usage::Use::Unknown)
             continue;
         v.place->kept = true;
         read.insert(read.end(), v.decision.forbidding.begin(), v.decision.forbidding.end());

@@ -61,4 +61,40 @@ TEST_F(ShownAndReadPlaces, TheShownPlaceIsTranslatedAndTheReadOnesKeepTheirText)
     EXPECT_EQ(run.out, "机器人\nRobot\nPick one\nnone\n这里也一样\nfalse\n");
 }
 
+// JabRef's side panes extend a library's panel (SwingX's JXTitledPanel, not part of the program)
+// and hand it "Center": the call names the library's class, which the table does not know, while
+// another class gives "Center" to BorderLayout. The unknown place is no showing place, so nothing
+// is offered to split, and the translated program still lays its panel out.
+TEST_F(ShownAndReadPlaces, APlaceOnlyAnUnknownLibraryReadsIsNoShowingPlace)
+{
+    CLTEST_REQUIRE_TOOL("javac", cltest::JavacPath());
+    ASSERT_EQ(cltest::CompileJava(dir_.string(), "TitledPanel",
+                                  "package lib;\n"
+                                  "public class TitledPanel extends javax.swing.JPanel {\n"
+                                  "    public TitledPanel() { super(new java.awt.BorderLayout()); }\n"
+                                  "}\n",
+                                  Path("lib")),
+              "");
+    ASSERT_EQ(cltest::CompileJava(dir_.string(), "Layout",
+                                  "import javax.swing.*;\n"
+                                  "abstract class Pane extends lib.TitledPanel {\n"
+                                  "    protected final JButton close = new JButton(\"Close\");\n"
+                                  "}\n"
+                                  "class Side extends Pane {\n"
+                                  "    Side() { JPanel in = new JPanel(); in.add(new JLabel(\"Groups\")); add(in, \"Center\"); }\n"
+                                  "}\n"
+                                  "public class Layout {\n"
+                                  "    public static void main(String[] args) {\n"
+                                  "        new JFrame().getContentPane().add(new Side(), \"Center\");\n"
+                                  "    }\n"
+                                  "}\n",
+                                  Path("in"), "-cp " + cltest::ShellQuoted(Path("lib"))),
+              "");
+    const auto extract = Run({"extract", Path("in"), Path("layout.po")});
+    ASSERT_EQ(extract.status, 0) << extract.err;
+    const std::string po = Read(Path("layout.po"));
+    EXPECT_NE(po.find("msgid \"Groups\""), std::string::npos) << po;
+    EXPECT_EQ(po.find("msgid \"Center\""), std::string::npos) << po;
+}
+
 }  // namespace
