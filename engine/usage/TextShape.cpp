@@ -1,6 +1,7 @@
 #include "usage/TextShape.h"
 
 #include <algorithm>
+#include <cctype>
 #include <iterator>
 #include <cstdint>
 #include <string>
@@ -216,7 +217,16 @@ std::string WithoutPlaceholders(std::string_view text, FormatStyle format)
 {
     std::string kept;
     kept.reserve(text.size());
-    for (size_t at = 0; at < text.size();) {
+    size_t start = 0;
+    // A pattern joined at run time ("%" + width + "d\t%" ...) leaves a piece that opens with the
+    // rest of a conversion: a lone conversion letter before anything that is no letter.
+    static constexpr std::string_view kConversions = "bBhHsScCdoxXeEfgGaAn";
+    if (format == FormatStyle::Printf && !text.empty() && kConversions.find(text[0]) != std::string_view::npos &&
+        (text.size() == 1 || !std::isalpha(static_cast<unsigned char>(text[1])))) {
+        kept += ' ';
+        start = 1;
+    }
+    for (size_t at = start; at < text.size();) {
         size_t end = at;
         if (format == FormatStyle::Printf && text[at] == '%')
             end = PrintfConversionEnd(text, at);

@@ -52,6 +52,9 @@ TEST(TextShape, APatternsPlaceholdersAreNoLetters)
         {"100%%", FormatStyle::Printf, true},
         {"%s files", FormatStyle::Printf, false},
         {"%zebra", FormatStyle::Printf, false},        // %z is taken as a conversion, "ebra" stays
+        {"d\t%", FormatStyle::Printf, true},           // the rest of "%" + width + "d": no word
+        {"s files", FormatStyle::Printf, false},       // a conversion's rest before words
+        {"a file", FormatStyle::Printf, false},
         {"%s[]", FormatStyle::None, false},            // no pattern: the s is a letter
         {"{0}: {1}", FormatStyle::MessageFormat, true},
         {"{0,number,#.##} / { 1 }", FormatStyle::MessageFormat, true},
