@@ -7,6 +7,7 @@
 #include "usage/TextShape.h"
 
 #include <map>
+#include <set>
 #include <unordered_map>
 
 namespace cl::catalogue {
@@ -115,7 +116,26 @@ BundleAnalysis AnalyseBundles(const std::vector<PropertiesFileBytes>& files, con
         keyValues.reserve(sourceFile->entries.size());
         for (const bundle::PropertiesEntry& entry : sourceFile->entries)
             keyValues.emplace_back(entry.key, entry.value);
-        const bool settings = usage::FamilyIsTable(keyValues);
+        // The keys some other language of the family translates. Nobody translates settings: a
+        // family whose translators changed most of its values holds texts, however its values
+        // look (JabRef's "Save_all_open_databases").
+        std::set<std::string, std::less<>> translated;
+        std::unordered_map<std::string_view, std::string_view> sourceValues;
+        for (const bundle::PropertiesEntry& entry : sourceFile->entries)
+            sourceValues.emplace(entry.key, entry.value);
+        for (const bundle::BundleMember& member : family.members) {
+            if (&member == source)
+                continue;
+            const bundle::PropertiesFile* file = Parse(member.path, byPath, parsed, refused, analysis);
+            if (file == nullptr)
+                continue;
+            for (const bundle::PropertiesEntry& entry : file->entries) {
+                const auto original = sourceValues.find(entry.key);
+                if (original != sourceValues.end() && !entry.value.empty() && entry.value != original->second)
+                    translated.insert(entry.key);
+            }
+        }
+        const bool settings = 2 * translated.size() <= keyValues.size() && usage::FamilyIsTable(keyValues);
         analysis.offered[f] = true;
         // The program's own translation, where it has one that differs from the source.
         std::map<std::string, std::string, std::less<>> existing;
@@ -139,6 +159,7 @@ BundleAnalysis AnalyseBundles(const std::vector<PropertiesFileBytes>& files, con
             text.value = entry.value;
             text.javaFormat = offer.javaFormat;
             text.settings = settings;
+            text.translatedByProgram = translated.count(entry.key) != 0;
             if (const auto found = existing.find(entry.key);
                 found != existing.end() && !found->second.empty() && found->second != entry.value)
                 text.existing = found->second;

@@ -47,6 +47,9 @@ struct BundleText {
     // Its family holds mostly settings (paths, colours, switches, sizes): a value of it is a
     // text only where a lookup of its key shows it.
     bool settings = false;
+    // Some other language of its family gives this key a value of its own: the program's
+    // translators took it for a text, so its shape alone does not make it the program's.
+    bool translatedByProgram = false;
     // The program's own translation of it, from its variant for the catalogue's language.
     std::optional<std::string> existing;
 };

@@ -152,6 +152,7 @@ void AddBundles(const Program& program, const std::string& language, Opening& op
         place.file = text.file;
         place.key = text.key;
         place.settings = text.settings;
+        place.translatedByProgram = text.translatedByProgram;
         entry.places.push_back(std::move(place));
         entry.references.push_back({text.file, 0, text.key});
         entry.inCode = true;
@@ -255,10 +256,12 @@ bool DecideBundlePlaces(const usage::ProgramUsage& uses, SessionEntry& entry, us
         if (place.kind != PlaceKind::Bundle)
             continue;
         std::optional<usage::Decision> decision = uses.DecideLookedUp(place.key, entry.msgid);
-        if (!decision && (place.settings || usage::BundleValueIsData(place.key, entry.msgid))) {
+        if (!decision && !place.translatedByProgram &&
+            (place.settings || usage::BundleValueIsData(place.key, entry.msgid))) {
             // No lookup of a known use reads it, and it reads as a path, a colour, a switch,
             // a keystroke or a constant's name, or its family holds settings: the program's,
-            // not a person's.
+            // not a person's. Unless the program's own translators gave it a value of their
+            // language: what a lookup is seen to do with it still counts.
             decision.emplace();
             decision->use = usage::Use::Data;
             decision->consumer = place.settings ? "family of settings" : "shape of the value";

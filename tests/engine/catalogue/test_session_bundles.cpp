@@ -383,6 +383,29 @@ TEST_F(SessionBundles, ANoteNamesTheUsesOfEveryValueAndOnlyClassesAsWhereTheText
         << po;
 }
 
+// JabRef writes its texts with underscores for spaces ("Save_all_open_databases") and looks them
+// up by keys it builds at run time, so neither the values' shape nor a lookup tells texts from
+// settings. Its translators do: a value some other language gives a value of its own is a
+// text, while the same shapes nobody translated stay the program's.
+TEST_F(SessionBundles, AValueTheProgramsTranslatorsTranslatedIsOfferedWhateverItsShape)
+{
+    Write(Path("app.jar"),
+          Jar({Class("app/Main", {"l10n.JabRef", "l10n.Look"}),
+               {"l10n/JabRef_en.properties", "Save_all=Save_all\nSave_all_open_databases=Save_all_open_databases\n"
+                                              "Close_window=Close_window\nicon=icons/save.png\n"},
+               {"l10n/JabRef_de.properties", "Save_all=Alle_speichern\nSave_all_open_databases=Alle_offenen_Datenbanken_speichern\n"
+                                              "Close_window=Fenster_schlie\u00dfen\nicon=icons/save.png\n"},
+               {"l10n/Look_en.properties", "Close_window=Close_window\nback=#BBBBBB\nlogo=icons/a.png\n"},
+               {"l10n/Look_de.properties", "Close_window=Close_window\nback=#BBBBBB\nlogo=icons/a.png\n"}}));
+    cat::ProgramSession session = Open(Path("app.jar"));
+    for (const char* text : {"Save_all", "Save_all_open_databases"})
+        EXPECT_TRUE(EntryOf(session, text).offered) << text;
+    // One entry for both families' "Close_window": offered for JabRef's place only.
+    EXPECT_TRUE(EntryOf(session, "Close_window").offered);
+    EXPECT_FALSE(EntryOf(session, "icons/a.png").offered) << "a path no translator changed stays";
+    EXPECT_FALSE(EntryOf(session, "icons/save.png").offered) << "a path every translator kept stays";
+}
+
 // ---- MessageFormat values
 
 TEST_F(SessionBundles, AMessageFormatValueIsCheckedAndAChangedArgumentWritesNothing)
@@ -519,9 +542,10 @@ TEST_F(SessionBundles, TwoTranslationsOfOneTextGetEntriesOfTheirOwnAndBothAreWri
     ASSERT_TRUE(report.ok()) << cltext::DescribeError(report.error());
     EXPECT_EQ(report->variantsWritten, std::vector<std::string>{"app/Messages_zh_CN.properties"});
     EXPECT_EQ(EntryBytes(Read(Path("out.jar")), "app/Messages_zh_CN.properties"),
-              "a.title=\\u6253\\u5F00\\u6587\\u4EF6\n"  // 打开文件
-              "b.title=\\u5F00\\u542F\n"                // 开启, the program's
-              "c.title=\\u6253\\u5F00\\u5B83\n"         // 打开它
+              // The program's file is in UTF-8 without escapes, and stays so.
+              "a.title=打开文件\n"
+              "b.title=开启\n"  // the program's
+              "c.title=打开它\n"
               "d=Close it\n");
 }
 
@@ -607,11 +631,11 @@ TEST_F(SessionBundles, TheVariantKeepsTheSourcesKeysAndGoesWhereTheFamilyPutsIts
         // Over the program's own file: all of it stays, its key the source lacks too, with the
         // catalogue's translations in place and the source's missing keys after its own.
         const std::string expected = c.existing == c.variant
-                                         ? "greeting=\\u4F60\\u597D\n"
-                                           "menu.file=\\u6587\\u4EF6\\u83DC\\u5355\n"
+                                         ? "greeting=你好\n"  // in UTF-8, as the program's file is
+                                           "menu.file=文件菜单\n"
                                            "old.key=Old value\n"
                                            "menu.quit=Quit the program\n"
-                                           "count=\\u627E\\u5230 {0} \\u4E2A\\u6587\\u4EF6\n"
+                                           "count=找到 {0} 个文件\n"
                                          : ExpectedVariant(!c.existing.empty());
         EXPECT_EQ(EntryBytes(output, c.variant), expected);
         const std::vector<std::string> before = EntryNames(input);
