@@ -10,7 +10,8 @@
 
 // The decision per text, the offer policy: a text is offered when a place of it is shown to
 // the user (a format, a UI text, a message, a log line) and no place needs it unchanged (a
-// name, a pattern, a key compared other than by equality); text that reads as data, or has a
+// name, a pattern, a key compared other than by equality, or the name an object keeps and is
+// found by, compared where a getter hands it out); text that reads as data, or has a
 // shape that is never prose (an address, markup without words), is never offered; a text
 // that goes nowhere known is offered when it reads as prose and does not look like code.
 // A shown text that also reaches a library call the table does not know, or is compared by
@@ -41,11 +42,6 @@ int ForbiddingRank(Use use)
         case Use::Key: return 2;
         default: return 9;
     }
-}
-
-bool Forbids(Use use, bool equalsStyle)
-{
-    return use == Use::Name || use == Use::Pattern || (use == Use::Key && !equalsStyle);
 }
 
 // Space between words, after the text's own leading and trailing spaces; a recipe's values
@@ -110,7 +106,7 @@ Decision ProgramUsage::Decide(std::string_view text, std::span<const PlaceRef> p
     for (const Placed& placed : findings) {
         const Use use = UseOf(placed.f.kind);
         const FormatStyle format = FormatOf(placed.f.kind);
-        if (Forbids(use, EqualsOf(placed.f.kind))) {
+        if (Forbids(placed.f.kind)) {
             // FindingsOf gives a finding once per place even where two places of the graph
             // read the same.
             if (placed.place != placeOfForbidding) {

@@ -25,7 +25,11 @@ inline uint32_t ProgramUsage::Graph::Name(std::string_view text, bool lasting)
 
 inline uint32_t ProgramUsage::Graph::TerminalOf(Use use, FormatStyle format, bool equalsStyle, uint32_t consumer)
 {
-    const uint8_t kind = KindOf(use, format, equalsStyle);
+    return TerminalOfKind(KindOf(use, format, equalsStyle), consumer);
+}
+
+uint32_t ProgramUsage::Graph::TerminalOfKind(uint8_t kind, uint32_t consumer)
+{
     const uint64_t key = (uint64_t{kind} << 32) | consumer;
     bool fresh = false;
     const uint32_t id = terminalIds.FindOrInsert(key, static_cast<uint32_t>(terminals.size()), fresh);
@@ -161,6 +165,35 @@ uint32_t ProgramUsage::Graph::OriginNode(uint32_t ci, const Flow& flow)
     return kNone;
 }
 
+// What an object keeps and hands out by a method without parameters (`getName()`: a field,
+// a constant), compared by equality where it comes back, is the object's name: the program
+// finds the object by it (`for (Tool t : tools) if (t.getName().equals(name))`), and the
+// name it looks for is read from a file, a template or settings the translation does not
+// reach. Such a comparison forbids a change like a key, which an equality comparison alone
+// does not (there the other side is mostly another literal of the program, translated
+// alike); its consumer says which method handed the value out. Other results - of methods
+// passed something (a formatting helper, a lookup) - stay plain comparisons.
+uint32_t ProgramUsage::Graph::KeptNameCompared(const ClassFacts& c, const Flow& flow, uint32_t result, uint32_t to)
+{
+    if ((to & kTerminalBit) == 0 || flow.value >= c.members.size())
+        return kNone;
+    const Terminal terminal = terminals[to & ~kTerminalBit];
+    if (UseOf(terminal.kind) != Use::Key || !EqualsOf(terminal.kind) || !c.members[flow.value].descriptor.starts_with("()"))
+        return kNone;
+    // Equality, not order: names sorted (compareTo) are shown in that order, not looked for.
+    const std::string_view compared = names[terminal.consumer];
+    const std::string_view method = compared.substr(compared.rfind('.') + 1);
+    if (compared != "==" && method != "equals" && method != "equalsIgnoreCase" && method != "contentEquals")
+        return kNone;
+    return TerminalOfKind(kKeptNameKind, Name(Joined(compared, " on ", NodeName(result)), false));
+}
+
+bool ProgramUsage::Graph::TakesParameters(uint32_t resultNode) const
+{
+    const Target& t = hierarchy.TargetAt(static_cast<uint32_t>(nodeKey[resultNode] & 0xFFFFFFFFFFFull));
+    return !t.ref.descriptor.starts_with("()");
+}
+
 void ProgramUsage::Graph::Build()
 {
     const size_t n = classes.size();
@@ -186,8 +219,14 @@ void ProgramUsage::Graph::Build()
         const uint32_t first = sinkFirst[ci];
         for (const Flow& flow : c.flows) {
             const uint32_t from = OriginNode(ci, flow);
-            if (from != kNone && flow.sink < c.sinks.size())
-                Edge(from, sinkTargets[first + flow.sink], flow.format);
+            if (from == kNone || flow.sink >= c.sinks.size())
+                continue;
+            const uint32_t to = sinkTargets[first + flow.sink];
+            Edge(from, to, flow.format);
+            if (flow.origin == OriginKind::CallResult) {
+                if (const uint32_t kept = KeptNameCompared(c, flow, from, to); kept != kNone)
+                    Edge(from, kept, flow.format);
+            }
         }
     }
     sinkFirst[n] = static_cast<uint32_t>(sinkTargets.size());
@@ -370,6 +409,12 @@ void ProgramUsage::Graph::FixedPoint()
             for (uint32_t k = firstPredecessor[node]; k < firstPredecessor[node + 1]; ++k) {
                 const auto [from, flag] = predecessorEdges[k];
                 if (!reached[from])
+                    continue;
+                // A method that is passed something (a formatting helper, a lookup with its
+                // default, a translation that falls back to its key) returns at every call the
+                // values every caller passed: what one call's result is kept as says nothing of
+                // what the method returns elsewhere.
+                if (kind == kKeptNameKind && (nodeKey[node] >> 60) == kResultNode && TakesParameters(node))
                     continue;
                 const uint8_t passed = ThroughFormat(kind, flag);
                 if (sets.Merge(from, passed, seed.consumer))

@@ -38,21 +38,34 @@ inline uint8_t KindOf(Use use, FormatStyle format, bool equalsStyle)
     return static_cast<uint8_t>(static_cast<unsigned>(use) * 6 + static_cast<unsigned>(format) * 2 +
                                 (equalsStyle ? 1 : 0));
 }
+// One kind more, after the others: a key that is the name an object keeps, compared by
+// equality where a method without parameters hands it out (KeptNameCompared in UseGraph.cpp).
+// It reads as a key compared by equality that, unlike the others, forbids a change (Forbids);
+// the fixed point does not carry it back into a method that is passed something.
+inline constexpr uint8_t kKeptNameKind = kUseCount * 6;
 inline Use UseOf(uint8_t kind)
 {
-    return static_cast<Use>(kind / 6);
+    return kind == kKeptNameKind ? Use::Key : static_cast<Use>(kind / 6);
 }
 inline FormatStyle FormatOf(uint8_t kind)
 {
-    return static_cast<FormatStyle>((kind / 2) % 3);
+    return kind == kKeptNameKind ? FormatStyle::None : static_cast<FormatStyle>((kind / 2) % 3);
 }
 inline bool EqualsOf(uint8_t kind)
 {
-    return (kind & 1) != 0;
+    return kind == kKeptNameKind || (kind & 1) != 0;
 }
-// Kinds are below 64 (nine uses, three pattern kinds, equality or not): a node's set of kinds
-// is one word.
-static_assert(kUseCount * 6 <= 64);
+// Whether a finding of this kind needs the text unchanged for a decision on literals: a name, a
+// pattern, a key other than one compared by equality with what is mostly another literal of
+// the program, and a kept name.
+inline bool Forbids(uint8_t kind)
+{
+    const Use use = UseOf(kind);
+    return use == Use::Name || use == Use::Pattern || (use == Use::Key && (!EqualsOf(kind) || kind == kKeptNameKind));
+}
+// Kinds are below 64 (nine uses, three pattern kinds, equality or not, and the kept name): a
+// node's set of kinds is one word.
+static_assert(kKeptNameKind < 64);
 
 // What a finding becomes when the value was the pattern of a formatting on its way: shown
 // uses make the pattern a format; an unknown one remembers the formatting; a key, name or
@@ -126,6 +139,7 @@ struct ProgramUsage::Graph {
     // else copied.
     uint32_t Name(std::string_view text, bool lasting);
     uint32_t TerminalOf(Use use, FormatStyle format, bool equalsStyle, uint32_t consumer);
+    uint32_t TerminalOfKind(uint8_t kind, uint32_t consumer);
 
     uint32_t Node(uint64_t key)
     {
@@ -156,6 +170,12 @@ struct ProgramUsage::Graph {
     uint32_t TargetOfSink(uint32_t ci, const Sink& sink);
     // The node a flow's origin stands for; kNone for a literal or a field of the platform.
     uint32_t OriginNode(uint32_t ci, const Flow& flow);
+    // Where a flow from the result `result` of a call to the terminal `to` also goes when it
+    // is a comparison of a name the called method's object keeps (UseGraph.cpp); kNone when
+    // it is not.
+    uint32_t KeptNameCompared(const ClassFacts& c, const Flow& flow, uint32_t result, uint32_t to);
+    // Whether the method whose call's result is `resultNode` has parameters.
+    bool TakesParameters(uint32_t resultNode) const;
 
     std::span<const Mark> MarksOf(uint32_t node) const
     {
