@@ -115,6 +115,186 @@ std::string ParentFolder(const std::string& folder)
     return slash == std::string_view::npos ? std::string() : std::string(inner.substr(0, slash + 1));
 }
 
+
+// The jar a path lies in, with its "!/" ("lib/a.jar!/"); empty for a loose file.
+std::string_view JarOf(std::string_view path)
+{
+    const std::size_t at = path.rfind(kJarSeparator);
+    return at == std::string_view::npos ? std::string_view() : path.substr(0, at + kJarSeparator.size());
+}
+
+// Where a family sits on a class path: its layout, its folder inside the jar and its base name.
+using ClassPathName = std::tuple<BundleLayout, std::string, std::string>;
+
+// A family of one jar, or files that jar holds alone, that may be one bundle with families of
+// the same name in other jars.
+struct JarPart {
+    std::string jar;
+    BundleFamily family;
+    std::optional<std::size_t> found;  // the family FindBundleFamilies found in that jar, if any
+};
+
+// The files a jar's part adds to a family (none of them a source) mostly hold the source's keys:
+// of their keys together, at least half. Two libraries' bundles of one name share a word or two
+// at most; a program's translations hold its English keys, less the ones not yet translated and
+// a few it dropped since.
+bool TranslatesSource(const std::set<std::string>& source, const JarPart& part, const KeysOf& keysOf)
+{
+    std::set<std::string> keys;
+    for (const BundleMember& member : part.family.members) {
+        if (std::optional<std::set<std::string>> held = keysOf(member.path))
+            keys.insert(held->begin(), held->end());
+    }
+    const auto shared = std::count_if(keys.begin(), keys.end(), [&](const std::string& key) { return source.count(key) != 0; });
+    return !keys.empty() && static_cast<std::size_t>(shared) * 2 >= keys.size();
+}
+
+// Joins families of one name found in several jars (FindBundleFamilies says when). `files` are
+// all the program's candidates, `taken` those already in a family of their jar.
+void JoinAcrossJars(std::vector<BundleFamily>& families, const std::vector<File>& files, std::set<const File*>& taken,
+                    const IsStringLiteral& isLiteral, const KeysOf& keysOf)
+{
+    std::vector<JarPart> parts;
+    std::map<ClassPathName, std::set<std::string>> jarsOf;  // the jars that hold each name
+    for (std::size_t f = 0; f < families.size(); ++f) {
+        const std::string_view jar = JarOf(families[f].folder);
+        if (jar.empty())
+            continue;
+        parts.push_back({std::string(jar), families[f], f});
+        jarsOf[{families[f].layout, std::string(InsideJar(families[f].folder)), families[f].baseName}].insert(
+            std::string(jar));
+    }
+    // The readings of the files left alone in their jars: base + locale, or a language folder.
+    struct Reading {
+        ClassPathName name;
+        BundleMember member;
+        std::string folder;  // the family's folder, jar included
+        char separator = '_';
+    };
+    std::vector<std::pair<const File*, std::vector<Reading>>> alone;
+    for (const File& file : files) {
+        const std::string_view jar = JarOf(file.path);
+        if (taken.count(&file) != 0 || jar.empty())
+            continue;
+        std::vector<Reading> readings;
+        for (const Split& split : file.splits)
+            readings.push_back({{BundleLayout::LocaleSuffix, std::string(InsideJar(file.folder)), split.base},
+                                {file.path, split.locale}, file.folder, '_'});
+        if (!InsideJar(file.folder).empty()) {
+            if (auto locale = FolderLocale(file)) {
+                const std::string parent = ParentFolder(file.folder);
+                readings.push_back({{BundleLayout::LocaleFolder, std::string(InsideJar(parent)), file.name},
+                                    {file.path, locale->first}, parent, locale->second});
+            }
+        }
+        for (const Reading& reading : readings)
+            jarsOf[reading.name].insert(std::string(jar));
+        alone.emplace_back(&file, std::move(readings));
+    }
+    // A file left alone takes the reading that most jars share, among equals the longest base,
+    // as within a jar; files of one jar that read alike are one part.
+    std::map<std::pair<ClassPathName, std::string>, std::size_t> partOf;
+    for (auto& [file, readings] : alone) {
+        const Reading* best = nullptr;
+        std::size_t bestJars = 1;
+        for (const Reading& reading : readings) {
+            const std::size_t jars = jarsOf[reading.name].size();
+            if (jars > bestJars || (jars == bestJars && best != nullptr &&
+                                    std::get<2>(reading.name).size() > std::get<2>(best->name).size())) {
+                best = &reading;
+                bestJars = jars;
+            }
+        }
+        if (best == nullptr)
+            continue;
+        const std::string jar(JarOf(file->path));
+        auto [at, fresh] = partOf.emplace(std::make_pair(best->name, jar), parts.size());
+        if (fresh) {
+            JarPart part;
+            part.jar = jar;
+            part.family.layout = std::get<0>(best->name);
+            part.family.folder = best->folder;
+            part.family.baseName = std::get<2>(best->name);
+            part.family.separator = best->separator;
+            if (part.family.layout == BundleLayout::LocaleSuffix)
+                part.family.namedInCode =
+                    NamedInCode(std::get<1>(best->name) + part.family.baseName, isLiteral);
+            parts.push_back(std::move(part));
+        }
+        parts[at->second].family.members.push_back(best->member);
+    }
+
+    std::map<ClassPathName, std::vector<std::size_t>> byName;
+    for (std::size_t p = 0; p < parts.size(); ++p) {
+        const BundleFamily& family = parts[p].family;
+        byName[{family.layout, std::string(InsideJar(family.folder)), family.baseName}].push_back(p);
+    }
+    std::set<std::size_t> joinedFamilies;  // families of one jar that went into another's
+    std::vector<BundleFamily> added;
+    for (const auto& [name, group] : byName) {
+        if (group.size() < 2)
+            continue;
+        // Exactly one jar supplies the source; the parts of two jars with a source each are
+        // two bundles, and a name with no source anywhere gains nothing by joining.
+        std::optional<std::size_t> withSource;
+        bool twoSources = false;
+        std::set<std::string> jars;
+        for (const std::size_t p : group) {
+            jars.insert(parts[p].jar);
+            if (ChooseSource(parts[p].family.members)) {
+                twoSources = twoSources || withSource.has_value();
+                withSource = p;
+            }
+        }
+        if (!withSource || twoSources || jars.size() != group.size())
+            continue;
+        JarPart& home = parts[*withSource];
+        const BundleMember& source = home.family.members[*ChooseSource(home.family.members)];
+        const std::optional<std::set<std::string>> sourceKeys = keysOf(source.path);
+        if (!sourceKeys)
+            continue;
+        std::set<std::string> languages;
+        for (const BundleMember& member : home.family.members) {
+            if (member.locale)
+                languages.insert(member.locale->Text());
+        }
+        bool joined = false;
+        for (const std::size_t p : group) {
+            if (p == *withSource)
+                continue;
+            const JarPart& part = parts[p];
+            // Two files of one language in two jars: the class path reads the one of the jar it
+            // lists first, which the program's files do not tell.
+            const bool again = std::any_of(part.family.members.begin(), part.family.members.end(),
+                                           [&](const BundleMember& m) { return languages.count(m.locale->Text()) != 0; });
+            if (again || !TranslatesSource(*sourceKeys, part, keysOf))
+                continue;
+            for (const BundleMember& member : part.family.members) {
+                languages.insert(member.locale->Text());
+                home.family.members.push_back(member);
+            }
+            home.family.namedInCode = home.family.namedInCode || part.family.namedInCode;
+            if (part.found)
+                joinedFamilies.insert(*part.found);
+            joined = true;
+        }
+        if (!joined)
+            continue;
+        if (home.found)
+            families[*home.found] = home.family;
+        else
+            added.push_back(home.family);
+    }
+    std::vector<BundleFamily> kept;
+    for (std::size_t f = 0; f < families.size(); ++f) {
+        if (joinedFamilies.count(f) == 0)
+            kept.push_back(std::move(families[f]));
+    }
+    for (BundleFamily& family : added)
+        kept.push_back(std::move(family));
+    families = std::move(kept);
+}
+
 }  // namespace
 
 std::vector<LocaleTag> LookupOrder(std::string_view language)
@@ -169,7 +349,8 @@ std::string BundleFamily::Name() const
     return layout == BundleLayout::LocaleSuffix ? folder + baseName : folder + "*/" + baseName;
 }
 
-std::vector<BundleFamily> FindBundleFamilies(const std::vector<std::string>& paths, const IsStringLiteral& isLiteral)
+std::vector<BundleFamily> FindBundleFamilies(const std::vector<std::string>& paths, const IsStringLiteral& isLiteral,
+                                             const KeysOf& keysOf)
 {
     std::vector<File> files;
     std::set<std::string> seen;
@@ -270,9 +451,13 @@ std::vector<BundleFamily> FindBundleFamilies(const std::vector<std::string>& pat
             family.namedInCode = true;
             family.members.push_back({file.path, split.locale});
             families.push_back(std::move(family));
+            taken.insert(&file);
             break;
         }
     }
+
+    if (keysOf)
+        JoinAcrossJars(families, files, taken, isLiteral, keysOf);
 
     for (BundleFamily& family : families) {
         std::stable_sort(family.members.begin(), family.members.end(), LocaleLess);

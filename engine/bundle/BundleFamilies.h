@@ -5,14 +5,16 @@
 //
 // Paths are '/'-separated and relative to the program: jar entries, or files of a folder
 // input. A file inside a jar of a folder input is named by the jar's path, "!/" and the entry
-// ("lib/app.jar!/app/Messages.properties"), as Java's jar URLs do; families never cross that
-// boundary, and bundle base names are matched from the root of the jar.
+// ("lib/app.jar!/app/Messages.properties"), as Java's jar URLs do; bundle base names are matched
+// from the root of the jar. A class path reads the jars of a program as one tree, so a family may
+// gather files of one name from several jars (FindBundleFamilies says when).
 
 #include "bundle/LocaleTag.h"
 
 #include <cstddef>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -55,13 +57,28 @@ struct BundleFamily {
 // Whether a text is a string literal of some class of the program.
 using IsStringLiteral = std::function<bool(std::string_view)>;
 
+// The keys a .properties file holds; none when it cannot be read.
+using KeysOf = std::function<std::optional<std::set<std::string>>(const std::string& path)>;
+
 // The bundle families among `paths`, ordered by name. A .properties file is a bundle when it
 // belongs to a family of two files or more in either layout, or when its base name appears as
 // a string literal with '.' or '/' between the parts: the whole path from the root, or (for a
 // name of two parts or more) its end, for a folder input whose classes lie deeper
 // ("classes/app/Messages.properties" for "app.Messages"). Any other .properties file is
 // configuration and is left out.
-std::vector<BundleFamily> FindBundleFamilies(const std::vector<std::string>& paths, const IsStringLiteral& isLiteral);
+//
+// Files of one name at the same place in several jars of a folder are one family, as a class
+// path reads them, when exactly one of those jars supplies a source (base or English file) and
+// every other jar's files, none of them a source, mostly hold keys of that source (`keysOf`; at
+// least half of their keys together) and add no language the source's jar has: the translations
+// of a program kept in a jar of their own beside the jar with its English texts. Two jars with a
+// source each, or whose files hold other keys, are two libraries' bundles that happen to share a
+// name, and each stays a family of its own jar. The joined family is named and placed as its
+// source's: a new variant goes beside the source. A file alone in its jar joins such a family
+// like any other, and loose files of a folder never do (where their class path begins is not
+// known). Without `keysOf` no family crosses a jar.
+std::vector<BundleFamily> FindBundleFamilies(const std::vector<std::string>& paths, const IsStringLiteral& isLiteral,
+                                             const KeysOf& keysOf = {});
 
 // The locales a run in a catalogue's language looks its bundles up in, most specific first and
 // without the base file, as ResourceBundle.Control.getCandidateLocales lists them: "zh_CN" gives

@@ -76,10 +76,28 @@ BundleAnalysis AnalyseBundles(const std::vector<PropertiesFileBytes>& files, con
     paths.reserve(files.size());
     for (const PropertiesFileBytes& file : files)
         paths.push_back(file.path);
-    analysis.families = bundle::FindBundleFamilies(paths, isLiteral);
     const auto byPath = ByPath(files);
     std::map<std::string, bundle::PropertiesFile> parsed;
     std::map<std::string, bool> refused;
+    // Whether files of one name in two jars are one bundle depends on their keys. A file read
+    // for that alone is not named when Java would refuse it: only a family's members are.
+    auto keysOf = [&](const std::string& path) -> std::optional<std::set<std::string>> {
+        auto done = parsed.find(path);
+        if (done == parsed.end()) {
+            const auto file = byPath.find(path);
+            if (file == byPath.end() || file->second->unreadable)
+                return std::nullopt;
+            Result<bundle::PropertiesFile> read = bundle::ParseProperties(file->second->bytes);
+            if (!read)
+                return std::nullopt;
+            done = parsed.emplace(path, std::move(*read)).first;
+        }
+        std::set<std::string> keys;
+        for (const bundle::PropertiesEntry& entry : done->second.entries)
+            keys.insert(entry.key);
+        return keys;
+    };
+    analysis.families = bundle::FindBundleFamilies(paths, isLiteral, keysOf);
 
     analysis.sources.resize(analysis.families.size());
     analysis.offered.assign(analysis.families.size(), false);

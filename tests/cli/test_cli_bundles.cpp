@@ -1,9 +1,11 @@
 // Resource bundles on the command line: strings lists each offered value as FILE, KEY, "bundle",
 // "-" and the text; a bundle Java would refuse is named on stderr while the rest is listed,
 // extracted and applied, with exit status 3; apply's summary names, per family, the file it wrote
-// and whether a run in the catalogue's language reads it; --bundles base writes the sources.
+// and whether a run in the catalogue's language reads it; --bundles base writes the sources; a
+// family whose English file and other languages lie in two jars of a folder is one family.
 
 #include "CliFixture.h"
+#include "Java.h"
 #include "SamplePrograms.h"
 #include "ZipBytes.h"
 
@@ -205,6 +207,103 @@ TEST_F(CliBundles, ApplySummarySaysPerFamilyWhichFileARunInTheLanguageReads)
     EXPECT_EQ(zh.contents.at("app/Messages_zh.properties"),
               "greeting=\\u4F60\\u597D\nold=Kept\nopen.mnemonic=O\nmulti\\tkey=Two\\nlines\n");
     EXPECT_EQ(zh.contents.count("app/Messages_zh_CN.properties"), 0u);
+}
+
+// A program whose English texts lie in one jar and its other languages in another (as Freeplane
+// keeps them), packed by the JDK: the family is offered, its own Chinese gives the start, and the
+// translation goes into the jar a run reads the language from, or beside the English file when
+// no jar has the language; the program then shows it.
+TEST_F(CliBundles, AFamilySplitOverTwoJarsIsOneAndARunShowsItsTranslation)
+{
+    CLTEST_REQUIRE_TOOL("jar", std::string(CLASSLINGO_JAR));
+    CLTEST_REQUIRE_TOOL("javac", CLASSLINGO_JAVAC);
+    CLTEST_REQUIRE_TOOL("java", CLASSLINGO_JAVA);
+    std::filesystem::create_directories(Path("viewer/tr"));
+    std::filesystem::create_directories(Path("editor/tr"));
+    ASSERT_EQ(cltest::CompileJava(dir_.string(), "Main",
+                                  "package app;\n"
+                                  "import java.util.*;\n"
+                                  "public class Main { public static void main(String[] a) {\n"
+                                  "  ResourceBundle r = ResourceBundle.getBundle(\"tr.Res\", new Locale(\"zh\", \"CN\"));\n"
+                                  "  System.out.println(new javax.swing.JLabel(r.getString(\"greeting\")).getText());\n"
+                                  "  System.out.println(new javax.swing.JLabel(r.getString(\"farewell\")).getText()); } }\n",
+                                  Path("viewer")),
+              "");
+    Write(Path("viewer/tr/Res_en.properties"), "greeting=Hello there\nfarewell=See you later\ntitle=Main window\n");
+    Write(Path("editor/tr/Res_de.properties"), "greeting=Hallo du\nfarewell=Bis bald\ntitle=Hauptfenster\n");
+    const std::string ownZh = "# translated by the program's own team\nfarewell=\\u56DE\\u5934\\u89C1\nold=Kept\n";
+    auto pack = [&](const std::string& jar, const std::string& folder) {
+        std::string said;
+        const int status = cltest::RunCommand(cltest::ShellQuoted(CLASSLINGO_JAR) + " cf " + cltest::ShellQuoted(jar) +
+                                                  " -C " + cltest::ShellQuoted(folder) + " . 2>&1",
+                                              said);
+        return status == 0 ? std::string() : said;
+    };
+    std::filesystem::create_directories(Path("withzh/lib"));
+    std::filesystem::create_directories(Path("nozh/lib"));
+    ASSERT_EQ(pack(Path("withzh/lib/viewer.jar"), Path("viewer")), "");
+    ASSERT_EQ(pack(Path("nozh/lib/viewer.jar"), Path("viewer")), "");
+    ASSERT_EQ(pack(Path("nozh/lib/editor.jar"), Path("editor")), "");
+    Write(Path("editor/tr/Res_zh_CN.properties"), ownZh);
+    ASSERT_EQ(pack(Path("withzh/lib/editor.jar"), Path("editor")), "");
+    Write(Path("app.po"), cltest::Catalogue({{"Hello there", "你好"}}));
+
+    const struct {
+        const char* what;
+        std::string program;
+        std::size_t filled;      // texts the program's own Chinese starts
+        std::string written;     // the summary's line for the family
+        std::string farewell;    // what the translated program shows for the untranslated key
+    } cases[] = {
+        {"the other jar holds the language", "withzh", 1,
+         FileLine("lib/viewer.jar!/tr/Res", "lib/editor.jar!/tr/Res_zh_CN.properties", true, kExact), "回头见"},
+        {"no jar holds the language", "nozh", 0,
+         FileLine("lib/viewer.jar!/tr/Res", "lib/viewer.jar!/tr/Res_zh_CN.properties", false, kExact),
+         "See you later"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string in = Path(c.program);
+        const auto extract = Run({"extract", in, Path(c.program + ".po")});
+        ASSERT_EQ(extract.status, 0) << extract.err;
+        EXPECT_EQ(extract.err.find("既没有基础文件也没有英文文件"), std::string::npos) << extract.err;
+        EXPECT_NE(extract.err.find("资源包 1 组（文本 3 条，其中 " + std::to_string(c.filled) + " 条用程序自带的译文填入"),
+                  std::string::npos)
+            << extract.err;
+        const std::string po = Read(Path(c.program + ".po"));
+        EXPECT_NE(po.find("#: lib/viewer.jar!/tr/Res_en.properties:greeting\nmsgid \"Hello there\"\nmsgstr \"\""),
+                  std::string::npos)
+            << po;
+        if (c.filled > 0) {
+            EXPECT_NE(po.find("msgid \"See you later\"\nmsgstr \"回头见\""), std::string::npos) << po;
+        }
+
+        const std::string out = Path(c.program + "-zh");
+        const auto apply = Run({"apply", in, Path("app.po"), out});
+        ASSERT_EQ(apply.status, 0) << apply.err;
+        EXPECT_NE(apply.err.find("资源包译文 1 条，写入 1 个文件：" + c.written), std::string::npos) << apply.err;
+
+        const cltest::LibzipView viewer = cltest::ReadWithLibzip(Read(out + "/lib/viewer.jar"));
+        const cltest::LibzipView editor = cltest::ReadWithLibzip(Read(out + "/lib/editor.jar"));
+        ASSERT_EQ(viewer.error, "");
+        ASSERT_EQ(editor.error, "");
+        // The other languages are as they were; the program's own Chinese keeps its comment and
+        // its key, and gains the English keys it lacked.
+        EXPECT_EQ(editor.contents.at("tr/Res_de.properties"), "greeting=Hallo du\nfarewell=Bis bald\ntitle=Hauptfenster\n");
+        if (c.filled > 0) {
+            EXPECT_EQ(editor.contents.at("tr/Res_zh_CN.properties"),
+                      "# translated by the program's own team\nfarewell=\\u56DE\\u5934\\u89C1\nold=Kept\n"
+                      "greeting=\\u4F60\\u597D\ntitle=Main window\n");
+            EXPECT_EQ(viewer.contents.count("tr/Res_zh_CN.properties"), 0u);
+        } else {
+            EXPECT_EQ(viewer.contents.at("tr/Res_zh_CN.properties"),
+                      "greeting=\\u4F60\\u597D\nfarewell=See you later\ntitle=Main window\n");
+            EXPECT_EQ(editor.contents.count("tr/Res_zh_CN.properties"), 0u);
+        }
+        const cltest::JavaRun run = cltest::RunJava(out + "/lib/viewer.jar:" + out + "/lib/editor.jar", "app.Main");
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.out, "你好\n" + c.farewell + "\n");
+    }
 }
 
 TEST_F(CliBundles, BundlesTakesVariantOrBase)

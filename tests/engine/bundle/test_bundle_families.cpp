@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -129,6 +130,146 @@ TEST(BundleFamilies, GroupsVariantsAndLeavesConfigurationOut)
             EXPECT_EQ(f.Source() ? f.Source()->path : std::string(), e.source) << c.what << ": " << e.name;
         }
     }
+}
+
+// Keys per file for the joining of jars; a file the map lacks cannot be read.
+std::vector<BundleFamily> FindInJars(const std::vector<std::string>& paths,
+                                     const std::map<std::string, std::set<std::string>>& keys,
+                                     const std::set<std::string>& literals = {})
+{
+    return FindBundleFamilies(
+        paths, [&](std::string_view text) { return literals.count(std::string(text)) != 0; },
+        [&](const std::string& path) -> std::optional<std::set<std::string>> {
+            const auto found = keys.find(path);
+            if (found == keys.end())
+                return std::nullopt;
+            return found->second;
+        });
+}
+
+void ExpectFamilies(const std::vector<BundleFamily>& families, const std::vector<ExpectedFamily>& expected,
+                    const std::string& what)
+{
+    ASSERT_EQ(families.size(), expected.size()) << what;
+    for (std::size_t i = 0; i < families.size(); ++i) {
+        const BundleFamily& f = families[i];
+        const ExpectedFamily& e = expected[i];
+        EXPECT_EQ(f.Name(), e.name) << what;
+        EXPECT_EQ(f.layout, e.layout) << what << ": " << e.name;
+        std::vector<std::string> members;
+        for (const auto& m : f.members)
+            members.push_back(m.path);
+        EXPECT_EQ(members, e.members) << what << ": " << e.name;
+        EXPECT_EQ(f.Source() ? f.Source()->path : std::string(), e.source) << what << ": " << e.name;
+    }
+}
+
+// A class path reads a folder's jars as one tree: the English texts in one jar and the other
+// languages in another are one bundle, while two libraries' bundles of one name stay apart.
+TEST(BundleFamilies, FilesOfOneNameInSeveralJars)
+{
+    constexpr auto Suffix = BundleLayout::LocaleSuffix;
+    constexpr auto Folder = BundleLayout::LocaleFolder;
+    const std::set<std::string> texts = {"title", "open", "save", "quit"};
+    const struct {
+        const char* what;
+        std::vector<std::string> paths;
+        std::map<std::string, std::set<std::string>> keys;
+        std::vector<ExpectedFamily> families;
+    } cases[] = {
+        {"English alone in one jar, every other language in another",
+         {"lib/viewer.jar!/tr/Res_en.properties", "lib/editor.jar!/tr/Res_de.properties",
+          "lib/editor.jar!/tr/Res_zh_CN.properties", "lib/editor.jar!/conf.properties"},
+         {{"lib/viewer.jar!/tr/Res_en.properties", texts},
+          {"lib/editor.jar!/tr/Res_de.properties", {"title", "open", "old"}},
+          {"lib/editor.jar!/tr/Res_zh_CN.properties", {"title"}}},
+         {{"lib/viewer.jar!/tr/Res", Suffix,
+           {"lib/editor.jar!/tr/Res_de.properties", "lib/viewer.jar!/tr/Res_en.properties",
+            "lib/editor.jar!/tr/Res_zh_CN.properties"},
+           "lib/viewer.jar!/tr/Res_en.properties"}}},
+        {"a language pack jar with one language, beside a family with a base",
+         {"app.jar!/m/M.properties", "app.jar!/m/M_de.properties", "lib/pack.jar!/m/M_zh.properties"},
+         {{"app.jar!/m/M.properties", texts}, {"lib/pack.jar!/m/M_zh.properties", texts}},
+         {{"app.jar!/m/M", Suffix, {"app.jar!/m/M.properties", "app.jar!/m/M_de.properties", "lib/pack.jar!/m/M_zh.properties"},
+           "app.jar!/m/M.properties"}}},
+        {"two libraries' bundles of one name, each with its base, stay apart though they share keys",
+         {"lib/a.jar!/messages.properties", "lib/a.jar!/messages_de.properties", "lib/b.jar!/messages.properties",
+          "lib/b.jar!/messages_fr.properties"},
+         {{"lib/a.jar!/messages.properties", texts}, {"lib/b.jar!/messages.properties", texts},
+          {"lib/b.jar!/messages_fr.properties", texts}},
+         {{"lib/a.jar!/messages", Suffix, {"lib/a.jar!/messages.properties", "lib/a.jar!/messages_de.properties"},
+           "lib/a.jar!/messages.properties"},
+          {"lib/b.jar!/messages", Suffix, {"lib/b.jar!/messages.properties", "lib/b.jar!/messages_fr.properties"},
+           "lib/b.jar!/messages.properties"}}},
+        {"files holding other keys are another library's",
+         {"lib/a.jar!/M.properties", "lib/a.jar!/M_it.properties", "lib/b.jar!/M_de.properties", "lib/b.jar!/M_fr.properties"},
+         {{"lib/a.jar!/M.properties", texts},
+          {"lib/b.jar!/M_de.properties", {"title", "x1"}},
+          {"lib/b.jar!/M_fr.properties", {"x2"}}},
+         {{"lib/a.jar!/M", Suffix, {"lib/a.jar!/M.properties", "lib/a.jar!/M_it.properties"}, "lib/a.jar!/M.properties"},
+          {"lib/b.jar!/M", Suffix, {"lib/b.jar!/M_de.properties", "lib/b.jar!/M_fr.properties"}, ""}}},
+        {"half of the keys the source's is enough",
+         {"lib/a.jar!/M.properties", "lib/a.jar!/M_it.properties", "lib/b.jar!/M_de.properties", "lib/b.jar!/M_fr.properties"},
+         {{"lib/a.jar!/M.properties", texts},
+          {"lib/b.jar!/M_de.properties", {"title", "x1"}},
+          {"lib/b.jar!/M_fr.properties", {"open", "x2"}}},
+         {{"lib/a.jar!/M", Suffix,
+           {"lib/a.jar!/M.properties", "lib/b.jar!/M_de.properties", "lib/b.jar!/M_fr.properties", "lib/a.jar!/M_it.properties"},
+           "lib/a.jar!/M.properties"}}},
+        {"a language in both jars: which one the class path reads is not known",
+         {"lib/a.jar!/M_en.properties", "lib/a.jar!/M_de.properties", "lib/b.jar!/M_de.properties",
+          "lib/b.jar!/M_zh.properties"},
+         {{"lib/a.jar!/M_en.properties", texts}, {"lib/b.jar!/M_de.properties", texts},
+          {"lib/b.jar!/M_zh.properties", texts}},
+         {{"lib/a.jar!/M", Suffix, {"lib/a.jar!/M_de.properties", "lib/a.jar!/M_en.properties"}, "lib/a.jar!/M_en.properties"},
+          {"lib/b.jar!/M", Suffix, {"lib/b.jar!/M_de.properties", "lib/b.jar!/M_zh.properties"}, ""}}},
+        {"a source that cannot be read joins nothing",
+         {"lib/a.jar!/M_en.properties", "lib/a.jar!/M_de.properties", "lib/b.jar!/M_fr.properties",
+          "lib/b.jar!/M_zh.properties"},
+         {{"lib/b.jar!/M_fr.properties", texts}, {"lib/b.jar!/M_zh.properties", texts}},
+         {{"lib/a.jar!/M", Suffix, {"lib/a.jar!/M_de.properties", "lib/a.jar!/M_en.properties"}, "lib/a.jar!/M_en.properties"},
+          {"lib/b.jar!/M", Suffix, {"lib/b.jar!/M_fr.properties", "lib/b.jar!/M_zh.properties"}, ""}}},
+        {"two files alone, each in its jar, are no family without shared keys",
+         {"lib/a.jar!/t/T_en.properties", "lib/b.jar!/t/T_zh.properties"},
+         {{"lib/a.jar!/t/T_en.properties", texts}, {"lib/b.jar!/t/T_zh.properties", {"other"}}},
+         {}},
+        {"loose files of the folder never join a jar's",
+         {"classes/app/M_en.properties", "lib/b.jar!/app/M_de.properties", "lib/b.jar!/app/M_fr.properties"},
+         {{"classes/app/M_en.properties", texts}, {"lib/b.jar!/app/M_de.properties", texts},
+          {"lib/b.jar!/app/M_fr.properties", texts}},
+         {{"lib/b.jar!/app/M", Suffix, {"lib/b.jar!/app/M_de.properties", "lib/b.jar!/app/M_fr.properties"}, ""}}},
+        {"a folder per language, the English one in another jar",
+         {"lib/a.jar!/lang/en/menu.properties", "lib/b.jar!/lang/de/menu.properties",
+          "lib/b.jar!/lang/pt-BR/menu.properties"},
+         {{"lib/a.jar!/lang/en/menu.properties", texts}, {"lib/b.jar!/lang/de/menu.properties", texts},
+          {"lib/b.jar!/lang/pt-BR/menu.properties", {"quit"}}},
+         {{"lib/a.jar!/lang/*/menu.properties", Folder,
+           {"lib/b.jar!/lang/de/menu.properties", "lib/a.jar!/lang/en/menu.properties",
+            "lib/b.jar!/lang/pt-BR/menu.properties"},
+           "lib/a.jar!/lang/en/menu.properties"}}},
+    };
+    for (const auto& c : cases)
+        ExpectFamilies(FindInJars(c.paths, c.keys), c.families, c.what);
+}
+
+// Joined, the family is its source's: a new variant goes beside the source, and a language one
+// of the other jars holds is what a run in that language reads.
+TEST(BundleFamilies, AJoinedFamilyWritesWhereARunReads)
+{
+    const std::set<std::string> keys = {"title", "open"};
+    const std::vector<std::string> paths = {"lib/en.jar!/tr/Res_en.properties", "lib/all.jar!/tr/Res_de.properties",
+                                            "lib/all.jar!/tr/Res_zh.properties"};
+    const auto families = FindInJars(paths, {{paths[0], keys}, {paths[1], keys}, {paths[2], keys}});
+    ASSERT_EQ(families.size(), 1u);
+    const auto* zh = ExistingVariant(families[0], "zh_CN");
+    EXPECT_EQ(zh ? zh->path : std::string(), "lib/all.jar!/tr/Res_zh.properties");
+    EXPECT_EQ(ExistingVariant(families[0], "fr"), nullptr);
+    EXPECT_EQ(VariantPath(families[0], "fr"), "lib/en.jar!/tr/Res_fr.properties");
+    // Without the keys there is no telling: each jar keeps its own.
+    const auto apart = Find(paths, {});
+    ASSERT_EQ(apart.size(), 1u);
+    EXPECT_EQ(apart[0].Name(), "lib/all.jar!/tr/Res");
+    EXPECT_EQ(apart[0].Source(), nullptr);
 }
 
 TEST(BundleFamilies, ExistingVariantForTheCataloguesLanguage)
