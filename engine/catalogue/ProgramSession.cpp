@@ -658,8 +658,11 @@ std::vector<std::size_t> ProgramSession::Blockers(bool annotations) const
     std::vector<std::size_t> found;
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         const SessionEntry& entry = entries_[i];
+        // A withheld value of bundles only is never written, whatever its translation (the
+        // program's own, filled in, may break a rule its source keeps): it blocks nothing.
+        const bool written = entry.offered || entry.inClass;
         if (entry.problem != TranslationProblem::None && entry.State() == EntryState::Translated &&
-            entry.Included(annotations))
+            entry.Included(annotations) && written)
             found.push_back(i);
     }
     return found;

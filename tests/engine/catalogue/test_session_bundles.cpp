@@ -406,6 +406,26 @@ TEST_F(SessionBundles, AValueTheProgramsTranslatorsTranslatedIsOfferedWhateverIt
     EXPECT_FALSE(EntryOf(session, "icons/save.png").offered) << "a path every translator kept stays";
 }
 
+// A withheld value of bundles only is never written, so a translation of it that breaks its
+// pattern (Freeplane's own Chinese filled in) keeps nothing else from being written.
+TEST_F(SessionBundles, AWithheldBundleValuesBrokenTranslationBlocksNothing)
+{
+    Write(Path("app.jar"), Jar({Class("app/Main", {"app.Messages", "greeting", "app.Look", "at", "back"}),
+                                {"app/Messages.properties", "greeting=Hello there\n"},
+                                {"app/Look.properties", "back=#BBBBBB\nicon=icons/a.png\nsize=10px\nat=At {0}\n"}}));
+    cat::ProgramSession session = Open(Path("app.jar"));
+    const std::optional<std::size_t> found = session.Find("", "At {0}");
+    ASSERT_TRUE(found.has_value());
+    const std::size_t at = *found;
+    ASSERT_FALSE(session.Entries()[at].offered);
+    EXPECT_EQ(session.SetTranslation(at, "\xFF在 {0}"), cl::TranslationProblem::BadText);
+    Translate(session, "Hello there", "你好");
+    const cl::Result<cat::GenerateReport> report = Generate(session, Path("out.jar"));
+    ASSERT_TRUE(report.ok()) << cltext::DescribeError(report.error());
+    EXPECT_EQ(EntryBytes(Read(Path("out.jar")), "app/Messages_zh_CN.properties"), "greeting=\\u4F60\\u597D\n");
+    EXPECT_EQ(EntryBytes(Read(Path("out.jar")), "app/Look_zh_CN.properties"), "(missing)");
+}
+
 // ---- MessageFormat values
 
 TEST_F(SessionBundles, AMessageFormatValueIsCheckedAndAChangedArgumentWritesNothing)
