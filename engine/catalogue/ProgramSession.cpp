@@ -960,7 +960,15 @@ Result<PreparedGenerate> ProgramSession::PrepareGenerate(const GenerateRequest& 
     messages.erase(std::remove_if(messages.begin(), messages.end(),
                                   [&](const PoMessage& message) {
                                       const SessionEntry& entry = entries_[byKey_.at(KeyOf(message))];
-                                      return !entry.inClass || entry.classPlacesWithheld;
+                                      // A withheld text that bundles also hold may carry the
+                                      // program's own translation of the value (Freeplane's
+                                      // "Center" action, 居中), which is no translation of the
+                                      // code's constant (BorderLayout's "Center").
+                                      const bool inBundles = std::any_of(
+                                          entry.places.begin(), entry.places.end(),
+                                          [](const SessionPlace& p) { return p.kind == PlaceKind::Bundle; });
+                                      return !entry.inClass || entry.classPlacesWithheld ||
+                                             (!entry.offered && inBundles);
                                   }),
                    messages.end());
     KeptPlaces kept;

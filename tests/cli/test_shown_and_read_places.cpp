@@ -97,4 +97,39 @@ TEST_F(ShownAndReadPlaces, APlaceOnlyAnUnknownLibraryReadsIsNoShowingPlace)
     EXPECT_EQ(po.find("msgid \"Center\""), std::string::npos) << po;
 }
 
+// Freeplane's "Center" is an action's label in its bundle (its own Chinese: 居中) and BorderLayout's
+// constraint in its code. Withheld, the entry still comes with the program's translation; apply
+// writes it into no class, and the translated program still lays its panel out.
+TEST_F(ShownAndReadPlaces, AWithheldTextsFilledTranslationGoesIntoNoClass)
+{
+    CLTEST_REQUIRE_TOOL("javac", cltest::JavacPath());
+    CLTEST_REQUIRE_TOOL("java", cltest::JavaPath());
+    ASSERT_EQ(cltest::CompileJava(dir_.string(), "Main",
+                                  "import java.awt.BorderLayout;\n"
+                                  "import java.util.ResourceBundle;\n"
+                                  "import javax.swing.*;\n"
+                                  "public class Main {\n"
+                                  "    public static void main(String[] args) {\n"
+                                  "        ResourceBundle b = ResourceBundle.getBundle(\"Look\");\n"
+                                  "        System.out.println(new java.io.File(b.getString(\"align\")).getName());\n"
+                                  "        JPanel p = new JPanel(new BorderLayout());\n"
+                                  "        p.add(new JLabel(b.getString(\"title\")), \"Center\");\n"
+                                  "        System.out.println(p.getComponentCount());\n"
+                                  "    }\n"
+                                  "}\n",
+                                  Path("in")),
+              "");
+    Write(Path("in/Look.properties"), "align=Center\ntitle=Groups\n");
+    Write(Path("in/Look_zh_CN.properties"), "align=\\u5C45\\u4E2D\ntitle=\\u5206\\u7EC4\n");
+    const auto extract = Run({"extract", Path("in"), Path("zh.po")});
+    ASSERT_EQ(extract.status, 0) << extract.err;
+    const std::string po = Read(Path("zh.po"));
+    ASSERT_NE(po.find("msgid \"Center\"\nmsgstr \"居中\""), std::string::npos) << po;
+    const auto apply = Run({"apply", Path("in"), Path("zh.po"), Path("out")});
+    ASSERT_EQ(apply.status, 0) << apply.err;
+    const cltest::JavaRun run = cltest::RunJava(Path("out"), "Main");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "Center\n1\n") << run.err;
+}
+
 }  // namespace
