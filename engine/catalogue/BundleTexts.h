@@ -50,6 +50,8 @@ struct BundleText {
     // Some other language of its family gives this key a value of its own: the program's
     // translators took it for a text, so its shape alone does not make it the program's.
     bool translatedByProgram = false;
+    // One letter: offered only where a lookup is seen to show it.
+    bool oneLetter = false;
     // The program's own translation of it, from its variant for the catalogue's language.
     std::optional<std::string> existing;
 };

@@ -153,6 +153,7 @@ void AddBundles(const Program& program, const std::string& language, Opening& op
         place.key = text.key;
         place.settings = text.settings;
         place.translatedByProgram = text.translatedByProgram;
+        place.oneLetter = text.oneLetter;
         entry.places.push_back(std::move(place));
         entry.references.push_back({text.file, 0, text.key});
         entry.inCode = true;
@@ -256,8 +257,8 @@ bool DecideBundlePlaces(const usage::ProgramUsage& uses, SessionEntry& entry, us
         if (place.kind != PlaceKind::Bundle)
             continue;
         std::optional<usage::Decision> decision = uses.DecideLookedUp(place.key, entry.msgid);
-        if (!decision && !place.translatedByProgram &&
-            (place.settings || usage::BundleValueIsData(place.key, entry.msgid))) {
+        if (!decision && (place.oneLetter || (!place.translatedByProgram &&
+                                              (place.settings || usage::BundleValueIsData(place.key, entry.msgid))))) {
             // No lookup of a known use reads it, and it reads as a path, a colour, a switch,
             // a keystroke or a constant's name, or its family holds settings: the program's,
             // not a person's. Unless the program's own translators gave it a value of their

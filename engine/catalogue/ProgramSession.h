@@ -43,6 +43,7 @@ struct SessionPlace {
     std::string key;   // PlaceKind::Bundle: the key of the value
     bool settings = false;  // PlaceKind::Bundle: of a family of settings (BundleText::settings)
     bool translatedByProgram = false;  // PlaceKind::Bundle: BundleText::translatedByProgram
+    bool oneLetter = false;            // PlaceKind::Bundle: BundleText::oneLetter
     // Left as it is when the translation is written: of a text offered for its other places,
     // one where the program only keeps or passes on the text, as data.
     bool kept = false;

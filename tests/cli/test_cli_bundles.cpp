@@ -378,4 +378,31 @@ TEST_F(CliBundles, BaseInPlaceKeepsTheSourcesOriginal)
     }
 }
 
+// A value of one letter is a unit or a compass point the program shows ("m", "N") as often as a
+// code it reads (a mnemonic's letter, a flag): it is offered where a lookup is seen to show it,
+// and kept where one reads it or none is seen.
+TEST_F(CliBundles, AOneLetterValueIsOfferedOnlyWhereALookupShowsIt)
+{
+    CLTEST_REQUIRE_TOOL("javac", cltest::JavacPath());
+    ASSERT_EQ(cltest::CompileJava(dir_.string(), "Compass",
+                                  "import java.util.ResourceBundle;\n"
+                                  "public class Compass {\n"
+                                  "    public static void main(String[] args) {\n"
+                                  "        ResourceBundle b = ResourceBundle.getBundle(\"Texts\");\n"
+                                  "        System.out.println(b.getString(\"north\") + \" \" + b.getString(\"title\"));\n"
+                                  "        System.out.println(Character.isLetter(b.getString(\"flag\").charAt(0)));\n"
+                                  "    }\n"
+                                  "}\n",
+                                  Path("in")),
+              "");
+    Write(Path("in/Texts.properties"), "north=N\ntitle=Compass rose\nflag=Q\nunused=U\n");
+    const auto extract = Run({"extract", Path("in"), Path("zh.po")});
+    ASSERT_EQ(extract.status, 0) << extract.err;
+    const std::string po = Read(Path("zh.po"));
+    EXPECT_NE(po.find("msgid \"N\""), std::string::npos) << po;
+    EXPECT_NE(po.find("msgid \"Compass rose\""), std::string::npos) << po;
+    for (const char* kept : {"msgid \"Q\"", "msgid \"U\""})
+        EXPECT_EQ(po.find(kept), std::string::npos) << kept << "\n" << po;
+}
+
 }  // namespace
