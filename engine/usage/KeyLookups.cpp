@@ -54,6 +54,23 @@ bool Narrows(std::string_view piece)
     });
 }
 
+// A key known by one short piece only (`name + ".text"`, the name coming from somewhere the
+// analysis does not see) matches every key of that kind: what one such lookup needs unchanged
+// (Freeplane's edge widths handed to an action's constructor, merged with every action's key)
+// says little of the hundreds of values it matches; what it shows still counts. A longer piece
+// (".AcceleratorKey", "tagging_") or two pieces narrow it enough.
+bool Specific(const std::vector<std::string>& pieces)
+{
+    if (pieces.size() >= 2)
+        return true;
+    const std::string& piece = pieces.front();
+    const auto letters = std::count_if(piece.begin(), piece.end(), [](char ch) {
+        return (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') ||
+               static_cast<unsigned char>(ch) >= 0x80;
+    });
+    return letters >= 6;
+}
+
 // How a wrapper looks its parameter up: unchanged (its caller's key is the key), or joined
 // with pieces of its own.
 struct Shape {
@@ -154,8 +171,10 @@ void KeyLookups::Build(const std::vector<ClassFacts>& classes, ClassHierarchy& h
         }
         pieces.erase(std::remove_if(pieces.begin(), pieces.end(), [](const std::string& p) { return !Narrows(p); }),
                      pieces.end());
-        if (!pieces.empty())
-            partial_.push_back({ref, std::move(pieces)});
+        if (!pieces.empty()) {
+            const bool specific = Specific(pieces);
+            partial_.push_back({ref, std::move(pieces), specific});
+        }
     };
     for (uint32_t ci = 0; ci < classes.size(); ++ci) {
         const ClassFacts& c = classes[ci];
@@ -181,19 +200,26 @@ void KeyLookups::Build(const std::vector<ClassFacts>& classes, ClassHierarchy& h
     }
 }
 
-void KeyLookups::Matching(std::string_view key, std::vector<LookupRef>& out) const
+void KeyLookups::Matching(std::string_view key, std::vector<LookupRef>& out, std::vector<LookupRef>& loose) const
 {
     out.clear();
+    loose.clear();
     if (const auto found = exact_.find(std::string(key)); found != exact_.end())
         out = found->second;
     for (const Partial& p : partial_) {
         const bool all = std::all_of(p.pieces.begin(), p.pieces.end(),
                                      [&](const std::string& piece) { return key.find(piece) != std::string_view::npos; });
         if (all)
-            out.push_back(p.lookup);
+            (p.specific ? out : loose).push_back(p.lookup);
     }
-    std::sort(out.begin(), out.end());
-    out.erase(std::unique(out.begin(), out.end()), out.end());
+    for (std::vector<LookupRef>* refs : {&out, &loose}) {
+        std::sort(refs->begin(), refs->end());
+        refs->erase(std::unique(refs->begin(), refs->end()), refs->end());
+    }
+    // A lookup both ways (two call sites' shapes) counts as the specific one.
+    loose.erase(std::remove_if(loose.begin(), loose.end(),
+                               [&](const LookupRef& r) { return std::binary_search(out.begin(), out.end(), r); }),
+                loose.end());
 }
 
 }  // namespace cl::usage

@@ -28,8 +28,10 @@ public:
 
     void Build(const std::vector<ClassFacts>& classes, ClassHierarchy& hierarchy);
 
-    // Every lookup whose key may be `key` (UTF-8), exact keys first.
-    void Matching(std::string_view key, std::vector<LookupRef>& out) const;
+    // Every lookup whose key may be `key` (UTF-8): in `out` those whose key is spelled out or
+    // narrowed by its pieces, in `loose` those known by one short piece only (Specific), whose
+    // needs for the value unchanged are too broad to count.
+    void Matching(std::string_view key, std::vector<LookupRef>& out, std::vector<LookupRef>& loose) const;
 
     bool Empty() const noexcept { return exact_.empty() && partial_.empty(); }
 
@@ -37,6 +39,7 @@ private:
     struct Partial {
         LookupRef lookup;
         std::vector<std::string> pieces;  // each must be part of the key
+        bool specific = true;
     };
     std::unordered_map<std::string, std::vector<LookupRef>> exact_;
     std::vector<Partial> partial_;

@@ -44,21 +44,28 @@ std::optional<Decision> ProgramUsage::DecideLookedUp(std::string_view key, std::
         return std::nullopt;
     const Graph& g = *graph_;
     thread_local std::vector<KeyLookups::LookupRef> lookups;
+    thread_local std::vector<KeyLookups::LookupRef> loose;
     thread_local std::vector<BareFinding> bare;
-    g.keyLookups.Matching(key, lookups);
+    g.keyLookups.Matching(key, lookups, loose);
     struct Placed {
         BareFinding f;
         uint32_t ci;
     };
     std::vector<Placed> findings;
-    for (const auto& [ci, lookup] : lookups) {
-        g.BareFindingsOf(ci, OriginKind::Lookup, lookup, bare);
-        for (const BareFinding& f : bare) {
-            if (f.consumer == kNothing)
-                continue;  // the lookup's value goes nowhere: it tells nothing
-            findings.push_back({f, ci});
+    auto collect = [&](const std::vector<KeyLookups::LookupRef>& refs, bool showingOnly) {
+        for (const auto& [ci, lookup] : refs) {
+            g.BareFindingsOf(ci, OriginKind::Lookup, lookup, bare);
+            for (const BareFinding& f : bare) {
+                if (f.consumer == kNothing)
+                    continue;  // the lookup's value goes nowhere: it tells nothing
+                if (showingOnly && (NeedsItUnchanged(UseOf(f.kind)) || UseOf(f.kind) == Use::Unknown))
+                    continue;
+                findings.push_back({f, ci});
+            }
         }
-    }
+    };
+    collect(lookups, false);
+    collect(loose, true);
     const Placed* decisive = nullptr;
     FormatStyle format = FormatStyle::None;
     for (const Placed& placed : findings) {

@@ -37,6 +37,10 @@ const Expected kExpected[] = {
     {"open.Name", true, true, Use::Ui, FormatStyle::None},
     {"save.ShortDescription", true, true, Use::Ui, FormatStyle::None},
     {"open.Handler", true, false, Use::Name, FormatStyle::None},
+    // Shown under its own key; a lookup known only by the ending ".text" reads every such key
+    // as a class name, which is too broad to withhold any one of them.
+    {"menu.text", true, true, Use::Ui, FormatStyle::None},
+    {"other.text", false, false, Use::Unknown, FormatStyle::None},
     // No lookup spells these keys: the value's shape has to decide.
     {"never.looked.up", false, false, Use::Unknown, FormatStyle::None},
     {"title", false, false, Use::Unknown, FormatStyle::None},

@@ -31,6 +31,11 @@ public class Lookups {
         return button;
     }
 
+    // A key known by its ending alone: the name comes from where the analysis does not look.
+    static void looseAction(Object source) throws Exception {
+        Class.forName(bundle.getString(source.toString() + ".text"));
+    }
+
     static void use(String typed, int count) throws Exception {
         new JLabel(bundle.getString("direct.label"));
         Lookups.class.getResource(bundle.getString("direct.icon"));
@@ -45,5 +50,7 @@ public class Lookups {
         new JLabel(dialogText("title"));
         actionButton("open");
         actionButton("save");
+        new JLabel(bundle.getString("menu.text"));
+        looseAction(typed);
     }
 }
