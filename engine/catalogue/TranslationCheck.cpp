@@ -24,7 +24,9 @@ TranslationProblem CheckTranslation(const TextChecks& checks, const std::string&
             problem != TranslationProblem::None)
             return problem;
     }
-    if (checks.printf) {
+    // An original that is no pattern Formatter accepts ("Extended progress 10%") is not used as
+    // one by a program that works: it reaches the formatting only as what it formats.
+    if (checks.printf && formats::ParsePrintf(source).valid()) {
         if (const TranslationProblem problem = formats::CheckPrintfTranslation(source, translation).kind;
             problem != TranslationProblem::None)
             return problem;

@@ -104,6 +104,9 @@ TEST(TranslationCheck, NamesTheProblemOfEveryStepAndGivesTheStoredText)
         {"message argument lost", message, "{0} files", "文件", TranslationProblem::FormatArgumentMissing, ""},
         {"printf changed", printf, "%d files", "%s 个文件", TranslationProblem::FormatArgumentChanged, ""},
         {"printf added", printf, "%d files", "%d 个文件 %s", TranslationProblem::FormatArgumentExtra, ""},
+        // Freeplane's "Extended progress 10%" reaches a formatting only as what it formats.
+        {"no printf original", printf, "Extended progress 10%", "扩展进度 10%", TranslationProblem::None,
+         "\xE6\x89\xA9\xE5\xB1\x95\xE8\xBF\x9B\xE5\xBA\xA6 10%"},
         {"zero byte", inClass, "a", std::string("a\0b", 3), TranslationProblem::None, "a\xC0\x80" "b"},
         {"supplementary", inClass, "a", "\xF0\x9F\x8E\x89", TranslationProblem::None, "\xED\xA0\xBC\xED\xBE\x89"},
         {"not UTF-8", inClass, "a", "\xff broken", TranslationProblem::BadText, ""},
