@@ -173,17 +173,43 @@ uint32_t ProgramUsage::Graph::OriginNode(uint32_t ci, const Flow& flow)
 // does not (there the other side is mostly another literal of the program, translated
 // alike); its consumer says which method handed the value out. Other results - of methods
 // passed something (a formatting helper, a lookup) - stay plain comparisons.
+namespace {
+
+bool NamesShownText(std::string_view getter)
+{
+    std::string lower(getter);
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](char ch) {
+        return static_cast<char>(ch >= 'A' && ch <= 'Z' ? ch - 'A' + 'a' : ch);
+    });
+    for (const std::string_view word : {"display", "title", "label", "text", "description", "caption", "message", "tooltip"}) {
+        if (lower.find(word) != std::string::npos)
+            return true;
+    }
+    return lower == "tostring";
+}
+
+}  // namespace
+
 uint32_t ProgramUsage::Graph::KeptNameCompared(const ClassFacts& c, const Flow& flow, uint32_t result, uint32_t to)
 {
     if ((to & kTerminalBit) == 0 || flow.value >= c.members.size())
         return kNone;
     const Terminal terminal = terminals[to & ~kTerminalBit];
-    if (UseOf(terminal.kind) != Use::Key || !EqualsOf(terminal.kind) || !c.members[flow.value].descriptor.starts_with("()"))
+    // A getter that hands out a text: one that hands out an object (an event's data) is no
+    // name of anything, whatever the object is compared with.
+    if (UseOf(terminal.kind) != Use::Key || !EqualsOf(terminal.kind) ||
+        c.members[flow.value].descriptor != "()Ljava/lang/String;")
         return kNone;
-    // Equality, not order: names sorted (compareTo) are shown in that order, not looked for.
+    // Equality of the text, not order (names sorted by compareTo are shown in that order, not
+    // looked for) nor identity (== compares the objects, which a translation leaves alike).
     const std::string_view compared = names[terminal.consumer];
     const std::string_view method = compared.substr(compared.rfind('.') + 1);
-    if (compared != "==" && method != "equals" && method != "equalsIgnoreCase" && method != "contentEquals")
+    if (method != "equals" && method != "equalsIgnoreCase" && method != "contentEquals")
+        return kNone;
+    // A getter of what is shown (getDisplayName, getTitle, getLabel...) is compared to see a
+    // change (logisim's library compares its old display name with its new one), not to find
+    // the object: what both sides hold is translated alike.
+    if (NamesShownText(c.members[flow.value].name))
         return kNone;
     return TerminalOfKind(kKeptNameKind, Name(Joined(compared, " on ", NodeName(result)), false));
 }
