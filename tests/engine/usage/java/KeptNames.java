@@ -82,7 +82,8 @@ class Toolbox {
     }
 }
 
-// A document's title, kept and handed out by a getter that only a label and a sort read.
+// A document's title, kept and handed out by a getter that a label, a sort and a check for a
+// change read.
 class Drawing {
     private final String title;
 
@@ -99,6 +100,9 @@ class Drawing {
         all.add(new Drawing("Untitled drawing"));
         all.add(new Drawing("Imported sketch"));
         all.sort((a, b) -> a.getTitle().compareTo(b.getTitle()));
+        // Compared with another drawing's title to see a change, not to find a drawing.
+        if (!all.get(0).getTitle().equals(all.get(1).getTitle()))
+            label.setText(all.get(0).getTitle());
         for (Drawing d : all)
             label.setText(d.getTitle());
         return all;
