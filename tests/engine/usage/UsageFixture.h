@@ -6,6 +6,7 @@
 #include "usage/ClassAnalysis.h"
 #include "usage/ProgramUsage.h"
 #include "Java.h"
+#include "Tools.h"
 
 #include <gtest/gtest.h>
 
@@ -107,5 +108,34 @@ inline std::string AnalyseCompiledJava(const std::vector<JavaSource>& sources, A
     std::filesystem::remove_all(folder, ignored);
     return error;
 }
+
+// A suite of tests over one program compiled and analysed once for all of them, from
+// `Suite::Sources()`: each test first makes sure javac is there and the program compiled.
+template <class Suite>
+class CompiledProgramSuite : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        if (!ToolIsInstalled(CLASSLINGO_JAVAC))
+            return;
+        program_ = new AnalysedProgram;
+        compileError_ = AnalyseCompiledJava(Suite::Sources(), *program_, &classCount_);
+    }
+    static void TearDownTestSuite()
+    {
+        delete program_;
+        program_ = nullptr;
+    }
+    void SetUp() override
+    {
+        CLTEST_REQUIRE_TOOL("javac", CLASSLINGO_JAVAC);
+        ASSERT_TRUE(compileError_.empty()) << compileError_;
+        ASSERT_NE(program_, nullptr);
+    }
+
+    static inline std::string compileError_;
+    static inline size_t classCount_ = 0;
+    static inline AnalysedProgram* program_ = nullptr;
+};
 
 }  // namespace cltest

@@ -17,35 +17,15 @@ using cl::usage::Use;
 
 namespace {
 
-class DesktopProgram : public ::testing::Test {
-protected:
-    static void SetUpTestSuite()
+class DesktopProgram : public cltest::CompiledProgramSuite<DesktopProgram> {
+public:
+    static std::vector<cltest::JavaSource> Sources()
     {
-        if (!cltest::ToolIsInstalled(CLASSLINGO_JAVAC))
-            return;
         const std::string java = CLASSLINGO_USAGE_JAVA;
         // The stand-ins are read as sources only: no class file of theirs joins the program.
-        program_ = new cltest::AnalysedProgram;
-        compileError_ = cltest::AnalyseCompiledJava(
-            {{java + "/Desktop.java", "-nowarn -XDstringConcat=indyWithConstants -implicit:none -sourcepath " +
-                                          cltest::ShellQuoted(java + "/stubs")}},
-            *program_, &classCount_);
+        return {{java + "/Desktop.java", "-nowarn -XDstringConcat=indyWithConstants -implicit:none -sourcepath " +
+                                             cltest::ShellQuoted(java + "/stubs")}};
     }
-    static void TearDownTestSuite()
-    {
-        delete program_;
-        program_ = nullptr;
-    }
-    void SetUp() override
-    {
-        CLTEST_REQUIRE_TOOL("javac", CLASSLINGO_JAVAC);
-        ASSERT_TRUE(compileError_.empty()) << compileError_;
-        ASSERT_NE(program_, nullptr);
-    }
-
-    static inline std::string compileError_;
-    static inline size_t classCount_ = 0;
-    static inline cltest::AnalysedProgram* program_ = nullptr;
 };
 
 TEST_F(DesktopProgram, OnlyTheProgramsOwnClassesAreAnalysed)

@@ -18,30 +18,12 @@ using cl::usage::Use;
 
 namespace {
 
-class KeptNames : public ::testing::Test {
-protected:
-    static void SetUpTestSuite()
+class KeptNames : public cltest::CompiledProgramSuite<KeptNames> {
+public:
+    static std::vector<cltest::JavaSource> Sources()
     {
-        if (!cltest::ToolIsInstalled(CLASSLINGO_JAVAC))
-            return;
-        program_ = new cltest::AnalysedProgram;
-        compileError_ = cltest::AnalyseCompiledJava(
-            {{std::string(CLASSLINGO_USAGE_JAVA) + "/KeptNames.java", "-nowarn"}}, *program_);
+        return {{std::string(CLASSLINGO_USAGE_JAVA) + "/KeptNames.java", "-nowarn"}};
     }
-    static void TearDownTestSuite()
-    {
-        delete program_;
-        program_ = nullptr;
-    }
-    void SetUp() override
-    {
-        CLTEST_REQUIRE_TOOL("javac", CLASSLINGO_JAVAC);
-        ASSERT_TRUE(compileError_.empty()) << compileError_;
-        ASSERT_NE(program_, nullptr);
-    }
-
-    static inline std::string compileError_;
-    static inline cltest::AnalysedProgram* program_ = nullptr;
 };
 
 TEST_F(KeptNames, ANameFoundByIsWithheldATextOnlyShownIsOffered)

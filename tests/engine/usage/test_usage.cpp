@@ -20,33 +20,14 @@ using cl::usage::Use;
 
 namespace {
 
-class UsageOfCompiledClasses : public ::testing::Test {
-protected:
-    static void SetUpTestSuite()
+class UsageOfCompiledClasses : public cltest::CompiledProgramSuite<UsageOfCompiledClasses> {
+public:
+    static std::vector<cltest::JavaSource> Sources()
     {
-        if (!cltest::ToolIsInstalled(CLASSLINGO_JAVAC))
-            return;
         const std::string java = CLASSLINGO_USAGE_JAVA;
-        program_ = new cltest::AnalysedProgram;
-        compileError_ = cltest::AnalyseCompiledJava(
-            {{java + "/Cases.java", "-nowarn -XDstringConcat=indyWithConstants"},
-             {java + "/OldStyle.java", "-nowarn --release 8"}},
-            *program_);
+        return {{java + "/Cases.java", "-nowarn -XDstringConcat=indyWithConstants"},
+                {java + "/OldStyle.java", "-nowarn --release 8"}};
     }
-    static void TearDownTestSuite()
-    {
-        delete program_;
-        program_ = nullptr;
-    }
-    void SetUp() override
-    {
-        CLTEST_REQUIRE_TOOL("javac", CLASSLINGO_JAVAC);
-        ASSERT_TRUE(compileError_.empty()) << compileError_;
-        ASSERT_NE(program_, nullptr);
-    }
-
-    static inline std::string compileError_;
-    static inline cltest::AnalysedProgram* program_ = nullptr;
 };
 
 struct Expected {
