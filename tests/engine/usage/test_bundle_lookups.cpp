@@ -40,6 +40,8 @@ const Expected kExpected[] = {
     // Shown under its own key; a lookup known only by the ending ".text" reads every such key
     // as a class name, which is too broad to withhold any one of them.
     {"menu.text", true, true, Use::Ui, FormatStyle::None},
+    // Compared by identity only: the same object translated or not.
+    {"same.object", true, true, Use::Ui, FormatStyle::None},
     {"other.text", false, false, Use::Unknown, FormatStyle::None},
     // No lookup spells these keys: the value's shape has to decide.
     {"never.looked.up", false, false, Use::Unknown, FormatStyle::None},

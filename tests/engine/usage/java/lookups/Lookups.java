@@ -51,6 +51,9 @@ public class Lookups {
         actionButton("open");
         actionButton("save");
         new JLabel(bundle.getString("menu.text"));
+        String shown = bundle.getString("same.object");
+        if (shown == typed)  // the same object, whatever its text
+            new JLabel(shown);
         looseAction(typed);
     }
 }
