@@ -78,6 +78,7 @@ ValueOffer OfferValue(std::string_view key, std::string_view value)
     }
     if (points.size() == 1) {
         offer.reason = NotOffered::OneCharacter;
+        offer.oneLetter = IsLetter(points[0]) && !NamesKeyboardKey(key);
         return offer;
     }
     bool letter = false;

@@ -22,6 +22,10 @@ enum class NotOffered : uint8_t {
 struct ValueOffer {
     NotOffered reason = NotOffered::No;
     bool javaFormat = false;  // a valid MessageFormat pattern with at least one argument
+    // OneCharacter, and that character a letter under a key that names no key of the keyboard
+    // (a unit's "m", a compass point's "N"): as often a text shown as a code read, it is offered
+    // only where a lookup is seen to show it.
+    bool oneLetter = false;
     bool offered() const { return reason == NotOffered::No; }
 };
 

@@ -2,10 +2,8 @@
 
 #include <algorithm>
 
-#include "bundle/Letters.h"
 #include "bundle/OfferedValues.h"
 #include "bundle/PropertiesWriter.h"
-#include "text/CodePoints.h"
 #include "usage/TextShape.h"
 
 #include <map>
@@ -168,13 +166,7 @@ BundleAnalysis AnalyseBundles(const std::vector<PropertiesFileBytes>& files, con
         }
         for (const bundle::PropertiesEntry& entry : sourceFile->entries) {
             const bundle::ValueOffer offer = bundle::OfferValue(entry.key, entry.value);
-            // One letter (a unit's "m", a compass point's "N") is as often a text shown as a
-            // mnemonic or a code read: it is offered only where a lookup is seen to show it.
-            const std::u32string points = offer.reason == bundle::NotOffered::OneCharacter
-                                              ? DecodeUtf8Lenient(entry.value)
-                                              : std::u32string();
-            const bool oneLetter = points.size() == 1 && bundle::IsLetter(points[0]) && !bundle::NamesKeyboardKey(entry.key);
-            if (!offer.offered() && !oneLetter) {
+            if (!offer.offered() && !offer.oneLetter) {
                 ++analysis.notOffered;
                 continue;
             }
@@ -184,9 +176,12 @@ BundleAnalysis AnalyseBundles(const std::vector<PropertiesFileBytes>& files, con
             text.key = entry.key;
             text.value = entry.value;
             text.javaFormat = offer.javaFormat;
-            text.settings = settings;
-            text.oneLetter = oneLetter;
-            text.translatedByProgram = translated.count(entry.key) != 0;
+            if (offer.oneLetter)
+                text.withoutLookup = settings ? WithoutLookup::KeptForSettings : WithoutLookup::KeptForShape;
+            else if (translated.count(entry.key) != 0)
+                text.withoutLookup = WithoutLookup::Offered;
+            else if (settings)
+                text.withoutLookup = WithoutLookup::KeptForSettings;
             if (const auto found = existing.find(entry.key);
                 found != existing.end() && !found->second.empty() && found->second != entry.value)
                 text.existing = found->second;

@@ -37,6 +37,14 @@ struct PropertiesFileBytes {
 // The .properties files of a loaded program, with those it could not read.
 std::vector<PropertiesFileBytes> PropertiesFilesOf(const Program& program);
 
+// What is decided for a bundle's value where no lookup of its key is seen to read it.
+enum class WithoutLookup : uint8_t {
+    ShapeDecides,     // kept when it reads as a path, a colour, a switch, a keystroke, a name
+    Offered,          // another language of its family translates it: a text, whatever its shape
+    KeptForShape,     // one letter
+    KeptForSettings,  // its family holds mostly settings (paths, colours, switches, sizes)
+};
+
 // One value a bundle offers: the source's value of one key.
 struct BundleText {
     std::size_t family = 0;  // into BundleAnalysis::families
@@ -44,14 +52,10 @@ struct BundleText {
     std::string key;
     std::string value;       // UTF-8, escapes decoded: the text as the program receives it
     bool javaFormat = false; // a MessageFormat pattern with arguments
-    // Its family holds mostly settings (paths, colours, switches, sizes): a value of it is a
-    // text only where a lookup of its key shows it.
-    bool settings = false;
-    // Some other language of its family gives this key a value of its own: the program's
-    // translators took it for a text, so its shape alone does not make it the program's.
-    bool translatedByProgram = false;
-    // One letter: offered only where a lookup is seen to show it.
-    bool oneLetter = false;
+    // Whether it is kept as the program's where no lookup shows it: its shape (one letter, a
+    // path, ...) or its family's (mostly settings) says so, unless another language of its
+    // family gives it a value of its own, the program's translators having taken it for a text.
+    WithoutLookup withoutLookup = WithoutLookup::ShapeDecides;
     // The program's own translation of it, from its variant for the catalogue's language.
     std::optional<std::string> existing;
 };

@@ -151,9 +151,7 @@ void AddBundles(const Program& program, const std::string& language, Opening& op
         place.kind = PlaceKind::Bundle;
         place.file = text.file;
         place.key = text.key;
-        place.settings = text.settings;
-        place.translatedByProgram = text.translatedByProgram;
-        place.oneLetter = text.oneLetter;
+        place.withoutLookup = text.withoutLookup;
         entry.places.push_back(std::move(place));
         entry.references.push_back({text.file, 0, text.key});
         entry.inCode = true;
@@ -257,15 +255,23 @@ bool DecideBundlePlaces(const usage::ProgramUsage& uses, SessionEntry& entry, us
         if (place.kind != PlaceKind::Bundle)
             continue;
         std::optional<usage::Decision> decision = uses.DecideLookedUp(place.key, entry.msgid);
-        if (!decision && (place.oneLetter || (!place.translatedByProgram &&
-                                              (place.settings || usage::BundleValueIsData(place.key, entry.msgid))))) {
+        const auto keptWithoutLookup = [&] {
+            switch (place.withoutLookup) {
+                case WithoutLookup::ShapeDecides: return usage::BundleValueIsData(place.key, entry.msgid);
+                case WithoutLookup::Offered: return false;
+                case WithoutLookup::KeptForShape:
+                case WithoutLookup::KeptForSettings: break;
+            }
+            return true;
+        };
+        if (!decision && keptWithoutLookup()) {
             // No lookup of a known use reads it, and it reads as a path, a colour, a switch,
             // a keystroke or a constant's name, or its family holds settings: the program's,
-            // not a person's. Unless the program's own translators gave it a value of their
-            // language: what a lookup is seen to do with it still counts.
+            // not a person's.
             decision.emplace();
             decision->use = usage::Use::Data;
-            decision->consumer = place.settings ? "family of settings" : "shape of the value";
+            decision->consumer =
+                place.withoutLookup == WithoutLookup::KeptForSettings ? "family of settings" : "shape of the value";
             usage::Finding shape;
             shape.use = usage::Use::Data;
             shape.consumer = decision->consumer;

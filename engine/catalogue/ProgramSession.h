@@ -41,9 +41,8 @@ struct SessionPlace {
     std::vector<std::string> methods;
     std::string file;  // PlaceKind::Bundle: the source file of the family
     std::string key;   // PlaceKind::Bundle: the key of the value
-    bool settings = false;  // PlaceKind::Bundle: of a family of settings (BundleText::settings)
-    bool translatedByProgram = false;  // PlaceKind::Bundle: BundleText::translatedByProgram
-    bool oneLetter = false;            // PlaceKind::Bundle: BundleText::oneLetter
+    // PlaceKind::Bundle: what its shape or its family decides where no lookup reads it.
+    WithoutLookup withoutLookup = WithoutLookup::ShapeDecides;
     // Left as it is when the translation is written: of a text offered for its other places,
     // one where the program only keeps or passes on the text, as data.
     bool kept = false;
