@@ -42,16 +42,18 @@ const LiteralFacts* LiteralAt(const ClassFacts& c, uint16_t stringIndex)
     return it != c.literals.end() && it->stringIndex == stringIndex ? &*it : nullptr;
 }
 
+// A letter or digit of a key (any byte of a character past ASCII counts).
+bool IsKeyLetter(char ch)
+{
+    return (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') ||
+           static_cast<unsigned char>(ch) >= 0x80;
+}
+
 // A piece that narrows the keys: two characters or more, a letter or digit among them. A lone
 // "." or "_" joined to a name would match nearly every key.
 bool Narrows(std::string_view piece)
 {
-    if (piece.size() < 2)
-        return false;
-    return std::any_of(piece.begin(), piece.end(), [](char ch) {
-        return (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') ||
-               static_cast<unsigned char>(ch) >= 0x80;
-    });
+    return piece.size() >= 2 && std::any_of(piece.begin(), piece.end(), IsKeyLetter);
 }
 
 // A key known by one short piece only (`name + ".text"`, the name coming from somewhere the
@@ -64,11 +66,7 @@ bool Specific(const std::vector<std::string>& pieces)
     if (pieces.size() >= 2)
         return true;
     const std::string& piece = pieces.front();
-    const auto letters = std::count_if(piece.begin(), piece.end(), [](char ch) {
-        return (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') ||
-               static_cast<unsigned char>(ch) >= 0x80;
-    });
-    return letters >= 6;
+    return std::count_if(piece.begin(), piece.end(), IsKeyLetter) >= 6;
 }
 
 // How a wrapper looks its parameter up: unchanged (its caller's key is the key), or joined

@@ -63,7 +63,7 @@ std::optional<Decision> ProgramUsage::DecideLookedUp(std::string_view key, std::
                 // A looked-up value is a string of its own, no constant of the code: compared
                 // by identity (==, an event's data against an object), it is the same object
                 // translated or not.
-                if (UseOf(f.kind) == Use::Key && f.consumer != kNothing && g.ConsumerName(f.consumer) == "==")
+                if (UseOf(f.kind) == Use::Key && g.ConsumerName(f.consumer) == "==")
                     continue;
                 findings.push_back({f, ci});
             }
