@@ -1,8 +1,9 @@
 // fuzz_properties: the .properties reader and the variant writer, the bundle family finder and
 // the MessageFormat and Formatter readers on arbitrary bytes. Nothing crashes; a file that
 // reads, written as a variant (with its own values or with changed ones) and read again, gives
-// exactly the keys and values written; the written file is printable ASCII (and tabs of comments); every pattern is
-// an acceptable translation of itself.
+// exactly the keys and values written; the written file is printable ASCII (and tabs of comments),
+// or, for a source in UTF-8 with no escapes past ASCII, strict UTF-8 with no control characters
+// but line ends and tabs; every pattern is an acceptable translation of itself.
 
 #include "bundle/BundleFamilies.h"
 #include "bundle/OfferedValues.h"
@@ -44,8 +45,14 @@ void CheckPatterns(std::string_view text)
 void CheckRoundTrip(const cl::bundle::PropertiesFile& file, const cl::bundle::VariantValues& values)
 {
     const std::string written = cl::bundle::WriteVariant(file, values);
-    for (const char c : written)
-        CHECK((c >= 0x20 && c <= 0x7E) || c == '\r' || c == '\n' || c == '\t');
+    if (file.WritesRawUnicode()) {
+        CHECK(cl::IsStrictUtf8(written));
+        for (const char32_t c : cl::DecodeUtf8Lenient(written))
+            CHECK((c >= 0x20 && c <= 0x7E) || c >= 0xA0 || c == '\r' || c == '\n' || c == '\t');
+    } else {
+        for (const char c : written)
+            CHECK((c >= 0x20 && c <= 0x7E) || c == '\r' || c == '\n' || c == '\t');
+    }
     const auto again = cl::bundle::ParseProperties(written);
     CHECK(again.ok());
     CHECK(again->entries.size() == file.entries.size());
