@@ -978,6 +978,27 @@ TEST(RedirectLimits, OneStepInsideEachLimitIsLaidOut)
     }
 }
 
+// wide instructions are stepped over at their own length and copied as they are; a branch
+// across them keeps its target.
+TEST(RedirectLimits, WideInstructionsMoveWhole)
+{
+    HandMade h;
+    // 0 ldc, 2 pop, 3 wide iinc 256 1, 9 wide iload 256, 13 pop, 14 goto 0, 17 return
+    const std::vector<uint8_t> bytes = h.Build({0x12, static_cast<uint8_t>(h.ok), 0x57, 0xC4, 0x84, 0x01, 0x00, 0x00,
+                                                0x01, 0xC4, 0x15, 0x01, 0x00, 0x57, 0xA7, 0xFF, 0xF2, 0xB1});
+    const RedirectedLoads result = RedirectRun(bytes, h.ok, h.NewIndex());
+    ASSERT_TRUE(result.ok()) << RedirectFaultWord(result.fault);
+    const ClassFile after = Reparsed(bytes, result);
+    ASSERT_TRUE(after.parsed) << ReasonWord(after.error);
+    const CodeInfo& code = after.codes[0];
+    const std::vector<uint8_t> expected = {0x13, static_cast<uint8_t>(h.NewIndex() >> 8), static_cast<uint8_t>(h.NewIndex()),
+                                           0x57, 0xC4, 0x84, 0x01, 0x00, 0x00, 0x01, 0xC4, 0x15, 0x01, 0x00, 0x57,
+                                           0xA7, 0xFF, 0xF1, 0xB1};  // goto -15
+    EXPECT_EQ(std::vector<uint8_t>(after.bytes.begin() + code.codeOffset,
+                                   after.bytes.begin() + code.codeOffset + code.codeLength),
+              expected);
+}
+
 TEST(RedirectLimits, UnknownAttributeStaysWhenTheLoadsKeepTheirForm)
 {
     HandMade h;
