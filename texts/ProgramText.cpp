@@ -48,6 +48,7 @@ std::string TranslationProblemText(cl::TranslationProblem problem)
         case P::FormatArgumentChanged: return "译文中某个参数的格式与原文不同（如 {0,number} 或 %d 变成了别的类型）";
         case P::PoolTooLarge: return "类的常量池将超过 65535 项";
         case P::NotReparsed: return "改写后的类无法再次解析";
+        case P::CodeNotRelaid: return "无法为显示这段文本的方法单独改写代码";
     }
     return {};
 }
@@ -193,6 +194,14 @@ std::string BundleWrittenText(const cat::GenerateReport& report)
     return text;
 }
 
+// Said only when it happened: a translation that some class's showing methods could not take.
+static std::string NotSplitText(const cat::ApplySummary& s)
+{
+    if (s.notSplit == 0)
+        return {};
+    return "同一个类中既显示又读取、无法只在显示处改写的文本 " + std::to_string(s.notSplit) + " 处，保持原文。";
+}
+
 std::string ApplySummaryText(const cat::ImportSummary& imported, const cat::GenerateReport& report)
 {
     const cat::ApplySummary& s = report.summary;
@@ -202,7 +211,7 @@ std::string ApplySummaryText(const cat::ImportSummary& imported, const cat::Gene
            " 条；无法放入目录的文本 " + std::to_string(report.notOfferable) + " 条；去掉的签名文件 " +
            std::to_string(report.output.droppedSignatures.size()) + " 个；跳过的嵌套 jar " +
            std::to_string(report.nestedJars.size()) + " 个；无法解析的类 " + std::to_string(report.unparsable.size()) +
-           " 个（原样复制）。" + BundleWrittenText(report);
+           " 个（原样复制）。" + NotSplitText(s) + BundleWrittenText(report);
 }
 
 std::string BackupText(const cat::OutputReport& output)
@@ -253,7 +262,7 @@ std::string GeneratedText(const std::string& output, const cat::GenerateReport& 
     const cat::ApplySummary& s = report.summary;
     std::string text = "已生成" + Quoted(output) + "。\n已写入译文 " + std::to_string(s.textsApplied) + " 条，改动 " +
                        std::to_string(s.placesChanged) + " 处、" + std::to_string(s.classesChanged) + " 个类。" +
-                       BundleWrittenText(report);
+                       NotSplitText(s) + BundleWrittenText(report);
     for (const std::string& line : {BackupText(report.output), InPlaceText(report.output)}) {
         if (!line.empty())
             text += "\n" + line;

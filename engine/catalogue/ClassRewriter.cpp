@@ -1,5 +1,7 @@
 #include "catalogue/ClassRewriter.h"
 
+#include "classfile/LoadRedirect.h"
+
 namespace cl::catalogue {
 
 namespace {
@@ -40,7 +42,15 @@ RewriteResult RewriteClass(const classfile::ClassFile& cf, const PoolEdits& edit
             return result;
         }
     }
-    const std::size_t count = std::size_t{cf.constantPoolCount} + edits.detached.size();
+    for (const auto& [index, redirect] : edits.redirected) {
+        if (redirect.text.size() > kMaxUtf8Bytes) {
+            result.problem = TranslationProblem::TooLong;
+            result.index = index;
+            return result;
+        }
+    }
+    // After the detached texts, a Utf8 and a String for each redirected constant.
+    const std::size_t count = std::size_t{cf.constantPoolCount} + edits.detached.size() + 2 * edits.redirected.size();
     if (count > kMaxPoolCount) {
         result.problem = TranslationProblem::PoolTooLarge;
         return result;
@@ -72,7 +82,27 @@ RewriteResult RewriteClass(const classfile::ClassFile& cf, const PoolEdits& edit
     // The appended entries, in the order of the String entries they belong to.
     for (const auto& [index, text] : edits.detached)
         PutUtf8(out, text);
-    out.append(bytes + cf.poolEnd, cf.bytes.size() - cf.poolEnd);
+    std::vector<classfile::LoadRedirect> loads;
+    for (const auto& [index, redirect] : edits.redirected) {
+        const std::size_t utf8 = nextIndex++;
+        const auto string = static_cast<uint16_t>(nextIndex++);
+        PutUtf8(out, redirect.text);
+        out += '\x08';
+        PutU2(out, utf8);
+        for (const uint16_t method : redirect.methods)
+            loads.push_back({method, index, string});
+    }
+    if (loads.empty()) {
+        out.append(bytes + cf.poolEnd, cf.bytes.size() - cf.poolEnd);
+    } else {
+        const classfile::RedirectedLoads tail = classfile::RedirectLoads(cf, loads);
+        if (!tail.ok()) {
+            result.problem = TranslationProblem::CodeNotRelaid;
+            out.clear();
+            return result;
+        }
+        out += tail.tail;
+    }
 
     const classfile::ClassFile again =
         classfile::ParseClassFile(reinterpret_cast<const uint8_t*>(out.data()), out.size());

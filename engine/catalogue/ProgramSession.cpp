@@ -315,31 +315,49 @@ bool DecideBundlePlaces(const usage::ProgramUsage& uses, SessionEntry& entry, us
 
 // A text that one class shows and another reads (a menu's "Robot" and a file name's, a
 // button's "OK" and an enum constant's) is translated where it is shown only: each place of a
-// class is decided on its own, and the places that read it keep it. Not where the reading is a
-// comparison or a switch: the value compared may be the label itself (an action command is
-// the button's text), and a switch's case is compiled into a hash, so the places that must
-// agree are never split. A place seen only to hand the text to a library nobody here knows is
-// no showing place: beside a place that reads the same text, it is likelier read the same way
-// (BorderLayout's "Center" given to a panel's add), so it keeps the text too. True when the
-// entry is offered for its shown places.
+// class is decided on its own, and the places that read it keep it. Within one class, each
+// method that loads the text is such a place (the showing methods' loads get a constant of
+// their own when the translation is written); not a field's constant value, which no method
+// loads and whose readers are everywhere. Not where the reading is a comparison or a switch:
+// the value compared may be the label itself (an action command is the button's text), and a
+// switch's case is compiled into a hash, so the places that must agree are never split. A
+// place seen only to hand the text to a library nobody here knows is no showing place: beside
+// a place that reads the same text, it is likelier read the same way (BorderLayout's "Center"
+// given to a panel's add), so it keeps the text too. True when the entry is offered for its
+// shown places.
 bool SplitByPlace(const usage::ProgramUsage& uses, SessionEntry& entry, usage::Decision& decision)
 {
     struct Verdict {
         SessionPlace* place;
+        bool oneMethod;
+        uint16_t method;
         usage::Decision decision;
     };
     std::vector<Verdict> verdicts;
-    const usage::Decision* shown = nullptr;
     for (SessionPlace& place : entry.places) {
         if (place.kind != PlaceKind::Literal && place.kind != PlaceKind::Recipe)
             continue;
-        const usage::PlaceRef ref{place.classIndex, place.index};
-        verdicts.push_back({&place, uses.Decide(entry.msgid, std::span<const usage::PlaceRef>(&ref, 1))});
+        usage::PlaceRef ref{place.classIndex, place.index};
+        const usage::ProgramUsage::Loaders loaders =
+            place.kind == PlaceKind::Literal ? uses.LoadersOf(ref) : usage::ProgramUsage::Loaders{};
+        if (loaders.methods.size() < 2 || loaders.constantValue) {
+            verdicts.push_back({&place, false, 0, uses.Decide(entry.msgid, std::span<const usage::PlaceRef>(&ref, 1))});
+            continue;
+        }
+        for (const uint16_t method : loaders.methods) {
+            ref.oneMethod = true;
+            ref.method = method;
+            verdicts.push_back({&place, true, method, uses.Decide(entry.msgid, std::span<const usage::PlaceRef>(&ref, 1))});
+        }
     }
+    if (verdicts.size() < 2)
+        return false;
+    auto showing = [](const usage::Decision& d) { return d.offered && d.use != usage::Use::Unknown; };
+    const usage::Decision* shown = nullptr;
     for (const Verdict& v : verdicts) {
         const usage::Decision& d = v.decision;
         if (d.offered) {
-            if (d.use != usage::Use::Unknown)
+            if (showing(d))
                 shown = shown != nullptr ? shown : &d;
             continue;
         }
@@ -354,10 +372,34 @@ bool SplitByPlace(const usage::ProgramUsage& uses, SessionEntry& entry, usage::D
         return false;
     std::vector<usage::Finding> read;
     for (Verdict& v : verdicts) {
-        if (v.decision.offered && v.decision.use != usage::Use::Unknown)
+        if (showing(v.decision))
             continue;
-        v.place->kept = true;
         read.insert(read.end(), v.decision.forbidding.begin(), v.decision.forbidding.end());
+    }
+    // A place is kept when none of its loads shows the text; one whose methods differ takes the
+    // translation in its showing methods only.
+    for (SessionPlace& place : entry.places) {
+        bool anyShown = false;
+        bool anyRead = false;
+        std::vector<uint16_t> shownIn;
+        bool mine = false;
+        for (const Verdict& v : verdicts) {
+            if (v.place != &place)
+                continue;
+            mine = true;
+            if (showing(v.decision)) {
+                anyShown = true;
+                if (v.oneMethod)
+                    shownIn.push_back(v.method);
+            } else {
+                anyRead = true;
+            }
+        }
+        if (!mine)
+            continue;
+        place.kept = !anyShown;
+        if (anyShown && anyRead)
+            place.shownIn = std::move(shownIn);
     }
     usage::Decision offered = *shown;
     offered.forbidding = std::move(read);
@@ -439,8 +481,8 @@ void DecideUses(const OpenOptions& options, Opening& opening)
                 f.className = opening.facts.classNames[found->second];
             decision.forbidding = {std::move(f)};
         }
-        const bool split = !decision.offered && refs.size() > 1 && switched == opening.switchCases.end() &&
-                           SplitByPlace(uses, entry, decision);
+        const bool split =
+            !decision.offered && switched == opening.switchCases.end() && SplitByPlace(uses, entry, decision);
         // The class places' uses first: where both name a use, the note names the code's consumer.
         for (const usage::UseFound& use : entry.uses)
             usage::AddUse(decision.uses, use.use, use.format, [&] { return use.consumer; });
@@ -771,7 +813,8 @@ std::vector<std::string> ProgramSession::KeptIn(const SessionEntry& entry) const
     for (const SessionPlace& place : entry.places) {
         // A bundle value kept as it is has no class (its classIndex means nothing): the note's
         // line of uses names it by its reason.
-        if (!place.kept || place.kind == PlaceKind::Bundle || place.classIndex >= facts_.classNames.size())
+        if (!(place.kept || !place.shownIn.empty()) || place.kind == PlaceKind::Bundle ||
+            place.classIndex >= facts_.classNames.size())
             continue;
         const std::string& name = facts_.classNames[place.classIndex];
         if (std::find(names.begin(), names.end(), name) == names.end())
@@ -982,7 +1025,9 @@ Result<PreparedGenerate> ProgramSession::PrepareGenerate(const GenerateRequest& 
     for (const SessionEntry& entry : entries_) {
         for (const SessionPlace& place : entry.places) {
             if (place.kept)
-                kept.insert({place.classIndex, place.index});
+                kept.whole.insert({place.classIndex, place.index});
+            else if (!place.shownIn.empty())
+                kept.shownIn[{place.classIndex, place.index}] = place.shownIn;
         }
     }
     ApplyPlan plan = PlanApply(*program, *extraction, messages, kept);

@@ -46,6 +46,9 @@ struct SessionPlace {
     // Left as it is when the translation is written: of a text offered for its other places,
     // one where the program only keeps or passes on the text, as data.
     bool kept = false;
+    // A literal its class both shows and reads: the methods (indexes into the class's methods)
+    // whose loads take the translation; the class's other loads keep the text. Empty: every load.
+    std::vector<uint16_t> shownIn;
 };
 
 enum class EntryState : uint8_t {

@@ -217,7 +217,7 @@ ApplyPlan PlanApply(const Program& program, const Extraction& ex, const std::vec
         }
         bool applied = false;
         for (const Place& place : ex.entries[found->second].places) {
-            if (kept.count({place.classIndex, place.index}) != 0)
+            if (kept.whole.count({place.classIndex, place.index}) != 0)
                 continue;
             // What this place asks of the text: the check the translator's window makes.
             TextChecks checks;
@@ -237,6 +237,12 @@ ApplyPlan PlanApply(const Program& program, const Extraction& ex, const std::vec
             applied = true;
             if (cf.Utf8Bytes(utf8Index) == modified && edit.utf8.count(utf8Index) == 0)
                 continue;  // translated as itself
+            if (const auto partly = kept.shownIn.find({place.classIndex, place.index});
+                partly != kept.shownIn.end() && place.kind == PlaceKind::Literal) {
+                edit.redirected[place.index] = {partly->second, modified};
+                ++placesPerClass[place.classIndex];
+                continue;
+            }
             if (place.kind == PlaceKind::Annotation ||
                 (roles[utf8Index] == Role::Literal &&
                  (edit.utf8.count(utf8Index) == 0 || edit.utf8[utf8Index] == modified))) {
@@ -256,7 +262,7 @@ ApplyPlan PlanApply(const Program& program, const Extraction& ex, const std::vec
     // every core and collected in class order.
     std::vector<std::size_t> touched;
     for (std::size_t ci = 0; ci < program.classes.size(); ++ci) {
-        if (!edits[ci].utf8.empty() || !edits[ci].detached.empty())
+        if (!edits[ci].utf8.empty() || !edits[ci].detached.empty() || !edits[ci].redirected.empty())
             touched.push_back(ci);
     }
     std::vector<RewriteResult> results(touched.size());
@@ -265,6 +271,18 @@ ApplyPlan PlanApply(const Program& program, const Extraction& ex, const std::vec
     for (std::size_t t = 0; t < touched.size(); ++t) {
         const std::size_t ci = touched[t];
         RewriteResult& rewritten = results[t];
+        if (rewritten.problem == TranslationProblem::CodeNotRelaid) {
+            // The showing methods' loads cannot take a constant of their own here (a branch
+            // would leave its range): the text stays as it is in this class, as it would had it
+            // not been offered, rather than the whole program going unwritten.
+            const std::size_t notSplit = edits[ci].redirected.size();
+            edits[ci].redirected.clear();
+            plan.summary.notSplit += notSplit;
+            placesPerClass[ci] -= notSplit;
+            if (edits[ci].utf8.empty() && edits[ci].detached.empty())
+                continue;
+            rewritten = RewriteClass(ex.classFiles[ci], edits[ci]);
+        }
         if (rewritten.problem != TranslationProblem::None) {
             plan.problems.push_back({rewritten.problem, "", program.classes[ci].entry, rewritten.index});
             continue;

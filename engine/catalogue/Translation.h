@@ -86,6 +86,9 @@ struct ApplySummary {
     std::size_t fuzzy = 0;
     std::size_t notFound = 0;       // translated msgids the input does not hold
     std::size_t plural = 0;         // plural entries, skipped
+    // Places a class both shows and reads whose showing loads could not take a constant of
+    // their own: left as they are.
+    std::size_t notSplit = 0;
 };
 
 struct ApplyPlan {
@@ -94,9 +97,13 @@ struct ApplyPlan {
     ApplySummary summary;
 };
 
-// A place of a class (its index into Program::classes, and its constant) whose text stays as it
-// is whatever the catalogue says.
-using KeptPlaces = std::set<std::pair<std::size_t, uint16_t>>;
+// The places of classes (an index into Program::classes, and a constant) whose text stays as it
+// is whatever the catalogue says: wholly, or but for the loads of some methods (indexes into the
+// class's methods), which take the translation in a constant of their own.
+struct KeptPlaces {
+    std::set<std::pair<std::size_t, uint16_t>> whole;
+    std::map<std::pair<std::size_t, uint16_t>, std::vector<uint16_t>> shownIn;
+};
 
 // Checks every translated, not fuzzy message against every place of its entry (the entry of its
 // context and text) but the kept ones, then rewrites the classes they change.

@@ -27,6 +27,7 @@ enum class TranslationProblem : uint8_t {
     // The class the translation goes into.
     PoolTooLarge,  // the class would pass 65535 constant-pool entries
     NotReparsed,   // the rewritten class does not parse (an edit aimed at the wrong entry)
+    CodeNotRelaid,  // a method's loads cannot take a constant of their own (its code cannot be laid out again)
 };
 
 }  // namespace cl

@@ -42,6 +42,23 @@ const std::vector<ClassFacts>& ProgramUsage::Classes() const noexcept
     return graph_ ? graph_->classes : none;
 }
 
+ProgramUsage::Loaders ProgramUsage::LoadersOf(PlaceRef place) const
+{
+    Loaders loaders;
+    if (!graph_ || place.classIndex >= graph_->classes.size())
+        return loaders;
+    for (const Flow& flow : FlowsFrom(graph_->classes[place.classIndex], OriginKind::Literal, place.stringIndex)) {
+        if (flow.method == kNoMethod)
+            loaders.constantValue = true;
+        else if (loaders.methods.empty() || loaders.methods.back() != flow.method)
+            loaders.methods.push_back(flow.method);
+    }
+    // Flows are sorted by method within one literal's; a repeat is still possible across formats.
+    std::sort(loaders.methods.begin(), loaders.methods.end());
+    loaders.methods.erase(std::unique(loaders.methods.begin(), loaders.methods.end()), loaders.methods.end());
+    return loaders;
+}
+
 std::vector<Finding> ProgramUsage::FindingsOf(PlaceRef place) const
 {
     std::vector<Finding> out;

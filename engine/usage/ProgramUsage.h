@@ -49,10 +49,14 @@ struct Finding {
     bool operator==(const Finding&) const = default;
 };
 
-// A CONSTANT_String of one class of the program.
+// A CONSTANT_String of one class of the program; with `oneMethod`, only its loads in `method`
+// (an index into the class's methods): one text a class both shows and reads is decided per
+// method that loads it.
 struct PlaceRef {
     std::size_t classIndex = 0;  // into the facts given to Solve
     uint16_t stringIndex = 0;
+    bool oneMethod = false;
+    uint16_t method = 0;
 };
 
 // One use a text is put to, named by the consumer of the first of its findings with that use:
@@ -116,6 +120,14 @@ public:
     // Every finding of one CONSTANT_String (deduplicated, in a stable order). A literal that
     // goes nowhere has one finding: unknown, "nothing".
     std::vector<Finding> FindingsOf(PlaceRef place) const;
+
+    // The methods whose loads of a literal lead somewhere (index into the class's methods, in
+    // order), and whether a field's constant value holds it too (which no method loads).
+    struct Loaders {
+        std::vector<uint16_t> methods;
+        bool constantValue = false;
+    };
+    Loaders LoadersOf(PlaceRef place) const;
 
     // The decision for a text found at `places` (every place of one catalogue entry). `text`
     // is UTF-8: a recipe with its U+0001 markers or in its {0} form.

@@ -464,11 +464,12 @@ void ProgramUsage::Graph::FixedPoint()
 
 void ProgramUsage::Graph::BareFindingsOf(PlaceRef place, std::vector<BareFinding>& out) const
 {
-    BareFindingsOf(place.classIndex, OriginKind::Literal, place.stringIndex, out);
+    BareFindingsOf(place.classIndex, OriginKind::Literal, place.stringIndex, out,
+                   place.oneMethod ? place.method : kEveryMethod);
 }
 
 void ProgramUsage::Graph::BareFindingsOf(size_t ci, OriginKind origin, uint32_t value,
-                                         std::vector<BareFinding>& out) const
+                                         std::vector<BareFinding>& out, uint32_t onlyMethod) const
 {
     out.clear();
     if (ci >= classes.size())
@@ -482,7 +483,7 @@ void ProgramUsage::Graph::BareFindingsOf(size_t ci, OriginKind origin, uint32_t 
             out.push_back(f);
     };
     for (auto it = flows.begin(); it != flows.end(); ++it) {
-        if (it->sink >= targetsOfSinks.size())
+        if (it->sink >= targetsOfSinks.size() || (onlyMethod != kEveryMethod && it->method != onlyMethod))
             continue;
         const uint32_t target = targetsOfSinks[it->sink];
         if ((target & kTerminalBit) != 0) {

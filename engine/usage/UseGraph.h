@@ -99,6 +99,8 @@ struct BareFinding {
 
     bool operator==(const BareFinding&) const = default;
 };
+// No method named: the flows of every method (a method's index is 16 bits).
+inline constexpr uint32_t kEveryMethod = 0x10000;
 // The consumer of the finding of a literal that goes nowhere.
 inline constexpr uint32_t kNothing = kNone;
 
@@ -189,7 +191,9 @@ struct ProgramUsage::Graph {
     // The findings of one place, in the order its flows give them, without repeats.
     void BareFindingsOf(PlaceRef place, std::vector<BareFinding>& out) const;
     // ... of any origin a flow starts from: a literal, or a lookup's value (OriginKind::Lookup).
-    void BareFindingsOf(size_t ci, OriginKind origin, uint32_t value, std::vector<BareFinding>& out) const;
+    // With `onlyMethod` (a method's index), only the flows of that method's code.
+    void BareFindingsOf(size_t ci, OriginKind origin, uint32_t value, std::vector<BareFinding>& out,
+                        uint32_t onlyMethod = kEveryMethod) const;
     // A finding's words, for a place of class `ci`.
     Finding Words(const BareFinding& bare, size_t ci) const;
 

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 
 namespace {
@@ -59,6 +60,94 @@ TEST_F(ShownAndReadPlaces, TheShownPlaceIsTranslatedAndTheReadOnesKeepTheirText)
     const cltest::JavaRun run = cltest::RunJava(Path("out"), "Menu");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "机器人\nRobot\nPick one\nnone\n这里也一样\nfalse\n");
+}
+
+// One class, two methods: one prints "Robot", the other looks the enum constant up by it. The
+// printing method's load takes a constant of its own; the other keeps the text. In the second
+// program the class holds more than 256 constants, so the new constant cannot be loaded by the
+// one-byte ldc the printing method had: its code grows, and the branches, the switch and the
+// loop after it must still land where they did (the JVM's verifier checks them on loading).
+TEST_F(ShownAndReadPlaces, OneClassShowsAndReadsATextInDifferentMethods)
+{
+    CLTEST_REQUIRE_TOOL("javac", cltest::JavacPath());
+    CLTEST_REQUIRE_TOOL("java", cltest::JavaPath());
+    std::ostringstream table;
+    for (int i = 0; i < 300; ++i)
+        table << (i == 0 ? "" : ", ") << "\"row" << i << "\"";
+    struct Case {
+        const char* name;
+        std::string extra;  // members after the two methods
+    };
+    const Case cases[] = {
+        {"Small", ""},
+        {"Large", "    static String[] rows() { return new String[] {" + table.str() + "}; }\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string in = Path(std::string("in") + c.name);
+        const std::string out = Path(std::string("out") + c.name);
+        ASSERT_EQ(cltest::CompileJava(dir_.string(), "Menu",
+                                      "enum Mode { Robot, Plain }\n"
+                                      "public class Menu {\n"
+                                      "    static void show(int n) {\n"
+                                      "        String s = n > 0 ? \"Robot\" : \"-\";\n"
+                                      "        for (int i = 0; i < n; ++i) {\n"
+                                      "            switch (i) { case 0: System.out.println(s); break;\n"
+                                      "                         case 1: case 2: case 3: System.out.println(i); break;\n"
+                                      "                         default: System.out.println(\"many\"); }\n"
+                                      "        }\n"
+                                      "        try { System.out.println(new javax.swing.JLabel(n > 1 ? \"Robot\" : \"x\").getText()); }\n"
+                                      "        catch (RuntimeException e) { System.out.println(e); }\n"
+                                      "    }\n"
+                                      "    static Mode mode() { return Mode.valueOf(\"Robot\"); }\n" +
+                                          c.extra +
+                                          "    public static void main(String[] args) {\n"
+                                          "        show(5);\n"
+                                          "        System.out.println(mode().name());\n"
+                                          "    }\n"
+                                          "}\n",
+                                      in),
+                  "");
+        const auto extract = Run({"extract", in, Path("menu.po")});
+        ASSERT_EQ(extract.status, 0) << extract.err;
+        const std::string po = Read(Path("menu.po"));
+        ASSERT_NE(po.find("msgid \"Robot\""), std::string::npos) << po;
+
+        Write(Path("zh.po"), cltest::Catalogue({{"Robot", "机器人"}}));
+        const auto apply = Run({"apply", in, Path("zh.po"), out});
+        ASSERT_EQ(apply.status, 0) << apply.err;
+        const cltest::JavaRun run = cltest::RunJava(out, "Menu");
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.out, "机器人\n1\n2\n3\nmany\n机器人\nRobot\n") << run.err;
+    }
+}
+
+// Where one method both shows the text and reads it, its one load cannot be split: withheld.
+TEST_F(ShownAndReadPlaces, OneMethodThatShowsAndReadsATextKeepsIt)
+{
+    CLTEST_REQUIRE_TOOL("javac", cltest::JavacPath());
+    ASSERT_EQ(cltest::CompileJava(dir_.string(), "Menu",
+                                  "enum Mode { Robot, Plain }\n"
+                                  "public class Menu {\n"
+                                  "    public static void main(String[] args) {\n"
+                                  "        String s = \"Robot\";\n"
+                                  "        System.out.println(s);\n"
+                                  "        System.out.println(Mode.valueOf(s).name());\n"
+                                  "    }\n"
+                                  "    static void other() { System.out.println(\"Robot\"); }\n"
+                                  "}\n",
+                                  Path("in")),
+              "");
+    const auto extract = Run({"extract", Path("in"), Path("menu.po")});
+    ASSERT_EQ(extract.status, 0) << extract.err;
+    const std::string po = Read(Path("menu.po"));
+    ASSERT_NE(po.find("msgid \"Robot\""), std::string::npos) << "other() shows it alone:\n" << po;
+    Write(Path("zh.po"), cltest::Catalogue({{"Robot", "机器人"}}));
+    const auto apply = Run({"apply", Path("in"), Path("zh.po"), Path("out")});
+    ASSERT_EQ(apply.status, 0) << apply.err;
+    const cltest::JavaRun run = cltest::RunJava(Path("out"), "Menu");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "Robot\nRobot\n") << "main's load is read too, so it keeps the text";
 }
 
 // JabRef's side panes extend a library's panel (SwingX's JXTitledPanel, not part of the program)

@@ -7,6 +7,7 @@
 #include "catalogue/Translation.h"
 #include "classfile/ModifiedUtf8.h"
 
+#include "ClassFileBuilder.h"
 #include "ScratchFolder.h"
 #include "Java.h"
 
@@ -285,6 +286,66 @@ TEST(ClassRewriter, PoolLimitIsChecked)
             EXPECT_EQ(again.Utf8Bytes(again.pool[5].StringIndex()), "B");
             EXPECT_EQ(again.ClassName(2), "A");
         }
+    }
+}
+
+// A text two methods load from one constant, translated for the first method only: its load
+// takes a new constant, the second keeps the old. A pool past 255 entries makes the first
+// method's one-byte ldc grow; where its code cannot be laid out again (an attribute of its Code
+// that nothing here knows may hold code offsets), the text stays as it is in that class and
+// apply says so, rather than failing as a whole.
+TEST(ClassRewriter, SomeMethodsLoadsTakeAConstantOfTheirOwn)
+{
+    struct Case {
+        const char* name;
+        bool oddAttribute;
+        bool split;
+    };
+    for (const Case& c : {Case{"laid out again", false, true}, Case{"unknown code attribute", true, false}}) {
+        SCOPED_TRACE(c.name);
+        cl::testing::ClassFileBuilder b("Demo");
+        const uint16_t robot = b.String("Robot");
+        ASSERT_LT(robot, 256);
+        for (int i = 0; i < 300; ++i)
+            b.Utf8("filler" + std::to_string(i));
+        const std::vector<uint8_t> load = {0x12, static_cast<uint8_t>(robot), 0x57, 0xB1};  // ldc; pop; return
+        std::vector<cl::testing::ClassFileBuilder::Attribute> odd;
+        if (c.oddAttribute)
+            odd.push_back(b.Attr("OddOffsets", {0, 0}));
+        b.Method("show", "()V", {b.Code(load, odd)});
+        b.Method("read", "()V", {b.Code(load)});
+        const std::vector<uint8_t> bytes = b.Build();
+
+        cat::Program program;
+        program.classes.push_back({"Demo.class", std::string(bytes.begin(), bytes.end()), 0});
+        const cat::Extraction ex = cat::Extract(program, {false});
+        cat::KeptPlaces kept;
+        kept.shownIn[{0, robot}] = {0};
+        const cat::ApplyPlan plan = cat::PlanApply(program, ex, {Message("Robot", "机器人")}, kept);
+        ASSERT_TRUE(plan.problems.empty());
+        EXPECT_EQ(plan.summary.notSplit, c.split ? 0U : 1U);
+        EXPECT_EQ(plan.summary.placesChanged, c.split ? 1U : 0U);
+        if (!c.split) {
+            EXPECT_TRUE(plan.changed.empty()) << "nothing else changed the class";
+            continue;
+        }
+        ASSERT_EQ(plan.changed.size(), 1U);
+        const std::string& out = plan.changed.begin()->second;
+        const auto again = cl::classfile::ParseClassFile(reinterpret_cast<const uint8_t*>(out.data()), out.size());
+        ASSERT_TRUE(again.parsed);
+        ASSERT_EQ(again.codes.size(), 2U);
+        std::map<uint16_t, std::string> loaded;  // method -> the text it loads
+        for (const auto& code : again.codes) {
+            ASSERT_EQ(code.strings.size(), 1U);
+            std::string utf8;
+            ASSERT_TRUE(cl::classfile::Utf8FromModifiedUtf8(
+                            again.Utf8Bytes(again.pool[code.strings[0].stringIndex].StringIndex()), utf8)
+                            .Ok());
+            loaded[code.method] = utf8;
+        }
+        EXPECT_EQ(loaded[0], "机器人");
+        EXPECT_EQ(loaded[1], "Robot");
+        EXPECT_EQ(again.codes[0].codeLength, 5U) << "the ldc became ldc_w";
     }
 }
 
