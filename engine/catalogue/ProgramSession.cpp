@@ -320,7 +320,9 @@ bool DecideBundlePlaces(const usage::ProgramUsage& uses, SessionEntry& entry, us
 // their own when the translation is written); not a field's constant value, which no method
 // loads and whose readers are everywhere. Not where the reading is a comparison or a switch:
 // the value compared may be the label itself (an action command is the button's text), and a
-// switch's case is compiled into a hash, so the places that must agree are never split. A
+// switch's case is compiled into a hash, so the places that must agree are never split; nor
+// where a string is matched against it (a prefix, a part): a shown line may be read back by the
+// place that matches it ("0x" shown before a number and the parser's startsWith("0x")). A
 // place seen only to hand the text to a library nobody here knows is no showing place: beside
 // a place that reads the same text, it is likelier read the same way (BorderLayout's "Center"
 // given to a panel's add), so it keeps the text too. True when the entry is offered for its
@@ -333,25 +335,27 @@ bool SplitByPlace(const usage::ProgramUsage& uses, SessionEntry& entry, usage::D
         uint16_t method;
         usage::Decision decision;
     };
+    // The places to decide on their own first: most withheld texts have one place and one
+    // method, and nothing to split.
     std::vector<Verdict> verdicts;
     for (SessionPlace& place : entry.places) {
         if (place.kind != PlaceKind::Literal && place.kind != PlaceKind::Recipe)
             continue;
-        usage::PlaceRef ref{place.classIndex, place.index};
         const usage::ProgramUsage::Loaders loaders =
-            place.kind == PlaceKind::Literal ? uses.LoadersOf(ref) : usage::ProgramUsage::Loaders{};
+            place.kind == PlaceKind::Literal ? uses.LoadersOf({place.classIndex, place.index}) : usage::ProgramUsage::Loaders{};
         if (loaders.methods.size() < 2 || loaders.constantValue) {
-            verdicts.push_back({&place, false, 0, uses.Decide(entry.msgid, std::span<const usage::PlaceRef>(&ref, 1))});
+            verdicts.push_back({&place, false, 0, {}});
             continue;
         }
-        for (const uint16_t method : loaders.methods) {
-            ref.oneMethod = true;
-            ref.method = method;
-            verdicts.push_back({&place, true, method, uses.Decide(entry.msgid, std::span<const usage::PlaceRef>(&ref, 1))});
-        }
+        for (const uint16_t method : loaders.methods)
+            verdicts.push_back({&place, true, method, {}});
     }
     if (verdicts.size() < 2)
         return false;
+    for (Verdict& v : verdicts) {
+        const usage::PlaceRef ref{v.place->classIndex, v.place->index, v.oneMethod, v.method};
+        v.decision = uses.Decide(entry.msgid, std::span<const usage::PlaceRef>(&ref, 1));
+    }
     auto showing = [](const usage::Decision& d) { return d.offered && d.use != usage::Use::Unknown; };
     const usage::Decision* shown = nullptr;
     for (const Verdict& v : verdicts) {
@@ -361,10 +365,16 @@ bool SplitByPlace(const usage::ProgramUsage& uses, SessionEntry& entry, usage::D
                 shown = shown != nullptr ? shown : &d;
             continue;
         }
+        // Compared (by equality, by a prefix...) or switched on: what it is compared with may
+        // be what another place shows (a display string parsed back by its prefix, in the
+        // method that holds the prefix). A key looked up in a table is no such comparison (the
+        // table's keys come from its file), nor a match down a helper of the program's own
+        // that every caller's key goes through.
         if (d.use == usage::Use::Key && d.forbidding.empty())
-            return false;  // compared by equality alone: it must change with what it is compared with
+            return false;
         for (const usage::Finding& f : d.forbidding) {
-            if (f.consumer == "switch" || f.equalsStyle)
+            if (f.consumer == "switch" || f.equalsStyle ||
+                (f.use == usage::Use::Key && f.via.empty() && f.consumer.starts_with("java/lang/String.")))
                 return false;
         }
     }

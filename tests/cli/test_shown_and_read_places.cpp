@@ -150,6 +150,40 @@ TEST_F(ShownAndReadPlaces, OneMethodThatShowsAndReadsATextKeepsIt)
     EXPECT_EQ(run.out, "Robot\nRobot\n") << "main's load is read too, so it keeps the text";
 }
 
+// A display string read back by its prefix (logisim shows "0x" + hex and parses what starts
+// with "0x"), in one class or in two: the showing place and the matching one must agree, so
+// neither is translated alone, and the text is withheld.
+TEST_F(ShownAndReadPlaces, AShownTextMatchedByItsPrefixElsewhereIsNeverSplit)
+{
+    CLTEST_REQUIRE_TOOL("javac", cltest::JavacPath());
+    struct Case {
+        const char* name;
+        const char* source;
+    };
+    const Case cases[] = {
+        {"one class",
+         "public class Hex {\n"
+         "    static String show(int v) { return \"0x\" + Integer.toHexString(v); }\n"
+         "    static int parse(String s) { return s.startsWith(\"0x\") ? Integer.parseInt(s.substring(2), 16) : 0; }\n"
+         "    public static void main(String[] a) { new javax.swing.JLabel(show(10)); System.out.println(parse(show(10))); }\n"
+         "}\n"},
+        {"two classes",
+         "class Reader { static int parse(String s) { return s.startsWith(\"0x\") ? 1 : 0; } }\n"
+         "public class Hex {\n"
+         "    public static void main(String[] a) { new javax.swing.JLabel(\"0x\" + a.length); System.out.println(Reader.parse(\"x\")); }\n"
+         "}\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string in = Path(std::string("in-") + c.name);
+        // Joined with a StringBuilder, as the javac of older programs did: "0x" is a literal of its own.
+        ASSERT_EQ(cltest::CompileJava(dir_.string(), "Hex", c.source, in, "-XDstringConcat=inline"), "");
+        const auto extract = Run({"extract", in, Path("hex.po")});
+        ASSERT_EQ(extract.status, 0) << extract.err;
+        EXPECT_EQ(Read(Path("hex.po")).find("msgid \"0x\""), std::string::npos) << Read(Path("hex.po"));
+    }
+}
+
 // JabRef's side panes extend a library's panel (SwingX's JXTitledPanel, not part of the program)
 // and hand it "Center": the call names the library's class, which the table does not know, while
 // another class gives "Center" to BorderLayout. The unknown place is no showing place, so nothing
