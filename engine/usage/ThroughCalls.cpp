@@ -147,6 +147,15 @@ void ProgramUsage::Graph::ThroughCalls()
     if (returned.empty())
         return;
 
+    // The node a parameter, a field read or a call's result stands for (OriginNode without the
+    // per-class table Build keeps of the members' targets, which holds the last class's now).
+    auto OriginOf = [&](uint32_t ci, const Flow& flow) -> uint32_t {
+        const ClassFacts& c = classes[ci];
+        if (flow.origin == OriginKind::CallResult)
+            return flow.value < c.members.size() ? ResultNode(hierarchy.TargetOf(c.members[flow.value])) : kNone;
+        return OriginNode(ci, flow);
+    };
+
     // Each call that gives back what it is passed joins, in the calling method, what is passed
     // in to where that call's result goes: a parameter, a field or another call's result by an
     // edge, a literal or a looked-up value by a flow of its own (their findings are read off
@@ -182,7 +191,7 @@ void ProgramUsage::Graph::ThroughCalls()
                         flows.push_back(joined);
                         if (joined.origin == OriginKind::Literal || joined.origin == OriginKind::Lookup) {
                             added.push_back(joined);
-                        } else if (const uint32_t from = OriginNode(ci, joined);
+                        } else if (const uint32_t from = OriginOf(ci, joined);
                                    from != kNone && joined.sink < targets.size()) {
                             Edge(from, targets[joined.sink], joined.format);
                         }
