@@ -34,6 +34,9 @@ enum class SinkKind : uint8_t {
     Call,        // a method the program may declare; target: member, parameter: position
     FieldStore,  // target: member (the field as referenced)
     Return,      // target: the method's index in ClassFacts::methods
+    // An argument of one call of the program's own (beside its Call sink): target is the
+    // call's LookupKind::Site lookup, into ClassFacts::lookups; parameter its position.
+    CallSite,
 };
 
 struct Sink {
@@ -92,6 +95,10 @@ struct LiteralFacts {
 enum class LookupKind : uint8_t {
     Table,  // a lookup the table knows: its key is the key
     Call,   // a call of the program's own: a lookup only if that method looks its parameter up
+    // A call of the program's own that is passed something and may return a string: no key,
+    // only where this one call's result goes, for the arguments a method returns (ThroughCalls
+    // in UseGraph.h). Matched to no bundle's key.
+    Site,
 };
 
 struct LookupFacts {

@@ -5,7 +5,9 @@
 #include "usage/OutputStreams.h"
 
 #include <cstdint>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace cl::usage {
@@ -57,6 +59,39 @@ bool OnlyObjects(FlowContext& c, uint32_t set)
     return true;
 }
 
+// The one string constant a set holds, as the class stores it.
+bool OneLiteral(FlowContext& c, uint32_t set, std::string_view& text)
+{
+    const std::span<const uint32_t> elements = c.s.sets.Elements(set);
+    if (elements.size() != 1 || (elements[0] & 3u) != 0)
+        return false;
+    const Source& s = c.s.sources[elements[0] >> 2];
+    const Constant* string = s.kind == kLiteral ? c.file.At(static_cast<uint16_t>(s.value), Tag::String) : nullptr;
+    if (string == nullptr)
+        return false;
+    text = c.file.Utf8Bytes(string->StringIndex());
+    return true;
+}
+
+// `text.replace(".", "'.'")`, `text.replace("'", "''")`: the program quotes what a number, date
+// or message pattern would read as its syntax, so that the text it joins to the pattern is
+// printed as it is (a unit's name after a length). Such a text is literal text of the pattern,
+// not the pattern: its receiver is not followed into the result, which is the quoted copy.
+bool QuotesForPattern(FlowContext& c, const CallSite& site, const uint32_t* args, size_t count)
+{
+    if (count != 3 || !site.libraryOwner || c.file.Utf8Bytes(site.nameIndex) != "replace" ||
+        c.file.ClassName(site.classIndex) != "java/lang/String")
+        return false;
+    std::string_view target, replacement;
+    if (args[1] == 0 || args[2] == 0 || !OneLiteral(c, args[1], target) || !OneLiteral(c, args[2], replacement) ||
+        target.empty())
+        return false;
+    if (target == "'")
+        return replacement == "''";
+    return replacement.size() == target.size() + 2 && replacement.front() == '\'' && replacement.back() == '\'' &&
+           replacement.substr(1, target.size()) == target;
+}
+
 // What a call does with the values passed to it: a table line names each parameter's use
 // (consumed, passed on to the result, put into the receiver); a library call without lines
 // uses them in ways not known; a call of the program's own passes them to its parameters,
@@ -79,6 +114,7 @@ uint32_t ApplyCall(FlowContext& c, const CallSite& site, const uint32_t* args, s
     const StreamTarget target = writes ? TargetOf(c, site, args[0]) : StreamTarget{};
     if (!c.scope.Lines(site).empty()) {
         const uint32_t receiver = args[0];
+        const bool quoting = QuotesForPattern(c, site, args, count);
         for (size_t p = 0; p < count; ++p) {
             const uint32_t value = args[p];
             if (value == 0 || p == decided)
@@ -96,7 +132,12 @@ uint32_t ApplyCall(FlowContext& c, const CallSite& site, const uint32_t* args, s
                             c.Use(value, c.scope.AddSink({SinkKind::Consumer, line->use, line->format,
                                                        line->equalsStyle, 0, c.scope.Consumer(site)}));
                         break;
-                    case Action::Result: result = c.s.sets.Union(result, value); break;
+                    case Action::Result:
+                        if (p == 0 && quoting)
+                            c.Use(value, c.UnknownSink(c.scope.Consumer(site)));
+                        else
+                            result = c.s.sets.Union(result, value);
+                        break;
                     case Action::ResultPrintf:
                         result = c.s.sets.Union(result, c.s.sets.WithFlag(value, kPrintf));
                         break;
@@ -152,6 +193,17 @@ uint32_t ApplyCall(FlowContext& c, const CallSite& site, const uint32_t* args, s
         for (size_t p = 1; p < count; ++p) {
             if (args[p] != 0 && (parameters[p - 1] & kParameterMayBeString) != 0 && MayNameKey(c, args[p]))
                 result = c.s.sets.Union(result, LookedUp(c, args[p], LookupKind::Call, static_cast<uint16_t>(p), member));
+        }
+        // This call's result and what is passed to it, for a method that returns what it is
+        // given: the argument comes back out of this call only.
+        if (carries) {
+            const uint32_t here = LookedUp(c, 0, LookupKind::Site, 0, member);
+            result = c.s.sets.Union(result, here);
+            const uint32_t source = c.s.sets.Elements(here)[0] >> 2;
+            for (size_t p = 0; p < count; ++p) {
+                if (args[p] != 0 && p != decided)
+                    c.s.siteArguments.push_back({args[p], source, static_cast<uint16_t>(p)});
+            }
         }
     }
     return result;

@@ -78,7 +78,7 @@ void EmitLookups(FlowContext& c)
         uint16_t parameter = 0;
         bool joined = false;
         KeyOrigins(c, site.key, literals, parameter, joined);
-        if (literals.empty() && parameter == 0)
+        if (literals.empty() && parameter == 0 && site.kind != LookupKind::Site)
             continue;
         facts.kind = site.kind;
         facts.exact = !joined && literals.size() == 1 && parameter == 0;
@@ -110,6 +110,15 @@ void EmitFacts(FlowContext& c)
         c.s.collectedFirst[i + 1] += c.s.collectedFirst[i];
     if (!c.s.lookups.empty())
         EmitLookups(c);
+    // A call's arguments as that one call's, now that its result's lookup has its number.
+    std::sort(c.s.siteArguments.begin(), c.s.siteArguments.end());
+    c.s.siteArguments.erase(std::unique(c.s.siteArguments.begin(), c.s.siteArguments.end()), c.s.siteArguments.end());
+    for (const SiteArgument& argument : c.s.siteArguments) {
+        const uint32_t site = c.s.lookupIndex[argument.site];
+        if (site != UINT32_MAX)
+            c.s.uses.emplace_back(argument.set, c.scope.AddSink({SinkKind::CallSite, Use::Unknown, {}, false,
+                                                                 argument.parameter, site}));
+    }
     // An item to expand is a set (below kCollectedBit) or an object's collection.
     constexpr uint32_t kCollectedBit = 0x80000000u;
     for (uint32_t u = 0; u < c.s.uses.size(); ++u) {

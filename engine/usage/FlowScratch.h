@@ -42,6 +42,20 @@ struct LookupSite {
     uint32_t member = 0;
 };
 
+// A value passed to a call of the program's own, as that one call's argument: the kLookup
+// source standing for its result there (LookupKind::Site), and the parameter's position.
+struct SiteArgument {
+    uint32_t set = 0;
+    uint32_t site = 0;
+    uint16_t parameter = 0;
+
+    bool operator<(const SiteArgument& o) const
+    {
+        return set != o.set ? set < o.set : site != o.site ? site < o.site : parameter < o.parameter;
+    }
+    bool operator==(const SiteArgument&) const = default;
+};
+
 struct Source {
     SourceKind kind;
     uint32_t value;
@@ -93,6 +107,7 @@ struct FlowScratch {
     std::vector<LookupSite> lookups;
     FlatMap lookupAt;                    // kLookup source value -> into lookups
     std::vector<uint32_t> lookupIndex;   // per kLookup source, once emitted: into the facts' lookups
+    std::vector<SiteArgument> siteArguments;
     std::vector<uint32_t> seen;      // per source and flag: the use that last expanded it
     std::vector<std::pair<uint32_t, uint32_t>> expand;
     std::vector<uint16_t> switchLiterals;

@@ -40,6 +40,7 @@ bool FollowMethod(ClassScope& scope, const classfile::CodeInfo& code, uint16_t m
     scratch.collectedOnce.Clear();
     scratch.uses.clear();
     scratch.lookups.clear();
+    scratch.siteArguments.clear();
     scratch.lookupAt.Clear();
     MakeBlocks(c);
     Enter(c);

@@ -31,6 +31,7 @@ ProgramUsage ProgramUsage::Solve(std::vector<ClassFacts> classes)
     ConsoleLinesInWindowedPrograms(g.classes);
     g.Build();
     g.Connect();
+    g.ThroughCalls();
     g.FixedPoint();
     g.keyLookups.Build(g.classes, g.hierarchy);
     return usage;

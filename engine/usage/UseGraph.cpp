@@ -130,6 +130,10 @@ uint32_t ProgramUsage::Graph::TargetOfSink(uint32_t ci, const Sink& sink)
         case SinkKind::Unknown:
             return TerminalOf(Use::Unknown, FormatStyle::None, false, ConsumerOf(c, sink.target));
         case SinkKind::Call: return CallNode(TargetOfMember(c, sink.target), sink.parameter);
+        case SinkKind::CallSite:
+            return sink.target < c.lookups.size()
+                       ? CallNode(TargetOfMember(c, c.lookups[sink.target].member), sink.parameter)
+                       : TerminalOf(Use::Unknown, FormatStyle::None, false, Name("nothing", true));
         case SinkKind::FieldStore: {
             const MemberRef& ref = c.members[sink.target];
             if (const auto field = hierarchy.ResolveField(ref))
@@ -306,16 +310,17 @@ void ProgramUsage::Graph::Connect()
 namespace {
 
 // Each node's marks while the fixed point runs: the set of its kinds in one word, and the
-// consumer of each (node, kind).
+// consumer of each (node, kind). A mark is held twice over: as it came back through a method's
+// return to a call's result (`returned`), which the callers' arguments do not take, or not.
 class MarkSets {
 public:
     MarkSets(size_t nodes, size_t marked) : kinds_(nodes, 0) { consumers_.Reserve(marked * 2); }
 
     // True when the node's marks changed.
-    bool Merge(uint32_t node, uint8_t kind, uint32_t consumer)
+    bool Merge(uint32_t node, uint8_t kind, bool returned, uint32_t consumer)
     {
         bool fresh = false;
-        uint32_t& kept = consumers_.FindOrInsert((uint64_t{node} << 6) | kind, consumer, fresh);
+        uint32_t& kept = consumers_.FindOrInsert(Key(node, kind, returned), consumer, fresh);
         if (fresh) {
             kinds_[node] |= uint64_t{1} << kind;
             return true;
@@ -328,9 +333,22 @@ public:
     }
 
     uint64_t Kinds(uint32_t node) const noexcept { return kinds_[node]; }
-    uint32_t Consumer(uint32_t node, uint8_t kind) const { return *consumers_.Find((uint64_t{node} << 6) | kind); }
+    // The least consumer of the kind at the node, either way it came.
+    uint32_t Consumer(uint32_t node, uint8_t kind) const
+    {
+        const uint32_t* direct = consumers_.Find(Key(node, kind, false));
+        const uint32_t* returned = consumers_.Find(Key(node, kind, true));
+        if (direct == nullptr)
+            return *returned;
+        return returned == nullptr ? *direct : std::min(*direct, *returned);
+    }
 
 private:
+    static uint64_t Key(uint32_t node, uint8_t kind, bool returned)
+    {
+        return (uint64_t{node} << 7) | (returned ? 64u : 0u) | kind;
+    }
+
     std::vector<uint64_t> kinds_;
     FlatMap consumers_;
 };
@@ -424,17 +442,34 @@ void ProgramUsage::Graph::FixedPoint()
     }
     std::stable_sort(seeds.begin(), seeds.end(), [](const Seed& a, const Seed& b) { return a.consumer < b.consumer; });
     MarkSets sets(count, reachedNodes.size());
-    std::vector<std::pair<uint32_t, uint8_t>> stack;  // (node, kind) to pass on
+    struct Pending {
+        uint32_t node;
+        uint8_t kind;
+        bool returned;  // it came back through a return to a call's result
+    };
+    std::vector<Pending> stack;  // to pass on
+    auto kindOf = [&](uint32_t node) { return nodeKey[node] >> 60; };
     for (const Seed& seed : seeds) {
-        if (!sets.Merge(seed.node, seed.kind, seed.consumer))
+        if (!sets.Merge(seed.node, seed.kind, false, seed.consumer))
             continue;  // the node has this kind already, from a consumer no greater
-        stack.emplace_back(seed.node, seed.kind);
+        stack.push_back({seed.node, seed.kind, false});
         while (!stack.empty()) {
-            const auto [node, kind] = stack.back();
+            const auto [node, kind, returned] = stack.back();
             stack.pop_back();
             for (uint32_t k = firstPredecessor[node]; k < firstPredecessor[node + 1]; ++k) {
                 const auto [from, flag] = predecessorEdges[k];
                 if (!reached[from])
+                    continue;
+                // What every call's result is put to reaches the method's return, and what
+                // the method returns of its own; not its callers' arguments, each of which
+                // ThroughCalls joined to where its own call's result goes. A field holds what
+                // any method stores into it, for whatever reads it.
+                bool back = returned;
+                if (kindOf(from) == kReturnNode && kindOf(node) == kResultNode)
+                    back = true;
+                else if (kindOf(from) == kFieldNode)
+                    back = false;
+                else if (back && kindOf(from) == kCallNode && kindOf(node) == kParamNode)
                     continue;
                 // A method that is passed something (a formatting helper, a lookup with its
                 // default, a translation that falls back to its key) returns at every call the
@@ -443,8 +478,8 @@ void ProgramUsage::Graph::FixedPoint()
                 if (kind == kKeptNameKind && (nodeKey[node] >> 60) == kResultNode && TakesParameters(node))
                     continue;
                 const uint8_t passed = ThroughFormat(kind, flag);
-                if (sets.Merge(from, passed, seed.consumer))
-                    stack.emplace_back(from, passed);
+                if (sets.Merge(from, passed, back, seed.consumer))
+                    stack.push_back({from, passed, back});
             }
         }
     }

@@ -201,7 +201,13 @@ struct ProgramUsage::Graph {
     void Build();
     // Calls reach the methods they may run; returns reach the calls' results.
     void Connect();
-    // Every reached node's marks.
+    // A call of a method that returns what it is passed joins, in the calling method, the
+    // argument to where that call's result goes (ThroughCalls.cpp): an edge from a node, a flow
+    // added to the class's facts from a literal or a looked-up value.
+    void ThroughCalls();
+    // Every reached node's marks. What comes back to a method through its return (the uses of
+    // every call's result) stays out of its callers' arguments, which ThroughCalls joined to
+    // their own call's result; what a field is put to reaches whatever stores into it.
     void FixedPoint();
 };
 

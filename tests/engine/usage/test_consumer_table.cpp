@@ -235,6 +235,14 @@ TEST(ConsumerTable, DesktopLibrariesReadLayoutsNamesAndPatterns)
         {"javax/xml/stream/XMLStreamWriter", "writeAttribute", "(Ljava/lang/String;Ljava/lang/String;)V", 2, Use::Data},
         {"javax/xml/stream/XMLStreamReader", "getAttributeValue", "(Ljava/lang/String;Ljava/lang/String;)Ljava/lang/String;", 2,
          Use::Name},
+        // Java 3D: the text a scene draws is shown; a 2D text's font is named.
+        {"javax/media/j3d/Text3D", "<init>", "(Ljavax/media/j3d/Font3D;Ljava/lang/String;Ljavax/vecmath/Point3f;II)V", 2,
+         Use::Ui},
+        {"javax/media/j3d/Text3D", "setString", "(Ljava/lang/String;)V", 1, Use::Ui},
+        {"com/sun/j3d/utils/geometry/Text2D", "<init>",
+         "(Ljava/lang/String;Ljavax/vecmath/Color3f;Ljava/lang/String;II)V", 1, Use::Ui},
+        {"com/sun/j3d/utils/geometry/Text2D", "<init>",
+         "(Ljava/lang/String;Ljavax/vecmath/Color3f;Ljava/lang/String;II)V", 3, Use::Name},
         // Values parsed, and a text field's first content.
         {"java/lang/Boolean", "parseBoolean", "(Ljava/lang/String;)Z", 1, Use::Data},
         {"javax/swing/JTextField", "<init>", "(Ljava/lang/String;I)V", 1, Use::Data},

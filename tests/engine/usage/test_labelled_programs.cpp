@@ -188,9 +188,10 @@ struct JarLiterals {
 };
 
 // The decision for a bundle value: whether the catalogue the program session opens offers the
-// entry holding that file and key. A value left out of the catalogue altogether (too short, no
-// letter) is not offered either; the jar's own files tell such a value from a label naming a key
-// the file does not hold.
+// entry holding that file and key, and writes it there: a place of an offered entry that the
+// program reads (kept) keeps its value. A value left out of the catalogue altogether (too
+// short, no letter) is not offered either; the jar's own files tell such a value from a label
+// naming a key the file does not hold.
 struct JarBundles {
     struct Offer {
         bool offered = false;
@@ -209,9 +210,11 @@ struct JarBundles {
             return false;
         for (const cl::catalogue::SessionEntry& entry : session.Entries()) {
             for (const cl::catalogue::SessionPlace& place : entry.places) {
+                // A place the program reads keeps its value, whatever its entry's other places
+                // show: what a translation writes there is what counts.
                 if (place.kind == cl::catalogue::PlaceKind::Bundle)
-                    byPlace[PlaceKey(place.file, place.key)] = {entry.offered, cl::usage::UseWord(entry.use),
-                                                                entry.consumer};
+                    byPlace[PlaceKey(place.file, place.key)] = {entry.offered && !place.kept,
+                                                                cl::usage::UseWord(entry.use), entry.consumer};
             }
         }
         for (const auto& [name, bytes] :
