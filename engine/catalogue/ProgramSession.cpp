@@ -343,20 +343,36 @@ bool SplitByPlace(const usage::ProgramUsage& uses, SessionEntry& entry, usage::D
             continue;
         const usage::ProgramUsage::Loaders loaders =
             place.kind == PlaceKind::Literal ? uses.LoadersOf({place.classIndex, place.index}) : usage::ProgramUsage::Loaders{};
-        if (loaders.methods.size() < 2 || loaders.constantValue) {
+        if (loaders.methods.size() + (loaders.constantValue ? 1 : 0) < 2) {
             verdicts.push_back({&place, false, 0, {}});
             continue;
         }
         for (const uint16_t method : loaders.methods)
             verdicts.push_back({&place, true, method, {}});
+        // A constant field's value (which javac also copies into the methods that read the
+        // field) keeps the text, as no load of it can take another: where the field's readers
+        // show it, the class is decided as a whole.
+        if (loaders.constantValue)
+            verdicts.push_back({&place, true, usage::kNoMethod, {}});
     }
     if (verdicts.size() < 2)
         return false;
+    auto showing = [](const usage::Decision& d) { return d.offered && d.use != usage::Use::Unknown; };
     for (Verdict& v : verdicts) {
         const usage::PlaceRef ref{v.place->classIndex, v.place->index, v.oneMethod, v.method};
         v.decision = uses.Decide(entry.msgid, std::span<const usage::PlaceRef>(&ref, 1));
     }
-    auto showing = [](const usage::Decision& d) { return d.offered && d.use != usage::Use::Unknown; };
+    auto shownConstant = [&](const Verdict& v) {
+        return v.oneMethod && v.method == usage::kNoMethod && showing(v.decision);
+    };
+    for (auto found = std::find_if(verdicts.begin(), verdicts.end(), shownConstant); found != verdicts.end();
+         found = std::find_if(verdicts.begin(), verdicts.end(), shownConstant)) {
+        SessionPlace* const whole = found->place;
+        const usage::PlaceRef ref{whole->classIndex, whole->index};
+        usage::Decision decision = uses.Decide(entry.msgid, std::span<const usage::PlaceRef>(&ref, 1));
+        std::erase_if(verdicts, [&](const Verdict& v) { return v.place == whole; });
+        verdicts.push_back({whole, false, 0, std::move(decision)});
+    }
     const usage::Decision* shown = nullptr;
     for (const Verdict& v : verdicts) {
         const usage::Decision& d = v.decision;

@@ -122,6 +122,37 @@ TEST_F(ShownAndReadPlaces, OneClassShowsAndReadsATextInDifferentMethods)
     }
 }
 
+// A constant field's text (javac copies it into every method that reads the field, and keeps it
+// as the field's constant value too): GpsPrune's name, its window's title and a system property.
+// The showing method's copy is translated; the property and the constant value keep the text.
+TEST_F(ShownAndReadPlaces, AConstantFieldsCopiesAreDecidedPerMethod)
+{
+    CLTEST_REQUIRE_TOOL("javac", cltest::JavacPath());
+    CLTEST_REQUIRE_TOOL("java", cltest::JavaPath());
+    ASSERT_EQ(cltest::CompileJava(dir_.string(), "Menu",
+                                  "enum Mode { Robot, Plain }\n"
+                                  "public class Menu {\n"
+                                  "    static final String NAME = \"Robot\";\n"
+                                  "    static void show() { System.out.println(NAME); }\n"
+                                  "    public static void main(String[] args) throws Exception {\n"
+                                  "        show();\n"
+                                  "        System.out.println(Mode.valueOf(NAME).name());\n"
+                                  "        System.out.println(Menu.class.getDeclaredField(\"NAME\").get(null));\n"
+                                  "    }\n"
+                                  "}\n",
+                                  Path("in")),
+              "");
+    const auto extract = Run({"extract", Path("in"), Path("menu.po")});
+    ASSERT_EQ(extract.status, 0) << extract.err;
+    ASSERT_NE(Read(Path("menu.po")).find("msgid \"Robot\""), std::string::npos) << Read(Path("menu.po"));
+    Write(Path("zh.po"), cltest::Catalogue({{"Robot", "机器人"}}));
+    const auto apply = Run({"apply", Path("in"), Path("zh.po"), Path("out")});
+    ASSERT_EQ(apply.status, 0) << apply.err;
+    const cltest::JavaRun run = cltest::RunJava(Path("out"), "Menu");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "机器人\nRobot\nRobot\n") << run.err;
+}
+
 // Where one method both shows the text and reads it, its one load cannot be split: withheld.
 TEST_F(ShownAndReadPlaces, OneMethodThatShowsAndReadsATextKeepsIt)
 {
