@@ -702,11 +702,40 @@ size_t FindIgnoringCase(std::string_view text, std::string_view what, size_t fro
     return std::string_view::npos;
 }
 
+// Nothing but closing tags, and opening ones of any name ("</apply>\n", "<ci>x</ci>" without
+// its value): markup a program writes, MathML or XML. A lone "<none>" is not: a placeholder people
+// read is spelt the same, but never closed.
+bool IsClosedTagsOnly(std::string_view text)
+{
+    bool closing = false;
+    for (size_t i = 0; i < text.size();) {
+        if (IsAsciiSpace(text[i])) {
+            ++i;
+            continue;
+        }
+        if (text[i] != '<')
+            return false;
+        size_t at = i + 1;
+        const bool close = at < text.size() && text[at] == '/';
+        at += close ? 1 : 0;
+        const size_t nameStart = at;
+        while (at < text.size() && (IsAsciiAlnum(text[at]) || text[at] == ':' || text[at] == '-' || text[at] == '_'))
+            ++at;
+        if (at == nameStart || at >= text.size() || text[at] != '>')
+            return false;
+        closing = closing || close;
+        i = at + 1;
+    }
+    return closing;
+}
+
 // HTML whose text, outside its tags, style sheets and scripts, has no letter.
 bool IsMarkupWithoutWords(std::string_view text)
 {
     if (text.find('<') == std::string_view::npos)
         return false;
+    if (IsClosedTagsOnly(text))
+        return true;
     std::string outside;
     bool tag = false;
     for (size_t i = 0; i < text.size();) {

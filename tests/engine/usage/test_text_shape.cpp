@@ -168,6 +168,9 @@ TEST(TextShape, AddressesMarkupAndSeparatorsAreNeverProse)
         {"<style>body { color: red }</style>", Use::Data},
         {"<html><base href=\"", Use::Data},
         {"</b>", Use::Data},
+        {"</apply>\n", Use::Data},  // MathML a parser writes: any element, once it is closed
+        {"<ci></ci>", Use::Data},
+        {"</mml:mi>", Use::Data},
         {"<html><body>&nbsp;", Use::Data},
         {"<!-- generated -->", Use::Data},
         {"strong, b", Use::Data},
@@ -188,6 +191,8 @@ TEST(TextShape, AddressesMarkupAndSeparatorsAreNeverProse)
         {"<html><b>Save</b>", std::nullopt},
         {"<none>", std::nullopt},    // not a tag of HTML: a placeholder people read
         {"<Default>", std::nullopt},
+        {"<ci>", std::nullopt},  // spelt like a placeholder: not sure enough
+        {"</ci> and more", std::nullopt},
         {"Error: %s", std::nullopt},
         {"note:", std::nullopt},
         {"Note: this", std::nullopt},
