@@ -358,6 +358,7 @@ Result<GettextJavaBundle> ReadGettextJavaBundle(std::string_view classBytes)
     bundle.majorVersion = file.majorVersion;
     const auto slots = Elements(table);
     std::vector<size_t> plurals;  // messages with a String[], in slot order
+    std::set<std::string, std::less<>> keys;
     for (size_t i = 0; i < slots.size();) {
         const auto& [keyIndex, key] = slots[i];
         if (keyIndex % 2 != 0 || i + 1 >= slots.size() || slots[i + 1].first != keyIndex + 1 ||
@@ -384,6 +385,9 @@ Result<GettextJavaBundle> ReadGettextJavaBundle(std::string_view classBytes)
         } else {
             return Fault(GettextFault::BadTable);
         }
+        // msgfmt writes each key once; with two, which one Java finds depends on the probing.
+        if (!keys.insert(message.Key()).second)
+            return Fault(GettextFault::BadTable);
         bundle.messages.push_back(std::move(message));
         i += 2;
     }

@@ -72,7 +72,7 @@ enum class GettextFault : uint8_t {
     NoTable,             // no static field `table` of type String[] or Object[]
     NoInitializer,       // no <clinit>, or `table` is not set from it
     UnknownCode,         // an instruction of <clinit> (or a part) outside the layout (`offset`)
-    BadTable,            // a slot pair that is not (key, msgstr) or (null, null)
+    BadTable,            // a slot pair that is not (key, msgstr) or (null, null), or a key twice
     BadText,             // a string constant that is no valid modified UTF-8
     BadPluralTable,      // get_msgid_plural_table missing, or not one msgid_plural per plural message
     // Writing.

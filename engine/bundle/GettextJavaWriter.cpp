@@ -689,11 +689,12 @@ Result<GettextJavaClasses> WriteGettextJavaBundle(std::string_view className,
         const std::string key = m.Key();
         if (m.msgstr.empty() || (!m.msgidPlural && m.msgstr.size() != 1))
             return Unwritable(GettextFault::BadForms, key);
-        if (!keys.insert(key).second)
-            return Unwritable(GettextFault::DuplicateKey, key);
         Encoded& e = encoded.emplace_back();
         std::u16string units;
         bool fits = Modified(key, e.key, &units);
+        // Compared as Java will: two keys that differ only in bytes that are no UTF-8 are one.
+        if (!keys.insert(e.key).second)
+            return Unwritable(GettextFault::DuplicateKey, key);
         e.hash = classfile::JavaStringHash(units);
         for (const std::string& form : m.msgstr)
             fits = Modified(form, e.forms.emplace_back()) && fits;
