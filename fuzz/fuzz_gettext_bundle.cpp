@@ -28,13 +28,14 @@ std::string AsJava(const std::string& text)
     return cl::Utf16ToUtf8(cl::Utf8ToUtf16Lenient(text));
 }
 
+// By the key Java looks up: a context or msgid holding U+0004 reads back split at its first
+// one, which gives Java the same key.
 std::map<std::string, GettextMessage> ByKey(const std::vector<GettextMessage>& messages)
 {
     std::map<std::string, GettextMessage> out;
     for (GettextMessage m : messages) {
-        if (m.context)
-            m.context = AsJava(*m.context);
-        m.msgid = AsJava(m.msgid);
+        m.msgid = AsJava(m.Key());
+        m.context.reset();
         if (m.msgidPlural)
             m.msgidPlural = AsJava(*m.msgidPlural);
         for (std::string& form : m.msgstr)

@@ -29,6 +29,9 @@
 // calls in turn. The $1 class compares its index with the table's length as a constant, so it
 // is written anew with the table.
 //
+// A key is read back split at its first U+0004: a context that holds one reads back as a shorter
+// context and a longer msgid, the same key for Java.
+//
 // Texts are UTF-8; a lone surrogate a Java string may hold is kept in its three-byte form (see
 // text/CodePoints.h).
 
