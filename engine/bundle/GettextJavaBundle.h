@@ -29,6 +29,13 @@
 // calls in turn. The $1 class compares its index with the table's length as a constant, so it
 // is written anew with the table.
 //
+// The writer keeps that shape with choices of its own where any would do: p is the smallest
+// prime above twice the messages (a prime, so that every step reaches every slot; at most half
+// full, so that a search ends soon at an empty slot), lookup always has the collision loop,
+// <clinit> moves to parts only when its code would pass 64 KiB, and an index past 32767 is
+// pushed as (high << 15) | low rather than as an Integer constant, which would take a pool
+// entry per slot.
+//
 // A key is read back split at its first U+0004: a context that holds one reads back as a shorter
 // context and a longer msgid, the same key for Java.
 //
