@@ -1,5 +1,6 @@
 #include "ErrorText.h"
 
+#include "bundle/GettextJavaBundle.h"
 #include "classfile/ClassFile.h"
 #include "text/ControlEscapes.h"
 #include "zip/ZipFault.h"
@@ -120,6 +121,32 @@ const char* ZipFaultText(cl::zip::ZipFault fault)
     return nullptr;
 }
 
+// Why a class is no gettext bundle in msgfmt's layout, or why one cannot be written.
+std::string GettextFaultText(const cl::Error& e)
+{
+    using F = cl::bundle::GettextFault;
+    const std::string at = "（第 " + std::to_string(e.offset) + " 字节处）";
+    switch (static_cast<F>(e.fault)) {
+        case F::None: return {};
+        case F::ClassUnreadable: return "类文件无法解析" + at;
+        case F::NotAResourceBundle: return "它不是 java.util.ResourceBundle 的子类";
+        case F::NoTable: return "没有 String[] 或 Object[] 类型的静态字段 table";
+        case F::NoInitializer: return "静态初始化代码没有填写 table";
+        case F::UnknownCode: return "静态初始化代码中有 msgfmt 不会生成的指令" + at;
+        case F::BadTable: return "table 中有不成对的键和译文";
+        case F::BadText: return "其中的字符串常量不是有效的改进 UTF-8";
+        case F::BadPluralTable: return "复数形式的原文表（get_msgid_plural_table）缺失或与译文不符";
+        case F::BadClassName: return "类名" + Quoted(e.entry) + "无效";
+        case F::DuplicateKey: return "原文" + Quoted(e.entry) + "出现了不止一次";
+        case F::BadForms: return "原文" + Quoted(e.entry) + "没有译文，或不是复数条目却有多个译文";
+        case F::TextTooLong: return "条目" + Quoted(e.entry) + "的文本超过 65535 字节";
+        case F::PoolFull: return "条目太多，常量池超过 65535 项";
+        case F::CodeTooLarge: return "条目" + Quoted(e.entry) + "所在方法的代码超过 65535 字节";
+        case F::BadPluralForms: return "文件头的复数公式" + Quoted(e.detail) + "无法转换";
+    }
+    return {};
+}
+
 }  // namespace
 
 std::string Quoted(const std::string& text)
@@ -230,6 +257,12 @@ std::string DescribeError(const cl::Error& e)
         case Kind::BundleCutShort:
             return Quoted(e.path) + "的最后一个字符（第 " + std::to_string(e.line) +
                    " 行）不完整，Java 无法读取这个文件，跳过了它。";
+        case Kind::NotAGettextBundle:
+            return Quoted(e.entry.empty() ? e.path : e.entry) + "不是 msgfmt 生成的 gettext 资源类：" +
+                   GettextFaultText(e) + "。";
+        case Kind::GettextUnwritable:
+            return "无法写出 gettext 资源类" + Quoted(e.path.empty() ? "?" : e.path) + "：" + GettextFaultText(e) +
+                   "。原来的文件保持不变。";
         case Kind::JavaNotFound: return NoJavaText(e.path);
         case Kind::Cancelled: return "已取消。";
     }

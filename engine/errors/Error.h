@@ -54,6 +54,10 @@ enum class ErrorKind : uint8_t {
     BadEscape,         // a malformed \uXXXX escape in a .properties file, at `line`
     BundleCutShort,    // a .properties file in UTF-8 whose last character is cut short: Java
                        // refuses to read it (MalformedInputException); `line` is the last line
+    NotAGettextBundle, // a class that is not a bundle as msgfmt --java2 makes it: `fault` (a
+                       // bundle::GettextFault) says why, `offset` where
+    GettextUnwritable, // a gettext bundle's class cannot hold the messages: `fault` (a
+                       // bundle::GettextFault) says which limit, `entry` the message's key
     // Running a translated program.
     JavaNotFound,  // no executable java on PATH nor under JAVA_HOME (`path`: JAVA_HOME as given)
     // Work stopped by the user.
