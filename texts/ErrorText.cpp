@@ -1,5 +1,6 @@
 #include "ErrorText.h"
 
+#include "bundle/OrderedLangFiles.h"
 #include "classfile/ClassFile.h"
 #include "text/ControlEscapes.h"
 #include "zip/ZipFault.h"
@@ -120,6 +121,31 @@ const char* ZipFaultText(cl::zip::ZipFault fault)
     return nullptr;
 }
 
+// Why a language file in the order of its English file cannot be read beside it, or a
+// translation cannot be written into it.
+std::string LangFaultText(const cl::Error& e)
+{
+    using F = cl::bundle::LangFault;
+    const std::string at = "（在第 " + std::to_string(e.offset) + " 字节处）";
+    switch (static_cast<F>(e.fault)) {
+        case F::None: return {};
+        case F::EnglishCutShort: return "英文文件在一个长度或文本中间就结束了" + at;
+        case F::LanguageCutShort: return "语言文件在一个长度或文本中间就结束了" + at;
+        case F::LanguageEndsEarly: return "语言文件比英文文件少了条目" + at;
+        case F::LanguageRunsOn: return "英文文件已经结束，语言文件还有内容" + at;
+        case F::NoPluralMark: return "英文文件在这里开始复数部分，语言文件却没有" + at;
+        case F::NoEnglishForms: return "有一条复数文本没有英文形式，却有译文" + at;
+        case F::TextTooLong:
+            return "译文有 " + std::to_string(e.expected) + " 字节，超过了长度字段所能表示的 " +
+                   std::to_string(e.limit) + " 字节";
+        case F::TextNotUtf8: return "译文不是有效的 UTF-8，JOSM 会把它读成替换字符";
+        case F::TooManyForms:
+            return "译文有 " + std::to_string(e.expected) + " 个复数形式，最多只能有 " + std::to_string(e.limit) + " 个";
+        case F::FormsForSingular: return "单数文本只能有一个译文，却给了多个";
+    }
+    return {};
+}
+
 }  // namespace
 
 std::string Quoted(const std::string& text)
@@ -230,6 +256,11 @@ std::string DescribeError(const cl::Error& e)
         case Kind::BundleCutShort:
             return Quoted(e.path) + "的最后一个字符（第 " + std::to_string(e.line) +
                    " 行）不完整，Java 无法读取这个文件，跳过了它。";
+        case Kind::LangFileUnreadable:
+            return "无法把语言文件" + Quoted(e.path.empty() ? "?" : e.path) + "与英文文件" +
+                   Quoted(e.other.empty() ? "?" : e.other) + "对照读取：" + LangFaultText(e) + "。";
+        case Kind::LangTextUnwritable:
+            return "无法把" + Quoted(e.detail) + "的译文写入语言文件：" + LangFaultText(e) + "。";
         case Kind::JavaNotFound: return NoJavaText(e.path);
         case Kind::Cancelled: return "已取消。";
     }

@@ -54,6 +54,11 @@ enum class ErrorKind : uint8_t {
     BadEscape,         // a malformed \uXXXX escape in a .properties file, at `line`
     BundleCutShort,    // a .properties file in UTF-8 whose last character is cut short: Java
                        // refuses to read it (MalformedInputException); `line` is the last line
+    LangFileUnreadable,  // a language file in the order of its English file (JOSM's data/*.lang) does
+                         // not read beside it: `fault` (a bundle::LangFault) says why, `offset`
+                         // where; `path` the language file, `other` the English one
+    LangTextUnwritable,  // a translation cannot go into such a file: `fault` (a bundle::LangFault),
+                         // `detail` the English text, `expected` and `limit` the size and the most
     // Running a translated program.
     JavaNotFound,  // no executable java on PATH nor under JAVA_HOME (`path`: JAVA_HOME as given)
     // Work stopped by the user.
