@@ -250,7 +250,7 @@ LangKey KeyOf(const LangEntry& entry)
 const LangEntry* LangFile::Find(const LangKey& key) const
 {
     for (const LangEntry& entry : entries)
-        if (entry.plural == key.plural && !entry.english.empty() && KeyOf(entry).lookup == key.lookup)
+        if (entry.plural == key.plural && KeyOf(entry).lookup == key.lookup)
             return &entry;
     return nullptr;
 }
