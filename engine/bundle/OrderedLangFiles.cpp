@@ -249,9 +249,24 @@ LangKey KeyOf(const LangEntry& entry)
 
 const LangEntry* LangFile::Find(const LangKey& key) const
 {
-    for (const LangEntry& entry : entries)
-        if (entry.plural == key.plural && KeyOf(entry).lookup == key.lookup)
+    // KeyOf without making the key: a catalogue looks up every text of a file of thousands.
+    const std::string_view lookup = key.lookup;
+    for (const LangEntry& entry : entries) {
+        if (entry.plural != key.plural)
+            continue;
+        const std::string_view text = entry.english.empty() ? std::string_view() : std::string_view(entry.english.front());
+        if (!entry.hasContext) {
+            if (lookup == text)
+                return &entry;
+            continue;
+        }
+        const std::size_t size = kContextPrefix.size() + entry.context.size() + 1 + text.size();
+        if (lookup.size() == size && lookup.substr(0, kContextPrefix.size()) == kContextPrefix &&
+            lookup.substr(kContextPrefix.size(), entry.context.size()) == entry.context &&
+            lookup[kContextPrefix.size() + entry.context.size()] == '\n' &&
+            lookup.substr(size - text.size()) == text)
             return &entry;
+    }
     return nullptr;
 }
 
