@@ -1,6 +1,7 @@
 #include "ErrorText.h"
 
 #include "bundle/GettextJavaBundle.h"
+#include "bundle/OrderedLangFiles.h"
 #include "classfile/ClassFile.h"
 #include "text/ControlEscapes.h"
 #include "zip/ZipFault.h"
@@ -143,6 +144,27 @@ std::string GettextFaultText(const cl::Error& e)
         case F::PoolFull: return "条目太多，常量池超过 65535 项";
         case F::CodeTooLarge: return "条目" + Quoted(e.entry) + "所在方法的代码超过 65535 字节";
         case F::BadPluralForms: return "文件头的复数公式" + Quoted(e.detail) + "无法转换";
+// Why a language file in the order of its English file cannot be read beside it, or a
+// translation cannot be written into it.
+std::string LangFaultText(const cl::Error& e)
+{
+    using F = cl::bundle::LangFault;
+    const std::string at = "（在第 " + std::to_string(e.offset) + " 字节处）";
+    switch (static_cast<F>(e.fault)) {
+        case F::None: return {};
+        case F::EnglishCutShort: return "英文文件在一个长度或文本中间就结束了" + at;
+        case F::LanguageCutShort: return "语言文件在一个长度或文本中间就结束了" + at;
+        case F::LanguageEndsEarly: return "语言文件比英文文件少了条目" + at;
+        case F::LanguageRunsOn: return "英文文件已经结束，语言文件还有内容" + at;
+        case F::NoPluralMark: return "英文文件在这里开始复数部分，语言文件却没有" + at;
+        case F::NoEnglishForms: return "有一条复数文本没有英文形式，却有译文" + at;
+        case F::TextTooLong:
+            return "译文有 " + std::to_string(e.expected) + " 字节，超过了长度字段所能表示的 " +
+                   std::to_string(e.limit) + " 字节";
+        case F::TextNotUtf8: return "译文不是有效的 UTF-8，JOSM 会把它读成替换字符";
+        case F::TooManyForms:
+            return "译文有 " + std::to_string(e.expected) + " 个复数形式，最多只能有 " + std::to_string(e.limit) + " 个";
+        case F::FormsForSingular: return "单数文本只能有一个译文，却给了多个";
     }
     return {};
 }
@@ -263,6 +285,11 @@ std::string DescribeError(const cl::Error& e)
         case Kind::GettextUnwritable:
             return "无法写出 gettext 资源类" + Quoted(e.path.empty() ? "?" : e.path) + "：" + GettextFaultText(e) +
                    "。原来的文件保持不变。";
+        case Kind::LangFileUnreadable:
+            return "无法把语言文件" + Quoted(e.path.empty() ? "?" : e.path) + "与英文文件" +
+                   Quoted(e.other.empty() ? "?" : e.other) + "对照读取：" + LangFaultText(e) + "。";
+        case Kind::LangTextUnwritable:
+            return "无法把" + Quoted(e.detail) + "的译文写入语言文件：" + LangFaultText(e) + "。";
         case Kind::JavaNotFound: return NoJavaText(e.path);
         case Kind::Cancelled: return "已取消。";
     }

@@ -8,6 +8,7 @@ list(APPEND CLASSLINGO_ENGINE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/Letters.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LocaleTag.cpp
   ${CMAKE_CURRENT_LIST_DIR}/OfferedValues.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/OrderedLangFiles.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Properties.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PropertiesWriter.cpp
 )

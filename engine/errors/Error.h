@@ -58,6 +58,12 @@ enum class ErrorKind : uint8_t {
                        // bundle::GettextFault) says why, `offset` where
     GettextUnwritable, // a gettext bundle's class cannot hold the messages: `fault` (a
                        // bundle::GettextFault) says which limit, `entry` the message's key
+    LangFileUnreadable,  // a language file in the order of its English file (JOSM's data/*.lang) does
+                         // not read beside it: `fault` (a bundle::LangFault) says why, `offset`
+                         // where; `path` the language file, `other` the English one
+    LangTextUnwritable,  // a translation cannot go into such a file: `fault` (a bundle::LangFault),
+                         // `detail` the English text, `expected` and `limit` the size and the most
+                         // its length field holds
     // Running a translated program.
     JavaNotFound,  // no executable java on PATH nor under JAVA_HOME (`path`: JAVA_HOME as given)
     // Work stopped by the user.
