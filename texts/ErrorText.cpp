@@ -144,6 +144,10 @@ std::string GettextFaultText(const cl::Error& e)
         case F::PoolFull: return "条目太多，常量池超过 65535 项";
         case F::CodeTooLarge: return "条目" + Quoted(e.entry) + "所在方法的代码超过 65535 字节";
         case F::BadPluralForms: return "文件头的复数公式" + Quoted(e.detail) + "无法转换";
+    }
+    return {};
+}
+
 // Why a language file in the order of its English file cannot be read beside it, or a
 // translation cannot be written into it.
 std::string LangFaultText(const cl::Error& e)
