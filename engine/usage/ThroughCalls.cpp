@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 #include <tuple>
+#include <type_traits>
 #include <unordered_map>
 #include <vector>
 
@@ -43,14 +44,39 @@ uint64_t MethodKey(uint32_t ci, uint16_t mi)
 void ProgramUsage::Graph::ThroughCalls()
 {
     const size_t n = classes.size();
-    // Per class, each method's flows (indexes into the class's flows), as the flows are sorted
-    // by origin first.
-    std::vector<std::unordered_map<uint16_t, std::vector<uint32_t>>> byMethod(n);
-    for (uint32_t ci = 0; ci < n; ++ci) {
-        const std::vector<Flow>& flows = classes[ci].flows;
-        for (uint32_t fi = 0; fi < flows.size(); ++fi) {
-            if (flows[fi].method != kNoMethod && flows[fi].method < classes[ci].methods.size())
-                byMethod[ci][flows[fi].method].push_back(fi);
+    // Each method's flows (indexes into its class's flows, as the flows are sorted by origin
+    // first), of the methods where something can come back out of a call or a return: a
+    // method with no parameter flowing anywhere returns none of them, and one that passes
+    // nothing into a call joins nothing. One list for the program, in class and method order.
+    struct MethodFlows {
+        uint32_t ci;
+        uint16_t mi;
+        bool parameters;  // a parameter flows somewhere: it may be returned
+        bool calls;       // something flows into a call: a call may give it back
+        std::vector<uint32_t> flows;
+    };
+    std::vector<MethodFlows> byMethod;
+    {
+        std::vector<std::pair<uint16_t, uint32_t>> order;
+        for (uint32_t ci = 0; ci < n; ++ci) {
+            const ClassFacts& c = classes[ci];
+            order.clear();
+            for (uint32_t fi = 0; fi < c.flows.size(); ++fi) {
+                if (c.flows[fi].method != kNoMethod && c.flows[fi].method < c.methods.size())
+                    order.emplace_back(c.flows[fi].method, fi);
+            }
+            std::sort(order.begin(), order.end());
+            for (size_t k = 0; k < order.size();) {
+                MethodFlows m{ci, order[k].first, false, false, {}};
+                for (; k < order.size() && order[k].first == m.mi; ++k) {
+                    const Flow& f = c.flows[order[k].second];
+                    m.parameters = m.parameters || f.origin == OriginKind::Parameter;
+                    m.calls = m.calls || (f.sink < c.sinks.size() && c.sinks[f.sink].kind == SinkKind::CallSite);
+                    m.flows.push_back(order[k].second);
+                }
+                if (m.parameters || m.calls)
+                    byMethod.push_back(std::move(m));
+            }
         }
     }
 
@@ -104,9 +130,23 @@ void ProgramUsage::Graph::ThroughCalls()
                 if (std::find(seen.begin(), seen.end(), key) != seen.end())
                     continue;
                 seen.push_back(key);
-                for (const uint32_t fi : flows) {
-                    const Flow& flow = c.flows[fi];
-                    if (flow.origin != at.origin || flow.value != at.value || flow.sink >= c.sinks.size())
+                // A method's flows are in the class's order (by origin, then value): those of
+                // one origin are a run of them.
+                const auto [from, to] = std::equal_range(
+                    flows.begin(), flows.end(), std::pair<OriginKind, uint32_t>{at.origin, at.value},
+                    [&](const auto& a, const auto& b) {
+                        using Key = std::pair<OriginKind, uint32_t>;
+                        auto keyOf = [&](const auto& x) -> Key {
+                            if constexpr (std::is_same_v<std::decay_t<decltype(x)>, Key>)
+                                return x;
+                            else
+                                return {c.flows[x].origin, c.flows[x].value};
+                        };
+                        return keyOf(a) < keyOf(b);
+                    });
+                for (auto it = from; it != to; ++it) {
+                    const Flow& flow = c.flows[*it];
+                    if (flow.sink >= c.sinks.size())
                         continue;
                     const Sink& sink = c.sinks[flow.sink];
                     const FormatStyle format = Then(at.format, flow.format);
@@ -126,19 +166,21 @@ void ProgramUsage::Graph::ThroughCalls()
         }
         return out;
     };
+    // After the first round only a method that passes something into a call can return more:
+    // what the others return is found once.
     for (int round = 0; round < 16; ++round) {
         bool grew = false;
-        for (uint32_t ci = 0; ci < n; ++ci) {
-            for (const auto& [mi, flows] : byMethod[ci]) {
-                std::vector<std::pair<uint16_t, uint8_t>> now = returnedBy(classes[ci], mi, flows);
-                if (now.empty())
-                    continue;
-                std::sort(now.begin(), now.end());
-                std::vector<std::pair<uint16_t, uint8_t>>& kept = returned[MethodKey(ci, mi)];
-                if (kept != now) {
-                    kept = std::move(now);
-                    grew = true;
-                }
+        for (const MethodFlows& m : byMethod) {
+            if (!m.parameters || (round > 0 && !m.calls))
+                continue;
+            std::vector<std::pair<uint16_t, uint8_t>> now = returnedBy(classes[m.ci], m.mi, m.flows);
+            if (now.empty())
+                continue;
+            std::sort(now.begin(), now.end());
+            std::vector<std::pair<uint16_t, uint8_t>>& kept = returned[MethodKey(m.ci, m.mi)];
+            if (kept != now) {
+                kept = std::move(now);
+                grew = true;
             }
         }
         if (!grew)
@@ -160,11 +202,26 @@ void ProgramUsage::Graph::ThroughCalls()
     // in to where that call's result goes: a parameter, a field or another call's result by an
     // edge, a literal or a looked-up value by a flow of its own (their findings are read off
     // their flows). A joined flow into a call is joined again, for a result passed on in turn.
-    for (uint32_t ci = 0; ci < n; ++ci) {
+    std::vector<Flow> added;
+    for (size_t first = 0; first < byMethod.size();) {
+        const uint32_t ci = byMethod[first].ci;
+        size_t last = first;
+        while (last < byMethod.size() && byMethod[last].ci == ci)
+            ++last;
         ClassFacts& c = classes[ci];
         const std::span<const uint32_t> targets = SinkTargetsOf(ci);
-        std::vector<Flow> added;
-        for (const auto& [mi, indexes] : byMethod[ci]) {
+        added.clear();
+        for (size_t k = first; k < last; ++k) {
+            const MethodFlows& m = byMethod[k];
+            const uint16_t mi = m.mi;
+            const std::vector<uint32_t>& indexes = m.flows;
+            // Nothing to join unless some call of the method gives back what it is passed.
+            if (!m.calls || std::none_of(indexes.begin(), indexes.end(), [&](uint32_t fi) {
+                    const Flow& f = c.flows[fi];
+                    return f.sink < c.sinks.size() && c.sinks[f.sink].kind == SinkKind::CallSite &&
+                           passes(c, c.sinks[f.sink].target, c.sinks[f.sink].parameter) != 0;
+                }))
+                continue;
             std::vector<Flow> flows;
             flows.reserve(indexes.size());
             for (const uint32_t fi : indexes)
@@ -199,6 +256,7 @@ void ProgramUsage::Graph::ThroughCalls()
                 }
             }
         }
+        first = last;
         if (added.empty())
             continue;
         c.flows.insert(c.flows.end(), added.begin(), added.end());
