@@ -84,10 +84,17 @@ void ProgramUsage::Graph::ThroughCalls()
     // FormatStyle): worked out until no more are found, a method returning another's result.
     std::unordered_map<uint64_t, std::vector<std::pair<uint16_t, uint8_t>>> returned;
     // The formattings through which a call site's argument `parameter` comes back as its result.
+    // The target of each call site, named once: the rounds below ask again and again, and
+    // naming it hashes the member's names. (Resolving it may grow the hierarchy's tables, so
+    // what it runs is looked up each time.)
+    std::unordered_map<const LookupFacts*, uint32_t> targetOf;
     auto passes = [&](const ClassFacts& c, uint32_t site, uint16_t parameter) -> uint8_t {
         if (site >= c.lookups.size() || c.lookups[site].member >= c.members.size())
             return 0;
-        const Target& t = hierarchy.Resolve(hierarchy.TargetOf(c.members[c.lookups[site].member]));
+        auto [at, fresh] = targetOf.try_emplace(&c.lookups[site]);
+        if (fresh)
+            at->second = hierarchy.TargetOf(c.members[c.lookups[site].member]);
+        const Target& t = hierarchy.Resolve(at->second);
         uint8_t flags = 0;
         for (const auto& [cc, cm] : hierarchy.MethodsOf(t)) {
             const auto found = returned.find(MethodKey(cc, cm));
