@@ -5,6 +5,7 @@
 #include <tuple>
 #include <type_traits>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 // A value passed to a method of the program's own that returns it (a formatting helper given
@@ -53,31 +54,48 @@ void ProgramUsage::Graph::ThroughCalls()
         uint16_t mi;
         bool parameters;  // a parameter flows somewhere: it may be returned
         bool calls;       // something flows into a call: a call may give it back
-        std::vector<uint32_t> flows;
+        std::span<const uint32_t> flows;
     };
     std::vector<MethodFlows> byMethod;
+    // Every listed method's flows side by side, each class's grouped by method by counting.
+    std::vector<uint32_t> grouped;
     {
-        std::vector<std::pair<uint16_t, uint32_t>> order;
+        std::vector<uint32_t> start;
+        std::vector<std::pair<size_t, size_t>> ranges;  // per listed method, into `grouped`
         for (uint32_t ci = 0; ci < n; ++ci) {
             const ClassFacts& c = classes[ci];
-            order.clear();
-            for (uint32_t fi = 0; fi < c.flows.size(); ++fi) {
-                if (c.flows[fi].method != kNoMethod && c.flows[fi].method < c.methods.size())
-                    order.emplace_back(c.flows[fi].method, fi);
+            const size_t methods = c.methods.size();
+            start.assign(methods + 1, 0);
+            for (const Flow& f : c.flows) {
+                if (f.method != kNoMethod && f.method < methods)
+                    ++start[f.method + 1];
             }
-            std::sort(order.begin(), order.end());
-            for (size_t k = 0; k < order.size();) {
-                MethodFlows m{ci, order[k].first, false, false, {}};
-                for (; k < order.size() && order[k].first == m.mi; ++k) {
-                    const Flow& f = c.flows[order[k].second];
-                    m.parameters = m.parameters || f.origin == OriginKind::Parameter;
-                    m.calls = m.calls || (f.sink < c.sinks.size() && c.sinks[f.sink].kind == SinkKind::CallSite);
-                    m.flows.push_back(order[k].second);
+            for (size_t m = 0; m < methods; ++m)
+                start[m + 1] += start[m];
+            const size_t base = grouped.size();
+            grouped.resize(base + start[methods]);
+            std::vector<uint32_t> next(start.begin(), start.end() - 1);
+            for (uint32_t fi = 0; fi < c.flows.size(); ++fi) {
+                const uint16_t m = c.flows[fi].method;
+                if (m != kNoMethod && m < methods)
+                    grouped[base + next[m]++] = fi;
+            }
+            for (size_t m = 0; m < methods; ++m) {
+                MethodFlows listed{ci, static_cast<uint16_t>(m), false, false, {}};
+                for (uint32_t k = start[m]; k < start[m + 1]; ++k) {
+                    const Flow& f = c.flows[grouped[base + k]];
+                    listed.parameters = listed.parameters || f.origin == OriginKind::Parameter;
+                    listed.calls = listed.calls || (f.sink < c.sinks.size() && c.sinks[f.sink].kind == SinkKind::CallSite);
                 }
-                if (m.parameters || m.calls)
-                    byMethod.push_back(std::move(m));
+                if (listed.parameters || listed.calls) {
+                    byMethod.push_back(listed);
+                    ranges.emplace_back(base + start[m], base + start[m + 1]);
+                }
             }
         }
+        // The spans are made once `grouped` has stopped growing.
+        for (size_t k = 0; k < byMethod.size(); ++k)
+            byMethod[k].flows = std::span<const uint32_t>(grouped).subspan(ranges[k].first, ranges[k].second - ranges[k].first);
     }
 
     // Which parameters each method returns, and through which formattings (a bit per
@@ -118,7 +136,7 @@ void ProgramUsage::Graph::ThroughCalls()
     };
     std::vector<Reach> work;
     std::vector<std::tuple<OriginKind, uint32_t, FormatStyle>> seen;
-    auto returnedBy = [&](const ClassFacts& c, uint16_t mi, const std::vector<uint32_t>& flows) {
+    auto returnedBy = [&](const ClassFacts& c, uint16_t mi, std::span<const uint32_t> flows) {
         std::vector<std::pair<uint16_t, uint8_t>> out;
         for (const uint32_t start : flows) {
             const Flow& first = c.flows[start];
@@ -173,12 +191,33 @@ void ProgramUsage::Graph::ThroughCalls()
         }
         return out;
     };
-    // After the first round only a method that passes something into a call can return more:
-    // what the others return is found once.
+    // After the first round a method can return more only when a method it calls returned more
+    // in the round before: what the others return is found once.
+    std::unordered_set<uint64_t> changedBefore;
+    std::unordered_set<uint64_t> changedNow;
+    auto callsChanged = [&](const MethodFlows& m) {
+        const ClassFacts& c = classes[m.ci];
+        for (const uint32_t fi : m.flows) {
+            const Flow& f = c.flows[fi];
+            if (f.sink >= c.sinks.size() || c.sinks[f.sink].kind != SinkKind::CallSite)
+                continue;
+            const uint32_t site = c.sinks[f.sink].target;
+            if (site >= c.lookups.size() || c.lookups[site].member >= c.members.size())
+                continue;
+            auto [at, fresh] = targetOf.try_emplace(&c.lookups[site]);
+            if (fresh)
+                at->second = hierarchy.TargetOf(c.members[c.lookups[site].member]);
+            for (const auto& [cc, cm] : hierarchy.MethodsOf(hierarchy.Resolve(at->second))) {
+                if (changedBefore.count(MethodKey(cc, cm)) != 0)
+                    return true;
+            }
+        }
+        return false;
+    };
     for (int round = 0; round < 16; ++round) {
-        bool grew = false;
+        changedNow.clear();
         for (const MethodFlows& m : byMethod) {
-            if (!m.parameters || (round > 0 && !m.calls))
+            if (!m.parameters || (round > 0 && (!m.calls || !callsChanged(m))))
                 continue;
             std::vector<std::pair<uint16_t, uint8_t>> now = returnedBy(classes[m.ci], m.mi, m.flows);
             if (now.empty())
@@ -187,11 +226,12 @@ void ProgramUsage::Graph::ThroughCalls()
             std::vector<std::pair<uint16_t, uint8_t>>& kept = returned[MethodKey(m.ci, m.mi)];
             if (kept != now) {
                 kept = std::move(now);
-                grew = true;
+                changedNow.insert(MethodKey(m.ci, m.mi));
             }
         }
-        if (!grew)
+        if (changedNow.empty())
             break;
+        changedBefore.swap(changedNow);
     }
     if (returned.empty())
         return;
@@ -221,7 +261,7 @@ void ProgramUsage::Graph::ThroughCalls()
         for (size_t k = first; k < last; ++k) {
             const MethodFlows& m = byMethod[k];
             const uint16_t mi = m.mi;
-            const std::vector<uint32_t>& indexes = m.flows;
+            const std::span<const uint32_t> indexes = m.flows;
             // Nothing to join unless some call of the method gives back what it is passed.
             if (!m.calls || std::none_of(indexes.begin(), indexes.end(), [&](uint32_t fi) {
                     const Flow& f = c.flows[fi];
