@@ -52,15 +52,30 @@ std::string UseLine(Use use, const std::string& consumer)
     return line;
 }
 
+std::string TranslatedByText(const std::string& call)
+{
+    const std::size_t dot = call.rfind('.');
+    return "经 " + (dot == std::string::npos ? call : call.substr(dot + 1)) + " 翻译";
+}
+
 std::string UsesLine(Use use, const std::string& consumer, const std::vector<cl::usage::UseFound>& uses)
 {
-    std::string line = UseLine(use, consumer);
+    // A message id of a translation call is shown through the call: the note names the call.
+    auto through = [&](Use u, const std::string& named) {
+        for (const cl::usage::UseFound& found : uses) {
+            if (found.use == u && !found.translatedBy.empty())
+                return TranslatedByText(found.translatedBy);
+        }
+        return named;
+    };
+    std::string line = UseLine(use, through(use, consumer));
     for (const cl::usage::UseFound& other : uses) {
         if (other.use == use || other.use == Use::Unknown)
             continue;
         line += "；" + UseName(other.use);
-        if (!other.consumer.empty())
-            line += "（" + other.consumer + "）";
+        const std::string named = other.translatedBy.empty() ? other.consumer : TranslatedByText(other.translatedBy);
+        if (!named.empty())
+            line += "（" + named + "）";
     }
     return line;
 }
