@@ -60,20 +60,35 @@ std::string TranslatedByText(const std::string& call)
 
 std::string UsesLine(Use use, const std::string& consumer, const std::vector<cl::usage::UseFound>& uses)
 {
-    // A message id of a translation call is shown through the call: the note names the call.
-    auto through = [&](Use u, const std::string& named) {
+    // A message id shown through its translation call names the call rather than the consumer
+    // of the call's result. The call's own MessageFormat is no use of its own beside what the
+    // result is shown as (the entry's java-format says it is a pattern): "界面（经 tr 翻译）".
+    auto translated = [&](Use u) -> const cl::usage::UseFound* {
         for (const cl::usage::UseFound& found : uses) {
-            if (found.use == u && !found.translatedBy.empty())
-                return TranslatedByText(found.translatedBy);
+            if (found.use == u && !found.translatedBy.empty() && cl::usage::IsShown(u))
+                return &found;
         }
-        return named;
+        return nullptr;
     };
-    std::string line = UseLine(use, through(use, consumer));
+    const cl::usage::UseFound* lead = translated(use);
+    bool formatFolded = false;
+    if (lead != nullptr && use == Use::Format) {
+        for (const Use shown : {Use::Ui, Use::Message, Use::Log}) {
+            if (const cl::usage::UseFound* found = translated(shown)) {
+                lead = found;
+                formatFolded = true;
+                break;
+            }
+        }
+    }
+    const Use first = lead != nullptr ? lead->use : use;
+    std::string line = lead != nullptr ? UseLine(first, TranslatedByText(lead->translatedBy)) : UseLine(use, consumer);
     for (const cl::usage::UseFound& other : uses) {
-        if (other.use == use || other.use == Use::Unknown)
+        if (other.use == first || other.use == Use::Unknown || (formatFolded && other.use == Use::Format))
             continue;
         line += "；" + UseName(other.use);
-        const std::string named = other.translatedBy.empty() ? other.consumer : TranslatedByText(other.translatedBy);
+        const cl::usage::UseFound* through = translated(other.use);
+        const std::string named = through != nullptr ? TranslatedByText(through->translatedBy) : other.consumer;
         if (!named.empty())
             line += "（" + named + "）";
     }

@@ -540,13 +540,12 @@ void ProgramUsage::Graph::BareFindingsOf(size_t ci, OriginKind origin, uint32_t 
             add(ThroughFormat(t.kind, it->format), t.consumer, kNone, it->method, translation);
             continue;
         }
-        // A message id passed to a translation call: what the call does with it inside.
-        const uint32_t* into = origin == OriginKind::Literal ? translationNodes.Find(target) : nullptr;
+        // A message id passed to a translation call: what the call does with it inside, which
+        // is no use of the call's result (the decision tells it by `via`, OfferPolicy.cpp).
+        const bool into = origin == OriginKind::Literal && translationNodes.Find(target) != nullptr;
         for (const Mark& m : MarksOf(target)) {
-            if (into != nullptr)
-                add(AsMessageId(ThroughFormat(m.kind, it->format)), m.consumer, target, it->method, *into);
-            else
-                add(ThroughFormat(m.kind, it->format), m.consumer, target, it->method, translation);
+            const uint8_t kind = ThroughFormat(m.kind, it->format);
+            add(into ? AsMessageId(kind) : kind, m.consumer, target, it->method, translation);
         }
     }
     if (out.empty())
