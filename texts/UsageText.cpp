@@ -52,15 +52,45 @@ std::string UseLine(Use use, const std::string& consumer)
     return line;
 }
 
+std::string TranslatedByText(const std::string& call)
+{
+    const std::size_t dot = call.rfind('.');
+    return "经 " + (dot == std::string::npos ? call : call.substr(dot + 1)) + " 翻译";
+}
+
 std::string UsesLine(Use use, const std::string& consumer, const std::vector<cl::usage::UseFound>& uses)
 {
-    std::string line = UseLine(use, consumer);
+    // A message id shown through its translation call names the call rather than the consumer
+    // of the call's result. The call's own MessageFormat is no use of its own beside what the
+    // result is shown as (the entry's java-format says it is a pattern): "界面（经 tr 翻译）".
+    auto translated = [&](Use u) -> const cl::usage::UseFound* {
+        for (const cl::usage::UseFound& found : uses) {
+            if (found.use == u && !found.translatedBy.empty() && cl::usage::IsShown(u))
+                return &found;
+        }
+        return nullptr;
+    };
+    const cl::usage::UseFound* lead = translated(use);
+    bool formatFolded = false;
+    if (lead != nullptr && use == Use::Format) {
+        for (const Use shown : {Use::Ui, Use::Message, Use::Log}) {
+            if (const cl::usage::UseFound* found = translated(shown)) {
+                lead = found;
+                formatFolded = true;
+                break;
+            }
+        }
+    }
+    const Use first = lead != nullptr ? lead->use : use;
+    std::string line = lead != nullptr ? UseLine(first, TranslatedByText(lead->translatedBy)) : UseLine(use, consumer);
     for (const cl::usage::UseFound& other : uses) {
-        if (other.use == use || other.use == Use::Unknown)
+        if (other.use == first || other.use == Use::Unknown || (formatFolded && other.use == Use::Format))
             continue;
         line += "；" + UseName(other.use);
-        if (!other.consumer.empty())
-            line += "（" + other.consumer + "）";
+        const cl::usage::UseFound* through = translated(other.use);
+        const std::string named = through != nullptr ? TranslatedByText(through->translatedBy) : other.consumer;
+        if (!named.empty())
+            line += "（" + named + "）";
     }
     return line;
 }

@@ -21,7 +21,12 @@ std::string UseLine(cl::usage::Use use, const std::string& consumer);
 // "用途：界面（javax/swing/JLabel.<init>）；消息（java/lang/IllegalStateException.<init>）". An
 // unknown use beside known ones is left out: it says only that the analysis stopped there (a
 // println helper's String.length), which a translator cannot act on.
+// A use through a translation call names the call instead of its consumer:
+// "用途：界面（经 tr 翻译）".
 std::string UsesLine(cl::usage::Use use, const std::string& consumer, const std::vector<cl::usage::UseFound>& uses);
+
+// "经 tr 翻译": the text is the message id of the translation call `call` ("org/x/I18n.tr").
+std::string TranslatedByText(const std::string& call);
 
 // Why a withheld text is not offered, in one sentence.
 const char* WithheldText();

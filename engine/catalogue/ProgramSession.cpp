@@ -230,14 +230,17 @@ void AddBatch(const Program& batch, Extraction& extraction, std::size_t first, c
 // A text offered for what some places show may be mere data at another ("<null>" in an
 // exception message, and what a toString writes for a null); the translation then goes to the
 // places that show it. A place compared by equality is not data: it changes with the label it
-// is compared with.
-void KeepDataPlaces(const usage::ProgramUsage& uses, SessionEntry& entry)
+// is compared with - unless the text is a translation call's message id (`messageId`): then a
+// place that is only a key is the program's table of translations (a gettext bundle class's
+// msgids, placed by their hash), which must keep the English text the calls looked up.
+void KeepDataPlaces(const usage::ProgramUsage& uses, SessionEntry& entry, bool messageId)
 {
     for (SessionPlace& place : entry.places) {
         if (place.kind != PlaceKind::Literal && place.kind != PlaceKind::Recipe)
             continue;
         const usage::PlaceRef ref{place.classIndex, place.index};
-        place.kept = uses.Decide(entry.msgid, std::span<const usage::PlaceRef>(&ref, 1)).use == usage::Use::Data;
+        const usage::Use use = uses.Decide(entry.msgid, std::span<const usage::PlaceRef>(&ref, 1)).use;
+        place.kept = use == usage::Use::Data || (messageId && use == usage::Use::Key);
     }
 }
 
@@ -533,7 +536,7 @@ void DecideUses(const OpenOptions& options, Opening& opening)
         if (!entry.offered)
             CountWithheld(entry, opening.facts);
         if (decision.offered && refs.size() > 1 && !split)
-            KeepDataPlaces(uses, entry);
+            KeepDataPlaces(uses, entry, !decision.translatedBy.empty());
         entry.problem = CheckTranslation(entry.Checks(), entry.msgid, entry.translation);
     }
 }

@@ -113,6 +113,10 @@ struct LookupFacts {
     // looks its parameter up and returns what it finds is a wrapper, and its callers' keys are
     // the ones that count.
     uint16_t ownParameter = 0;
+    // Every parameter of the calling method that is part of the key, bit p for parameter p
+    // (below 64): a translation call's message id may be one of several (JOSM's gettext looks
+    // up its text alone, or joined with its context).
+    uint64_t keyParameters = 0;
     uint32_t member = 0;     // Call: the called method, into ClassFacts::members
     // The string constants the key is made of (a literal, a recipe, or the pieces appended to
     // a builder), into ClassFacts::lookupLiterals.

@@ -34,10 +34,12 @@ void FindSwitchLiterals(FlowContext& c)
 
 // The string constants and parameters a key set is made of, objects expanded into what they
 // collected (a key appended together in a builder).
-void KeyOrigins(FlowContext& c, uint32_t key, std::vector<uint16_t>& literals, uint16_t& parameter, bool& joined)
+void KeyOrigins(FlowContext& c, uint32_t key, std::vector<uint16_t>& literals, uint16_t& parameter, bool& joined,
+                uint64_t& parameters)
 {
     literals.clear();
     parameter = 0;
+    parameters = 0;
     joined = false;
     std::vector<uint32_t> elements(c.s.sets.Elements(key).begin(), c.s.sets.Elements(key).end());
     std::vector<uint8_t> expanded(c.s.sources.size(), 0);
@@ -62,6 +64,8 @@ void KeyOrigins(FlowContext& c, uint32_t key, std::vector<uint16_t>& literals, u
             literals.push_back(static_cast<uint16_t>(s.value));
         else if (s.kind == kParameter && parameter == 0)
             parameter = static_cast<uint16_t>(s.value);
+        if (s.kind == kParameter && s.value < 64)
+            parameters |= uint64_t{1} << s.value;
     }
     joined = joined || origins > 1;
     std::sort(literals.begin(), literals.end());
@@ -77,7 +81,8 @@ void EmitLookups(FlowContext& c)
         LookupFacts facts;
         uint16_t parameter = 0;
         bool joined = false;
-        KeyOrigins(c, site.key, literals, parameter, joined);
+        uint64_t parameters = 0;
+        KeyOrigins(c, site.key, literals, parameter, joined, parameters);
         if (literals.empty() && parameter == 0 && site.kind != LookupKind::Site)
             continue;
         facts.kind = site.kind;
@@ -86,6 +91,7 @@ void EmitLookups(FlowContext& c)
         facts.method = c.method;
         facts.parameter = site.parameter;
         facts.ownParameter = parameter;
+        facts.keyParameters = parameters;
         facts.member = site.member;
         c.s.lookupIndex[site.source] = c.scope.AddLookup(facts, literals);
     }

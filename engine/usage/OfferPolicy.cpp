@@ -72,11 +72,21 @@ Decision ProgramUsage::Decide(std::string_view text, std::span<const PlaceRef> p
     thread_local std::vector<Placed> findings;
     thread_local std::vector<BareFinding> bare;
     findings.clear();
+    // A text handed to a translation call is its message id unless it is shaped like a key
+    // ("dialog.title", "fileSaveError": a bundle's key, handed to a getter that returns the
+    // key when the bundle lacks it): what the call does with it inside is then none of its
+    // uses, and what the call's result is put to decides.
+    const bool messageId = !(LooksLikeCode(text) && !ReadsAsProse(text));
+    auto insideTranslation = [&](const BareFinding& f) {
+        return f.kind == kMessageIdKind || (f.via != kNone && graph_->translationNodes.Find(f.via) != nullptr);
+    };
     if (graph_) {
         for (size_t p = 0; p < places.size(); ++p) {
             graph_->BareFindingsOf(places[p], bare);
-            for (const BareFinding& f : bare)
-                findings.push_back({f, p});
+            for (const BareFinding& f : bare) {
+                if (!(messageId && insideTranslation(f)))
+                    findings.push_back({f, p});
+            }
         }
     }
     // An unknown finding at a call of a library method (its consumer "owner/Class.method"),
@@ -136,15 +146,18 @@ Decision ProgramUsage::Decide(std::string_view text, std::span<const PlaceRef> p
     }
     // Every use found, for the note, whatever the decision below makes of the text.
     for (const Placed& placed : findings) {
-        AddUse(d.uses, UseOf(placed.f.kind), FormatOf(placed.f.kind), [&] {
-            return placed.f.consumer == kNothing ? std::string("nothing") : graph_->ConsumerName(placed.f.consumer);
-        });
+        AddUse(
+            d.uses, UseOf(placed.f.kind), FormatOf(placed.f.kind),
+            [&] { return placed.f.consumer == kNothing ? std::string("nothing") : graph_->ConsumerName(placed.f.consumer); },
+            placed.f.translation != kNone ? graph_->names[placed.f.translation] : std::string_view());
     }
     auto take = [&](const Placed* f, Use use) {
         d.use = use;
         if (f != nullptr) {
             d.format = FormatOf(f->f.kind);
             d.consumer = f->f.consumer == kNothing ? std::string("nothing") : graph_->ConsumerName(f->f.consumer);
+            if (f->f.translation != kNone)
+                d.translatedBy.assign(graph_->names[f->f.translation]);
         }
     };
     // A pattern's placeholders are no words: read without them, "%s[]" holds no letter.

@@ -32,8 +32,11 @@ ProgramUsage ProgramUsage::Solve(std::vector<ClassFacts> classes)
     g.Build();
     g.Connect();
     g.ThroughCalls();
-    g.FixedPoint();
+    // The key lookups before the fixed point: the translation calls are known from them, and
+    // the fixed point does not follow a message id into its translation call.
     g.keyLookups.Build(g.classes, g.hierarchy);
+    g.FindTranslationCalls();
+    g.FixedPoint();
     return usage;
 }
 

@@ -45,6 +45,9 @@ struct Finding {
     std::string via;
     std::string className;  // where the constant is loaded
     std::string method;     // ... in which method; empty for a field's constant value
+    // The translation call it went through as a message id ("org/x/I18n.tr"; TranslationCalls.h),
+    // whose result this finding is of; empty when none.
+    std::string translatedBy;
 
     bool operator==(const Finding&) const = default;
 };
@@ -65,6 +68,9 @@ struct UseFound {
     Use use = Use::Unknown;
     FormatStyle format = FormatStyle::None;
     std::string consumer;
+    // The translation call the text went through to this use, as Finding::translatedBy: the
+    // note names the call rather than the consumer of its result.
+    std::string translatedBy = {};
 
     bool operator==(const UseFound&) const = default;
 };
@@ -77,7 +83,8 @@ int NoteRank(Use use) noexcept;
 // `consumer` is asked for only when the use is new, as a consumer's name is made on demand.
 // An Unknown use named "nothing" gives way to one with a consumer.
 template <typename ConsumerOf>
-void AddUse(std::vector<UseFound>& uses, Use use, FormatStyle format, ConsumerOf&& consumer)
+void AddUse(std::vector<UseFound>& uses, Use use, FormatStyle format, ConsumerOf&& consumer,
+            std::string_view translatedBy = {})
 {
     auto at = uses.begin();
     while (at != uses.end() && NoteRank(at->use) < NoteRank(use))
@@ -86,11 +93,13 @@ void AddUse(std::vector<UseFound>& uses, Use use, FormatStyle format, ConsumerOf
         if (at->use == Use::Unknown && at->consumer == "nothing") {
             std::string named = consumer();
             if (named != "nothing")
-                *at = {use, format, std::move(named)};
+                *at = {use, format, std::move(named), std::string(translatedBy)};
+        } else if (at->translatedBy.empty() && !translatedBy.empty()) {
+            at->translatedBy = translatedBy;
         }
         return;
     }
-    uses.insert(at, UseFound{use, format, consumer()});
+    uses.insert(at, UseFound{use, format, consumer(), std::string(translatedBy)});
 }
 
 struct Decision {
@@ -102,6 +111,9 @@ struct Decision {
     FormatStyle format = FormatStyle::None;  // the pattern's kind when it is a format
     std::string consumer;                    // the consumer of the finding `use` comes from
     std::vector<Finding> forbidding;         // withheld: every finding that forbids a change
+    // The translation call the finding `use` comes from went through ("org/x/I18n.tr"): the
+    // text is that call's message id. Empty when it went through none.
+    std::string translatedBy;
     // Every distinct use found at the text's places, whatever was decided, in NoteRank order,
     // one consumer each: an offered text's note names them all, not only the one that decided.
     std::vector<UseFound> uses;

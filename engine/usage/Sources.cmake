@@ -21,6 +21,7 @@ list(APPEND CLASSLINGO_ENGINE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/ProgramUsage.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TextShape.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ThroughCalls.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TranslationCalls.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Use.cpp
   ${CMAKE_CURRENT_LIST_DIR}/UseGraph.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ValueSets.cpp

@@ -1,3 +1,4 @@
+#include "usage/TranslationCalls.h"
 #include "usage/UseGraph.h"
 
 #include <algorithm>
@@ -113,7 +114,8 @@ void ProgramUsage::Graph::ThroughCalls()
         if (fresh)
             at->second = hierarchy.TargetOf(c.members[c.lookups[site].member]);
         const Target& t = hierarchy.Resolve(at->second);
-        uint8_t flags = 0;
+        // A library's translation call gives back its message id when it has no translation.
+        uint8_t flags = t.library.empty() ? 0 : KnownTranslationCall(t.library, t.ref.name, t.ref.descriptor, parameter);
         for (const auto& [cc, cm] : hierarchy.MethodsOf(t)) {
             const auto found = returned.find(MethodKey(cc, cm));
             if (found == returned.end())
@@ -233,8 +235,7 @@ void ProgramUsage::Graph::ThroughCalls()
             break;
         changedBefore.swap(changedNow);
     }
-    if (returned.empty())
-        return;
+    returnedParameters = returned;
 
     // The node a parameter, a field read or a call's result stands for (OriginNode without the
     // per-class table Build keeps of the members' targets, which holds the last class's now).
@@ -295,6 +296,13 @@ void ProgramUsage::Graph::ThroughCalls()
                         flows.push_back(joined);
                         if (joined.origin == OriginKind::Literal || joined.origin == OriginKind::Lookup) {
                             added.push_back(joined);
+                            if (joined.origin == OriginKind::Literal && into.sink < targets.size()) {
+                                // The call it came out of; the first one, when a result is
+                                // passed on to a call that returns it in turn.
+                                const auto first = joinedThrough.find({ci, into.value, into.method, into.sink, into.format});
+                                joinedThrough.try_emplace({ci, joined.value, joined.method, joined.sink, joined.format},
+                                                          first != joinedThrough.end() ? first->second : targets[into.sink]);
+                            }
                         } else if (const uint32_t from = OriginOf(ci, joined);
                                    from != kNone && joined.sink < targets.size()) {
                             Edge(from, targets[joined.sink], joined.format);

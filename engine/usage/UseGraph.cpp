@@ -477,7 +477,11 @@ void ProgramUsage::Graph::FixedPoint()
                 // what the method returns elsewhere.
                 if (kind == kKeptNameKind && (nodeKey[node] >> 60) == kResultNode && TakesParameters(node))
                     continue;
-                const uint8_t passed = ThroughFormat(kind, flag);
+                // What a translation call does inside with its message id reaches its callers as
+                // the id's lookup, which the text's shape settles (OfferPolicy.cpp).
+                uint8_t passed = ThroughFormat(kind, flag);
+                if (translationNodes.Find(node) != nullptr)
+                    passed = AsMessageId(passed);
                 if (sets.Merge(from, passed, back, seed.consumer))
                     stack.push_back({from, passed, back});
             }
@@ -512,8 +516,8 @@ void ProgramUsage::Graph::BareFindingsOf(size_t ci, OriginKind origin, uint32_t 
     const ClassFacts& c = classes[ci];
     const std::span<const uint32_t> targetsOfSinks = SinkTargetsOf(ci);
     const std::span<const Flow> flows = FlowsFrom(c, origin, value);
-    auto add = [&](uint8_t kind, uint32_t consumer, uint32_t via, uint16_t method) {
-        const BareFinding f{kind, consumer, via, method};
+    auto add = [&](uint8_t kind, uint32_t consumer, uint32_t via, uint16_t method, uint32_t translation) {
+        const BareFinding f{kind, consumer, via, method, translation};
         if (std::find(out.begin(), out.end(), f) == out.end())
             out.push_back(f);
     };
@@ -521,16 +525,31 @@ void ProgramUsage::Graph::BareFindingsOf(size_t ci, OriginKind origin, uint32_t 
         if (it->sink >= targetsOfSinks.size() || (onlyMethod != kEveryMethod && it->method != onlyMethod))
             continue;
         const uint32_t target = targetsOfSinks[it->sink];
+        // A literal's flow out of a translation call (ThroughCalls joined it to where the
+        // call's result goes) is the use of a message id.
+        uint32_t translation = kNone;
+        if (origin == OriginKind::Literal && !joinedThrough.empty()) {
+            const auto joined = joinedThrough.find({static_cast<uint32_t>(ci), it->value, it->method, it->sink, it->format});
+            if (joined != joinedThrough.end()) {
+                if (const uint32_t* name = translationNodes.Find(joined->second))
+                    translation = *name;
+            }
+        }
         if ((target & kTerminalBit) != 0) {
             const Terminal& t = terminals[target & ~kTerminalBit];
-            add(ThroughFormat(t.kind, it->format), t.consumer, kNone, it->method);
+            add(ThroughFormat(t.kind, it->format), t.consumer, kNone, it->method, translation);
             continue;
         }
-        for (const Mark& m : MarksOf(target))
-            add(ThroughFormat(m.kind, it->format), m.consumer, target, it->method);
+        // A message id passed to a translation call: what the call does with it inside, which
+        // is no use of the call's result (the decision tells it by `via`, OfferPolicy.cpp).
+        const bool into = origin == OriginKind::Literal && translationNodes.Find(target) != nullptr;
+        for (const Mark& m : MarksOf(target)) {
+            const uint8_t kind = ThroughFormat(m.kind, it->format);
+            add(into ? AsMessageId(kind) : kind, m.consumer, target, it->method, translation);
+        }
     }
     if (out.empty())
-        out.push_back({KindOf(Use::Unknown, FormatStyle::None, false), kNothing, kNone, kNoMethod});
+        out.push_back({KindOf(Use::Unknown, FormatStyle::None, false), kNothing, kNone, kNoMethod, kNone});
 }
 
 Finding ProgramUsage::Graph::Words(const BareFinding& bare, size_t ci) const
@@ -546,6 +565,8 @@ Finding ProgramUsage::Graph::Words(const BareFinding& bare, size_t ci) const
     f.className.assign(c.name);
     if (bare.method < c.methods.size())
         f.method.assign(c.methods[bare.method].name);
+    if (bare.translation != kNone)
+        f.translatedBy.assign(names[bare.translation]);
     return f;
 }
 

@@ -16,9 +16,13 @@
 
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <span>
 #include <string>
 #include <string_view>
+#include <tuple>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace cl::usage {
@@ -43,17 +47,24 @@ inline uint8_t KindOf(Use use, FormatStyle format, bool equalsStyle)
 // It reads as a key compared by equality that, unlike the others, forbids a change (Forbids);
 // the fixed point does not carry it back into a method that is passed something.
 inline constexpr uint8_t kKeptNameKind = kUseCount * 6;
+// And one after it: what a translation call does inside with its message id (looks it up in
+// its table: a key, a name or a pattern there), as the callers of the call see it
+// (TranslationCalls.h). It reads as a key; whether it forbids a change is the text's to say
+// (OfferPolicy.cpp): a message id ("Open...") is offered for what the call's result is put to,
+// a bundle's key handed to a getter that returns its key when the bundle lacks it
+// ("dialog.title") stays a key.
+inline constexpr uint8_t kMessageIdKind = kUseCount * 6 + 1;
 inline Use UseOf(uint8_t kind)
 {
-    return kind == kKeptNameKind ? Use::Key : static_cast<Use>(kind / 6);
+    return kind >= kKeptNameKind ? Use::Key : static_cast<Use>(kind / 6);
 }
 inline FormatStyle FormatOf(uint8_t kind)
 {
-    return kind == kKeptNameKind ? FormatStyle::None : static_cast<FormatStyle>((kind / 2) % 3);
+    return kind >= kKeptNameKind ? FormatStyle::None : static_cast<FormatStyle>((kind / 2) % 3);
 }
 inline bool EqualsOf(uint8_t kind)
 {
-    return kind == kKeptNameKind || (kind & 1) != 0;
+    return kind == kKeptNameKind || (kind < kKeptNameKind && (kind & 1) != 0);
 }
 // Whether a finding of this kind needs the text unchanged for a decision on literals: a name, a
 // pattern, a key other than one compared by equality with what is mostly another literal of
@@ -61,11 +72,18 @@ inline bool EqualsOf(uint8_t kind)
 inline bool Forbids(uint8_t kind)
 {
     const Use use = UseOf(kind);
-    return use == Use::Name || use == Use::Pattern || (use == Use::Key && (!EqualsOf(kind) || kind == kKeptNameKind));
+    return use == Use::Name || use == Use::Pattern ||
+           (use == Use::Key && (!EqualsOf(kind) || kind == kKeptNameKind || kind == kMessageIdKind));
 }
-// Kinds are below 64 (nine uses, three pattern kinds, equality or not, and the kept name): a
-// node's set of kinds is one word.
-static_assert(kKeptNameKind < 64);
+// Kinds are below 64 (nine uses, three pattern kinds, equality or not, the kept name and the
+// message id): a node's set of kinds is one word.
+static_assert(kMessageIdKind < 64);
+// What a use inside a translation call becomes for the call's callers: a key other than one
+// compared by equality is the message id's lookup.
+inline uint8_t AsMessageId(uint8_t kind)
+{
+    return kind < kKeptNameKind && UseOf(kind) == Use::Key && !EqualsOf(kind) ? kMessageIdKind : kind;
+}
 
 // What a finding becomes when the value was the pattern of a formatting on its way: shown
 // uses make the pattern a format; an unknown one remembers the formatting; a key, name or
@@ -96,6 +114,8 @@ struct BareFinding {
     uint32_t consumer = 0;
     uint32_t via = kNone;
     uint16_t method = kNoMethod;
+    // The translation call the literal went through on its way (its name), or kNone.
+    uint32_t translation = kNone;
 
     bool operator==(const BareFinding&) const = default;
 };
@@ -128,6 +148,18 @@ struct ProgramUsage::Graph {
     // the end). Only the nodes a literal can reach have any.
     std::vector<uint32_t> markFirst;
     std::vector<Mark> marks;
+
+    // Per method of the program's own (class << 16 | method): the parameters it returns and
+    // through which formattings (a bit per FormatStyle), as ThroughCalls works them out.
+    std::unordered_map<uint64_t, std::vector<std::pair<uint16_t, uint8_t>>> returnedParameters;
+    // A literal's flow ThroughCalls joined from a call's argument to where the call's result
+    // goes: (class, literal, method, sink, format) -> the call node it came out of (the first
+    // call, for a result passed on to another).
+    std::map<std::tuple<uint32_t, uint32_t, uint16_t, uint32_t, FormatStyle>, uint32_t> joinedThrough;
+    // The call nodes that pass a message id to a translation call -> the call's name
+    // (TranslationCalls.h). What such a node's successors (the call's own code) forbid reaches
+    // the nodes before it as kMessageIdKind.
+    FlatMap translationNodes;
 
     std::vector<uint32_t> sinkFirst;    // per class, into sinkTargets; one more at the end
     std::vector<uint32_t> sinkTargets;  // per class, per sink
@@ -205,6 +237,11 @@ struct ProgramUsage::Graph {
     // argument to where that call's result goes (ThroughCalls.cpp): an edge from a node, a flow
     // added to the class's facts from a literal or a looked-up value.
     void ThroughCalls();
+    // The translation calls (TranslationCalls.h), once ThroughCalls and the key lookups are
+    // known: each call node that passes one its message id is named in translationNodes, so
+    // that the lookup of the key inside the call reads as a message id's; what the call's
+    // result is put to (joined by ThroughCalls) is the id's use.
+    void FindTranslationCalls();
     // Every reached node's marks. What comes back to a method through its return (the uses of
     // every call's result) stays out of its callers' arguments, which ThroughCalls joined to
     // their own call's result; what a field is put to reaches whatever stores into it.
