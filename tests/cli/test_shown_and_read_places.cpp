@@ -11,10 +11,31 @@
 
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
-class ShownAndReadPlaces : public cltest::CliFixture {};
+class ShownAndReadPlaces : public cltest::CliFixture {
+protected:
+    // The catalogue extract makes of `in`; empty, with a failure, when extract fails.
+    std::string Extracted(const std::string& in)
+    {
+        const auto extract = Run({"extract", in, Path("extracted.po")});
+        EXPECT_EQ(extract.status, 0) << extract.err;
+        return extract.status == 0 ? Read(Path("extracted.po")) : std::string();
+    }
+
+    // `in` with `translations` applied into `out`, then run: what `mainClass` prints.
+    cltest::JavaRun Translated(const std::string& in, const std::vector<std::pair<std::string, std::string>>& translations,
+                               const std::string& out, const std::string& mainClass)
+    {
+        Write(Path("zh.po"), cltest::Catalogue(translations));
+        const auto apply = Run({"apply", in, Path("zh.po"), out});
+        EXPECT_EQ(apply.status, 0) << apply.err;
+        return cltest::RunJava(out, mainClass);
+    }
+};
 
 TEST_F(ShownAndReadPlaces, TheShownPlaceIsTranslatedAndTheReadOnesKeepTheirText)
 {
@@ -45,19 +66,14 @@ TEST_F(ShownAndReadPlaces, TheShownPlaceIsTranslatedAndTheReadOnesKeepTheirText)
                                   "}\n",
                                   Path("in")),
               "");
-    const auto extract = Run({"extract", Path("in"), Path("menu.po")});
-    ASSERT_EQ(extract.status, 0) << extract.err;
-    const std::string po = Read(Path("menu.po"));
+    const std::string po = Extracted(Path("in"));
     EXPECT_NE(po.find("msgid \"Robot\""), std::string::npos) << po;
     EXPECT_NE(po.find("Names"), std::string::npos) << "the note names the class that keeps it:\n" << po;
     EXPECT_EQ(po.find("msgid \"Pick one\""), std::string::npos) << "a switch's case is never translated alone";
     // A comparison by equality changes together with the label: one entry, both places.
     EXPECT_NE(po.find("msgid \"Same here\""), std::string::npos) << po;
 
-    Write(Path("zh.po"), cltest::Catalogue({{"Robot", "机器人"}, {"Same here", "这里也一样"}}));
-    const auto apply = Run({"apply", Path("in"), Path("zh.po"), Path("out")});
-    ASSERT_EQ(apply.status, 0) << apply.err;
-    const cltest::JavaRun run = cltest::RunJava(Path("out"), "Menu");
+    const cltest::JavaRun run = Translated(Path("in"), {{"Robot", "机器人"}, {"Same here", "这里也一样"}}, Path("out"), "Menu");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "机器人\nRobot\nPick one\nnone\n这里也一样\nfalse\n");
 }
@@ -108,15 +124,9 @@ TEST_F(ShownAndReadPlaces, OneClassShowsAndReadsATextInDifferentMethods)
                                           "}\n",
                                       in),
                   "");
-        const auto extract = Run({"extract", in, Path("menu.po")});
-        ASSERT_EQ(extract.status, 0) << extract.err;
-        const std::string po = Read(Path("menu.po"));
+        const std::string po = Extracted(in);
         ASSERT_NE(po.find("msgid \"Robot\""), std::string::npos) << po;
-
-        Write(Path("zh.po"), cltest::Catalogue({{"Robot", "机器人"}}));
-        const auto apply = Run({"apply", in, Path("zh.po"), out});
-        ASSERT_EQ(apply.status, 0) << apply.err;
-        const cltest::JavaRun run = cltest::RunJava(out, "Menu");
+        const cltest::JavaRun run = Translated(in, {{"Robot", "机器人"}}, out, "Menu");
         ASSERT_EQ(run.status, 0) << run.err;
         EXPECT_EQ(run.out, "机器人\n1\n2\n3\nmany\n机器人\nRobot\n") << run.err;
     }
@@ -142,13 +152,9 @@ TEST_F(ShownAndReadPlaces, AConstantFieldsCopiesAreDecidedPerMethod)
                                   "}\n",
                                   Path("in")),
               "");
-    const auto extract = Run({"extract", Path("in"), Path("menu.po")});
-    ASSERT_EQ(extract.status, 0) << extract.err;
-    ASSERT_NE(Read(Path("menu.po")).find("msgid \"Robot\""), std::string::npos) << Read(Path("menu.po"));
-    Write(Path("zh.po"), cltest::Catalogue({{"Robot", "机器人"}}));
-    const auto apply = Run({"apply", Path("in"), Path("zh.po"), Path("out")});
-    ASSERT_EQ(apply.status, 0) << apply.err;
-    const cltest::JavaRun run = cltest::RunJava(Path("out"), "Menu");
+    const std::string po = Extracted(Path("in"));
+    ASSERT_NE(po.find("msgid \"Robot\""), std::string::npos) << po;
+    const cltest::JavaRun run = Translated(Path("in"), {{"Robot", "机器人"}}, Path("out"), "Menu");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "机器人\nRobot\nRobot\n") << run.err;
 }
@@ -169,14 +175,9 @@ TEST_F(ShownAndReadPlaces, OneMethodThatShowsAndReadsATextKeepsIt)
                                   "}\n",
                                   Path("in")),
               "");
-    const auto extract = Run({"extract", Path("in"), Path("menu.po")});
-    ASSERT_EQ(extract.status, 0) << extract.err;
-    const std::string po = Read(Path("menu.po"));
+    const std::string po = Extracted(Path("in"));
     ASSERT_NE(po.find("msgid \"Robot\""), std::string::npos) << "other() shows it alone:\n" << po;
-    Write(Path("zh.po"), cltest::Catalogue({{"Robot", "机器人"}}));
-    const auto apply = Run({"apply", Path("in"), Path("zh.po"), Path("out")});
-    ASSERT_EQ(apply.status, 0) << apply.err;
-    const cltest::JavaRun run = cltest::RunJava(Path("out"), "Menu");
+    const cltest::JavaRun run = Translated(Path("in"), {{"Robot", "机器人"}}, Path("out"), "Menu");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "Robot\nRobot\n") << "main's load is read too, so it keeps the text";
 }
@@ -209,9 +210,8 @@ TEST_F(ShownAndReadPlaces, AShownTextMatchedByItsPrefixElsewhereIsNeverSplit)
         const std::string in = Path(std::string("in-") + c.name);
         // Joined with a StringBuilder, as the javac of older programs did: "0x" is a literal of its own.
         ASSERT_EQ(cltest::CompileJava(dir_.string(), "Hex", c.source, in, "-XDstringConcat=inline"), "");
-        const auto extract = Run({"extract", in, Path("hex.po")});
-        ASSERT_EQ(extract.status, 0) << extract.err;
-        EXPECT_EQ(Read(Path("hex.po")).find("msgid \"0x\""), std::string::npos) << Read(Path("hex.po"));
+        const std::string po = Extracted(in);
+        EXPECT_EQ(po.find("msgid \"0x\""), std::string::npos) << po;
     }
 }
 
@@ -244,9 +244,7 @@ TEST_F(ShownAndReadPlaces, APlaceOnlyAnUnknownLibraryReadsIsNoShowingPlace)
                                   "}\n",
                                   Path("in"), "-cp " + cltest::ShellQuoted(Path("lib"))),
               "");
-    const auto extract = Run({"extract", Path("in"), Path("layout.po")});
-    ASSERT_EQ(extract.status, 0) << extract.err;
-    const std::string po = Read(Path("layout.po"));
+    const std::string po = Extracted(Path("in"));
     EXPECT_NE(po.find("msgid \"Groups\""), std::string::npos) << po;
     EXPECT_EQ(po.find("msgid \"Center\""), std::string::npos) << po;
 }
