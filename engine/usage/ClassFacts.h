@@ -161,4 +161,15 @@ inline std::span<const Flow> FlowsFrom(const ClassFacts& c, OriginKind origin)
     return {first, last};
 }
 
+// Whether the value a lookup of `c` finds is returned by `method` (an index into c.methods):
+// the method hands out what it looks up.
+inline bool LookupReturnedBy(const ClassFacts& c, uint32_t lookup, uint16_t method)
+{
+    for (const Flow& flow : FlowsFrom(c, OriginKind::Lookup, lookup)) {
+        if (flow.sink < c.sinks.size() && c.sinks[flow.sink].kind == SinkKind::Return && c.sinks[flow.sink].target == method)
+            return true;
+    }
+    return false;
+}
+
 }  // namespace cl::usage

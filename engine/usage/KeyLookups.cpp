@@ -81,15 +81,6 @@ struct Shape {
 using MethodParameter = std::tuple<uint32_t, uint16_t, uint16_t>;  // class, method, parameter
 
 // Whether the value a lookup finds is what its method returns.
-bool Returned(const ClassFacts& c, uint32_t lookup, uint16_t method)
-{
-    for (const Flow& flow : FlowsFrom(c, OriginKind::Lookup, lookup)) {
-        if (flow.sink < c.sinks.size() && c.sinks[flow.sink].kind == SinkKind::Return && c.sinks[flow.sink].target == method)
-            return true;
-    }
-    return false;
-}
-
 }  // namespace
 
 void KeyLookups::Build(const std::vector<ClassFacts>& classes, ClassHierarchy& hierarchy)
@@ -134,7 +125,7 @@ void KeyLookups::Build(const std::vector<ClassFacts>& classes, ClassHierarchy& h
             const ClassFacts& c = classes[ci];
             for (uint32_t li = 0; li < c.lookups.size(); ++li) {
                 const LookupFacts& l = c.lookups[li];
-                if (l.ownParameter == 0 || !Returned(c, li, l.method))
+                if (l.ownParameter == 0 || !LookupReturnedBy(c, li, l.method))
                     continue;
                 const MethodParameter at{ci, l.method, l.ownParameter};
                 const bool passes = l.literalCount == 0 && !l.joined;

@@ -81,21 +81,13 @@ void ProgramUsage::Graph::FindTranslationCalls()
     // does; worked out until no more are found (a chain is a few calls long). Any parameter of
     // the key counts, not only the one KeyLookups follows for a bundle's keys.
     std::set<std::tuple<uint32_t, uint16_t, uint16_t>> looksUp;
-    auto returnedFound = [&](const ClassFacts& c, uint32_t lookup, uint16_t method) {
-        for (const Flow& flow : FlowsFrom(c, OriginKind::Lookup, lookup)) {
-            if (flow.sink < c.sinks.size() && c.sinks[flow.sink].kind == SinkKind::Return &&
-                c.sinks[flow.sink].target == method)
-                return true;
-        }
-        return false;
-    };
     for (int round = 0; round < 8; ++round) {
         bool grew = false;
         for (uint32_t ci = 0; ci < classes.size(); ++ci) {
             const ClassFacts& c = classes[ci];
             for (uint32_t li = 0; li < c.lookups.size(); ++li) {
                 const LookupFacts& l = c.lookups[li];
-                if (l.keyParameters == 0 || l.kind == LookupKind::Site || !returnedFound(c, li, l.method))
+                if (l.keyParameters == 0 || l.kind == LookupKind::Site || !LookupReturnedBy(c, li, l.method))
                     continue;
                 bool found = l.kind == LookupKind::Table;
                 if (!found && l.member < c.members.size()) {

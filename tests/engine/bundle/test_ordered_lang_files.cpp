@@ -2,6 +2,7 @@
 // each part of the format read, each way a pair of files can be broken refused with its fault
 // and place, and what the writer makes of every kind of entry and translation, byte for byte.
 
+#include "LangBytes.h"
 #include "bundle/OrderedLangFiles.h"
 
 #include "ErrorText.h"
@@ -25,19 +26,9 @@ using cl::bundle::ReadLangFiles;
 using cl::bundle::SingularKey;
 using cl::bundle::WriteLangFile;
 
-std::string U1(unsigned value)
-{
-    return std::string(1, static_cast<char>(value));
-}
-std::string U2(unsigned value)
-{
-    return U1(value >> 8) + U1(value & 0xFF);
-}
-// A text with its length in front.
-std::string T(const std::string& text)
-{
-    return U2(static_cast<unsigned>(text.size())) + text;
-}
+using cltest::T;
+using cltest::U1;
+using cltest::U2;
 const std::string kMark = U2(0xFFFF);
 
 std::string Quote(const std::vector<std::string>& texts)

@@ -5,6 +5,7 @@
 // was written. Hand-made pairs, broken ones among them, must be refused by JOSM exactly when
 // the engine refuses them, and read into the same tables when not.
 
+#include "LangBytes.h"
 #include "bundle/OrderedLangFiles.h"
 #include "zip/EntryCodec.h"
 #include "zip/JarArchive.h"
@@ -390,18 +391,9 @@ TEST_F(OrderedLangFilesJosm, JosmShowsWhatWasWritten)
             << changes.queries[i].kind << " " << changes.queries[i].texts.front();
 }
 
-std::string U1(unsigned value)
-{
-    return std::string(1, static_cast<char>(value));
-}
-std::string U2(unsigned value)
-{
-    return U1(value >> 8) + U1(value & 0xFF);
-}
-std::string T(const std::string& text)
-{
-    return U2(static_cast<unsigned>(text.size())) + text;
-}
+using cltest::T;
+using cltest::U1;
+using cltest::U2;
 
 // Hand-made pairs, sound and broken: JOSM refuses a pair (or fails on it) exactly when the
 // engine refuses it, and otherwise holds the tables the engine reads, texts that are not UTF-8

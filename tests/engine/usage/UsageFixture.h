@@ -133,6 +133,20 @@ protected:
         ASSERT_NE(program_, nullptr);
     }
 
+    // The decision for `text`, checked to offer it or not and to name `use`; null, with a
+    // failure, when the compiled classes hold no such string.
+    static const cl::usage::ProgramUsage::TextDecision* Decided(const std::string& text, bool offered,
+                                                               cl::usage::Use use)
+    {
+        const auto* found = program_->Find(text);
+        EXPECT_NE(found, nullptr) << "not a string of the compiled classes: " << text;
+        if (found == nullptr)
+            return nullptr;
+        EXPECT_EQ(found->decision.offered, offered) << text;
+        EXPECT_EQ(std::string(cl::usage::UseWord(found->decision.use)), cl::usage::UseWord(use)) << text;
+        return found;
+    }
+
     static inline std::string compileError_;
     static inline size_t classCount_ = 0;
     static inline AnalysedProgram* program_ = nullptr;
